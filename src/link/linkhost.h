@@ -1,0 +1,43 @@
+// What the link layer needs of the window that hosts it: the status-bar panels, the
+// link timers, the menu and toolbar items it enables, and the progress caption.
+// The main window implements it; BasicLinkHost stands in for it without widgets.
+#pragma once
+
+#include <QString>
+
+namespace korvel {
+
+enum class LinkTimer {
+    CommIn,     // 100 ms reply time-out countdown
+    InterByte,  // 100 ms drop of a half-received frame
+    Wait,       // 1500 ms transmit-stall guard
+    MsgTimer,   // 700 ms "Please wait ..." blink
+};
+
+class LinkHost {
+public:
+    virtual ~LinkHost() = default;
+    // Status-bar text panels are numbered 1 to 4.
+    virtual void SetPanelText(int panel, const QString& text) = 0;
+    virtual QString PanelText(int panel) const = 0;
+    virtual void RefreshStatusBar() {}
+    virtual void SetTimerEnabled(LinkTimer t, bool on) = 0;
+    virtual bool TimerEnabled(LinkTimer t) const = 0;
+    // Menu items by name (mnuFileSave, ...) and toolbar buttons by key ("Save", ...).
+    virtual void SetMenuEnabled(const QString& name, bool on) = 0;
+    virtual void SetToolbarButtonEnabled(const QString& key, bool on) = 0;
+    // The progress window's radio caption.
+    virtual void SetRadioCaption(const QString&) {}
+};
+
+LinkHost& linkHost();
+// Installs h (not owned); nullptr restores a BasicLinkHost.
+void SetLinkHost(LinkHost* h);
+
+// The tick handlers of the link timers; whichever host owns the timers calls them.
+void CommInTick();
+void InterByteTick();
+void WaitTick();
+void MsgTimerTick();
+
+} // namespace korvel

@@ -1,0 +1,108 @@
+// The link layer's program-wide state: the shared frame buffers, the one open
+// transaction, the receive state, time-out counters, link selection, and the port and
+// sockets the link runs over.
+#pragma once
+
+#include "link/frame.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+namespace korvel {
+
+class SerialPortIo;
+class TcpClient;
+
+enum TxStateValue : int16_t {
+    TX_IDLE = 0,
+    TX_WAIT_ACK = 1,
+    TX_WAIT_REPLY = 2,
+    TX_SEND_ONLY = 3,
+    TX_REPLY_RECEIVED = 10,
+    TX_DONE = 11,
+    TX_GAVE_UP = 21,
+    // The link itself went away under the transaction (a TCP connect failed, the
+    // switch-through host closed): ends the wait as a failure.
+    TX_LINK_LOST = 22,
+    TX_REFUSED = 25,
+};
+
+enum SendResult : int16_t {
+    SEND_OK = 0,
+    SEND_FAILED = 1,
+    SEND_CANCELLED = 26,
+};
+
+enum RxStateValue : int16_t {
+    RX_HUNT = 0,
+    RX_IN_FRAME = 1,
+    RX_COMPLETE = 10,
+};
+
+enum LinkModeValue : int16_t {
+    LINK_NORMAL = 0,
+    LINK_SWITCH_THROUGH = 4,
+};
+
+struct LinkState {
+    uint8_t TxBuffer[LINK_BUFFER_SIZE] = {};
+    int16_t TxLength = 0;
+    int16_t TxIndex = 0;
+    uint8_t RxBuffer[LINK_BUFFER_SIZE] = {};
+    int16_t RxIndex = 0;
+    uint8_t RxExpected = 0;
+    uint8_t PacketId = 0;
+    int16_t StationAddress[3] = {0, 0, 0};
+
+    int16_t TxState = TX_IDLE;
+    int16_t RxState = RX_HUNT;
+    int16_t RetryRequest = 0;
+    int16_t RetryNumber = 0;
+    int16_t PacketTimeoutCount = 0;
+    int16_t PacketTimeoutReload = 15;
+    int16_t InterByteCount = 0;
+    int16_t WaitElapsed = 0;
+    bool UserCancel = false;
+    bool TraceOn = false;
+
+    int16_t LinkMode = LINK_NORMAL;
+    bool TcpLinkActive = false;
+    QString TcpAddress;
+    bool ConnectCancelled = false;
+    int16_t SwitchThroughRoute = 0;
+
+    // The last radio text frame, shown by the event monitor on each resend.
+    QByteArray FleetSyncTxFrame;
+
+    // The frame of the open transaction, kept aside so that a sender refused while
+    // the transaction is open cannot replace what the transaction resends.
+    QByteArray OpenTxFrame;
+
+    // The TCP stream doubles every byte 255 the module sends; true while the last
+    // byte taken from the stream was a 255 whose twin has not yet arrived.
+    bool TcpPending255 = false;
+
+    // Pauses that are part of the link's behaviour, shortened by tests.
+    int TcpReconnectPauseMs = 2000;
+    int TcpConnectPollMs = 10;
+};
+
+LinkState& linkState();
+
+// The serial control and the two sockets; created on first use.
+struct LinkPorts {
+    std::unique_ptr<SerialPortIo> MSComm1;
+    std::unique_ptr<TcpClient> tcpClient;
+    std::unique_ptr<TcpClient> tcpSwitchThroughClient;
+};
+LinkPorts& linkPorts();
+SerialPortIo& CommPort();
+TcpClient& TcpClientSocket();
+TcpClient& SwitchThroughSocket();
+
+// Back to the state at program start: closes the port and sockets and forgets them.
+void ResetLinkState();
+
+} // namespace korvel

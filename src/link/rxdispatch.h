@@ -1,0 +1,23 @@
+// What a received frame does: the destination filter, the effect of each packet type
+// on the open transaction, and the acknowledgement owed for a module's event.
+#pragma once
+
+#include <cstdint>
+
+namespace korvel {
+
+struct EventAckState {
+    bool AckPending = false;
+    int16_t EventSource = 0;
+};
+EventAckState& eventAck();
+void ResetEventAckState();
+
+// Dispatches the complete, checksum-good frame in RxBuffer.
+void ProcessRxPacket();
+// Stores a reply by its command code and ends the request it answers.
+void ProcessStatusPacket(int16_t command);
+// Sends the acknowledgement of an event to destination; a SEND_ result.
+int16_t SendAck(int16_t destination);
+
+} // namespace korvel

@@ -1,0 +1,22 @@
+// The communications trace file as the link layer writes to it: one line per frame
+// while the trace is on. Opening it with its header and closing it with its footer
+// belong to the main window.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace korvel {
+
+// Opens (creating or truncating) the trace file; false when it cannot be written.
+bool TraceOpenFile(const QString& path);
+void TraceCloseFile();
+bool TraceFileOpen();
+// Writes one line ended by CR LF, only while TraceOn is set and the file is open.
+void TraceWriteLine(const QByteArray& line);
+inline void TraceWriteLine(const char* line) { TraceWriteLine(QByteArray(line)); }
+
+// "TX: " / "RTX: " followed by the hex of TxBuffer(0 .. TxLength-1).
+void TraceTxFrame(const QByteArray& prefix);
+
+} // namespace korvel

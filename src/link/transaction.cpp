@@ -1,0 +1,177 @@
+#include "link/transaction.h"
+
+#include "app/localsettings.h"
+#include "config/target.h"
+#include "link/fleetsync.h"
+#include "link/linkhost.h"
+#include "link/linkstate.h"
+#include "link/trace.h"
+#include "link/transport.h"
+#include "monitor/eventlist.h"
+#include "platform/eventpump.h"
+#include "platform/prompts.h"
+#include "platform/serialport.h"
+#include "platform/tcpclient.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <cstring>
+
+namespace korvel {
+
+namespace {
+
+bool radioProtocol() { return settings().PortProtocol == LOCALPORT_FLEETSYNC; }
+
+void panel(int n, const QString& text) { linkHost().SetPanelText(n, text); }
+
+int16_t cancelTransaction() {
+    auto& s = linkState();
+    StopWaitTimer();
+    linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
+    linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
+    panel(4, QStringLiteral("User Cancel"));
+    s.TxState = TX_IDLE;
+    s.OpenTxFrame.clear();
+    return SEND_CANCELLED;
+}
+
+int16_t endTransaction() {
+    auto& s = linkState();
+    const int16_t result = s.TxState > TX_DONE ? SEND_FAILED : SEND_OK;
+    s.TxState = TX_IDLE;
+    s.OpenTxFrame.clear();
+    return result;
+}
+
+int16_t sendSwitchThroughAndWait() {
+    auto& s = linkState();
+    SendSwitchThrough();
+    TcpClient& host = SwitchThroughSocket();
+    while (s.TxState < TX_REPLY_RECEIVED) {
+        // Without the host nobody will ever answer.
+        if (host.State() != sckConnected) {
+            s.TxState = TX_LINK_LOST;
+            break;
+        }
+        WaitForEvents();
+    }
+    return endTransaction();
+}
+
+} // namespace
+
+int16_t SendPacket(int16_t mode) {
+    auto& s = linkState();
+    if (s.TxState != TX_IDLE) {
+        // Another sender reached us from inside the open transaction's wait. Its frame
+        // has replaced the open one in TxBuffer: put the open frame back for its resends.
+        const int n = std::min<int>(int(s.OpenTxFrame.size()), LINK_BUFFER_SIZE);
+        std::memcpy(s.TxBuffer, s.OpenTxFrame.constData(), size_t(n));
+        return SEND_FAILED;
+    }
+    if (radioProtocol()) WrapPacketInFleetSync();
+
+    panel(3, QString());
+    s.RetryRequest = 0;
+    s.TxState = mode;
+    s.RetryNumber = 1;
+    if (!radioProtocol()) s.TxLength = static_cast<int16_t>(s.TxBuffer[0] + 1);
+    if (s.TraceOn) TraceTxFrame("TX: ");
+
+    s.OpenTxFrame = QByteArray(reinterpret_cast<const char*>(s.TxBuffer),
+                               qBound<int>(0, s.TxLength, LINK_BUFFER_SIZE));
+    if (s.LinkMode == LINK_SWITCH_THROUGH) return sendSwitchThroughAndWait();
+
+    if (s.TcpLinkActive) {
+        TcpSendTxBuffer();
+    } else {
+        StartWaitTimer();
+        WriteTxFrame();
+    }
+
+    for (;;) {
+        if (s.TxState >= TX_REPLY_RECEIVED || s.TxState == TX_IDLE) break;
+        if (s.TxIndex == s.TxLength - 1 && s.UserCancel) return cancelTransaction();
+        WaitForEvents();
+        if (s.RetryRequest) HandleCommTimeout();
+        if ((s.TxState == TX_WAIT_ACK || s.TxState == TX_WAIT_REPLY) && s.WaitElapsed == 1) {
+            if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
+            HandleCommTimeout();
+        }
+    }
+    if (s.UserCancel) return cancelTransaction();
+    return endTransaction();
+}
+
+void HandleCommTimeout() {
+    auto& s = linkState();
+    s.RetryRequest = 0;
+    if (s.RetryNumber < settings().RetryCount) {
+        panel(3, QStringLiteral("RETRY ...") + QString::number(s.RetryNumber));
+        linkHost().RefreshStatusBar();
+        Retransmit();
+        return;
+    }
+    const int answer = MsgBox(QStringLiteral("No Communication from module") + QStringLiteral("\r\n") +
+                                  QStringLiteral("Check cable and COM port, Continue?"),
+                              vbYesNo + vbQuestion, QStringLiteral("Communication Timer"));
+    if (answer == vbYes) {
+        s.RetryNumber = 0;
+        panel(3, QString());
+        linkHost().RefreshStatusBar();
+        Retransmit();
+        return;
+    }
+    ShowCommsFailure(QStringLiteral("Communication Timeout"));
+    s.TxState = TX_GAVE_UP;
+    static const char* const menus[] = {
+        "mnuFileSave",          "mnuFilePrint",      "mnuConfiguration",       "mnuConfigSystem",
+        "mnuConfigPorts",       "mnuConfigContactInputs", "mnuConfigAnalogInputs", "mnuConfigTemp",
+        "mnuConfigOutputs",     "mnuViewStatus",     "mnuSystemResetNVR",      "mnuSystemRestart",
+        "mnuDateTime"};
+    for (const char* m : menus) linkHost().SetMenuEnabled(QLatin1String(m), false);
+    for (const char* k : {"Save", "Print", "Write", "Config"})
+        linkHost().SetToolbarButtonEnabled(QLatin1String(k), false);
+    linkHost().SetToolbarButtonEnabled(QStringLiteral("Read"), true);
+    panel(3, QString());
+    linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
+    if (s.TcpLinkActive) {
+        TcpClientSocket().Close();
+        s.TcpLinkActive = false;
+    }
+}
+
+void Retransmit() {
+    auto& s = linkState();
+    ++s.RetryNumber;
+    s.TxIndex = 0;
+    if (s.TraceOn) TraceTxFrame("RTX: ");
+    StartWaitTimer();
+    if (eventMonitor().EventMonitorOpen) {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QLocale loc = QLocale::system();
+        AddEventLine(loc.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                     now.time().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" - TX ") +
+                     QString::fromLatin1(s.FleetSyncTxFrame));
+    }
+    if (s.TcpLinkActive) TcpSendTxBuffer();
+    else WriteTxFrame();
+}
+
+void ShowCommsFailure(const QString& message) {
+    auto& s = linkState();
+    s.LinkMode = LINK_NORMAL;
+    target().PellarDevice = false;
+    panel(3, QString());
+    panel(4, message);
+    linkHost().RefreshStatusBar();
+    SerialPortIo& port = CommPort();
+    if (!eventMonitor().EventMonitorOpen && port.IsOpen()) port.Close();
+    linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
+    port.ClearInput();
+    port.ClearOutput();
+    linkHost().SetTimerEnabled(LinkTimer::MsgTimer, true);
+}
+
+} // namespace korvel

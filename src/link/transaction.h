@@ -1,0 +1,18 @@
+// One link transaction at a time: send the frame in TxBuffer, wait for its answer with
+// the reply time-out, resends and the user's say, and report how it ended.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace korvel {
+
+// mode: TX_WAIT_ACK, TX_WAIT_REPLY or TX_SEND_ONLY. Returns SEND_OK, SEND_FAILED or
+// SEND_CANCELLED once the transaction has ended.
+int16_t SendPacket(int16_t mode);
+void HandleCommTimeout();
+void Retransmit();
+// Takes the utility off line, showing message in the connection panel.
+void ShowCommsFailure(const QString& message);
+
+} // namespace korvel

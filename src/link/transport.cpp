@@ -1,0 +1,292 @@
+#include "link/transport.h"
+
+#include "app/localsettings.h"
+#include "link/fleetsync.h"
+#include "link/linkhost.h"
+#include "link/linkstate.h"
+#include "link/rxdispatch.h"
+#include "link/trace.h"
+#include "platform/eventpump.h"
+#include "platform/prompts.h"
+#include "platform/serialport.h"
+#include "platform/tcpclient.h"
+
+#include <QStringList>
+
+namespace korvel {
+
+namespace {
+
+bool radioProtocol() { return settings().PortProtocol == LOCALPORT_FLEETSYNC; }
+
+void panel(int n, const QString& text, bool refresh = true) {
+    linkHost().SetPanelText(n, text);
+    if (refresh) linkHost().RefreshStatusBar();
+}
+
+void armReplyTimeout() {
+    auto& s = linkState();
+    s.PacketTimeoutCount = s.PacketTimeoutReload;
+    linkHost().SetTimerEnabled(LinkTimer::CommIn, true);
+    StopWaitTimer();
+}
+
+void startFrame(uint8_t b) {
+    auto& s = linkState();
+    s.RxBuffer[0] = b;
+    s.InterByteCount = settings().InterByteTimeout;
+    s.RxState = RX_IN_FRAME;
+    s.RxIndex = 1;
+    linkHost().SetTimerEnabled(LinkTimer::InterByte, true);
+}
+
+void frameComplete(bool fromTcp) {
+    auto& s = linkState();
+    linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
+    if (!fromTcp) {
+        if (settings().LinkDebugDisplay) panel(2, QString());
+        if (s.TraceOn) TraceWriteLine("RX: " + HexOf(s.RxBuffer, s.RxBuffer[0] + 1));
+    }
+    if (RxChecksumBad()) {
+        s.RxState = RX_HUNT;
+        if (!fromTcp && s.TraceOn) TraceWriteLine("CHECKSUM ERROR");
+        return;
+    }
+    linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
+    s.RxState = RX_COMPLETE;
+    ProcessRxPacket();
+    // The dispatcher hands the receiver back; make sure a frame never leaves it stuck.
+    if (s.RxState == RX_COMPLETE) s.RxState = RX_HUNT;
+}
+
+} // namespace
+
+int16_t OpenCommPort() {
+    auto& s = linkState();
+    if (s.LinkMode == LINK_SWITCH_THROUGH) return 0;
+    SerialPortIo& port = CommPort();
+    if (port.IsOpen()) return 0;
+    const LocalSettings& ls = settings();
+    port.SetPort(ls.CommPortDevice.isEmpty() ? QString::number(ls.CommPortNumber) : ls.CommPortDevice);
+    port.SetSettings(ls.PortProtocol == LOCALPORT_MODULE_8N1 ? QStringLiteral("9600,N,8,1")
+                                                             : QStringLiteral("9600,N,8,2"));
+    const int error = port.Open();
+    if (error != COMM_OK) {
+        ShowPortOpenError(error);
+        return 1;
+    }
+    port.ClearInput();
+    return 0;
+}
+
+void ShowPortOpenError(int error) {
+    QString text;
+    switch (error) {
+    case COMM_INVALID_PORT:
+        text = QStringLiteral("Error: The Operating System has returned an invalid or non existant port number.") +
+               QStringLiteral("\n\r") +
+               QStringLiteral("Select another or a valid communication port in Preferences/Local Connection.");
+        break;
+    case COMM_PORT_ALREADY_OPEN:
+        text = QStringLiteral("Error: The Operating System has returned that the Port is already open.") +
+               QStringLiteral("\n\r") +
+               QStringLiteral("Either terminate the program that is using this port or select another port in ") +
+               QStringLiteral("local") + QStringLiteral(" port preferences.");
+        break;
+    default:
+        text = QStringLiteral("Error: Port system error, select another port in ") + QStringLiteral("local") +
+               QStringLiteral(" port preferences, or terminate other programs");
+        break;
+    }
+    MsgBox(text, vbOKOnly + vbCritical, QStringLiteral("Port Open Error"));
+    panel(4, QStringLiteral("DISCONNECTED"));
+}
+
+void WriteTxFrame() {
+    auto& s = linkState();
+    s.TxIndex = 0;
+    const int last = s.TxBuffer[0];
+    QByteArray out;
+    out.reserve(last + 1);
+    for (int i = 0; i <= last && i < LINK_BUFFER_SIZE; ++i) {
+        out.append(char(s.TxBuffer[i]));
+        s.TxIndex = static_cast<int16_t>(i);
+    }
+    SerialPortIo& port = CommPort();
+    if (port.IsOpen()) port.Write(out);
+}
+
+void StartWaitTimer() {
+    linkState().WaitElapsed = 0;
+    linkHost().SetTimerEnabled(LinkTimer::Wait, false);
+    linkHost().SetTimerEnabled(LinkTimer::Wait, true);
+}
+
+void StopWaitTimer() {
+    linkState().WaitElapsed = 0;
+    linkHost().SetTimerEnabled(LinkTimer::Wait, false);
+}
+
+bool RxStateMachine(uint8_t b, bool fromTcp) {
+    auto& s = linkState();
+    const bool debug = !fromTcp && settings().LinkDebugDisplay;
+    switch (s.RxState) {
+    case RX_HUNT:
+        if (radioProtocol()) {
+            if (b != STX) return false;
+        } else {
+            s.RxExpected = b;
+            if (debug) panel(3, QStringLiteral("BYTECOUNT=") + QString::number(b));
+        }
+        startFrame(b);
+        return true;
+    case RX_IN_FRAME:
+        if (s.RxIndex >= LINK_BUFFER_SIZE) {
+            // A radio frame that never ends: drop it rather than run past the buffer.
+            s.RxState = RX_HUNT;
+            linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
+            return true;
+        }
+        s.RxBuffer[s.RxIndex] = b;
+        s.InterByteCount = settings().InterByteTimeout;
+        ++s.RxIndex;
+        linkHost().SetTimerEnabled(LinkTimer::InterByte, true);
+        if (radioProtocol()) {
+            if (b == ETX) {
+                linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
+                s.RxState = RX_COMPLETE;
+                ParseFleetSyncInput();
+                if (s.RxState == RX_COMPLETE) s.RxState = RX_HUNT;
+            }
+            return true;
+        }
+        if (s.RxExpected > 0) --s.RxExpected;
+        if (debug) panel(3, QStringLiteral("BYTESRXD= ") + QString::number(s.RxIndex - 1));
+        if (s.RxExpected == 0) frameComplete(fromTcp);
+        return true;
+    default:
+        return true;  // dropped while a frame is being dispatched
+    }
+}
+
+void CommOnComm(int event) {
+    auto& s = linkState();
+    SerialPortIo& port = CommPort();
+    if (event == comEvSend) {
+        if (s.TxState == TX_IDLE) return;
+        if (s.TxIndex == s.TxLength - 1) {
+            if (radioProtocol()) linkHost().SetRadioCaption(QStringLiteral("Data transmitted to Radio..."));
+            if (s.TxState == TX_SEND_ONLY) {
+                s.TxState = TX_DONE;
+                return;
+            }
+            const QString waiting = s.TxState == TX_WAIT_ACK ? QStringLiteral("WAITING ACK")
+                                                             : QStringLiteral("WAITING GET");
+            if (settings().LinkDebugDisplay) panel(2, waiting);
+            if (s.TraceOn) TraceWriteLine(waiting.toLatin1());
+            armReplyTimeout();
+        } else if (s.TxIndex < s.TxLength - 1) {
+            ++s.TxIndex;
+            port.Write(QByteArray(1, char(s.TxBuffer[s.TxIndex])));
+            s.PacketTimeoutCount = s.PacketTimeoutReload;
+            StartWaitTimer();
+        }
+        return;
+    }
+    if (event != comEvReceive) return;
+    while (port.InBufferCount() > 0) {
+        const int b = port.ReadByte();
+        if (b < 0) break;
+        if (!RxStateMachine(static_cast<uint8_t>(b), false)) break;
+    }
+}
+
+int16_t TcpConnect() {
+    auto& s = linkState();
+    const auto fail = [&s]() -> int16_t {
+        s.TcpLinkActive = false;
+        s.ConnectCancelled = true;
+        return 0;
+    };
+    const QStringList parts = s.TcpAddress.split(QLatin1Char(':'));
+    if (parts.size() != 2) return fail();
+    const QString host = parts[0].trimmed();
+    bool isNumber = false;
+    const int port = parts[1].trimmed().toInt(&isNumber);
+    if (host.isEmpty() || !isNumber || port < 0 || port > 32767) return fail();
+
+    TcpClient& sock = TcpClientSocket();
+    if (sock.State() != sckConnected || sock.RemotePort() != port || sock.RemoteHost() != host) {
+        sock.Close();
+        s.TcpPending255 = false;
+        SleepMs(s.TcpReconnectPauseMs);
+        sock.SetRemote(host, static_cast<quint16>(port));
+        sock.Connect();
+        while (sock.State() != sckConnected) {
+            if (sock.State() == sckClosing || sock.State() == sckError) {
+                sock.Close();
+                MsgBox(QStringLiteral("Failed to connect to Korvel"), vbOKOnly, QString());
+                return fail();
+            }
+            SleepMs(s.TcpConnectPollMs);
+            DoEvents();
+        }
+    }
+    s.PacketTimeoutCount = s.PacketTimeoutReload;
+    s.TcpLinkActive = true;
+    panel(3, s.TcpAddress);
+    return 1;
+}
+
+void TcpSendTxBuffer() {
+    auto& s = linkState();
+    if (TcpConnect() == 0) {
+        // Nothing was sent and nothing will answer: end the open transaction now.
+        if (s.TxState == TX_WAIT_ACK || s.TxState == TX_WAIT_REPLY || s.TxState == TX_SEND_ONLY)
+            s.TxState = TX_LINK_LOST;
+        return;
+    }
+    TcpClient& sock = TcpClientSocket();
+    s.TxIndex = 0;
+    while (s.TxIndex != s.TxLength && s.TxIndex < LINK_BUFFER_SIZE) {
+        sock.Send(QByteArray(1, char(s.TxBuffer[s.TxIndex])));
+        ++s.TxIndex;
+    }
+    if (s.TxState == TX_SEND_ONLY) {
+        s.TxState = TX_DONE;
+        return;
+    }
+    armReplyTimeout();
+}
+
+void TcpDataArrival(int) {
+    auto& s = linkState();
+    const QByteArray bytes = TcpClientSocket().ReadAll();
+    for (char c : bytes) {
+        const auto b = static_cast<uint8_t>(c);
+        // The module's network side doubles every 255 it sends; take one of each pair.
+        if (b == 255) {
+            if (s.TcpPending255) {
+                s.TcpPending255 = false;
+                continue;
+            }
+            s.TcpPending255 = true;
+        } else {
+            s.TcpPending255 = false;
+        }
+        RxStateMachine(b, true);
+    }
+}
+
+void SendSwitchThrough() {
+    auto& s = linkState();
+    s.TxBuffer[FRAME_ROUTE] = static_cast<uint8_t>(s.SwitchThroughRoute);
+    int16_t n = s.TxBuffer[0];
+    AppendTxChecksum(n);
+    QByteArray out(reinterpret_cast<const char*>(s.TxBuffer), qBound<int>(0, s.TxLength, LINK_BUFFER_SIZE));
+    out.append("<<>>");
+    SwitchThroughSocket().Send(out);
+    linkHost().RefreshStatusBar();
+}
+
+} // namespace korvel

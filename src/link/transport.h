@@ -1,0 +1,32 @@
+// Moving bytes: the serial port (open, write, the receive state machine), the TCP
+// client link and the sender of the switch-through link.
+#pragma once
+
+#include <cstdint>
+
+namespace korvel {
+
+// 0 when the port is (or already was) open, or no port is needed; 1 after an error
+// that has been reported to the user.
+int16_t OpenCommPort();
+void ShowPortOpenError(int error);
+// Writes the current frame (bytes 0 .. TxBuffer(0)) to the port in one write.
+void WriteTxFrame();
+// The serial control's communication event (comEvSend / comEvReceive).
+void CommOnComm(int event);
+void StartWaitTimer();
+void StopWaitTimer();
+
+// 1 when the TCP client is connected to TcpAddress, 0 on failure.
+int16_t TcpConnect();
+void TcpSendTxBuffer();
+void TcpDataArrival(int bytesTotal);
+
+void SendSwitchThrough();
+
+// The receive state machine, one byte at a time. fromTcp selects the TCP variant
+// (silent: no trace lines, no debug panel texts). False when the byte was not
+// consumed (a radio hunt that met something other than STX on the serial port).
+bool RxStateMachine(uint8_t b, bool fromTcp);
+
+} // namespace korvel

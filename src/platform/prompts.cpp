@@ -1,0 +1,85 @@
+#include "platform/prompts.h"
+#include "platform/scriptedprompts.h"
+
+#include <QCoreApplication>
+
+namespace korvel {
+
+namespace {
+ScriptedPrompts& fallback() {
+    static ScriptedPrompts p;
+    return p;
+}
+Prompts* installed = nullptr;
+} // namespace
+
+Prompts& prompts() { return installed ? *installed : fallback(); }
+
+void SetPrompts(Prompts* p) { installed = p; }
+
+QString AppTitle() {
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QStringLiteral("Korvel Configuration Utility") : name;
+}
+
+static int defaultAnswer(int buttons) {
+    switch (buttons) {
+    case vbOKOnly:
+    case vbOKCancel: return vbOK;
+    case vbAbortRetryIgnore: return vbAbort;
+    case vbYesNoCancel:
+    case vbYesNo: return vbYes;
+    case vbRetryCancel: return vbRetry;
+    }
+    return vbOK;
+}
+
+void ScriptedPrompts::QueueAnswer(int msgResult) { answers_.push_back({msgResult, {}}); }
+void ScriptedPrompts::QueueInput(std::optional<QString> text) { answers_.push_back({0, std::move(text)}); }
+void ScriptedPrompts::QueueFile(const QString& path) { answers_.push_back({0, path}); }
+
+void ScriptedPrompts::Clear() {
+    answers_.clear();
+    shown_.clear();
+    unanswered_ = 0;
+}
+
+bool ScriptedPrompts::take(Answer& a) {
+    if (answers_.empty()) {
+        ++unanswered_;
+        return false;
+    }
+    a = answers_.front();
+    answers_.pop_front();
+    return true;
+}
+
+int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title) {
+    shown_.append({ShownBox::Message, text, title.isEmpty() ? AppTitle() : title, ButtonsOf(style),
+                   IconOf(style)});
+    Answer a;
+    if (take(a) && a.msg != 0) return a.msg;
+    return defaultAnswer(ButtonsOf(style));
+}
+
+std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QString& title,
+                                                 const QString& defaultText) {
+    shown_.append({ShownBox::Input, prompt, title.isEmpty() ? AppTitle() : title, 0, 0});
+    Answer a;
+    if (take(a)) return a.text;
+    return defaultText;
+}
+
+QString ScriptedPrompts::GetOpenFileName(const QString& title, const QString&, const QString&) {
+    shown_.append({ShownBox::OpenFile, QString(), title, 0, 0});
+    Answer a;
+    return take(a) ? a.text.value_or(QString()) : QString();
+}
+
+QString ScriptedPrompts::GetSaveFileName(const QString& title, const QString&, const QString&) {
+    shown_.append({ShownBox::SaveFile, QString(), title, 0, 0});
+    Answer a;
+    return take(a) ? a.text.value_or(QString()) : QString();
+}
+
+} // namespace korvel

@@ -1,0 +1,66 @@
+// The one door through which the program asks the user something: message boxes,
+// input boxes and file dialogs. The application installs a widget-based implementation;
+// tests install ScriptedPrompts so that nothing ever blocks on a modal box.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace korvel {
+
+// Button sets, icons and answers carry the classic message-box numbers, so a style is
+// "buttons + icon" exactly as the texts of this program describe it.
+constexpr int vbOKOnly = 0;
+constexpr int vbOKCancel = 1;
+constexpr int vbAbortRetryIgnore = 2;
+constexpr int vbYesNoCancel = 3;
+constexpr int vbYesNo = 4;
+constexpr int vbRetryCancel = 5;
+
+constexpr int vbNoIcon = 0;
+constexpr int vbCritical = 16;
+constexpr int vbQuestion = 32;
+constexpr int vbExclamation = 48;
+constexpr int vbInformation = 64;
+
+constexpr int vbOK = 1;
+constexpr int vbCancel = 2;
+constexpr int vbAbort = 3;
+constexpr int vbRetry = 4;
+constexpr int vbIgnore = 5;
+constexpr int vbYes = 6;
+constexpr int vbNo = 7;
+
+inline int ButtonsOf(int style) { return style & 0x0F; }
+inline int IconOf(int style) { return style & 0x70; }
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // style = buttons + icon; an empty title means the application's title.
+    virtual int MsgBox(const QString& text, int style, const QString& title) = 0;
+    // nullopt when the user cancelled.
+    virtual std::optional<QString> InputBox(const QString& prompt, const QString& title,
+                                            const QString& defaultText) = 0;
+    // Empty string when the user cancelled.
+    virtual QString GetOpenFileName(const QString& title, const QString& filter,
+                                    const QString& folder) = 0;
+    virtual QString GetSaveFileName(const QString& title, const QString& filter,
+                                    const QString& suggested) = 0;
+};
+
+// The installed implementation; never null (a scripted one answering defaults is
+// installed until the application or a test installs its own).
+Prompts& prompts();
+// Installs p (not owned); nullptr restores the built-in default.
+void SetPrompts(Prompts* p);
+
+// The application's title, used where a box has no title of its own.
+QString AppTitle();
+
+// Shorthand used throughout the program.
+inline int MsgBox(const QString& text, int style = vbOKOnly, const QString& title = QString()) {
+    return prompts().MsgBox(text, style, title);
+}
+
+} // namespace korvel

@@ -1,0 +1,66 @@
+#include "platform/qtprompts.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace korvel {
+
+int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
+    QMessageBox box(owner_);
+    box.setWindowTitle(title.isEmpty() ? AppTitle() : title);
+    box.setText(text);
+    switch (IconOf(style)) {
+    case vbCritical: box.setIcon(QMessageBox::Critical); break;
+    case vbQuestion: box.setIcon(QMessageBox::Question); break;
+    case vbExclamation: box.setIcon(QMessageBox::Warning); break;
+    case vbInformation: box.setIcon(QMessageBox::Information); break;
+    default: box.setIcon(QMessageBox::NoIcon); break;
+    }
+    struct B { QMessageBox::StandardButton button; int result; };
+    QList<B> buttons;
+    switch (ButtonsOf(style)) {
+    case vbOKCancel: buttons = {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}}; break;
+    case vbAbortRetryIgnore:
+        buttons = {{QMessageBox::Abort, vbAbort}, {QMessageBox::Retry, vbRetry}, {QMessageBox::Ignore, vbIgnore}};
+        break;
+    case vbYesNoCancel:
+        buttons = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}, {QMessageBox::Cancel, vbCancel}};
+        break;
+    case vbYesNo: buttons = {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}}; break;
+    case vbRetryCancel: buttons = {{QMessageBox::Retry, vbRetry}, {QMessageBox::Cancel, vbCancel}}; break;
+    default: buttons = {{QMessageBox::Ok, vbOK}}; break;
+    }
+    QMessageBox::StandardButtons set;
+    for (const B& b : buttons) set |= b.button;
+    box.setStandardButtons(set);
+    box.setDefaultButton(buttons.first().button);
+    const int clicked = box.exec();
+    for (const B& b : buttons)
+        if (clicked == b.button) return b.result;
+    // Closed with Escape: the cancelling answer of the set.
+    switch (ButtonsOf(style)) {
+    case vbYesNo: return vbNo;
+    case vbOKOnly: return vbOK;
+    default: return vbCancel;
+    }
+}
+
+std::optional<QString> QtPrompts::InputBox(const QString& prompt, const QString& title,
+                                           const QString& defaultText) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(owner_, title.isEmpty() ? AppTitle() : title, prompt,
+                                               QLineEdit::Normal, defaultText, &ok);
+    if (!ok) return std::nullopt;
+    return text;
+}
+
+QString QtPrompts::GetOpenFileName(const QString& title, const QString& filter, const QString& folder) {
+    return QFileDialog::getOpenFileName(owner_, title, folder, filter);
+}
+
+QString QtPrompts::GetSaveFileName(const QString& title, const QString& filter, const QString& suggested) {
+    return QFileDialog::getSaveFileName(owner_, title, suggested, filter);
+}
+
+} // namespace korvel

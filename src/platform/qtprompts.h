@@ -1,0 +1,24 @@
+// Prompts shown as real dialogs.
+#pragma once
+
+#include "platform/prompts.h"
+
+class QWidget;
+
+namespace korvel {
+
+class QtPrompts : public Prompts {
+public:
+    explicit QtPrompts(QWidget* owner = nullptr) : owner_(owner) {}
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+    int MsgBox(const QString& text, int style, const QString& title) override;
+    std::optional<QString> InputBox(const QString& prompt, const QString& title,
+                                    const QString& defaultText) override;
+    QString GetOpenFileName(const QString& title, const QString& filter, const QString& folder) override;
+    QString GetSaveFileName(const QString& title, const QString& filter, const QString& suggested) override;
+
+private:
+    QWidget* owner_;
+};
+
+} // namespace korvel

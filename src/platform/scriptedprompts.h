@@ -1,0 +1,53 @@
+// A Prompts implementation that answers from a queue prepared in advance and records
+// every box shown, for tests and for running without a user.
+#pragma once
+
+#include "platform/prompts.h"
+
+#include <QList>
+#include <QStringList>
+#include <deque>
+
+namespace korvel {
+
+struct ShownBox {
+    enum Kind { Message, Input, OpenFile, SaveFile } kind = Message;
+    QString text;   // message or prompt
+    QString title;  // as shown (application title filled in)
+    int buttons = 0;
+    int icon = 0;
+};
+
+class ScriptedPrompts : public Prompts {
+public:
+    // Answers are taken in order by whatever kind of box comes next.
+    void QueueAnswer(int msgResult);
+    void QueueInput(std::optional<QString> text);
+    void QueueFile(const QString& path);
+
+    int MsgBox(const QString& text, int style, const QString& title) override;
+    std::optional<QString> InputBox(const QString& prompt, const QString& title,
+                                    const QString& defaultText) override;
+    QString GetOpenFileName(const QString& title, const QString& filter,
+                            const QString& folder) override;
+    QString GetSaveFileName(const QString& title, const QString& filter,
+                            const QString& suggested) override;
+
+    const QList<ShownBox>& Shown() const { return shown_; }
+    // Boxes that found no queued answer and got the default (first button / cancel).
+    int Unanswered() const { return unanswered_; }
+    int Pending() const { return int(answers_.size()); }
+    void Clear();
+
+private:
+    struct Answer {
+        int msg = 0;
+        std::optional<QString> text;
+    };
+    bool take(Answer& a);
+    std::deque<Answer> answers_;
+    QList<ShownBox> shown_;
+    int unanswered_ = 0;
+};
+
+} // namespace korvel

@@ -1,0 +1,49 @@
+#include "platform/tcpclient.h"
+
+namespace korvel {
+
+TcpClient::TcpClient(QObject* parent) : QObject(parent) {
+    connect(&socket_, &QTcpSocket::readyRead, this,
+            [this] { emit dataArrival(int(socket_.bytesAvailable())); });
+    connect(&socket_, &QTcpSocket::connected, this, [this] {
+        socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        emit connected();
+    });
+    connect(&socket_, &QTcpSocket::disconnected, this, [this] { emit closed(); });
+    connect(&socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+        failed_ = true;
+    });
+}
+
+int TcpClient::State() const {
+    if (failed_) return sckError;
+    switch (socket_.state()) {
+    case QAbstractSocket::UnconnectedState: return sckClosed;
+    case QAbstractSocket::HostLookupState: return sckResolvingHost;
+    case QAbstractSocket::ConnectingState: return sckConnecting;
+    case QAbstractSocket::ConnectedState: return sckConnected;
+    case QAbstractSocket::BoundState: return sckOpen;
+    case QAbstractSocket::ListeningState: return sckListening;
+    case QAbstractSocket::ClosingState: return sckClosing;
+    }
+    return sckClosed;
+}
+
+void TcpClient::Connect() {
+    failed_ = false;
+    socket_.abort();
+    socket_.connectToHost(remoteHost_, remotePort_);
+}
+
+void TcpClient::Close() {
+    failed_ = false;
+    socket_.abort();
+}
+
+void TcpClient::Send(const QByteArray& bytes) {
+    if (socket_.state() == QAbstractSocket::ConnectedState) socket_.write(bytes);
+}
+
+QByteArray TcpClient::ReadAll() { return socket_.readAll(); }
+
+} // namespace korvel
