@@ -8,6 +8,9 @@
 namespace korvel {
 
 static EventAckState g_ack;
+static std::function<void(const uint8_t*, int)> g_observer;
+
+void SetRxPacketObserver(std::function<void(const uint8_t*, int)> observer) { g_observer = std::move(observer); }
 EventAckState& eventAck() { return g_ack; }
 void ResetEventAckState() { g_ack = EventAckState{}; }
 
@@ -30,6 +33,7 @@ void refuse(const char* what) {
 void ProcessRxPacket() {
     auto& s = linkState();
     const uint8_t* f = s.RxBuffer;
+    if (g_observer) g_observer(f, f[FRAME_LENGTH] + 1);
     if (f[FRAME_DESTINATION] != 0 && f[FRAME_DESTINATION] != 255) {
         s.RxState = RX_HUNT;
         return;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace korvel {
 
@@ -12,6 +13,10 @@ struct EventAckState {
 };
 EventAckState& eventAck();
 void ResetEventAckState();
+
+// Sees every frame handed to the dispatcher, before it acts on it (the event monitor's
+// unfiltered view, and tests).
+void SetRxPacketObserver(std::function<void(const uint8_t* frame, int length)> observer);
 
 // Dispatches the complete, checksum-good frame in RxBuffer.
 void ProcessRxPacket();

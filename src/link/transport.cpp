@@ -213,7 +213,8 @@ int16_t TcpConnect() {
     const QString host = parts[0].trimmed();
     bool isNumber = false;
     const int port = parts[1].trimmed().toInt(&isNumber);
-    if (host.isEmpty() || !isNumber || port < 0 || port > 32767) return fail();
+    // Any real TCP port is accepted, not only the ones a 16-bit signed number holds.
+    if (host.isEmpty() || !isNumber || port < 1 || port > 65535) return fail();
 
     TcpClient& sock = TcpClientSocket();
     if (sock.State() != sckConnected || sock.RemotePort() != port || sock.RemoteHost() != host) {
@@ -259,9 +260,10 @@ void TcpSendTxBuffer() {
     armReplyTimeout();
 }
 
-void TcpDataArrival(int) {
+void TcpDataArrival(int) { TcpReceiveBytes(TcpClientSocket().ReadAll()); }
+
+void TcpReceiveBytes(const QByteArray& bytes) {
     auto& s = linkState();
-    const QByteArray bytes = TcpClientSocket().ReadAll();
     for (char c : bytes) {
         const auto b = static_cast<uint8_t>(c);
         // The module's network side doubles every 255 it sends; take one of each pair.

@@ -2,6 +2,7 @@
 // client link and the sender of the switch-through link.
 #pragma once
 
+#include <QByteArray>
 #include <cstdint>
 
 namespace korvel {
@@ -21,6 +22,9 @@ void StopWaitTimer();
 int16_t TcpConnect();
 void TcpSendTxBuffer();
 void TcpDataArrival(int bytesTotal);
+// Bytes taken from the TCP stream, in order: undoes the module's doubling of 255 and
+// runs the receive state machine.
+void TcpReceiveBytes(const QByteArray& bytes);
 
 void SendSwitchThrough();
 

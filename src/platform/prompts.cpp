@@ -22,16 +22,15 @@ QString AppTitle() {
     return name.isEmpty() ? QStringLiteral("Korvel Configuration Utility") : name;
 }
 
+// An unscripted box gets the answer that stops whatever asked: a test that forgot to
+// script a question ends instead of retrying for ever.
 static int defaultAnswer(int buttons) {
     switch (buttons) {
-    case vbOKOnly:
-    case vbOKCancel: return vbOK;
+    case vbOKOnly: return vbOK;
     case vbAbortRetryIgnore: return vbAbort;
-    case vbYesNoCancel:
-    case vbYesNo: return vbYes;
-    case vbRetryCancel: return vbRetry;
+    case vbYesNo: return vbNo;
+    default: return vbCancel;
     }
-    return vbOK;
 }
 
 void ScriptedPrompts::QueueAnswer(int msgResult) { answers_.push_back({msgResult, {}}); }

@@ -1,0 +1,70 @@
+// Link costs against the simulated module over TCP loopback:
+//  1. CPU used by the process while a request waits out its 1.5 s reply time-out;
+//  2. the average time of one request/reply transaction over 1,000 transactions.
+#include "app/localsettings.h"
+#include "link/basiclinkhost.h"
+#include "link/builders.h"
+#include "link/linkstate.h"
+#include "link/transport.h"
+#include "platform/scriptedprompts.h"
+#include "sim/simmodule.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <sys/resource.h>
+
+using namespace korvel;
+
+static double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ScriptedPrompts prompts;
+    SetPrompts(&prompts);
+    BasicLinkHost host;
+    SetLinkHost(&host);
+    linkState().TcpReconnectPauseMs = 0;
+
+    sim::SimModule module;
+    const quint16 port = module.ListenTcp(0);
+    if (port == 0) {
+        std::fprintf(stderr, "cannot listen\n");
+        return 1;
+    }
+    linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
+    if (TcpConnect() != 1) return 1;
+
+    // 1. Waiting for a reply that never comes.
+    module.SetFault(sim::Fault::Silent, 1);
+    settings().RetryCount = 1;
+    linkState().PacketTimeoutReload = 15;
+    prompts.QueueAnswer(vbNo);
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = cpuSeconds();
+    const int r1 = SendRequest(CMD_MODULE_INFO, 0, 0, 0);
+    const double cpu = cpuSeconds() - cpu0;
+    const double waited = double(wall.elapsed()) / 1000.0;
+    std::printf("time-out wait: result %d, %.3f s waited, %.4f s CPU = %.2f%% of one core\n", r1, waited, cpu,
+                100.0 * cpu / waited);
+
+    // 2. Round trips.
+    if (TcpConnect() != 1) return 1;
+    settings().RetryCount = 5;
+    const int n = 1000;
+    int failures = 0;
+    wall.restart();
+    for (int i = 0; i < n; ++i)
+        if (SendRequestByte(CMD_CFG_SYSTEM, 0, 0, 0, i & 3) != SEND_OK) ++failures;
+    const double per = double(wall.nsecsElapsed()) / 1e6 / n;
+    std::printf("request/reply over TCP loopback: %d transactions, %d failed, %.3f ms each on average\n", n,
+                failures, per);
+    SetLinkHost(nullptr);
+    SetPrompts(nullptr);
+    return failures == 0 ? 0 : 1;
+}

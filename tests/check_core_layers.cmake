@@ -1,0 +1,18 @@
+# Fails when a core source includes a widget header. Windows live in frm* files and
+# the Qt-dialog prompt implementation; everything else is core.
+file(GLOB_RECURSE sources "${SRC}/*.h" "${SRC}/*.cpp")
+set(bad "")
+foreach(f ${sources})
+  get_filename_component(name "${f}" NAME)
+  if(name MATCHES "^frm" OR name MATCHES "^qtprompts" OR name STREQUAL "main.cpp")
+    continue()
+  endif()
+  file(STRINGS "${f}" hits REGEX "#include[ \t]*<Q(Widget|Dialog|MainWindow|MessageBox|Application|PushButton|Label|LineEdit|ListWidget|FileDialog|InputDialog|StatusBar|ToolBar|Menu)|#include[ \t]*<QtWidgets|#include[ \t]*\"app/frm")
+  if(hits)
+    list(APPEND bad "${f}")
+  endif()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "core files include widget headers: ${bad}")
+endif()
+message(STATUS "core is free of widget headers")

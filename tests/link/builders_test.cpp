@@ -1,0 +1,109 @@
+#include "config/target.h"
+#include "link/builders.h"
+#include "link/linkstate.h"
+#include "link/transport.h"
+#include "monitor/loggerdata.h"
+#include "support/linkfixture.h"
+#include "support/memoryserialport.h"
+
+using namespace korvel;
+using namespace korvel::test;
+
+namespace {
+
+// Each builder against an in-memory port that answers like a module: the frame the
+// builder wrote is what went out on the port.
+class BuildersTest : public LinkFixture {
+protected:
+    void SetUp() override {
+        LinkFixture::SetUp();
+        UseMemorySerialPorts();
+        ASSERT_EQ(OpenCommPort(), 0);
+        port = LastMemoryPort();
+        port->onWrite = [this](const QByteArray& w) {
+            if (w.size() < 7) return;
+            const int type = static_cast<uint8_t>(w[5]) == PKT_GET ? PKT_REPLY : PKT_ACK;
+            port->Feed(WithChecksum({7, 0, uint8_t(w[1]), uint8_t(w[3]), 0, type, uint8_t(w[6])}));
+        };
+    }
+    QByteArray Sent() const { return port->writes.isEmpty() ? QByteArray() : port->writes.last(); }
+    MemorySerialPort* port = nullptr;
+};
+
+TEST_F(BuildersTest, ChannelClearRequestToLocalModule) {
+    EXPECT_EQ(SendRequest(CMD_CHANNEL_CLEAR, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(Sent(), Bytes({0x07, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B, 0xED}));
+}
+
+TEST_F(BuildersTest, StopProcessesCommand) {
+    linkState().PacketId = 9;
+    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(Sent(), Bytes({0x07, 0x00, 0x00, 0x00, 0x00, 0x01, 0x86, 0x71}));
+    EXPECT_EQ(linkState().PacketId, 0);
+}
+
+TEST_F(BuildersTest, CommandsCarryTheirDataBytesAndStation) {
+    EXPECT_EQ(SendCommandBytes(CMD_PTT_ON, 5, 0, 3, 120, 255), SEND_OK);
+    EXPECT_EQ(Sent(), WithChecksum({9, 5, 0, 3, 0, PKT_SET, CMD_PTT_ON, 120, 255}));
+    EXPECT_EQ(SendLevelCommand(0, 0, 0, 200), SEND_OK);
+    EXPECT_EQ(Sent(), WithChecksum({8, 0, 0, 0, 0, PKT_SET, CMD_SET_TX_LEVEL, 200}));
+}
+
+TEST_F(BuildersTest, RequestParameterZeroIsSentOnlyNegativeOmitsIt) {
+    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(Sent(), WithChecksum({8, 0, 0, 0, 0, PKT_GET, CMD_MODULE_INFO, 0}));
+    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, -1), SEND_OK);
+    EXPECT_EQ(Sent(), WithChecksum({7, 0, 0, 0, 0, PKT_GET, CMD_MODULE_INFO}));
+    EXPECT_EQ(SendRequestByte(CMD_CFG_INPUTS, 12, 0, 3, 7), SEND_OK);
+    EXPECT_EQ(Sent(), WithChecksum({8, 12, 0, 3, 0, PKT_GET, CMD_CFG_INPUTS, 7}));
+}
+
+TEST_F(BuildersTest, RequestWordGoesLowByteFirst) {
+    EXPECT_EQ(SendRequestWord(CMD_SAMPLE_BLOCK, 0, 0, 0, 300), SEND_OK);
+    EXPECT_EQ(Sent(), WithChecksum({9, 0, 0, 0, 0, PKT_GET, CMD_SAMPLE_BLOCK, 0x2C, 0x01}));
+    EXPECT_EQ(SendRequestWord(CMD_MINMAX_BLOCK, 0, 0, 0, 32767), SEND_OK);
+    EXPECT_EQ(Sent(), WithChecksum({9, 0, 0, 0, 0, PKT_GET, CMD_MINMAX_BLOCK, 0xFF, 0x7F}));
+}
+
+TEST_F(BuildersTest, LoggerTimersAreThreeBytesLittleEndianThenSettingBytes) {
+    auto& d = loggerData();
+    d.LoggerTimers[0] = 384;
+    d.LoggerTimers[1] = 1 * 65536 + 17 * 256 + 112;
+    d.LoggerTimers[8] = 0xFFFFFF;
+    for (int i = 0; i < 25; ++i) d.LoggerSettingBytes[i] = uint8_t(100 + i);
+    EXPECT_EQ(SendLoggerTimers(0, 0, 0), SEND_OK);
+    const QByteArray f = Sent();
+    ASSERT_EQ(f.size(), 60);
+    EXPECT_EQ(uint8_t(f[0]), 59);
+    EXPECT_EQ(uint8_t(f[6]), CMD_LOGGER_TIMERS);
+    EXPECT_EQ(f.mid(7, 3), Bytes({0x80, 0x01, 0x00}));
+    EXPECT_EQ(f.mid(10, 3), Bytes({0x70, 0x11, 0x01}));
+    EXPECT_EQ(f.mid(31, 3), Bytes({0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(uint8_t(f[34]), 100);
+    EXPECT_EQ(uint8_t(f[58]), 124);
+    EXPECT_TRUE(FrameChecksumGood(reinterpret_cast<const uint8_t*>(f.constData()), 59));
+}
+
+TEST_F(BuildersTest, SetDateTimeSendsYearMinus2000ToCurrentStation) {
+    linkState().StationAddress[0] = 4;
+    linkState().StationAddress[2] = 3;
+    target().ModuleClock = {31, 12, 2024, 23, 59, 58};
+    EXPECT_EQ(SendSetDateTime(), SEND_OK);
+    const QByteArray f = Sent();
+    ASSERT_EQ(f.size(), 14);
+    EXPECT_EQ(f.left(7), Bytes({13, 4, 0, 3, 0, PKT_SET, CMD_DATE_TIME}));
+    EXPECT_EQ(f.mid(7, 6), Bytes({0x1F, 0x0C, 0x18, 0x17, 0x3B, 0x3A}));
+}
+
+TEST_F(BuildersTest, RequestsClearALeftoverCancelCommandsDoNot) {
+    linkState().UserCancel = true;
+    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    EXPECT_FALSE(linkState().UserCancel);
+
+    // A command keeps the cancel request, so its answer ends the call as cancelled.
+    linkState().UserCancel = true;
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_TRUE(linkState().UserCancel);
+}
+
+} // namespace

@@ -1,0 +1,176 @@
+#include "app/localsettings.h"
+#include "link/builders.h"
+#include "link/linkstate.h"
+#include "link/rxdispatch.h"
+#include "link/transport.h"
+#include "platform/qtserialport.h"
+#include "sim/simmodule.h"
+#include "support/linkfixture.h"
+
+using namespace korvel;
+using namespace korvel::test;
+using korvel::sim::Fault;
+using korvel::sim::SimModule;
+
+namespace {
+
+// The real serial path: QSerialPort on the slave side of a pseudo-terminal whose
+// master side is the simulated module.
+class SerialTest : public LinkFixture {
+protected:
+    void SetUp() override {
+        LinkFixture::SetUp();
+        device = sim.OpenPty();
+        ASSERT_FALSE(device.isEmpty());
+        settings().CommPortDevice = device;
+        settings().RetryCount = 3;
+        linkState().PacketTimeoutReload = 2;
+        SetRxPacketObserver([this](const uint8_t* f, int n) {
+            dispatched.append(QByteArray(reinterpret_cast<const char*>(f), n));
+        });
+    }
+    void TearDown() override {
+        LinkFixture::TearDown();
+        sim.Close();
+    }
+    SimModule sim;
+    QString device;
+    QList<QByteArray> dispatched;
+};
+
+TEST_F(SerialTest, OpensAPseudoTerminalThatRefusesModemLines) {
+    EXPECT_EQ(OpenCommPort(), 0);
+    EXPECT_TRUE(CommPort().IsOpen());
+    EXPECT_EQ(CommPort().Settings(), QStringLiteral("9600,N,8,2"));
+    EXPECT_EQ(prompts.Shown().size(), 0);
+    EXPECT_EQ(OpenCommPort(), 0) << "already open is fine";
+}
+
+TEST_F(SerialTest, MissingPortShowsTheInvalidPortBox) {
+    settings().CommPortDevice = QStringLiteral("/dev/ttyKORVEL_NONE");
+    EXPECT_EQ(OpenCommPort(), 1);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    const ShownBox& box = prompts.Shown()[0];
+    EXPECT_EQ(box.title, QStringLiteral("Port Open Error"));
+    EXPECT_EQ(box.icon, vbCritical);
+    EXPECT_EQ(box.buttons, vbOKOnly);
+    EXPECT_EQ(box.text, QStringLiteral("Error: The Operating System has returned an invalid or non existant port "
+                                       "number.\n\rSelect another or a valid communication port in "
+                                       "Preferences/Local Connection."));
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("DISCONNECTED"));
+}
+
+TEST_F(SerialTest, PortHeldByAnotherProgramShowsAlreadyOpenThenOpensOnceFreed) {
+    auto other = std::make_unique<QtSerialPort>();
+    other->SetPort(device);
+    ASSERT_EQ(other->Open(), COMM_OK);
+    EXPECT_EQ(OpenCommPort(), 1);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown()[0].title, QStringLiteral("Port Open Error"));
+    EXPECT_EQ(prompts.Shown()[0].text,
+              QStringLiteral("Error: The Operating System has returned that the Port is already open.\n\r"
+                             "Either terminate the program that is using this port or select another port in "
+                             "local port preferences."));
+    other.reset();
+    EXPECT_EQ(OpenCommPort(), 0);
+}
+
+TEST_F(SerialTest, OtherPortErrorsShowTheGeneralBox) {
+    ShowPortOpenError(COMM_OTHER_ERROR);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Error: Port system error, select another port in local port "
+                                                      "preferences, or terminate other programs"));
+}
+
+TEST_F(SerialTest, RequestGetsItsReplyAndCommandItsAck) {
+    ASSERT_EQ(OpenCommPort(), 0);
+    sim.SetReplyData(CMD_DEVICE_TYPE, Bytes({0x42, 0x07}));
+    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    ASSERT_EQ(dispatched.size(), 1);
+    EXPECT_EQ(dispatched[0].mid(5), Bytes({PKT_REPLY, CMD_DEVICE_TYPE, 0x42, 0x07}).append(dispatched[0].back()));
+    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
+    ASSERT_EQ(sim.ReceivedCount(), 2);
+    EXPECT_EQ(sim.Received()[1], Bytes({0x07, 0, 0, 0, 0, 0x01, 0x86, 0x71}));
+}
+
+TEST_F(SerialTest, SilentModuleGetsExactlyRetryCountSendsBeforeTheQuestion) {
+    ASSERT_EQ(OpenCommPort(), 0);
+    sim.SetFault(Fault::Silent);
+    prompts.QueueAnswer(vbNo);
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_TRUE(WaitUntil([&] { return sim.ReceivedCount() >= 3; }));
+    EXPECT_EQ(sim.ReceivedCount(), 3);
+    EXPECT_EQ(prompts.Shown().size(), 1);
+    EXPECT_FALSE(CommPort().IsOpen());
+}
+
+TEST_F(SerialTest, SilentOnceThenAnsweredAfterTheResend) {
+    ASSERT_EQ(OpenCommPort(), 0);
+    sim.SetFault(Fault::Silent, 1);
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(sim.ReceivedCount(), 2);
+}
+
+TEST_F(SerialTest, BadChecksumIsIgnoredAndTheResendSucceeds) {
+    ASSERT_EQ(OpenCommPort(), 0);
+    sim.SetFault(Fault::BadChecksum, 1);
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(sim.ReceivedCount(), 2);
+    EXPECT_EQ(dispatched.size(), 1);
+}
+
+TEST_F(SerialTest, NackEndsTheCommandAsRefused) {
+    ASSERT_EQ(OpenCommPort(), 0);
+    sim.SetFault(Fault::Nack, 1);
+    EXPECT_EQ(SendCommand(CMD_RESET_NVR_ALL, 0, 0, 0), SEND_FAILED);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown()[0].title, QStringLiteral("Unknown Command"));
+    EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("OMRU received NACK from target - unknown command"));
+}
+
+TEST_F(SerialTest, ResendRequestSendsTheFrameAgain) {
+    ASSERT_EQ(OpenCommPort(), 0);
+    sim.SetFault(Fault::Resend, 1);
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(sim.ReceivedCount(), 2);
+    EXPECT_EQ(sim.Received()[0], sim.Received()[1]);
+}
+
+TEST_F(SerialTest, SplitFrameIsAssembled) {
+    ASSERT_EQ(OpenCommPort(), 0);
+    sim.SetFault(Fault::Split, 1);
+    sim.SetReplyData(CMD_CFG_SYSTEM, QByteArray(40, char(0x33)));
+    EXPECT_EQ(SendRequestByte(CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(sim.ReceivedCount(), 1);
+    ASSERT_EQ(dispatched.size(), 1);
+    EXPECT_EQ(dispatched[0].size(), 48);
+}
+
+TEST_F(SerialTest, PauseMidFrameLosesTheFrameAndTheResendRecovers) {
+    ASSERT_EQ(OpenCommPort(), 0);
+    // The reply time-out (3 s) outlasts the pause (1 s) plus the inter-byte drop (0.8 s),
+    // so whatever the tail of the broken frame started has been dropped before the resend.
+    linkState().PacketTimeoutReload = 30;
+    sim.SetPauseMs(1000);
+    sim.SetFault(Fault::PauseMidFrame, 1);
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(sim.ReceivedCount(), 2);
+    for (const QByteArray& f : dispatched) EXPECT_TRUE(FrameChecksumGood(reinterpret_cast<const uint8_t*>(f.constData()), uint8_t(f[0])));
+}
+
+TEST_F(SerialTest, BackToBackFramesAreBothDispatched) {
+    ASSERT_EQ(OpenCommPort(), 0);
+    sim.SetFault(Fault::BackToBack, 1);
+    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    ASSERT_TRUE(WaitUntil([&] { return dispatched.size() >= 2; }));
+    EXPECT_EQ(dispatched.size(), 2);
+}
+
+TEST_F(SerialTest, SendOnlyAckLeavesAtOnce) {
+    ASSERT_EQ(OpenCommPort(), 0);
+    EXPECT_EQ(SendAck(12), SEND_OK);
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 1; }));
+    EXPECT_EQ(sim.Received()[0], Bytes({6, 12, 0, 3, 0, 254, 236}));
+}
+
+} // namespace

@@ -1,0 +1,227 @@
+#include "app/localsettings.h"
+#include "link/builders.h"
+#include "link/linkstate.h"
+#include "link/rxdispatch.h"
+#include "link/transaction.h"
+#include "link/transport.h"
+#include "platform/serialport.h"
+#include "platform/tcpclient.h"
+#include "sim/simmodule.h"
+#include "support/linkfixture.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+using namespace korvel;
+using namespace korvel::test;
+using korvel::sim::Fault;
+using korvel::sim::SimModule;
+
+namespace {
+
+quint16 UnusedPort() {
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return s.serverPort();  // closed again when s goes away
+}
+
+// The TCP path against the simulated module on a loopback port.
+class TcpTest : public LinkFixture {
+protected:
+    void SetUp() override {
+        LinkFixture::SetUp();
+        port = sim.ListenTcp(0);
+        ASSERT_NE(port, 0);
+        linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
+        settings().RetryCount = 3;
+        linkState().PacketTimeoutReload = 2;
+        SetRxPacketObserver([this](const uint8_t* f, int n) {
+            dispatched.append(QByteArray(reinterpret_cast<const char*>(f), n));
+        });
+    }
+    void TearDown() override {
+        LinkFixture::TearDown();
+        sim.Close();
+    }
+    SimModule sim;
+    quint16 port = 0;
+    QList<QByteArray> dispatched;
+};
+
+TEST_F(TcpTest, ConnectShowsTheAddressAndArmsTheLink) {
+    linkState().PacketTimeoutReload = 7;
+    EXPECT_EQ(TcpConnect(), 1);
+    EXPECT_TRUE(linkState().TcpLinkActive);
+    EXPECT_EQ(linkState().PacketTimeoutCount, 7);
+    EXPECT_EQ(host->PanelText(3), linkState().TcpAddress);
+    EXPECT_TRUE(WaitUntil([&] { return sim.ClientConnected(); }));
+}
+
+TEST_F(TcpTest, SecondConnectToTheSameEndpointKeepsTheConnection) {
+    ASSERT_EQ(TcpConnect(), 1);
+    linkState().TcpReconnectPauseMs = 2000;  // a reconnect would show as this pause
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(TcpConnect(), 1);
+    EXPECT_LT(t.elapsed(), 1000);
+}
+
+TEST_F(TcpTest, ReconnectsWhenEitherHostOrPortDiffers) {
+    SimModule other;
+    const quint16 otherPort = other.ListenTcp(0);
+    ASSERT_NE(otherPort, 0);
+    ASSERT_EQ(TcpConnect(), 1);
+    // Same host, another port.
+    linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(otherPort);
+    ASSERT_EQ(TcpConnect(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return other.ClientConnected(); }));
+    EXPECT_EQ(TcpClientSocket().RemotePort(), otherPort);
+    // Same port, another host name for the same machine.
+    linkState().TcpAddress = QStringLiteral("localhost:%1").arg(otherPort);
+    ASSERT_EQ(TcpConnect(), 1);
+    EXPECT_EQ(TcpClientSocket().RemoteHost(), QStringLiteral("localhost"));
+}
+
+TEST_F(TcpTest, MalformedAddressesFailWithoutAMessage) {
+    for (const char* address : {"127.0.0.1", "a:b:c", "127.0.0.1:abc", "127.0.0.1:70000", "127.0.0.1:0", "127.0.0.1:-5", ":80", ""}) {
+        linkState().TcpAddress = QString::fromLatin1(address);
+        linkState().ConnectCancelled = false;
+        EXPECT_EQ(TcpConnect(), 0) << address;
+        EXPECT_FALSE(linkState().TcpLinkActive);
+        EXPECT_TRUE(linkState().ConnectCancelled);
+    }
+    EXPECT_EQ(prompts.Shown().size(), 0);
+}
+
+TEST_F(TcpTest, RefusedConnectionShowsFailedToConnect) {
+    linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(UnusedPort());
+    EXPECT_EQ(TcpConnect(), 0);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Failed to connect to Korvel"));
+    EXPECT_EQ(prompts.Shown()[0].buttons, vbOKOnly);
+    EXPECT_EQ(prompts.Shown()[0].title, AppTitle());
+    EXPECT_FALSE(linkState().TcpLinkActive);
+    EXPECT_TRUE(linkState().ConnectCancelled);
+}
+
+TEST_F(TcpTest, FailedConnectInsideATransactionEndsItAtOnce) {
+    ASSERT_EQ(TcpConnect(), 1);
+    sim.Close();
+    ASSERT_TRUE(WaitUntil([] { return TcpClientSocket().State() != sckConnected; }));
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(linkState().TxState, TX_IDLE);
+}
+
+TEST_F(TcpTest, RequestAndCommandOverTcp) {
+    ASSERT_EQ(TcpConnect(), 1);
+    sim.SetReplyData(CMD_MODULE_INFO, Bytes({1, 2, 3}));
+    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
+    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
+    ASSERT_EQ(sim.ReceivedCount(), 2);
+    EXPECT_EQ(sim.Received()[1], Bytes({0x07, 0, 0, 0, 0, 0x01, 0x86, 0x71}));
+    EXPECT_EQ(linkState().TxIndex, linkState().TxLength);
+    ASSERT_EQ(dispatched.size(), 2);
+    EXPECT_EQ(dispatched[0].mid(7, 3), Bytes({1, 2, 3}));
+}
+
+TEST_F(TcpTest, RunsOf255InAReplyArriveIntact) {
+    ASSERT_EQ(TcpConnect(), 1);
+    const QByteArray data = Bytes({255, 255, 255, 1, 255, 0});
+    sim.SetReplyData(CMD_CFG_SYSTEM, data);
+    EXPECT_EQ(SendRequestByte(CMD_CFG_SYSTEM, 0, 0, 0, 1), SEND_OK);
+    ASSERT_EQ(dispatched.size(), 1);
+    EXPECT_EQ(dispatched[0].mid(7, data.size()), data);
+}
+
+TEST_F(TcpTest, SilentModuleRetriesThenNoClosesTheSocket) {
+    ASSERT_EQ(TcpConnect(), 1);
+    sim.SetFault(Fault::Silent);
+    prompts.QueueAnswer(vbNo);
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_TRUE(WaitUntil([&] { return sim.ReceivedCount() >= 3; }));
+    EXPECT_EQ(sim.ReceivedCount(), 3);
+    EXPECT_FALSE(linkState().TcpLinkActive);
+    EXPECT_NE(TcpClientSocket().State(), sckConnected);
+}
+
+TEST_F(TcpTest, YesKeepsTryingAndALateAnswerSucceeds) {
+    ASSERT_EQ(TcpConnect(), 1);
+    sim.SetFault(Fault::Silent, 4);
+    prompts.QueueAnswer(vbYes);
+    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(sim.ReceivedCount(), 5);
+    EXPECT_EQ(prompts.Shown().size(), 1);
+}
+
+TEST_F(TcpTest, CancelIsHonouredOnlyWhenTheTransactionEnds) {
+    ASSERT_EQ(TcpConnect(), 1);
+    sim.SetReplyDelayMs(150);
+    Later(20, [] { linkState().UserCancel = true; });
+    QElapsedTimer t;
+    t.start();
+    // A request: its reply ends the transaction (an acknowledgement would be ignored
+    // while the cancel request stands).
+    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_CANCELLED);
+    EXPECT_GE(t.elapsed(), 100) << "the wait went on until the answer came";
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("User Cancel"));
+}
+
+TEST_F(TcpTest, SendOnlyOverTcp) {
+    ASSERT_EQ(TcpConnect(), 1);
+    EXPECT_EQ(SendAck(12), SEND_OK);
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 1; }));
+    EXPECT_EQ(sim.Received()[0], Bytes({6, 12, 0, 3, 0, 254, 236}));
+}
+
+// The switch-through link: the frame goes to a host program, which answers in its own
+// stream (not part of this layer); here the host is a plain server in the test.
+class SwitchThroughTest : public LinkFixture {
+protected:
+    void SetUp() override {
+        LinkFixture::SetUp();
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+        SwitchThroughSocket().SetRemote(QStringLiteral("127.0.0.1"), server.serverPort());
+        SwitchThroughSocket().Connect();
+        ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections(); }));
+        peer = server.nextPendingConnection();
+        ASSERT_TRUE(WaitUntil([] { return SwitchThroughSocket().State() == sckConnected; }));
+        linkState().LinkMode = LINK_SWITCH_THROUGH;
+        linkState().SwitchThroughRoute = 7;
+    }
+    QByteArray HostReceives(int n) {
+        WaitUntil([&] { return peer->bytesAvailable() >= n; });
+        return peer->readAll();
+    }
+    QTcpServer server;
+    QTcpSocket* peer = nullptr;
+};
+
+TEST_F(SwitchThroughTest, FrameGoesWithRouteReplacedNewChecksumAndSeparator) {
+    Later(50, [] { linkState().TxState = TX_DONE; });
+    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 5, 0, 3), SEND_OK);
+    const QByteArray got = HostReceives(12);
+    const QByteArray frame = WithChecksum({7, 5, 0, 7, 0, PKT_SET, CMD_STOP_PROCESSES});
+    EXPECT_EQ(got, frame + "<<>>");
+}
+
+TEST_F(SwitchThroughTest, RefusalFails) {
+    Later(50, [] { linkState().TxState = TX_REFUSED; });
+    EXPECT_EQ(SendCommand(CMD_RESET_NVR_ALL, 0, 0, 0), SEND_FAILED);
+}
+
+TEST_F(SwitchThroughTest, HostClosingEndsTheWaitAsFailed) {
+    Later(50, [this] { peer->close(); });
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(linkState().TxState, TX_IDLE);
+}
+
+TEST_F(SwitchThroughTest, NoPortIsOpenedOnASwitchThroughLink) {
+    EXPECT_EQ(OpenCommPort(), 0);
+    EXPECT_FALSE(CommPort().IsOpen());
+}
+
+} // namespace

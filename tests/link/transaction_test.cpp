@@ -1,0 +1,251 @@
+#include "app/localsettings.h"
+#include "config/target.h"
+#include "link/builders.h"
+#include "link/linkhost.h"
+#include "link/linkstate.h"
+#include "link/rxdispatch.h"
+#include "link/trace.h"
+#include "link/transaction.h"
+#include "link/transport.h"
+#include "monitor/eventlist.h"
+#include "support/linkfixture.h"
+#include "support/memoryserialport.h"
+
+#include <QFile>
+#include <QTimer>
+#include <QTemporaryDir>
+
+using namespace korvel;
+using namespace korvel::test;
+
+namespace {
+
+// SendPacket over an in-memory port: the test decides what the "module" answers.
+class TransactionTest : public LinkFixture {
+protected:
+    void SetUp() override {
+        LinkFixture::SetUp();
+        UseMemorySerialPorts();
+        settings().RetryCount = 3;
+        linkState().PacketTimeoutReload = 1;  // one 100 ms tick
+        ASSERT_EQ(OpenCommPort(), 0);
+        port = LastMemoryPort();
+    }
+    static QByteArray Answer(const QByteArray& request, int type) {
+        return WithChecksum({7, 0, uint8_t(request[1]), uint8_t(request[3]), uint8_t(request[4]), type,
+                             uint8_t(request[6])});
+    }
+    // Answers the n-th write (1-based) and every later one; earlier writes go unanswered.
+    void AnswerFrom(int n, int type) {
+        port->onWrite = [this, n, type](const QByteArray& w) {
+            if (port->writes.size() >= n) port->Feed(Answer(w, type));
+        };
+    }
+    MemorySerialPort* port = nullptr;
+};
+
+TEST_F(TransactionTest, ReplyEndsARequest) {
+    AnswerFrom(1, PKT_REPLY);
+    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(port->writes.size(), 1);
+    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_EQ(prompts.Shown().size(), 0);
+}
+
+TEST_F(TransactionTest, TimeoutsResendUntilAnswered) {
+    AnswerFrom(3, PKT_ACK);
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    ASSERT_EQ(port->writes.size(), 3);
+    EXPECT_EQ(port->writes[2], port->writes[0]) << "a resend carries the same frame";
+    EXPECT_EQ(linkState().RetryNumber, 3);
+    EXPECT_EQ(host->PanelText(3), QStringLiteral("RETRY ...2"));
+    EXPECT_EQ(prompts.Shown().size(), 0);
+}
+
+TEST_F(TransactionTest, RetryCountSendsThenTheQuestionNoGoesOffLine) {
+    linkState().TcpLinkActive = false;
+    prompts.QueueAnswer(vbNo);
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(port->writes.size(), 3);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    const ShownBox& box = prompts.Shown()[0];
+    EXPECT_EQ(box.title, QStringLiteral("Communication Timer"));
+    EXPECT_EQ(box.text, QStringLiteral("No Communication from module\r\nCheck cable and COM port, Continue?"));
+    EXPECT_EQ(box.buttons, vbYesNo);
+    EXPECT_EQ(box.icon, vbQuestion);
+    // Off line: port closed, panels and menus as after a lost connection.
+    EXPECT_FALSE(port->IsOpen());
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout"));
+    EXPECT_TRUE(host->PanelText(3).isEmpty());
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
+    EXPECT_TRUE(host->TimerEnabled(LinkTimer::MsgTimer));
+    EXPECT_FALSE(host->MenuEnabled("mnuConfigSystem"));
+    EXPECT_FALSE(host->MenuEnabled("mnuDateTime"));
+    EXPECT_FALSE(host->ToolbarButtonEnabled("Write"));
+    EXPECT_TRUE(host->ToolbarButtonEnabled("Read"));
+    EXPECT_EQ(linkState().TxState, TX_IDLE);
+}
+
+TEST_F(TransactionTest, EachYesBuysRetryCountMoreSends) {
+    settings().RetryCount = 5;
+    prompts.QueueAnswer(vbYes);
+    prompts.QueueAnswer(vbYes);
+    prompts.QueueAnswer(vbYes);
+    prompts.QueueAnswer(vbNo);
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(port->writes.size(), 20);
+    EXPECT_EQ(prompts.Shown().size(), 4);
+}
+
+TEST_F(TransactionTest, RetryCountOneAsksAtTheFirstTimeout) {
+    settings().RetryCount = 1;
+    prompts.QueueAnswer(vbNo);
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(port->writes.size(), 1);
+}
+
+TEST_F(TransactionTest, EventMonitorKeepsThePortOpenWhenGivingUp) {
+    eventMonitor().EventMonitorOpen = true;
+    settings().RetryCount = 2;
+    prompts.QueueAnswer(vbNo);
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_TRUE(port->IsOpen());
+    // Each resend is noted in the monitor's list.
+    ASSERT_EQ(eventMonitor().lstEvents.size(), 1);
+    EXPECT_TRUE(eventMonitor().lstEvents[0].contains(QStringLiteral(" - TX ")));
+}
+
+TEST_F(TransactionTest, GivingUpTakesALinkOutOfSwitchThroughAndPellar) {
+    target().PellarDevice = true;
+    ShowCommsFailure(QStringLiteral("Communication Timeout"));
+    EXPECT_FALSE(target().PellarDevice);
+    EXPECT_EQ(linkState().LinkMode, LINK_NORMAL);
+}
+
+TEST_F(TransactionTest, UserCancelEndsTheWaitOnceTheFrameHasLeft) {
+    Later(50, [] { linkState().UserCancel = true; });
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("User Cancel"));
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::Wait));
+    EXPECT_EQ(linkState().TxState, TX_IDLE);
+}
+
+TEST_F(TransactionTest, CancelPresentWhenTheAnswerArrivesStillCancels) {
+    port->onWrite = [this](const QByteArray& w) {
+        linkState().UserCancel = true;
+        port->Feed(Answer(w, PKT_REPLY));
+    };
+    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_CANCELLED);
+}
+
+TEST_F(TransactionTest, SendOnlyEndsWhenTheLastByteHasLeft) {
+    EXPECT_EQ(SendAck(12), SEND_OK);
+    ASSERT_EQ(port->writes.size(), 1);
+    EXPECT_EQ(port->writes[0], Bytes({6, 12, 0, 3, 0, 254, 236}));
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn)) << "no reply time-out for a send-only frame";
+}
+
+TEST_F(TransactionTest, StalledTransmissionCountsAsATimeout) {
+    port->stallTransmit = true;
+    prompts.QueueAnswer(vbNo);
+    QTemporaryDir dir;
+    ASSERT_TRUE(TraceOpenFile(dir.filePath("t.txt")));
+    linkState().TraceOn = true;
+    // Drive the stall guard by hand rather than wait 1500 ms for each send.
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (linkState().TxState != TX_IDLE) WaitTick();
+    });
+    guard.start(10);
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(port->writes.size(), 3);
+    TraceCloseFile();
+    QFile f(dir.filePath("t.txt"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().count("MSComm transmit failure'"), 3);
+}
+
+TEST_F(TransactionTest, TraceLinesForSendAndResend) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(TraceOpenFile(dir.filePath("t.txt")));
+    linkState().TraceOn = true;
+    AnswerFrom(2, PKT_ACK);
+    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
+    TraceCloseFile();
+    QFile f(dir.filePath("t.txt"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("TX: 0700000000018671\r\n"
+                                      "WAITING ACK\r\n"
+                                      "RTX: 0700000000018671\r\n"
+                                      "WAITING ACK\r\n"
+                                      "RX: 070000000000FE867A\r\n"
+                                      "")
+                               .replace("070000000000FE867A", Answer(port->writes[0], PKT_ACK).toHex().toUpper()));
+}
+
+TEST_F(TransactionTest, RefusedWhileOpenFailsQuietlyAndKeepsTheOpenFrame) {
+    // From inside the wait, another sender (an owed acknowledgement, a second click)
+    // tries to start its own transaction.
+    int16_t inner = -1;
+    port->onWrite = [&](const QByteArray& w) {
+        if (port->writes.size() == 1) {
+            inner = SendAck(3);
+            inner = SendCommand(CMD_RESET_SYSTEM, 0, 0, 0);
+        } else {
+            port->Feed(Answer(w, PKT_REPLY));
+        }
+    };
+    EXPECT_EQ(SendRequestByte(CMD_CFG_INPUTS, 0, 0, 0, 2), SEND_OK);
+    EXPECT_EQ(inner, SEND_FAILED);
+    EXPECT_EQ(prompts.Shown().size(), 0) << "no debug box";
+    ASSERT_EQ(port->writes.size(), 2);
+    EXPECT_EQ(port->writes[1], port->writes[0]) << "the resend carries the open request, not the refused one";
+}
+
+TEST_F(TransactionTest, EventDuringAWaitResendsAtOnce) {
+    port->onWrite = [this](const QByteArray& w) {
+        if (port->writes.size() == 1) port->Feed(WithChecksum({8, 0, 9, 3, 0, PKT_EVENT, 1, 0x11}));
+        else port->Feed(Answer(w, PKT_ACK));
+    };
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(port->writes.size(), 2);
+    EXPECT_EQ(linkState().RetryNumber, 2);
+    EXPECT_FALSE(eventAck().AckPending) << "an event met during a transaction is not acknowledged";
+}
+
+TEST_F(TransactionTest, ResendRequestFromTheModule) {
+    port->onWrite = [this](const QByteArray& w) {
+        port->Feed(Answer(w, port->writes.size() == 1 ? PKT_RESEND : PKT_REPLY));
+    };
+    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(port->writes.size(), 2);
+}
+
+TEST_F(TransactionTest, ReplyCountdownShowsMillisecondsAndRaisesARetry) {
+    linkState().PacketTimeoutReload = 3;
+    linkState().PacketTimeoutCount = 3;
+    CommInTick();
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("200mS"));
+    EXPECT_EQ(linkState().RetryRequest, 0);
+    CommInTick();
+    CommInTick();
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("0mS"));
+    EXPECT_EQ(linkState().RetryRequest, 1);
+    EXPECT_EQ(linkState().PacketTimeoutCount, 3);
+    linkState().PacketTimeoutCount = 0;
+    linkState().RetryRequest = 0;
+    CommInTick();
+    EXPECT_EQ(linkState().RetryRequest, 0) << "a countdown at rest stays at rest";
+}
+
+TEST_F(TransactionTest, PortClosedTimesOutInsteadOfHanging) {
+    port->Close();
+    settings().RetryCount = 1;
+    prompts.QueueAnswer(vbNo);
+    Later(10, [] { WaitTick(); });
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_TRUE(port->writes.isEmpty());
+}
+
+} // namespace

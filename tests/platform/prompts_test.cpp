@@ -1,0 +1,49 @@
+#include "platform/scriptedprompts.h"
+#include "platform/serialport.h"
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+TEST(ScriptedPromptsTest, AnswersInOrderRecordsEverythingAndCountsUnanswered) {
+    ScriptedPrompts p;
+    p.QueueAnswer(vbNo);
+    p.QueueInput(QStringLiteral("1234"));
+    p.QueueInput(std::nullopt);
+    EXPECT_EQ(p.MsgBox("Q?", vbYesNo + vbQuestion, "T"), vbNo);
+    EXPECT_EQ(p.InputBox("Password", "Debug", ""), std::optional<QString>("1234"));
+    EXPECT_EQ(p.InputBox("Again", "", "x"), std::nullopt);
+    EXPECT_EQ(p.Unanswered(), 0);
+    // Nothing queued: the answer that stops, and the box is counted.
+    EXPECT_EQ(p.MsgBox("Q?", vbYesNo, ""), vbNo);
+    EXPECT_EQ(p.MsgBox("R?", vbRetryCancel, ""), vbCancel);
+    EXPECT_EQ(p.Unanswered(), 2);
+    ASSERT_EQ(p.Shown().size(), 5);
+    EXPECT_EQ(p.Shown()[0].icon, vbQuestion);
+    EXPECT_EQ(p.Shown()[0].buttons, vbYesNo);
+    EXPECT_EQ(p.Shown()[2].title, AppTitle()) << "an empty title is the application's";
+}
+
+TEST(SerialSettingsTest, ParsesTheSettingsStringsTheLinkUses) {
+    SerialSettings s;
+    ASSERT_TRUE(ParseSerialSettings("9600,N,8,2", s));
+    EXPECT_EQ(s.baud, 9600);
+    EXPECT_EQ(s.parity, 'N');
+    EXPECT_EQ(s.dataBits, 8);
+    EXPECT_EQ(s.stopBits, 2);
+    ASSERT_TRUE(ParseSerialSettings("9600,n,8,1", s));
+    EXPECT_EQ(s.stopBits, 1);
+    for (const char* bad : {"", "9600,N,8", "x,N,8,2", "9600,Q,8,2", "9600,N,9,2", "9600,N,8,3"})
+        EXPECT_FALSE(ParseSerialSettings(bad, s)) << bad;
+}
+
+TEST(SerialSettingsTest, PortNumbersNameSerialDevicesAndPathsStay) {
+    EXPECT_EQ(SerialDeviceFor("1"), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(SerialDeviceFor("4"), QStringLiteral("/dev/ttyS3"));
+    EXPECT_EQ(SerialDeviceFor("/dev/pts/7"), QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(SerialDeviceFor(" /dev/ttyUSB0 "), QStringLiteral("/dev/ttyUSB0"));
+}
+
+} // namespace

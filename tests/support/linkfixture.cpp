@@ -1,0 +1,75 @@
+#include "support/linkfixture.h"
+
+#include "app/localsettings.h"
+#include "config/target.h"
+#include "link/linkstate.h"
+#include "link/rxdispatch.h"
+#include "link/trace.h"
+#include "monitor/eventlist.h"
+#include "monitor/loggerdata.h"
+#include "platform/serialport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+
+namespace korvel::test {
+
+void LinkFixture::SetUp() {
+    ResetLinkState();
+    ResetLocalSettings();
+    ResetTargetState();
+    ResetEventMonitorState();
+    ResetEventAckState();
+    ResetLoggerData();
+    SetRxPacketObserver(nullptr);
+    SetSerialPortFactory(nullptr);
+    TraceCloseFile();
+    linkState().TcpReconnectPauseMs = 0;
+    SetPrompts(&prompts);
+    host = std::make_unique<BasicLinkHost>();
+    SetLinkHost(host.get());
+}
+
+void LinkFixture::TearDown() {
+    SetRxPacketObserver(nullptr);
+    ResetLinkState();
+    SetSerialPortFactory(nullptr);
+    TraceCloseFile();
+    SetLinkHost(nullptr);
+    host.reset();
+    SetPrompts(nullptr);
+    QCoreApplication::processEvents();
+}
+
+bool LinkFixture::WaitUntil(const std::function<bool()>& cond, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!cond()) {
+        if (deadline.hasExpired()) return cond();
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+void LinkFixture::Later(int ms, std::function<void()> f) { QTimer::singleShot(ms, std::move(f)); }
+
+QByteArray Bytes(std::initializer_list<int> values) {
+    QByteArray b;
+    for (int v : values) b.append(char(v));
+    return b;
+}
+
+QByteArray WithChecksum(std::initializer_list<int> values) {
+    QByteArray b = Bytes(values);
+    unsigned s = 0;
+    for (char c : b) s += static_cast<unsigned char>(c);
+    b.append(char(255 - (s & 255)));
+    return b;
+}
+
+void PutRx(const QByteArray& frame) {
+    for (int i = 0; i < frame.size() && i < LINK_BUFFER_SIZE; ++i)
+        linkState().RxBuffer[i] = static_cast<uint8_t>(frame[i]);
+}
+
+} // namespace korvel::test

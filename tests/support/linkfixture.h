@@ -1,0 +1,36 @@
+// Common ground for link tests: every test starts from program-start state with
+// scripted prompts and a widget-free link host, and can wait on a condition without
+// depending on timing luck.
+#pragma once
+
+#include "link/basiclinkhost.h"
+#include "platform/scriptedprompts.h"
+
+#include <gtest/gtest.h>
+#include <QByteArray>
+#include <functional>
+#include <memory>
+
+namespace korvel::test {
+
+class LinkFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Pumps events until cond() holds or timeoutMs passes; returns cond().
+    static bool WaitUntil(const std::function<bool()>& cond, int timeoutMs = 5000);
+    // Runs f from inside the event loop once it is being pumped (for example from
+    // within a SendPacket wait).
+    static void Later(int ms, std::function<void()> f);
+
+    ScriptedPrompts prompts;
+    std::unique_ptr<BasicLinkHost> host;
+};
+
+QByteArray Bytes(std::initializer_list<int> values);
+QByteArray WithChecksum(std::initializer_list<int> values);
+// Copies frame into RxBuffer.
+void PutRx(const QByteArray& frame);
+
+} // namespace korvel::test
