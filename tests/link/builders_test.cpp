@@ -17,9 +17,8 @@ class BuildersTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        UseMemorySerialPorts();
-        ASSERT_EQ(OpenCommPort(), 0);
-        port = LastMemoryPort();
+        port = OpenMemoryPort();
+        ASSERT_NE(port, nullptr);
         port->onWrite = [this](const QByteArray& w) {
             if (w.size() < 7) return;
             const int type = static_cast<uint8_t>(w[5]) == PKT_GET ? PKT_REPLY : PKT_ACK;

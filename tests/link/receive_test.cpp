@@ -21,12 +21,9 @@ class ReceiveTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        UseMemorySerialPorts();
-        ASSERT_EQ(OpenCommPort(), 0);
-        port = LastMemoryPort();
-        SetRxPacketObserver([this](const uint8_t* f, int n) {
-            dispatched.append(QByteArray(reinterpret_cast<const char*>(f), n));
-        });
+        port = OpenMemoryPort();
+        ASSERT_NE(port, nullptr);
+        RecordDispatched();
     }
     // Destination 7 keeps the dispatcher from acting on the frame beyond recording it.
     static QByteArray Frame(int command, QByteArray data = {}) {
@@ -41,7 +38,6 @@ protected:
         for (int i = 0; i < settings().InterByteTimeout; ++i) InterByteTick();
     }
     MemorySerialPort* port = nullptr;
-    QList<QByteArray> dispatched;
 };
 
 TEST_F(ReceiveTest, TwoFramesInOneReadAreBothDispatchedInOrder) {

@@ -25,9 +25,7 @@ protected:
         settings().CommPortDevice = device;
         settings().RetryCount = 3;
         linkState().PacketTimeoutReload = 2;
-        SetRxPacketObserver([this](const uint8_t* f, int n) {
-            dispatched.append(QByteArray(reinterpret_cast<const char*>(f), n));
-        });
+        RecordDispatched();
     }
     void TearDown() override {
         LinkFixture::TearDown();
@@ -35,7 +33,6 @@ protected:
     }
     SimModule sim;
     QString device;
-    QList<QByteArray> dispatched;
 };
 
 TEST_F(SerialTest, OpensAPseudoTerminalThatRefusesModemLines) {

@@ -36,9 +36,7 @@ protected:
         linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
         settings().RetryCount = 3;
         linkState().PacketTimeoutReload = 2;
-        SetRxPacketObserver([this](const uint8_t* f, int n) {
-            dispatched.append(QByteArray(reinterpret_cast<const char*>(f), n));
-        });
+        RecordDispatched();
     }
     void TearDown() override {
         LinkFixture::TearDown();
@@ -46,7 +44,6 @@ protected:
     }
     SimModule sim;
     quint16 port = 0;
-    QList<QByteArray> dispatched;
 };
 
 TEST_F(TcpTest, ConnectShowsTheAddressAndArmsTheLink) {

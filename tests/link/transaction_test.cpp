@@ -25,11 +25,10 @@ class TransactionTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        UseMemorySerialPorts();
         settings().RetryCount = 3;
         linkState().PacketTimeoutReload = 1;  // one 100 ms tick
-        ASSERT_EQ(OpenCommPort(), 0);
-        port = LastMemoryPort();
+        port = OpenMemoryPort();
+        ASSERT_NE(port, nullptr);
     }
     static QByteArray Answer(const QByteArray& request, int type) {
         return WithChecksum({7, 0, uint8_t(request[1]), uint8_t(request[3]), uint8_t(request[4]), type,

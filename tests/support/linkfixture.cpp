@@ -1,10 +1,12 @@
 #include "support/linkfixture.h"
+#include "support/memoryserialport.h"
 
 #include "app/localsettings.h"
 #include "config/target.h"
 #include "link/linkstate.h"
 #include "link/rxdispatch.h"
 #include "link/trace.h"
+#include "link/transport.h"
 #include "monitor/eventlist.h"
 #include "monitor/loggerdata.h"
 #include "platform/serialport.h"
@@ -29,6 +31,18 @@ void LinkFixture::SetUp() {
     SetPrompts(&prompts);
     host = std::make_unique<BasicLinkHost>();
     SetLinkHost(host.get());
+}
+
+void LinkFixture::RecordDispatched() {
+    SetRxPacketObserver([this](const uint8_t* f, int n) {
+        dispatched.append(QByteArray(reinterpret_cast<const char*>(f), n));
+    });
+}
+
+MemorySerialPort* LinkFixture::OpenMemoryPort() {
+    UseMemorySerialPorts();
+    if (OpenCommPort() != 0) return nullptr;
+    return LastMemoryPort();
 }
 
 void LinkFixture::TearDown() {

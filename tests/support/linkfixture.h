@@ -8,10 +8,13 @@
 
 #include <gtest/gtest.h>
 #include <QByteArray>
+#include <QList>
 #include <functional>
 #include <memory>
 
 namespace korvel::test {
+
+class MemorySerialPort;
 
 class LinkFixture : public ::testing::Test {
 protected:
@@ -24,7 +27,13 @@ protected:
     // within a SendPacket wait).
     static void Later(int ms, std::function<void()> f);
 
+    // Records every frame handed to the dispatcher into `dispatched`.
+    void RecordDispatched();
+    // Makes the serial port an in-memory one and opens it.
+    MemorySerialPort* OpenMemoryPort();
+
     ScriptedPrompts prompts;
+    QList<QByteArray> dispatched;
     std::unique_ptr<BasicLinkHost> host;
 };
 
