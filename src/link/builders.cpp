@@ -21,6 +21,12 @@ uint8_t* header(int length, int16_t destination, int16_t source, int16_t route, 
     return t;
 }
 
+// Every request starts with the transfer's cancel request cleared; a request that will
+// be refused because another transaction is open must not wipe that one's cancel.
+void clearCancelForNewRequest() {
+    if (linkState().TxState == TX_IDLE) linkState().UserCancel = false;
+}
+
 int16_t finish(int length, int16_t mode, bool resetPacketId) {
     int16_t n = static_cast<int16_t>(length);
     AppendTxChecksum(n);
@@ -81,7 +87,7 @@ int16_t SendRequest(int16_t command, int16_t destination, int16_t source, int16_
 
 int16_t SendRequestParam(int16_t command, int16_t destination, int16_t source, int16_t route,
                          int16_t parameter) {
-    linkState().UserCancel = false;
+    clearCancelForNewRequest();
     const int length = parameter > -1 ? 8 : 7;
     uint8_t* t = header(length, destination, source, route, PKT_GET, command);
     if (parameter > -1) t[7] = static_cast<uint8_t>(parameter);
@@ -90,7 +96,7 @@ int16_t SendRequestParam(int16_t command, int16_t destination, int16_t source, i
 
 int16_t SendRequestByte(int16_t command, int16_t destination, int16_t source, int16_t route,
                         int16_t parameter) {
-    linkState().UserCancel = false;
+    clearCancelForNewRequest();
     uint8_t* t = header(8, destination, source, route, PKT_GET, command);
     t[7] = static_cast<uint8_t>(parameter);
     return finish(8, TX_WAIT_REPLY, false);
@@ -98,7 +104,7 @@ int16_t SendRequestByte(int16_t command, int16_t destination, int16_t source, in
 
 int16_t SendRequestWord(int16_t command, int16_t destination, int16_t source, int16_t route,
                         int32_t value) {
-    linkState().UserCancel = false;
+    clearCancelForNewRequest();
     uint8_t* t = header(9, destination, source, route, PKT_GET, command);
     t[7] = static_cast<uint8_t>(value & 255);
     t[8] = static_cast<uint8_t>((value & 0xFF00) / 256);

@@ -202,6 +202,16 @@ TEST_F(TransactionTest, RefusedWhileOpenFailsQuietlyAndKeepsTheOpenFrame) {
     EXPECT_EQ(port->writes[1], port->writes[0]) << "the resend carries the open request, not the refused one";
 }
 
+TEST_F(TransactionTest, RefusedRequestLeavesTheOpenTransfersCancelStanding) {
+    int16_t inner = -1;
+    port->onWrite = [&](const QByteArray&) {
+        linkState().UserCancel = true;
+        inner = SendRequest(CMD_DEVICE_TYPE, 0, 0, 0);
+    };
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(inner, SEND_FAILED);
+}
+
 TEST_F(TransactionTest, EventDuringAWaitResendsAtOnce) {
     port->onWrite = [this](const QByteArray& w) {
         if (port->writes.size() == 1) port->Feed(WithChecksum({8, 0, 9, 3, 0, PKT_EVENT, 1, 0x11}));
