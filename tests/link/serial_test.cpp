@@ -5,7 +5,7 @@
 #include "link/transport.h"
 #include "platform/qtserialport.h"
 #include "sim/simmodule.h"
-#include "support/linkfixture.h"
+#include "link/simfixture.h"
 
 using namespace korvel;
 using namespace korvel::test;
@@ -16,22 +16,14 @@ namespace {
 
 // The real serial path: QSerialPort on the slave side of a pseudo-terminal whose
 // master side is the simulated module.
-class SerialTest : public LinkFixture {
+class SerialTest : public SimLinkFixture {
 protected:
     void SetUp() override {
-        LinkFixture::SetUp();
+        SimLinkFixture::SetUp();
         device = sim.OpenPty();
         ASSERT_FALSE(device.isEmpty());
         settings().CommPortDevice = device;
-        settings().RetryCount = 3;
-        linkState().PacketTimeoutReload = 2;
-        RecordDispatched();
     }
-    void TearDown() override {
-        LinkFixture::TearDown();
-        sim.Close();
-    }
-    SimModule sim;
     QString device;
 };
 

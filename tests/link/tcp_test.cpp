@@ -7,7 +7,7 @@
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "sim/simmodule.h"
-#include "support/linkfixture.h"
+#include "link/simfixture.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -27,22 +27,14 @@ quint16 UnusedPort() {
 }
 
 // The TCP path against the simulated module on a loopback port.
-class TcpTest : public LinkFixture {
+class TcpTest : public SimLinkFixture {
 protected:
     void SetUp() override {
-        LinkFixture::SetUp();
+        SimLinkFixture::SetUp();
         port = sim.ListenTcp(0);
         ASSERT_NE(port, 0);
         linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-        settings().RetryCount = 3;
-        linkState().PacketTimeoutReload = 2;
-        RecordDispatched();
     }
-    void TearDown() override {
-        LinkFixture::TearDown();
-        sim.Close();
-    }
-    SimModule sim;
     quint16 port = 0;
 };
 
