@@ -1,17 +1,46 @@
-// What the program knows of the module it talks to: whether it is a Pellar, and its
-// clock as last read.
+// What the program knows of the module it talks to: identity, firmware, options, the
+// shape of the station (child modules, expansion boards, Pellar), its clock and the
+// live values its status replies carry.
 #pragma once
 
 #include <cstdint>
 
 namespace korvel {
 
+constexpr int MAX_CHILD_MODULES = 7;  // groups 1 .. 7 behind the main module
+
 struct ModuleClockValue {
     int16_t day = 1, month = 1, year = 2000, hour = 0, minute = 0, second = 0;
 };
 
+// The eight identity items a child module reports about itself.
+struct ChildModuleInfo {
+    uint8_t Identity = 0, FirmwareVersion = 0, Options = 0, OptionsHigh = 0, ModuleMode = 0,
+            BoardMask = 0, DebugFlags = 0, TempSensors = 0;
+};
+
 struct TargetState {
+    uint8_t TargetIdentity = 0;
+    uint8_t TargetFirmwareVersion = 0;
+    int16_t TargetOptions = 0;
+    uint8_t BootLoaderVersion = 0;
+    uint8_t TargetModuleMode = 0;
+    uint8_t ModuleDebugFlags = 0;
+    int16_t TempSensorInfo = 0;
+
+    // Shape of the station.
+    uint8_t ChildCount = 0;  // 0 .. MAX_CHILD_MODULES
+    int16_t ExpansionBoardMask = 0;
     bool PellarDevice = false;
+    int16_t PellarVersion[4] = {};
+    ChildModuleInfo ChildModuleList[8];
+
+    // Live values of the last status replies.
+    uint8_t StatusGroup = 0;
+    uint8_t StatusBits = 0;
+    int16_t TempReadings[9] = {};
+    int16_t ChannelState = 0;
+    int16_t FlashUnlocked = 0;
     ModuleClockValue ModuleClock;
 };
 

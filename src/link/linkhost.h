@@ -28,6 +28,8 @@ public:
     virtual void SetToolbarButtonEnabled(const QString& key, bool on) = 0;
     // The progress window's radio caption.
     virtual void SetRadioCaption(const QString&) {}
+    // Form name of the window that is active (named in error reports).
+    virtual QString ActiveWindowName() const { return QStringLiteral("frmMain"); }
 };
 
 LinkHost& linkHost();

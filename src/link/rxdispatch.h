@@ -1,7 +1,9 @@
 // What a received frame does: the destination filter, the effect of each packet type
-// on the open transaction, and the acknowledgement owed for a module's event.
+// on the open transaction, where each reply's data is stored, and the acknowledgement
+// owed for a module's event.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <functional>
 
@@ -20,9 +22,19 @@ void SetRxPacketObserver(std::function<void(const uint8_t* frame, int length)> o
 
 // Dispatches the complete, checksum-good frame in RxBuffer.
 void ProcessRxPacket();
-// Stores a reply by its command code and ends the request it answers.
+// Stores a reply by its command code and ends the request it answers: as answered, or
+// as failed when the reply could not be stored.
 void ProcessStatusPacket(int16_t command);
 // Sends the acknowledgement of an event to destination; a SEND_ result.
 int16_t SendAck(int16_t destination);
+
+// The dispatchers' report of a failure while handling a frame.
+constexpr int ERR_OVERFLOW = 6;
+constexpr int ERR_SUBSCRIPT = 9;
+void ReportUnexpectedError(int number, const QString& description, const QString& procedure);
+
+// Marks the channel groups that exist from the station's shape.
+void UpdateAnalogPresence();
+void UpdateContactPresence();
 
 } // namespace korvel

@@ -1,7 +1,10 @@
-// The event monitor's data side that the link layer touches: its list of event lines
-// and whether the window is open (an open monitor keeps the serial port in use).
+// The event monitor's data side that the link layer touches: its list of event lines,
+// whether the window is open (an open monitor keeps the serial port in use), its title
+// and the event log file that the monitor's lines and the link traffic go to.
 #pragma once
 
+#include <QDateTime>
+#include <QString>
 #include <QStringList>
 #include <functional>
 
@@ -12,14 +15,36 @@ struct EventMonitorState {
     bool EventShowAll = false;
     bool EventLogOn = false;
     QStringList lstEvents;
+    // The window's title, chosen by the port it was opened for.
+    QString Caption = QStringLiteral("Event Monitor");
+    // The show-all switch is offered for the local FleetSync radio only.
+    bool ShowAllOffered = false;
+    // Where event log files are created; empty means the current directory.
+    QString LogFolder;
+    // Full name of the log file being written, or of the last one written.
+    QString LogFileName;
 };
 
 EventMonitorState& eventMonitor();
+// Back to program start; an open event log file is closed without its closing line.
 void ResetEventMonitorState();
 
 // Appends one line to the event list; the window, when it exists, shows it.
 void AddEventLine(const QString& line);
 // The window's hook for lines added while it is open (nullptr to remove).
 void SetEventLineListener(std::function<void(const QString&)> listener);
+
+// The time stamp that begins the event log's lines: short date, blank, time.
+QString EventLogStamp(const QDateTime& when);
+
+// Creates the log file named by the start time in LogFolder and writes its opening
+// line; sets EventLogOn. When the file cannot be created or written the user is told
+// and logging stays off (false). Does nothing while a log is already being written.
+bool StartEventLog(const QDateTime& now = QDateTime::currentDateTime());
+// Writes the closing line, closes the file and clears EventLogOn (nothing when off).
+void StopEventLog(const QDateTime& now = QDateTime::currentDateTime());
+// Writes one line to the event log while EventLogOn is set; the link layer copies its
+// traffic lines here. A failed write closes the log and tells the user.
+void PrintEventLog(const QString& line);
 
 } // namespace korvel

@@ -21,8 +21,17 @@ protected:
         ASSERT_NE(port, nullptr);
         port->onWrite = [this](const QByteArray& w) {
             if (w.size() < 7) return;
-            const int type = static_cast<uint8_t>(w[5]) == PKT_GET ? PKT_REPLY : PKT_ACK;
-            port->Feed(WithChecksum({7, 0, uint8_t(w[1]), uint8_t(w[3]), 0, type, uint8_t(w[6])}));
+            // A request gets zero data bytes enough for every short reply; a log block
+            // gets its start record and no records.
+            if (static_cast<uint8_t>(w[5]) == PKT_GET) {
+                const uint8_t cmd = uint8_t(w[6]);
+                QByteArray reply = Bytes({0, 0, uint8_t(w[1]), uint8_t(w[3]), 0, PKT_REPLY, cmd});
+                reply.append(QByteArray(cmd == CMD_SAMPLE_BLOCK || cmd == CMD_MINMAX_BLOCK ? 2 : 7, 0));
+                reply[0] = char(reply.size());
+                reply.append(char(FrameChecksum(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size())));
+                port->Feed(reply);
+            } else
+                port->Feed(WithChecksum({7, 0, uint8_t(w[1]), uint8_t(w[3]), 0, PKT_ACK, uint8_t(w[6])}));
         };
     }
     QByteArray Sent() const { return port->writes.isEmpty() ? QByteArray() : port->writes.last(); }
@@ -53,8 +62,8 @@ TEST_F(BuildersTest, RequestParameterZeroIsSentOnlyNegativeOmitsIt) {
     EXPECT_EQ(Sent(), WithChecksum({8, 0, 0, 0, 0, PKT_GET, CMD_MODULE_INFO, 0}));
     EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, -1), SEND_OK);
     EXPECT_EQ(Sent(), WithChecksum({7, 0, 0, 0, 0, PKT_GET, CMD_MODULE_INFO}));
-    EXPECT_EQ(SendRequestByte(CMD_CFG_INPUTS, 12, 0, 3, 7), SEND_OK);
-    EXPECT_EQ(Sent(), WithChecksum({8, 12, 0, 3, 0, PKT_GET, CMD_CFG_INPUTS, 7}));
+    EXPECT_EQ(SendRequestByte(CMD_INPUT_STATUS, 12, 0, 3, 7), SEND_OK);
+    EXPECT_EQ(Sent(), WithChecksum({8, 12, 0, 3, 0, PKT_GET, CMD_INPUT_STATUS, 7}));
 }
 
 TEST_F(BuildersTest, RequestWordGoesLowByteFirst) {
@@ -96,7 +105,7 @@ TEST_F(BuildersTest, SetDateTimeSendsYearMinus2000ToCurrentStation) {
 
 TEST_F(BuildersTest, RequestsClearALeftoverCancelCommandsDoNot) {
     linkState().UserCancel = true;
-    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     EXPECT_FALSE(linkState().UserCancel);
 
     // A command keeps the cancel request, so its answer ends the call as cancelled.

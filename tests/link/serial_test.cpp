@@ -128,8 +128,8 @@ TEST_F(SerialTest, ResendRequestSendsTheFrameAgain) {
 TEST_F(SerialTest, SplitFrameIsAssembled) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::Split, 1);
-    sim.SetReplyData(CMD_CFG_SYSTEM, QByteArray(40, char(0x33)));
-    EXPECT_EQ(SendRequestByte(CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_OK);
+    sim.SetReplyData(CMD_BUFFER_DUMP, QByteArray(40, char(0x33)));
+    EXPECT_EQ(SendRequestByte(CMD_BUFFER_DUMP, 0, 0, 0, 0), SEND_OK);
     EXPECT_EQ(sim.ReceivedCount(), 1);
     ASSERT_EQ(dispatched.size(), 1);
     EXPECT_EQ(dispatched[0].size(), 48);
@@ -150,7 +150,7 @@ TEST_F(SerialTest, PauseMidFrameLosesTheFrameAndTheResendRecovers) {
 TEST_F(SerialTest, BackToBackFramesAreBothDispatched) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::BackToBack, 1);
-    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     ASSERT_TRUE(WaitUntil([&] { return dispatched.size() >= 2; }));
     EXPECT_EQ(dispatched.size(), 2);
 }

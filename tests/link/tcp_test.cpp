@@ -107,8 +107,8 @@ TEST_F(TcpTest, FailedConnectInsideATransactionEndsItAtOnce) {
 
 TEST_F(TcpTest, RequestAndCommandOverTcp) {
     ASSERT_EQ(TcpConnect(), 1);
-    sim.SetReplyData(CMD_MODULE_INFO, Bytes({1, 2, 3}));
-    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
+    sim.SetReplyData(CMD_BUFFER_DUMP, Bytes({1, 2, 3}));
+    EXPECT_EQ(SendRequestParam(CMD_BUFFER_DUMP, 0, 0, 0, 2), SEND_OK);
     EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
     ASSERT_EQ(sim.ReceivedCount(), 2);
     EXPECT_EQ(sim.Received()[1], Bytes({0x07, 0, 0, 0, 0, 0x01, 0x86, 0x71}));
@@ -120,8 +120,8 @@ TEST_F(TcpTest, RequestAndCommandOverTcp) {
 TEST_F(TcpTest, RunsOf255InAReplyArriveIntact) {
     ASSERT_EQ(TcpConnect(), 1);
     const QByteArray data = Bytes({255, 255, 255, 1, 255, 0});
-    sim.SetReplyData(CMD_CFG_SYSTEM, data);
-    EXPECT_EQ(SendRequestByte(CMD_CFG_SYSTEM, 0, 0, 0, 1), SEND_OK);
+    sim.SetReplyData(CMD_BUFFER_DUMP, data);
+    EXPECT_EQ(SendRequestByte(CMD_BUFFER_DUMP, 0, 0, 0, 1), SEND_OK);
     ASSERT_EQ(dispatched.size(), 1);
     EXPECT_EQ(dispatched[0].mid(7, data.size()), data);
 }
@@ -141,7 +141,7 @@ TEST_F(TcpTest, YesKeepsTryingAndALateAnswerSucceeds) {
     ASSERT_EQ(TcpConnect(), 1);
     sim.SetFault(Fault::Silent, 4);
     prompts.QueueAnswer(vbYes);
-    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     EXPECT_EQ(sim.ReceivedCount(), 5);
     EXPECT_EQ(prompts.Shown().size(), 1);
 }

@@ -45,7 +45,7 @@ protected:
 
 TEST_F(TransactionTest, ReplyEndsARequest) {
     AnswerFrom(1, PKT_REPLY);
-    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     EXPECT_EQ(port->writes.size(), 1);
     EXPECT_EQ(linkState().TxState, TX_IDLE);
     EXPECT_EQ(prompts.Shown().size(), 0);
@@ -195,7 +195,7 @@ TEST_F(TransactionTest, RefusedWhileOpenFailsQuietlyAndKeepsTheOpenFrame) {
             port->Feed(Answer(w, PKT_REPLY));
         }
     };
-    EXPECT_EQ(SendRequestByte(CMD_CFG_INPUTS, 0, 0, 0, 2), SEND_OK);
+    EXPECT_EQ(SendRequestByte(CMD_BUFFER_DUMP, 0, 0, 0, 2), SEND_OK);
     EXPECT_EQ(inner, SEND_FAILED);
     EXPECT_EQ(prompts.Shown().size(), 0) << "no debug box";
     ASSERT_EQ(port->writes.size(), 2);
@@ -206,7 +206,7 @@ TEST_F(TransactionTest, RefusedRequestLeavesTheOpenTransfersCancelStanding) {
     int16_t inner = -1;
     port->onWrite = [&](const QByteArray&) {
         linkState().UserCancel = true;
-        inner = SendRequest(CMD_DEVICE_TYPE, 0, 0, 0);
+        inner = SendRequest(CMD_BUFFER_DUMP, 0, 0, 0);
     };
     EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     EXPECT_EQ(inner, SEND_FAILED);
@@ -227,7 +227,7 @@ TEST_F(TransactionTest, ResendRequestFromTheModule) {
     port->onWrite = [this](const QByteArray& w) {
         port->Feed(Answer(w, port->writes.size() == 1 ? PKT_RESEND : PKT_REPLY));
     };
-    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     EXPECT_EQ(port->writes.size(), 2);
 }
 

@@ -18,7 +18,11 @@ int main(int argc, char** argv)
                                         "N", "14100");
     const QCommandLineOption ptyOption("pty", "Also open a pseudo-terminal for a serial connection.");
     const QCommandLineOption verboseOption("verbose", "Print each received frame in hex.");
-    parser.addOptions({portOption, ptyOption, verboseOption});
+    const QCommandLineOption korvelOption("korvel", "Be a Korvel with N child modules, 0 to 15 (default 2).", "N");
+    const QCommandLineOption pellarOption("pellar",
+                                          "Be a Pellar with this expansion board mask (0 to 255, 0x.. for hex).",
+                                          "MASK");
+    parser.addOptions({portOption, ptyOption, verboseOption, korvelOption, pellarOption});
     parser.process(app);
 
     bool ok = false;
@@ -27,8 +31,28 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "korvel-sim: bad port '%s'\n", qPrintable(parser.value(portOption)));
         return 2;
     }
+    if (parser.isSet(korvelOption) && parser.isSet(pellarOption)) {
+        std::fprintf(stderr, "korvel-sim: --korvel and --pellar exclude each other\n");
+        return 2;
+    }
 
     korvel::sim::SimModule sim;
+    if (parser.isSet(korvelOption)) {
+        const uint children = parser.value(korvelOption).toUInt(&ok);
+        if (!ok || children > 15) {
+            std::fprintf(stderr, "korvel-sim: bad child count '%s'\n", qPrintable(parser.value(korvelOption)));
+            return 2;
+        }
+        sim.SetKorvel(int(children));
+    }
+    if (parser.isSet(pellarOption)) {
+        const uint mask = parser.value(pellarOption).toUInt(&ok, 0);
+        if (!ok || mask > 255) {
+            std::fprintf(stderr, "korvel-sim: bad board mask '%s'\n", qPrintable(parser.value(pellarOption)));
+            return 2;
+        }
+        sim.SetPellar(int(mask));
+    }
     const quint16 port = sim.ListenTcp(static_cast<quint16>(requested));
     if (port == 0)
         return 1;

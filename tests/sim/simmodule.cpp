@@ -26,15 +26,26 @@ quint8 Sum(const QByteArray& bytes)
     return static_cast<quint8>(sum);
 }
 
-// Answer or event without its checksum: [L, 0 (the PC), station, route, id, type, command, data...].
-QByteArray Body(quint8 station, quint8 route, quint8 packetId, quint8 type, quint8 command,
+// Commands the module acts on besides the blocks.
+constexpr int kCmdModuleInfo = 0x00;
+constexpr int kCmdDateTime = 0x10;
+constexpr int kCmdDeviceType = 0x7E;
+constexpr int kCmdStopProcesses = 0x86;
+constexpr int kCmdRestartProcesses = 0xD1;
+constexpr int kCmdChildInfo = 0xF0;
+
+// A new sim is a Korvel with this many children, so group loops run past group 0.
+constexpr int kDefaultChildren = 2;
+
+// Answer or event without its checksum: [L, destination, source, route, id, type, command, data...].
+QByteArray Body(quint8 destination, quint8 source, quint8 route, quint8 packetId, quint8 type, quint8 command,
                 const QByteArray& data = {})
 {
     QByteArray body;
     body.reserve(8 + data.size());
     body.append(char(7 + data.size()));
-    body.append(char(0));
-    body.append(char(station));
+    body.append(char(destination));
+    body.append(char(source));
     body.append(char(route));
     body.append(char(packetId));
     body.append(char(type));
@@ -69,9 +80,192 @@ bool ChecksumGood(const QByteArray& frame)
     return !frame.isEmpty() && frame.size() == static_cast<quint8>(frame[0]) + 1 && Sum(frame) == 255;
 }
 
-QByteArray DefaultModuleInfo()
+// ---- The stored configuration -------------------------------------------------
+
+namespace {
+
+bool IsBlockCode(int code)
 {
-    return QByteArray("\x4B\x56\x01\x02\x00\x00\x30\x39", 8);
+    return BlockLength(code, 0) != 0 || BlockLength(code, 1) != 0;
+}
+
+bool SingleBlock(int code)
+{
+    return code == kBlockSystem || code == kBlockTemps || code == kBlockNmea;
+}
+
+// A well-mixed byte for each (code, index, position): varied, never a run of
+// equal values, and the same on every run and platform.
+quint8 Mix(int code, int index, int position)
+{
+    quint32 x = quint32(code) * 0x9E3779B1u ^ quint32(index + 1) * 0x85EBCA77u ^ quint32(position) * 0xC2B2AE3Du;
+    x ^= x >> 15;
+    x *= 0x2C1B3C6Du;
+    x ^= x >> 12;
+    x *= 0x297A2D39u;
+    x ^= x >> 15;
+    return quint8(x);
+}
+
+// Accessors by frame byte number, so the layouts below read like the block tables.
+quint8 At(const QByteArray& data, int frameByte)
+{
+    return quint8(data[frameByte - 7]);
+}
+
+void Put(QByteArray& data, int frameByte, quint8 value)
+{
+    data[frameByte - 7] = char(value);
+}
+
+void Keep(QByteArray& data, int frameByte, quint8 bits)
+{
+    Put(data, frameByte, At(data, frameByte) & bits);
+}
+
+// A string field as the utility writes it: the text, a NUL, then zeros to the
+// end of the field (the utility leaves that rest alone, so only zeros survive
+// a read and a write).
+void PutText(QByteArray& data, int frameByte, int width, const QByteArray& text)
+{
+    Q_ASSERT(text.size() < width);
+    for (int i = 0; i < width; ++i)
+        Put(data, frameByte + i, i < text.size() ? quint8(text[i]) : 0);
+}
+
+// Printable text without a trailing space (the utility strips those on a write).
+// Characters that a configuration file might treat specially are left out, so
+// the same configuration can go through a file unchanged.
+QByteArray Text(int code, int index, int field, int length, bool leadingSpace)
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -._/";
+    constexpr int kCount = int(sizeof kChars) - 1;
+    QByteArray text;
+    for (int i = 0; i < length; ++i) {
+        char c = kChars[Mix(code, index, 1000 + 64 * field + i) % kCount];
+        if (i == 0 && leadingSpace)
+            c = ' ';
+        else if (i == length - 1 && c == ' ')
+            c = 'z';
+        text.append(c);
+    }
+    return text;
+}
+
+QByteArray Seeded(int code, int index)
+{
+    QByteArray data(BlockLength(code, index) - 7, 0);
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(Mix(code, index, 7 + i));
+    if (code != kBlockNmea)
+        data[0] = char(index);
+    return data;
+}
+
+void MakeAnalogCanonical(QByteArray& data, Target target)
+{
+    if (target == Target::Pellar)
+        return;  // every byte of the Pellar layout travels
+    for (int s = 0; s < 8; ++s) {
+        Keep(data, 17 + 2 * s, 0x03);  // threshold bits 8-9 only
+        Keep(data, 89 + 2 * s, 0x03);
+        Keep(data, 160 + s, 0xF0);     // modifier bits; the qualifier does not travel
+        Keep(data, 168 + s, 0xFC);     // offset code
+    }
+}
+
+void MakeFleetSyncCanonical(QByteArray& data, int sub)
+{
+    if (sub == 0) {
+        // 16-bit values the utility holds as signed: keep them positive.
+        for (int hi = 13; hi <= 103; hi += 2)
+            Keep(data, hi, 0x7F);
+        Put(data, 104, 0);
+        Put(data, 105, 0);
+        return;
+    }
+    for (int k = 0; k < 8; ++k) {
+        int length = 1 + Mix(kBlockFleetSync, sub, 900 + k) % 19;
+        bool leadingSpace = false;
+        if ((sub == 1 && k == 2) || (sub == 4 && k == 6))
+            length = 0;
+        else if ((sub == 2 && k == 0) || (sub == 4 && k == 7))
+            length = 20;
+        else if (sub == 2 && k == 4)
+            leadingSpace = true, length = 9;
+        else if (sub == 3 && k == 0)
+            leadingSpace = true, length = 20;
+        PutText(data, 8 + 21 * k, 21, Text(kBlockFleetSync, sub, k, length, leadingSpace));
+    }
+    Put(data, 176, 0);
+    Put(data, 177, 0);
+}
+
+void MakeNmeaCanonical(QByteArray& data)
+{
+    // Both limits are reached: Init1 fills its 40 characters, Custom its 12, so
+    // its NUL is the last data byte.
+    PutText(data, 12, 41, Text(kBlockNmea, 0, 0, 40, false));
+    PutText(data, 53, 41, Text(kBlockNmea, 0, 1, 23, true));
+    PutText(data, 94, 13, Text(kBlockNmea, 0, 2, 12, false));
+}
+
+}  // namespace
+
+int BlockLength(int code, int index)
+{
+    switch (code) {
+    case kBlockSystem:
+        return 71;
+    case kBlockTemps:
+        return 178;
+    case kBlockNmea:
+        return 107;
+    case kBlockInputs:
+        return index >= 0 && index < 8 ? 114 : 0;
+    case kBlockOutputs:
+        return index >= 0 && index < 8 ? 26 : 0;
+    case kBlockAnalogs:
+        return index >= 0 && index < 8 ? 178 : 0;
+    case kBlockFleetSync:
+        return index == 0 ? 106 : index >= 1 && index <= 4 ? 178 : 0;
+    default:
+        return 0;
+    }
+}
+
+BlockKey NormalBlockKey(int code, int index)
+{
+    return {code, SingleBlock(code) ? 0 : index};
+}
+
+QHash<BlockKey, QByteArray> CanonicalConfig(Target target)
+{
+    QHash<BlockKey, QByteArray> blocks;
+    for (int code : {kBlockSystem, kBlockTemps, kBlockNmea})
+        blocks.insert({code, 0}, Seeded(code, 0));
+    for (int g = 0; g < 8; ++g) {
+        for (int code : {kBlockInputs, kBlockOutputs, kBlockAnalogs})
+            blocks.insert({code, g}, Seeded(code, g));
+        MakeAnalogCanonical(blocks[{kBlockAnalogs, g}], target);
+        // A write to a Pellar clears the local output delays first.
+        if (target == Target::Pellar) {
+            for (int s = 0; s < 8; ++s)
+                Put(blocks[{kBlockInputs, g}], 24 + s, 0);
+        }
+    }
+    for (int sub = 0; sub <= 4; ++sub) {
+        blocks.insert({kBlockFleetSync, sub}, Seeded(kBlockFleetSync, sub));
+        MakeFleetSyncCanonical(blocks[{kBlockFleetSync, sub}], sub);
+    }
+    // Temperature thresholds are 10-bit pairs: bits 2-7 of each second byte do not travel.
+    QByteArray& temps = blocks[{kBlockTemps, 0}];
+    for (int s = 0; s < 8; ++s) {
+        Keep(temps, 17 + 2 * s, 0x03);
+        Keep(temps, 89 + 2 * s, 0x03);
+    }
+    MakeNmeaCanonical(blocks[{kBlockNmea, 0}]);
+    return blocks;
 }
 
 SimModule::SimModule(QObject* parent) : QObject(parent)
@@ -83,7 +277,8 @@ SimModule::SimModule(QObject* parent) : QObject(parent)
         port->outTimer->setSingleShot(true);
         connect(port->outTimer, &QTimer::timeout, this, [this, port] { Pump(*port); });
     }
-    m_replyData.insert(0x00, DefaultModuleInfo());
+    m_dateTime = QByteArray(reinterpret_cast<const char*>(kDefaultDateTime), 6);
+    SetTarget(Target::Korvel, kDefaultChildren, 0);
 }
 
 SimModule::~SimModule()
@@ -297,6 +492,65 @@ void SimModule::SetReplyData(int command, const QByteArray& data)
     m_replyData.insert(command & 0xFF, data.left(kMaxData));
 }
 
+void SimModule::ClearReplyData(int command)
+{
+    m_replyData.remove(command & 0xFF);
+}
+
+void SimModule::SetNackCommand(int command)
+{
+    m_nackCommand = command < 0 ? -1 : command & 0xFF;
+}
+
+void SimModule::SetKorvel(int children)
+{
+    if (children < 0 || children > 15)
+        qWarning() << "korvel-sim: child count" << children << "kept to 0 .. 15";
+    SetTarget(Target::Korvel, qBound(0, children, 15), 0);
+}
+
+void SimModule::SetPellar(int expansionBoardMask)
+{
+    SetTarget(Target::Pellar, 0, expansionBoardMask & 0xFF);
+}
+
+void SimModule::SetTarget(Target target, int children, int boardMask)
+{
+    m_target = target;
+    m_children = children;
+    m_boardMask = boardMask;
+    m_blocks = CanonicalConfig(target);
+}
+
+QByteArray SimModule::ModuleInfo() const
+{
+    const bool pellar = m_target == Target::Pellar;
+    QByteArray info;
+    info.append(char(kIdentity));
+    info.append(char(pellar ? kPellarFirmware : kKorvelFirmware));
+    info.append(char((m_children << 4) | kOptions));
+    info.append(char(kModuleMode));
+    info.append(char(m_boardMask));
+    info.append(char(kDebugFlags));
+    info.append(char(kTempSensors));
+    return info;
+}
+
+void SimModule::SetHasClock(bool hasClock)
+{
+    m_hasClock = hasClock;
+}
+
+QByteArray SimModule::BlockData(int code, int index) const
+{
+    return m_blocks.value(NormalBlockKey(code, index));
+}
+
+void SimModule::SetBlockData(int code, int index, const QByteArray& data7ToLMinus1)
+{
+    m_blocks.insert(NormalBlockKey(code, index), data7ToLMinus1.left(kMaxData));
+}
+
 void SimModule::SetReplyDelayMs(int ms)
 {
     m_replyDelayMs = qMax(0, ms);
@@ -322,13 +576,14 @@ void SimModule::SendFrame(const QByteArray& withoutChecksum)
 
 void SimModule::SendEvent(int station, int eventClass, const QByteArray& data)
 {
-    SendFrame(Body(quint8(station), 0, 0, kPktEvent, quint8(eventClass), data.left(kMaxData)));
+    SendFrame(Body(0, quint8(station), 0, 0, kPktEvent, quint8(eventClass), data.left(kMaxData)));
 }
 
 void SimModule::ClearReceived()
 {
     m_received.clear();
     m_receivedRaw.clear();
+    m_blockWrites.clear();
 }
 
 void SimModule::Feed(Port& port, QByteArray bytes)
@@ -361,18 +616,15 @@ void SimModule::HandleFrame(Port& port, const QByteArray& frame)
     // only GET and SET are answered.
     if (frame.size() < 8)
         return;
-    const quint8 station = frame[1], route = frame[3], packetId = frame[4];
-    const quint8 type = frame[5], command = frame[6];
-    QByteArray answer;
-    if (type == kPktGet)
-        answer = Body(station, route, packetId, kPktReply, command, m_replyData.value(command, QByteArray(1, 0)));
-    else if (type == kPktSet)
-        answer = Body(station, route, packetId, kPktAck, command);
-    else
+    const quint8 type = frame[5];
+    if (type != kPktGet && type != kPktSet)
         return;
 
     // The fault is taken now so answers consume it in the order requests came.
+    // A refusal fault stands for a module that did not take the frame, so a SET
+    // changes nothing; the other faults only spoil the answer on its way back.
     const Fault fault = TakeFault();
+    const QByteArray answer = Answer(frame, fault != Fault::Nack && fault != Fault::Resend);
     if (m_replyDelayMs == 0) {
         Emit(port, fault, answer);
         return;
@@ -381,6 +633,109 @@ void SimModule::HandleFrame(Port& port, const QByteArray& frame)
         if (port.generation == generation)
             Emit(port, fault, answer);
     });
+}
+
+QByteArray SimModule::Answer(const QByteArray& frame, bool commit)
+{
+    // Back to the requester: its source becomes the destination.
+    const quint8 destination = frame[2], source = frame[1], route = frame[3], packetId = frame[4];
+    const quint8 type = frame[5], command = frame[6];
+    const QByteArray data = frame.mid(7, frame.size() - 8);
+    auto answer = [&](quint8 answerType, const QByteArray& answerData = {}) {
+        return Body(destination, source, route, packetId, answerType, command, answerData);
+    };
+
+    if (command == m_nackCommand)
+        return answer(kPktNack);
+    if (type == kPktSet)
+        return answer(ApplySet(command, data, commit) ? kPktAck : kPktNack);
+    const auto custom = m_replyData.constFind(command);
+    if (custom != m_replyData.constEnd())
+        return answer(kPktReply, *custom);
+    QByteArray reply;
+    return GetData(command, data, &reply) ? answer(kPktReply, reply) : answer(kPktNack);
+}
+
+bool SimModule::GetData(int command, const QByteArray& params, QByteArray* reply) const
+{
+    const int index = params.isEmpty() ? -1 : quint8(params[0]);
+    if (IsBlockCode(command)) {
+        // The NMEA block has no index byte: whatever the GET carries is ignored.
+        if (command != kBlockNmea && index < 0)
+            return false;
+        const auto block = m_blocks.constFind(NormalBlockKey(command, index));
+        if (block == m_blocks.constEnd())
+            return false;
+        *reply = *block;
+        // The single blocks answer with the index the request asked for.
+        if (command != kBlockNmea && !reply->isEmpty())
+            (*reply)[0] = char(index);
+        return true;
+    }
+    switch (command) {
+    case kCmdModuleInfo:
+        *reply = ModuleInfo();
+        return true;
+    case kCmdDeviceType:
+        // Byte 8 = 0 marks a Pellar; the version parts follow in bytes 11 .. 14.
+        // A Korvel carries other version bytes there, which the utility must ignore.
+        if (m_target == Target::Pellar)
+            *reply = QByteArray::fromHex("00001122") + QByteArray(reinterpret_cast<const char*>(kPellarVersion), 4);
+        else
+            *reply = QByteArray::fromHex("0001000005060708");
+        return true;
+    case kCmdChildInfo: {
+        if (index < 1 || index > m_children)
+            return false;
+        // Each child different, and each field different from the main module's.
+        reply->clear();
+        reply->append(char(index));
+        reply->append(char(kIdentity));
+        reply->append(char(0x30 + index));
+        reply->append(char(((index & 0xF) << 4) | (index % 2 ? 0x2 : 0x5)));
+        reply->append(char(0x40 | (index % 4)));
+        reply->append(char(0x10 + index));
+        reply->append(char(index * 3));
+        reply->append(char(0x80 | index));
+        return true;
+    }
+    case kCmdDateTime:
+        *reply = m_dateTime;
+        return m_hasClock;
+    default:
+        *reply = QByteArray(1, 0);
+        return true;
+    }
+}
+
+bool SimModule::ApplySet(int command, const QByteArray& data, bool commit)
+{
+    if (IsBlockCode(command)) {
+        const int index = command == kBlockNmea || data.isEmpty() ? 0 : quint8(data[0]);
+        if (data.size() + 7 != BlockLength(command, index))
+            return false;
+        if (commit) {
+            const BlockKey key = NormalBlockKey(command, index);
+            m_blocks.insert(key, data);
+            m_blockWrites.append(key);
+        }
+        return true;
+    }
+    switch (command) {
+    case kCmdDateTime:
+        if (!m_hasClock || data.size() != 6)
+            return false;
+        if (commit)
+            m_dateTime = data;
+        return true;
+    case kCmdStopProcesses:
+    case kCmdRestartProcesses:
+        if (commit)
+            m_processesStopped = command == kCmdStopProcesses;
+        return true;
+    default:
+        return true;
+    }
 }
 
 Fault SimModule::TakeFault()
@@ -430,7 +785,7 @@ void SimModule::Emit(Port& port, Fault fault, const QByteArray& answer)
         break;
     case Fault::BackToBack: {
         const QByteArray extra = m_backToBack.isEmpty()
-            ? MakeFrame(Body(quint8(answer[2]), quint8(answer[3]), quint8(answer[4]), kPktReply,
+            ? MakeFrame(Body(quint8(answer[1]), quint8(answer[2]), quint8(answer[3]), quint8(answer[4]), kPktReply,
                              quint8(answer[6]), QByteArray(1, char(kBackToBackData))))
             : MakeFrame(m_backToBack);
         Enqueue(port, extra + frame, 0);

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
 class QSocketNotifier;
@@ -46,9 +47,48 @@ inline constexpr quint8 kBackToBackData = 0xEE;
 QByteArray MakeFrame(QByteArray withoutChecksum);
 // True when the frame is L+1 bytes long and all its bytes sum to 255 mod 256.
 bool ChecksumGood(const QByteArray& frame);
-// Reply data to a GET of command 0x00 until SetReplyData changes it:
-// 'K' 'V', firmware 1.2, serial number 12345 (big-endian, 4 bytes).
-QByteArray DefaultModuleInfo();
+
+// Configuration block codes the module stores. The sim's own list, so a wrong
+// length on the utility's side cannot be copied here.
+inline constexpr int kBlockSystem = 0x81;
+inline constexpr int kBlockInputs = 0x82;
+inline constexpr int kBlockOutputs = 0x83;
+inline constexpr int kBlockAnalogs = 0x84;
+inline constexpr int kBlockTemps = 0x8A;
+inline constexpr int kBlockFleetSync = 0x8B;
+inline constexpr int kBlockNmea = 0x8C;
+
+// (block code, index). The system, temperature and NMEA blocks exist once and
+// are always keyed with index 0, whatever index byte a frame carries.
+using BlockKey = QPair<int, int>;
+
+// Length byte L of the frame that carries block (code, index); 0 when the
+// module has no such block. The block data are frame bytes 7 .. L-1.
+int BlockLength(int code, int index);
+// The same key with the index dropped for the blocks that exist once.
+BlockKey NormalBlockKey(int code, int index);
+
+enum class Target { Korvel, Pellar };
+
+// The configuration a sim holds after construction, SetKorvel or SetPellar:
+// every block, data bytes 7 .. L-1, generated from a fixed seed so that no
+// field keeps its factory default, and canonical for that target: every byte the
+// utility does not carry is 0, so a read followed by a write gives the module
+// back exactly these bytes.
+QHash<BlockKey, QByteArray> CanonicalConfig(Target target);
+
+// Module identity as the module-information reply reports it.
+inline constexpr quint8 kIdentity = 0x23;         // this program's family, product line 3
+inline constexpr quint8 kKorvelFirmware = 0x31;   // 3.1
+inline constexpr quint8 kPellarFirmware = 0x3F;   // minor 15: the utility asks the device type
+inline constexpr quint8 kOptions = 0x6;           // bit 1: radio port fitted; bit 0 clear on purpose
+inline constexpr quint8 kModuleMode = 0x32;       // master; high nibble set so a missing mask shows
+inline constexpr quint8 kDebugFlags = 0x05;
+inline constexpr quint8 kTempSensors = 0x81;
+// Data bytes 11 .. 14 of a Pellar's device-type reply.
+inline constexpr quint8 kPellarVersion[4] = {1, 2, 3, 4};
+// Date/time reply until a SET changes it: day, month, year - 2000, hour, minute, second.
+inline constexpr quint8 kDefaultDateTime[6] = {14, 3, 24, 15, 9, 26};
 
 enum class Fault { None, Silent, Nack, Resend, BadChecksum, Split, PauseMidFrame, BackToBack };
 
@@ -71,9 +111,14 @@ public:
     void SetFault(Fault f, int count = -1);
     Fault CurrentFault() const { return m_fault; }
     void SetPauseMs(int ms);
-    // Data of the REPLY to a GET of `command` (default: one byte 0x00). Longer
-    // than kMaxData is cut to kMaxData.
+    // Data of the REPLY to a GET of `command`, in place of whatever the module
+    // would answer (its blocks, identity, clock, a NACK), until ClearReplyData.
+    // Longer than kMaxData is cut to kMaxData. A GET of a command the module
+    // does not know is answered with the one data byte 0x00.
     void SetReplyData(int command, const QByteArray& data);
+    void ClearReplyData(int command);
+    // NACKs every GET and SET of `command` (nothing is stored) until called with -1.
+    void SetNackCommand(int command);
     void SetReplyDelayMs(int ms);
     // Replaces the extra frame that Fault::BackToBack sends before the answer
     // (without checksum, byte 0 = L). Empty restores the default: a REPLY of the
@@ -87,12 +132,39 @@ public:
     void SendFrame(const QByteArray& withoutChecksum);
     void SendEvent(int station, int eventClass, const QByteArray& data);
 
+    // The target kind; a new sim is a Korvel with 2 children. Each resets the
+    // configuration to CanonicalConfig of that kind. SetKorvel takes 0 .. 15
+    // children (more than the utility's 7, on purpose); a Pellar has none.
+    void SetKorvel(int children);
+    void SetPellar(int expansionBoardMask);
+    Target CurrentTarget() const { return m_target; }
+    int Children() const { return m_children; }
+    int ExpansionBoardMask() const { return m_boardMask; }
+    // Data bytes 7 .. 13 of the module-information reply for the current target.
+    QByteArray ModuleInfo() const;
+    // Without a clock the module NACKs the date/time GET and SET.
+    void SetHasClock(bool hasClock);
+    // Clock bytes as the date/time reply carries them (see kDefaultDateTime).
+    QByteArray DateTime() const { return m_dateTime; }
+    // Set by the stop-processes command, cleared by restart-processes.
+    bool ProcessesStopped() const { return m_processesStopped; }
+
+    // Frame bytes 7 .. L-1 of a stored block (index ignored for the blocks that
+    // exist once); empty when there is none. SetBlockData stores the bytes as
+    // given, any length, so a test can also make the module answer a malformed block.
+    QByteArray BlockData(int code, int index) const;
+    void SetBlockData(int code, int index, const QByteArray& data7ToLMinus1);
+    const QHash<BlockKey, QByteArray>& Blocks() const { return m_blocks; }
+    // Every block the PC wrote and the module accepted, in order.
+    const QList<BlockKey>& BlockWrites() const { return m_blockWrites; }
+
     // Every complete frame received from the PC, in order, good or bad checksum.
     const QList<QByteArray>& Received() const { return m_received; }
     int ReceivedCount() const { return static_cast<int>(m_received.size()); }
     // Every byte received from the PC, as received (lets a test see noise,
     // dropped partial frames or doubled bytes the PC should not send).
     const QByteArray& ReceivedRaw() const { return m_receivedRaw; }
+    // Forgets the received frames and bytes and the block writes.
     void ClearReceived();
 
     bool ClientConnected() const;
@@ -130,6 +202,14 @@ private:
 
     void Feed(Port& port, QByteArray bytes);
     void HandleFrame(Port& port, const QByteArray& frame);
+    // The answer to a good GET or SET frame, without checksum. A SET changes the
+    // module only when `commit` holds.
+    QByteArray Answer(const QByteArray& frame, bool commit);
+    // Data of the REPLY to a GET, or false for a NACK.
+    bool GetData(int command, const QByteArray& params, QByteArray* reply) const;
+    // True to ACK, false to NACK.
+    bool ApplySet(int command, const QByteArray& data, bool commit);
+    void SetTarget(Target target, int children, int boardMask);
     Fault TakeFault();
     void Emit(Port& port, Fault fault, const QByteArray& answer);
     void Enqueue(Port& port, const QByteArray& bytes, int delayMs);
@@ -156,6 +236,16 @@ private:
     int m_replyDelayMs = 0;
     QHash<int, QByteArray> m_replyData;
     QByteArray m_backToBack;
+    int m_nackCommand = -1;
+
+    Target m_target = Target::Korvel;
+    int m_children = 0;
+    int m_boardMask = 0;
+    bool m_hasClock = true;
+    QByteArray m_dateTime;
+    bool m_processesStopped = false;
+    QHash<BlockKey, QByteArray> m_blocks;
+    QList<BlockKey> m_blockWrites;
 
     QList<QByteArray> m_received;
     QByteArray m_receivedRaw;

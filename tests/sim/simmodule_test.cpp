@@ -4,13 +4,16 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <unistd.h>
 
 using namespace korvel::sim;
@@ -118,6 +121,30 @@ protected:
     quint16 port = 0;
 };
 
+// The text of a string field as the utility writes one: printable characters
+// without a trailing space, a NUL, zeros to the end of the field. Nothing when
+// the field breaks any of that.
+std::optional<QByteArray> FieldText(const QByteArray& data7, int frameByte, int width)
+{
+    const QByteArray field = data7.mid(frameByte - 7, width);
+    const qsizetype nul = field.indexOf('\0');
+    if (field.size() != width || nul < 0 || field.mid(nul).count('\0') != width - nul)
+        return std::nullopt;
+    const QByteArray text = field.left(nul);
+    for (char c : text) {
+        if (c < 0x20 || c > 0x7E)
+            return std::nullopt;
+    }
+    if (text.endsWith(' '))
+        return std::nullopt;
+    return text;
+}
+
+quint8 At(const QByteArray& data7, int frameByte)
+{
+    return quint8(data7.at(frameByte - 7));
+}
+
 }  // namespace
 
 TEST(SimFrame, ChecksumMakesTheWholeFrameSumTo255)
@@ -143,13 +170,13 @@ TEST_F(SimTcp, GetIsRepliedAndSetIsAckedEchoingStationRouteAndPacketId)
 {
     sim.SetReplyData(0x21, Bytes({1, 2, 3}));
     pc.socket.write(Request(5, 3, kPktGet, 0x21, {}, 9) + Request(0, 0, kPktGet, 0x00) + Request(2, 3, kPktGet, 0x44)
-                    + Request(7, 0, kPktSet, 0x81, Bytes({0xAA, 0xBB})));
+                    + Request(7, 0, kPktSet, 0xCD, Bytes({0xAA, 0xBB}), 4));
     ASSERT_TRUE(pc.WaitFrames(4));
     EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(5, 3, kPktReply, 0x21, Bytes({1, 2, 3}), 9),
-                                              Answer(0, 0, kPktReply, 0x00, DefaultModuleInfo()),
+                                              Answer(0, 0, kPktReply, 0x00, sim.ModuleInfo()),
                                               Answer(2, 3, kPktReply, 0x44, Bytes({0})),
-                                              Answer(7, 0, kPktAck, 0x81)}));
-    EXPECT_EQ(DefaultModuleInfo().size(), 8);
+                                              Answer(7, 0, kPktAck, 0xCD, {}, 4)}));
+    EXPECT_EQ(sim.ModuleInfo().size(), 7);
     EXPECT_EQ(sim.ReceivedCount(), 4);
 }
 
@@ -177,7 +204,7 @@ TEST_F(SimTcp, Every255SentIsDoubledButThePcsAreNot)
     sim.SetReplyData(0x30, longData);
     ASSERT_EQ(quint8(Answer(1, 0, kPktReply, 0x30, longData).back()), 0xFF);
 
-    pc.socket.write(Request(1, 0, kPktGet, 0x21) + Request(1, 0, kPktGet, 0x30) + Request(1, 0, kPktSet, 0x81, Bytes({0xFF})));
+    pc.socket.write(Request(1, 0, kPktGet, 0x21) + Request(1, 0, kPktGet, 0x30) + Request(1, 0, kPktSet, 0xCB, Bytes({0xFF})));
     ASSERT_TRUE(pc.WaitFrames(3));
     const QByteArray first = Answer(1, 0, kPktReply, 0x21, Bytes({0xFF, 0xFF, 0x10}));
     const QByteArray second = Answer(1, 0, kPktReply, 0x30, longData);
@@ -185,8 +212,8 @@ TEST_F(SimTcp, Every255SentIsDoubledButThePcsAreNot)
     EXPECT_EQ(pc.Raw().mid(first.size() + 2, 2), Bytes({0xFF, 0xFF}));
     EXPECT_EQ(pc.Raw().size(), first.size() + 2 + second.size() + 2 + 8);
     EXPECT_EQ(pc.Frames().value(1), second);
-    EXPECT_EQ(pc.Frames().value(2), Answer(1, 0, kPktAck, 0x81));
-    EXPECT_EQ(sim.Received().value(2), Request(1, 0, kPktSet, 0x81, Bytes({0xFF})));
+    EXPECT_EQ(pc.Frames().value(2), Answer(1, 0, kPktAck, 0xCB));
+    EXPECT_EQ(sim.Received().value(2), Request(1, 0, kPktSet, 0xCB, Bytes({0xFF})));
 }
 
 TEST_F(SimTcp, RefusalFaultsReplaceTheAnswerForCountAnswersThenStop)
@@ -233,9 +260,9 @@ TEST_F(SimTcp, BadChecksumAndBackToBackAlterOnlyWhatTheySay)
     pc.chunks.clear();
     const QByteArray event = Bytes({8, 0, 6, 0, 0, kPktEvent, 0x40, 0x01});
     sim.SetBackToBackFrame(event);
-    pc.socket.write(Request(6, 3, kPktSet, 0x81));
+    pc.socket.write(Request(6, 3, kPktSet, 0xD3));
     ASSERT_TRUE(pc.WaitFrames(2));
-    EXPECT_EQ(pc.chunks.value(0), MakeFrame(event) + Answer(6, 3, kPktAck, 0x81));
+    EXPECT_EQ(pc.chunks.value(0), MakeFrame(event) + Answer(6, 3, kPktAck, 0xD3));
 }
 
 TEST_F(SimTcp, SplitAndPauseWriteTheAnswerInTwoPartsWithTheirGaps)
@@ -303,6 +330,260 @@ TEST_F(SimTcp, NewClientReplacesTheOldOneAndCloseDropsIt)
     EXPECT_TRUE(WaitUntil([&] { return second.socket.state() == QAbstractSocket::UnconnectedState; }));
 }
 
+TEST(SimConfig, CanonicalDataIsVariedAndZeroWhereTheUtilityCarriesNothing)
+{
+    for (Target target : {Target::Korvel, Target::Pellar}) {
+        const bool pellar = target == Target::Pellar;
+        SCOPED_TRACE(pellar ? "Pellar" : "Korvel");
+        const QHash<BlockKey, QByteArray> blocks = CanonicalConfig(target);
+        EXPECT_EQ(blocks, CanonicalConfig(target));
+        ASSERT_EQ(blocks.size(), 3 + 3 * 8 + 5);
+        for (auto it = blocks.cbegin(); it != blocks.cend(); ++it) {
+            const auto [code, index] = it.key();
+            SCOPED_TRACE(testing::Message() << "block " << std::hex << code << " " << index);
+            ASSERT_EQ(it->size() + 7, BlockLength(code, index));
+            if (code != kBlockNmea) {
+                EXPECT_EQ(At(*it, 7), index);
+            }
+            // Factory defaults and cleared blocks are mostly one value; these are not.
+            QSet<char> values(it->cbegin(), it->cend());
+            EXPECT_GE(values.size(), it->size() / 4);
+        }
+        EXPECT_NE(blocks.value(BlockKey(kBlockInputs, 0)), blocks.value(BlockKey(kBlockInputs, 1)));
+
+        // Analog layouts: on a Korvel the bits that do not travel are zero; on a
+        // Pellar the same bits carry the offset and modifier and must be in use.
+        quint32 lowHigh = 0, highHigh = 0, qualifierLow = 0, offsetLow = 0;
+        bool negativeOffset = false;
+        for (int g = 0; g < 8; ++g) {
+            const QByteArray& a = blocks[{kBlockAnalogs, g}];
+            for (int s = 0; s < 8; ++s) {
+                lowHigh |= At(a, 17 + 2 * s) & 0xFC;
+                highHigh |= At(a, 89 + 2 * s) & 0xFC;
+                qualifierLow |= At(a, 160 + s) & 0x0F;
+                offsetLow |= At(a, 168 + s) & 0x03;
+                negativeOffset |= (pellar ? At(a, 17 + 2 * s) : At(a, 168 + s)) / 4 > 32;
+            }
+        }
+        EXPECT_EQ(lowHigh != 0, pellar);
+        EXPECT_EQ(highHigh != 0, pellar);
+        EXPECT_EQ(qualifierLow != 0, pellar);
+        EXPECT_EQ(offsetLow != 0, pellar);
+        EXPECT_TRUE(negativeOffset);
+
+        // A write to a Pellar clears the local output delays, so they hold 0 there only.
+        int delays = 0;
+        for (int g = 0; g < 8; ++g) {
+            for (int s = 0; s < 8; ++s)
+                delays += At(blocks[{kBlockInputs, g}], 24 + s) != 0;
+        }
+        EXPECT_EQ(delays == 0, pellar);
+
+        const QByteArray& temps = blocks[{kBlockTemps, 0}];
+        for (int s = 0; s < 8; ++s) {
+            EXPECT_EQ(At(temps, 17 + 2 * s) & 0xFC, 0);
+            EXPECT_EQ(At(temps, 89 + 2 * s) & 0xFC, 0);
+        }
+
+        // 16-bit radio values stay positive but use their high byte.
+        const QByteArray& radios = blocks[{kBlockFleetSync, 0}];
+        bool highByteUsed = false;
+        for (int hi = 13; hi <= 103; hi += 2) {
+            EXPECT_LT(At(radios, hi), 128) << hi;
+            highByteUsed |= At(radios, hi) != 0;
+        }
+        EXPECT_TRUE(highByteUsed);
+        EXPECT_EQ(At(radios, 104), 0);
+        EXPECT_EQ(At(radios, 105), 0);
+
+        QList<QByteArray> tags;
+        for (int sub = 1; sub <= 4; ++sub) {
+            const QByteArray& list = blocks[{kBlockFleetSync, sub}];
+            for (int k = 0; k < 8; ++k) {
+                const std::optional<QByteArray> tag = FieldText(list, 8 + 21 * k, 21);
+                ASSERT_TRUE(tag.has_value()) << sub << " " << k;
+                EXPECT_LE(tag->size(), 20);
+                tags.append(*tag);
+            }
+            EXPECT_EQ(At(list, 176), 0);
+            EXPECT_EQ(At(list, 177), 0);
+        }
+        EXPECT_TRUE(std::any_of(tags.cbegin(), tags.cend(), [](const QByteArray& t) { return t.isEmpty(); }));
+        EXPECT_TRUE(std::any_of(tags.cbegin(), tags.cend(), [](const QByteArray& t) { return t.size() == 20; }));
+        EXPECT_TRUE(std::any_of(tags.cbegin(), tags.cend(), [](const QByteArray& t) { return t.startsWith(' '); }));
+
+        const QByteArray& nmea = blocks[{kBlockNmea, 0}];
+        const std::optional<QByteArray> init1 = FieldText(nmea, 12, 41), init2 = FieldText(nmea, 53, 41),
+                                        custom = FieldText(nmea, 94, 13);
+        ASSERT_TRUE(init1 && init2 && custom);
+        EXPECT_EQ(init1->size(), 40);
+        EXPECT_FALSE(init2->isEmpty());
+        EXPECT_EQ(custom->size(), 12);
+    }
+}
+
+TEST_F(SimTcp, BlockSetIsStoredAndTheNextGetReturnsItToTheRequester)
+{
+    const QHash<BlockKey, QByteArray> canonical = CanonicalConfig(Target::Korvel);
+    ASSERT_EQ(sim.Blocks(), canonical);
+    QByteArray analog = sim.BlockData(kBlockAnalogs, 3);
+    analog[1] = char(analog[1] ^ 0x5A);
+    analog.back() = char(analog.back() ^ 0x01);
+    QByteArray nmea = sim.BlockData(kBlockNmea, 0);
+    nmea[0] = char(0x99);
+    nmea.back() = 'X';  // no NUL: the module stores what comes
+
+    pc.socket.write(Request(0, 0, kPktSet, kBlockAnalogs, analog, 7)
+                    + Request(0, 0, kPktGet, kBlockAnalogs, Bytes({3}), 8)
+                    + Request(0, 0, kPktGet, kBlockAnalogs, Bytes({4}))
+                    + Request(0, 0, kPktGet, kBlockNmea, Bytes({5}))
+                    + Request(0, 0, kPktSet, kBlockNmea, nmea, 2)
+                    + Request(0, 0, kPktGet, kBlockNmea)
+                    // The system block exists once and answers with the index asked for.
+                    + Request(0, 0, kPktGet, kBlockSystem, Bytes({4}))
+                    // From another station: the reply goes back to it.
+                    + MakeFrame(Bytes({8, 5, 9, 3, 6, kPktGet, kBlockOutputs, 1})));
+    ASSERT_TRUE(pc.WaitFrames(8));
+    QByteArray system = canonical[{kBlockSystem, 0}];
+    system[0] = 4;
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({
+                               Answer(0, 0, kPktAck, kBlockAnalogs, {}, 7),
+                               Answer(0, 0, kPktReply, kBlockAnalogs, analog, 8),
+                               Answer(0, 0, kPktReply, kBlockAnalogs, canonical[{kBlockAnalogs, 4}]),
+                               Answer(0, 0, kPktReply, kBlockNmea, canonical[{kBlockNmea, 0}]),
+                               Answer(0, 0, kPktAck, kBlockNmea, {}, 2),
+                               Answer(0, 0, kPktReply, kBlockNmea, nmea),
+                               Answer(0, 0, kPktReply, kBlockSystem, system),
+                               MakeFrame(Bytes({7 + 19, 9, 5, 3, 6, kPktReply, kBlockOutputs})
+                                         + canonical[{kBlockOutputs, 1}]),
+                           }));
+    EXPECT_EQ(sim.BlockWrites(), QList<BlockKey>({{kBlockAnalogs, 3}, {kBlockNmea, 0}}));
+    QHash<BlockKey, QByteArray> expected = canonical;
+    expected[{kBlockAnalogs, 3}] = analog;
+    expected[{kBlockNmea, 0}] = nmea;
+    EXPECT_EQ(sim.Blocks(), expected);
+}
+
+TEST_F(SimTcp, RefusedOrWrongLengthSetStoresNothing)
+{
+    const QByteArray outputs = sim.BlockData(kBlockOutputs, 1);
+    QByteArray tags = sim.BlockData(kBlockFleetSync, 2);
+    QByteArray strayOutputs = outputs;
+    strayOutputs[0] = 8;  // a group the block has no room for
+    sim.SetNackCommand(kBlockOutputs);
+    pc.socket.write(Request(0, 0, kPktSet, kBlockInputs, sim.BlockData(kBlockInputs, 1).chopped(1))
+                    + Request(0, 0, kPktSet, kBlockFleetSync, tags.left(106 - 7))  // sub-block 0's length
+                    + Request(0, 0, kPktSet, kBlockAnalogs)
+                    + Request(0, 0, kPktSet, kBlockNmea, sim.BlockData(kBlockNmea, 0) + char(0))
+                    + Request(0, 0, kPktSet, kBlockOutputs, outputs, 3)
+                    + Request(0, 0, kPktGet, kBlockOutputs, Bytes({1})));
+    ASSERT_TRUE(pc.WaitFrames(6));
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(0, 0, kPktNack, kBlockInputs),
+                                              Answer(0, 0, kPktNack, kBlockFleetSync),
+                                              Answer(0, 0, kPktNack, kBlockAnalogs),
+                                              Answer(0, 0, kPktNack, kBlockNmea),
+                                              Answer(0, 0, kPktNack, kBlockOutputs, {}, 3),
+                                              Answer(0, 0, kPktNack, kBlockOutputs)}));
+
+    // Cleared, the command works again; a refusal fault or a bad index still stores nothing.
+    pc.chunks.clear();
+    sim.SetNackCommand(-1);
+    sim.SetFault(Fault::Nack, 1);
+    tags[1] = 'Q';
+    pc.socket.write(Request(0, 0, kPktSet, kBlockFleetSync, tags) + Request(0, 0, kPktSet, kBlockOutputs, strayOutputs)
+                    + Request(0, 0, kPktGet, kBlockOutputs, Bytes({8})));
+    ASSERT_TRUE(pc.WaitFrames(3));
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(0, 0, kPktNack, kBlockFleetSync),
+                                              Answer(0, 0, kPktNack, kBlockOutputs),
+                                              Answer(0, 0, kPktNack, kBlockOutputs)}));
+    EXPECT_TRUE(sim.BlockWrites().isEmpty());
+    EXPECT_EQ(sim.Blocks(), CanonicalConfig(Target::Korvel));
+
+    pc.chunks.clear();
+    pc.socket.write(Request(0, 0, kPktSet, kBlockFleetSync, tags));
+    ASSERT_TRUE(pc.WaitFrames(1));
+    EXPECT_EQ(pc.Frames().value(0), Answer(0, 0, kPktAck, kBlockFleetSync));
+    EXPECT_EQ(sim.BlockData(kBlockFleetSync, 2), tags);
+}
+
+TEST_F(SimTcp, IdentityAndChildRepliesFollowTheTarget)
+{
+    auto ask = [&](QList<QByteArray> requests) {
+        pc.chunks.clear();
+        pc.socket.write(requests.join());
+        EXPECT_TRUE(pc.WaitFrames(int(requests.size())));
+        return pc.Frames();
+    };
+    const QByteArray moduleInfo = Request(0, 0, kPktGet, 0x00, Bytes({2}));
+    const QByteArray deviceType = Request(0, 0, kPktGet, 0x7E);
+    auto child = [](int n) { return Request(0, 0, kPktGet, 0xF0, Bytes({n})); };
+
+    sim.SetKorvel(7);
+    QList<QByteArray> got = ask({moduleInfo, deviceType, child(1), child(7), child(0), child(8),
+                                 Request(0, 0, kPktGet, 0xF0)});
+    ASSERT_EQ(got.size(), 7);
+    EXPECT_EQ(got[0], Answer(0, 0, kPktReply, 0x00, Bytes({0x23, 0x31, 0x76, 0x32, 0x00, 0x05, 0x81})));
+    EXPECT_EQ(got[1].mid(5, 4), Bytes({kPktReply, 0x7E, 0, 1}));
+    const QByteArray first = got[2].mid(7, 8), seventh = got[3].mid(7, 8);
+    ASSERT_EQ(first.size(), 8);
+    ASSERT_EQ(got[2].size(), 16);
+    EXPECT_EQ(At(first, 7), 1);
+    EXPECT_EQ(At(seventh, 7), 7);
+    EXPECT_EQ(At(first, 8), kIdentity);
+    for (int i = 9; i < 15; ++i)
+        EXPECT_NE(At(first, i), At(seventh, i)) << "children differ in byte " << i;
+    for (int i = 4; i < 7; ++i)
+        EXPECT_EQ(got[i], Answer(0, 0, kPktNack, 0xF0));
+
+    // A count the utility cannot hold is still reported, and those children answer.
+    sim.SetKorvel(15);
+    got = ask({moduleInfo, child(15), child(16)});
+    EXPECT_EQ(got.value(0).mid(9, 1), Bytes({0xF6}));
+    EXPECT_EQ(got.value(1).mid(5, 3), Bytes({kPktReply, 0xF0, 15}));
+    EXPECT_EQ(got.value(2), Answer(0, 0, kPktNack, 0xF0));
+
+    sim.SetPellar(0x21);
+    EXPECT_EQ(sim.Blocks(), CanonicalConfig(Target::Pellar));
+    got = ask({moduleInfo, deviceType, child(1)});
+    EXPECT_EQ(got.value(0), Answer(0, 0, kPktReply, 0x00, Bytes({0x23, 0x3F, 0x06, 0x32, 0x21, 0x05, 0x81})));
+    EXPECT_EQ(got.value(1).mid(5, 4), Bytes({kPktReply, 0x7E, 0, 0}));
+    EXPECT_EQ(got.value(1).mid(11, 4), Bytes({1, 2, 3, 4}));
+    EXPECT_EQ(got.value(2), Answer(0, 0, kPktNack, 0xF0));
+
+    // A test's own reply data wins until it is cleared.
+    sim.SetReplyData(0x00, Bytes({1, 2, 3}));
+    sim.SetReplyData(0xF0, Bytes({1}));
+    got = ask({moduleInfo, child(1)});
+    EXPECT_EQ(got.value(0), Answer(0, 0, kPktReply, 0x00, Bytes({1, 2, 3})));
+    EXPECT_EQ(got.value(1), Answer(0, 0, kPktReply, 0xF0, Bytes({1})));
+    sim.ClearReplyData(0x00);
+    got = ask({moduleInfo});
+    EXPECT_EQ(got.value(0), Answer(0, 0, kPktReply, 0x00, sim.ModuleInfo()));
+}
+
+TEST_F(SimTcp, ClockAndProcessCommands)
+{
+    const QByteArray clock(reinterpret_cast<const char*>(kDefaultDateTime), 6);
+    const QByteArray newClock = Bytes({0x1F, 0x0C, 0x18, 0x17, 0x3B, 0x3A});
+    pc.socket.write(Request(0, 0, kPktGet, 0x10) + Request(0, 0, kPktSet, 0x10, newClock.left(5))
+                    + Request(0, 0, kPktSet, 0x10, newClock) + Request(0, 0, kPktGet, 0x10)
+                    + Request(0, 0, kPktSet, 0x86));
+    ASSERT_TRUE(pc.WaitFrames(5));
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(0, 0, kPktReply, 0x10, clock), Answer(0, 0, kPktNack, 0x10),
+                                              Answer(0, 0, kPktAck, 0x10), Answer(0, 0, kPktReply, 0x10, newClock),
+                                              Answer(0, 0, kPktAck, 0x86)}));
+    EXPECT_TRUE(sim.ProcessesStopped());
+
+    pc.chunks.clear();
+    sim.SetHasClock(false);
+    pc.socket.write(Request(0, 0, kPktGet, 0x10) + Request(0, 0, kPktSet, 0x10, clock) + Request(0, 0, kPktSet, 0xD1));
+    ASSERT_TRUE(pc.WaitFrames(3));
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(0, 0, kPktNack, 0x10), Answer(0, 0, kPktNack, 0x10),
+                                              Answer(0, 0, kPktAck, 0xD1)}));
+    EXPECT_EQ(sim.DateTime(), newClock);
+    EXPECT_FALSE(sim.ProcessesStopped());
+}
+
 TEST(SimPty, RoundTripIsNotDoubledAndSurvivesTheUtilityReopening)
 {
     SimModule sim;
@@ -333,7 +614,7 @@ TEST(SimPty, RoundTripIsNotDoubledAndSurvivesTheUtilityReopening)
 TEST(SimProgram, PrintsItsEndpointsAndAnswers)
 {
     QProcess program;
-    program.start(KORVEL_SIM_PATH, {"--port", "0", "--pty", "--verbose"});
+    program.start(KORVEL_SIM_PATH, {"--port", "0", "--pty", "--verbose", "--pellar", "0x21"});
     QByteArray out;
     const QRegularExpression endpoints("listening on 127\\.0\\.0\\.1:(\\d+)\npty /dev/pts/\\d+\n");
     QRegularExpressionMatch match;
@@ -347,7 +628,9 @@ TEST(SimProgram, PrintsItsEndpointsAndAnswers)
     pc.socket.connectToHost(QHostAddress::LocalHost, match.captured(1).toUShort());
     pc.socket.write(Request(1, 0, kPktGet, 0x00));
     ASSERT_TRUE(pc.WaitFrames(1));
-    EXPECT_EQ(pc.Frames().value(0), Answer(1, 0, kPktReply, 0x00, DefaultModuleInfo()));
+    SimModule pellar;
+    pellar.SetPellar(0x21);
+    EXPECT_EQ(pc.Frames().value(0), Answer(1, 0, kPktReply, 0x00, pellar.ModuleInfo()));
     EXPECT_TRUE(WaitUntil([&] {
         out += program.readAllStandardOutput();
         return out.contains("rx " + Request(1, 0, kPktGet, 0x00).toHex(' ') + "\n");

@@ -2,13 +2,16 @@
 #include "support/memoryserialport.h"
 
 #include "app/localsettings.h"
+#include "config/model.h"
 #include "config/target.h"
+#include "flash/flashimage.h"
 #include "link/linkstate.h"
 #include "link/rxdispatch.h"
 #include "link/trace.h"
 #include "link/transport.h"
 #include "monitor/eventlist.h"
 #include "monitor/loggerdata.h"
+#include "monitor/taskblock.h"
 #include "platform/serialport.h"
 
 #include <QCoreApplication>
@@ -21,9 +24,12 @@ void LinkFixture::SetUp() {
     ResetLinkState();
     ResetLocalSettings();
     ResetTargetState();
+    ResetStationConfig();
     ResetEventMonitorState();
     ResetEventAckState();
     ResetLoggerData();
+    ResetFlashImage();
+    ResetTaskState();
     SetRxPacketObserver(nullptr);
     SetSerialPortFactory(nullptr);
     TraceCloseFile();

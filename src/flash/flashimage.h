@@ -1,0 +1,97 @@
+// The 128 KB copy of the module's program flash, its CRC-16, and the firmware file
+// ("*.rom") that is loaded into it before a flash load.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+namespace korvel {
+
+constexpr int32_t FLASH_IMAGE_SIZE = 0x20000;
+// Bytes of flash carried by one page-half frame.
+constexpr int32_t FLASH_HALF_PAGE_BYTES = 128;
+// Frame bytes of a page-half reply: the word address, then the data.
+constexpr int FLASH_REPLY_ADDRESS_HIGH = 7;
+constexpr int FLASH_REPLY_ADDRESS_LOW = 8;
+constexpr int FLASH_REPLY_DATA = 9;
+
+using FlashImageBytes = std::array<uint8_t, FLASH_IMAGE_SIZE>;
+
+// The image: index = flash byte address; 0xFF (erased flash) where nothing was loaded.
+FlashImageBytes& FlashImage();
+// Every byte back to 0xFF.
+void ClearFlashImage();
+// Program-start state.
+void ResetFlashImage();
+
+// Little-endian flash word at an even byte address (low byte first). Addresses outside
+// the image read as erased (0xFFFF) and are not written.
+uint16_t GetImageWord(int32_t byteAddress);
+void PutImageWord(int32_t byteAddress, uint16_t value);
+
+// CRC-16/XMODEM (polynomial 0x1021, start 0, no reflection, no final XOR) over
+// bytes[first..last], both inclusive; 0 when first > last. Indexes outside the array are
+// not read: the range is cut to it.
+uint16_t CalcCrc16(std::span<const uint8_t> bytes, int32_t first, int32_t last);
+
+// Copies the 128 data bytes of a flash-page reply in RxBuffer into the image at the
+// page's word address, which it doubles in place to a byte address; false when the
+// page does not fit the image or the reply is too short (nothing is stored then).
+bool StoreFlashPageReply(int32_t& wordAddress);
+
+// ---- Firmware file -------------------------------------------------------------------
+
+// ParseRomAddress's answer for a record whose seventh character is not ":".
+constexpr int32_t ROM_ADDRESS_WRONG_FORMAT = 999999;
+
+// Value of a capital hex digit ("0"-"9", "A"-"F"); -1 for any other character.
+int HexDigitValue(QChar c);
+// Word address of a record (hex positions 1-6): ROM_ADDRESS_WRONG_FORMAT when position 7
+// is not ":" (short and empty lines included), -1 when a position holds no hex digit.
+int32_t ParseRomAddress(QStringView line);
+// Data bytes of a record (positions 8-9 high, 10-11 low); -1 when the line is too short
+// or a position holds no hex digit.
+int ParseRomHighByte(QStringView line);
+int ParseRomLowByte(QStringView line);
+
+enum class RomLoadResult {
+    Loaded,
+    // Refusals that offer the user another file; the result's message says why.
+    BadHeader,
+    WrongFormat,
+    CrcMismatch,
+    // A fault that ends the flash loader without a message (unreadable file, a digit or
+    // byte that does not decode, an address beyond the image, a non-numeric CRC16, a
+    // file that ends inside the header or after a skipped "=" line).
+    Fault,
+};
+
+// What reading one firmware file gave. Every file starts from empty header values, so
+// nothing of an earlier, refused file carries over.
+struct RomFile {
+    RomLoadResult result = RomLoadResult::Fault;
+    QString message;              // the refusal text, for BadHeader, WrongFormat, CrcMismatch
+    QString detail;               // what went wrong, for Fault
+    QString typeValue;            // product word of the "type" line
+    int32_t fileCrc = 0;          // number of the "CRC16" line; 0 without one
+    QString requiredBootVersion;  // value of a "bootver" line; empty without one
+    int32_t lowest = FLASH_IMAGE_SIZE - 1;  // byte addresses of the lowest and highest
+    int32_t highest = 0;                    // word loaded
+    uint16_t imageCrc = 0;        // CRC-16 over lowest .. highest + 1
+};
+
+// Reads a firmware file into FlashImage. headerAccepted runs once the header has passed,
+// just before the image is cleared and the records are read (the flash loader shows its
+// progress window there). A file without a single data record is refused as being in the
+// wrong format: it would otherwise pass with a CRC16 of 0 and erase the start of flash.
+RomFile LoadRomFile(const QString& path, const std::function<void()>& headerAccepted = {});
+
+// Shows the refusal of a firmware file (critical icon, OK and Cancel, "Flash Loader") and
+// returns the answer: vbOK to choose another file, vbCancel to give up.
+int ShowRomFileRefusal(const RomFile& file);
+
+} // namespace korvel

@@ -1,0 +1,147 @@
+#include "monitor/eventdisplay.h"
+
+#include "config/model.h"
+#include "link/linkstate.h"
+#include "link/transaction.h"
+#include "link/transport.h"
+#include "monitor/eventlist.h"
+
+#include <QLocale>
+
+namespace korvel {
+
+namespace {
+
+constexpr int SPORT2_CCB2 = 11;        // SystemConfig element: serial port 2 control byte 2
+constexpr int PORT_PROTOCOL_MASK = 0x70;
+constexpr int PORT_FLEETSYNC_BITS = 0x10;
+constexpr int ANALOG_RECORD_SIZE = 3;
+
+// "hh:mm:ss" on the 12-hour clock followed by the regional AM/PM designator.
+QString eventTime(const QTime& now) {
+    const QLocale loc = QLocale::system();
+    QString designator = now.hour() < 12 ? loc.amText() : loc.pmText();
+    if (designator.isEmpty()) designator = now.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+    int hour = now.hour() % 12;
+    if (hour == 0) hour = 12;
+    return QStringLiteral("%1:%2:%3 ")
+               .arg(hour, 2, 10, QLatin1Char('0'))
+               .arg(now.minute(), 2, 10, QLatin1Char('0'))
+               .arg(now.second(), 2, 10, QLatin1Char('0')) +
+           designator;
+}
+
+// value × 0.02 V to one decimal. value / 5 tenths never ends in a half, so integer
+// rounding gives exactly what rounding the product would.
+QString volts(int value) {
+    const int tenths = (value + 2) / 5;
+    return QString::number(tenths / 10) + QLocale::system().decimalPoint() + QString::number(tenths % 10);
+}
+
+const char* const kAnalogStates[4] = {
+    ", below low set, current voltage = ",
+    ", above low set, current voltage =  ",
+    ", below high set, current voltage =  ",
+    ", above high set, current voltage =  ",
+};
+
+bool port2RunsFleetSync() {
+    const int ccb2 = static_cast<int>(config().SystemConfig[SPORT2_CCB2]);
+    return (ccb2 & PORT_PROTOCOL_MASK) == PORT_FLEETSYNC_BITS;
+}
+
+} // namespace
+
+void DisplayEventPacket() { DisplayEventPacketAt(QTime::currentTime()); }
+
+void DisplayEventPacketAt(const QTime& now) {
+    const uint8_t* f = linkState().RxBuffer;
+    // Records lie between the class byte and the checksum at byte L.
+    const int length = f[FRAME_LENGTH];
+    if (length < FRAME_DATA || f[FRAME_PACKET_TYPE] != PKT_EVENT) return;
+    const QString head = eventTime(now) + QStringLiteral(", Station: ") +
+                         QStringLiteral("%1").arg(f[FRAME_SOURCE], 3, 10, QLatin1Char('0'));
+    switch (f[FRAME_COMMAND]) {
+    case EVENT_CLASS_CONTACT:
+        for (int i = FRAME_DATA; i < length; ++i) {
+            const uint8_t r = f[i];
+            AddEventLine(head + QStringLiteral(" Contact Input ") + QString::number((r & 0x3F) + 1) +
+                         QLatin1String((r & 0x80) ? " ON" : " OFF"));
+        }
+        break;
+    case EVENT_CLASS_ANALOG:
+        // Only whole records: a record cut short would take the checksum for its value.
+        for (int i = FRAME_DATA; i + ANALOG_RECORD_SIZE <= length; i += ANALOG_RECORD_SIZE) {
+            const uint8_t r = f[i];
+            const int value = f[i + 1] + 256 * f[i + 2];
+            AddEventLine(head + QStringLiteral(" Analog Input") + QString::number((r & 0x3F) + 1) +
+                         QLatin1String(kAnalogStates[r >> 6]) + volts(value) + QLatin1Char('V'));
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void OpenEventMonitor(int16_t eventPort) {
+    auto& m = eventMonitor();
+    m.EventMonitorOpen = true;
+    m.ShowAllOffered = false;
+    switch (eventPort) {
+    case EVENT_PORT_SERIAL1:
+        m.Caption = QStringLiteral("Status Monitor - Port: VLX1");
+        break;
+    case EVENT_PORT_SERIAL2:
+        if (port2RunsFleetSync()) {
+            m.Caption = QStringLiteral("Status Monitor - Port: S2 Protocol: FLEETSYNC");
+            // The link layer reports a failure itself; the monitor opens regardless.
+            SendSetProtocol(CMD_SET_PROTOCOL, 0, 0, 0, 1, 0, 0);
+        } else {
+            m.Caption = QStringLiteral("Status Monitor - Port: VLX2 Protocol: BINMP");
+        }
+        break;
+    case EVENT_PORT_LOCAL_RADIO:
+        m.Caption = QStringLiteral("Status Monitor - Port: PC-LOCAL Protocol: FLEETSYNC");
+        m.ShowAllOffered = true;
+        break;
+    default:
+        m.Caption = EventMonitorState{}.Caption;
+        break;
+    }
+}
+
+bool CloseEventMonitor() {
+    if (OpenCommPort() != 0) return false;
+    auto& m = eventMonitor();
+    m.EventMonitorOpen = false;
+    StopEventLog();
+    m.EventLogOn = false;
+    // A new monitor starts with an empty list, the filter on and its design title.
+    m.lstEvents.clear();
+    m.EventShowAll = false;
+    m.ShowAllOffered = false;
+    m.Caption = EventMonitorState{}.Caption;
+    return true;
+}
+
+int16_t SendSetProtocol(uint8_t code, uint8_t station1, uint8_t station2, uint8_t station3,
+                        uint8_t data1, uint8_t data2, uint8_t data3) {
+    auto& s = linkState();
+    uint8_t* t = s.TxBuffer;
+    t[FRAME_LENGTH] = 10;
+    t[FRAME_DESTINATION] = station1;
+    t[FRAME_SOURCE] = station2;
+    t[FRAME_ROUTE] = station3;
+    t[FRAME_PACKET_ID] = 0;
+    t[FRAME_PACKET_TYPE] = PKT_SET;
+    t[FRAME_COMMAND] = code;
+    t[7] = data1;
+    t[8] = data2;
+    t[9] = data3;
+    int16_t n = 10;
+    AppendTxChecksum(n);
+    s.PacketId = 0;
+    return SendPacket(TX_WAIT_ACK);
+}
+
+} // namespace korvel

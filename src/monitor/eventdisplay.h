@@ -1,0 +1,44 @@
+// The event monitor's operations without its window: turning event frames into lines,
+// opening and closing the monitor for a port, and the port protocol switch.
+#pragma once
+
+#include <QTime>
+#include <cstdint>
+
+namespace korvel {
+
+// Event classes (frame byte 6 of an event frame).
+enum EventClass : int {
+    EVENT_CLASS_CONTACT = 1,  // one byte per contact input change
+    EVENT_CLASS_ANALOG = 4,   // three bytes per analog set-point crossing
+};
+
+// The port the event monitor is opened for.
+enum EventPortValue : int16_t {
+    EVENT_PORT_SERIAL1 = 0,
+    EVENT_PORT_SERIAL2 = 1,
+    EVENT_PORT_FFSK = 2,
+    EVENT_PORT_LOCAL_RADIO = 3,
+};
+
+// Adds one event line per record of the event frame in RxBuffer, stamped with the
+// current time. Lines are collected also while the monitor is closed and are shown
+// when it opens. A frame that is not an event frame, or of another class, adds nothing;
+// a trailing incomplete record is not shown.
+void DisplayEventPacket();
+void DisplayEventPacketAt(const QTime& now);
+
+// Sets EventMonitorOpen and the title for the port; for serial port 2 running the
+// FleetSync protocol it switches the local module's port to it first.
+void OpenEventMonitor(int16_t eventPort);
+// Closing needs a usable serial port (the monitor may have been watching another
+// link); false leaves the monitor open. Otherwise the log is closed with its closing
+// line and the collected lines are dropped.
+bool CloseEventMonitor();
+
+// PKT_SET frame of Length 10 with three data bytes to the given station; waits for the
+// acknowledgement and returns the send result.
+int16_t SendSetProtocol(uint8_t code, uint8_t station1, uint8_t station2, uint8_t station3,
+                        uint8_t data1, uint8_t data2, uint8_t data3);
+
+} // namespace korvel

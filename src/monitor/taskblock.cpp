@@ -1,0 +1,95 @@
+#include "monitor/taskblock.h"
+
+#include "link/linkstate.h"
+#include "link/transaction.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace korvel {
+
+namespace {
+
+constexpr int TASK_BLOCK_BYTES = TASK_BLOCK_ENTRIES * TASK_RECORD_SIZE;  // frame bytes 7 .. 198
+constexpr int TASK_BLOCK_LENGTH = 201;
+// Highest station the task dialog lets the user choose.
+constexpr int LAST_CHOOSABLE_STATION = 254;
+
+TaskState g_task;
+std::function<void()> g_listener;
+
+} // namespace
+
+TaskState& taskState() { return g_task; }
+void ResetTaskState() { g_task = TaskState{}; }
+
+void SetTaskBlockListener(std::function<void()> listener) { g_listener = std::move(listener); }
+
+bool LoadTaskBlock() {
+    const uint8_t* f = linkState().RxBuffer;
+    if (f[FRAME_COMMAND] != CMD_TASK_BLOCK) return false;
+    // The last record byte must come before the checksum at byte L.
+    if (f[FRAME_LENGTH] < FRAME_DATA + TASK_BLOCK_BYTES) return false;
+    std::memcpy(g_task.TaskTable, f + FRAME_DATA, TASK_BLOCK_BYTES);
+    if (g_listener) g_listener();
+    return true;
+}
+
+int16_t UpLoadTaskBlock() {
+    auto& s = linkState();
+    uint8_t* t = s.TxBuffer;
+    t[FRAME_LENGTH] = TASK_BLOCK_LENGTH;
+    for (int i = 0; i < 3; ++i) t[FRAME_DESTINATION + i] = static_cast<uint8_t>(s.StationAddress[i]);
+    t[FRAME_PACKET_ID] = 0;
+    t[FRAME_PACKET_TYPE] = PKT_SET;
+    t[FRAME_COMMAND] = CMD_TASK_BLOCK;
+    std::memcpy(t + FRAME_DATA, g_task.TaskTable, TASK_BLOCK_BYTES);
+    // Two bytes between the records and the checksum that the module ignores.
+    t[FRAME_DATA + TASK_BLOCK_BYTES] = 0;
+    t[FRAME_DATA + TASK_BLOCK_BYTES + 1] = 0;
+    int16_t n = TASK_BLOCK_LENGTH;
+    AppendTxChecksum(n);
+    s.PacketId = 0;
+    return SendPacket(TX_WAIT_ACK);
+}
+
+int PackTaskStations(const StationOutputs& outputs, int periodMinutes) {
+    auto& table = g_task.TaskTable;
+    for (auto& entry : table) {
+        entry[TASK_STATION] = 0;
+        entry[TASK_OUTPUT] = 0;
+    }
+    table[0][TASK_PERIOD_MINUTES] = static_cast<uint8_t>(std::clamp(periodMinutes, 0, 255));
+    int next = 0;
+    int leftOut = 0;
+    for (int station = 1; station <= TASK_STATIONS; ++station) {
+        const int output = outputs[station - 1];
+        if (output == 0) continue;
+        // Only the block's 32 entries reach the module; a station put anywhere else
+        // would be dropped without a trace.
+        if (next >= TASK_BLOCK_ENTRIES || output < 0 || output > 255) {
+            ++leftOut;
+            continue;
+        }
+        table[next][TASK_STATION] = static_cast<uint8_t>(station);
+        table[next][TASK_OUTPUT] = static_cast<uint8_t>(output);
+        ++next;
+    }
+    return leftOut;
+}
+
+int UnpackTaskStations(StationOutputs& outputs) {
+    // Station 255 is cleared too: the task shown must be the module's, not one that
+    // still carries a station from an earlier read.
+    outputs.fill(0);
+    for (int i = 0; i < TASK_BLOCK_ENTRIES; ++i) {
+        const uint8_t station = g_task.TaskTable[i][TASK_STATION];
+        if (station != 0) outputs[station - 1] = g_task.TaskTable[i][TASK_OUTPUT];
+    }
+    // Counted by station, not by record: a record without an output, or a station named
+    // twice, must not make the dialog look for list entries that do not exist.
+    return static_cast<int>(std::count_if(outputs.begin(), outputs.begin() + LAST_CHOOSABLE_STATION,
+                                          [](int16_t o) { return o != 0; }));
+}
+
+} // namespace korvel

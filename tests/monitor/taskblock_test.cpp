@@ -1,0 +1,93 @@
+#include "link/linkstate.h"
+#include "monitor/taskblock.h"
+#include "support/linkfixture.h"
+#include "support/memoryserialport.h"
+
+using namespace korvel;
+using namespace korvel::test;
+
+namespace {
+
+// A task-block reply; Length 199 puts the checksum right behind the 32 records.
+void PutTaskReply(const QByteArray& records, int length = 199) {
+    QByteArray f = Bytes({length, 0, 0, 0, 0, PKT_REPLY, CMD_TASK_BLOCK}) + records.left(length - 7);
+    unsigned sum = 0;
+    for (char c : f) sum += uint8_t(c);
+    PutRx(f + char(255 - (sum & 255)));
+}
+
+// Every byte distinct, so a misplaced copy shows; stations only where a test puts them.
+QByteArray Records() {
+    QByteArray r(192, '\0');
+    for (int i = 0; i < 192; ++i) r[i] = (i % 6 == 1 || i % 6 == 5) ? 0 : char((i * 7 + 3) & 255);
+    return r;
+}
+
+QByteArray BlockEntries() { return QByteArray(reinterpret_cast<const char*>(taskState().TaskTable), 192); }
+
+using TaskBlockTest = LinkFixture;
+
+TEST_F(TaskBlockTest, ReplyFillsEntriesZeroToThirtyOneOnlyWhenWhole) {
+    taskState().TaskTable[32][2] = 0x77;
+    PutTaskReply(Records(), 198);  // the last record would end on the checksum
+    EXPECT_FALSE(LoadTaskBlock());
+    EXPECT_EQ(BlockEntries(), QByteArray(192, '\0'));
+    int shown = 0;
+    SetTaskBlockListener([&shown] { ++shown; });
+    PutTaskReply(Records());
+    EXPECT_TRUE(LoadTaskBlock());
+    SetTaskBlockListener(nullptr);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(BlockEntries(), Records());
+    EXPECT_EQ(taskState().TaskTable[32][2], 0x77);
+}
+
+TEST_F(TaskBlockTest, UnpackCountsChoosableStationsNotRecords) {
+    QByteArray r = Records();
+    const int pairs[][2] = {{12, 5}, {3, 64}, {12, 7}, {40, 0}, {255, 2}};
+    for (int e = 0; e < 5; ++e) r[6 * e + 1] = char(pairs[e][0]), r[6 * e + 5] = char(pairs[e][1]);
+    PutTaskReply(r);
+    ASSERT_TRUE(LoadTaskBlock());
+    StationOutputs outputs{};
+    outputs[99] = 4;  // left from an earlier read
+    EXPECT_EQ(UnpackTaskStations(outputs), 2);
+    // Station 12 named twice: the later record wins.
+    EXPECT_EQ(QList<int>({outputs[11], outputs[2], outputs[254], outputs[99]}), QList<int>({7, 64, 2, 0}));
+}
+
+TEST_F(TaskBlockTest, WrittenBackUnchangedKeepsUninterpretedBytes) {
+    MemorySerialPort* port = OpenMemoryPort();
+    ASSERT_NE(port, nullptr);
+    port->onWrite = [port](const QByteArray& w) { port->Feed(WithChecksum({6, 0, uint8_t(w[1]), 0, 0, PKT_ACK})); };
+    QByteArray r = Records();
+    r[1] = char(200), r[5] = char(8), r[7] = char(5), r[11] = char(1);  // module order: 200, then 5
+    PutTaskReply(r);
+    ASSERT_TRUE(LoadTaskBlock());
+    StationOutputs outputs{};
+    UnpackTaskStations(outputs);
+    EXPECT_EQ(PackTaskStations(outputs, taskState().TaskTable[0][TASK_PERIOD_MINUTES]), 0);
+    linkState().StationAddress[0] = 12;
+    linkState().StationAddress[2] = 3;
+    std::fill(std::begin(linkState().TxBuffer), std::end(linkState().TxBuffer), uint8_t(0xEE));
+    EXPECT_EQ(UpLoadTaskBlock(), SEND_OK);
+    QByteArray expected = Bytes({201, 12, 0, 3, 0, PKT_SET, CMD_TASK_BLOCK}) + r + Bytes({0, 0});
+    expected[7 + 1] = char(5), expected[7 + 5] = char(1), expected[7 + 7] = char(200), expected[7 + 11] = char(8);
+    unsigned sum = 0;
+    for (char c : expected) sum += uint8_t(c);
+    ASSERT_EQ(port->writes.size(), 1);
+    EXPECT_EQ(port->writes[0], expected + char(255 - (sum & 255)));
+}
+
+TEST_F(TaskBlockTest, StationsBeyondThirtyTwoAreLeftOutNotWrittenPastTheBlock) {
+    for (auto& e : taskState().TaskTable) e[TASK_STATION] = e[TASK_OUTPUT] = 0x55;
+    StationOutputs outputs{};
+    for (int s = 1; s <= 40; ++s) outputs[s - 1] = 1;
+    outputs[254] = 2;
+    outputs[100] = 300;  // does not fit a byte
+    EXPECT_EQ(PackTaskStations(outputs, 300), 10);
+    EXPECT_EQ(taskState().TaskTable[0][TASK_PERIOD_MINUTES], 255);
+    EXPECT_EQ(taskState().TaskTable[31][TASK_STATION], 32);
+    EXPECT_EQ(taskState().TaskTable[32][TASK_STATION], 0);
+}
+
+} // namespace
