@@ -2,6 +2,7 @@
 
 #include "config/model.h"
 #include "config/target.h"
+#include "link/builders.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
 #include "link/transaction.h"
@@ -24,18 +25,11 @@ uint8_t* tx() { return linkState().TxBuffer; }
 const uint8_t* rx() { return linkState().RxBuffer; }
 int rxLength() { return linkState().RxBuffer[FRAME_LENGTH]; }
 
-// Header of a block sent to the module. The data part is cleared first so that bytes
-// the model does not carry go out as zero rather than as an earlier frame's leftovers.
+// Header of a block sent to the module. The data part is cleared so that bytes the
+// model does not carry go out as zero rather than as an earlier frame's leftovers.
 void header(int length, int16_t code, int16_t destination, int16_t source, int16_t route) {
-    uint8_t* t = tx();
+    uint8_t* t = WriteTxHeader(length, destination, source, route, PKT_SET, code);
     std::memset(t + FRAME_DATA, 0, static_cast<size_t>(length + 1 - FRAME_DATA));
-    t[FRAME_LENGTH] = static_cast<uint8_t>(length);
-    t[FRAME_DESTINATION] = static_cast<uint8_t>(destination);
-    t[FRAME_SOURCE] = static_cast<uint8_t>(source);
-    t[FRAME_ROUTE] = static_cast<uint8_t>(route);
-    t[FRAME_PACKET_ID] = 0;
-    t[FRAME_PACKET_TYPE] = PKT_SET;
-    t[FRAME_COMMAND] = static_cast<uint8_t>(code);
 }
 
 void put16(int at, int32_t v) {
@@ -196,12 +190,6 @@ void buildFleetSyncTags(int list) {
     for (int k = 0; k < 8; ++k) position += PutStringInTxBuf(tags[k], position, TAG_LENGTH);
 }
 
-int16_t finish(int length, int16_t mode) {
-    int16_t n = static_cast<int16_t>(length);
-    AppendTxChecksum(n);
-    return SendPacket(mode);
-}
-
 } // namespace
 
 int OffsetToCode(int offset) { return offset < 0 ? 32 - offset : offset; }
@@ -242,7 +230,7 @@ int16_t SendConfigBlock(int16_t code, int16_t destination, int16_t source, int16
             buildFleetSyncTags(index);
         break;
     }
-    return finish(length, TX_WAIT_ACK);
+    return SendTxFrame(length, TX_WAIT_ACK, false);
 }
 
 int16_t SendNmeaConfig(int16_t destination, int16_t source, int16_t route) {
@@ -257,8 +245,7 @@ int16_t SendNmeaConfig(int16_t destination, int16_t source, int16_t route) {
     PutStringInTxBuf(n.Init1, NMEA_INIT1_AT, NMEA_INIT_LENGTH);
     PutStringInTxBuf(n.Init2, NMEA_INIT2_AT, NMEA_INIT_LENGTH);
     PutStringInTxBuf(n.Custom, NMEA_CUSTOM_AT, NMEA_CUSTOM_LENGTH);
-    linkState().PacketId = 0;
-    return finish(NMEA_BLOCK_LENGTH, TX_WAIT_ACK);
+    return SendTxFrame(NMEA_BLOCK_LENGTH, TX_WAIT_ACK, true);
 }
 
 int PutStringInTxBuf(const QByteArray& text, int position, int width) {

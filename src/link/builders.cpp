@@ -7,9 +7,8 @@
 
 namespace korvel {
 
-namespace {
-
-uint8_t* header(int length, int16_t destination, int16_t source, int16_t route, int type, int16_t command) {
+uint8_t* WriteTxHeader(int length, int16_t destination, int16_t source, int16_t route, int type,
+                       int16_t command) {
     uint8_t* t = linkState().TxBuffer;
     t[FRAME_LENGTH] = static_cast<uint8_t>(length);
     t[FRAME_DESTINATION] = static_cast<uint8_t>(destination);
@@ -21,55 +20,57 @@ uint8_t* header(int length, int16_t destination, int16_t source, int16_t route, 
     return t;
 }
 
-// Every request starts with the transfer's cancel request cleared; a request that will
-// be refused because another transaction is open must not wipe that one's cancel.
-void clearCancelForNewRequest() {
-    if (linkState().TxState == TX_IDLE) linkState().UserCancel = false;
-}
-
-int16_t finish(int length, int16_t mode, bool resetPacketId) {
+int16_t SendTxFrame(int length, int16_t mode, bool resetPacketId) {
     int16_t n = static_cast<int16_t>(length);
     AppendTxChecksum(n);
     if (resetPacketId) linkState().PacketId = 0;
     return SendPacket(mode);
 }
 
+namespace {
+
+// Every request starts with the transfer's cancel request cleared; a request that will
+// be refused because another transaction is open must not wipe that one's cancel.
+void clearCancelForNewRequest() {
+    if (linkState().TxState == TX_IDLE) linkState().UserCancel = false;
+}
+
 } // namespace
 
 int16_t SendCommand(int16_t command, int16_t destination, int16_t source, int16_t route) {
-    header(7, destination, source, route, PKT_SET, command);
-    return finish(7, TX_WAIT_ACK, true);
+    WriteTxHeader(7, destination, source, route, PKT_SET, command);
+    return SendTxFrame(7, TX_WAIT_ACK, true);
 }
 
 int16_t SendCommandBytes(int16_t command, int16_t destination, int16_t source, int16_t route,
                          uint8_t firstByte, uint8_t secondByte) {
-    uint8_t* t = header(9, destination, source, route, PKT_SET, command);
+    uint8_t* t = WriteTxHeader(9, destination, source, route, PKT_SET, command);
     t[7] = firstByte;
     t[8] = secondByte;
-    return finish(9, TX_WAIT_ACK, true);
+    return SendTxFrame(9, TX_WAIT_ACK, true);
 }
 
 int16_t SendLevelCommand(int16_t destination, int16_t source, int16_t route, int16_t level) {
-    uint8_t* t = header(8, destination, source, route, PKT_SET, CMD_SET_TX_LEVEL);
+    uint8_t* t = WriteTxHeader(8, destination, source, route, PKT_SET, CMD_SET_TX_LEVEL);
     t[7] = static_cast<uint8_t>(level);
-    return finish(8, TX_WAIT_ACK, true);
+    return SendTxFrame(8, TX_WAIT_ACK, true);
 }
 
 int16_t SendSetDateTime() {
     const int16_t* a = linkState().StationAddress;
     const ModuleClockValue& c = target().ModuleClock;
-    uint8_t* t = header(13, a[0], a[1], a[2], PKT_SET, CMD_DATE_TIME);
+    uint8_t* t = WriteTxHeader(13, a[0], a[1], a[2], PKT_SET, CMD_DATE_TIME);
     t[7] = static_cast<uint8_t>(c.day);
     t[8] = static_cast<uint8_t>(c.month);
     t[9] = static_cast<uint8_t>(c.year - 2000);
     t[10] = static_cast<uint8_t>(c.hour);
     t[11] = static_cast<uint8_t>(c.minute);
     t[12] = static_cast<uint8_t>(c.second);
-    return finish(13, TX_WAIT_ACK, false);
+    return SendTxFrame(13, TX_WAIT_ACK, false);
 }
 
 int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route) {
-    uint8_t* t = header(59, destination, source, route, PKT_SET, CMD_LOGGER_TIMERS);
+    uint8_t* t = WriteTxHeader(59, destination, source, route, PKT_SET, CMD_LOGGER_TIMERS);
     const LoggerData& d = loggerData();
     for (int k = 0; k < 9; ++k) {
         const uint32_t v = static_cast<uint32_t>(d.LoggerTimers[k]);
@@ -78,7 +79,7 @@ int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route) {
         t[9 + 3 * k] = static_cast<uint8_t>((v / 65536u) & 255u);
     }
     for (int i = 0; i < 25; ++i) t[34 + i] = d.LoggerSettingBytes[i];
-    return finish(59, TX_WAIT_ACK, false);
+    return SendTxFrame(59, TX_WAIT_ACK, false);
 }
 
 int16_t SendRequest(int16_t command, int16_t destination, int16_t source, int16_t route) {
@@ -89,26 +90,26 @@ int16_t SendRequestParam(int16_t command, int16_t destination, int16_t source, i
                          int16_t parameter) {
     clearCancelForNewRequest();
     const int length = parameter > -1 ? 8 : 7;
-    uint8_t* t = header(length, destination, source, route, PKT_GET, command);
+    uint8_t* t = WriteTxHeader(length, destination, source, route, PKT_GET, command);
     if (parameter > -1) t[7] = static_cast<uint8_t>(parameter);
-    return finish(length, TX_WAIT_REPLY, false);
+    return SendTxFrame(length, TX_WAIT_REPLY, false);
 }
 
 int16_t SendRequestByte(int16_t command, int16_t destination, int16_t source, int16_t route,
                         int16_t parameter) {
     clearCancelForNewRequest();
-    uint8_t* t = header(8, destination, source, route, PKT_GET, command);
+    uint8_t* t = WriteTxHeader(8, destination, source, route, PKT_GET, command);
     t[7] = static_cast<uint8_t>(parameter);
-    return finish(8, TX_WAIT_REPLY, false);
+    return SendTxFrame(8, TX_WAIT_REPLY, false);
 }
 
 int16_t SendRequestWord(int16_t command, int16_t destination, int16_t source, int16_t route,
                         int32_t value) {
     clearCancelForNewRequest();
-    uint8_t* t = header(9, destination, source, route, PKT_GET, command);
+    uint8_t* t = WriteTxHeader(9, destination, source, route, PKT_GET, command);
     t[7] = static_cast<uint8_t>(value & 255);
     t[8] = static_cast<uint8_t>((value & 0xFF00) / 256);
-    return finish(9, TX_WAIT_REPLY, false);
+    return SendTxFrame(9, TX_WAIT_REPLY, false);
 }
 
 } // namespace korvel

@@ -6,6 +6,13 @@
 
 namespace korvel {
 
+// Writes bytes 0 to 6 of a frame into TxBuffer (packet id 0); returns TxBuffer for the data.
+uint8_t* WriteTxHeader(int length, int16_t destination, int16_t source, int16_t route, int type,
+                       int16_t command);
+// Appends the checksum of the length-byte frame in TxBuffer and sends it in mode; with
+// resetPacketId the acknowledgement must echo id 0.
+int16_t SendTxFrame(int length, int16_t mode, bool resetPacketId);
+
 int16_t SendCommand(int16_t command, int16_t destination, int16_t source, int16_t route);
 int16_t SendCommandBytes(int16_t command, int16_t destination, int16_t source, int16_t route,
                          uint8_t firstByte, uint8_t secondByte);

@@ -1,5 +1,7 @@
 #include "monitor/eventdisplay.h"
 
+#include "link/builders.h"
+
 #include "config/model.h"
 #include "link/linkstate.h"
 #include "link/transaction.h"
@@ -126,22 +128,11 @@ bool CloseEventMonitor() {
 
 int16_t SendSetProtocol(uint8_t code, uint8_t station1, uint8_t station2, uint8_t station3,
                         uint8_t data1, uint8_t data2, uint8_t data3) {
-    auto& s = linkState();
-    uint8_t* t = s.TxBuffer;
-    t[FRAME_LENGTH] = 10;
-    t[FRAME_DESTINATION] = station1;
-    t[FRAME_SOURCE] = station2;
-    t[FRAME_ROUTE] = station3;
-    t[FRAME_PACKET_ID] = 0;
-    t[FRAME_PACKET_TYPE] = PKT_SET;
-    t[FRAME_COMMAND] = code;
+    uint8_t* t = WriteTxHeader(10, station1, station2, station3, PKT_SET, code);
     t[7] = data1;
     t[8] = data2;
     t[9] = data3;
-    int16_t n = 10;
-    AppendTxChecksum(n);
-    s.PacketId = 0;
-    return SendPacket(TX_WAIT_ACK);
+    return SendTxFrame(10, TX_WAIT_ACK, true);
 }
 
 } // namespace korvel

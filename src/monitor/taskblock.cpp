@@ -1,5 +1,7 @@
 #include "monitor/taskblock.h"
 
+#include "link/builders.h"
+
 #include "link/linkstate.h"
 #include "link/transaction.h"
 
@@ -36,21 +38,13 @@ bool LoadTaskBlock() {
 }
 
 int16_t UpLoadTaskBlock() {
-    auto& s = linkState();
-    uint8_t* t = s.TxBuffer;
-    t[FRAME_LENGTH] = TASK_BLOCK_LENGTH;
-    for (int i = 0; i < 3; ++i) t[FRAME_DESTINATION + i] = static_cast<uint8_t>(s.StationAddress[i]);
-    t[FRAME_PACKET_ID] = 0;
-    t[FRAME_PACKET_TYPE] = PKT_SET;
-    t[FRAME_COMMAND] = CMD_TASK_BLOCK;
+    const int16_t* a = linkState().StationAddress;
+    uint8_t* t = WriteTxHeader(TASK_BLOCK_LENGTH, a[0], a[1], a[2], PKT_SET, CMD_TASK_BLOCK);
     std::memcpy(t + FRAME_DATA, g_task.TaskTable, TASK_BLOCK_BYTES);
     // Two bytes between the records and the checksum that the module ignores.
     t[FRAME_DATA + TASK_BLOCK_BYTES] = 0;
     t[FRAME_DATA + TASK_BLOCK_BYTES + 1] = 0;
-    int16_t n = TASK_BLOCK_LENGTH;
-    AppendTxChecksum(n);
-    s.PacketId = 0;
-    return SendPacket(TX_WAIT_ACK);
+    return SendTxFrame(TASK_BLOCK_LENGTH, TX_WAIT_ACK, true);
 }
 
 int PackTaskStations(const StationOutputs& outputs, int periodMinutes) {
