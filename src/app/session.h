@@ -1,0 +1,28 @@
+// The state of the program's session that the main window, the connection procedures
+// and the file commands share: where the program keeps its files, whether a
+// configuration is loaded and how it came, and the channels the editors open on.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace korvel {
+
+struct SessionState {
+    // Folder of the settings file, the trace file, wave files and the monitors' logs.
+    QString DataFolder;
+    bool ConfigLoaded = false;
+    int16_t Online = 0;
+    bool OffLineEdit = false;
+    bool ClockAbsent = false;
+    // Offers the communications trace from the status bar.
+    bool DebugMode = false;
+    int16_t SelectedInputChannel = 1;
+    int16_t SelectedOutputChannel = 1;
+    int16_t SelectedAnalogChannel = 1;
+};
+
+SessionState& session();
+void ResetSessionState();
+
+} // namespace korvel

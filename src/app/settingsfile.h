@@ -1,0 +1,18 @@
+// The local settings file KESTA.DAT in the data folder, and the choice of that folder.
+#pragma once
+
+#include <QString>
+
+namespace korvel {
+
+// The data folder: preferred when it exists (or can be created), else programFolder.
+QString ChooseDataFolder(const QString& preferred, const QString& programFolder);
+// DataFolder followed by the settings file's name.
+QString SettingsFilePath();
+// Loads the eight values into settings(). A missing or unreadable file sets all eight
+// to their defaults and rewrites it; returns false in that case.
+bool ReadSettingsFile();
+// Writes the eight values of settings(), replacing the file; false when it cannot.
+bool WriteSettingsFile();
+
+} // namespace korvel

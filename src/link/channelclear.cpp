@@ -1,0 +1,7 @@
+#include "link/channelclear.h"
+
+namespace korvel {
+
+int16_t WaitChannelClear() { return 0; }
+
+} // namespace korvel
