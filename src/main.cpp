@@ -1,15 +1,20 @@
 #include "app/frmMain.h"
+#include "app/session.h"
+#include "app/startup.h"
 #include "platform/qtprompts.h"
 
 #include <QApplication>
+#include <memory>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel Configuration Utility"));
-    korvel::frmMain window;
-    korvel::QtPrompts prompts(&window);
+    // "--debug" offers the communications trace from the status bar.
+    korvel::session().DebugMode = QApplication::arguments().contains(QStringLiteral("--debug"));
+    korvel::QtPrompts prompts;
     korvel::SetPrompts(&prompts);
-    window.show();
+    std::unique_ptr<korvel::frmMain> window(korvel::StartProgram(korvel::PreferredDataFolder()));
+    prompts.SetOwner(window.get());
     const int rc = app.exec();
     korvel::SetPrompts(nullptr);
     return rc;

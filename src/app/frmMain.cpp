@@ -1,17 +1,546 @@
 #include "app/frmMain.h"
+#include "app/entryhelpers.h"
+#include "app/frmProgress.h"
+#include "app/localsettings.h"
+#include "app/session.h"
+#include "app/settingsfile.h"
+#include "app/tracefile.h"
+#include "config/target.h"
+#include "link/linkstate.h"
+#include "platform/eventpump.h"
 #include "platform/prompts.h"
+#include "platform/serialport.h"
+#include "platform/tcpclient.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QNetworkInterface>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QStandardItemModel>
 #include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#ifdef KORVEL_HAVE_MULTIMEDIA
+#include <QSoundEffect>
+#endif
 
 namespace korvel {
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(AppTitle());
-    resize(800, 560);
-    statusBar()->showMessage(QStringLiteral("DISCONNECTED"));
-    SetLinkHost(&host_);
+namespace {
+
+frmMain* g_mainForm = nullptr;
+
+struct MenuDef {
+    int level;
+    const char* name;
+    const char* caption;  // nullptr: a separator
+    const char* shortcut;
+    bool enabled;
+    bool visible;
+};
+
+// The menu tree in order, with the state each item starts in.
+const MenuDef kMenus[] = {
+    {1, "mnuFile", "&File", nullptr, true, true},
+    {2, "mnuFileOpen", "&Open...", "Ctrl+O", true, true},
+    {2, "mnuFileSave", "&Save As...", "Ctrl+S", false, true},
+    {2, "mnuFilePrint", "&Print...", "Ctrl+P", false, false},
+    {2, "mnuFile2", nullptr, nullptr, true, true},
+    {2, "mnuFileExit", "E&xit", nullptr, true, true},
+    {1, "mnuPref", "&Preferences", nullptr, true, true},
+    {2, "mnuPrefLocal", "&Local Connection...", nullptr, true, true},
+    {2, "mnuPrefModem", "&Modem Connection...", nullptr, false, false},
+    {2, "mnuDisplay", "&Display", nullptr, true, true},
+    {1, "mnuView", "&View", nullptr, true, true},
+    {2, "mnuViewStatus", "Current &Status...", nullptr, false, true},
+    {1, "mnuSystem", "&System", nullptr, true, true},
+    {2, "mnuDateTime", "Date&Time...", nullptr, false, true},
+    {2, "mnuSystemResetNVR", "Reset System &NVR...", nullptr, false, true},
+    {2, "mnuSystemRestart", "ReStart &System...", nullptr, false, true},
+    {2, "mnuSystemFlash", "Flash &Upload...", nullptr, true, true},
+    {2, "mnuViewManuf", "View Board Information...", nullptr, false, false},
+    {1, "mnuConfiguration", "&Configuration", nullptr, true, true},
+    {2, "mnuConfigSystem", "&System...", nullptr, false, true},
+    {2, "mnuConfigPorts", "&Ports", nullptr, false, true},
+    {3, "mnuPortsSerial1", "Serial &1...", nullptr, true, true},
+    {3, "mnuPortsSerial2", "Serial &2...", nullptr, true, true},
+    {3, "mnuPortsFFSK", "&FFSK...", nullptr, true, true},
+    {3, "mnuPorts10Base", "10Base-&T...", nullptr, false, true},
+    {2, "mnuConfig1", nullptr, nullptr, true, true},
+    {2, "mnuConfigContactInputs", "&Contact Inputs...", nullptr, false, true},
+    {2, "mnuConfigAnalogInputs", "&Analog Inputs...", nullptr, false, true},
+    {2, "mnuConfigTemp", "&Temperature Inputs...", nullptr, false, true},
+    {2, "mnuConfigOutputs", "&Outputs...", nullptr, false, true},
+    {2, "mnuConfig2", nullptr, nullptr, true, true},
+    {2, "mnuTasks", "&Tasks...", nullptr, true, true},
+    {2, "mnuLogger", "&Data Logger Setup...", nullptr, false, true},
+    {1, "mnuEvents", "&Event Monitor", nullptr, true, true},
+    {2, "mnuEventSerial1", "&Serial 1...", nullptr, false, true},
+    {2, "mnuEventSerial2", "&Serial 2...", nullptr, false, true},
+    {2, "mnuEventFFSK", "&FFSK...", nullptr, false, true},
+    {2, "mnuEventFSM", "&LocalFSM...", nullptr, true, false},
+    {1, "mnuHelp", "&Help", nullptr, true, true},
+    {2, "mnuHelpAbout", "&About...", nullptr, true, true},
+};
+
+struct ButtonDef {
+    const char* key;  // nullptr: a separator
+    const char* toolTip;
+    QStyle::StandardPixmap picture;
+    bool enabled;
+};
+
+// The thirteen toolbar buttons; what needs a loaded configuration starts disabled.
+const ButtonDef kButtons[] = {
+    {"Open", "Open configuration file", QStyle::SP_DialogOpenButton, true},
+    {"Save", "Save configuration to file", QStyle::SP_DialogSaveButton, false},
+    {"Print", "Print configuration", QStyle::SP_FileDialogContentsView, false},
+    {nullptr, nullptr, QStyle::SP_CustomBase, true},
+    {"OffLine", "OffLine edit mode", QStyle::SP_ComputerIcon, true},
+    {nullptr, nullptr, QStyle::SP_CustomBase, true},
+    {"Write", "Write the configuration data to Korvel", QStyle::SP_ArrowUp, false},
+    {nullptr, nullptr, QStyle::SP_CustomBase, true},
+    {nullptr, nullptr, QStyle::SP_CustomBase, true},
+    {"Read", "Read the configuration data from Korvel", QStyle::SP_ArrowDown, true},
+    {nullptr, nullptr, QStyle::SP_CustomBase, true},
+    {"Config", "Show channel configuration summary", QStyle::SP_FileDialogDetailedView, false},
+    {nullptr, nullptr, QStyle::SP_CustomBase, true},
+};
+
+// A number read from text takes the digits it begins with; nothing there gives fallback.
+int LeadingNumber(const QString& text, int fallback) {
+    const QString t = text.trimmed();
+    int i = 0;
+    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+'))) ++i;
+    const int digitsFrom = i;
+    while (i < t.size() && t[i].isDigit()) ++i;
+    if (i == digitsFrom) return fallback;
+    bool ok = false;
+    const int v = t.left(i).toInt(&ok);
+    return ok ? v : fallback;
 }
 
-frmMain::~frmMain() { SetLinkHost(nullptr); }
+int TwipsToPixels(int twips) { return qRound(twips / double(TWIPS_PER_PIXEL)); }
+
+// The address other machines know this one by, as the station list shows it.
+QString LocalIpAddress() {
+    for (const QHostAddress& a : QNetworkInterface::allAddresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback()) return a.toString();
+    }
+    return QStringLiteral("127.0.0.1");
+}
+
+QSettings WindowSettings() { return QSettings(AppTitle(), QString()); }
+
+} // namespace
+
+frmMain* MainForm() { return g_mainForm; }
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Korvel/Pellar Configuration Utility"));
+    g_mainForm = this;
+
+    tmrCommIn_.setInterval(100);
+    tmrInterByte_.setInterval(100);
+    tmrWait_.setInterval(1500);
+    tmrMsgTimer_.setInterval(700);
+    tmrBGProcess_.setInterval(50);
+    tmrCommIn_.setObjectName(QStringLiteral("tmrCommIn"));
+    tmrInterByte_.setObjectName(QStringLiteral("tmrInterByte"));
+    tmrWait_.setObjectName(QStringLiteral("tmrWait"));
+    tmrMsgTimer_.setObjectName(QStringLiteral("tmrMsgTimer"));
+    tmrBGProcess_.setObjectName(QStringLiteral("tmrBGProcess"));
+    connect(&tmrCommIn_, &QTimer::timeout, this, [] { CommInTick(); });
+    connect(&tmrInterByte_, &QTimer::timeout, this, [] { InterByteTick(); });
+    connect(&tmrWait_, &QTimer::timeout, this, [] { WaitTick(); });
+    connect(&tmrMsgTimer_, &QTimer::timeout, this, [] { MsgTimerTick(); });
+    connect(&tmrBGProcess_, &QTimer::timeout, this, [] { BGProcessTick(); });
+    clock_.setInterval(1000);
+    connect(&clock_, &QTimer::timeout, this, &frmMain::UpdateClockPanels);
+
+    BuildMenus();
+    BuildToolbar();
+    BuildStationList();
+    BuildStatusBar();
+
+    progress_ = std::make_unique<ProgressWindowView>(this);
+    SetProgressView(progress_.get());
+    SetLinkHost(this);
+}
+
+frmMain::~frmMain() {
+    SetLinkHost(nullptr);
+    SetProgressView(nullptr);
+    if (g_mainForm == this) g_mainForm = nullptr;
+}
+
+void frmMain::BuildMenus() {
+    QMenu* parents[4] = {};
+    for (const MenuDef& d : kMenus) {
+        const QString name = QString::fromLatin1(d.name);
+        QAction* item = nullptr;
+        const bool opensSubmenu = d.level < 3 && &d + 1 < std::end(kMenus) && (&d + 1)->level > d.level;
+        if (d.level == 1) {
+            parents[1] = menuBar()->addMenu(QString::fromLatin1(d.caption));
+            parents[1]->setObjectName(name);
+            item = parents[1]->menuAction();
+        } else if (!d.caption) {
+            item = parents[d.level - 1]->addSeparator();
+        } else if (opensSubmenu) {
+            parents[d.level] = parents[d.level - 1]->addMenu(QString::fromLatin1(d.caption));
+            parents[d.level]->setObjectName(name);
+            item = parents[d.level]->menuAction();
+        } else {
+            item = parents[d.level - 1]->addAction(QString::fromLatin1(d.caption));
+            if (d.shortcut) item->setShortcut(QKeySequence(QString::fromLatin1(d.shortcut)));
+        }
+        item->setObjectName(name);
+        item->setEnabled(d.enabled);
+        menuEnabled_.insert(name, d.enabled);
+        item->setVisible(d.visible);
+        menuItems_.insert(name, item);
+    }
+    connect(menuItems_.value(QStringLiteral("mnuFileExit")), &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+}
+
+void frmMain::BuildToolbar() {
+    toolbar_ = addToolBar(QStringLiteral("Toolbar1"));
+    toolbar_->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar_->setMovable(false);
+    for (const ButtonDef& b : kButtons) {
+        if (!b.key) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        const QString key = QString::fromLatin1(b.key);
+        QAction* button = toolbar_->addAction(key);
+        button->setObjectName(key);
+        button->setToolTip(QString::fromLatin1(b.toolTip));
+        button->setEnabled(b.enabled);
+        connect(button, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+        // Toolbar buttons take part in the tab order, so the keyboard reaches them too.
+        if (QWidget* w = toolbar_->widgetForAction(button)) {
+            w->setFocusPolicy(Qt::TabFocus);
+            w->setAccessibleName(key);
+        }
+        buttons_.insert(key, button);
+    }
+}
+
+void frmMain::BuildStationList() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    auto* row = new QHBoxLayout();
+    auto* viewLabel = new QLabel(QStringLiteral("&View:"), central);
+    cboView_ = new QComboBox(central);
+    cboView_->setObjectName(QStringLiteral("cboView"));
+    viewLabel->setBuddy(cboView_);
+    row->addWidget(viewLabel);
+    row->addWidget(cboView_);
+    row->addStretch(1);
+    layout->addLayout(row);
+
+    stations_ = new QStandardItemModel(0, 5, this);
+    stations_->setHorizontalHeaderLabels({QStringLiteral("Station Name"), QStringLiteral("Address Type"),
+                                          QStringLiteral("IP Address"), QStringLiteral("Hardware Address"),
+                                          QStringLiteral("Status")});
+    listView_ = new QStackedWidget(central);
+    listView_->setObjectName(QStringLiteral("ListView1"));
+    auto* icons = new QListView(listView_);
+    icons->setModel(stations_);
+    icons->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    icons->setAccessibleName(QStringLiteral("Stations"));
+    auto* report = new QTreeView(listView_);
+    report->setModel(stations_);
+    report->setRootIsDecorated(false);
+    report->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    report->setAccessibleName(QStringLiteral("Stations"));
+    listView_->addWidget(icons);
+    listView_->addWidget(report);
+    layout->addWidget(listView_, 1);
+    setCentralWidget(central);
+    connect(cboView_, &QComboBox::activated, this, &frmMain::cboView_Click);
+}
+
+void frmMain::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("sbStatusBar"));
+    bar->setSizeGripEnabled(true);
+    for (int i = 1; i <= 6; ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setMinimumWidth(i <= 4 ? 60 : 70);
+        panel->installEventFilter(this);
+        if (i <= 4) bar->addWidget(panel, i == 2 || i == 4 ? 2 : 1);
+        else bar->addPermanentWidget(panel);
+        panels_[i] = panel;
+    }
+    UpdateClockPanels();
+}
+
+void frmMain::Load() {
+    LoadResStrings(this);
+    RestoreWindowSettings();
+
+    for (auto it = buttons_.cbegin(); it != buttons_.cend(); ++it) {
+        for (const ButtonDef& b : kButtons) {
+            if (b.key && it.key() == QLatin1String(b.key)) it.value()->setIcon(style()->standardIcon(b.picture));
+        }
+    }
+
+    if (settings().PortProtocol == LOCALPORT_FLEETSYNC) {
+        SetMenuVisible(QStringLiteral("mnuEventFSM"), true);
+        SetMenuEnabled(QStringLiteral("mnuEventFSM"), true);
+        SetMenuEnabled(QStringLiteral("mnuSystemFlash"), false);
+    }
+
+    cboView_->clear();
+    cboView_->addItems({QStringLiteral("Icon"), QStringLiteral("Small Icon"), QStringLiteral("List"),
+                        QStringLiteral("Report")});
+    cboView_->setCurrentIndex(0);
+    cboView_Click(0);
+
+    const QString ip = LocalIpAddress();
+    auto addRow = [this](const QString& name, QStyle::StandardPixmap picture, bool hasPicture,
+                         const QString& type, const QString& address) {
+        QList<QStandardItem*> row;
+        auto* first = new QStandardItem(name);
+        if (hasPicture) first->setIcon(style()->standardIcon(picture));
+        row << first << new QStandardItem(type) << new QStandardItem(address) << new QStandardItem()
+            << new QStandardItem();
+        stations_->appendRow(row);
+    };
+    stations_->removeRows(0, stations_->rowCount());
+    addRow(QStringLiteral("SYSTEM"), QStyle::SP_DriveNetIcon, true, QString(), ip);
+    addRow(QStringLiteral("LOCAL"), QStyle::SP_ComputerIcon, true, QStringLiteral("Serial"), ip);
+    addRow(QStringLiteral("CAT"), QStyle::SP_DriveHDIcon, true, QStringLiteral("Serial"), QString());
+    addRow(QStringLiteral("DOG"), QStyle::SP_CustomBase, false, QStringLiteral("Serial"), QString());
+
+    tmrBGProcess_.start();
+    clock_.start();
+}
+
+void frmMain::RestoreWindowSettings() {
+    QSettings s = WindowSettings();
+    s.beginGroup(QStringLiteral("Settings"));
+    auto value = [&s](const char* key, int fallback) {
+        const QVariant v = s.value(QLatin1String(key));
+        return v.isValid() ? LeadingNumber(v.toString(), fallback) : fallback;
+    };
+    const int left = value("MainLeft", 1000);
+    const int top = value("MainTop", 1000);
+    const int width = value("MainWidth", 6500);
+    const int height = value("MainHeight", 6500);
+    // However small the stored size, the menu bar stays whole.
+    setMinimumWidth(menuBar()->sizeHint().width());
+    move(TwipsToPixels(left), TwipsToPixels(top));
+    resize(qMax(1, TwipsToPixels(width)), qMax(1, TwipsToPixels(height)));
+}
+
+void frmMain::SaveWindowSettings() {
+    if (isMinimized()) return;
+    QSettings s = WindowSettings();
+    s.beginGroup(QStringLiteral("Settings"));
+    s.setValue(QStringLiteral("MainLeft"), QString::number(x() * TWIPS_PER_PIXEL));
+    s.setValue(QStringLiteral("MainTop"), QString::number(y() * TWIPS_PER_PIXEL));
+    s.setValue(QStringLiteral("MainWidth"), QString::number(width() * TWIPS_PER_PIXEL));
+    s.setValue(QStringLiteral("MainHeight"), QString::number(height() * TWIPS_PER_PIXEL));
+    s.sync();
+}
+
+bool frmMain::PlayWave(const QString& fileName) {
+    const QString path = session().DataFolder + fileName;
+    if (!QFileInfo(path).isFile()) return false;
+#ifdef KORVEL_HAVE_MULTIMEDIA
+    QSoundEffect effect;
+    effect.setSource(QUrl::fromLocalFile(path));
+    // The sound plays to its end before the caller goes on; a machine without a sound
+    // device reports an error, or never starts, and the wait gives up quietly.
+    QDeadlineTimer loading(2000);
+    while (effect.status() == QSoundEffect::Loading && !loading.hasExpired()) WaitForEvents(10);
+    if (effect.status() != QSoundEffect::Ready) return false;
+    effect.play();
+    QDeadlineTimer started(500);
+    while (!effect.isPlaying() && !started.hasExpired()) WaitForEvents(10);
+    QDeadlineTimer playing(60000);
+    while (effect.isPlaying() && !playing.hasExpired()) WaitForEvents(10);
+    return effect.status() != QSoundEffect::Error;
+#else
+    return false;
+#endif
+}
+
+int16_t frmMain::TerminateConnection() {
+    tmrCommIn_.stop();
+    // A loaded configuration is offered for saving before a switch-through link ends;
+    // that link and the offer arrive together with the configuration files.
+    if (CommPort().IsOpen()) CommPort().Close();
+    linkState().LinkMode = LINK_NORMAL;
+    target().PellarDevice = false;
+    SetPanelText(4, QStringLiteral("DISCONNECTED"));
+    SetPanelText(1, QString());
+    RefreshStatusBar();
+    SaveWindowSettings();
+    return 0;
+}
+
+void frmMain::FinishShutdown() {
+    if (!WriteSettingsFile()) {
+        MsgBox(QStringLiteral("The program settings could not be saved to ") + SettingsFilePath() +
+                   QStringLiteral("."),
+               vbOKOnly + vbExclamation, QString());
+    }
+    SaveWindowSettings();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isVisible()) w->close();
+    }
+    progress_->Unload();
+    if (linkState().TraceOn) {
+        CloseTrace();
+        linkState().TraceOn = false;
+    }
+    for (QTimer* t : {&tmrCommIn_, &tmrInterByte_, &tmrWait_, &tmrMsgTimer_, &tmrBGProcess_, &clock_}) t->stop();
+    if (CommPort().IsOpen()) CommPort().Close();
+    TcpClientSocket().Close();
+    SwitchThroughSocket().Close();
+    shutDown_ = true;
+}
+
+void frmMain::mnuFileExit_Click() {
+    if (TerminateConnection() == 2) return;
+    FinishShutdown();
+    close();
+    QCoreApplication::quit();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (!shutDown_) {
+        if (TerminateConnection() == 2) {
+            event->ignore();
+            return;
+        }
+        FinishShutdown();
+    }
+    event->accept();
+    QCoreApplication::quit();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        for (int i = 1; i <= 6; ++i) {
+            if (watched == panels_[i]) {
+                TraceStatusBarClick();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::Toolbar1_ButtonClick(const QString& key) {
+    // The file, connection and summary commands are attached as they arrive.
+    Q_UNUSED(key);
+}
+
+void frmMain::cboView_Click(int index) {
+    auto* icons = qobject_cast<QListView*>(listView_->widget(0));
+    switch (index) {
+    case 0:
+        icons->setViewMode(QListView::IconMode);
+        icons->setIconSize(QSize(32, 32));
+        break;
+    case 1:
+        icons->setViewMode(QListView::IconMode);
+        icons->setIconSize(QSize(16, 16));
+        break;
+    case 2:
+        icons->setViewMode(QListView::ListMode);
+        icons->setIconSize(QSize(16, 16));
+        break;
+    default: break;
+    }
+    listView_->setCurrentIndex(index == 3 ? 1 : 0);
+}
+
+void frmMain::UpdateClockPanels() {
+    const QDateTime now = QDateTime::currentDateTime();
+    panels_[5]->setText(QLocale().toString(now.date(), QLocale::ShortFormat));
+    panels_[6]->setText(QLocale().toString(now.time(), QLocale::LongFormat).section(QLatin1Char(' '), 0, 0));
+    for (int i : {5, 6}) panels_[i]->setMinimumWidth(panels_[i]->sizeHint().width());
+}
+
+void frmMain::SetPanelText(int panel, const QString& text) {
+    if (panel >= 1 && panel <= 4) panels_[panel]->setText(text);
+}
+
+QString frmMain::PanelText(int panel) const {
+    return panel >= 1 && panel <= 4 ? panels_[panel]->text() : QString();
+}
+
+void frmMain::RefreshStatusBar() { statusBar()->repaint(); }
+
+QTimer* frmMain::Timer(LinkTimer t) {
+    switch (t) {
+    case LinkTimer::CommIn: return &tmrCommIn_;
+    case LinkTimer::InterByte: return &tmrInterByte_;
+    case LinkTimer::Wait: return &tmrWait_;
+    case LinkTimer::MsgTimer: return &tmrMsgTimer_;
+    case LinkTimer::BGProcess: break;
+    }
+    return &tmrBGProcess_;
+}
+
+void frmMain::SetTimerEnabled(LinkTimer t, bool on) {
+    QTimer* timer = Timer(t);
+    // Enabling a running timer leaves its phase alone, as a timer control does.
+    if (on && !timer->isActive()) timer->start();
+    if (!on) timer->stop();
+}
+
+bool frmMain::TimerEnabled(LinkTimer t) const { return const_cast<frmMain*>(this)->Timer(t)->isActive(); }
+
+void frmMain::SetMenuEnabled(const QString& name, bool on) {
+    if (QAction* a = menuItems_.value(name)) {
+        a->setEnabled(on);
+        menuEnabled_.insert(name, on);
+    }
+}
+
+void frmMain::SetMenuVisible(const QString& name, bool on) {
+    if (QAction* a = menuItems_.value(name)) a->setVisible(on);
+}
+
+void frmMain::SetToolbarButtonEnabled(const QString& key, bool on) {
+    if (QAction* a = buttons_.value(key)) a->setEnabled(on);
+}
+
+QString frmMain::ActiveWindowName() const {
+    const QWidget* w = QApplication::activeWindow();
+    return w && !w->objectName().isEmpty() ? w->objectName() : QStringLiteral("frmMain");
+}
+
+QAction* frmMain::MenuItem(const QString& name) const { return menuItems_.value(name); }
+QAction* frmMain::ToolbarButton(const QString& key) const { return buttons_.value(key); }
+QLabel* frmMain::Panel(int panel) const { return panel >= 1 && panel <= 6 ? panels_[panel] : nullptr; }
 
 } // namespace korvel

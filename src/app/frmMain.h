@@ -1,22 +1,104 @@
-// The program's main window. For now a bare window that hosts the link layer: the
-// menus, toolbar, station list and timers come with their own work.
+// The program's one main window: menus, toolbar, station list, status bar and the
+// timers that pace the link layer, which it hosts; and the orderly shut-down.
 #pragma once
 
-#include "link/basiclinkhost.h"
+#include "link/linkhost.h"
 
-#include <QLabel>
+#include <QHash>
 #include <QMainWindow>
+#include <QTimer>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QStandardItemModel;
+class QToolBar;
 
 namespace korvel {
 
-class frmMain : public QMainWindow {
+class ProgressWindowView;
+
+class frmMain : public QMainWindow, public LinkHost {
     Q_OBJECT
 public:
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
 
+    // The load handler: window position, toolbar pictures, protocol-dependent menu
+    // items, the view selector and the station list; then the timers start.
+    void Load();
+
+    // LinkHost
+    void SetPanelText(int panel, const QString& text) override;
+    QString PanelText(int panel) const override;
+    void RefreshStatusBar() override;
+    void SetTimerEnabled(LinkTimer t, bool on) override;
+    bool TimerEnabled(LinkTimer t) const override;
+    void SetMenuEnabled(const QString& name, bool on) override;
+    void SetMenuVisible(const QString& name, bool on) override;
+    void SetToolbarButtonEnabled(const QString& key, bool on) override;
+    QString ActiveWindowName() const override;
+
+    // Stores the window's position and size unless it is minimized.
+    void SaveWindowSettings();
+    // Plays DataFolder immediately followed by fileName to its end; false when it could
+    // not be played (no such file, no sound device).
+    bool PlayWave(const QString& fileName);
+    // Ends the connection: 2 when the user cancelled the save offer, else 0.
+    int16_t TerminateConnection();
+
+    // The controls by their names, for the procedures that change them and for tests.
+    QAction* MenuItem(const QString& name) const;
+    // An item's own enabled state, which a hidden item keeps for when it is shown.
+    bool MenuItemEnabled(const QString& name) const { return menuEnabled_.value(name, false); }
+    QAction* ToolbarButton(const QString& key) const;
+    QToolBar* Toolbar1() const { return toolbar_; }
+    QLabel* Panel(int panel) const;  // 1 to 4 text panels, 5 date, 6 time
+    QTimer* Timer(LinkTimer t);
+    QComboBox* cboView() const { return cboView_; }
+    QStackedWidget* ListView1() const { return listView_; }
+    QStandardItemModel* Stations() const { return stations_; }
+
+public slots:
+    // File > Exit.
+    void mnuFileExit_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    BasicLinkHost host_;
+    void BuildMenus();
+    void BuildToolbar();
+    void BuildStatusBar();
+    void BuildStationList();
+    void RestoreWindowSettings();
+    void Toolbar1_ButtonClick(const QString& key);
+    void cboView_Click(int index);
+    void UpdateClockPanels();
+    // What both ways out share once the connection has ended.
+    void FinishShutdown();
+
+    QHash<QString, QAction*> menuItems_;
+    QHash<QString, bool> menuEnabled_;
+    QHash<QString, QAction*> buttons_;
+    QToolBar* toolbar_ = nullptr;
+    QLabel* panels_[7] = {};
+    QComboBox* cboView_ = nullptr;
+    QStackedWidget* listView_ = nullptr;
+    QStandardItemModel* stations_ = nullptr;
+    QTimer tmrCommIn_, tmrInterByte_, tmrWait_, tmrMsgTimer_, tmrBGProcess_, clock_;
+    std::unique_ptr<ProgressWindowView> progress_;
+    bool shutDown_ = false;
 };
+
+// The one main window while it exists, else nullptr.
+frmMain* MainForm();
+
+// Settings keys of the window position (values in twips, as decimal text).
+inline constexpr int TWIPS_PER_PIXEL = 15;
 
 } // namespace korvel

@@ -1,1 +1,35 @@
+// The start-up splash window: the program's picture and name, gone after two seconds.
 #pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QTimer;
+
+namespace korvel {
+
+inline constexpr const char* kProductNameLine = "Korvel/Pellar Configuration Programming Utility.";
+
+class frmSplash : public QWidget {
+    Q_OBJECT
+public:
+    // Frameless, modeless, deletes itself when it closes.
+    explicit frmSplash(QWidget* owner);
+
+    // Shows the single splash window, creating it if none is up.
+    static frmSplash* ShowSplash(QWidget* owner);
+
+    QTimer* Timer1() const { return timer_; }
+    QLabel* lblName() const { return name_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Timer1Timer();
+
+    QTimer* timer_ = nullptr;
+    QLabel* name_ = nullptr;
+};
+
+} // namespace korvel

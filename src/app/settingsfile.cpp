@@ -1,1 +1,174 @@
 #include "app/settingsfile.h"
+#include "app/localsettings.h"
+#include "app/session.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <limits>
+#include <optional>
+
+namespace korvel {
+
+QString ChooseDataFolder(const QString& preferred, const QString& programFolder) {
+    if (!preferred.isEmpty() && (QFileInfo(preferred).isDir() || QDir().mkpath(preferred)))
+        return preferred;
+    return programFolder;
+}
+
+QString SettingsFilePath() { return session().DataFolder + QStringLiteral("/KESTA.DAT"); }
+
+namespace {
+
+// Reads a text file item by item: an item ends at a comma or at a line end, blanks at
+// its start are skipped, an item that starts with a double quote runs to the closing
+// quote, and a blank line is one empty item.
+class ItemReader {
+public:
+    explicit ItemReader(QByteArray text) : t_(std::move(text)) {}
+
+    std::optional<QByteArray> Next() {
+        if (p_ >= t_.size()) return std::nullopt;
+        while (p_ < t_.size() && IsBlank(t_[p_])) ++p_;
+        QByteArray item;
+        if (p_ < t_.size() && t_[p_] == '"') {
+            const qsizetype close = t_.indexOf('"', p_ + 1);
+            const qsizetype end = close < 0 ? t_.size() : close;
+            item = t_.mid(p_ + 1, end - p_ - 1);
+            p_ = close < 0 ? t_.size() : close + 1;
+            // Whatever follows the closing quote up to the separator is not part of it.
+            while (p_ < t_.size() && t_[p_] != ',' && !IsLineEnd(t_[p_])) ++p_;
+        } else {
+            const qsizetype start = p_;
+            while (p_ < t_.size() && t_[p_] != ',' && !IsLineEnd(t_[p_])) ++p_;
+            item = t_.mid(start, p_ - start);
+            while (!item.isEmpty() && IsBlank(item.back())) item.chop(1);
+        }
+        SkipSeparator();
+        return item;
+    }
+
+private:
+    static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+    static bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+    void SkipSeparator() {
+        if (p_ >= t_.size()) return;
+        if (t_[p_] == ',') {
+            ++p_;
+        } else if (t_[p_] == '\r') {
+            ++p_;
+            if (p_ < t_.size() && t_[p_] == '\n') ++p_;
+        } else if (t_[p_] == '\n') {
+            ++p_;
+        }
+    }
+
+    QByteArray t_;
+    qsizetype p_ = 0;
+};
+
+std::optional<int16_t> ParseInt16(const QByteArray& item) {
+    bool ok = false;
+    // toInt accepts surrounding white space and a sign; only digits after an optional
+    // sign are a number here.
+    qsizetype i = (item.startsWith('-') || item.startsWith('+')) ? 1 : 0;
+    if (i >= item.size()) return std::nullopt;
+    for (; i < item.size(); ++i)
+        if (item[i] < '0' || item[i] > '9') return std::nullopt;
+    const long long v = item.toLongLong(&ok, 10);
+    if (!ok || v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max())
+        return std::nullopt;
+    return static_cast<int16_t>(v);
+}
+
+std::optional<bool> ParseBool(const QByteArray& item) {
+    if (item == "#TRUE#") return true;
+    if (item == "#FALSE#") return false;
+    return std::nullopt;
+}
+
+void CopyFileValues(const LocalSettings& from, LocalSettings& to) {
+    to.CommPortNumber = from.CommPortNumber;
+    to.RetryCount = from.RetryCount;
+    to.PacketTimeout = from.PacketTimeout;
+    to.LinkDebugDisplay = from.LinkDebugDisplay;
+    to.InterByteTimeout = from.InterByteTimeout;
+    to.SpareSetting = from.SpareSetting;
+    to.DegreesF = from.DegreesF;
+    to.PortProtocol = from.PortProtocol;
+}
+
+bool ParseSettings(const QByteArray& text, LocalSettings& out) {
+    ItemReader r(text);
+    int16_t* const ints[] = {&out.CommPortNumber, &out.RetryCount, &out.PacketTimeout,
+                             &out.LinkDebugDisplay, &out.InterByteTimeout, &out.SpareSetting};
+    for (int16_t* field : ints) {
+        const auto item = r.Next();
+        if (!item) return false;
+        const auto v = ParseInt16(*item);
+        if (!v) return false;
+        *field = *v;
+    }
+    const auto flag = r.Next();
+    if (!flag) return false;
+    const auto b = ParseBool(*flag);
+    if (!b) return false;
+    out.DegreesF = *b;
+    const auto proto = r.Next();
+    if (!proto) return false;
+    const auto p = ParseInt16(*proto);
+    if (!p) return false;
+    out.PortProtocol = *p;
+    // A countdown loaded with zero or less never expires, so a wait on it would hang.
+    return out.PacketTimeout >= 1 && out.InterByteTimeout >= 1;
+}
+
+QByteArray IntLine(int v) { return QByteArray::number(v) + "\r\n"; }
+
+} // namespace
+
+bool ReadSettingsFile() {
+    QFile f(SettingsFilePath());
+    LocalSettings read;
+    if (f.open(QIODevice::ReadOnly)) {
+        const QByteArray text = f.readAll();
+        const bool ok = f.error() == QFileDevice::NoError && ParseSettings(text, read);
+        f.close();
+        if (ok) {
+            CopyFileValues(read, settings());
+            return true;
+        }
+    }
+    // Nothing of a bad file is kept: every value goes back to its default and the file
+    // is replaced at once, so the next start finds a good one.
+    CopyFileValues(LocalSettings{}, settings());
+    WriteSettingsFile();
+    return false;
+}
+
+bool WriteSettingsFile() {
+    const LocalSettings& s = settings();
+    QByteArray text;
+    text += IntLine(s.CommPortNumber);
+    text += IntLine(s.RetryCount);
+    text += IntLine(s.PacketTimeout);
+    text += IntLine(s.LinkDebugDisplay);
+    text += IntLine(s.InterByteTimeout);
+    text += IntLine(s.SpareSetting);
+    text += s.DegreesF ? "#TRUE#\r\n" : "#FALSE#\r\n";
+    text += IntLine(s.PortProtocol);
+    // Written beside the old file and renamed over it, so a failed write leaves the
+    // previous settings in place.
+    QSaveFile f(SettingsFilePath());
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    if (f.write(text) != text.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+} // namespace korvel

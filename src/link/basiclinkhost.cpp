@@ -7,10 +7,12 @@ BasicLinkHost::BasicLinkHost(QObject* parent) : QObject(parent) {
     interByte_.setInterval(100);
     wait_.setInterval(1500);
     msg_.setInterval(700);
+    bgProcess_.setInterval(50);
     connect(&commIn_, &QTimer::timeout, this, [] { CommInTick(); });
     connect(&interByte_, &QTimer::timeout, this, [] { InterByteTick(); });
     connect(&wait_, &QTimer::timeout, this, [] { WaitTick(); });
     connect(&msg_, &QTimer::timeout, this, [] { MsgTimerTick(); });
+    connect(&bgProcess_, &QTimer::timeout, this, [] { BGProcessTick(); });
 }
 
 void BasicLinkHost::SetPanelText(int panel, const QString& text) {
@@ -26,6 +28,7 @@ QTimer& BasicLinkHost::Timer(LinkTimer t) {
     case LinkTimer::CommIn: return commIn_;
     case LinkTimer::InterByte: return interByte_;
     case LinkTimer::Wait: return wait_;
+    case LinkTimer::BGProcess: return bgProcess_;
     case LinkTimer::MsgTimer: break;
     }
     return msg_;

@@ -19,19 +19,21 @@ public:
     void SetTimerEnabled(LinkTimer t, bool on) override;
     bool TimerEnabled(LinkTimer t) const override;
     void SetMenuEnabled(const QString& name, bool on) override { menus_[name] = on; }
+    void SetMenuVisible(const QString& name, bool on) override { menusVisible_[name] = on; }
     void SetToolbarButtonEnabled(const QString& key, bool on) override { buttons_[key] = on; }
     void SetRadioCaption(const QString& text) override { radioCaption_ = text; }
 
     // Items never set report true (enabled as designed).
     bool MenuEnabled(const QString& name) const { return menus_.value(name, true); }
+    bool MenuVisible(const QString& name) const { return menusVisible_.value(name, true); }
     bool ToolbarButtonEnabled(const QString& key) const { return buttons_.value(key, true); }
     QString RadioCaption() const { return radioCaption_; }
     QTimer& Timer(LinkTimer t);
 
 private:
     QString panels_[5];
-    QTimer commIn_, interByte_, wait_, msg_;
-    QHash<QString, bool> menus_, buttons_;
+    QTimer commIn_, interByte_, wait_, msg_, bgProcess_;
+    QHash<QString, bool> menus_, menusVisible_, buttons_;
     QString radioCaption_;
 };
 

@@ -12,6 +12,7 @@ enum class LinkTimer {
     InterByte,  // 100 ms drop of a half-received frame
     Wait,       // 1500 ms transmit-stall guard
     MsgTimer,   // 700 ms "Please wait ..." blink
+    BGProcess,  // 50 ms: sends the acknowledgements owed for received events
 };
 
 class LinkHost {
@@ -25,6 +26,7 @@ public:
     virtual bool TimerEnabled(LinkTimer t) const = 0;
     // Menu items by name (mnuFileSave, ...) and toolbar buttons by key ("Save", ...).
     virtual void SetMenuEnabled(const QString& name, bool on) = 0;
+    virtual void SetMenuVisible(const QString& name, bool on) = 0;
     virtual void SetToolbarButtonEnabled(const QString& key, bool on) = 0;
     // The progress window's radio caption.
     virtual void SetRadioCaption(const QString&) {}
@@ -41,5 +43,6 @@ void CommInTick();
 void InterByteTick();
 void WaitTick();
 void MsgTimerTick();
+void BGProcessTick();
 
 } // namespace korvel

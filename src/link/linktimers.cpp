@@ -2,7 +2,12 @@
 #include "link/basiclinkhost.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/channelclear.h"
+#include "link/rxdispatch.h"
 #include "app/localsettings.h"
+#include "app/progress.h"
+
+#include <cmath>
 
 namespace korvel {
 
@@ -22,6 +27,11 @@ void CommInTick() {
     if (s.PacketTimeoutCount == 0) return;
     --s.PacketTimeoutCount;
     linkHost().SetPanelText(4, QString::number(s.PacketTimeoutCount * 100) + QStringLiteral("mS"));
+    if (s.ProgressActive == 1) {
+        // The bar climbs half a percent per tick while a reply is awaited.
+        auto value = static_cast<int16_t>(std::nearbyint(100.0 - s.PacketTimeoutCount / 2.0));
+        ShowProgressPercent(value);
+    }
     if (s.PacketTimeoutCount == 0) {
         s.RetryRequest = 1;
         s.PacketTimeoutCount = s.PacketTimeoutReload;
@@ -48,8 +58,47 @@ void WaitTick() {
 }
 
 void MsgTimerTick() {
-    linkHost().SetTimerEnabled(LinkTimer::MsgTimer, false);
-    linkHost().SetPanelText(4, QString());
+    const auto& s = linkState();
+    if (s.ProgressActive != 1) {
+        linkHost().SetTimerEnabled(LinkTimer::MsgTimer, false);
+        linkHost().SetPanelText(4, QString());
+        return;
+    }
+    ProgressView& view = progressView();
+    if (!view.LabelText(ProgressLabel::Label1).isEmpty()) {
+        view.SetLabelText(ProgressLabel::Label1, QString());
+    } else {
+        view.SetLabelText(ProgressLabel::Label1, s.ChannelClearWait
+                                                     ? QStringLiteral("Waiting for communication clear ...")
+                                                     : QStringLiteral("Please wait ..."));
+    }
+}
+
+void BGProcessTick() {
+    static bool running = false;
+    auto& s = linkState();
+    auto& ack = eventAck();
+    linkHost().SetTimerEnabled(LinkTimer::BGProcess, false);
+    // A tick that fires while an earlier one waits for the channel leaves the queue to
+    // that one, which keeps sending until nothing is owed.
+    if (running) return;
+    running = true;
+    while (!ack.OwedAcks.isEmpty()) {
+        // An acknowledgement cannot go out inside another transaction: try again later.
+        if (s.TxState != TX_IDLE) break;
+        const int16_t source = ack.OwedAcks.takeFirst();
+        const int16_t saved = s.StationAddress[0];
+        s.StationAddress[0] = source;
+        // A wait the user abandons drops this acknowledgement; the module repeats its
+        // event and a new one is owed then.
+        const bool clear = WaitChannelClear() == 0;
+        s.RxState = RX_HUNT;
+        if (clear) SendAck(source);
+        s.StationAddress[0] = saved;
+    }
+    ack.AckPending = !ack.OwedAcks.isEmpty();
+    running = false;
+    if (ack.AckPending) linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
 }
 
 } // namespace korvel

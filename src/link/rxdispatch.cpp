@@ -90,6 +90,9 @@ void ProcessRxPacket() {
             s.RxState = RX_HUNT;
             DisplayEventPacket();
             g_ack.AckPending = true;
+            g_ack.OwedAcks.append(g_ack.EventSource);
+            // The acknowledging tick stops itself after each run; wake it for this one.
+            linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
             s.RetryRequest = 1;
         }
         break;

@@ -3,6 +3,7 @@
 // owed for a module's event.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,9 @@ namespace korvel {
 struct EventAckState {
     bool AckPending = false;
     int16_t EventSource = 0;
+    // The source of every accepted event whose acknowledgement is still owed, oldest
+    // first: several events can arrive before the acknowledging tick runs.
+    QList<int16_t> OwedAcks;
 };
 EventAckState& eventAck();
 void ResetEventAckState();

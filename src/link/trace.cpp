@@ -29,6 +29,12 @@ void TraceWriteLine(const QByteArray& line) {
     traceFile().flush();
 }
 
+void TraceWriteRaw(const QByteArray& bytes) {
+    if (!traceFile().isOpen()) return;
+    traceFile().write(bytes);
+    traceFile().flush();
+}
+
 void TraceTxFrame(const QByteArray& prefix) {
     const auto& s = linkState();
     int n = s.TxLength;

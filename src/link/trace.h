@@ -15,6 +15,9 @@ bool TraceFileOpen();
 // Writes one line ended by CR LF, only while TraceOn is set and the file is open.
 void TraceWriteLine(const QByteArray& line);
 inline void TraceWriteLine(const char* line) { TraceWriteLine(QByteArray(line)); }
+// Writes bytes as they are whenever the file is open, whatever TraceOn says: the header
+// goes in before the trace is switched on and the footer after it is switched off.
+void TraceWriteRaw(const QByteArray& bytes);
 
 // "TX: " / "RTX: " followed by the hex of TxBuffer(0 .. TxLength-1).
 void TraceTxFrame(const QByteArray& prefix);

@@ -18,10 +18,7 @@ protected:
     void SetUp() override {
         SimLinkFixture::SetUp();
         linkState().PacketTimeoutReload = 20;
-        const quint16 port = sim.ListenTcp(0);
-        ASSERT_NE(port, 0);
-        linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-        ASSERT_EQ(TcpConnect(), 1);
+        ConnectOverTcp();
     }
 
     struct Block {

@@ -4,6 +4,7 @@
 
 #include "app/localsettings.h"
 #include "link/linkstate.h"
+#include "link/transport.h"
 #include "sim/simmodule.h"
 #include "support/linkfixture.h"
 
@@ -20,6 +21,13 @@ protected:
     void TearDown() override {
         LinkFixture::TearDown();
         sim.Close();
+    }
+    // Puts the simulated module on a free loopback port and connects the link to it.
+    void ConnectOverTcp() {
+        const quint16 port = sim.ListenTcp(0);
+        ASSERT_NE(port, 0);
+        linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
+        ASSERT_EQ(TcpConnect(), 1);
     }
     sim::SimModule sim;
 };

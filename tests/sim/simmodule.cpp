@@ -536,6 +536,11 @@ QByteArray SimModule::ModuleInfo() const
     return info;
 }
 
+void SimModule::SetChannelBusyPolls(int n)
+{
+    m_channelBusyPolls = n < 0 ? -1 : n;
+}
+
 void SimModule::SetHasClock(bool hasClock)
 {
     m_hasClock = hasClock;
@@ -584,6 +589,7 @@ void SimModule::ClearReceived()
     m_received.clear();
     m_receivedRaw.clear();
     m_blockWrites.clear();
+    m_channelPolls = 0;
 }
 
 void SimModule::Feed(Port& port, QByteArray bytes)
@@ -645,6 +651,16 @@ QByteArray SimModule::Answer(const QByteArray& frame, bool commit)
         return Body(destination, source, route, packetId, answerType, command, answerData);
     };
 
+    // A poll uses up its busy report even when the answer is refused or replaced, as
+    // the channel's state moves on whether or not the PC hears about it.
+    bool channelBusy = false;
+    if (type == kPktGet && command == kCmdChannelClear) {
+        ++m_channelPolls;
+        channelBusy = m_channelBusyPolls != 0;
+        if (m_channelBusyPolls > 0)
+            --m_channelBusyPolls;
+    }
+
     if (command == m_nackCommand)
         return answer(kPktNack);
     if (type == kPktSet)
@@ -652,6 +668,8 @@ QByteArray SimModule::Answer(const QByteArray& frame, bool commit)
     const auto custom = m_replyData.constFind(command);
     if (custom != m_replyData.constEnd())
         return answer(kPktReply, *custom);
+    if (command == kCmdChannelClear)
+        return answer(kPktReply, QByteArray(1, char(channelBusy ? kChannelBusy : 0)));
     QByteArray reply;
     return GetData(command, data, &reply) ? answer(kPktReply, reply) : answer(kPktNack);
 }

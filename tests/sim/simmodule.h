@@ -89,6 +89,9 @@ inline constexpr quint8 kTempSensors = 0x81;
 inline constexpr quint8 kPellarVersion[4] = {1, 2, 3, 4};
 // Date/time reply until a SET changes it: day, month, year - 2000, hour, minute, second.
 inline constexpr quint8 kDefaultDateTime[6] = {14, 3, 24, 15, 9, 26};
+// The channel-clear poll and the state its reply carries in data byte 7 (0 = clear).
+inline constexpr quint8 kCmdChannelClear = 0x0B;
+inline constexpr quint8 kChannelBusy = 0x01;
 
 enum class Fault { None, Silent, Nack, Resend, BadChecksum, Split, PauseMidFrame, BackToBack };
 
@@ -148,6 +151,12 @@ public:
     QByteArray DateTime() const { return m_dateTime; }
     // Set by the stop-processes command, cleared by restart-processes.
     bool ProcessesStopped() const { return m_processesStopped; }
+    // The next n channel-clear polls report the radio channel busy, later ones clear;
+    // -1 (any negative n): busy until changed. A new sim reports it clear. Every poll
+    // with a good checksum uses one up, whatever a fault does to its answer.
+    void SetChannelBusyPolls(int n);
+    // Channel-clear polls received since the start or ClearReceived.
+    int ChannelPolls() const { return m_channelPolls; }
 
     // Frame bytes 7 .. L-1 of a stored block (index ignored for the blocks that
     // exist once); empty when there is none. SetBlockData stores the bytes as
@@ -164,7 +173,7 @@ public:
     // Every byte received from the PC, as received (lets a test see noise,
     // dropped partial frames or doubled bytes the PC should not send).
     const QByteArray& ReceivedRaw() const { return m_receivedRaw; }
-    // Forgets the received frames and bytes and the block writes.
+    // Forgets the received frames and bytes, the block writes and the channel polls.
     void ClearReceived();
 
     bool ClientConnected() const;
@@ -244,6 +253,8 @@ private:
     bool m_hasClock = true;
     QByteArray m_dateTime;
     bool m_processesStopped = false;
+    int m_channelBusyPolls = 0;
+    int m_channelPolls = 0;
     QHash<BlockKey, QByteArray> m_blocks;
     QList<BlockKey> m_blockWrites;
 

@@ -584,6 +584,39 @@ TEST_F(SimTcp, ClockAndProcessCommands)
     EXPECT_FALSE(sim.ProcessesStopped());
 }
 
+TEST_F(SimTcp, ChannelPollsReportBusyForTheirCountThenClear)
+{
+    const QByteArray clear = Bytes({0}), busy = Bytes({kChannelBusy});
+    const QByteArray poll = Request(0, 0, kPktGet, kCmdChannelClear);
+    pc.socket.write(poll);
+    ASSERT_TRUE(pc.WaitFrames(1));
+    EXPECT_EQ(pc.Frames()[0], Answer(0, 0, kPktReply, kCmdChannelClear, clear));
+
+    // A refused or silenced poll still uses up a busy report; a SET is no poll.
+    pc.chunks.clear();
+    sim.ClearReceived();
+    sim.SetChannelBusyPolls(3);
+    sim.SetFault(Fault::Silent, 1);
+    pc.socket.write(poll + Request(0, 0, kPktSet, kCmdChannelClear) + poll + poll + poll);
+    ASSERT_TRUE(pc.WaitFrames(4));
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(0, 0, kPktAck, kCmdChannelClear),
+                                              Answer(0, 0, kPktReply, kCmdChannelClear, busy),
+                                              Answer(0, 0, kPktReply, kCmdChannelClear, busy),
+                                              Answer(0, 0, kPktReply, kCmdChannelClear, clear)}));
+    EXPECT_EQ(sim.ChannelPolls(), 4);
+
+    pc.chunks.clear();
+    sim.ClearReceived();
+    EXPECT_EQ(sim.ChannelPolls(), 0);
+    sim.SetChannelBusyPolls(-1);
+    for (int i = 0; i < 5; ++i)
+        pc.socket.write(poll);
+    ASSERT_TRUE(pc.WaitFrames(5));
+    for (const QByteArray& f : pc.Frames())
+        EXPECT_EQ(f, Answer(0, 0, kPktReply, kCmdChannelClear, busy));
+    EXPECT_EQ(sim.ChannelPolls(), 5);
+}
+
 TEST(SimPty, RoundTripIsNotDoubledAndSurvivesTheUtilityReopening)
 {
     SimModule sim;

@@ -2,6 +2,8 @@
 #include "support/memoryserialport.h"
 
 #include "app/localsettings.h"
+#include "app/progress.h"
+#include "app/session.h"
 #include "config/model.h"
 #include "config/target.h"
 #include "flash/flashimage.h"
@@ -23,6 +25,9 @@ namespace korvel::test {
 void LinkFixture::SetUp() {
     ResetLinkState();
     ResetLocalSettings();
+    ResetSessionState();
+    SetProgressView(nullptr);
+    progressView().Unload();
     ResetTargetState();
     ResetStationConfig();
     ResetEventMonitorState();

@@ -1,0 +1,29 @@
+#include "app/startup.h"
+#include "app/frmMain.h"
+#include "app/frmSplash.h"
+#include "app/session.h"
+#include "app/settingsfile.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+namespace korvel {
+
+QString PreferredDataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+frmMain* StartProgram(const QString& preferredDataFolder) {
+    session().DataFolder = ChooseDataFolder(preferredDataFolder, QCoreApplication::applicationDirPath());
+    auto* window = new frmMain();
+    ReadSettingsFile();
+    window->Load();
+    window->show();
+    frmSplash::ShowSplash(window);
+    session().SelectedInputChannel = 1;
+    session().SelectedOutputChannel = 1;
+    session().SelectedAnalogChannel = 1;
+    return window;
+}
+
+} // namespace korvel
