@@ -38,6 +38,8 @@
 #include <QVBoxLayout>
 
 #ifdef KORVEL_HAVE_MULTIMEDIA
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QSoundEffect>
 #endif
 
@@ -372,6 +374,8 @@ bool frmMain::PlayWave(const QString& fileName) {
     const QString path = session().DataFolder + fileName;
     if (!QFileInfo(path).isFile()) return false;
 #ifdef KORVEL_HAVE_MULTIMEDIA
+    // Without a sound device nothing would ever finish playing.
+    if (QMediaDevices::defaultAudioOutput().isNull()) return false;
     QSoundEffect effect;
     effect.setSource(QUrl::fromLocalFile(path));
     // The sound plays to its end before the caller goes on; a machine without a sound

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -325,6 +326,32 @@ TEST_F(MainWindowTest, StartUpRecreatesABadSettingsFileAndShowsTheWindow) {
     EXPECT_TRUE(splash);
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->objectName() == "frmSplash") delete w;
+}
+
+} // namespace
+
+namespace {
+
+// A short silent wave file: 8 kHz, 8-bit mono.
+QByteArray SilentWave(int samples) {
+    QByteArray data(samples, char(0x80));
+    auto le32 = [](quint32 v) { return Bytes({int(v & 255), int(v >> 8 & 255), int(v >> 16 & 255), int(v >> 24)}); };
+    auto le16 = [](quint16 v) { return Bytes({v & 255, v >> 8}); };
+    return QByteArray("RIFF") + le32(36 + samples) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(8000) + le32(8000) +
+           le16(1) + le16(8) + "data" + le32(samples) + data;
+}
+
+TEST_F(MainWindowTest, WavePlaybackJoinsTheNameToTheFolderAndNeverHangs) {
+    frmMain& w = Open();
+    EXPECT_FALSE(w.PlayWave("/missing.wav"));
+    QFile wave(dir.filePath("alarm.wav"));
+    ASSERT_TRUE(wave.open(QIODevice::WriteOnly));
+    wave.write(SilentWave(800));
+    wave.close();
+    EXPECT_FALSE(w.PlayWave("alarm.wav")) << "no separator is put between folder and name";
+    QDeadlineTimer limit(10000);
+    w.PlayWave("/alarm.wav");  // plays, or fails quietly where there is no sound device
+    EXPECT_FALSE(limit.hasExpired());
 }
 
 } // namespace
