@@ -160,21 +160,6 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Korvel/Pellar Configuration Utility"));
     g_mainForm = this;
 
-    tmrCommIn_.setInterval(100);
-    tmrInterByte_.setInterval(100);
-    tmrWait_.setInterval(1500);
-    tmrMsgTimer_.setInterval(700);
-    tmrBGProcess_.setInterval(50);
-    tmrCommIn_.setObjectName(QStringLiteral("tmrCommIn"));
-    tmrInterByte_.setObjectName(QStringLiteral("tmrInterByte"));
-    tmrWait_.setObjectName(QStringLiteral("tmrWait"));
-    tmrMsgTimer_.setObjectName(QStringLiteral("tmrMsgTimer"));
-    tmrBGProcess_.setObjectName(QStringLiteral("tmrBGProcess"));
-    connect(&tmrCommIn_, &QTimer::timeout, this, [] { CommInTick(); });
-    connect(&tmrInterByte_, &QTimer::timeout, this, [] { InterByteTick(); });
-    connect(&tmrWait_, &QTimer::timeout, this, [] { WaitTick(); });
-    connect(&tmrMsgTimer_, &QTimer::timeout, this, [] { MsgTimerTick(); });
-    connect(&tmrBGProcess_, &QTimer::timeout, this, [] { BGProcessTick(); });
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &frmMain::UpdateClockPanels);
 
@@ -338,7 +323,7 @@ void frmMain::Load() {
     addRow(QStringLiteral("CAT"), QStyle::SP_DriveHDIcon, true, QStringLiteral("Serial"), QString());
     addRow(QStringLiteral("DOG"), QStyle::SP_CustomBase, false, QStringLiteral("Serial"), QString());
 
-    tmrBGProcess_.start();
+    timers_.SetEnabled(LinkTimer::BGProcess, true);
     clock_.start();
 }
 
@@ -395,7 +380,7 @@ bool frmMain::PlayWave(const QString& fileName) {
 }
 
 int16_t frmMain::TerminateConnection() {
-    tmrCommIn_.stop();
+    timers_.SetEnabled(LinkTimer::CommIn, false);
     // A loaded configuration is offered for saving before a switch-through link ends;
     // that link and the offer arrive together with the configuration files.
     if (CommPort().IsOpen()) CommPort().Close();
@@ -423,7 +408,10 @@ void frmMain::FinishShutdown() {
         CloseTrace();
         linkState().TraceOn = false;
     }
-    for (QTimer* t : {&tmrCommIn_, &tmrInterByte_, &tmrWait_, &tmrMsgTimer_, &tmrBGProcess_, &clock_}) t->stop();
+    for (LinkTimer t : {LinkTimer::CommIn, LinkTimer::InterByte, LinkTimer::Wait, LinkTimer::MsgTimer,
+                        LinkTimer::BGProcess})
+        timers_.SetEnabled(t, false);
+    clock_.stop();
     if (CommPort().IsOpen()) CommPort().Close();
     TcpClientSocket().Close();
     SwitchThroughSocket().Close();
@@ -503,25 +491,11 @@ QString frmMain::PanelText(int panel) const {
 
 void frmMain::RefreshStatusBar() { statusBar()->repaint(); }
 
-QTimer* frmMain::Timer(LinkTimer t) {
-    switch (t) {
-    case LinkTimer::CommIn: return &tmrCommIn_;
-    case LinkTimer::InterByte: return &tmrInterByte_;
-    case LinkTimer::Wait: return &tmrWait_;
-    case LinkTimer::MsgTimer: return &tmrMsgTimer_;
-    case LinkTimer::BGProcess: break;
-    }
-    return &tmrBGProcess_;
-}
+QTimer* frmMain::Timer(LinkTimer t) { return &timers_.Timer(t); }
 
-void frmMain::SetTimerEnabled(LinkTimer t, bool on) {
-    QTimer* timer = Timer(t);
-    // Enabling a running timer leaves its phase alone, as a timer control does.
-    if (on && !timer->isActive()) timer->start();
-    if (!on) timer->stop();
-}
+void frmMain::SetTimerEnabled(LinkTimer t, bool on) { timers_.SetEnabled(t, on); }
 
-bool frmMain::TimerEnabled(LinkTimer t) const { return const_cast<frmMain*>(this)->Timer(t)->isActive(); }
+bool frmMain::TimerEnabled(LinkTimer t) const { return timers_.Enabled(t); }
 
 void frmMain::SetMenuEnabled(const QString& name, bool on) {
     if (QAction* a = menuItems_.value(name)) {

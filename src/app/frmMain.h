@@ -3,6 +3,7 @@
 #pragma once
 
 #include "link/linkhost.h"
+#include "link/linktimerset.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -90,7 +91,8 @@ private:
     QComboBox* cboView_ = nullptr;
     QStackedWidget* listView_ = nullptr;
     QStandardItemModel* stations_ = nullptr;
-    QTimer tmrCommIn_, tmrInterByte_, tmrWait_, tmrMsgTimer_, tmrBGProcess_, clock_;
+    LinkTimerSet timers_;
+    QTimer clock_;
     std::unique_ptr<ProgressWindowView> progress_;
     bool shutDown_ = false;
 };

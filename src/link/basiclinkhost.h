@@ -3,6 +3,7 @@
 #pragma once
 
 #include "link/linkhost.h"
+#include "link/linktimerset.h"
 
 #include <QHash>
 #include <QObject>
@@ -28,11 +29,11 @@ public:
     bool MenuVisible(const QString& name) const { return menusVisible_.value(name, true); }
     bool ToolbarButtonEnabled(const QString& key) const { return buttons_.value(key, true); }
     QString RadioCaption() const { return radioCaption_; }
-    QTimer& Timer(LinkTimer t);
+    QTimer& Timer(LinkTimer t) { return timers_.Timer(t); }
 
 private:
     QString panels_[5];
-    QTimer commIn_, interByte_, wait_, msg_, bgProcess_;
+    LinkTimerSet timers_;
     QHash<QString, bool> menus_, menusVisible_, buttons_;
     QString radioCaption_;
 };
