@@ -1,5 +1,8 @@
 #include "app/frmMain.h"
+#include "app/connection.h"
 #include "app/entryhelpers.h"
+#include "app/frmCancelSend.h"
+#include "app/frmOfflineDeviceSelection.h"
 #include "app/frmProgress.h"
 #include "app/localsettings.h"
 #include "app/session.h"
@@ -171,9 +174,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     progress_ = std::make_unique<ProgressWindowView>(this);
     SetProgressView(progress_.get());
     SetLinkHost(this);
+    SetConnectionUi(this);
 }
 
 frmMain::~frmMain() {
+    SetConnectionUi(nullptr);
     SetLinkHost(nullptr);
     SetProgressView(nullptr);
     if (g_mainForm == this) g_mainForm = nullptr;
@@ -450,9 +455,31 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmMain::Toolbar1_ButtonClick(const QString& key) {
-    // The file, connection and summary commands are attached as they arrive.
-    Q_UNUSED(key);
+    // The file and summary commands are attached as they arrive.
+    if (key == QLatin1String("OffLine")) {
+        if (linkState().LinkMode == LINK_SWITCH_THROUGH) {
+            MsgBox(QStringLiteral("Cannot switch to offline mode when connected via switch-through"), vbOKOnly,
+                   QString());
+            return;
+        }
+        EnterOffLineEditMode();
+    } else if (key == QLatin1String("Write")) {
+        if (MsgBox(QStringLiteral("Do you want to overwrite module configuration. Continue ?"), vbYesNo,
+                   QString()) == vbYes)
+            ConnectAndRun(CONNECT_WRITE);
+    } else if (key == QLatin1String("Read")) {
+        if (session().ConfigLoaded &&
+            MsgBox(QStringLiteral("Warning, downloading will overwrite any previously loaded/edited data in "
+                                  "OMRU. Continue ?"),
+                   vbYesNo, QString()) != vbYes)
+            return;
+        ConnectAndRun(CONNECT_READ);
+    }
 }
+
+void frmMain::ShowConnectDialog() { frmCancelSend::Run(this); }
+
+int frmMain::ChooseOfflineDevice() { return frmOfflineDeviceSelection::Choose(this); }
 
 void frmMain::cboView_Click(int index) {
     auto* icons = qobject_cast<QListView*>(listView_->widget(0));

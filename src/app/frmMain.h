@@ -2,6 +2,7 @@
 // timers that pace the link layer, which it hosts; and the orderly shut-down.
 #pragma once
 
+#include "app/connection.h"
 #include "link/linkhost.h"
 #include "link/linktimerset.h"
 
@@ -22,7 +23,7 @@ namespace korvel {
 
 class ProgressWindowView;
 
-class frmMain : public QMainWindow, public LinkHost {
+class frmMain : public QMainWindow, public LinkHost, public ConnectionUi {
     Q_OBJECT
 public:
     explicit frmMain(QWidget* parent = nullptr);
@@ -42,6 +43,10 @@ public:
     void SetMenuVisible(const QString& name, bool on) override;
     void SetToolbarButtonEnabled(const QString& key, bool on) override;
     QString ActiveWindowName() const override;
+
+    // ConnectionUi
+    void ShowConnectDialog() override;
+    int ChooseOfflineDevice() override;
 
     // Stores the window's position and size unless it is minimized.
     void SaveWindowSettings();
@@ -66,6 +71,8 @@ public:
 public slots:
     // File > Exit.
     void mnuFileExit_Click();
+    // A toolbar button, by its key.
+    void Toolbar1_ButtonClick(const QString& key);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -77,7 +84,6 @@ private:
     void BuildStatusBar();
     void BuildStationList();
     void RestoreWindowSettings();
-    void Toolbar1_ButtonClick(const QString& key);
     void cboView_Click(int index);
     void UpdateClockPanels();
     // What both ways out share once the connection has ended.

@@ -71,11 +71,17 @@ ProgressWindowView::ProgressWindowView(QWidget* owner) : owner_(owner) {}
 
 ProgressWindowView::~ProgressWindowView() { delete window_.data(); }
 
-void ProgressWindowView::Show() {
+void ProgressWindowView::Load() {
     if (!window_) {
         window_ = new frmProgress(owner_.data());
         linkState().UserCancel = false;
     }
+}
+
+bool ProgressWindowView::Visible() const { return window_ && window_->isVisible(); }
+
+void ProgressWindowView::Show() {
+    Load();
     window_->show();
     window_->raise();
 }

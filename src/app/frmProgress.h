@@ -47,9 +47,11 @@ public:
     ProgressWindowView(const ProgressWindowView&) = delete;
     ProgressWindowView& operator=(const ProgressWindowView&) = delete;
 
+    void Load() override;
     void Show() override;
     void Unload() override;
     bool Loaded() const override { return !window_.isNull(); }
+    bool Visible() const override;
     void SetCaption(const QString& text) override;
     QString Caption() const override;
     void SetLabelText(ProgressLabel label, const QString& text) override;

@@ -26,7 +26,7 @@ void MemoryProgressView::Reset() {
     percent_.clear();
 }
 
-void MemoryProgressView::Show() {
+void MemoryProgressView::Load() {
     if (!loaded_) {
         Reset();
         linkState().UserCancel = false;
@@ -34,8 +34,14 @@ void MemoryProgressView::Show() {
     loaded_ = true;
 }
 
+void MemoryProgressView::Show() {
+    Load();
+    visible_ = true;
+}
+
 void MemoryProgressView::Unload() {
     loaded_ = false;
+    visible_ = false;
     Reset();
 }
 

@@ -13,11 +13,15 @@ enum class ProgressLabel { Label1, lblKen, Label2, lblInner, lblTimer };
 class ProgressView {
 public:
     virtual ~ProgressView() = default;
-    // Loads the window if needed (UserCancel := False on load) and shows it modeless.
+    // Loads the window without showing it (UserCancel := False on load), so that texts
+    // set before it comes up are kept.
+    virtual void Load() = 0;
+    // Loads the window if needed and shows it modeless.
     virtual void Show() = 0;
     // Closes and releases the window; a later Show starts from the design texts.
     virtual void Unload() = 0;
     virtual bool Loaded() const = 0;
+    virtual bool Visible() const = 0;
     virtual void SetCaption(const QString& text) = 0;
     virtual QString Caption() const = 0;
     virtual void SetLabelText(ProgressLabel label, const QString& text) = 0;
@@ -40,9 +44,11 @@ inline constexpr const char* kCancelNotice =
 class MemoryProgressView : public ProgressView {
 public:
     MemoryProgressView();
+    void Load() override;
     void Show() override;
     void Unload() override;
     bool Loaded() const override { return loaded_; }
+    bool Visible() const override { return visible_; }
     void SetCaption(const QString& text) override { caption_ = text; }
     QString Caption() const override { return caption_; }
     void SetLabelText(ProgressLabel label, const QString& text) override;
@@ -56,6 +62,7 @@ public:
 private:
     void Reset();
     bool loaded_ = false;
+    bool visible_ = false;
     QString caption_;
     QString labels_[5];
     int maximum_ = 100;

@@ -75,6 +75,8 @@ struct LinkState {
     bool TcpLinkActive = false;
     QString TcpAddress;
     bool ConnectCancelled = false;
+    // The radio that carries the link on the radio protocol, "FFF:IIII" (fleet and ID).
+    QString FleetSyncTarget;
     int16_t SwitchThroughRoute = 0;
 
     // The last radio text frame, shown by the event monitor on each resend.
@@ -91,6 +93,9 @@ struct LinkState {
     // Pauses that are part of the link's behaviour, shortened by tests.
     int TcpReconnectPauseMs = 2000;
     int TcpConnectPollMs = 10;
+    // The pause after the start text of a new TCP connection, while the module's network
+    // side gets ready.
+    int TcpStartPauseMs = 2000;
 };
 
 LinkState& linkState();

@@ -63,7 +63,10 @@ void ProcessRxPacket() {
     case PKT_ACK:
         // Only a transaction that waits for an acknowledgement (or a send-only one)
         // ends on it; a stray ACK cannot complete a request still owed its reply.
-        if (f[FRAME_PACKET_ID] == s.PacketId && !s.UserCancel &&
+        // A cancel request standing does not hold it open: the sender then ends the
+        // call as cancelled. Held open, a cancelled command over TCP would run into
+        // its time-out and be reported as a lost link.
+        if (f[FRAME_PACKET_ID] == s.PacketId &&
             (s.TxState == TX_WAIT_ACK || s.TxState == TX_SEND_ONLY))
             s.TxState = TX_DONE;
         break;

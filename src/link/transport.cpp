@@ -201,6 +201,21 @@ void CommOnComm(int event) {
     }
 }
 
+bool ParseTcpEndpoint(const QString& text, QString* host, quint16* port) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() != 2) return false;
+    const QString h = parts[0].trimmed();
+    const QString p = parts[1].trimmed();
+    if (h.isEmpty() || p.isEmpty() || p.size() > 5) return false;
+    for (const QChar c : p)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    const int n = p.toInt();
+    if (n < 1 || n > 65535) return false;
+    if (host) *host = h;
+    if (port) *port = static_cast<quint16>(n);
+    return true;
+}
+
 int16_t TcpConnect() {
     auto& s = linkState();
     const auto fail = [&s]() -> int16_t {
@@ -208,13 +223,9 @@ int16_t TcpConnect() {
         s.ConnectCancelled = true;
         return 0;
     };
-    const QStringList parts = s.TcpAddress.split(QLatin1Char(':'));
-    if (parts.size() != 2) return fail();
-    const QString host = parts[0].trimmed();
-    bool isNumber = false;
-    const int port = parts[1].trimmed().toInt(&isNumber);
-    // Any real TCP port is accepted, not only the ones a 16-bit signed number holds.
-    if (host.isEmpty() || !isNumber || port < 1 || port > 65535) return fail();
+    QString host;
+    quint16 port = 0;
+    if (!ParseTcpEndpoint(s.TcpAddress, &host, &port)) return fail();
 
     TcpClient& sock = TcpClientSocket();
     if (sock.State() != sckConnected || sock.RemotePort() != port || sock.RemoteHost() != host) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <cstdint>
 
 namespace korvel {
@@ -18,6 +19,10 @@ void CommOnComm(int event);
 void StartWaitTimer();
 void StopWaitTimer();
 
+// True when text is "host:port" with a non-empty host and a whole port number from 1 to
+// 65535 (blanks around either part are ignored); host and port (either may be null)
+// receive the parts. Anything else, extra colons included, is false and leaves them alone.
+bool ParseTcpEndpoint(const QString& text, QString* host, quint16* port);
 // 1 when the TCP client is connected to TcpAddress, 0 on failure.
 int16_t TcpConnect();
 void TcpSendTxBuffer();

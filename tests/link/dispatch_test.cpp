@@ -58,7 +58,7 @@ TEST_F(DispatchTest, AcknowledgementEndsOnlyACommandWithItsId) {
     EXPECT_EQ(State(), TX_IDLE) << "a late second acknowledgement";
     linkState().UserCancel = true;
     Receive(Frame(PKT_ACK, 0, {}, 0, 4), TX_WAIT_ACK);
-    EXPECT_EQ(State(), TX_WAIT_ACK) << "a cancel request stands";
+    EXPECT_EQ(State(), TX_DONE) << "a standing cancel request does not hold the command open";
 }
 
 TEST_F(DispatchTest, RefusalsAndRequestsFromTheModule) {

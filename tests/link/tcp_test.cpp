@@ -159,6 +159,16 @@ TEST_F(TcpTest, CancelIsHonouredOnlyWhenTheTransactionEnds) {
     EXPECT_EQ(host->PanelText(4), QStringLiteral("User Cancel"));
 }
 
+TEST_F(TcpTest, ACancelledCommandEndsAtItsAcknowledgement) {
+    ASSERT_EQ(TcpConnect(), 1);
+    sim.SetReplyDelayMs(150);
+    Later(20, [] { linkState().UserCancel = true; });
+    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(sim.ReceivedCount(), 1) << "no resend, no time-out";
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+    EXPECT_TRUE(linkState().TcpLinkActive);
+}
+
 TEST_F(TcpTest, SendOnlyOverTcp) {
     ASSERT_EQ(TcpConnect(), 1);
     EXPECT_EQ(SendAck(12), SEND_OK);

@@ -22,7 +22,11 @@ int main(int argc, char** argv)
     const QCommandLineOption pellarOption("pellar",
                                           "Be a Pellar with this expansion board mask (0 to 255, 0x.. for hex).",
                                           "MASK");
-    parser.addOptions({portOption, ptyOption, verboseOption, korvelOption, pellarOption});
+    const QCommandLineOption stationOption(
+        "station", "Add remote station N (1 to 254), a Korvel with 2 child modules; repeat for more.", "N");
+    const QCommandLineOption baudOption("baud", "Pace answers as a serial line at N baud, 8N2 (default: no pacing).",
+                                        "N");
+    parser.addOptions({portOption, ptyOption, verboseOption, korvelOption, pellarOption, stationOption, baudOption});
     parser.process(app);
 
     bool ok = false;
@@ -52,6 +56,22 @@ int main(int argc, char** argv)
             return 2;
         }
         sim.SetPellar(int(mask));
+    }
+    for (const QString& value : parser.values(stationOption)) {
+        const uint station = value.toUInt(&ok);
+        if (!ok || station < uint(korvel::sim::kFirstRemoteStation) || station > uint(korvel::sim::kLastRemoteStation)) {
+            std::fprintf(stderr, "korvel-sim: bad station number '%s'\n", qPrintable(value));
+            return 2;
+        }
+        sim.AddRemoteStation(int(station));
+    }
+    if (parser.isSet(baudOption)) {
+        const uint baud = parser.value(baudOption).toUInt(&ok);
+        if (!ok || baud == 0 || baud > 10'000'000) {
+            std::fprintf(stderr, "korvel-sim: bad baud rate '%s'\n", qPrintable(parser.value(baudOption)));
+            return 2;
+        }
+        sim.SetWireBaud(int(baud));
     }
     const quint16 port = sim.ListenTcp(static_cast<quint16>(requested));
     if (port == 0)

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -275,10 +276,11 @@ SimModule::SimModule(QObject* parent) : QObject(parent)
     for (Port* port : {&m_tcp, &m_pty}) {
         port->outTimer = new QTimer(this);
         port->outTimer->setSingleShot(true);
+        // Wire pacing needs the millisecond: a coarse timer may be 5 % late or early.
+        port->outTimer->setTimerType(Qt::PreciseTimer);
         connect(port->outTimer, &QTimer::timeout, this, [this, port] { Pump(*port); });
     }
-    m_dateTime = QByteArray(reinterpret_cast<const char*>(kDefaultDateTime), 6);
-    SetTarget(Target::Korvel, kDefaultChildren, 0);
+    m_stations.emplace(0, NewStation());
 }
 
 SimModule::~SimModule()
@@ -310,6 +312,9 @@ void SimModule::OnNewConnection()
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         DropClient();
         m_client = socket;
+        m_tcp.expectStartText = true;
+        m_tcp.startTextMatched = 0;
+        m_tcpStartTextReceived = false;
         // Split and PauseMidFrame depend on each write leaving at once.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
@@ -471,6 +476,9 @@ void SimModule::ResetPort(Port& port)
     port.partial.clear();
     port.out.clear();
     port.outTimer->stop();
+    port.expectStartText = false;
+    port.startTextMatched = 0;
+    port.lineFreeNs = 0;
     ++port.generation;
 }
 
@@ -502,35 +510,154 @@ void SimModule::SetNackCommand(int command)
     m_nackCommand = command < 0 ? -1 : command & 0xFF;
 }
 
-void SimModule::SetKorvel(int children)
+// ---- Stations ----------------------------------------------------------------
+
+SimModule::Station SimModule::NewStation()
+{
+    Station s;
+    s.dateTime = QByteArray(reinterpret_cast<const char*>(kDefaultDateTime), 6);
+    SetTarget(s, Target::Korvel, kDefaultChildren, 0);
+    return s;
+}
+
+void SimModule::SetTarget(Station& s, Target target, int children, int boardMask)
+{
+    s.target = target;
+    s.children = children;
+    s.boardMask = boardMask;
+    s.identity = kIdentity;
+    s.firmware = target == Target::Pellar ? kPellarFirmware : kKorvelFirmware;
+    s.options = kOptions;
+    s.moduleMode = kModuleMode;
+    s.blocks = CanonicalConfig(target);
+}
+
+SimModule::Station* SimModule::Find(int station)
+{
+    const auto it = m_stations.find(station);
+    return it == m_stations.end() ? nullptr : &it->second;
+}
+
+const SimModule::Station* SimModule::Find(int station) const
+{
+    const auto it = m_stations.find(station);
+    return it == m_stations.end() ? nullptr : &it->second;
+}
+
+SimModule::Station* SimModule::FindForSet(int station, const char* what)
+{
+    Station* s = Find(station);
+    if (!s)
+        qWarning() << "korvel-sim:" << what << "for station" << station << "ignored: no such station";
+    return s;
+}
+
+void SimModule::AddRemoteStation(int n)
+{
+    if (n < kFirstRemoteStation || n > kLastRemoteStation) {
+        qWarning() << "korvel-sim: remote station" << n << "ignored: not in" << kFirstRemoteStation << ".."
+                   << kLastRemoteStation;
+        return;
+    }
+    m_stations[n] = NewStation();
+    m_stationRouting = true;
+}
+
+void SimModule::RemoveRemoteStation(int n)
+{
+    if (n != 0)
+        m_stations.erase(n);
+}
+
+bool SimModule::HasStation(int n) const
+{
+    return Find(n) != nullptr;
+}
+
+void SimModule::SetStationRouting(bool on)
+{
+    m_stationRouting = on;
+}
+
+SimModule::Station* SimModule::Responder(const QByteArray& frame)
+{
+    const quint8 destination = frame[1], route = frame[3], command = frame[6];
+    // The poll asks the local module about its own radio channel.
+    if (!m_stationRouting || destination == 0 || command == kCmdChannelClear)
+        return Find(0);
+    return route == kRadioRoute ? Find(destination) : nullptr;
+}
+
+void SimModule::SetKorvel(int children, int station)
 {
     if (children < 0 || children > 15)
         qWarning() << "korvel-sim: child count" << children << "kept to 0 .. 15";
-    SetTarget(Target::Korvel, qBound(0, children, 15), 0);
+    if (Station* s = FindForSet(station, "SetKorvel"))
+        SetTarget(*s, Target::Korvel, qBound(0, children, 15), 0);
 }
 
-void SimModule::SetPellar(int expansionBoardMask)
+void SimModule::SetPellar(int expansionBoardMask, int station)
 {
-    SetTarget(Target::Pellar, 0, expansionBoardMask & 0xFF);
+    if (Station* s = FindForSet(station, "SetPellar"))
+        SetTarget(*s, Target::Pellar, 0, expansionBoardMask & 0xFF);
 }
 
-void SimModule::SetTarget(Target target, int children, int boardMask)
+Target SimModule::CurrentTarget(int station) const
 {
-    m_target = target;
-    m_children = children;
-    m_boardMask = boardMask;
-    m_blocks = CanonicalConfig(target);
+    const Station* s = Find(station);
+    return s ? s->target : Target::Korvel;
 }
 
-QByteArray SimModule::ModuleInfo() const
+int SimModule::Children(int station) const
 {
-    const bool pellar = m_target == Target::Pellar;
+    const Station* s = Find(station);
+    return s ? s->children : 0;
+}
+
+int SimModule::ExpansionBoardMask(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->boardMask : 0;
+}
+
+void SimModule::SetIdentity(quint8 identity, quint8 firmwareVersion, int station)
+{
+    if (Station* s = FindForSet(station, "SetIdentity")) {
+        s->identity = identity;
+        s->firmware = firmwareVersion;
+    }
+}
+
+void SimModule::SetOptions(quint8 lowNibble, int station)
+{
+    if (lowNibble > 0x0F)
+        qWarning() << "korvel-sim: options" << lowNibble << "cut to the low nibble";
+    if (Station* s = FindForSet(station, "SetOptions"))
+        s->options = lowNibble & 0x0F;
+}
+
+void SimModule::SetModuleMode(quint8 modeByte, int station)
+{
+    if (Station* s = FindForSet(station, "SetModuleMode"))
+        s->moduleMode = modeByte;
+}
+
+QByteArray SimModule::ModuleInfo(int station) const
+{
+    const Station* s = Find(station);
+    return s ? ModuleInfoOf(*s) : QByteArray();
+}
+
+QByteArray SimModule::ModuleInfoOf(const Station& s)
+{
+    // A Pellar has no children, whatever was set before it became one.
+    const int children = s.target == Target::Pellar ? 0 : s.children;
     QByteArray info;
-    info.append(char(kIdentity));
-    info.append(char(pellar ? kPellarFirmware : kKorvelFirmware));
-    info.append(char((m_children << 4) | kOptions));
-    info.append(char(kModuleMode));
-    info.append(char(m_boardMask));
+    info.append(char(s.identity));
+    info.append(char(s.firmware));
+    info.append(char((children << 4) | (s.options & 0x0F)));
+    info.append(char(s.moduleMode));
+    info.append(char(s.boardMask));
     info.append(char(kDebugFlags));
     info.append(char(kTempSensors));
     return info;
@@ -541,20 +668,51 @@ void SimModule::SetChannelBusyPolls(int n)
     m_channelBusyPolls = n < 0 ? -1 : n;
 }
 
-void SimModule::SetHasClock(bool hasClock)
+void SimModule::SetHasClock(bool hasClock, int station)
 {
-    m_hasClock = hasClock;
+    if (Station* s = FindForSet(station, "SetHasClock"))
+        s->hasClock = hasClock;
 }
 
-QByteArray SimModule::BlockData(int code, int index) const
+QByteArray SimModule::DateTime(int station) const
 {
-    return m_blocks.value(NormalBlockKey(code, index));
+    const Station* s = Find(station);
+    return s ? s->dateTime : QByteArray();
 }
 
-void SimModule::SetBlockData(int code, int index, const QByteArray& data7ToLMinus1)
+bool SimModule::ProcessesStopped(int station) const
 {
-    m_blocks.insert(NormalBlockKey(code, index), data7ToLMinus1.left(kMaxData));
+    const Station* s = Find(station);
+    return s && s->processesStopped;
 }
+
+QByteArray SimModule::BlockData(int code, int index, int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->blocks.value(NormalBlockKey(code, index)) : QByteArray();
+}
+
+void SimModule::SetBlockData(int code, int index, const QByteArray& data7ToLMinus1, int station)
+{
+    if (Station* s = FindForSet(station, "SetBlockData"))
+        s->blocks.insert(NormalBlockKey(code, index), data7ToLMinus1.left(kMaxData));
+}
+
+const QHash<BlockKey, QByteArray>& SimModule::Blocks(int station) const
+{
+    static const QHash<BlockKey, QByteArray> kNone;
+    const Station* s = Find(station);
+    return s ? s->blocks : kNone;
+}
+
+const QList<BlockKey>& SimModule::BlockWrites(int station) const
+{
+    static const QList<BlockKey> kNone;
+    const Station* s = Find(station);
+    return s ? s->blockWrites : kNone;
+}
+
+// ---- Faults, pacing and the wire -----------------------------------------------
 
 void SimModule::SetReplyDelayMs(int ms)
 {
@@ -566,11 +724,17 @@ void SimModule::SetBackToBackFrame(const QByteArray& withoutChecksum)
     m_backToBack = withoutChecksum;
 }
 
+void SimModule::SetWireBaud(int baud)
+{
+    m_wireBaud = qMax(0, baud);
+    m_tcp.lineFreeNs = m_pty.lineFreeNs = 0;
+}
+
 void SimModule::SendRaw(const QByteArray& bytes)
 {
     for (Port* port : {&m_tcp, &m_pty}) {
         if (PortOpen(*port))
-            Enqueue(*port, bytes, 0);
+            Enqueue(*port, {{bytes, Occupy(*port, bytes.size()), 0}});
     }
 }
 
@@ -588,7 +752,9 @@ void SimModule::ClearReceived()
 {
     m_received.clear();
     m_receivedRaw.clear();
-    m_blockWrites.clear();
+    m_sentRaw.clear();
+    for (auto& [n, station] : m_stations)
+        station.blockWrites.clear();
     m_channelPolls = 0;
 }
 
@@ -599,6 +765,8 @@ void SimModule::Feed(Port& port, QByteArray bytes)
         port.partial.clear();
     port.lastByteMs = now;
     m_receivedRaw.append(bytes);
+    if (port.expectStartText)
+        TakeStartText(port, bytes);
 
     for (char c : bytes) {
         if (port.partial.isEmpty() && static_cast<quint8>(c) < kMinLength)
@@ -612,36 +780,60 @@ void SimModule::Feed(Port& port, QByteArray bytes)
     }
 }
 
+void SimModule::TakeStartText(Port& port, QByteArray& bytes)
+{
+    qsizetype used = 0;
+    while (used < bytes.size() && port.startTextMatched < kTcpStartTextSize) {
+        if (bytes[used] != kTcpStartText[port.startTextMatched]) {
+            // Not the start text: whatever was held back is the start of the stream.
+            port.expectStartText = false;
+            bytes = QByteArray(kTcpStartText, port.startTextMatched) + bytes.mid(used);
+            port.startTextMatched = 0;
+            return;
+        }
+        ++port.startTextMatched;
+        ++used;
+    }
+    bytes.remove(0, used);
+    if (port.startTextMatched == kTcpStartTextSize) {
+        port.expectStartText = false;
+        port.startTextMatched = 0;
+        m_tcpStartTextReceived = true;
+    }
+}
+
 void SimModule::HandleFrame(Port& port, const QByteArray& frame)
 {
     m_received.append(frame);
     emit frameReceived(frame);
-    if (!ChecksumGood(frame))
-        return;
     // The event acknowledgement (L = 6) has no command byte and gets no answer;
-    // only GET and SET are answered.
-    if (frame.size() < 8)
+    // only GET and SET are answered, and only by a station that is there.
+    Station* station = nullptr;
+    if (ChecksumGood(frame) && frame.size() >= 8 && (frame[5] == char(kPktGet) || frame[5] == char(kPktSet)))
+        station = Responder(frame);
+    if (!station) {
+        Occupy(port, frame.size());  // the request still took its time on the line
         return;
-    const quint8 type = frame[5];
-    if (type != kPktGet && type != kPktSet)
-        return;
+    }
 
     // The fault is taken now so answers consume it in the order requests came.
     // A refusal fault stands for a module that did not take the frame, so a SET
     // changes nothing; the other faults only spoil the answer on its way back.
     const Fault fault = TakeFault();
-    const QByteArray answer = Answer(frame, fault != Fault::Nack && fault != Fault::Resend);
+    const QByteArray answer = Answer(*station, frame, fault != Fault::Nack && fault != Fault::Resend);
+    const int requestBytes = int(frame.size());
     if (m_replyDelayMs == 0) {
-        Emit(port, fault, answer);
+        Emit(port, fault, answer, requestBytes);
         return;
     }
-    QTimer::singleShot(m_replyDelayMs, this, [this, &port, generation = port.generation, fault, answer] {
-        if (port.generation == generation)
-            Emit(port, fault, answer);
-    });
+    QTimer::singleShot(m_replyDelayMs, Qt::PreciseTimer, this,
+                       [this, &port, generation = port.generation, fault, answer, requestBytes] {
+                           if (port.generation == generation)
+                               Emit(port, fault, answer, requestBytes);
+                       });
 }
 
-QByteArray SimModule::Answer(const QByteArray& frame, bool commit)
+QByteArray SimModule::Answer(Station& station, const QByteArray& frame, bool commit)
 {
     // Back to the requester: its source becomes the destination.
     const quint8 destination = frame[2], source = frame[1], route = frame[3], packetId = frame[4];
@@ -664,25 +856,25 @@ QByteArray SimModule::Answer(const QByteArray& frame, bool commit)
     if (command == m_nackCommand)
         return answer(kPktNack);
     if (type == kPktSet)
-        return answer(ApplySet(command, data, commit) ? kPktAck : kPktNack);
+        return answer(ApplySet(station, command, data, commit) ? kPktAck : kPktNack);
     const auto custom = m_replyData.constFind(command);
     if (custom != m_replyData.constEnd())
         return answer(kPktReply, *custom);
     if (command == kCmdChannelClear)
         return answer(kPktReply, QByteArray(1, char(channelBusy ? kChannelBusy : 0)));
     QByteArray reply;
-    return GetData(command, data, &reply) ? answer(kPktReply, reply) : answer(kPktNack);
+    return GetData(station, command, data, &reply) ? answer(kPktReply, reply) : answer(kPktNack);
 }
 
-bool SimModule::GetData(int command, const QByteArray& params, QByteArray* reply) const
+bool SimModule::GetData(const Station& station, int command, const QByteArray& params, QByteArray* reply)
 {
     const int index = params.isEmpty() ? -1 : quint8(params[0]);
     if (IsBlockCode(command)) {
         // The NMEA block has no index byte: whatever the GET carries is ignored.
         if (command != kBlockNmea && index < 0)
             return false;
-        const auto block = m_blocks.constFind(NormalBlockKey(command, index));
-        if (block == m_blocks.constEnd())
+        const auto block = station.blocks.constFind(NormalBlockKey(command, index));
+        if (block == station.blocks.constEnd())
             return false;
         *reply = *block;
         // The single blocks answer with the index the request asked for.
@@ -692,18 +884,18 @@ bool SimModule::GetData(int command, const QByteArray& params, QByteArray* reply
     }
     switch (command) {
     case kCmdModuleInfo:
-        *reply = ModuleInfo();
+        *reply = ModuleInfoOf(station);
         return true;
     case kCmdDeviceType:
         // Byte 8 = 0 marks a Pellar; the version parts follow in bytes 11 .. 14.
         // A Korvel carries other version bytes there, which the utility must ignore.
-        if (m_target == Target::Pellar)
+        if (station.target == Target::Pellar)
             *reply = QByteArray::fromHex("00001122") + QByteArray(reinterpret_cast<const char*>(kPellarVersion), 4);
         else
             *reply = QByteArray::fromHex("0001000005060708");
         return true;
     case kCmdChildInfo: {
-        if (index < 1 || index > m_children)
+        if (index < 1 || index > station.children)
             return false;
         // Each child different, and each field different from the main module's.
         reply->clear();
@@ -718,15 +910,15 @@ bool SimModule::GetData(int command, const QByteArray& params, QByteArray* reply
         return true;
     }
     case kCmdDateTime:
-        *reply = m_dateTime;
-        return m_hasClock;
+        *reply = station.dateTime;
+        return station.hasClock;
     default:
         *reply = QByteArray(1, 0);
         return true;
     }
 }
 
-bool SimModule::ApplySet(int command, const QByteArray& data, bool commit)
+bool SimModule::ApplySet(Station& station, int command, const QByteArray& data, bool commit)
 {
     if (IsBlockCode(command)) {
         const int index = command == kBlockNmea || data.isEmpty() ? 0 : quint8(data[0]);
@@ -734,22 +926,22 @@ bool SimModule::ApplySet(int command, const QByteArray& data, bool commit)
             return false;
         if (commit) {
             const BlockKey key = NormalBlockKey(command, index);
-            m_blocks.insert(key, data);
-            m_blockWrites.append(key);
+            station.blocks.insert(key, data);
+            station.blockWrites.append(key);
         }
         return true;
     }
     switch (command) {
     case kCmdDateTime:
-        if (!m_hasClock || data.size() != 6)
+        if (!station.hasClock || data.size() != 6)
             return false;
         if (commit)
-            m_dateTime = data;
+            station.dateTime = data;
         return true;
     case kCmdStopProcesses:
     case kCmdRestartProcesses:
         if (commit)
-            m_processesStopped = command == kCmdStopProcesses;
+            station.processesStopped = command == kCmdStopProcesses;
         return true;
     default:
         return true;
@@ -764,7 +956,7 @@ Fault SimModule::TakeFault()
     return f;
 }
 
-void SimModule::Emit(Port& port, Fault fault, const QByteArray& answer)
+void SimModule::Emit(Port& port, Fault fault, const QByteArray& answer, int requestBytes)
 {
     const QByteArray frame = MakeFrame(answer);
     const qsizetype half = frame.size() / 2;
@@ -775,48 +967,67 @@ void SimModule::Emit(Port& port, Fault fault, const QByteArray& answer)
         return MakeFrame(body);
     };
 
+    QList<Port::Chunk> chunks;
     switch (fault) {
     case Fault::None:
-        Enqueue(port, frame, 0);
+        chunks = {{frame}};
         break;
     case Fault::Silent:
         break;
     case Fault::Nack:
-        Enqueue(port, refusal(kPktNack), 0);
+        chunks = {{refusal(kPktNack)}};
         break;
     case Fault::Resend:
-        Enqueue(port, refusal(kPktResend), 0);
+        chunks = {{refusal(kPktResend)}};
         break;
     case Fault::BadChecksum: {
         QByteArray bad = frame;
         bad[bad.size() - 1] = char(bad.back() ^ 0x55);
-        Enqueue(port, bad, 0);
+        chunks = {{bad}};
         break;
     }
     case Fault::Split:
-        Enqueue(port, frame.left(half), 0);
-        Enqueue(port, frame.mid(half), kSplitGapMs);
+        chunks = {{frame.left(half)}, {frame.mid(half), 0, kSplitGapMs}};
         break;
     case Fault::PauseMidFrame:
-        Enqueue(port, frame.left(half), 0);
-        Enqueue(port, frame.mid(half), m_pauseMs);
+        chunks = {{frame.left(half)}, {frame.mid(half), 0, m_pauseMs}};
         break;
     case Fault::BackToBack: {
         const QByteArray extra = m_backToBack.isEmpty()
             ? MakeFrame(Body(quint8(answer[1]), quint8(answer[2]), quint8(answer[3]), quint8(answer[4]), kPktReply,
                              quint8(answer[6]), QByteArray(1, char(kBackToBackData))))
             : MakeFrame(m_backToBack);
-        Enqueue(port, extra + frame, 0);
+        chunks = {{extra + frame}};
         break;
     }
     }
+
+    // The whole answer is held until the request and the answer would both have
+    // crossed the line; the fault's own gaps come on top.
+    qint64 answerBytes = 0;
+    for (const Port::Chunk& chunk : chunks)
+        answerBytes += chunk.bytes.size();
+    const qint64 deliveredNs = Occupy(port, requestBytes + answerBytes);
+    if (!chunks.isEmpty()) {
+        chunks.front().notBeforeNs = deliveredNs;
+        Enqueue(port, chunks);
+    }
+}
+
+qint64 SimModule::Occupy(Port& port, qint64 bytes)
+{
+    if (m_wireBaud <= 0)
+        return 0;
+    const qint64 lineNs = bytes * kBitsPerByte * 1'000'000'000LL / m_wireBaud;
+    port.lineFreeNs = std::max(m_clock.nsecsElapsed(), port.lineFreeNs) + lineNs;
+    return port.lineFreeNs;
 }
 
 // Output leaves in order: a chunk waiting out its delay holds back everything
 // queued after it, as bytes do on a serial line.
-void SimModule::Enqueue(Port& port, const QByteArray& bytes, int delayMs)
+void SimModule::Enqueue(Port& port, QList<Port::Chunk> chunks)
 {
-    port.out.append({bytes, delayMs});
+    port.out.append(std::move(chunks));
     if (!port.outTimer->isActive())
         Pump(port);
 }
@@ -825,6 +1036,12 @@ void SimModule::Pump(Port& port)
 {
     while (!port.out.isEmpty()) {
         Port::Chunk& chunk = port.out.front();
+        const qint64 earlyNs = chunk.notBeforeNs - m_clock.nsecsElapsed();
+        if (earlyNs > 0) {
+            // Rounded up: a chunk is never written before its time.
+            port.outTimer->start(int((earlyNs + 999'999) / 1'000'000));
+            return;
+        }
         if (chunk.delayMs > 0) {
             port.outTimer->start(chunk.delayMs);
             chunk.delayMs = 0;
@@ -840,10 +1057,12 @@ void SimModule::WriteNow(Port& port, const QByteArray& bytes)
 {
     if (port.tcp) {
         if (m_client) {
+            m_sentRaw.append(bytes);
             m_client->write(DoubleFF(bytes));
             m_client->flush();
         }
     } else if (m_ptyMaster >= 0) {
+        m_sentRaw.append(bytes);
         m_ptyOut.append(bytes);
         FlushPty();
     }

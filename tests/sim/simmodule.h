@@ -13,6 +13,8 @@
 #include <QPair>
 #include <QString>
 
+#include <map>
+
 class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
@@ -93,6 +95,20 @@ inline constexpr quint8 kDefaultDateTime[6] = {14, 3, 24, 15, 9, 26};
 inline constexpr quint8 kCmdChannelClear = 0x0B;
 inline constexpr quint8 kChannelBusy = 0x01;
 
+// Route byte of a frame the local module passes on over its radio port: the
+// utility addresses remote station n as (n, 0, kRadioRoute).
+inline constexpr quint8 kRadioRoute = 3;
+// Remote station numbers AddRemoteStation takes.
+inline constexpr int kFirstRemoteStation = 1;
+inline constexpr int kLastRemoteStation = 254;
+
+// What the utility writes on a new TCP connection before its first frame: for
+// the module's network interface, not a frame. 9 bytes (without the NUL).
+inline constexpr char kTcpStartText[] = "OMRULINK\r";
+inline constexpr int kTcpStartTextSize = int(sizeof kTcpStartText) - 1;
+// Bits on a serial line per byte at 8N2: start, 8 data, 2 stop.
+inline constexpr int kBitsPerByte = 11;
+
 enum class Fault { None, Silent, Nack, Resend, BadChecksum, Split, PauseMidFrame, BackToBack };
 
 class SimModule : public QObject {
@@ -135,22 +151,56 @@ public:
     void SendFrame(const QByteArray& withoutChecksum);
     void SendEvent(int station, int eventClass, const QByteArray& data);
 
+    // Stations. The local module is station 0 and always exists. A remote station
+    // is reached through it: a GET or SET to destination n != 0 is answered by
+    // station n only when it exists and the route byte is kRadioRoute; otherwise
+    // nothing answers, as from a station out of radio range. The channel-clear
+    // poll is always answered by the local module. The fault, reply-data and NACK
+    // settings apply to every answer, whichever station gives it.
+    //
+    // Station routing starts with the first AddRemoteStation (or
+    // SetStationRouting(true)). Before that the module answers every destination
+    // itself, as a lone module on the bench does, so tests that do not care about
+    // stations need no set-up.
+    //
+    // AddRemoteStation (1 .. 254) adds station n, or resets it if it exists: a
+    // Korvel with 2 children and the canonical configuration, clock present,
+    // processes running.
+    void AddRemoteStation(int n);
+    void RemoveRemoteStation(int n);
+    bool HasStation(int n) const;
+    void SetStationRouting(bool on);
+    bool StationRouting() const { return m_stationRouting; }
+
+    // The per-station calls below take the station last, 0 (the local module)
+    // by default. Setting a station that does not exist does nothing (with a
+    // warning); asking one gives empty or default values.
+    //
     // The target kind; a new sim is a Korvel with 2 children. Each resets the
-    // configuration to CanonicalConfig of that kind. SetKorvel takes 0 .. 15
+    // configuration to CanonicalConfig of that kind and the identity, firmware,
+    // options and module mode to the kind's defaults. SetKorvel takes 0 .. 15
     // children (more than the utility's 7, on purpose); a Pellar has none.
-    void SetKorvel(int children);
-    void SetPellar(int expansionBoardMask);
-    Target CurrentTarget() const { return m_target; }
-    int Children() const { return m_children; }
-    int ExpansionBoardMask() const { return m_boardMask; }
-    // Data bytes 7 .. 13 of the module-information reply for the current target.
-    QByteArray ModuleInfo() const;
+    void SetKorvel(int children, int station = 0);
+    void SetPellar(int expansionBoardMask, int station = 0);
+    Target CurrentTarget(int station = 0) const;
+    int Children(int station = 0) const;
+    int ExpansionBoardMask(int station = 0) const;
+    // Module-information data byte 7 (family in the high nibble, product line in
+    // the low one) and byte 8 (firmware version, 0x31 = 3.1).
+    void SetIdentity(quint8 identity, quint8 firmwareVersion, int station = 0);
+    // Low nibble of module-information data byte 9; the high nibble stays the child count.
+    void SetOptions(quint8 lowNibble, int station = 0);
+    // Module-information data byte 10 as sent.
+    void SetModuleMode(quint8 modeByte, int station = 0);
+    // Data bytes 7 .. 13 of the module-information reply for the station's target.
+    QByteArray ModuleInfo(int station = 0) const;
     // Without a clock the module NACKs the date/time GET and SET.
-    void SetHasClock(bool hasClock);
+    void SetHasClock(bool hasClock, int station = 0);
     // Clock bytes as the date/time reply carries them (see kDefaultDateTime).
-    QByteArray DateTime() const { return m_dateTime; }
-    // Set by the stop-processes command, cleared by restart-processes.
-    bool ProcessesStopped() const { return m_processesStopped; }
+    QByteArray DateTime(int station = 0) const;
+    // Set by the stop-processes command, cleared by restart-processes, each
+    // sent to this station.
+    bool ProcessesStopped(int station = 0) const;
     // The next n channel-clear polls report the radio channel busy, later ones clear;
     // -1 (any negative n): busy until changed. A new sim reports it clear. Every poll
     // with a good checksum uses one up, whatever a fault does to its answer.
@@ -161,11 +211,12 @@ public:
     // Frame bytes 7 .. L-1 of a stored block (index ignored for the blocks that
     // exist once); empty when there is none. SetBlockData stores the bytes as
     // given, any length, so a test can also make the module answer a malformed block.
-    QByteArray BlockData(int code, int index) const;
-    void SetBlockData(int code, int index, const QByteArray& data7ToLMinus1);
-    const QHash<BlockKey, QByteArray>& Blocks() const { return m_blocks; }
-    // Every block the PC wrote and the module accepted, in order.
-    const QList<BlockKey>& BlockWrites() const { return m_blockWrites; }
+    QByteArray BlockData(int code, int index, int station = 0) const;
+    void SetBlockData(int code, int index, const QByteArray& data7ToLMinus1, int station = 0);
+    // The references stay valid until the station is removed.
+    const QHash<BlockKey, QByteArray>& Blocks(int station = 0) const;
+    // Every block the PC wrote to the station and it accepted, in order.
+    const QList<BlockKey>& BlockWrites(int station = 0) const;
 
     // Every complete frame received from the PC, in order, good or bad checksum.
     const QList<QByteArray>& Received() const { return m_received; }
@@ -173,8 +224,26 @@ public:
     // Every byte received from the PC, as received (lets a test see noise,
     // dropped partial frames or doubled bytes the PC should not send).
     const QByteArray& ReceivedRaw() const { return m_receivedRaw; }
-    // Forgets the received frames and bytes, the block writes and the channel polls.
+    // Every byte the module wrote to the PC, in order, as a serial line carries
+    // them (before the TCP side doubles each 255).
+    const QByteArray& SentRaw() const { return m_sentRaw; }
+    // Forgets the received and sent frames and bytes, every station's block
+    // writes and the channel polls.
     void ClearReceived();
+
+    // True once the current (or last) TCP connection began with the full
+    // kTcpStartText; false again on a new connection. Those bytes are taken
+    // off the stream (they show in ReceivedRaw, never in Received); a
+    // connection that begins with anything else is read as usual from its first byte.
+    bool TcpStartTextReceived() const { return m_tcpStartTextReceived; }
+
+    // Paces the answers as a serial line at `baud` (8N2) would: the answer to a
+    // request completed at t is fully delivered at t + (request bytes + answer
+    // bytes) x 11 / baud, later when the line is still busy with earlier
+    // exchanges (line time adds up, answers keep their order). Added to any reply
+    // delay; SendRaw and events take their line time too. 0 (the default) = off.
+    void SetWireBaud(int baud);
+    int WireBaud() const { return m_wireBaud; }
 
     bool ClientConnected() const;
     quint16 TcpPort() const;
@@ -191,7 +260,8 @@ private:
     struct Port {
         struct Chunk {
             QByteArray bytes;
-            int delayMs;  // wait this long before writing the chunk
+            qint64 notBeforeNs = 0;  // wire pacing: not written before this time on m_clock
+            int delayMs = 0;         // then wait this long before writing the chunk
         };
         QByteArray partial;
         qint64 lastByteMs = 0;
@@ -199,7 +269,38 @@ private:
         QTimer* outTimer = nullptr;
         quint32 generation = 0;  // bumped on (dis)connect: stale delayed answers are dropped
         bool tcp = false;
+        // TCP start text: still looking for it, and how much of it has come.
+        bool expectStartText = false;
+        int startTextMatched = 0;
+        // Wire pacing: when the simulated line is next free, on m_clock.
+        qint64 lineFreeNs = 0;
     };
+
+    // Everything one module (local or remote) holds for itself.
+    struct Station {
+        Target target = Target::Korvel;
+        int children = 0;
+        int boardMask = 0;
+        quint8 identity = kIdentity;
+        quint8 firmware = kKorvelFirmware;
+        quint8 options = kOptions;
+        quint8 moduleMode = kModuleMode;
+        bool hasClock = true;
+        QByteArray dateTime;
+        bool processesStopped = false;
+        QHash<BlockKey, QByteArray> blocks;
+        QList<BlockKey> blockWrites;
+    };
+
+    static Station NewStation();
+    static void SetTarget(Station& s, Target target, int children, int boardMask);
+    static QByteArray ModuleInfoOf(const Station& s);
+    Station* Find(int station);
+    const Station* Find(int station) const;
+    // Find, with a warning when the station does not exist.
+    Station* FindForSet(int station, const char* what);
+    // The station that answers a frame, or nullptr when none does.
+    Station* Responder(const QByteArray& frame);
 
     void OnNewConnection();
     void DropClient();
@@ -210,18 +311,23 @@ private:
     bool PortOpen(const Port& port) const;
 
     void Feed(Port& port, QByteArray bytes);
+    // Takes the TCP start text off the front of a new connection's bytes.
+    void TakeStartText(Port& port, QByteArray& bytes);
     void HandleFrame(Port& port, const QByteArray& frame);
-    // The answer to a good GET or SET frame, without checksum. A SET changes the
-    // module only when `commit` holds.
-    QByteArray Answer(const QByteArray& frame, bool commit);
+    // The answer of `station` to a good GET or SET frame, without checksum. A SET
+    // changes the station only when `commit` holds.
+    QByteArray Answer(Station& station, const QByteArray& frame, bool commit);
     // Data of the REPLY to a GET, or false for a NACK.
-    bool GetData(int command, const QByteArray& params, QByteArray* reply) const;
+    static bool GetData(const Station& station, int command, const QByteArray& params, QByteArray* reply);
     // True to ACK, false to NACK.
-    bool ApplySet(int command, const QByteArray& data, bool commit);
-    void SetTarget(Target target, int children, int boardMask);
+    static bool ApplySet(Station& station, int command, const QByteArray& data, bool commit);
     Fault TakeFault();
-    void Emit(Port& port, Fault fault, const QByteArray& answer);
-    void Enqueue(Port& port, const QByteArray& bytes, int delayMs);
+    // Sends the answer to a request of `requestBytes` bytes, as the fault makes it.
+    void Emit(Port& port, Fault fault, const QByteArray& answer, int requestBytes);
+    // Line time of `bytes` more bytes on the port: when the line is free after
+    // them (0 without pacing).
+    qint64 Occupy(Port& port, qint64 bytes);
+    void Enqueue(Port& port, QList<Port::Chunk> chunks);
     void Pump(Port& port);
     void WriteNow(Port& port, const QByteArray& bytes);
 
@@ -247,19 +353,16 @@ private:
     QByteArray m_backToBack;
     int m_nackCommand = -1;
 
-    Target m_target = Target::Korvel;
-    int m_children = 0;
-    int m_boardMask = 0;
-    bool m_hasClock = true;
-    QByteArray m_dateTime;
-    bool m_processesStopped = false;
+    std::map<int, Station> m_stations;  // 0: the local module
+    bool m_stationRouting = false;
     int m_channelBusyPolls = 0;
     int m_channelPolls = 0;
-    QHash<BlockKey, QByteArray> m_blocks;
-    QList<BlockKey> m_blockWrites;
+    int m_wireBaud = 0;
+    bool m_tcpStartTextReceived = false;
 
     QList<QByteArray> m_received;
     QByteArray m_receivedRaw;
+    QByteArray m_sentRaw;
 };
 
 }  // namespace korvel::sim

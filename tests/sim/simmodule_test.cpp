@@ -94,7 +94,19 @@ struct TcpPc {
         QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
             chunks.append(socket.readAll());
             times.append(clock.elapsed());
+            timesNs.append(clock.nsecsElapsed());
         });
+    }
+    // When the first n frames had all arrived, in ns on `clock`; -1 if they have not.
+    qint64 FramesCompleteNs(int n) const
+    {
+        QByteArray raw;
+        for (qsizetype i = 0; i < chunks.size(); ++i) {
+            raw += chunks[i];
+            if (SplitFrames(Undouble(raw)).size() >= n)
+                return timesNs.value(i, -1);
+        }
+        return -1;
     }
     QByteArray Raw() const { return chunks.join(); }
     QList<QByteArray> Frames() const { return SplitFrames(Undouble(Raw())); }
@@ -104,6 +116,7 @@ struct TcpPc {
     QElapsedTimer clock;
     QList<QByteArray> chunks;
     QList<qint64> times;
+    QList<qint64> timesNs;
 };
 
 class SimTcp : public testing::Test {
@@ -668,6 +681,310 @@ TEST(SimProgram, PrintsItsEndpointsAndAnswers)
         out += program.readAllStandardOutput();
         return out.contains("rx " + Request(1, 0, kPktGet, 0x00).toHex(' ') + "\n");
     }));
+    program.kill();
+    program.waitForFinished(2000);
+}
+
+// ---- Remote stations ------------------------------------------------------------
+
+namespace {
+
+// A frame from the PC (source 0) to (station, 0, route) and the answer that station gives.
+QByteArray ToStation(int station, int route, int type, int command, const QByteArray& data = {})
+{
+    return Request(station, route, type, command, data);
+}
+
+}  // namespace
+
+TEST_F(SimTcp, RemoteStationAnswersOverTheRadioRouteOnlyWithItsOwnState)
+{
+    sim.AddRemoteStation(5);
+    sim.SetPellar(0x21, 5);
+    ASSERT_TRUE(sim.HasStation(5));
+    const QByteArray remoteAnalog = sim.BlockData(kBlockAnalogs, 1, 5);
+    ASSERT_EQ(remoteAnalog, CanonicalConfig(Target::Pellar).value({kBlockAnalogs, 1}));
+    ASSERT_NE(remoteAnalog, sim.BlockData(kBlockAnalogs, 1));
+
+    // Not on the radio route, or to a station that is not there: no answer. As
+    // answers keep their order, the local module's answer after them proves it.
+    pc.socket.write(ToStation(5, 3, kPktGet, kBlockAnalogs, Bytes({1})) + ToStation(5, 0, kPktGet, 0x00)
+                    + ToStation(5, 2, kPktSet, 0x86) + ToStation(6, 3, kPktGet, 0x00)
+                    // Another requester gets the answer back, from station 5.
+                    + MakeFrame(Bytes({8, 5, 9, 3, 4, kPktGet, 0x00, 2}))
+                    + ToStation(0, 0, kPktGet, kBlockAnalogs, Bytes({1})) + ToStation(0, 0, kPktGet, kCmdChannelClear));
+    ASSERT_TRUE(pc.WaitFrames(4));
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 7; }));
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({
+                               Answer(5, 3, kPktReply, kBlockAnalogs, remoteAnalog),
+                               MakeFrame(Bytes({14, 9, 5, 3, 4, kPktReply, 0x00}) + sim.ModuleInfo(5)),
+                               Answer(0, 0, kPktReply, kBlockAnalogs, sim.BlockData(kBlockAnalogs, 1)),
+                               Answer(0, 0, kPktReply, kCmdChannelClear, Bytes({0})),
+                           }));
+    EXPECT_FALSE(sim.ProcessesStopped(5));
+}
+
+TEST_F(SimTcp, StopAndRestartReachOnlyTheAddressedStation)
+{
+    sim.AddRemoteStation(5);
+    sim.AddRemoteStation(7);
+    pc.socket.write(ToStation(0, 0, kPktSet, 0x86) + ToStation(5, 3, kPktSet, 0x86));
+    ASSERT_TRUE(pc.WaitFrames(2));
+    EXPECT_TRUE(sim.ProcessesStopped());
+    EXPECT_TRUE(sim.ProcessesStopped(5));
+    EXPECT_FALSE(sim.ProcessesStopped(7));
+
+    pc.socket.write(ToStation(5, 3, kPktSet, 0xD1));
+    ASSERT_TRUE(pc.WaitFrames(3));
+    EXPECT_EQ(pc.Frames().value(2), Answer(5, 3, kPktAck, 0xD1));
+    EXPECT_TRUE(sim.ProcessesStopped());
+    EXPECT_FALSE(sim.ProcessesStopped(5));
+    EXPECT_FALSE(sim.ProcessesStopped(7));
+}
+
+TEST_F(SimTcp, BlockWrittenToARemoteStationChangesThatStationOnly)
+{
+    sim.AddRemoteStation(12);
+    QByteArray outputs = sim.BlockData(kBlockOutputs, 2, 12);
+    outputs[3] = char(outputs[3] ^ 0x81);
+    QByteArray clock = Bytes({1, 2, 25, 3, 4, 5});
+    pc.socket.write(ToStation(12, 3, kPktSet, kBlockOutputs, outputs) + ToStation(12, 3, kPktSet, 0x10, clock)
+                    + ToStation(12, 3, kPktGet, kBlockOutputs, Bytes({2}))
+                    + ToStation(0, 0, kPktGet, kBlockOutputs, Bytes({2})));
+    ASSERT_TRUE(pc.WaitFrames(4));
+    EXPECT_EQ(pc.Frames().value(2), Answer(12, 3, kPktReply, kBlockOutputs, outputs));
+    EXPECT_EQ(pc.Frames().value(3), Answer(0, 0, kPktReply, kBlockOutputs, CanonicalConfig(Target::Korvel)[{kBlockOutputs, 2}]));
+    EXPECT_EQ(sim.BlockWrites(12), QList<BlockKey>({{kBlockOutputs, 2}}));
+    EXPECT_TRUE(sim.BlockWrites().isEmpty());
+    EXPECT_EQ(sim.Blocks(), CanonicalConfig(Target::Korvel));
+    EXPECT_EQ(sim.BlockData(kBlockOutputs, 2, 12), outputs);
+    EXPECT_EQ(sim.DateTime(12), clock);
+    EXPECT_EQ(sim.DateTime(), QByteArray(reinterpret_cast<const char*>(kDefaultDateTime), 6));
+
+    sim.ClearReceived();
+    EXPECT_TRUE(sim.BlockWrites(12).isEmpty());
+}
+
+TEST_F(SimTcp, StationsComeGoAndResetAndTheLocalOneStays)
+{
+    EXPECT_TRUE(sim.HasStation(0));
+    EXPECT_FALSE(sim.HasStation(1));
+    // Out of range numbers and the local module's number are no remote stations.
+    for (int n : {0, 255, -1}) {
+        sim.AddRemoteStation(n);
+        sim.RemoveRemoteStation(n);
+    }
+    EXPECT_TRUE(sim.HasStation(0));
+    EXPECT_FALSE(sim.HasStation(255));
+    EXPECT_FALSE(sim.StationRouting());
+
+    sim.AddRemoteStation(254);
+    sim.SetPellar(0x10, 254);
+    sim.SetHasClock(false, 254);
+    sim.SetBlockData(kBlockSystem, 0, Bytes({1}), 254);
+    sim.AddRemoteStation(254);  // back to a fresh Korvel
+    EXPECT_EQ(sim.CurrentTarget(254), Target::Korvel);
+    EXPECT_EQ(sim.Children(254), 2);
+    EXPECT_EQ(sim.ExpansionBoardMask(254), 0);
+    EXPECT_EQ(sim.Blocks(254), CanonicalConfig(Target::Korvel));
+    pc.socket.write(ToStation(254, 3, kPktGet, 0x10));
+    ASSERT_TRUE(pc.WaitFrames(1));
+    EXPECT_EQ(pc.Frames()[0], Answer(254, 3, kPktReply, 0x10, sim.DateTime(254)));
+
+    // Removed, it falls silent; setting it does nothing and asking it gives defaults.
+    sim.RemoveRemoteStation(254);
+    EXPECT_FALSE(sim.HasStation(254));
+    sim.SetKorvel(9, 254);
+    EXPECT_FALSE(sim.HasStation(254));
+    EXPECT_TRUE(sim.Blocks(254).isEmpty());
+    EXPECT_TRUE(sim.ModuleInfo(254).isEmpty());
+    pc.socket.write(ToStation(254, 3, kPktGet, 0x10) + ToStation(0, 0, kPktGet, 0x10));
+    ASSERT_TRUE(pc.WaitFrames(2));
+    EXPECT_EQ(pc.Frames().value(1), Answer(0, 0, kPktReply, 0x10, sim.DateTime()));
+    EXPECT_TRUE(sim.StationRouting());
+}
+
+TEST_F(SimTcp, BeforeStationRoutingEveryDestinationIsTheLocalModule)
+{
+    const QByteArray toFive = ToStation(5, 0, kPktGet, kBlockSystem, Bytes({0}));
+    pc.socket.write(toFive);
+    ASSERT_TRUE(pc.WaitFrames(1));
+    EXPECT_EQ(pc.Frames()[0], Answer(5, 0, kPktReply, kBlockSystem, sim.BlockData(kBlockSystem, 0)));
+
+    sim.SetStationRouting(true);
+    pc.socket.write(toFive + ToStation(0, 0, kPktGet, 0x44));
+    ASSERT_TRUE(pc.WaitFrames(2));
+    EXPECT_EQ(pc.Frames().value(1), Answer(0, 0, kPktReply, 0x44, Bytes({0})));
+}
+
+// ---- Identity -------------------------------------------------------------------
+
+TEST_F(SimTcp, IdentitySettersShowInModuleInfoUntilTheKindIsSetAgain)
+{
+    auto info = [&](int station) {
+        pc.chunks.clear();
+        pc.socket.write(ToStation(station, station ? 3 : 0, kPktGet, 0x00, Bytes({2})));
+        EXPECT_TRUE(pc.WaitFrames(1));
+        return pc.Frames().value(0).mid(7, 7);
+    };
+    sim.AddRemoteStation(3);
+    sim.SetIdentity(0x03, 0x25);
+    sim.SetOptions(0x19);  // only the low nibble: the high one is the child count
+    sim.SetModuleMode(0x00);
+    EXPECT_EQ(info(0), Bytes({0x03, 0x25, 0x29, 0x00, 0x00, kDebugFlags, kTempSensors}));
+    EXPECT_EQ(info(3), Bytes({0x23, 0x31, 0x26, 0x32, 0x00, kDebugFlags, kTempSensors}));
+
+    sim.SetIdentity(0x33, 0x40, 3);
+    sim.SetModuleMode(0x03, 3);
+    EXPECT_EQ(info(3), Bytes({0x33, 0x40, 0x26, 0x03, 0x00, kDebugFlags, kTempSensors}));
+
+    sim.SetKorvel(4);
+    EXPECT_EQ(info(0), Bytes({0x23, 0x31, 0x46, 0x32, 0x00, kDebugFlags, kTempSensors}));
+    // A Pellar reports no children, with its options beside the empty count.
+    sim.SetPellar(0x21, 3);
+    sim.SetOptions(0xF, 3);
+    EXPECT_EQ(info(3), Bytes({0x23, 0x3F, 0x0F, 0x32, 0x21, kDebugFlags, kTempSensors}));
+    pc.chunks.clear();
+    pc.socket.write(ToStation(3, 3, kPktGet, 0x7E) + ToStation(0, 0, kPktGet, 0x7E));
+    ASSERT_TRUE(pc.WaitFrames(2));
+    EXPECT_EQ(pc.Frames().value(0).mid(7, 2), Bytes({0, 0}));  // Pellar
+    EXPECT_EQ(pc.Frames().value(1).mid(7, 2), Bytes({0, 1}));  // Korvel
+}
+
+// ---- TCP start text -------------------------------------------------------------
+
+TEST_F(SimTcp, StartTextIsTakenOffTheFrontOfTheConnection)
+{
+    ASSERT_EQ(kTcpStartTextSize, 9);
+    const QByteArray text(kTcpStartText, kTcpStartTextSize), frame = Request(0, 0, kPktGet, 0x00);
+    pc.socket.write(text.left(4));
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedRaw().size() == 4; }));
+    EXPECT_FALSE(sim.TcpStartTextReceived());
+    pc.socket.write(text.mid(4) + frame);
+    ASSERT_TRUE(pc.WaitFrames(1));
+    EXPECT_EQ(pc.Frames()[0], Answer(0, 0, kPktReply, 0x00, sim.ModuleInfo()));
+    EXPECT_TRUE(sim.TcpStartTextReceived());
+    EXPECT_EQ(sim.Received(), QList<QByteArray>({frame}));
+    EXPECT_EQ(sim.ReceivedRaw(), text + frame);
+
+    // Only at the start: later, the same bytes are frame bytes.
+    pc.socket.write(frame);
+    ASSERT_TRUE(pc.WaitFrames(2));
+    EXPECT_TRUE(sim.TcpStartTextReceived());
+}
+
+TEST_F(SimTcp, ConnectionWithoutStartTextIsReadFromItsFirstByte)
+{
+    pc.socket.write(QByteArray(kTcpStartText, kTcpStartTextSize));
+    ASSERT_TRUE(WaitUntil([&] { return sim.TcpStartTextReceived(); }));
+
+    // A new connection whose first frame begins like the start text ('O' = L 79)
+    // and then differs: the bytes held back belong to that frame.
+    TcpPc second;
+    second.socket.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(WaitUntil([&] { return !sim.TcpStartTextReceived(); }));
+    const QByteArray data(79 - 7, 'M');
+    const QByteArray frame = Request('M', 0, kPktSet, 0xCD, data);
+    ASSERT_EQ(frame.left(2), QByteArray("OM"));
+    second.socket.write(frame.left(2));
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedRaw().size() == kTcpStartTextSize + 2; }));
+    second.socket.write(frame.mid(2));
+    ASSERT_TRUE(second.WaitFrames(1));
+    EXPECT_EQ(second.Frames()[0], Answer('M', 0, kPktAck, 0xCD));
+    EXPECT_EQ(sim.Received().value(0), frame);
+    EXPECT_FALSE(sim.TcpStartTextReceived());
+}
+
+// ---- Wire pacing ----------------------------------------------------------------
+
+namespace {
+
+// Time in ns that `bytes` take on an 8N2 line.
+qint64 WireNs(qint64 bytes, int baud)
+{
+    return bytes * kBitsPerByte * 1'000'000'000LL / baud;
+}
+
+constexpr qint64 kGenerousNs = 5'000'000'000LL;
+
+}  // namespace
+
+TEST_F(SimTcp, PacedAnswerArrivesNoEarlierThanRequestAndAnswerTakeOnTheLine)
+{
+    constexpr int kBaud = 2400;
+    sim.SetWireBaud(kBaud);
+    const QByteArray request = Request(0, 0, kPktGet, 0x00, Bytes({2}));
+    const QByteArray answer = Answer(0, 0, kPktReply, 0x00, sim.ModuleInfo());
+    const qint64 sent = pc.clock.nsecsElapsed();
+    pc.socket.write(request);
+    ASSERT_TRUE(pc.WaitFrames(1));
+    EXPECT_EQ(pc.Frames()[0], answer);
+    const qint64 took = pc.FramesCompleteNs(1) - sent;
+    EXPECT_GE(took, WireNs(request.size() + answer.size(), kBaud));  // 110 ms
+    EXPECT_LT(took, kGenerousNs);
+
+    // A reply delay comes on top.
+    sim.SetReplyDelayMs(100);
+    pc.chunks.clear();
+    pc.timesNs.clear();
+    const qint64 sentAgain = pc.clock.nsecsElapsed();
+    pc.socket.write(request);
+    ASSERT_TRUE(pc.WaitFrames(1));
+    EXPECT_GE(pc.FramesCompleteNs(1) - sentAgain, 100'000'000 + WireNs(request.size() + answer.size(), kBaud));
+}
+
+TEST_F(SimTcp, BackToBackRequestsAddUpTheirLineTime)
+{
+    constexpr int kBaud = 4800;
+    sim.SetWireBaud(kBaud);
+    sim.SetFault(Fault::Split, 1);  // faults keep working under pacing
+    const QByteArray first = Request(0, 0, kPktGet, kBlockTemps, Bytes({0}));
+    const QByteArray second = Request(0, 0, kPktGet, kBlockSystem, Bytes({0}));
+    const qint64 firstWire = WireNs(first.size() + BlockLength(kBlockTemps, 0) + 1, kBaud);   // 397 ms
+    const qint64 bothWire = firstWire + WireNs(second.size() + BlockLength(kBlockSystem, 0) + 1, kBaud);
+    const qint64 sent = pc.clock.nsecsElapsed();
+    pc.socket.write(first + second);
+    ASSERT_TRUE(pc.WaitFrames(2));
+    EXPECT_GE(pc.FramesCompleteNs(1) - sent, firstWire);
+    EXPECT_GE(pc.FramesCompleteNs(2) - sent, bothWire);  // 576 ms
+    EXPECT_LT(pc.FramesCompleteNs(2) - sent, bothWire + kGenerousNs);
+    EXPECT_EQ(pc.Frames().value(1), Answer(0, 0, kPktReply, kBlockSystem, sim.BlockData(kBlockSystem, 0)));
+}
+
+TEST_F(SimTcp, SentRawIsTheLinesBytesBeforeTcpDoubling)
+{
+    sim.SetReplyData(0x21, Bytes({0xFF, 0x01}));
+    pc.socket.write(Request(0, 0, kPktGet, 0x21));
+    ASSERT_TRUE(pc.WaitFrames(1));
+    sim.SendEvent(4, 0x40, Bytes({0x02}));
+    ASSERT_TRUE(pc.WaitFrames(2));
+    EXPECT_EQ(sim.SentRaw(), Answer(0, 0, kPktReply, 0x21, Bytes({0xFF, 0x01})) + Answer(4, 0, kPktEvent, 0x40, Bytes({0x02})));
+    EXPECT_EQ(Undouble(pc.Raw()), sim.SentRaw());
+    EXPECT_GT(pc.Raw().size(), sim.SentRaw().size());
+    sim.ClearReceived();
+    EXPECT_TRUE(sim.SentRaw().isEmpty());
+}
+
+TEST(SimProgram, AddsRemoteStationsFromTheCommandLine)
+{
+    QProcess program;
+    program.start(KORVEL_SIM_PATH, {"--port", "0", "--station", "7", "--station", "9", "--baud", "115200"});
+    QByteArray out;
+    const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)\n");
+    QRegularExpressionMatch match;
+    ASSERT_TRUE(WaitUntil([&] {
+        out += program.readAllStandardOutput();
+        match = listening.match(QString::fromLatin1(out));
+        return match.hasMatch();
+    })) << out.toStdString();
+
+    TcpPc pc;
+    pc.socket.connectToHost(QHostAddress::LocalHost, match.captured(1).toUShort());
+    pc.socket.write(QByteArray(kTcpStartText, kTcpStartTextSize) + Request(7, 3, kPktGet, 0x10) + Request(8, 3, kPktGet, 0x10)
+                    + Request(9, 3, kPktGet, 0x10));
+    ASSERT_TRUE(pc.WaitFrames(2));
+    const QByteArray clock(reinterpret_cast<const char*>(kDefaultDateTime), 6);
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(7, 3, kPktReply, 0x10, clock), Answer(9, 3, kPktReply, 0x10, clock)}));
     program.kill();
     program.waitForFinished(2000);
 }

@@ -1,6 +1,7 @@
 #include "support/linkfixture.h"
 #include "support/memoryserialport.h"
 
+#include "app/connectchoice.h"
 #include "app/localsettings.h"
 #include "app/progress.h"
 #include "app/session.h"
@@ -24,6 +25,7 @@ namespace korvel::test {
 
 void LinkFixture::SetUp() {
     ResetLinkState();
+    ResetConnectState();
     ResetLocalSettings();
     ResetSessionState();
     SetProgressView(nullptr);
@@ -39,6 +41,7 @@ void LinkFixture::SetUp() {
     SetSerialPortFactory(nullptr);
     TraceCloseFile();
     linkState().TcpReconnectPauseMs = 0;
+    linkState().TcpStartPauseMs = 0;
     SetPrompts(&prompts);
     host = std::make_unique<BasicLinkHost>();
     SetLinkHost(host.get());

@@ -1,0 +1,115 @@
+// Whole-configuration transfers against the simulated module:
+//  1. the time of a whole read (and write) of a Korvel with 7 child modules over TCP
+//     loopback, the connect pauses left out;
+//  2. with the module pacing its answers as a 9600-baud line would (11 bits a byte), a
+//     whole read and a whole write over TCP and over a pseudo-terminal, against the wire
+//     time of every byte exchanged.
+#include "app/localsettings.h"
+#include "config/model.h"
+#include "config/target.h"
+#include "config/transfer.h"
+#include "link/basiclinkhost.h"
+#include "link/linkstate.h"
+#include "link/transport.h"
+#include "platform/scriptedprompts.h"
+#include "platform/serialport.h"
+#include "platform/tcpclient.h"
+#include "sim/simmodule.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace korvel;
+
+namespace {
+
+constexpr int kBaud = 9600;
+constexpr double kBitsPerByte = 11.0;
+
+double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+bool ConnectTcp(sim::SimModule& module) {
+    const quint16 port = module.ListenTcp(0);
+    if (port == 0) return false;
+    linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
+    return TcpConnect() == 1;
+}
+
+bool ConnectTty(sim::SimModule& module) {
+    linkState().TcpLinkActive = false;
+    settings().CommPortDevice = module.OpenPty();
+    return !settings().CommPortDevice.isEmpty() && OpenCommPort() == 0;
+}
+
+// One paced read and write; prints both against their wire time. False on a failed transfer.
+bool Paced(const char* path, sim::SimModule& module) {
+    module.SetWireBaud(kBaud);
+    bool ok = true;
+    for (const char* what : {"read", "write"}) {
+        module.ClearReceived();
+        QElapsedTimer t;
+        t.start();
+        const int r = what[0] == 'r' ? ReadConfiguration() : WriteConfiguration();
+        const double took = Ms(t);
+        const qsizetype bytes = module.ReceivedRaw().size() + module.SentRaw().size();
+        const double wire = double(bytes) * kBitsPerByte * 1000.0 / kBaud;
+        std::printf("paced %-4s over %-3s: result %d, %lld bytes, wire time %.1f ms, took %.1f ms (%+.2f%%)\n",
+                    what, path, r, static_cast<long long>(bytes), wire, took, 100.0 * (took - wire) / wire);
+        ok = ok && r == 0;
+    }
+    module.SetWireBaud(0);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ScriptedPrompts prompts;
+    SetPrompts(&prompts);
+    BasicLinkHost host;
+    SetLinkHost(&host);
+    linkState().TcpReconnectPauseMs = 0;
+    settings().PacketTimeout = 15;
+    linkState().PacketTimeoutReload = 15;
+
+    sim::SimModule module;
+    module.SetKorvel(7);
+    if (!ConnectTcp(module)) {
+        std::fprintf(stderr, "cannot connect to the simulated module\n");
+        return 1;
+    }
+
+    // 1. Unpaced reads and writes.
+    const int runs = 20;
+    std::vector<double> reads, writes;
+    int failures = 0;
+    for (int i = 0; i < runs; ++i) {
+        SetDefaultConfiguration();
+        QElapsedTimer t;
+        t.start();
+        failures += ReadConfiguration() != 0;
+        reads.push_back(Ms(t));
+        t.restart();
+        failures += WriteConfiguration() != 0;
+        writes.push_back(Ms(t));
+    }
+    std::sort(reads.begin(), reads.end());
+    std::sort(writes.begin(), writes.end());
+    std::printf("Korvel with %d children over TCP loopback, %d runs, %d failed:\n", int(target().ChildCount), runs,
+                failures);
+    std::printf("  whole read:  median %.2f ms, slowest %.2f ms\n", reads[runs / 2], reads.back());
+    std::printf("  whole write: median %.2f ms, slowest %.2f ms\n", writes[runs / 2], writes.back());
+
+    // 2. Paced at 9600 baud, over TCP and over a pseudo-terminal.
+    bool ok = failures == 0 && Paced("TCP", module);
+    TcpClientSocket().Close();
+    ok = ConnectTty(module) && Paced("tty", module) && ok;
+
+    SetLinkHost(nullptr);
+    SetPrompts(nullptr);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,84 @@
+// The choices of the connect dialog: the local module, a remote station by number or a
+// module over TCP, and what each leaves in the link's globals.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <cstdint>
+
+namespace korvel {
+
+// Sent raw, outside any frame, as the first bytes of every new TCP connection: the
+// module's network interface opens its serial side only after it has seen this text.
+inline constexpr char TCP_START_TEXT[] = "OMRULINK\r";
+inline constexpr int TCP_START_TEXT_LENGTH = 9;
+static_assert(sizeof(TCP_START_TEXT) - 1 == TCP_START_TEXT_LENGTH);
+
+// The factory network address and port of the module's network interface, offered
+// while no TCP endpoint has been typed yet.
+inline constexpr char DEFAULT_TCP_ENDPOINT[] = "192.168.1.100:10001";
+
+// A remote station's number travels in the one-byte destination of every frame.
+inline constexpr int LAST_REMOTE_STATION = 255;
+
+enum ConnectTypeValue : int16_t {
+    CONNECT_LOCAL_OR_TCP = 0,
+    CONNECT_REMOTE = 1,
+};
+
+struct ConnectState {
+    // The path of the last choice; decides where the dialog puts the focus next time.
+    int16_t ConnectType = CONNECT_LOCAL_OR_TCP;
+};
+
+ConnectState& connectState();
+void ResetConnectState();
+
+// What every completed choice sets: the reply time-out (Reload and Count, in 100 ms
+// ticks) and the editors back at their first channels.
+void SetReplyTimeout(int ticks);
+void SelectFirstChannels();
+
+// What the dialog's boxes show when it opens.
+struct ConnectBoxes {
+    QString RemoteAddress;  // the last remote station, 1 after the local module
+    QString TcpAddress;     // the last endpoint, or DEFAULT_TCP_ENDPOINT
+};
+
+// The dialog opening: ConnectCancelled := True (only a completed choice clears it) and the
+// texts for its boxes. StationAddress is left as it is.
+ConnectBoxes LoadConnectChoice();
+
+enum class ConnectFocus { LocalButton, RemoteButton, Unchanged };
+// Where the focus goes when the dialog comes up: the button of the last remote choice,
+// else the local button while the port talks to a module.
+ConnectFocus ConnectFocusOnActivate();
+
+// CONNECT LOCAL: the module on the serial cable, plain reply time-out.
+void ChooseLocalModule();
+
+enum class RemoteChoice {
+    Completed,     // StationAddress = (n, 0, 3), three times the reply time-out
+    EmptyAddress,  // message shown, the box's text is now "1"
+    StationZero,   // nothing shown, ConnectCancelled stays True
+    OutOfRange,    // not a station 1 .. LAST_REMOTE_STATION: message shown, nothing changed
+};
+// CONNECT REMOTE with the remote box's text; text is set to "1" after an empty entry.
+// Only Completed closes the dialog.
+RemoteChoice ChooseRemoteStation(QString& text);
+
+enum class TcpChoice {
+    Connected,    // start text sent, ConnectCancelled False
+    Failed,       // TcpConnect showed its failure message, ConnectCancelled True
+    BadEndpoint,  // message shown, nothing sent, nothing changed
+};
+// IP CONNECT with the TCP box's text. Connected and Failed close the dialog; both leave
+// StationAddress (0, 0, 0) and the plain reply time-out.
+TcpChoice ChooseTcpEndpoint(const QString& text);
+
+// Sends TCP_START_TEXT over the connected TCP client and waits TcpStartPauseMs for the
+// module's network side, pumping events before and after. Leaves no reply countdown
+// running and TxState as it was.
+void SendTcpStartText();
+
+} // namespace korvel

@@ -1,0 +1,227 @@
+#include "app/connection.h"
+
+#include "app/connectchoice.h"
+#include "app/localsettings.h"
+#include "app/session.h"
+#include "app/targetcheck.h"
+#include "config/model.h"
+#include "config/target.h"
+#include "config/transfer.h"
+#include "link/linkhost.h"
+#include "link/linkstate.h"
+#include "link/transport.h"
+#include "platform/prompts.h"
+
+#include <cmath>
+
+namespace korvel {
+
+namespace {
+
+class NoConnectionUi : public ConnectionUi {
+public:
+    void ShowConnectDialog() override { linkState().ConnectCancelled = true; }
+    int ChooseOfflineDevice() override { return 0; }
+};
+
+ConnectionUi* g_ui = nullptr;
+
+const QString kLineBreak = QStringLiteral("\n\r");
+
+long MyAddress() { return static_cast<long>(std::nearbyint(config().SystemConfig[0])); }
+
+void Enable(std::initializer_list<const char*> items, bool on) {
+    for (const char* name : items) linkHost().SetMenuEnabled(QString::fromLatin1(name), on);
+}
+void EnableButtons(std::initializer_list<const char*> keys, bool on) {
+    for (const char* key : keys) linkHost().SetToolbarButtonEnabled(QString::fromLatin1(key), on);
+}
+
+// The number the text begins with (leading blanks skipped); -1 when it begins with none.
+int LeadingNumber(const QString& text) {
+    const QString t = text.trimmed();
+    int i = 0;
+    while (i < t.size() && t[i].isDigit() && i < 9) ++i;
+    return i == 0 ? -1 : t.left(i).toInt();
+}
+
+// The check that fails first, or an empty text when the entry is a valid "FFF:IIII".
+QString FleetSyncEntryError(const QString& entry) {
+    if (entry.size() < 4 || entry[3] != QLatin1Char(':'))
+        return QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
+    // A part that is no number at all is as illegal as a misplaced colon.
+    const int fleet = LeadingNumber(entry.left(3));
+    const int id = LeadingNumber(entry.mid(4, 8));
+    if (fleet < 0 || id < 0)
+        return QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
+    if (fleet > 349) return QStringLiteral("Fleet number is higher than 349, click OK and re-enter");
+    if (fleet < 100) return QStringLiteral("Fleet number must be between 100 and 349, click OK and re-enter");
+    if (id > 4999) return QStringLiteral("ID number is higher than 4999, click OK and re-enter");
+    if (id < 1000) return QStringLiteral("ID number must be between 1000 and 4999, click OK and re-enter");
+    return QString();
+}
+
+} // namespace
+
+ConnectionUi& connectionUi() {
+    static NoConnectionUi none;
+    return g_ui ? *g_ui : none;
+}
+
+void SetConnectionUi(ConnectionUi* ui) { g_ui = ui; }
+
+QString StationText() {
+    return QStringLiteral("Station: ") + QStringLiteral("%1").arg(MyAddress(), 3, 10, QLatin1Char('0'));
+}
+
+bool AskFleetSyncTarget() {
+    const QString prompt = QStringLiteral("Enter the mobiles unique ID in the format FFF:IIII") + kLineBreak +
+                           kLineBreak +
+                           QStringLiteral("This is the address of the radio connected to the target Korvel site.") +
+                           kLineBreak;
+    for (;;) {
+        const auto answer =
+            prompts().InputBox(prompt, QStringLiteral("Kenwood FleetSync Mobile Fleet/ID"), QString());
+        linkState().FleetSyncTarget = answer.value_or(QString());
+        if (linkState().FleetSyncTarget.isEmpty()) return false;
+        const QString error = FleetSyncEntryError(linkState().FleetSyncTarget);
+        if (error.isEmpty()) return true;
+        MsgBox(error, vbOKOnly, QString());
+    }
+}
+
+void ConnectAndRun(int16_t operation) {
+    LinkState& s = linkState();
+    switch (settings().PortProtocol) {
+    case LOCALPORT_FLEETSYNC:
+        if (!AskFleetSyncTarget()) return;
+        s.ConnectCancelled = false;
+        SetReplyTimeout(settings().PacketTimeout);
+        s.StationAddress[0] = 0;
+        break;
+    case LOCALPORT_MODULE:
+        if (s.LinkMode == LINK_SWITCH_THROUGH) {
+            SetReplyTimeout(settings().PacketTimeout);
+            s.StationAddress[0] = s.StationAddress[1] = s.StationAddress[2] = 0;
+            s.ConnectCancelled = false;
+            SelectFirstChannels();
+            s.TcpLinkActive = false;
+        } else {
+            connectionUi().ShowConnectDialog();
+        }
+        break;
+    default:
+        break;
+    }
+    if (s.ConnectCancelled) return;
+
+    int16_t result;
+    if (operation == CONNECT_READ) {
+        SetDefaultConfiguration();
+        result = DownloadConfiguration();
+    } else {
+        result = UploadConfiguration();
+    }
+    if (result != 0) return;
+
+    LinkHost& host = linkHost();
+    session().Online = 1;
+    host.SetPanelText(1, StationText());
+    Enable({"mnuConfiguration", "mnuConfigSystem", "mnuConfigContactInputs", "mnuConfigAnalogInputs",
+            "mnuConfigTemp", "mnuConfigOutputs", "mnuViewStatus", "mnuSystemResetNVR", "mnuConfigPorts"},
+           true);
+    EnableButtons({"Save", "Read"}, true);
+    host.SetMenuVisible(QStringLiteral("mnuPorts10Base"), false);
+    const bool pellar = target().PellarDevice;
+    Enable({"mnuTasks", "mnuLogger", "mnuSystemRestart"}, !pellar);
+    host.SetMenuVisible(QStringLiteral("mnuPortsFFSK"), !pellar);
+    Enable({"mnuDateTime"}, !pellar);
+    if (operation == CONNECT_READ) connectionUi().ShowSystemDialog();
+}
+
+int16_t DownloadConfiguration() {
+    LinkState& s = linkState();
+    LinkHost& host = linkHost();
+    if (!s.TcpLinkActive && OpenCommPort() != 0) return 1;
+    EnableButtons({"Write", "Read"}, false);
+    if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
+        ModuleModeCheck([] { connectionUi().RunFlashLoad(); }) != 0) {
+        EnableButtons({"Read"}, true);
+        return 1;
+    }
+    if (ReadConfiguration() != 0) {
+        s.TxState = TX_IDLE;
+        EnableButtons({"Read"}, true);
+        return 1;
+    }
+    host.SetPanelText(2, QStringLiteral("Configuration Downloaded"));
+    host.SetPanelText(3, QString());
+    host.SetPanelText(4, QString());
+    Enable({"mnuFileSave", "mnuFilePrint", "mnuConfiguration", "mnuConfigSystem", "mnuConfigPorts",
+            "mnuConfigContactInputs", "mnuConfigAnalogInputs", "mnuConfigTemp", "mnuConfigOutputs",
+            "mnuViewStatus", "mnuSystem", "mnuEvents"},
+           true);
+    EnableButtons({"Save", "Print", "Write", "Read", "Config"}, true);
+    session().Online = 1;
+    host.SetPanelText(1, StationText());
+    s.TxState = TX_IDLE;
+    host.SetTimerEnabled(LinkTimer::CommIn, false);
+    return 0;
+}
+
+int16_t UploadConfiguration() {
+    LinkState& s = linkState();
+    LinkHost& host = linkHost();
+    // A module reached over TCP needs no serial port.
+    if (!s.TcpLinkActive && OpenCommPort() != 0) return 1;
+    if (session().OffLineEdit) {
+        if (s.ConnectCancelled) return 1;
+        if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
+            ModuleModeCheck([] { connectionUi().RunFlashLoad(); }) != 0) {
+            EnableButtons({"Read"}, true);
+            return 1;
+        }
+        session().Online = 1;
+    }
+    if (s.StationAddress[0] != 0 && s.StationAddress[0] != MyAddress()) {
+        const QString text = QStringLiteral("Warning - the network address specified ( ") +
+                             QString::number(s.StationAddress[0]) + QStringLiteral(") is different") +
+                             kLineBreak + QStringLiteral("to the one contained in the system configuration (") +
+                             QString::number(MyAddress()) + QStringLiteral(") being uploaded") + kLineBreak +
+                             QStringLiteral("Continue? ");
+        if (MsgBox(text, vbYesNo + vbExclamation, QStringLiteral("OMRU")) == vbNo) return 1;
+    }
+    host.SetPanelText(1, StationText());
+    EnableButtons({"Write", "Read"}, false);
+    const int16_t result = WriteConfiguration();
+    if (result == 0) {
+        host.SetPanelText(2, QStringLiteral("Configuration Uploaded"));
+        host.SetPanelText(3, QString());
+    }
+    EnableButtons({"Write", "Read"}, true);
+    s.TxState = TX_IDLE;
+    return result == 0 ? 0 : 1;
+}
+
+void EnterOffLineEditMode() {
+    TargetState& t = target();
+    LinkHost& host = linkHost();
+    t.PellarDevice = connectionUi().ChooseOfflineDevice() != 0;
+    t.ChildCount = 0;
+    t.ExpansionBoardMask = 0;
+    host.SetPanelText(2, QStringLiteral("Off Line Edit Mode"));
+    host.SetPanelText(4, QString());
+    SetDefaultConfiguration();
+    Enable({"mnuConfiguration", "mnuConfigSystem", "mnuConfigContactInputs", "mnuConfigAnalogInputs",
+            "mnuConfigTemp", "mnuConfigOutputs"},
+           true);
+    Enable({"mnuViewStatus", "mnuSystemResetNVR", "mnuSystemRestart", "mnuDateTime"}, false);
+    if (t.PellarDevice) config().SystemConfig[1] = 16;
+    Enable({"mnuTasks", "mnuLogger", "mnuConfigPorts"}, !t.PellarDevice);
+    EnableButtons({"Save", "Print", "Write", "Config"}, true);
+    Enable({"mnuFileSave", "mnuFilePrint"}, true);
+    session().OffLineEdit = true;
+    session().ClockAbsent = true;
+}
+
+} // namespace korvel

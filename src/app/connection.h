@@ -1,0 +1,44 @@
+// Connection control: choosing the station, reading or writing its whole configuration
+// with the target check, off-line editing, and what each leaves usable in the window.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace korvel {
+
+// The windows connection control opens; the main window implements it and tests script it.
+class ConnectionUi {
+public:
+    virtual ~ConnectionUi() = default;
+    // The connect dialog, modal: it leaves its choice in the link's globals.
+    virtual void ShowConnectDialog() = 0;
+    // The device kind for an off-line edit: 0 Korvel, 1 Pellar.
+    virtual int ChooseOfflineDevice() = 0;
+    // The system dialog that follows a read.
+    virtual void ShowSystemDialog() {}
+    // The firmware load command, offered for a boot loader or old firmware.
+    virtual void RunFlashLoad() {}
+};
+
+ConnectionUi& connectionUi();
+// Installs ui (not owned); nullptr restores one that chooses nothing.
+void SetConnectionUi(ConnectionUi* ui);
+
+enum ConnectOperation : int16_t { CONNECT_READ = 0, CONNECT_WRITE = 1 };
+
+// Chooses the station, then reads (CONNECT_READ) or writes (CONNECT_WRITE) its whole
+// configuration and opens the window's configuration commands.
+void ConnectAndRun(int16_t operation);
+// 0 on success, 1 on failure or refusal.
+int16_t DownloadConfiguration();
+int16_t UploadConfiguration();
+// An empty configuration of the chosen device kind, edited without a module.
+void EnterOffLineEditMode();
+
+// "Station: " and MyAddress with at least three digits, as status panel 1 shows it.
+QString StationText();
+// The radio prompt of the radio protocol: false when the user cancelled.
+bool AskFleetSyncTarget();
+
+} // namespace korvel
