@@ -105,6 +105,38 @@ TEST_F(MainRoadTest, ReadAStationThenWriteItBackUnchanged) {
     EXPECT_FALSE(CommPort().IsOpen()) << "TCP needs no serial port";
 }
 
+TEST_F(MainRoadTest, ReadTheLocalModuleOverTheSerialPortAndWriteItToARemoteStation) {
+    settings().CommPortDevice = sim.OpenPty();
+    ASSERT_FALSE(settings().CommPortDevice.isEmpty());
+    sim.SetKorvel(1);
+    sim.AddRemoteStation(5);
+    sim.SetKorvel(1, 5);
+
+    InConnectDialog([](frmCancelSend& d) { d.cmdConnectLocal()->click(); });
+    Press("Read");
+    EXPECT_TRUE(CommPort().IsOpen());
+    EXPECT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
+    const auto local = sim.Blocks();
+
+    prompts.QueueAnswer(vbYes);  // overwrite the module's configuration
+    prompts.QueueAnswer(vbYes);  // although its address differs from the configuration's
+    InConnectDialog([](frmCancelSend& d) {
+        d.txtNWAddress()->setText(QStringLiteral("5"));
+        d.cmdConnectNet()->click();
+    });
+    Press("Write");
+    ASSERT_EQ(prompts.Shown().size(), 2);
+    EXPECT_TRUE(prompts.Shown()[1].text.startsWith(QStringLiteral("Warning - the network address specified ( 5)")));
+    EXPECT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
+    EXPECT_EQ(linkState().StationAddress[0], 5);
+    EXPECT_EQ(linkState().PacketTimeoutReload, 60) << "a remote station keeps its longer time-out";
+    // The station now holds the local module's configuration, block for block.
+    for (auto it = local.begin(); it != local.end(); ++it)
+        EXPECT_EQ(sim.Blocks(5).value(it.key()), it.value()) << it.key().first << "/" << it.key().second;
+    EXPECT_FALSE(sim.ProcessesStopped(5));
+    EXPECT_FALSE(sim.ProcessesStopped(0));
+}
+
 TEST_F(MainRoadTest, AReadOverAnotherLoadedConfigurationAsksFirst) {
     session().ConfigLoaded = true;
     prompts.QueueAnswer(vbNo);
