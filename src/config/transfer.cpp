@@ -117,23 +117,25 @@ public:
     }
 
     // The normal end: restarts are part of the sequence itself.
-    void RestartDone(bool toStation) { (toStation ? stationStopped_ : localStopped_) = false; }
+    bool Restart(bool toStation) {
+        Label1(toStation ? QStringLiteral("Restarting remote processes ...")
+                         : QStringLiteral("Restarting local processes ..."));
+        if (!Command(CMD_RESTART_PROCESSES, toStation)) return false;
+        (toStation ? stationStopped_ : localStopped_) = false;
+        return true;
+    }
 
     // A transfer that ends early must not leave the site with its processes stopped:
     // restart what was stopped, station first, and say so when that is not possible.
     void RestartAfterFailure() {
-        if (!stationStopped_ && !localStopped_) return;
+        // A local target's "station" is the local module itself.
+        const bool station = stationStopped_ && Remote();
+        const bool local = localStopped_ || (stationStopped_ && !Remote());
+        if (!station && !local) return;
         QStringList left;
         const bool usable = LinkUsable();
-        if (stationStopped_ && Remote()) {
-            Label1(QStringLiteral("Restarting remote processes ..."));
-            if (!usable || !ChannelClear() || !Command(CMD_RESTART_PROCESSES, true))
-                left << QStringLiteral("station %1").arg(Station());
-        }
-        if (localStopped_ || stationStopped_) {
-            Label1(QStringLiteral("Restarting local processes ..."));
-            if (!usable || !Command(CMD_RESTART_PROCESSES, false)) left.prepend(QStringLiteral("the local module"));
-        }
+        if (station && !(usable && ChannelClear() && Restart(true))) left << QStringLiteral("station %1").arg(Station());
+        if (local && !(usable && Restart(false))) left.prepend(QStringLiteral("the local module"));
         stationStopped_ = localStopped_ = false;
         if (left.isEmpty()) return;
         MsgBox(QStringLiteral("The transfer did not complete, and the processes of ") +
@@ -207,14 +209,8 @@ bool ReadSequence(Transfer& t) {
     }
     if (!Transfer::ChannelClear() || !t.RequestByte(CMD_CFG_NMEA, 5) || !Transfer::ChannelClear()) return false;
 
-    if (t.Remote()) {
-        Label1(QStringLiteral("Restarting remote processes ..."));
-        if (!t.Command(CMD_RESTART_PROCESSES, true)) return false;
-        t.RestartDone(true);
-    }
-    Label1(QStringLiteral("Restarting local processes ..."));
-    if (!t.Command(CMD_RESTART_PROCESSES, false)) return false;
-    t.RestartDone(false);
+    // The local module is restarted even after a local read, which stopped nothing.
+    if ((t.Remote() && !t.Restart(true)) || !t.Restart(false)) return false;
     t.SetProgress(100);
     return true;
 }
@@ -274,12 +270,8 @@ bool WriteSequence(Transfer& t) {
     }
     if (!Transfer::ChannelClear() || !t.Nmea() || !Transfer::ChannelClear()) return false;
 
-    Label1(QStringLiteral("Restarting remote processes ..."));
-    if (!t.Command(CMD_RESTART_PROCESSES, true)) return false;
-    t.RestartDone(true);
-    Label1(QStringLiteral("Restarting local processes ..."));
-    if (!t.Command(CMD_RESTART_PROCESSES, false)) return false;
-    t.RestartDone(false);
+    // Like the stops, both restarts go out whatever the target.
+    if (!t.Restart(true) || !t.Restart(false)) return false;
     t.SetProgress(100);
     return true;
 }
