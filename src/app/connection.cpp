@@ -142,7 +142,7 @@ void ConnectAndRun(int16_t operation) {
 int16_t DownloadConfiguration() {
     LinkState& s = linkState();
     LinkHost& host = linkHost();
-    if (!s.TcpLinkActive && OpenCommPort() != 0) return 1;
+    if (OpenLinkPort() != 0) return 1;
     EnableButtons({"Write", "Read"}, false);
     if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
         ModuleModeCheck([] { connectionUi().RunFlashLoad(); }) != 0) {
@@ -173,7 +173,7 @@ int16_t UploadConfiguration() {
     LinkState& s = linkState();
     LinkHost& host = linkHost();
     // A module reached over TCP needs no serial port.
-    if (!s.TcpLinkActive && OpenCommPort() != 0) return 1;
+    if (OpenLinkPort() != 0) return 1;
     if (session().OffLineEdit) {
         if (s.ConnectCancelled) return 1;
         if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&

@@ -1,15 +1,20 @@
 #include "app/frmMain.h"
+#include "app/configfiles.h"
 #include "app/connection.h"
 #include "app/entryhelpers.h"
 #include "app/frmCancelSend.h"
 #include "app/frmOfflineDeviceSelection.h"
 #include "app/frmProgress.h"
+#include "app/laterwindows.h"
 #include "app/localsettings.h"
 #include "app/session.h"
 #include "app/settingsfile.h"
+#include "app/systemcommands.h"
 #include "app/tracefile.h"
+#include "config/configcheck.h"
 #include "config/target.h"
 #include "link/linkstate.h"
+#include "monitor/eventdisplay.h"
 #include "platform/eventpump.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
@@ -39,6 +44,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <functional>
 
 #ifdef KORVEL_HAVE_MULTIMEDIA
 #include <QAudioDevice>
@@ -129,6 +135,46 @@ const ButtonDef kButtons[] = {
     {nullptr, nullptr, QStyle::SP_CustomBase, true},
 };
 
+// The window or command each menu item and toolbar button opens, for those that open
+// one. Such an item is usable only while its window is registered.
+struct WindowUse {
+    const char* control;
+    const char* window;
+};
+const WindowUse kWindowUses[] = {
+    {"mnuFilePrint", "PrintConfigurationReport"},
+    {"Print", "PrintConfigurationReport"},
+    {"Config", "frmShowConfiguration"},
+    {"mnuPrefLocal", "frmLocalComSetUp"},
+    {"mnuDisplay", "frmOMRUPref"},
+    {"mnuViewStatus", "frmStatus"},
+    {"mnuDateTime", "frmDateTime"},
+    {"mnuSystemFlash", "RunFlashLoader"},
+    {"mnuViewManuf", "ShowManufacturingPage"},
+    {"mnuConfigSystem", "frmSystem"},
+    {"mnuPortsSerial1", "frmSport"},
+    {"mnuPortsSerial2", "frmSport"},
+    {"mnuPortsFFSK", "frmFFSK"},
+    {"mnuConfigContactInputs", "frmInputs"},
+    {"mnuConfigAnalogInputs", "frmAnalogs"},
+    {"mnuConfigTemp", "frmAnalogs"},
+    {"mnuConfigOutputs", "frmOutputs"},
+    {"mnuTasks", "frmTaskManager"},
+    {"mnuLogger", "frmLogger"},
+    {"mnuEventSerial1", "frmEventMonitor"},
+    {"mnuEventSerial2", "frmEventMonitor"},
+    {"mnuEventFFSK", "frmEventMonitor"},
+    {"mnuEventFSM", "frmEventMonitor"},
+    {"mnuHelpAbout", "frmAbout"},
+};
+
+QString WindowOf(const QString& control) {
+    for (const WindowUse& u : kWindowUses) {
+        if (control == QLatin1String(u.control)) return QString::fromLatin1(u.window);
+    }
+    return QString();
+}
+
 // A number read from text takes the digits it begins with; nothing there gives fallback.
 int LeadingNumber(const QString& text, int fallback) {
     const QString t = text.trimmed();
@@ -205,12 +251,62 @@ void frmMain::BuildMenus() {
             if (d.shortcut) item->setShortcut(QKeySequence(QString::fromLatin1(d.shortcut)));
         }
         item->setObjectName(name);
-        item->setEnabled(d.enabled);
+        item->setEnabled(d.enabled && CommandAvailable(name));
         menuEnabled_.insert(name, d.enabled);
         item->setVisible(d.visible);
         menuItems_.insert(name, item);
     }
-    connect(menuItems_.value(QStringLiteral("mnuFileExit")), &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+    ConnectMenuCommands();
+}
+
+bool frmMain::CommandAvailable(const QString& name) {
+    const QString window = WindowOf(name);
+    return window.isEmpty() || WindowAvailable(window);
+}
+
+void frmMain::ConnectMenuCommands() {
+    auto on = [this](const char* item, auto handler) {
+        connect(menuItems_.value(QString::fromLatin1(item)), &QAction::triggered, this, handler);
+    };
+    // Items that only open their window, some after telling it what to edit.
+    auto opens = [this](const char* item, std::function<void()> before = {}) {
+        const QString window = WindowOf(QString::fromLatin1(item));
+        connect(menuItems_.value(QString::fromLatin1(item)), &QAction::triggered, this, [this, window, before] {
+            if (before) before();
+            OpenWindow(window, this);
+        });
+    };
+    on("mnuFileOpen", &frmMain::mnuFileOpen_Click);
+    on("mnuFileSave", &frmMain::mnuFileSave_Click);
+    on("mnuFilePrint", &frmMain::mnuFilePrint_Click);
+    on("mnuFileExit", &frmMain::mnuFileExit_Click);
+    opens("mnuPrefLocal");
+    opens("mnuDisplay");
+    on("mnuViewStatus", &frmMain::mnuViewStatus_Click);
+    on("mnuDateTime", &frmMain::mnuDateTime_Click);
+    on("mnuSystemResetNVR", &frmMain::mnuSystemResetNVR_Click);
+    on("mnuSystemRestart", &frmMain::mnuSystemRestart_Click);
+    on("mnuSystemFlash", &frmMain::mnuSystemFlash_Click);
+    opens("mnuViewManuf");
+    opens("mnuConfigSystem");
+    opens("mnuPortsSerial1", [] { session().SerialPortSelector = 1; });
+    opens("mnuPortsSerial2", [] { session().SerialPortSelector = 2; });
+    opens("mnuPortsFFSK");
+    opens("mnuConfigContactInputs");
+    opens("mnuConfigAnalogInputs", [] { session().AnalogMode = true; });
+    opens("mnuConfigTemp", [] { session().AnalogMode = false; });
+    opens("mnuConfigOutputs");
+    opens("mnuTasks");
+    on("mnuLogger", &frmMain::mnuLogger_Click);
+    const std::pair<const char*, int16_t> events[] = {{"mnuEventSerial1", EVENT_PORT_SERIAL1},
+                                                      {"mnuEventSerial2", EVENT_PORT_SERIAL2},
+                                                      {"mnuEventFFSK", EVENT_PORT_FFSK},
+                                                      {"mnuEventFSM", EVENT_PORT_LOCAL_RADIO}};
+    for (const auto& [item, port] : events) {
+        const int16_t p = port;
+        connect(menuItems_.value(QString::fromLatin1(item)), &QAction::triggered, this, [this, p] { mnuEvent_Click(p); });
+    }
+    opens("mnuHelpAbout");
 }
 
 void frmMain::BuildToolbar() {
@@ -226,7 +322,7 @@ void frmMain::BuildToolbar() {
         QAction* button = toolbar_->addAction(key);
         button->setObjectName(key);
         button->setToolTip(QString::fromLatin1(b.toolTip));
-        button->setEnabled(b.enabled);
+        button->setEnabled(b.enabled && CommandAvailable(key));
         connect(button, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
         // Toolbar buttons take part in the tab order, so the keyboard reaches them too.
         if (QWidget* w = toolbar_->widgetForAction(button)) {
@@ -386,8 +482,9 @@ bool frmMain::PlayWave(const QString& fileName) {
 
 int16_t frmMain::TerminateConnection() {
     timers_.SetEnabled(LinkTimer::CommIn, false);
-    // A loaded configuration is offered for saving before a switch-through link ends;
-    // that link and the offer arrive together with the configuration files.
+    // A loaded configuration is offered for saving before a switch-through link ends.
+    if (linkState().LinkMode != LINK_NORMAL && session().ConfigLoaded && ConfirmTerminateConnection() == vbCancel)
+        return 2;
     if (CommPort().IsOpen()) CommPort().Close();
     linkState().LinkMode = LINK_NORMAL;
     target().PellarDevice = false;
@@ -455,8 +552,15 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmMain::Toolbar1_ButtonClick(const QString& key) {
-    // The file and summary commands are attached as they arrive.
-    if (key == QLatin1String("OffLine")) {
+    if (key == QLatin1String("Open")) {
+        mnuFileOpen_Click();
+    } else if (key == QLatin1String("Save")) {
+        mnuFileSave_Click();
+    } else if (key == QLatin1String("Print")) {
+        mnuFilePrint_Click();
+    } else if (key == QLatin1String("Config")) {
+        OpenWindow(WindowOf(key), this);
+    } else if (key == QLatin1String("OffLine")) {
         if (linkState().LinkMode == LINK_SWITCH_THROUGH) {
             MsgBox(QStringLiteral("Cannot switch to offline mode when connected via switch-through"), vbOKOnly,
                    QString());
@@ -464,6 +568,7 @@ void frmMain::Toolbar1_ButtonClick(const QString& key) {
         }
         EnterOffLineEditMode();
     } else if (key == QLatin1String("Write")) {
+        if (CheckConfiguration() != 0) return;
         if (MsgBox(QStringLiteral("Do you want to overwrite module configuration. Continue ?"), vbYesNo,
                    QString()) == vbYes)
             ConnectAndRun(CONNECT_WRITE);
@@ -475,6 +580,48 @@ void frmMain::Toolbar1_ButtonClick(const QString& key) {
             return;
         ConnectAndRun(CONNECT_READ);
     }
+}
+
+void frmMain::mnuFileOpen_Click() {
+    if (OpenConfigurationFile() != 1) return;
+    for (const char* item : {"mnuConfiguration", "mnuConfigSystem", "mnuConfigPorts", "mnuConfigContactInputs",
+                             "mnuConfigAnalogInputs", "mnuConfigTemp", "mnuConfigOutputs", "mnuSystem",
+                             "mnuFileSave", "mnuFilePrint"})
+        SetMenuEnabled(QString::fromLatin1(item), true);
+    for (const char* key : {"Save", "Print", "Write"}) SetToolbarButtonEnabled(QString::fromLatin1(key), true);
+    SetMenuEnabled(QStringLiteral("mnuViewStatus"), false);
+    session().ConfigLoaded = true;
+}
+
+void frmMain::mnuFileSave_Click() { SaveConfigurationFile(); }
+
+void frmMain::mnuFilePrint_Click() { OpenWindow(WindowOf(QStringLiteral("mnuFilePrint")), this); }
+
+void frmMain::mnuViewStatus_Click() {
+    if (PrepareStatusWindow()) OpenWindow(WindowOf(QStringLiteral("mnuViewStatus")), this);
+}
+
+void frmMain::mnuDateTime_Click() {
+    if (RequestModuleDateTime()) OpenWindow(WindowOf(QStringLiteral("mnuDateTime")), this);
+}
+
+void frmMain::mnuSystemResetNVR_Click() { ResetSystemNvr(); }
+
+void frmMain::mnuSystemRestart_Click() { RestartSystem(); }
+
+void frmMain::mnuSystemFlash_Click() {
+    if (MsgBox(QStringLiteral("Flash loading allows the firmware to be upgraded in the Korvel/Pellar.\n\r"
+                              "Are you sure you wish to proceed?"),
+               vbYesNo + vbQuestion, QString()) == vbYes)
+        OpenWindow(WindowOf(QStringLiteral("mnuSystemFlash")), this);
+}
+
+void frmMain::mnuLogger_Click() {
+    if (PrepareLoggerWindow()) OpenWindow(WindowOf(QStringLiteral("mnuLogger")), this);
+}
+
+void frmMain::mnuEvent_Click(int16_t eventPort) {
+    if (PrepareEventMonitor(eventPort)) OpenWindow(QStringLiteral("frmEventMonitor"), this);
 }
 
 void frmMain::ShowConnectDialog() { frmCancelSend::Run(this); }
@@ -526,7 +673,7 @@ bool frmMain::TimerEnabled(LinkTimer t) const { return timers_.Enabled(t); }
 
 void frmMain::SetMenuEnabled(const QString& name, bool on) {
     if (QAction* a = menuItems_.value(name)) {
-        a->setEnabled(on);
+        a->setEnabled(on && CommandAvailable(name));
         menuEnabled_.insert(name, on);
     }
 }
@@ -536,7 +683,7 @@ void frmMain::SetMenuVisible(const QString& name, bool on) {
 }
 
 void frmMain::SetToolbarButtonEnabled(const QString& key, bool on) {
-    if (QAction* a = buttons_.value(key)) a->setEnabled(on);
+    if (QAction* a = buttons_.value(key)) a->setEnabled(on && CommandAvailable(key));
 }
 
 QString frmMain::ActiveWindowName() const {

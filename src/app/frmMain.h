@@ -47,6 +47,7 @@ public:
     // ConnectionUi
     void ShowConnectDialog() override;
     int ChooseOfflineDevice() override;
+    void RunFlashLoad() override { mnuSystemFlash_Click(); }
 
     // Stores the window's position and size unless it is minimized.
     void SaveWindowSettings();
@@ -55,6 +56,10 @@ public:
     bool PlayWave(const QString& fileName);
     // Ends the connection: 2 when the user cancelled the save offer, else 0.
     int16_t TerminateConnection();
+
+    // Whether the window or command behind a menu item or toolbar button exists yet;
+    // the control stays disabled while it does not.
+    static bool CommandAvailable(const QString& name);
 
     // The controls by their names, for the procedures that change them and for tests.
     QAction* MenuItem(const QString& name) const;
@@ -69,8 +74,19 @@ public:
     QStandardItemModel* Stations() const { return stations_; }
 
 public slots:
-    // File > Exit.
+    // The menu commands.
+    void mnuFileOpen_Click();
+    void mnuFileSave_Click();
+    void mnuFilePrint_Click();
     void mnuFileExit_Click();
+    void mnuViewStatus_Click();
+    void mnuDateTime_Click();
+    void mnuSystemResetNVR_Click();
+    void mnuSystemRestart_Click();
+    // The flash load confirmation, then the firmware loader.
+    void mnuSystemFlash_Click();
+    void mnuLogger_Click();
+    void mnuEvent_Click(int16_t eventPort);
     // A toolbar button, by its key.
     void Toolbar1_ButtonClick(const QString& key);
 
@@ -80,6 +96,7 @@ protected:
 
 private:
     void BuildMenus();
+    void ConnectMenuCommands();
     void BuildToolbar();
     void BuildStatusBar();
     void BuildStationList();

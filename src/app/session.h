@@ -20,6 +20,10 @@ struct SessionState {
     int16_t SelectedInputChannel = 1;
     int16_t SelectedOutputChannel = 1;
     int16_t SelectedAnalogChannel = 1;
+    // What the shared editors edit when they open: analog (true) or temperature inputs,
+    // and serial port 1 or 2.
+    bool AnalogMode = true;
+    int16_t SerialPortSelector = 1;
 };
 
 SessionState& session();

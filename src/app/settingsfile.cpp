@@ -1,6 +1,7 @@
 #include "app/settingsfile.h"
 #include "app/localsettings.h"
 #include "app/session.h"
+#include "config/itemreader.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -21,54 +22,6 @@ QString ChooseDataFolder(const QString& preferred, const QString& programFolder)
 QString SettingsFilePath() { return session().DataFolder + QStringLiteral("/KESTA.DAT"); }
 
 namespace {
-
-// Reads a text file item by item: an item ends at a comma or at a line end, blanks at
-// its start are skipped, an item that starts with a double quote runs to the closing
-// quote, and a blank line is one empty item.
-class ItemReader {
-public:
-    explicit ItemReader(QByteArray text) : t_(std::move(text)) {}
-
-    std::optional<QByteArray> Next() {
-        if (p_ >= t_.size()) return std::nullopt;
-        while (p_ < t_.size() && IsBlank(t_[p_])) ++p_;
-        QByteArray item;
-        if (p_ < t_.size() && t_[p_] == '"') {
-            const qsizetype close = t_.indexOf('"', p_ + 1);
-            const qsizetype end = close < 0 ? t_.size() : close;
-            item = t_.mid(p_ + 1, end - p_ - 1);
-            p_ = close < 0 ? t_.size() : close + 1;
-            // Whatever follows the closing quote up to the separator is not part of it.
-            while (p_ < t_.size() && t_[p_] != ',' && !IsLineEnd(t_[p_])) ++p_;
-        } else {
-            const qsizetype start = p_;
-            while (p_ < t_.size() && t_[p_] != ',' && !IsLineEnd(t_[p_])) ++p_;
-            item = t_.mid(start, p_ - start);
-            while (!item.isEmpty() && IsBlank(item.back())) item.chop(1);
-        }
-        SkipSeparator();
-        return item;
-    }
-
-private:
-    static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-    static bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
-
-    void SkipSeparator() {
-        if (p_ >= t_.size()) return;
-        if (t_[p_] == ',') {
-            ++p_;
-        } else if (t_[p_] == '\r') {
-            ++p_;
-            if (p_ < t_.size() && t_[p_] == '\n') ++p_;
-        } else if (t_[p_] == '\n') {
-            ++p_;
-        }
-    }
-
-    QByteArray t_;
-    qsizetype p_ = 0;
-};
 
 std::optional<int16_t> ParseInt16(const QByteArray& item) {
     bool ok = false;

@@ -47,8 +47,9 @@ uint8_t SystemValueDefault(int element) {
 // unnamed system elements, every trailer and reserved byte, the live values and the
 // groups above ChildCount: those carry what the last module reported, and must go
 // back to a module unchanged.
-void SetDefaultConfiguration() {
-    StationConfig& c = g_config;
+void SetDefaultConfiguration() { SetDefaultConfiguration(g_config); }
+
+void SetDefaultConfiguration(StationConfig& c) {
     const TargetState& t = target();
     for (int i = 0; i < NAMED_SYSTEM_VALUES; ++i) c.SystemConfig[i] = kSystemValues[i].factoryDefault;
 

@@ -111,6 +111,8 @@ void ResetStationConfig();
 
 // Factory defaults for the groups 0 .. ChildCount; see the .cpp for what it keeps.
 void SetDefaultConfiguration();
+// The same defaults applied to another configuration, such as a scratch copy.
+void SetDefaultConfiguration(StationConfig& c);
 
 // Key (file name) and factory default of named system element i (0 .. 42).
 const char* SystemValueName(int element);

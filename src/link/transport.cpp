@@ -61,6 +61,12 @@ void frameComplete(bool fromTcp) {
 
 } // namespace
 
+int16_t OpenLinkPort() {
+    // A module over TCP must not be refused because the PC has no usable serial port.
+    if (linkState().TcpLinkActive) return 0;
+    return OpenCommPort();
+}
+
 int16_t OpenCommPort() {
     auto& s = linkState();
     if (s.LinkMode == LINK_SWITCH_THROUGH) return 0;

@@ -11,6 +11,10 @@ namespace korvel {
 // 0 when the port is (or already was) open, or no port is needed; 1 after an error
 // that has been reported to the user.
 int16_t OpenCommPort();
+// 0 when the link can carry a command now: the serial port opens (or is open), or the
+// module is reached over TCP, which needs no serial port. 1 after the port's error
+// box.
+int16_t OpenLinkPort();
 void ShowPortOpenError(int error);
 // Writes the current frame (bytes 0 .. TxBuffer(0)) to the port in one write.
 void WriteTxFrame();

@@ -11,6 +11,8 @@
 namespace korvel {
 
 struct EventMonitorState {
+    // The port the monitor is opened for (EVENT_PORT_SERIAL1 .. EVENT_PORT_LOCAL_RADIO).
+    int16_t EventPort = 0;
     bool EventMonitorOpen = false;
     bool EventShowAll = false;
     bool EventLogOn = false;

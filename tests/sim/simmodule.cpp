@@ -211,6 +211,30 @@ void MakeNmeaCanonical(QByteArray& data)
     PutText(data, 94, 13, Text(kBlockNmea, 0, 2, 12, false));
 }
 
+// A configuration a technician could have written: every local output on its own
+// module's outputs (or none) and serial port 1 on the BINMP protocol, so the utility's
+// check lets it go back to a module or into a file unchanged.
+void MakeCheckable(QHash<BlockKey, QByteArray>& blocks)
+{
+    auto ownOutput = [](int group, int code, int position) {
+        const int v = Mix(code, group, 5000 + position) % 9;  // 0 = none
+        return quint8(v == 0 ? 0 : 8 * group + v);
+    };
+    for (int g = 0; g < 8; ++g) {
+        for (int s = 0; s < 8; ++s) {
+            Put(blocks[{kBlockInputs, g}], 32 + s, ownOutput(g, kBlockInputs, s));
+            Put(blocks[{kBlockAnalogs, g}], 72 + s, ownOutput(g, kBlockAnalogs, s));
+            Put(blocks[{kBlockAnalogs, g}], 144 + s, ownOutput(g, kBlockAnalogs, 8 + s));
+        }
+    }
+    // Temperature inputs belong to the main module.
+    for (int s = 0; s < 8; ++s) {
+        Put(blocks[{kBlockTemps, 0}], 72 + s, ownOutput(0, kBlockTemps, s));
+        Put(blocks[{kBlockTemps, 0}], 144 + s, ownOutput(0, kBlockTemps, 8 + s));
+    }
+    Keep(blocks[{kBlockSystem, 0}], 13, 0x8F);  // SPORT1_Ccb2: protocol bits 4-6 = BINMP
+}
+
 }  // namespace
 
 int BlockLength(int code, int index)
@@ -266,7 +290,27 @@ QHash<BlockKey, QByteArray> CanonicalConfig(Target target)
         Keep(temps, 89 + 2 * s, 0x03);
     }
     MakeNmeaCanonical(blocks[{kBlockNmea, 0}]);
+    MakeCheckable(blocks);
     return blocks;
+}
+
+QHash<BlockKey, QByteArray> FactoryConfig()
+{
+    QHash<BlockKey, QByteArray> blocks;
+    // The layouts are the same for both targets, so either kind's keys will do.
+    const QHash<BlockKey, QByteArray> canonical = CanonicalConfig(Target::Korvel);
+    for (auto it = canonical.constBegin(); it != canonical.constEnd(); ++it) {
+        QByteArray data(it.value().size(), 0);
+        if (it.key().first != kBlockNmea)
+            data[0] = char(it.key().second);
+        blocks.insert(it.key(), data);
+    }
+    return blocks;
+}
+
+bool IsChannelBlock(int code)
+{
+    return code == kBlockInputs || code == kBlockOutputs || code == kBlockAnalogs || code == kBlockTemps;
 }
 
 SimModule::SimModule(QObject* parent) : QObject(parent)
@@ -942,6 +986,24 @@ bool SimModule::ApplySet(Station& station, int command, const QByteArray& data, 
     case kCmdRestartProcesses:
         if (commit)
             station.processesStopped = command == kCmdStopProcesses;
+        return true;
+    case kCmdResetNvrAll:
+    case kCmdResetNvrIo:
+        if (commit) {
+            const QHash<BlockKey, QByteArray> factory = FactoryConfig();
+            if (command == kCmdResetNvrAll) {
+                station.blocks = factory;
+            } else {
+                for (auto it = factory.constBegin(); it != factory.constEnd(); ++it) {
+                    if (IsChannelBlock(it.key().first))
+                        station.blocks.insert(it.key(), it.value());
+                }
+            }
+        }
+        return true;
+    case kCmdResetSystem:
+        if (commit)
+            station.processesStopped = false;
         return true;
     default:
         return true;

@@ -79,6 +79,21 @@ enum class Target { Korvel, Pellar };
 // back exactly these bytes.
 QHash<BlockKey, QByteArray> CanonicalConfig(Target target);
 
+// What a station's non-volatile memory holds after an NVR reset: every block, data
+// bytes 7 .. L-1, all 0 but the index byte (kept so each block still answers for its
+// own group). Plainly different from CanonicalConfig, so a test sees a read that
+// follows a reset.
+QHash<BlockKey, QByteArray> FactoryConfig();
+// The blocks of the input/output configuration: contact inputs, outputs, analog and
+// temperature inputs. The input/output NVR reset restores only these.
+bool IsChannelBlock(int code);
+
+// Commands that act on a station's memory or the module as a whole. Each is a SET
+// without data and is acknowledged (unless a fault or SetNackCommand refuses it).
+inline constexpr int kCmdResetNvrAll = 0x85;  // every block to FactoryConfig
+inline constexpr int kCmdResetNvrIo = 0x89;   // the channel blocks to FactoryConfig
+inline constexpr int kCmdResetSystem = 0xD3;  // restart: stopped processes run again
+
 // Module identity as the module-information reply reports it.
 inline constexpr quint8 kIdentity = 0x23;         // this program's family, product line 3
 inline constexpr quint8 kKorvelFirmware = 0x31;   // 3.1

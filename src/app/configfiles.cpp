@@ -1,0 +1,106 @@
+#include "app/configfiles.h"
+#include "app/session.h"
+#include "config/configcheck.h"
+#include "config/configfile.h"
+#include "config/model.h"
+#include "config/target.h"
+#include "link/linkhost.h"
+#include "platform/prompts.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <memory>
+
+namespace korvel {
+
+const QString CONFIG_FILE_FILTER = QStringLiteral("Korvel Configuration Files (*.ZPF)|*.ZPF");
+
+namespace {
+
+void ShowFileError(const QString& description) {
+    MsgBox(QStringLiteral("File error: ") + description + QStringLiteral(", please select another filename"),
+           vbOKOnly, QString());
+}
+
+QString HeaderMessage(ConfigFileStatus status) {
+    switch (status) {
+    case ConfigFileStatus::BadProduct:
+        return QStringLiteral("File header is invalid for this product, please select another file");
+    case ConfigFileStatus::ShortVersion:
+        return QStringLiteral("This file is either invalid or from a previous version for this product, please "
+                              "select another file");
+    case ConfigFileStatus::OldVersion:
+        return QStringLiteral("The version configuration is invalid for this product, please select another file");
+    case ConfigFileStatus::BadChildLine:
+        return QStringLiteral("File header configuration is invalid for this product, please select another file");
+    default: return QString();
+    }
+}
+
+} // namespace
+
+int16_t SaveConfigurationFile() {
+    if (CheckConfiguration() != 0) return vbCancel;
+    const QString fileName = prompts().GetSaveFileName(QStringLiteral("Save As"), CONFIG_FILE_FILTER, QString());
+    if (fileName.isEmpty()) return vbCancel;
+
+    // The new text goes to a temporary file beside the old one and replaces it only
+    // once completely written, so a failed save never costs the previous file.
+    QSaveFile out(fileName);
+    if (!out.open(QIODevice::WriteOnly)) {
+        ShowFileError(out.errorString());
+        return vbCancel;
+    }
+    // The text is flushed before the commit so a full disk is seen here, not lost.
+    if (!WriteConfigurationFile(out) || !out.flush() || !out.commit()) {
+        const QString why = out.errorString();
+        out.cancelWriting();
+        ShowFileError(why);
+        return vbCancel;
+    }
+    return vbYes;
+}
+
+int16_t OpenConfigurationFile() {
+    const QString fileName = prompts().GetOpenFileName(QStringLiteral("Open"), CONFIG_FILE_FILTER, QString());
+    if (fileName.isEmpty()) return 0;
+
+    // The file is read into a scratch copy prepared with the factory defaults; the
+    // configuration in memory is replaced only once the whole file has been read, so
+    // a rejected or corrupt file costs nothing that was loaded or edited.
+    auto scratch = std::make_unique<StationConfig>(config());
+    SetDefaultConfiguration(*scratch);
+
+    QFile in(fileName);
+    int children = 0;
+    ConfigFileStatus status = ConfigFileStatus::Corrupt;
+    if (in.open(QIODevice::ReadOnly)) {
+        const QByteArray text = in.readAll();
+        if (in.error() == QFileDevice::NoError) status = ParseConfigurationFile(text, *scratch, &children);
+        in.close();
+    }
+
+    if (status == ConfigFileStatus::Ok) {
+        config() = *scratch;
+        target().ChildCount = uint8_t(children);
+        session().ConfigLoaded = false;
+        linkHost().SetPanelText(4, QStringLiteral("File loaded: ") + fileName);
+        return 1;
+    }
+    const QString message = HeaderMessage(status);
+    if (!message.isEmpty()) {
+        MsgBox(message, vbOKOnly, QString());
+    } else {
+        linkHost().SetPanelText(4, QStringLiteral("File Error, File is corrupt"));
+    }
+    return 0;
+}
+
+int16_t ConfirmTerminateConnection() {
+    const int answer = MsgBox(QStringLiteral("Save any changes to disk file before exiting?"),
+                              vbYesNoCancel + vbQuestion, QStringLiteral("Terminate Connection"));
+    if (answer == vbYes) return SaveConfigurationFile();
+    return int16_t(answer == vbNo ? vbNo : vbCancel);
+}
+
+} // namespace korvel
