@@ -81,4 +81,19 @@ QString ScriptedPrompts::GetSaveFileName(const QString& title, const QString&, c
     return take(a) ? a.text.value_or(QString()) : QString();
 }
 
+QString QtNameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries.append(description.contains(QLatin1Char('(')) ? description
+                                                                : description + QStringLiteral(" (") + patterns +
+                                                                      QLatin1Char(')'));
+    }
+    if (parts.size() % 2 == 1 && !parts.back().isEmpty()) entries.append(parts.back());
+    return entries.join(QStringLiteral(";;"));
+}
+
 } // namespace korvel

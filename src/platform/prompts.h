@@ -55,6 +55,11 @@ Prompts& prompts();
 // Installs p (not owned); nullptr restores the built-in default.
 void SetPrompts(Prompts* p);
 
+// A filter in the program's "description|pattern|description|pattern" form, as Qt's
+// file dialogs take it: "description (pattern)" entries joined by ";;". A description
+// that already shows its patterns in parentheses is used as it is.
+QString QtNameFilters(const QString& filter);
+
 // The application's title, used where a box has no title of its own.
 QString AppTitle();
 

@@ -56,11 +56,11 @@ std::optional<QString> QtPrompts::InputBox(const QString& prompt, const QString&
 }
 
 QString QtPrompts::GetOpenFileName(const QString& title, const QString& filter, const QString& folder) {
-    return QFileDialog::getOpenFileName(owner_, title, folder, filter);
+    return QFileDialog::getOpenFileName(owner_, title, folder, QtNameFilters(filter));
 }
 
 QString QtPrompts::GetSaveFileName(const QString& title, const QString& filter, const QString& suggested) {
-    return QFileDialog::getSaveFileName(owner_, title, suggested, filter);
+    return QFileDialog::getSaveFileName(owner_, title, suggested, QtNameFilters(filter));
 }
 
 } // namespace korvel

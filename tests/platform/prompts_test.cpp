@@ -47,3 +47,13 @@ TEST(SerialSettingsTest, PortNumbersNameSerialDevicesAndPathsStay) {
 }
 
 } // namespace
+
+TEST(FileFilterTest, ProgramFiltersBecomeQtNameFilters) {
+    EXPECT_EQ(QtNameFilters(QStringLiteral("Korvel Configuration Files (*.ZPF)|*.ZPF")),
+              QStringLiteral("Korvel Configuration Files (*.ZPF)"));
+    EXPECT_EQ(QtNameFilters(QStringLiteral("Task Files|*.JTF;*.jtf|All Files (*.*)|*.*")),
+              QStringLiteral("Task Files (*.JTF *.jtf);;All Files (*.*)"));
+    EXPECT_EQ(QtNameFilters(QString()), QString());
+    // A lone pattern without its partner is still offered.
+    EXPECT_EQ(QtNameFilters(QStringLiteral("Logs|*.LOG|*.TXT")), QStringLiteral("Logs (*.LOG);;*.TXT"));
+}
