@@ -14,6 +14,7 @@
 // Nothing here runs the event loop, so the link timers never fire: the acknowledgement
 // owed for an event (sent from a timer tick, after a wait for the radio channel) is not
 // part of the run. A message box is answered at once by scripted prompts.
+#include "app/programstate.h"
 #include "app/connectchoice.h"
 #include "app/localsettings.h"
 #include "app/progress.h"
@@ -89,18 +90,7 @@ std::unique_ptr<BasicLinkHost> g_host;
 
 // Program-start state for everything a received frame can touch.
 void resetAll() {
-    ResetLinkState();
-    ResetConnectState();
-    ResetLocalSettings();
-    ResetSessionState();
-    progressView().Unload();
-    ResetTargetState();
-    ResetStationConfig();
-    ResetEventMonitorState();
-    ResetEventAckState();
-    ResetLoggerData();
-    ResetFlashImage();
-    ResetTaskState();
+    ResetProgramState();
     g_prompts->Clear();
     // A new host each time: no link timer stays armed from the previous input.
     SetLinkHost(nullptr);

@@ -1,6 +1,7 @@
 #include "support/linkfixture.h"
 #include "support/memoryserialport.h"
 
+#include "app/programstate.h"
 #include "app/connectchoice.h"
 #include "app/localsettings.h"
 #include "app/progress.h"
@@ -24,19 +25,8 @@
 namespace korvel::test {
 
 void LinkFixture::SetUp() {
-    ResetLinkState();
-    ResetConnectState();
-    ResetLocalSettings();
-    ResetSessionState();
     SetProgressView(nullptr);
-    progressView().Unload();
-    ResetTargetState();
-    ResetStationConfig();
-    ResetEventMonitorState();
-    ResetEventAckState();
-    ResetLoggerData();
-    ResetFlashImage();
-    ResetTaskState();
+    ResetProgramState();
     SetRxPacketObserver(nullptr);
     SetSerialPortFactory(nullptr);
     TraceCloseFile();

@@ -1,0 +1,33 @@
+#include "app/programstate.h"
+
+#include "app/connectchoice.h"
+#include "app/localsettings.h"
+#include "app/progress.h"
+#include "app/session.h"
+#include "config/model.h"
+#include "config/target.h"
+#include "flash/flashimage.h"
+#include "link/linkstate.h"
+#include "link/rxdispatch.h"
+#include "monitor/eventlist.h"
+#include "monitor/loggerdata.h"
+#include "monitor/taskblock.h"
+
+namespace korvel {
+
+void ResetProgramState() {
+    ResetLinkState();
+    ResetConnectState();
+    ResetLocalSettings();
+    ResetSessionState();
+    progressView().Unload();
+    ResetTargetState();
+    ResetStationConfig();
+    ResetEventMonitorState();
+    ResetEventAckState();
+    ResetLoggerData();
+    ResetFlashImage();
+    ResetTaskState();
+}
+
+} // namespace korvel
