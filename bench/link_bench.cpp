@@ -1,7 +1,7 @@
 // Link costs against the simulated module over TCP loopback:
 //  1. CPU used by the process while a request waits out its 1.5 s reply time-out;
 //  2. the average time of one request/reply transaction over 1,000 transactions.
-#include "app/localsettings.h"
+#include "session/localsettings.h"
 #include "link/basiclinkhost.h"
 #include "link/builders.h"
 #include "link/linkstate.h"

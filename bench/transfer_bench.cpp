@@ -4,7 +4,7 @@
 //  2. with the module pacing its answers as a 9600-baud line would (11 bits a byte), a
 //     whole read and a whole write over TCP and over a pseudo-terminal, against the wire
 //     time of every byte exchanged.
-#include "app/localsettings.h"
+#include "session/localsettings.h"
 #include "config/model.h"
 #include "config/target.h"
 #include "config/transfer.h"

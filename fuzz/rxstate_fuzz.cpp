@@ -14,11 +14,11 @@
 // Nothing here runs the event loop, so the link timers never fire: the acknowledgement
 // owed for an event (sent from a timer tick, after a wait for the radio channel) is not
 // part of the run. A message box is answered at once by scripted prompts.
-#include "app/programstate.h"
-#include "app/connectchoice.h"
-#include "app/localsettings.h"
-#include "app/progress.h"
-#include "app/session.h"
+#include "session/programstate.h"
+#include "session/connectchoice.h"
+#include "session/localsettings.h"
+#include "session/progress.h"
+#include "session/session.h"
 #include "config/model.h"
 #include "config/target.h"
 #include "flash/flashimage.h"

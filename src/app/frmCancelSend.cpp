@@ -1,6 +1,6 @@
 #include "app/frmCancelSend.h"
 
-#include "app/connectchoice.h"
+#include "session/connectchoice.h"
 #include "app/entryhelpers.h"
 
 #include <QGridLayout>

@@ -2,7 +2,7 @@
 // the core drive it through ProgressView.
 #pragma once
 
-#include "app/progress.h"
+#include "session/progress.h"
 
 #include <QDialog>
 #include <QPointer>

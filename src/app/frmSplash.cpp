@@ -1,5 +1,5 @@
 #include "app/frmSplash.h"
-#include "app/version.h"
+#include "session/version.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,8 +1,8 @@
 #include "app/startup.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
-#include "app/session.h"
-#include "app/settingsfile.h"
+#include "session/session.h"
+#include "session/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QStandardPaths>

@@ -1,6 +1,6 @@
 #include "config/configfile.h"
 
-#include "app/version.h"
+#include "session/version.h"
 #include "config/itemreader.h"
 #include "config/target.h"
 

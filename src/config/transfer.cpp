@@ -1,6 +1,6 @@
 #include "config/transfer.h"
 
-#include "app/progress.h"
+#include "session/progress.h"
 #include "config/blocks.h"
 #include "config/model.h"
 #include "config/target.h"

@@ -4,8 +4,8 @@
 #include "link/linkstate.h"
 #include "link/channelclear.h"
 #include "link/rxdispatch.h"
-#include "app/localsettings.h"
-#include "app/progress.h"
+#include "session/localsettings.h"
+#include "session/progress.h"
 
 #include <cmath>
 

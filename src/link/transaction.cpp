@@ -1,6 +1,6 @@
 #include "link/transaction.h"
 
-#include "app/localsettings.h"
+#include "session/localsettings.h"
 #include "config/target.h"
 #include "link/fleetsync.h"
 #include "link/linkhost.h"

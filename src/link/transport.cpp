@@ -1,6 +1,6 @@
 #include "link/transport.h"
 
-#include "app/localsettings.h"
+#include "session/localsettings.h"
 #include "link/fleetsync.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"

@@ -1,11 +1,11 @@
 // The main window offscreen: its controls as it opens, the link timers it hosts, the
 // window position it keeps, and both ways of shutting down.
 #include "app/frmMain.h"
-#include "app/localsettings.h"
-#include "app/session.h"
-#include "app/settingsfile.h"
+#include "session/localsettings.h"
+#include "session/session.h"
+#include "session/settingsfile.h"
 #include "app/startup.h"
-#include "app/tracefile.h"
+#include "session/tracefile.h"
 #include "link/linkstate.h"
 #include "link/rxdispatch.h"
 #include "link/simfixture.h"

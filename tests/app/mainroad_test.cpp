@@ -3,7 +3,7 @@
 #include "app/frmCancelSend.h"
 #include "app/frmMain.h"
 #include "app/frmOfflineDeviceSelection.h"
-#include "app/session.h"
+#include "session/session.h"
 #include "config/model.h"
 #include "config/target.h"
 #include "link/frame.h"

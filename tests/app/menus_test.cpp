@@ -2,8 +2,8 @@
 // which items wait for their windows, and the file and check steps on the toolbar.
 #include "app/frmMain.h"
 #include "app/laterwindows.h"
-#include "app/localsettings.h"
-#include "app/session.h"
+#include "session/localsettings.h"
+#include "session/session.h"
 #include "config/configfile.h"
 #include "config/model.h"
 #include "config/target.h"

@@ -2,7 +2,7 @@
 #include "config/itemreader.h"
 #include "config/model.h"
 #include "config/target.h"
-#include "app/version.h"
+#include "session/version.h"
 #include "support/linkfixture.h"
 
 #include <QBuffer>

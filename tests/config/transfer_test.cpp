@@ -1,4 +1,4 @@
-#include "app/progress.h"
+#include "session/progress.h"
 #include "config/model.h"
 #include "config/target.h"
 #include "config/transfer.h"

@@ -1,4 +1,4 @@
-#include "app/localsettings.h"
+#include "session/localsettings.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/rxdispatch.h"

@@ -2,7 +2,7 @@
 // question, every dispatched frame recorded, and the module closed after each test.
 #pragma once
 
-#include "app/localsettings.h"
+#include "session/localsettings.h"
 #include "link/linkstate.h"
 #include "link/transport.h"
 #include "sim/simmodule.h"

@@ -1,4 +1,4 @@
-#include "app/localsettings.h"
+#include "session/localsettings.h"
 #include "config/target.h"
 #include "link/builders.h"
 #include "link/linkhost.h"

@@ -1,20 +1,9 @@
-#include "app/progress.h"
+#include "session/progress.h"
 #include "link/linkstate.h"
 
 #include <cmath>
 
 namespace korvel {
-
-QString ProgressDesignText(ProgressLabel label) {
-    switch (label) {
-    case ProgressLabel::Label1:
-    case ProgressLabel::lblKen: return QStringLiteral("Please wait ...");
-    case ProgressLabel::Label2: return QStringLiteral("Reading data from Korvel/Pellar");
-    case ProgressLabel::lblInner:
-    case ProgressLabel::lblTimer: break;
-    }
-    return QString();
-}
 
 MemoryProgressView::MemoryProgressView() { Reset(); }
 

@@ -1,5 +1,5 @@
-#include "app/session.h"
-#include "app/tracefile.h"
+#include "session/session.h"
+#include "session/tracefile.h"
 #include "link/linkstate.h"
 #include "link/trace.h"
 #include "platform/scriptedprompts.h"

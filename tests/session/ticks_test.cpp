@@ -1,12 +1,12 @@
 // The link timers' ticks, driven one tick at a time: the reply countdown, the inter-byte
 // drop, the stall guard, the progress blink and the owed event acknowledgements.
-#include "app/progress.h"
+#include "session/progress.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/rxdispatch.h"
 #include "link/simfixture.h"
 #include "link/transport.h"
-#include "app/localsettings.h"
+#include "session/localsettings.h"
 
 using namespace korvel;
 using namespace korvel::test;

@@ -1,7 +1,7 @@
-#include "app/connectchoice.h"
+#include "session/connectchoice.h"
 
-#include "app/localsettings.h"
-#include "app/session.h"
+#include "session/localsettings.h"
+#include "session/session.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/transport.h"

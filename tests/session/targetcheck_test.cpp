@@ -1,6 +1,6 @@
 // The check made before every read or write: which modules are refused, with which
 // message, when new firmware is offered, and when a remote station cannot be reached.
-#include "app/targetcheck.h"
+#include "session/targetcheck.h"
 #include "config/target.h"
 #include "link/frame.h"
 #include "link/linkstate.h"

@@ -1,10 +1,10 @@
 // The menu commands that talk to the module, against the simulated module on the real
 // serial path (a pseudo-terminal), with every box scripted.
-#include "app/systemcommands.h"
+#include "session/systemcommands.h"
 
-#include "app/localsettings.h"
-#include "app/progress.h"
-#include "app/session.h"
+#include "session/localsettings.h"
+#include "session/progress.h"
+#include "session/session.h"
 #include "config/model.h"
 #include "config/target.h"
 #include "link/frame.h"

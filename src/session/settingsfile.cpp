@@ -1,6 +1,6 @@
-#include "app/settingsfile.h"
-#include "app/localsettings.h"
-#include "app/session.h"
+#include "session/settingsfile.h"
+#include "session/localsettings.h"
+#include "session/session.h"
 #include "config/itemreader.h"
 
 #include <QByteArray>

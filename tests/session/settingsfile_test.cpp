@@ -1,6 +1,6 @@
-#include "app/localsettings.h"
-#include "app/session.h"
-#include "app/settingsfile.h"
+#include "session/localsettings.h"
+#include "session/session.h"
+#include "session/settingsfile.h"
 #include "platform/scriptedprompts.h"
 
 #include <gtest/gtest.h>

@@ -1,44 +1,13 @@
-// The shared progress window as transfers and timers drive it: a view interface the
-// window implements (a memory-only view stands in without widgets), the percentage
-// rule and the cancel request.
+// The shared progress window as transfers and timers drive it: the memory-only view
+// that stands in without widgets, the installed view, the percentage rule and the
+// cancel request.
 #pragma once
 
-#include <QString>
+#include "platform/progressview.h"
+
 #include <cstdint>
 
 namespace korvel {
-
-enum class ProgressLabel { Label1, lblKen, Label2, lblInner, lblTimer };
-
-class ProgressView {
-public:
-    virtual ~ProgressView() = default;
-    // Loads the window without showing it (UserCancel := False on load), so that texts
-    // set before it comes up are kept.
-    virtual void Load() = 0;
-    // Loads the window if needed and shows it modeless.
-    virtual void Show() = 0;
-    // Closes and releases the window; a later Show starts from the design texts.
-    virtual void Unload() = 0;
-    virtual bool Loaded() const = 0;
-    virtual bool Visible() const = 0;
-    virtual void SetCaption(const QString& text) = 0;
-    virtual QString Caption() const = 0;
-    virtual void SetLabelText(ProgressLabel label, const QString& text) = 0;
-    virtual QString LabelText(ProgressLabel label) const = 0;
-    virtual void SetMaximum(int maximum) = 0;
-    virtual int Maximum() const = 0;
-    // The bar's value and the percentage text beside it.
-    virtual void SetBar(int value, const QString& percentText) = 0;
-    virtual int BarValue() const = 0;
-    virtual QString PercentText() const = 0;
-};
-
-// The texts the window carries when it loads.
-QString ProgressDesignText(ProgressLabel label);
-inline constexpr const char* kCancelNotice =
-    "Cancelling transmission process. Please wait while current transmission completes. "
-    "This may take a few moments.";
 
 // Keeps everything in memory; what the core and its tests use when no window exists.
 class MemoryProgressView : public ProgressView {

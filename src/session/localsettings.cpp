@@ -1,4 +1,4 @@
-#include "app/localsettings.h"
+#include "session/localsettings.h"
 
 namespace korvel {
 

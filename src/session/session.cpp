@@ -1,4 +1,4 @@
-#include "app/session.h"
+#include "session/session.h"
 
 namespace korvel {
 

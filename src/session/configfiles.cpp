@@ -1,5 +1,5 @@
-#include "app/configfiles.h"
-#include "app/session.h"
+#include "session/configfiles.h"
+#include "session/session.h"
 #include "config/configcheck.h"
 #include "config/configfile.h"
 #include "config/model.h"

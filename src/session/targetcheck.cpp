@@ -1,4 +1,4 @@
-#include "app/targetcheck.h"
+#include "session/targetcheck.h"
 
 #include "config/target.h"
 #include "link/builders.h"
