@@ -110,7 +110,6 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     g_prompts = new ScriptedPrompts();
     SetPrompts(g_prompts);
     SetProgressView(nullptr);
-    SetRxPacketObserver(nullptr);
     SetSerialPortFactory([]() -> std::unique_ptr<SerialPortIo> { return std::make_unique<SinkSerialPort>(); });
     // Trace lines are formatted and written, to nowhere.
     TraceOpenFile(QStringLiteral("/dev/null"));

@@ -5,7 +5,7 @@
 #include "app/frmCancelSend.h"
 #include "app/frmOfflineDeviceSelection.h"
 #include "app/frmProgress.h"
-#include "app/laterwindows.h"
+#include "app/windowregistry.h"
 #include "session/localsettings.h"
 #include "session/session.h"
 #include "session/settingsfile.h"
@@ -45,6 +45,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <functional>
+#include <optional>
 
 #ifdef KORVEL_HAVE_MULTIMEDIA
 #include <QAudioDevice>
@@ -60,7 +61,7 @@ frmMain* g_mainForm = nullptr;
 
 struct MenuDef {
     int level;
-    const char* name;
+    MenuItem item;
     const char* caption;  // nullptr: a separator
     const char* shortcut;
     bool enabled;
@@ -69,50 +70,50 @@ struct MenuDef {
 
 // The menu tree in order, with the state each item starts in.
 const MenuDef kMenus[] = {
-    {1, "mnuFile", "&File", nullptr, true, true},
-    {2, "mnuFileOpen", "&Open...", "Ctrl+O", true, true},
-    {2, "mnuFileSave", "&Save As...", "Ctrl+S", false, true},
-    {2, "mnuFilePrint", "&Print...", "Ctrl+P", false, false},
-    {2, "mnuFile2", nullptr, nullptr, true, true},
-    {2, "mnuFileExit", "E&xit", nullptr, true, true},
-    {1, "mnuPref", "&Preferences", nullptr, true, true},
-    {2, "mnuPrefLocal", "&Local Connection...", nullptr, true, true},
-    {2, "mnuPrefModem", "&Modem Connection...", nullptr, false, false},
-    {2, "mnuDisplay", "&Display", nullptr, true, true},
-    {1, "mnuView", "&View", nullptr, true, true},
-    {2, "mnuViewStatus", "Current &Status...", nullptr, false, true},
-    {1, "mnuSystem", "&System", nullptr, true, true},
-    {2, "mnuDateTime", "Date&Time...", nullptr, false, true},
-    {2, "mnuSystemResetNVR", "Reset System &NVR...", nullptr, false, true},
-    {2, "mnuSystemRestart", "ReStart &System...", nullptr, false, true},
-    {2, "mnuSystemFlash", "Flash &Upload...", nullptr, true, true},
-    {2, "mnuViewManuf", "View Board Information...", nullptr, false, false},
-    {1, "mnuConfiguration", "&Configuration", nullptr, true, true},
-    {2, "mnuConfigSystem", "&System...", nullptr, false, true},
-    {2, "mnuConfigPorts", "&Ports", nullptr, false, true},
-    {3, "mnuPortsSerial1", "Serial &1...", nullptr, true, true},
-    {3, "mnuPortsSerial2", "Serial &2...", nullptr, true, true},
-    {3, "mnuPortsFFSK", "&FFSK...", nullptr, true, true},
-    {3, "mnuPorts10Base", "10Base-&T...", nullptr, false, true},
-    {2, "mnuConfig1", nullptr, nullptr, true, true},
-    {2, "mnuConfigContactInputs", "&Contact Inputs...", nullptr, false, true},
-    {2, "mnuConfigAnalogInputs", "&Analog Inputs...", nullptr, false, true},
-    {2, "mnuConfigTemp", "&Temperature Inputs...", nullptr, false, true},
-    {2, "mnuConfigOutputs", "&Outputs...", nullptr, false, true},
-    {2, "mnuConfig2", nullptr, nullptr, true, true},
-    {2, "mnuTasks", "&Tasks...", nullptr, true, true},
-    {2, "mnuLogger", "&Data Logger Setup...", nullptr, false, true},
-    {1, "mnuEvents", "&Event Monitor", nullptr, true, true},
-    {2, "mnuEventSerial1", "&Serial 1...", nullptr, false, true},
-    {2, "mnuEventSerial2", "&Serial 2...", nullptr, false, true},
-    {2, "mnuEventFFSK", "&FFSK...", nullptr, false, true},
-    {2, "mnuEventFSM", "&LocalFSM...", nullptr, true, false},
-    {1, "mnuHelp", "&Help", nullptr, true, true},
-    {2, "mnuHelpAbout", "&About...", nullptr, true, true},
+    {1, MenuItem::mnuFile, "&File", nullptr, true, true},
+    {2, MenuItem::mnuFileOpen, "&Open...", "Ctrl+O", true, true},
+    {2, MenuItem::mnuFileSave, "&Save As...", "Ctrl+S", false, true},
+    {2, MenuItem::mnuFilePrint, "&Print...", "Ctrl+P", false, false},
+    {2, MenuItem::mnuFile2, nullptr, nullptr, true, true},
+    {2, MenuItem::mnuFileExit, "E&xit", nullptr, true, true},
+    {1, MenuItem::mnuPref, "&Preferences", nullptr, true, true},
+    {2, MenuItem::mnuPrefLocal, "&Local Connection...", nullptr, true, true},
+    {2, MenuItem::mnuPrefModem, "&Modem Connection...", nullptr, false, false},
+    {2, MenuItem::mnuDisplay, "&Display", nullptr, true, true},
+    {1, MenuItem::mnuView, "&View", nullptr, true, true},
+    {2, MenuItem::mnuViewStatus, "Current &Status...", nullptr, false, true},
+    {1, MenuItem::mnuSystem, "&System", nullptr, true, true},
+    {2, MenuItem::mnuDateTime, "Date&Time...", nullptr, false, true},
+    {2, MenuItem::mnuSystemResetNVR, "Reset System &NVR...", nullptr, false, true},
+    {2, MenuItem::mnuSystemRestart, "ReStart &System...", nullptr, false, true},
+    {2, MenuItem::mnuSystemFlash, "Flash &Upload...", nullptr, true, true},
+    {2, MenuItem::mnuViewManuf, "View Board Information...", nullptr, false, false},
+    {1, MenuItem::mnuConfiguration, "&Configuration", nullptr, true, true},
+    {2, MenuItem::mnuConfigSystem, "&System...", nullptr, false, true},
+    {2, MenuItem::mnuConfigPorts, "&Ports", nullptr, false, true},
+    {3, MenuItem::mnuPortsSerial1, "Serial &1...", nullptr, true, true},
+    {3, MenuItem::mnuPortsSerial2, "Serial &2...", nullptr, true, true},
+    {3, MenuItem::mnuPortsFFSK, "&FFSK...", nullptr, true, true},
+    {3, MenuItem::mnuPorts10Base, "10Base-&T...", nullptr, false, true},
+    {2, MenuItem::mnuConfig1, nullptr, nullptr, true, true},
+    {2, MenuItem::mnuConfigContactInputs, "&Contact Inputs...", nullptr, false, true},
+    {2, MenuItem::mnuConfigAnalogInputs, "&Analog Inputs...", nullptr, false, true},
+    {2, MenuItem::mnuConfigTemp, "&Temperature Inputs...", nullptr, false, true},
+    {2, MenuItem::mnuConfigOutputs, "&Outputs...", nullptr, false, true},
+    {2, MenuItem::mnuConfig2, nullptr, nullptr, true, true},
+    {2, MenuItem::mnuTasks, "&Tasks...", nullptr, true, true},
+    {2, MenuItem::mnuLogger, "&Data Logger Setup...", nullptr, false, true},
+    {1, MenuItem::mnuEvents, "&Event Monitor", nullptr, true, true},
+    {2, MenuItem::mnuEventSerial1, "&Serial 1...", nullptr, false, true},
+    {2, MenuItem::mnuEventSerial2, "&Serial 2...", nullptr, false, true},
+    {2, MenuItem::mnuEventFFSK, "&FFSK...", nullptr, false, true},
+    {2, MenuItem::mnuEventFSM, "&LocalFSM...", nullptr, true, false},
+    {1, MenuItem::mnuHelp, "&Help", nullptr, true, true},
+    {2, MenuItem::mnuHelpAbout, "&About...", nullptr, true, true},
 };
 
 struct ButtonDef {
-    const char* key;  // nullptr: a separator
+    std::optional<ToolButton> button;  // none: a separator
     const char* toolTip;
     QStyle::StandardPixmap picture;
     bool enabled;
@@ -120,59 +121,69 @@ struct ButtonDef {
 
 // The thirteen toolbar buttons; what needs a loaded configuration starts disabled.
 const ButtonDef kButtons[] = {
-    {"Open", "Open configuration file", QStyle::SP_DialogOpenButton, true},
-    {"Save", "Save configuration to file", QStyle::SP_DialogSaveButton, false},
-    {"Print", "Print configuration", QStyle::SP_FileDialogContentsView, false},
-    {nullptr, nullptr, QStyle::SP_CustomBase, true},
-    {"OffLine", "OffLine edit mode", QStyle::SP_ComputerIcon, true},
-    {nullptr, nullptr, QStyle::SP_CustomBase, true},
-    {"Write", "Write the configuration data to Korvel", QStyle::SP_ArrowUp, false},
-    {nullptr, nullptr, QStyle::SP_CustomBase, true},
-    {nullptr, nullptr, QStyle::SP_CustomBase, true},
-    {"Read", "Read the configuration data from Korvel", QStyle::SP_ArrowDown, true},
-    {nullptr, nullptr, QStyle::SP_CustomBase, true},
-    {"Config", "Show channel configuration summary", QStyle::SP_FileDialogDetailedView, false},
-    {nullptr, nullptr, QStyle::SP_CustomBase, true},
+    {ToolButton::Open, "Open configuration file", QStyle::SP_DialogOpenButton, true},
+    {ToolButton::Save, "Save configuration to file", QStyle::SP_DialogSaveButton, false},
+    {ToolButton::Print, "Print configuration", QStyle::SP_FileDialogContentsView, false},
+    {std::nullopt, nullptr, QStyle::SP_CustomBase, true},
+    {ToolButton::OffLine, "OffLine edit mode", QStyle::SP_ComputerIcon, true},
+    {std::nullopt, nullptr, QStyle::SP_CustomBase, true},
+    {ToolButton::Write, "Write the configuration data to Korvel", QStyle::SP_ArrowUp, false},
+    {std::nullopt, nullptr, QStyle::SP_CustomBase, true},
+    {std::nullopt, nullptr, QStyle::SP_CustomBase, true},
+    {ToolButton::Read, "Read the configuration data from Korvel", QStyle::SP_ArrowDown, true},
+    {std::nullopt, nullptr, QStyle::SP_CustomBase, true},
+    {ToolButton::Config, "Show channel configuration summary", QStyle::SP_FileDialogDetailedView, false},
+    {std::nullopt, nullptr, QStyle::SP_CustomBase, true},
 };
 
 // The window or command each menu item and toolbar button opens, for those that open
 // one. Such an item is usable only while its window is registered.
-struct WindowUse {
-    const char* control;
-    const char* window;
-};
-const WindowUse kWindowUses[] = {
-    {"mnuFilePrint", "PrintConfigurationReport"},
-    {"Print", "PrintConfigurationReport"},
-    {"Config", "frmShowConfiguration"},
-    {"mnuPrefLocal", "frmLocalComSetUp"},
-    {"mnuDisplay", "frmOMRUPref"},
-    {"mnuViewStatus", "frmStatus"},
-    {"mnuDateTime", "frmDateTime"},
-    {"mnuSystemFlash", "RunFlashLoader"},
-    {"mnuViewManuf", "ShowManufacturingPage"},
-    {"mnuConfigSystem", "frmSystem"},
-    {"mnuPortsSerial1", "frmSport"},
-    {"mnuPortsSerial2", "frmSport"},
-    {"mnuPortsFFSK", "frmFFSK"},
-    {"mnuConfigContactInputs", "frmInputs"},
-    {"mnuConfigAnalogInputs", "frmAnalogs"},
-    {"mnuConfigTemp", "frmAnalogs"},
-    {"mnuConfigOutputs", "frmOutputs"},
-    {"mnuTasks", "frmTaskManager"},
-    {"mnuLogger", "frmLogger"},
-    {"mnuEventSerial1", "frmEventMonitor"},
-    {"mnuEventSerial2", "frmEventMonitor"},
-    {"mnuEventFFSK", "frmEventMonitor"},
-    {"mnuEventFSM", "frmEventMonitor"},
-    {"mnuHelpAbout", "frmAbout"},
-};
-
-QString WindowOf(const QString& control) {
-    for (const WindowUse& u : kWindowUses) {
-        if (control == QLatin1String(u.control)) return QString::fromLatin1(u.window);
+std::optional<WindowId> WindowOf(MenuItem item) {
+    using enum MenuItem;
+    switch (item) {
+    case mnuFilePrint: return WindowId::PrintConfigurationReport;
+    case mnuPrefLocal: return WindowId::frmLocalComSetUp;
+    case mnuDisplay: return WindowId::frmOMRUPref;
+    case mnuViewStatus: return WindowId::frmStatus;
+    case mnuDateTime: return WindowId::frmDateTime;
+    case mnuSystemFlash: return WindowId::RunFlashLoader;
+    case mnuViewManuf: return WindowId::ShowManufacturingPage;
+    case mnuConfigSystem: return WindowId::frmSystem;
+    case mnuPortsSerial1:
+    case mnuPortsSerial2: return WindowId::frmSport;
+    case mnuPortsFFSK: return WindowId::frmFFSK;
+    case mnuConfigContactInputs: return WindowId::frmInputs;
+    case mnuConfigAnalogInputs:
+    case mnuConfigTemp: return WindowId::frmAnalogs;
+    case mnuConfigOutputs: return WindowId::frmOutputs;
+    case mnuTasks: return WindowId::frmTaskManager;
+    case mnuLogger: return WindowId::frmLogger;
+    case mnuEventSerial1:
+    case mnuEventSerial2:
+    case mnuEventFFSK:
+    case mnuEventFSM: return WindowId::frmEventMonitor;
+    case mnuHelpAbout: return WindowId::frmAbout;
+    default: return std::nullopt;
     }
-    return QString();
+}
+
+std::optional<WindowId> WindowOf(ToolButton button) {
+    switch (button) {
+    case ToolButton::Print: return WindowId::PrintConfigurationReport;
+    case ToolButton::Config: return WindowId::frmShowConfiguration;
+    default: return std::nullopt;
+    }
+}
+
+template <typename Control>
+bool Available(Control c) {
+    const std::optional<WindowId> window = WindowOf(c);
+    return !window || WindowAvailable(*window);
+}
+
+template <typename Control>
+void Open(Control c, QWidget* owner) {
+    if (const std::optional<WindowId> window = WindowOf(c)) OpenWindow(*window, owner);
 }
 
 // A number read from text takes the digits it begins with; nothing there gives fallback.
@@ -233,7 +244,7 @@ frmMain::~frmMain() {
 void frmMain::BuildMenus() {
     QMenu* parents[4] = {};
     for (const MenuDef& d : kMenus) {
-        const QString name = QString::fromLatin1(d.name);
+        const QString name = QString::fromLatin1(MenuItemName(d.item));
         QAction* item = nullptr;
         const bool opensSubmenu = d.level < 3 && &d + 1 < std::end(kMenus) && (&d + 1)->level > d.level;
         if (d.level == 1) {
@@ -251,62 +262,60 @@ void frmMain::BuildMenus() {
             if (d.shortcut) item->setShortcut(QKeySequence(QString::fromLatin1(d.shortcut)));
         }
         item->setObjectName(name);
-        item->setEnabled(d.enabled && CommandAvailable(name));
-        menuEnabled_.insert(name, d.enabled);
+        item->setEnabled(d.enabled && CommandAvailable(d.item));
+        menuEnabled_[Index(d.item)] = d.enabled;
         item->setVisible(d.visible);
-        menuItems_.insert(name, item);
+        menuItems_[Index(d.item)] = item;
     }
     ConnectMenuCommands();
 }
 
-bool frmMain::CommandAvailable(const QString& name) {
-    const QString window = WindowOf(name);
-    return window.isEmpty() || WindowAvailable(window);
-}
+bool frmMain::CommandAvailable(MenuItem item) { return Available(item); }
+bool frmMain::CommandAvailable(ToolButton button) { return Available(button); }
 
 void frmMain::ConnectMenuCommands() {
-    auto on = [this](const char* item, auto handler) {
-        connect(menuItems_.value(QString::fromLatin1(item)), &QAction::triggered, this, handler);
+    using enum MenuItem;
+    auto on = [this](MenuItem item, auto handler) {
+        connect(Menu(item), &QAction::triggered, this, handler);
     };
     // Items that only open their window, some after telling it what to edit.
-    auto opens = [this](const char* item, std::function<void()> before = {}) {
-        const QString window = WindowOf(QString::fromLatin1(item));
-        connect(menuItems_.value(QString::fromLatin1(item)), &QAction::triggered, this, [this, window, before] {
+    auto opens = [this](MenuItem item, std::function<void()> before = {}) {
+        connect(Menu(item), &QAction::triggered, this, [this, item, before] {
             if (before) before();
-            OpenWindow(window, this);
+            Open(item, this);
         });
     };
-    on("mnuFileOpen", &frmMain::mnuFileOpen_Click);
-    on("mnuFileSave", &frmMain::mnuFileSave_Click);
-    on("mnuFilePrint", &frmMain::mnuFilePrint_Click);
-    on("mnuFileExit", &frmMain::mnuFileExit_Click);
-    opens("mnuPrefLocal");
-    opens("mnuDisplay");
-    on("mnuViewStatus", &frmMain::mnuViewStatus_Click);
-    on("mnuDateTime", &frmMain::mnuDateTime_Click);
-    on("mnuSystemResetNVR", &frmMain::mnuSystemResetNVR_Click);
-    on("mnuSystemRestart", &frmMain::mnuSystemRestart_Click);
-    on("mnuSystemFlash", &frmMain::mnuSystemFlash_Click);
-    opens("mnuViewManuf");
-    opens("mnuConfigSystem");
-    opens("mnuPortsSerial1", [] { session().SerialPortSelector = 1; });
-    opens("mnuPortsSerial2", [] { session().SerialPortSelector = 2; });
-    opens("mnuPortsFFSK");
-    opens("mnuConfigContactInputs");
-    opens("mnuConfigAnalogInputs", [] { session().AnalogMode = true; });
-    opens("mnuConfigTemp", [] { session().AnalogMode = false; });
-    opens("mnuConfigOutputs");
-    opens("mnuTasks");
-    on("mnuLogger", &frmMain::mnuLogger_Click);
-    const std::pair<const char*, int16_t> events[] = {{"mnuEventSerial1", EVENT_PORT_SERIAL1},
-                                                      {"mnuEventSerial2", EVENT_PORT_SERIAL2},
-                                                      {"mnuEventFFSK", EVENT_PORT_FFSK},
-                                                      {"mnuEventFSM", EVENT_PORT_LOCAL_RADIO}};
+    on(mnuFileOpen, &frmMain::mnuFileOpen_Click);
+    on(mnuFileSave, &frmMain::mnuFileSave_Click);
+    on(mnuFilePrint, &frmMain::mnuFilePrint_Click);
+    on(mnuFileExit, &frmMain::mnuFileExit_Click);
+    opens(mnuPrefLocal);
+    opens(mnuDisplay);
+    on(mnuViewStatus, &frmMain::mnuViewStatus_Click);
+    on(mnuDateTime, &frmMain::mnuDateTime_Click);
+    on(mnuSystemResetNVR, &frmMain::mnuSystemResetNVR_Click);
+    on(mnuSystemRestart, &frmMain::mnuSystemRestart_Click);
+    on(mnuSystemFlash, &frmMain::mnuSystemFlash_Click);
+    opens(mnuViewManuf);
+    opens(mnuConfigSystem);
+    opens(mnuPortsSerial1, [] { session().SerialPortSelector = 1; });
+    opens(mnuPortsSerial2, [] { session().SerialPortSelector = 2; });
+    opens(mnuPortsFFSK);
+    opens(mnuConfigContactInputs);
+    opens(mnuConfigAnalogInputs, [] { session().AnalogMode = true; });
+    opens(mnuConfigTemp, [] { session().AnalogMode = false; });
+    opens(mnuConfigOutputs);
+    opens(mnuTasks);
+    on(mnuLogger, &frmMain::mnuLogger_Click);
+    const std::pair<MenuItem, int16_t> events[] = {{mnuEventSerial1, EVENT_PORT_SERIAL1},
+                                                   {mnuEventSerial2, EVENT_PORT_SERIAL2},
+                                                   {mnuEventFFSK, EVENT_PORT_FFSK},
+                                                   {mnuEventFSM, EVENT_PORT_LOCAL_RADIO}};
     for (const auto& [item, port] : events) {
         const int16_t p = port;
-        connect(menuItems_.value(QString::fromLatin1(item)), &QAction::triggered, this, [this, p] { mnuEvent_Click(p); });
+        connect(Menu(item), &QAction::triggered, this, [this, p] { mnuEvent_Click(p); });
     }
-    opens("mnuHelpAbout");
+    opens(mnuHelpAbout);
 }
 
 void frmMain::BuildToolbar() {
@@ -314,22 +323,23 @@ void frmMain::BuildToolbar() {
     toolbar_->setObjectName(QStringLiteral("Toolbar1"));
     toolbar_->setMovable(false);
     for (const ButtonDef& b : kButtons) {
-        if (!b.key) {
+        if (!b.button) {
             toolbar_->addSeparator();
             continue;
         }
-        const QString key = QString::fromLatin1(b.key);
+        const ToolButton which = *b.button;
+        const QString key = QString::fromLatin1(ToolButtonKey(which));
         QAction* button = toolbar_->addAction(key);
         button->setObjectName(key);
         button->setToolTip(QString::fromLatin1(b.toolTip));
-        button->setEnabled(b.enabled && CommandAvailable(key));
-        connect(button, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+        button->setEnabled(b.enabled && CommandAvailable(which));
+        connect(button, &QAction::triggered, this, [this, which] { Toolbar1_ButtonClick(which); });
         // Toolbar buttons take part in the tab order, so the keyboard reaches them too.
         if (QWidget* w = toolbar_->widgetForAction(button)) {
             w->setFocusPolicy(Qt::TabFocus);
             w->setAccessibleName(key);
         }
-        buttons_.insert(key, button);
+        buttons_[Index(which)] = button;
     }
 }
 
@@ -390,16 +400,14 @@ void frmMain::Load() {
     LoadResStrings(this);
     RestoreWindowSettings();
 
-    for (auto it = buttons_.cbegin(); it != buttons_.cend(); ++it) {
-        for (const ButtonDef& b : kButtons) {
-            if (b.key && it.key() == QLatin1String(b.key)) it.value()->setIcon(style()->standardIcon(b.picture));
-        }
+    for (const ButtonDef& b : kButtons) {
+        if (b.button) Button(*b.button)->setIcon(style()->standardIcon(b.picture));
     }
 
     if (settings().PortProtocol == LOCALPORT_FLEETSYNC) {
-        SetMenuVisible(QStringLiteral("mnuEventFSM"), true);
-        SetMenuEnabled(QStringLiteral("mnuEventFSM"), true);
-        SetMenuEnabled(QStringLiteral("mnuSystemFlash"), false);
+        SetMenuVisible(MenuItem::mnuEventFSM, true);
+        SetMenuEnabled(MenuItem::mnuEventFSM, true);
+        SetMenuEnabled(MenuItem::mnuSystemFlash, false);
     }
 
     cboView_->clear();
@@ -551,58 +559,59 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void frmMain::Toolbar1_ButtonClick(const QString& key) {
-    if (key == QLatin1String("Open")) {
-        mnuFileOpen_Click();
-    } else if (key == QLatin1String("Save")) {
-        mnuFileSave_Click();
-    } else if (key == QLatin1String("Print")) {
-        mnuFilePrint_Click();
-    } else if (key == QLatin1String("Config")) {
-        OpenWindow(WindowOf(key), this);
-    } else if (key == QLatin1String("OffLine")) {
+void frmMain::Toolbar1_ButtonClick(ToolButton button) {
+    switch (button) {
+    case ToolButton::Open: mnuFileOpen_Click(); break;
+    case ToolButton::Save: mnuFileSave_Click(); break;
+    case ToolButton::Print: mnuFilePrint_Click(); break;
+    case ToolButton::Config: Open(button, this); break;
+    case ToolButton::OffLine:
         if (linkState().LinkMode == LINK_SWITCH_THROUGH) {
             MsgBox(QStringLiteral("Cannot switch to offline mode when connected via switch-through"), vbOKOnly,
                    QString());
             return;
         }
         EnterOffLineEditMode();
-    } else if (key == QLatin1String("Write")) {
+        break;
+    case ToolButton::Write:
         if (CheckConfiguration() != 0) return;
         if (MsgBox(QStringLiteral("Do you want to overwrite module configuration. Continue ?"), vbYesNo,
                    QString()) == vbYes)
             ConnectAndRun(CONNECT_WRITE);
-    } else if (key == QLatin1String("Read")) {
+        break;
+    case ToolButton::Read:
         if (session().ConfigLoaded &&
             MsgBox(QStringLiteral("Warning, downloading will overwrite any previously loaded/edited data in "
                                   "OMRU. Continue ?"),
                    vbYesNo, QString()) != vbYes)
             return;
         ConnectAndRun(CONNECT_READ);
+        break;
     }
 }
 
 void frmMain::mnuFileOpen_Click() {
     if (OpenConfigurationFile() != 1) return;
-    for (const char* item : {"mnuConfiguration", "mnuConfigSystem", "mnuConfigPorts", "mnuConfigContactInputs",
-                             "mnuConfigAnalogInputs", "mnuConfigTemp", "mnuConfigOutputs", "mnuSystem",
-                             "mnuFileSave", "mnuFilePrint"})
-        SetMenuEnabled(QString::fromLatin1(item), true);
-    for (const char* key : {"Save", "Print", "Write"}) SetToolbarButtonEnabled(QString::fromLatin1(key), true);
-    SetMenuEnabled(QStringLiteral("mnuViewStatus"), false);
+    using enum MenuItem;
+    for (MenuItem item : {mnuConfiguration, mnuConfigSystem, mnuConfigPorts, mnuConfigContactInputs,
+                          mnuConfigAnalogInputs, mnuConfigTemp, mnuConfigOutputs, mnuSystem, mnuFileSave,
+                          mnuFilePrint})
+        SetMenuEnabled(item, true);
+    for (ToolButton b : {ToolButton::Save, ToolButton::Print, ToolButton::Write}) SetToolbarButtonEnabled(b, true);
+    SetMenuEnabled(mnuViewStatus, false);
     session().ConfigLoaded = true;
 }
 
 void frmMain::mnuFileSave_Click() { SaveConfigurationFile(); }
 
-void frmMain::mnuFilePrint_Click() { OpenWindow(WindowOf(QStringLiteral("mnuFilePrint")), this); }
+void frmMain::mnuFilePrint_Click() { Open(MenuItem::mnuFilePrint, this); }
 
 void frmMain::mnuViewStatus_Click() {
-    if (PrepareStatusWindow()) OpenWindow(WindowOf(QStringLiteral("mnuViewStatus")), this);
+    if (PrepareStatusWindow()) Open(MenuItem::mnuViewStatus, this);
 }
 
 void frmMain::mnuDateTime_Click() {
-    if (RequestModuleDateTime()) OpenWindow(WindowOf(QStringLiteral("mnuDateTime")), this);
+    if (RequestModuleDateTime()) Open(MenuItem::mnuDateTime, this);
 }
 
 void frmMain::mnuSystemResetNVR_Click() { ResetSystemNvr(); }
@@ -613,15 +622,15 @@ void frmMain::mnuSystemFlash_Click() {
     if (MsgBox(QStringLiteral("Flash loading allows the firmware to be upgraded in the Korvel/Pellar.\n\r"
                               "Are you sure you wish to proceed?"),
                vbYesNo + vbQuestion, QString()) == vbYes)
-        OpenWindow(WindowOf(QStringLiteral("mnuSystemFlash")), this);
+        Open(MenuItem::mnuSystemFlash, this);
 }
 
 void frmMain::mnuLogger_Click() {
-    if (PrepareLoggerWindow()) OpenWindow(WindowOf(QStringLiteral("mnuLogger")), this);
+    if (PrepareLoggerWindow()) Open(MenuItem::mnuLogger, this);
 }
 
 void frmMain::mnuEvent_Click(int16_t eventPort) {
-    if (PrepareEventMonitor(eventPort)) OpenWindow(QStringLiteral("frmEventMonitor"), this);
+    if (PrepareEventMonitor(eventPort)) OpenWindow(WindowId::frmEventMonitor, this);
 }
 
 void frmMain::ShowConnectDialog() { frmCancelSend::Run(this); }
@@ -671,19 +680,15 @@ void frmMain::SetTimerEnabled(LinkTimer t, bool on) { timers_.SetEnabled(t, on);
 
 bool frmMain::TimerEnabled(LinkTimer t) const { return timers_.Enabled(t); }
 
-void frmMain::SetMenuEnabled(const QString& name, bool on) {
-    if (QAction* a = menuItems_.value(name)) {
-        a->setEnabled(on && CommandAvailable(name));
-        menuEnabled_.insert(name, on);
-    }
+void frmMain::SetMenuEnabled(MenuItem item, bool on) {
+    Menu(item)->setEnabled(on && CommandAvailable(item));
+    menuEnabled_[Index(item)] = on;
 }
 
-void frmMain::SetMenuVisible(const QString& name, bool on) {
-    if (QAction* a = menuItems_.value(name)) a->setVisible(on);
-}
+void frmMain::SetMenuVisible(MenuItem item, bool on) { Menu(item)->setVisible(on); }
 
-void frmMain::SetToolbarButtonEnabled(const QString& key, bool on) {
-    if (QAction* a = buttons_.value(key)) a->setEnabled(on && CommandAvailable(key));
+void frmMain::SetToolbarButtonEnabled(ToolButton button, bool on) {
+    Button(button)->setEnabled(on && CommandAvailable(button));
 }
 
 QString frmMain::ActiveWindowName() const {
@@ -691,8 +696,8 @@ QString frmMain::ActiveWindowName() const {
     return w && !w->objectName().isEmpty() ? w->objectName() : QStringLiteral("frmMain");
 }
 
-QAction* frmMain::MenuItem(const QString& name) const { return menuItems_.value(name); }
-QAction* frmMain::ToolbarButton(const QString& key) const { return buttons_.value(key); }
+QAction* frmMain::Menu(MenuItem item) const { return menuItems_[Index(item)]; }
+QAction* frmMain::Button(ToolButton button) const { return buttons_[Index(button)]; }
 QLabel* frmMain::Panel(int panel) const { return panel >= 1 && panel <= 6 ? panels_[panel] : nullptr; }
 
 } // namespace korvel

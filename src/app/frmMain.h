@@ -6,9 +6,9 @@
 #include "link/linkhost.h"
 #include "link/linktimerset.h"
 
-#include <QHash>
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
 #include <memory>
 
 class QAction;
@@ -39,9 +39,9 @@ public:
     void RefreshStatusBar() override;
     void SetTimerEnabled(LinkTimer t, bool on) override;
     bool TimerEnabled(LinkTimer t) const override;
-    void SetMenuEnabled(const QString& name, bool on) override;
-    void SetMenuVisible(const QString& name, bool on) override;
-    void SetToolbarButtonEnabled(const QString& key, bool on) override;
+    void SetMenuEnabled(MenuItem item, bool on) override;
+    void SetMenuVisible(MenuItem item, bool on) override;
+    void SetToolbarButtonEnabled(ToolButton button, bool on) override;
     QString ActiveWindowName() const override;
 
     // ConnectionUi
@@ -59,13 +59,14 @@ public:
 
     // Whether the window or command behind a menu item or toolbar button exists yet;
     // the control stays disabled while it does not.
-    static bool CommandAvailable(const QString& name);
+    static bool CommandAvailable(MenuItem item);
+    static bool CommandAvailable(ToolButton button);
 
-    // The controls by their names, for the procedures that change them and for tests.
-    QAction* MenuItem(const QString& name) const;
+    // The controls, for the procedures that change them and for tests.
+    QAction* Menu(MenuItem item) const;
     // An item's own enabled state, which a hidden item keeps for when it is shown.
-    bool MenuItemEnabled(const QString& name) const { return menuEnabled_.value(name, false); }
-    QAction* ToolbarButton(const QString& key) const;
+    bool MenuItemEnabled(MenuItem item) const { return menuEnabled_[Index(item)]; }
+    QAction* Button(ToolButton button) const;
     QToolBar* Toolbar1() const { return toolbar_; }
     QLabel* Panel(int panel) const;  // 1 to 4 text panels, 5 date, 6 time
     QTimer* Timer(LinkTimer t);
@@ -87,8 +88,7 @@ public slots:
     void mnuSystemFlash_Click();
     void mnuLogger_Click();
     void mnuEvent_Click(int16_t eventPort);
-    // A toolbar button, by its key.
-    void Toolbar1_ButtonClick(const QString& key);
+    void Toolbar1_ButtonClick(ToolButton button);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,9 +106,9 @@ private:
     // What both ways out share once the connection has ended.
     void FinishShutdown();
 
-    QHash<QString, QAction*> menuItems_;
-    QHash<QString, bool> menuEnabled_;
-    QHash<QString, QAction*> buttons_;
+    std::array<QAction*, kMenuItemCount> menuItems_{};
+    std::array<bool, kMenuItemCount> menuEnabled_{};
+    std::array<QAction*, kToolButtonCount> buttons_{};
     QToolBar* toolbar_ = nullptr;
     QLabel* panels_[7] = {};
     QComboBox* cboView_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "app/windowregistry.h"
 #include "session/session.h"
 #include "session/settingsfile.h"
 
@@ -15,6 +16,8 @@ QString PreferredDataFolder() {
 
 frmMain* StartProgram(const QString& preferredDataFolder) {
     session().DataFolder = ChooseDataFolder(preferredDataFolder, QCoreApplication::applicationDirPath());
+    // Before the window: its items are usable only for the windows that exist.
+    RegisterProgramWindows();
     auto* window = new frmMain();
     ReadSettingsFile();
     window->Load();

@@ -288,13 +288,13 @@ int16_t ReadConfiguration() {
     const LinkState& s = linkState();
     LinkHost& host = linkHost();
     const bool local = s.StationAddress[0] == 0;
-    host.SetMenuEnabled(QStringLiteral("mnuSystemFlash"), local && s.LinkMode != LINK_SWITCH_THROUGH);
-    host.SetMenuEnabled(QStringLiteral("mnuPortsFFSK"), false);
+    host.SetMenuEnabled(MenuItem::mnuSystemFlash, local && s.LinkMode != LINK_SWITCH_THROUGH);
+    host.SetMenuEnabled(MenuItem::mnuPortsFFSK, false);
 
     Transfer t(false);
     const bool ok = ReadSequence(t);
     if (!ok) t.RestartAfterFailure();
-    if (ok && (target().TargetOptions & 2)) host.SetMenuEnabled(QStringLiteral("mnuPortsFFSK"), true);
+    if (ok && (target().TargetOptions & 2)) host.SetMenuEnabled(MenuItem::mnuPortsFFSK, true);
     progressView().Unload();
     return ok ? 0 : 1;
 }

@@ -2,7 +2,12 @@
 
 namespace korvel {
 
-BasicLinkHost::BasicLinkHost(QObject* parent) : QObject(parent) {}
+BasicLinkHost::BasicLinkHost(QObject* parent) : QObject(parent) {
+    // Items never set report true (enabled and shown as designed).
+    menus_.fill(true);
+    menusVisible_.fill(true);
+    buttons_.fill(true);
+}
 
 void BasicLinkHost::SetPanelText(int panel, const QString& text) {
     if (panel >= 1 && panel <= 4) panels_[panel] = text;

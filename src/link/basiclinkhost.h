@@ -5,9 +5,9 @@
 #include "link/linkhost.h"
 #include "link/linktimerset.h"
 
-#include <QHash>
 #include <QObject>
 #include <QTimer>
+#include <array>
 
 namespace korvel {
 
@@ -19,22 +19,22 @@ public:
     QString PanelText(int panel) const override;
     void SetTimerEnabled(LinkTimer t, bool on) override;
     bool TimerEnabled(LinkTimer t) const override;
-    void SetMenuEnabled(const QString& name, bool on) override { menus_[name] = on; }
-    void SetMenuVisible(const QString& name, bool on) override { menusVisible_[name] = on; }
-    void SetToolbarButtonEnabled(const QString& key, bool on) override { buttons_[key] = on; }
+    void SetMenuEnabled(MenuItem item, bool on) override { menus_[Index(item)] = on; }
+    void SetMenuVisible(MenuItem item, bool on) override { menusVisible_[Index(item)] = on; }
+    void SetToolbarButtonEnabled(ToolButton button, bool on) override { buttons_[Index(button)] = on; }
     void SetRadioCaption(const QString& text) override { radioCaption_ = text; }
 
-    // Items never set report true (enabled as designed).
-    bool MenuEnabled(const QString& name) const { return menus_.value(name, true); }
-    bool MenuVisible(const QString& name) const { return menusVisible_.value(name, true); }
-    bool ToolbarButtonEnabled(const QString& key) const { return buttons_.value(key, true); }
+    bool MenuEnabled(MenuItem item) const { return menus_[Index(item)]; }
+    bool MenuVisible(MenuItem item) const { return menusVisible_[Index(item)]; }
+    bool ToolbarButtonEnabled(ToolButton button) const { return buttons_[Index(button)]; }
     QString RadioCaption() const { return radioCaption_; }
     QTimer& Timer(LinkTimer t) { return timers_.Timer(t); }
 
 private:
     QString panels_[5];
     LinkTimerSet timers_;
-    QHash<QString, bool> menus_, menusVisible_, buttons_;
+    std::array<bool, kMenuItemCount> menus_, menusVisible_;
+    std::array<bool, kToolButtonCount> buttons_;
     QString radioCaption_;
 };
 

@@ -3,6 +3,8 @@
 // The main window implements it; BasicLinkHost stands in for it without widgets.
 #pragma once
 
+#include "link/menuitems.h"
+
 #include <QString>
 
 namespace korvel {
@@ -24,10 +26,9 @@ public:
     virtual void RefreshStatusBar() {}
     virtual void SetTimerEnabled(LinkTimer t, bool on) = 0;
     virtual bool TimerEnabled(LinkTimer t) const = 0;
-    // Menu items by name (mnuFileSave, ...) and toolbar buttons by key ("Save", ...).
-    virtual void SetMenuEnabled(const QString& name, bool on) = 0;
-    virtual void SetMenuVisible(const QString& name, bool on) = 0;
-    virtual void SetToolbarButtonEnabled(const QString& key, bool on) = 0;
+    virtual void SetMenuEnabled(MenuItem item, bool on) = 0;
+    virtual void SetMenuVisible(MenuItem item, bool on) = 0;
+    virtual void SetToolbarButtonEnabled(ToolButton button, bool on) = 0;
     // The progress window's radio caption.
     virtual void SetRadioCaption(const QString&) {}
     // Form name of the window that is active (named in error reports).
@@ -44,5 +45,7 @@ void InterByteTick();
 void WaitTick();
 void MsgTimerTick();
 void BGProcessTick();
+// Forgets a tick in progress, for the program-wide reset.
+void ResetLinkTimerState();
 
 } // namespace korvel

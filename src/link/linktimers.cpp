@@ -13,6 +13,8 @@ namespace korvel {
 
 namespace {
 LinkHost* installedHost = nullptr;
+// Set while a BGProcess tick sends the owed acknowledgements.
+bool bgProcessRunning = false;
 BasicLinkHost& fallbackHost() {
     static BasicLinkHost* h = new BasicLinkHost();  // lives for the whole process
     return *h;
@@ -74,8 +76,10 @@ void MsgTimerTick() {
     }
 }
 
+void ResetLinkTimerState() { bgProcessRunning = false; }
+
 void BGProcessTick() {
-    static bool running = false;
+    bool& running = bgProcessRunning;
     auto& s = linkState();
     auto& ack = eventAck();
     linkHost().SetTimerEnabled(LinkTimer::BGProcess, false);

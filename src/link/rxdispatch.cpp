@@ -21,7 +21,10 @@ static std::function<void(const uint8_t*, int)> g_observer;
 
 void SetRxPacketObserver(std::function<void(const uint8_t*, int)> observer) { g_observer = std::move(observer); }
 EventAckState& eventAck() { return g_ack; }
-void ResetEventAckState() { g_ack = EventAckState{}; }
+void ResetEventAckState() {
+    g_ack = EventAckState{};
+    g_observer = nullptr;
+}
 
 void ReportUnexpectedError(int number, const QString& description, const QString& procedure) {
     const QString crlf = QStringLiteral("\r\n");
@@ -74,7 +77,7 @@ void ProcessRxPacket() {
         if (f[FRAME_COMMAND] == CMD_DATE_TIME) {
             // The module has no clock: the request ends as answered, the clock values
             // stay as they were.
-            linkHost().SetMenuEnabled(QStringLiteral("mnuDateTime"), false);
+            linkHost().SetMenuEnabled(MenuItem::mnuDateTime, false);
             if (s.TxState == TX_WAIT_REPLY) s.TxState = TX_REPLY_RECEIVED;
         } else {
             refuse("NACK");
@@ -241,7 +244,7 @@ Stored storeReply(int command) {
     case CMD_DATE_TIME:
         if (!holds(12)) return Stored::Malformed;
         t.ModuleClock = {f[7], f[8], static_cast<int16_t>(f[9] + 2000), f[10], f[11], f[12]};
-        linkHost().SetMenuEnabled(QStringLiteral("mnuDateTime"), !t.PellarDevice);
+        linkHost().SetMenuEnabled(MenuItem::mnuDateTime, !t.PellarDevice);
         return Stored::Ok;
     case CMD_SAMPLE_COUNT:
         if (!holds(8)) return Stored::Malformed;

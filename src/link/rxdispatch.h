@@ -18,6 +18,7 @@ struct EventAckState {
     QList<int16_t> OwedAcks;
 };
 EventAckState& eventAck();
+// Back to program start: nothing owed, no observer.
 void ResetEventAckState();
 
 // Sees every frame handed to the dispatcher, before it acts on it (the event monitor's

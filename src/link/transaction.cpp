@@ -125,15 +125,14 @@ void HandleCommTimeout() {
     }
     ShowCommsFailure(QStringLiteral("Communication Timeout"));
     s.TxState = TX_GAVE_UP;
-    static const char* const menus[] = {
-        "mnuFileSave",          "mnuFilePrint",      "mnuConfiguration",       "mnuConfigSystem",
-        "mnuConfigPorts",       "mnuConfigContactInputs", "mnuConfigAnalogInputs", "mnuConfigTemp",
-        "mnuConfigOutputs",     "mnuViewStatus",     "mnuSystemResetNVR",      "mnuSystemRestart",
-        "mnuDateTime"};
-    for (const char* m : menus) linkHost().SetMenuEnabled(QLatin1String(m), false);
-    for (const char* k : {"Save", "Print", "Write", "Config"})
-        linkHost().SetToolbarButtonEnabled(QLatin1String(k), false);
-    linkHost().SetToolbarButtonEnabled(QStringLiteral("Read"), true);
+    using enum MenuItem;
+    for (MenuItem m : {mnuFileSave, mnuFilePrint, mnuConfiguration, mnuConfigSystem, mnuConfigPorts,
+                       mnuConfigContactInputs, mnuConfigAnalogInputs, mnuConfigTemp, mnuConfigOutputs,
+                       mnuViewStatus, mnuSystemResetNVR, mnuSystemRestart, mnuDateTime})
+        linkHost().SetMenuEnabled(m, false);
+    for (ToolButton b : {ToolButton::Save, ToolButton::Print, ToolButton::Write, ToolButton::Config})
+        linkHost().SetToolbarButtonEnabled(b, false);
+    linkHost().SetToolbarButtonEnabled(ToolButton::Read, true);
     panel(3, QString());
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
     if (s.TcpLinkActive) {

@@ -21,6 +21,7 @@ EventMonitorState& eventMonitor() { return g_monitor; }
 void ResetEventMonitorState() {
     if (logFile().isOpen()) logFile().close();
     g_monitor = EventMonitorState{};
+    g_listener = nullptr;
 }
 
 void AddEventLine(const QString& line) {

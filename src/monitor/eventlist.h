@@ -28,7 +28,8 @@ struct EventMonitorState {
 };
 
 EventMonitorState& eventMonitor();
-// Back to program start; an open event log file is closed without its closing line.
+// Back to program start; an open event log file is closed without its closing line and
+// the line listener is dropped.
 void ResetEventMonitorState();
 
 // Appends one line to the event list; the window, when it exists, shows it.

@@ -23,7 +23,10 @@ std::function<void()> g_listener;
 } // namespace
 
 TaskState& taskState() { return g_task; }
-void ResetTaskState() { g_task = TaskState{}; }
+void ResetTaskState() {
+    g_task = TaskState{};
+    g_listener = nullptr;
+}
 
 void SetTaskBlockListener(std::function<void()> listener) { g_listener = std::move(listener); }
 

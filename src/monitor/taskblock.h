@@ -29,6 +29,7 @@ struct TaskState {
 };
 
 TaskState& taskState();
+// Back to program start, the block listener dropped.
 void ResetTaskState();
 
 // Output assigned to each station, index = station - 1; 0 = not in the task.

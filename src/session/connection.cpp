@@ -16,6 +16,9 @@
 
 namespace korvel {
 
+// The menu items by their own names; every one of them starts with "mnu".
+using enum MenuItem;
+
 namespace {
 
 class NoConnectionUi : public ConnectionUi {
@@ -30,11 +33,11 @@ const QString kLineBreak = QStringLiteral("\n\r");
 
 long MyAddress() { return static_cast<long>(std::nearbyint(config().SystemConfig[0])); }
 
-void Enable(std::initializer_list<const char*> items, bool on) {
-    for (const char* name : items) linkHost().SetMenuEnabled(QString::fromLatin1(name), on);
+void Enable(std::initializer_list<MenuItem> items, bool on) {
+    for (MenuItem item : items) linkHost().SetMenuEnabled(item, on);
 }
-void EnableButtons(std::initializer_list<const char*> keys, bool on) {
-    for (const char* key : keys) linkHost().SetToolbarButtonEnabled(QString::fromLatin1(key), on);
+void EnableButtons(std::initializer_list<ToolButton> buttons, bool on) {
+    for (ToolButton button : buttons) linkHost().SetToolbarButtonEnabled(button, on);
 }
 
 // The number the text begins with (leading blanks skipped); -1 when it begins with none.
@@ -127,15 +130,15 @@ void ConnectAndRun(int16_t operation) {
     LinkHost& host = linkHost();
     session().Online = 1;
     host.SetPanelText(1, StationText());
-    Enable({"mnuConfiguration", "mnuConfigSystem", "mnuConfigContactInputs", "mnuConfigAnalogInputs",
-            "mnuConfigTemp", "mnuConfigOutputs", "mnuViewStatus", "mnuSystemResetNVR", "mnuConfigPorts"},
+    Enable({mnuConfiguration, mnuConfigSystem, mnuConfigContactInputs, mnuConfigAnalogInputs,
+            mnuConfigTemp, mnuConfigOutputs, mnuViewStatus, mnuSystemResetNVR, mnuConfigPorts},
            true);
-    EnableButtons({"Save", "Read"}, true);
-    host.SetMenuVisible(QStringLiteral("mnuPorts10Base"), false);
+    EnableButtons({ToolButton::Save, ToolButton::Read}, true);
+    host.SetMenuVisible(mnuPorts10Base, false);
     const bool pellar = target().PellarDevice;
-    Enable({"mnuTasks", "mnuLogger", "mnuSystemRestart"}, !pellar);
-    host.SetMenuVisible(QStringLiteral("mnuPortsFFSK"), !pellar);
-    Enable({"mnuDateTime"}, !pellar);
+    Enable({mnuTasks, mnuLogger, mnuSystemRestart}, !pellar);
+    host.SetMenuVisible(mnuPortsFFSK, !pellar);
+    Enable({mnuDateTime}, !pellar);
     if (operation == CONNECT_READ) connectionUi().ShowSystemDialog();
 }
 
@@ -143,25 +146,25 @@ int16_t DownloadConfiguration() {
     LinkState& s = linkState();
     LinkHost& host = linkHost();
     if (OpenLinkPort() != 0) return 1;
-    EnableButtons({"Write", "Read"}, false);
+    EnableButtons({ToolButton::Write, ToolButton::Read}, false);
     if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
         ModuleModeCheck([] { connectionUi().RunFlashLoad(); }) != 0) {
-        EnableButtons({"Read"}, true);
+        EnableButtons({ToolButton::Read}, true);
         return 1;
     }
     if (ReadConfiguration() != 0) {
         s.TxState = TX_IDLE;
-        EnableButtons({"Read"}, true);
+        EnableButtons({ToolButton::Read}, true);
         return 1;
     }
     host.SetPanelText(2, QStringLiteral("Configuration Downloaded"));
     host.SetPanelText(3, QString());
     host.SetPanelText(4, QString());
-    Enable({"mnuFileSave", "mnuFilePrint", "mnuConfiguration", "mnuConfigSystem", "mnuConfigPorts",
-            "mnuConfigContactInputs", "mnuConfigAnalogInputs", "mnuConfigTemp", "mnuConfigOutputs",
-            "mnuViewStatus", "mnuSystem", "mnuEvents"},
+    Enable({mnuFileSave, mnuFilePrint, mnuConfiguration, mnuConfigSystem, mnuConfigPorts,
+            mnuConfigContactInputs, mnuConfigAnalogInputs, mnuConfigTemp, mnuConfigOutputs,
+            mnuViewStatus, mnuSystem, mnuEvents},
            true);
-    EnableButtons({"Save", "Print", "Write", "Read", "Config"}, true);
+    EnableButtons({ToolButton::Save, ToolButton::Print, ToolButton::Write, ToolButton::Read, ToolButton::Config}, true);
     session().Online = 1;
     host.SetPanelText(1, StationText());
     s.TxState = TX_IDLE;
@@ -178,7 +181,7 @@ int16_t UploadConfiguration() {
         if (s.ConnectCancelled) return 1;
         if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
             ModuleModeCheck([] { connectionUi().RunFlashLoad(); }) != 0) {
-            EnableButtons({"Read"}, true);
+            EnableButtons({ToolButton::Read}, true);
             return 1;
         }
         session().Online = 1;
@@ -192,13 +195,13 @@ int16_t UploadConfiguration() {
         if (MsgBox(text, vbYesNo + vbExclamation, QStringLiteral("OMRU")) == vbNo) return 1;
     }
     host.SetPanelText(1, StationText());
-    EnableButtons({"Write", "Read"}, false);
+    EnableButtons({ToolButton::Write, ToolButton::Read}, false);
     const int16_t result = WriteConfiguration();
     if (result == 0) {
         host.SetPanelText(2, QStringLiteral("Configuration Uploaded"));
         host.SetPanelText(3, QString());
     }
-    EnableButtons({"Write", "Read"}, true);
+    EnableButtons({ToolButton::Write, ToolButton::Read}, true);
     s.TxState = TX_IDLE;
     return result == 0 ? 0 : 1;
 }
@@ -212,14 +215,14 @@ void EnterOffLineEditMode() {
     host.SetPanelText(2, QStringLiteral("Off Line Edit Mode"));
     host.SetPanelText(4, QString());
     SetDefaultConfiguration();
-    Enable({"mnuConfiguration", "mnuConfigSystem", "mnuConfigContactInputs", "mnuConfigAnalogInputs",
-            "mnuConfigTemp", "mnuConfigOutputs"},
+    Enable({mnuConfiguration, mnuConfigSystem, mnuConfigContactInputs, mnuConfigAnalogInputs,
+            mnuConfigTemp, mnuConfigOutputs},
            true);
-    Enable({"mnuViewStatus", "mnuSystemResetNVR", "mnuSystemRestart", "mnuDateTime"}, false);
+    Enable({mnuViewStatus, mnuSystemResetNVR, mnuSystemRestart, mnuDateTime}, false);
     if (t.PellarDevice) config().SystemConfig[1] = 16;
-    Enable({"mnuTasks", "mnuLogger", "mnuConfigPorts"}, !t.PellarDevice);
-    EnableButtons({"Save", "Print", "Write", "Config"}, true);
-    Enable({"mnuFileSave", "mnuFilePrint"}, true);
+    Enable({mnuTasks, mnuLogger, mnuConfigPorts}, !t.PellarDevice);
+    EnableButtons({ToolButton::Save, ToolButton::Print, ToolButton::Write, ToolButton::Config}, true);
+    Enable({mnuFileSave, mnuFilePrint}, true);
     session().OffLineEdit = true;
     session().ClockAbsent = true;
 }

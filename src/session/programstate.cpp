@@ -7,8 +7,10 @@
 #include "config/model.h"
 #include "config/target.h"
 #include "flash/flashimage.h"
+#include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/rxdispatch.h"
+#include "link/trace.h"
 #include "monitor/eventlist.h"
 #include "monitor/loggerdata.h"
 #include "monitor/taskblock.h"
@@ -17,6 +19,8 @@ namespace korvel {
 
 void ResetProgramState() {
     ResetLinkState();
+    ResetLinkTimerState();
+    TraceCloseFile();
     ResetConnectState();
     ResetLocalSettings();
     ResetSessionState();

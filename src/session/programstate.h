@@ -4,8 +4,11 @@
 
 namespace korvel {
 
-// The link, connection choice, local settings, session, progress window, target,
-// configuration, event monitor, owed acknowledgements, logger, flash image and tasks.
+// The link with its timers' tick state and the trace file, the connection choice, local
+// settings, session, progress window, target, configuration, event monitor, owed
+// acknowledgements and the dispatch observer, logger, flash image and tasks, with the
+// listeners each holds. What a caller installs (prompts, link host, progress view,
+// serial port factory, connection windows) stays installed.
 void ResetProgramState();
 
 } // namespace korvel

@@ -8,7 +8,7 @@
 #include "session/tracefile.h"
 #include "link/linkstate.h"
 #include "link/rxdispatch.h"
-#include "link/simfixture.h"
+#include "support/appfixture.h"
 #include "link/transport.h"
 #include "platform/serialport.h"
 #include "support/memoryserialport.h"
@@ -33,39 +33,16 @@ using namespace korvel::test;
 
 namespace {
 
-class MainWindowTest : public SimLinkFixture {
+class MainWindowTest : public AppFixture {
 protected:
-    void SetUp() override {
-        SimLinkFixture::SetUp();
-        ASSERT_TRUE(dir.isValid());
-        session().DataFolder = dir.path();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("registry"));
-        QSettings(AppTitle(), QString()).clear();
-    }
-    void TearDown() override {
-        window.reset();
-        SimLinkFixture::TearDown();
-    }
-    frmMain& Open() {
-        window = std::make_unique<frmMain>();
-        window->Load();
-        return *window;
-    }
-    QString Registry(const char* key) {
-        QSettings s(AppTitle(), QString());
-        return s.value(QStringLiteral("Settings/") + QLatin1String(key)).toString();
-    }
     QByteArray SettingsFileText() {
         QFile f(SettingsFilePath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-
-    QTemporaryDir dir;
-    std::unique_ptr<frmMain> window;
 };
 
 struct ItemState {
-    const char* name;
+    MenuItem item;
     const char* caption;
     const char* shortcut;
     bool enabled;
@@ -75,60 +52,62 @@ struct ItemState {
 TEST_F(MainWindowTest, MenusOpenWithTheirCaptionsShortcutsAndStates) {
     frmMain& w = Open();
     const ItemState expected[] = {
-        {"mnuFile", "&File", "", true, true},
-        {"mnuFileOpen", "&Open...", "Ctrl+O", true, true},
-        {"mnuFileSave", "&Save As...", "Ctrl+S", false, true},
-        {"mnuFilePrint", "&Print...", "Ctrl+P", false, false},
-        {"mnuFileExit", "E&xit", "", true, true},
-        {"mnuPref", "&Preferences", "", true, true},
-        {"mnuPrefLocal", "&Local Connection...", "", true, true},
-        {"mnuPrefModem", "&Modem Connection...", "", false, false},
-        {"mnuDisplay", "&Display", "", true, true},
-        {"mnuView", "&View", "", true, true},
-        {"mnuViewStatus", "Current &Status...", "", false, true},
-        {"mnuSystem", "&System", "", true, true},
-        {"mnuDateTime", "Date&Time...", "", false, true},
-        {"mnuSystemResetNVR", "Reset System &NVR...", "", false, true},
-        {"mnuSystemRestart", "ReStart &System...", "", false, true},
-        {"mnuSystemFlash", "Flash &Upload...", "", true, true},
-        {"mnuViewManuf", "View Board Information...", "", false, false},
-        {"mnuConfiguration", "&Configuration", "", true, true},
-        {"mnuConfigSystem", "&System...", "", false, true},
-        {"mnuConfigPorts", "&Ports", "", false, true},
-        {"mnuPortsSerial1", "Serial &1...", "", true, true},
-        {"mnuPortsSerial2", "Serial &2...", "", true, true},
-        {"mnuPortsFFSK", "&FFSK...", "", true, true},
-        {"mnuPorts10Base", "10Base-&T...", "", false, true},
-        {"mnuConfigContactInputs", "&Contact Inputs...", "", false, true},
-        {"mnuConfigAnalogInputs", "&Analog Inputs...", "", false, true},
-        {"mnuConfigTemp", "&Temperature Inputs...", "", false, true},
-        {"mnuConfigOutputs", "&Outputs...", "", false, true},
-        {"mnuTasks", "&Tasks...", "", true, true},
-        {"mnuLogger", "&Data Logger Setup...", "", false, true},
-        {"mnuEvents", "&Event Monitor", "", true, true},
-        {"mnuEventSerial1", "&Serial 1...", "", false, true},
-        {"mnuEventSerial2", "&Serial 2...", "", false, true},
-        {"mnuEventFFSK", "&FFSK...", "", false, true},
-        {"mnuEventFSM", "&LocalFSM...", "", true, false},
-        {"mnuHelp", "&Help", "", true, true},
-        {"mnuHelpAbout", "&About...", "", true, true},
+        {MenuItem::mnuFile, "&File", "", true, true},
+        {MenuItem::mnuFileOpen, "&Open...", "Ctrl+O", true, true},
+        {MenuItem::mnuFileSave, "&Save As...", "Ctrl+S", false, true},
+        {MenuItem::mnuFilePrint, "&Print...", "Ctrl+P", false, false},
+        {MenuItem::mnuFileExit, "E&xit", "", true, true},
+        {MenuItem::mnuPref, "&Preferences", "", true, true},
+        {MenuItem::mnuPrefLocal, "&Local Connection...", "", true, true},
+        {MenuItem::mnuPrefModem, "&Modem Connection...", "", false, false},
+        {MenuItem::mnuDisplay, "&Display", "", true, true},
+        {MenuItem::mnuView, "&View", "", true, true},
+        {MenuItem::mnuViewStatus, "Current &Status...", "", false, true},
+        {MenuItem::mnuSystem, "&System", "", true, true},
+        {MenuItem::mnuDateTime, "Date&Time...", "", false, true},
+        {MenuItem::mnuSystemResetNVR, "Reset System &NVR...", "", false, true},
+        {MenuItem::mnuSystemRestart, "ReStart &System...", "", false, true},
+        {MenuItem::mnuSystemFlash, "Flash &Upload...", "", true, true},
+        {MenuItem::mnuViewManuf, "View Board Information...", "", false, false},
+        {MenuItem::mnuConfiguration, "&Configuration", "", true, true},
+        {MenuItem::mnuConfigSystem, "&System...", "", false, true},
+        {MenuItem::mnuConfigPorts, "&Ports", "", false, true},
+        {MenuItem::mnuPortsSerial1, "Serial &1...", "", true, true},
+        {MenuItem::mnuPortsSerial2, "Serial &2...", "", true, true},
+        {MenuItem::mnuPortsFFSK, "&FFSK...", "", true, true},
+        {MenuItem::mnuPorts10Base, "10Base-&T...", "", false, true},
+        {MenuItem::mnuConfigContactInputs, "&Contact Inputs...", "", false, true},
+        {MenuItem::mnuConfigAnalogInputs, "&Analog Inputs...", "", false, true},
+        {MenuItem::mnuConfigTemp, "&Temperature Inputs...", "", false, true},
+        {MenuItem::mnuConfigOutputs, "&Outputs...", "", false, true},
+        {MenuItem::mnuTasks, "&Tasks...", "", true, true},
+        {MenuItem::mnuLogger, "&Data Logger Setup...", "", false, true},
+        {MenuItem::mnuEvents, "&Event Monitor", "", true, true},
+        {MenuItem::mnuEventSerial1, "&Serial 1...", "", false, true},
+        {MenuItem::mnuEventSerial2, "&Serial 2...", "", false, true},
+        {MenuItem::mnuEventFFSK, "&FFSK...", "", false, true},
+        {MenuItem::mnuEventFSM, "&LocalFSM...", "", true, false},
+        {MenuItem::mnuHelp, "&Help", "", true, true},
+        {MenuItem::mnuHelpAbout, "&About...", "", true, true},
     };
     for (const ItemState& e : expected) {
-        QAction* a = w.MenuItem(e.name);
-        ASSERT_NE(a, nullptr) << e.name;
-        EXPECT_EQ(a->text(), e.caption) << e.name;
-        EXPECT_EQ(a->shortcut().toString(), e.shortcut) << e.name;
-        EXPECT_EQ(w.MenuItemEnabled(e.name), e.enabled) << e.name;
+        const char* name = MenuItemName(e.item);
+        QAction* a = w.Menu(e.item);
+        ASSERT_NE(a, nullptr) << name;
+        EXPECT_EQ(a->objectName(), name);
+        EXPECT_EQ(a->text(), e.caption) << name;
+        EXPECT_EQ(a->shortcut().toString(), e.shortcut) << name;
+        EXPECT_EQ(w.MenuItemEnabled(e.item), e.enabled) << name;
         if (e.visible) {
-            EXPECT_EQ(a->isEnabled(), e.enabled && frmMain::CommandAvailable(e.name)) << e.name;
+            EXPECT_EQ(a->isEnabled(), e.enabled && frmMain::CommandAvailable(e.item)) << name;
         }
-        EXPECT_EQ(a->isVisible(), e.visible) << e.name;
+        EXPECT_EQ(a->isVisible(), e.visible) << name;
     }
     // The submenu items hang under their parents, in order.
-    const QList<QAction*> ports = w.MenuItem("mnuConfigPorts")->menu()->actions();
+    const QList<QAction*> ports = w.Menu(MenuItem::mnuConfigPorts)->menu()->actions();
     ASSERT_EQ(ports.size(), 4);
     EXPECT_EQ(ports[3]->objectName(), "mnuPorts10Base");
-    const QList<QAction*> file = w.MenuItem("mnuFile")->menu()->actions();
+    const QList<QAction*> file = w.Menu(MenuItem::mnuFile)->menu()->actions();
     ASSERT_EQ(file.size(), 5);
     EXPECT_TRUE(file[3]->isSeparator());
     EXPECT_EQ(w.windowTitle(), "Korvel/Pellar Configuration Utility");
@@ -137,9 +116,9 @@ TEST_F(MainWindowTest, MenusOpenWithTheirCaptionsShortcutsAndStates) {
 TEST_F(MainWindowTest, RadioProtocolOffersTheLocalRadioMonitorInsteadOfFlashing) {
     settings().PortProtocol = LOCALPORT_FLEETSYNC;
     frmMain& w = Open();
-    EXPECT_TRUE(w.MenuItem("mnuEventFSM")->isVisible());
-    EXPECT_TRUE(w.MenuItemEnabled("mnuEventFSM"));
-    EXPECT_FALSE(w.MenuItemEnabled("mnuSystemFlash"));
+    EXPECT_TRUE(w.Menu(MenuItem::mnuEventFSM)->isVisible());
+    EXPECT_TRUE(w.MenuItemEnabled(MenuItem::mnuEventFSM));
+    EXPECT_FALSE(w.MenuItemEnabled(MenuItem::mnuSystemFlash));
 }
 
 TEST_F(MainWindowTest, ToolbarHasThirteenButtonsGroupedBySeparators) {
@@ -154,14 +133,16 @@ TEST_F(MainWindowTest, ToolbarHasThirteenButtonsGroupedBySeparators) {
             EXPECT_FALSE(actions[i]->icon().isNull()) << keys[i].toStdString();
         }
     }
-    EXPECT_EQ(w.ToolbarButton("Write")->toolTip(), "Write the configuration data to Korvel");
-    EXPECT_EQ(w.ToolbarButton("Read")->toolTip(), "Read the configuration data from Korvel");
-    EXPECT_EQ(w.ToolbarButton("Config")->toolTip(), "Show channel configuration summary");
+    EXPECT_EQ(w.Button(ToolButton::Write)->toolTip(), "Write the configuration data to Korvel");
+    EXPECT_EQ(w.Button(ToolButton::Read)->toolTip(), "Read the configuration data from Korvel");
+    EXPECT_EQ(w.Button(ToolButton::Config)->toolTip(), "Show channel configuration summary");
     // Nothing is loaded yet: only what can start from nothing is usable.
-    for (const char* on : {"Open", "OffLine", "Read"}) EXPECT_TRUE(w.ToolbarButton(on)->isEnabled()) << on;
-    for (const char* off : {"Save", "Print", "Write", "Config"}) EXPECT_FALSE(w.ToolbarButton(off)->isEnabled()) << off;
-    w.SetToolbarButtonEnabled("Write", true);
-    EXPECT_TRUE(w.ToolbarButton("Write")->isEnabled());
+    using enum ToolButton;
+    for (ToolButton on : {Open, OffLine, Read}) EXPECT_TRUE(w.Button(on)->isEnabled()) << ToolButtonKey(on);
+    for (ToolButton off : {Save, Print, Write, Config})
+        EXPECT_FALSE(w.Button(off)->isEnabled()) << ToolButtonKey(off);
+    w.SetToolbarButtonEnabled(ToolButton::Write, true);
+    EXPECT_TRUE(w.Button(ToolButton::Write)->isEnabled());
 }
 
 TEST_F(MainWindowTest, StationListAndViewSelector) {
@@ -284,7 +265,7 @@ TEST_F(MainWindowTest, ExitClosesEveryOtherWindowAndWritesTheSameState) {
     other.show();
     settings().DegreesF = true;
     w.setWindowState(Qt::WindowMinimized);
-    w.MenuItem("mnuFileExit")->trigger();
+    w.Menu(MenuItem::mnuFileExit)->trigger();
     EXPECT_FALSE(other.isVisible());
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(SettingsFileText().contains("#TRUE#"));

@@ -8,7 +8,7 @@
 #include "config/target.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "link/simfixture.h"
+#include "support/appfixture.h"
 #include "platform/serialport.h"
 
 #include <QAction>
@@ -27,50 +27,19 @@ using namespace korvel::test;
 
 namespace {
 
-class MainRoadTest : public SimLinkFixture {
+class MainRoadTest : public AppFixture {
 protected:
     void SetUp() override {
-        SimLinkFixture::SetUp();
-        ASSERT_TRUE(dir.isValid());
-        session().DataFolder = dir.path();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("registry"));
+        AppFixture::SetUp();
         settings().PacketTimeout = 20;
-        window = std::make_unique<frmMain>();
-        window->Load();
-        window->show();
-        // A dialog left open by a failing step must not hang the run.
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] {
-            while (QWidget* w = QApplication::activeModalWidget()) w->close();
-        });
-        guard.start(30000);
+        Open(true);
     }
-    void TearDown() override {
-        guard.stop();
-        window.reset();
-        SimLinkFixture::TearDown();
-    }
-
     // Acts on the connect dialog once it is up, modal, in front of the window.
-    void InConnectDialog(std::function<void(frmCancelSend&)> act) {
-        QTimer::singleShot(0, [this, act] {
-            auto* d = qobject_cast<frmCancelSend*>(QApplication::activeModalWidget());
-            if (!d) return;
-            ++connectDialogs;
-            act(*d);
-        });
-    }
+    void InConnectDialog(std::function<void(frmCancelSend&)> act) { WhenModal<frmCancelSend>(std::move(act)); }
     void ConnectOverIp(frmCancelSend& d) {
         d.txtIP()->setText(QStringLiteral("127.0.0.1:%1").arg(sim.TcpPort()));
         d.cmdIP()->click();
     }
-    void Press(const char* key) { window->ToolbarButton(QString::fromLatin1(key))->trigger(); }
-    QString Panel(int n) const { return window->Panel(n)->text(); }
-
-    QTemporaryDir dir;
-    std::unique_ptr<frmMain> window;
-    QTimer guard;
-    int connectDialogs = 0;
 };
 
 TEST_F(MainRoadTest, ReadAStationThenWriteItBackUnchanged) {
@@ -79,26 +48,26 @@ TEST_F(MainRoadTest, ReadAStationThenWriteItBackUnchanged) {
     const auto before = sim.Blocks();
 
     InConnectDialog([this](frmCancelSend& d) { ConnectOverIp(d); });
-    Press("Read");
-    EXPECT_EQ(connectDialogs, 1);
+    Press(ToolButton::Read);
+    EXPECT_EQ(modalDialogs, 1);
     EXPECT_TRUE(sim.TcpStartTextReceived());
     EXPECT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
     EXPECT_TRUE(Panel(1).startsWith(QStringLiteral("Station: ")));
     EXPECT_EQ(target().ChildCount, 3);
     EXPECT_EQ(session().Online, 1);
-    for (const char* key : {"Save", "Write", "Read"})
-        EXPECT_TRUE(window->ToolbarButton(QString::fromLatin1(key))->isEnabled()) << key;
+    for (ToolButton key : {ToolButton::Save, ToolButton::Write, ToolButton::Read})
+        EXPECT_TRUE(window->Button(key)->isEnabled()) << ToolButtonKey(key);
     // Printing and the summary have no window yet, so they stay unusable.
-    for (const char* key : {"Print", "Config"})
-        EXPECT_FALSE(window->ToolbarButton(QString::fromLatin1(key))->isEnabled()) << key;
-    EXPECT_TRUE(window->MenuItemEnabled(QStringLiteral("mnuConfigSystem")));
+    for (ToolButton key : {ToolButton::Print, ToolButton::Config})
+        EXPECT_FALSE(window->Button(key)->isEnabled()) << ToolButtonKey(key);
+    EXPECT_TRUE(window->MenuItemEnabled(MenuItem::mnuConfigSystem));
     EXPECT_TRUE(prompts.Shown().isEmpty());
 
     sim.ClearReceived();
     prompts.QueueAnswer(vbYes);  // "Do you want to overwrite module configuration. Continue ?"
     InConnectDialog([this](frmCancelSend& d) { ConnectOverIp(d); });
-    Press("Write");
-    EXPECT_EQ(connectDialogs, 2);
+    Press(ToolButton::Write);
+    EXPECT_EQ(modalDialogs, 2);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Do you want to overwrite module configuration. Continue ?"));
     EXPECT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
@@ -116,7 +85,7 @@ TEST_F(MainRoadTest, ReadTheLocalModuleOverTheSerialPortAndWriteItToARemoteStati
     sim.SetKorvel(1, 5);
 
     InConnectDialog([](frmCancelSend& d) { d.cmdConnectLocal()->click(); });
-    Press("Read");
+    Press(ToolButton::Read);
     EXPECT_TRUE(CommPort().IsOpen());
     EXPECT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
     const auto local = sim.Blocks();
@@ -127,7 +96,7 @@ TEST_F(MainRoadTest, ReadTheLocalModuleOverTheSerialPortAndWriteItToARemoteStati
         d.txtNWAddress()->setText(QStringLiteral("5"));
         d.cmdConnectNet()->click();
     });
-    Press("Write");
+    Press(ToolButton::Write);
     ASSERT_EQ(prompts.Shown().size(), 2);
     EXPECT_TRUE(prompts.Shown()[1].text.startsWith(QStringLiteral("Warning - the network address specified ( 5)")));
     EXPECT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
@@ -143,18 +112,20 @@ TEST_F(MainRoadTest, ReadTheLocalModuleOverTheSerialPortAndWriteItToARemoteStati
 TEST_F(MainRoadTest, AReadOverAnotherLoadedConfigurationAsksFirst) {
     session().ConfigLoaded = true;
     prompts.QueueAnswer(vbNo);
-    Press("Read");
+    Press(ToolButton::Read);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Warning, downloading will overwrite any previously "
                                                       "loaded/edited data in OMRU. Continue ?"));
-    EXPECT_EQ(connectDialogs, 0);
+    EXPECT_EQ(modalDialogs, 0);
 }
 
 TEST_F(MainRoadTest, WriteAnsweredNoSendsNothing) {
     ASSERT_NE(sim.ListenTcp(0), 0);
     prompts.QueueAnswer(vbNo);
-    Press("Write");
-    EXPECT_EQ(connectDialogs, 0);
+    window->SetToolbarButtonEnabled(ToolButton::Write, true);  // as a loaded configuration leaves it
+    Press(ToolButton::Write);
+    ASSERT_EQ(prompts.Shown().size(), 1) << "the question, answered No";
+    EXPECT_EQ(modalDialogs, 0);
     EXPECT_EQ(sim.ReceivedCount(), 0);
 }
 
@@ -163,14 +134,14 @@ TEST_F(MainRoadTest, OffLineEditChoosesTheDeviceKind) {
         auto* d = qobject_cast<frmOfflineDeviceSelection*>(QApplication::activeModalWidget());
         if (d) d->Combo1()->activated(1);
     });
-    Press("OffLine");
+    Press(ToolButton::OffLine);
     EXPECT_TRUE(target().PellarDevice);
     EXPECT_EQ(Panel(2), QStringLiteral("Off Line Edit Mode"));
-    EXPECT_TRUE(window->ToolbarButton(QStringLiteral("Write"))->isEnabled());
-    EXPECT_FALSE(window->MenuItemEnabled(QStringLiteral("mnuTasks")));
+    EXPECT_TRUE(window->Button(ToolButton::Write)->isEnabled());
+    EXPECT_FALSE(window->MenuItemEnabled(MenuItem::mnuTasks));
 
     linkState().LinkMode = LINK_SWITCH_THROUGH;
-    Press("OffLine");
+    Press(ToolButton::OffLine);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text,
               QStringLiteral("Cannot switch to offline mode when connected via switch-through"));

@@ -1,7 +1,7 @@
 // The main window's menu and file commands driven offscreen: what each command does,
 // which items wait for their windows, and the file and check steps on the toolbar.
 #include "app/frmMain.h"
-#include "app/laterwindows.h"
+#include "app/windowregistry.h"
 #include "session/localsettings.h"
 #include "session/session.h"
 #include "config/configfile.h"
@@ -9,7 +9,7 @@
 #include "config/target.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "link/simfixture.h"
+#include "support/appfixture.h"
 #include "link/transport.h"
 #include "monitor/eventlist.h"
 
@@ -24,42 +24,13 @@ using namespace korvel::test;
 
 namespace {
 
-class MenusTest : public SimLinkFixture {
+class MenusTest : public AppFixture {
 protected:
     void SetUp() override {
-        SimLinkFixture::SetUp();
-        ASSERT_TRUE(dir.isValid());
-        session().DataFolder = dir.path();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("registry"));
+        AppFixture::SetUp();
         settings().PacketTimeout = 20;
         settings().CommPortDevice = QStringLiteral("/nonexistent/ttyKORVEL");
     }
-    void TearDown() override {
-        window.reset();
-        for (const QString& name : registered) UnregisterWindow(name);
-        SimLinkFixture::TearDown();
-    }
-    // Stands in for a window of a later issue: records each opening.
-    void Fake(const QString& name, std::function<void()> onOpen = {}) {
-        registered.append(name);
-        RegisterWindow(name, [this, name, onOpen](QWidget* owner) {
-            opened.append(name);
-            EXPECT_EQ(owner, window.get());
-            if (onOpen) onOpen();
-        });
-    }
-    frmMain& Open() {
-        window = std::make_unique<frmMain>();
-        window->Load();
-        return *window;
-    }
-    void Trigger(const char* item) {
-        QAction* a = window->MenuItem(QString::fromLatin1(item));
-        ASSERT_TRUE(a->isEnabled()) << item;
-        a->trigger();
-    }
-    void Press(const char* key) { window->Toolbar1_ButtonClick(QString::fromLatin1(key)); }
-    QString Panel(int n) const { return window->Panel(n)->text(); }
     int Sent(int command) const {
         int n = 0;
         for (const QByteArray& f : sim.Received()) n += quint8(f[6]) == command;
@@ -80,9 +51,6 @@ protected:
         return path;
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<frmMain> window;
-    QStringList registered, opened;
     QList<int> selector, clock, ports;
     QList<bool> analogMode;
 };
@@ -90,44 +58,44 @@ protected:
 TEST_F(MenusTest, ItemsWaitForTheirWindows) {
     frmMain& w = Open();
     // None of these windows exists yet: the items stay unusable whatever enables them.
-    for (const char* item : {"mnuPrefLocal", "mnuDisplay", "mnuViewStatus", "mnuDateTime", "mnuSystemFlash",
-                             "mnuConfigSystem", "mnuPortsSerial1", "mnuPortsSerial2", "mnuPortsFFSK",
-                             "mnuConfigContactInputs", "mnuConfigAnalogInputs", "mnuConfigTemp", "mnuConfigOutputs",
-                             "mnuTasks", "mnuLogger", "mnuEventSerial1", "mnuEventSerial2", "mnuEventFFSK",
-                             "mnuEventFSM", "mnuHelpAbout", "mnuFilePrint", "mnuViewManuf"}) {
-        w.SetMenuEnabled(QString::fromLatin1(item), true);
-        EXPECT_FALSE(w.MenuItem(QString::fromLatin1(item))->isEnabled()) << item;
-        EXPECT_TRUE(w.MenuItemEnabled(QString::fromLatin1(item))) << item;
+    for (MenuItem item : {MenuItem::mnuPrefLocal, MenuItem::mnuDisplay, MenuItem::mnuViewStatus, MenuItem::mnuDateTime, MenuItem::mnuSystemFlash,
+                             MenuItem::mnuConfigSystem, MenuItem::mnuPortsSerial1, MenuItem::mnuPortsSerial2, MenuItem::mnuPortsFFSK,
+                             MenuItem::mnuConfigContactInputs, MenuItem::mnuConfigAnalogInputs, MenuItem::mnuConfigTemp, MenuItem::mnuConfigOutputs,
+                             MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuEventSerial1, MenuItem::mnuEventSerial2, MenuItem::mnuEventFFSK,
+                             MenuItem::mnuEventFSM, MenuItem::mnuHelpAbout, MenuItem::mnuFilePrint, MenuItem::mnuViewManuf}) {
+        w.SetMenuEnabled(item, true);
+        EXPECT_FALSE(w.Menu(item)->isEnabled()) << MenuItemName(item);
+        EXPECT_TRUE(w.MenuItemEnabled(item)) << MenuItemName(item);
     }
-    for (const char* key : {"Print", "Config"}) {
-        w.SetToolbarButtonEnabled(QString::fromLatin1(key), true);
-        EXPECT_FALSE(w.ToolbarButton(QString::fromLatin1(key))->isEnabled()) << key;
+    for (ToolButton key : {ToolButton::Print, ToolButton::Config}) {
+        w.SetToolbarButtonEnabled(key, true);
+        EXPECT_FALSE(w.Button(key)->isEnabled()) << ToolButtonKey(key);
     }
     // The commands that need no other window are usable.
-    for (const char* item : {"mnuFileOpen", "mnuFileExit", "mnuSystemResetNVR", "mnuSystemRestart"}) {
-        w.SetMenuEnabled(QString::fromLatin1(item), true);
-        EXPECT_TRUE(w.MenuItem(QString::fromLatin1(item))->isEnabled()) << item;
+    for (MenuItem item : {MenuItem::mnuFileOpen, MenuItem::mnuFileExit, MenuItem::mnuSystemResetNVR, MenuItem::mnuSystemRestart}) {
+        w.SetMenuEnabled(item, true);
+        EXPECT_TRUE(w.Menu(item)->isEnabled()) << MenuItemName(item);
     }
 }
 
 TEST_F(MenusTest, ARegisteredWindowOpensFromItsItems) {
-    Fake(QStringLiteral("frmAbout"));
-    Fake(QStringLiteral("frmSport"), [this] { selector.append(session().SerialPortSelector); });
-    Fake(QStringLiteral("frmAnalogs"), [this] { analogMode.append(session().AnalogMode); });
-    Fake(QStringLiteral("frmShowConfiguration"));
+    Fake(WindowId::frmAbout);
+    Fake(WindowId::frmSport, [this] { selector.append(session().SerialPortSelector); });
+    Fake(WindowId::frmAnalogs, [this] { analogMode.append(session().AnalogMode); });
+    Fake(WindowId::frmShowConfiguration);
     frmMain& w = Open();
-    Trigger("mnuHelpAbout");
-    for (const char* item : {"mnuConfigPorts", "mnuConfigAnalogInputs", "mnuConfigTemp"})
-        w.SetMenuEnabled(QString::fromLatin1(item), true);
-    Trigger("mnuPortsSerial2");
-    Trigger("mnuPortsSerial1");
-    Trigger("mnuConfigTemp");
-    Trigger("mnuConfigAnalogInputs");
-    w.SetToolbarButtonEnabled(QStringLiteral("Config"), true);
-    EXPECT_TRUE(w.ToolbarButton(QStringLiteral("Config"))->isEnabled());
-    Press("Config");
-    EXPECT_EQ(opened, (QStringList{"frmAbout", "frmSport", "frmSport", "frmAnalogs", "frmAnalogs",
-                                   "frmShowConfiguration"}));
+    Trigger(MenuItem::mnuHelpAbout);
+    for (MenuItem item : {MenuItem::mnuConfigPorts, MenuItem::mnuConfigAnalogInputs, MenuItem::mnuConfigTemp})
+        w.SetMenuEnabled(item, true);
+    Trigger(MenuItem::mnuPortsSerial2);
+    Trigger(MenuItem::mnuPortsSerial1);
+    Trigger(MenuItem::mnuConfigTemp);
+    Trigger(MenuItem::mnuConfigAnalogInputs);
+    w.SetToolbarButtonEnabled(ToolButton::Config, true);
+    EXPECT_TRUE(w.Button(ToolButton::Config)->isEnabled());
+    Press(ToolButton::Config);
+    using enum WindowId;
+    EXPECT_EQ(opened, (QList<WindowId>{frmAbout, frmSport, frmSport, frmAnalogs, frmAnalogs, frmShowConfiguration}));
     EXPECT_EQ(selector, (QList<int>{2, 1}));
     EXPECT_EQ(analogMode, (QList<bool>{false, true}));
 }
@@ -136,24 +104,24 @@ TEST_F(MenusTest, OpenLoadsAFileAndOpensTheConfigurationCommands) {
     const QString path = KnownFile();
     frmMain& w = Open();
     prompts.QueueFile(path);
-    Trigger("mnuFileOpen");
+    Trigger(MenuItem::mnuFileOpen);
     EXPECT_EQ(config().SystemConfig[0], 33);
     EXPECT_EQ(target().ChildCount, 1);
     EXPECT_TRUE(session().ConfigLoaded);
     EXPECT_EQ(Panel(4), QStringLiteral("File loaded: ") + path);
-    for (const char* item : {"mnuConfiguration", "mnuConfigSystem", "mnuConfigPorts", "mnuConfigContactInputs",
-                             "mnuConfigAnalogInputs", "mnuConfigTemp", "mnuConfigOutputs", "mnuSystem", "mnuFileSave",
-                             "mnuFilePrint"})
-        EXPECT_TRUE(w.MenuItemEnabled(QString::fromLatin1(item))) << item;
-    EXPECT_FALSE(w.MenuItemEnabled(QStringLiteral("mnuViewStatus")));
-    EXPECT_TRUE(w.ToolbarButton(QStringLiteral("Save"))->isEnabled());
-    EXPECT_TRUE(w.ToolbarButton(QStringLiteral("Write"))->isEnabled());
-    EXPECT_TRUE(w.MenuItem(QStringLiteral("mnuFileSave"))->isEnabled());
+    for (MenuItem item : {MenuItem::mnuConfiguration, MenuItem::mnuConfigSystem, MenuItem::mnuConfigPorts, MenuItem::mnuConfigContactInputs,
+                             MenuItem::mnuConfigAnalogInputs, MenuItem::mnuConfigTemp, MenuItem::mnuConfigOutputs, MenuItem::mnuSystem, MenuItem::mnuFileSave,
+                             MenuItem::mnuFilePrint})
+        EXPECT_TRUE(w.MenuItemEnabled(item)) << MenuItemName(item);
+    EXPECT_FALSE(w.MenuItemEnabled(MenuItem::mnuViewStatus));
+    EXPECT_TRUE(w.Button(ToolButton::Save)->isEnabled());
+    EXPECT_TRUE(w.Button(ToolButton::Write)->isEnabled());
+    EXPECT_TRUE(w.Menu(MenuItem::mnuFileSave)->isEnabled());
 
     // Save As from the toolbar writes the same text back.
     const QString copy = dir.filePath(QStringLiteral("copy.ZPF"));
     prompts.QueueFile(copy);
-    Press("Save");
+    Press(ToolButton::Save);
     QFile a(path), b(copy);
     ASSERT_TRUE(a.open(QIODevice::ReadOnly));
     ASSERT_TRUE(b.open(QIODevice::ReadOnly));
@@ -168,11 +136,11 @@ TEST_F(MenusTest, ARejectedFileLeavesTheMenusAsTheyWere) {
     f.close();
     frmMain& w = Open();
     prompts.QueueFile(path);
-    Press("Open");
+    Press(ToolButton::Open);
     EXPECT_EQ(Panel(4), QStringLiteral("File Error, File is corrupt"));
     EXPECT_FALSE(session().ConfigLoaded);
-    EXPECT_FALSE(w.MenuItemEnabled(QStringLiteral("mnuFileSave")));
-    EXPECT_FALSE(w.ToolbarButton(QStringLiteral("Write"))->isEnabled());
+    EXPECT_FALSE(w.MenuItemEnabled(MenuItem::mnuFileSave));
+    EXPECT_FALSE(w.Button(ToolButton::Write)->isEnabled());
 }
 
 TEST_F(MenusTest, WriteRunsTheCheckBeforeItsQuestion) {
@@ -181,7 +149,8 @@ TEST_F(MenusTest, WriteRunsTheCheckBeforeItsQuestion) {
     SetDefaultConfiguration();
     config().ContactInputTable[0].LocalOutput[1] = 12;
     session().ConfigLoaded = true;
-    Press("Write");
+    window->SetToolbarButtonEnabled(ToolButton::Write, true);  // as a loaded configuration leaves it
+    Press(ToolButton::Write);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].title, QStringLiteral("Configuration Check"));
     EXPECT_TRUE(sim.Received().isEmpty());
@@ -190,17 +159,17 @@ TEST_F(MenusTest, WriteRunsTheCheckBeforeItsQuestion) {
     config().ContactInputTable[0].LocalOutput[1] = 2;
     prompts.Clear();
     prompts.QueueAnswer(vbNo);
-    Press("Write");
+    Press(ToolButton::Write);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Do you want to overwrite module configuration. Continue ?"));
 }
 
 TEST_F(MenusTest, FlashLoadIsConfirmedFirst) {
     int loads = 0;
-    Fake(QStringLiteral("RunFlashLoader"), [&loads] { ++loads; });
+    Fake(WindowId::RunFlashLoader, [&loads] { ++loads; });
     Open();
     prompts.QueueAnswer(vbNo);
-    Trigger("mnuSystemFlash");
+    Trigger(MenuItem::mnuSystemFlash);
     EXPECT_EQ(loads, 0);
     ASSERT_EQ(prompts.Shown().size(), 1);
     const ShownBox& box = prompts.Shown()[0];
@@ -220,20 +189,20 @@ TEST_F(MenusTest, FlashLoadIsConfirmedFirst) {
 TEST_F(MenusTest, RestartAndNvrResetTalkToTheModule) {
     frmMain& w = Open();
     ConnectOverTcp();
-    for (const char* item : {"mnuSystemRestart", "mnuSystemResetNVR"}) w.SetMenuEnabled(QString::fromLatin1(item), true);
+    for (MenuItem item : {MenuItem::mnuSystemRestart, MenuItem::mnuSystemResetNVR}) w.SetMenuEnabled(item, true);
 
     prompts.QueueAnswer(vbNo);
-    Trigger("mnuSystemRestart");
+    Trigger(MenuItem::mnuSystemRestart);
     EXPECT_EQ(Sent(CMD_RESET_SYSTEM), 0);
     prompts.QueueAnswer(vbYes);
-    Trigger("mnuSystemRestart");
+    Trigger(MenuItem::mnuSystemRestart);
     ASSERT_TRUE(WaitUntil([this] { return Sent(CMD_RESET_SYSTEM) == 1; }));
     EXPECT_EQ(prompts.Shown()[1].text, QStringLiteral("Ok to reset system?"));
 
     prompts.Clear();
     prompts.QueueAnswer(vbYes);  // the full reset of the local module
     prompts.QueueAnswer(vbOK);   // "Data Reset - Click OK to Continue"
-    Trigger("mnuSystemResetNVR");
+    Trigger(MenuItem::mnuSystemResetNVR);
     EXPECT_EQ(Sent(CMD_RESET_NVR_ALL), 1);
     EXPECT_EQ(Sent(CMD_STOP_PROCESSES), 0) << "the local module is reset without a stop";
     EXPECT_GE(Sent(CMD_CFG_SYSTEM), 1) << "the configuration is read again";
@@ -243,34 +212,34 @@ TEST_F(MenusTest, RestartAndNvrResetTalkToTheModule) {
 }
 
 TEST_F(MenusTest, DateTimeOpensWithAUsableClock) {
-    Fake(QStringLiteral("frmDateTime"), [this] { clock.append(target().ModuleClock.year); });
+    Fake(WindowId::frmDateTime, [this] { clock.append(target().ModuleClock.year); });
     frmMain& w = Open();
     ConnectOverTcp();
     sim.SetReplyData(CMD_DATE_TIME, Bytes({0, 0, 0, 13, 45, 7}));
-    w.SetMenuEnabled(QStringLiteral("mnuDateTime"), true);
-    Trigger("mnuDateTime");
-    ASSERT_EQ(opened, QStringList{"frmDateTime"});
+    w.SetMenuEnabled(MenuItem::mnuDateTime, true);
+    Trigger(MenuItem::mnuDateTime);
+    ASSERT_EQ(opened, QList<WindowId>{WindowId::frmDateTime});
     EXPECT_EQ(clock, QList<int>{2000});
     EXPECT_EQ(target().ModuleClock.day, 1);
     EXPECT_EQ(target().ModuleClock.month, 1);
 }
 
 TEST_F(MenusTest, EventMonitorsAndLogger) {
-    Fake(QStringLiteral("frmEventMonitor"), [this] { ports.append(eventMonitor().EventPort); });
-    Fake(QStringLiteral("frmLogger"));
+    Fake(WindowId::frmEventMonitor, [this] { ports.append(eventMonitor().EventPort); });
+    Fake(WindowId::frmLogger);
     frmMain& w = Open();
-    for (const char* item : {"mnuEventSerial1", "mnuEventSerial2", "mnuEventFFSK", "mnuLogger"})
-        w.SetMenuEnabled(QString::fromLatin1(item), true);
+    for (MenuItem item : {MenuItem::mnuEventSerial1, MenuItem::mnuEventSerial2, MenuItem::mnuEventFFSK, MenuItem::mnuLogger})
+        w.SetMenuEnabled(item, true);
     // The local port cannot open: serial port 2 and FFSK still open, serial 1 does not.
-    Trigger("mnuEventSerial2");
-    Trigger("mnuEventFFSK");
+    Trigger(MenuItem::mnuEventSerial2);
+    Trigger(MenuItem::mnuEventFFSK);
     prompts.QueueAnswer(vbOK);
-    Trigger("mnuEventSerial1");
+    Trigger(MenuItem::mnuEventSerial1);
     EXPECT_EQ(ports, (QList<int>{1, 2}));
     // Off line the logger opens without a word to the module.
     session().Online = 0;
-    Trigger("mnuLogger");
-    EXPECT_EQ(opened.last(), QStringLiteral("frmLogger"));
+    Trigger(MenuItem::mnuLogger);
+    EXPECT_EQ(opened.last(), WindowId::frmLogger);
     EXPECT_TRUE(sim.Received().isEmpty());
 }
 

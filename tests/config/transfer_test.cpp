@@ -301,14 +301,14 @@ TEST_F(TransferTest, MenusFollowTheTargetAfterARead) {
     Connect(Path::Tcp);
     Target({0, 0, false, 0});
     ASSERT_EQ(ReadConfiguration(), 0);
-    EXPECT_TRUE(host->MenuEnabled(QStringLiteral("mnuSystemFlash")));
-    EXPECT_TRUE(host->MenuEnabled(QStringLiteral("mnuPortsFFSK")));  // the sim reports the radio port
+    EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuSystemFlash));
+    EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuPortsFFSK));  // the sim reports the radio port
 
     Target({4, 0, false, 0});
     sim.SetOptions(0, 4);
     ASSERT_EQ(ReadConfiguration(), 0);
-    EXPECT_FALSE(host->MenuEnabled(QStringLiteral("mnuSystemFlash")));
-    EXPECT_FALSE(host->MenuEnabled(QStringLiteral("mnuPortsFFSK")));
+    EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuSystemFlash));
+    EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuPortsFFSK));
 }
 
 TEST_F(TransferTest, APellarWriteClearsTheDelaysOfTheGroupsItSends) {
@@ -328,7 +328,7 @@ TEST_F(TransferTest, AModuleWithoutAClockIsStillRead) {
     Target({0, 0, false, 0});
     sim.SetHasClock(false);
     ASSERT_EQ(ReadConfiguration(), 0);
-    EXPECT_FALSE(host->MenuEnabled(QStringLiteral("mnuDateTime")));
+    EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuDateTime));
     EXPECT_TRUE(prompts.Shown().isEmpty());
 }
 
@@ -357,7 +357,7 @@ TEST_F(TransferFailureTest, CancelDuringARemoteReadRestartsBothEnds) {
     EXPECT_FALSE(sim.ProcessesStopped(0));
     EXPECT_FALSE(sim.ProcessesStopped(5));
     EXPECT_FALSE(view.Loaded());
-    EXPECT_FALSE(host->MenuEnabled(QStringLiteral("mnuPortsFFSK")));
+    EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuPortsFFSK));
     EXPECT_TRUE(prompts.Shown().isEmpty());
 }
 

@@ -64,7 +64,7 @@ TEST_F(DispatchTest, AcknowledgementEndsOnlyACommandWithItsId) {
 TEST_F(DispatchTest, RefusalsAndRequestsFromTheModule) {
     Receive(Frame(PKT_NACK, CMD_DATE_TIME, {}), TX_WAIT_REPLY);
     EXPECT_EQ(State(), TX_REPLY_RECEIVED) << "no clock: the request ends as answered";
-    EXPECT_FALSE(host->MenuEnabled("mnuDateTime"));
+    EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuDateTime));
     EXPECT_TRUE(prompts.Shown().isEmpty());
     Receive(Frame(PKT_NACK, CMD_DATE_TIME, {}), TX_WAIT_ACK);
     EXPECT_EQ(State(), TX_WAIT_ACK) << "a date/time command just times out";
@@ -195,10 +195,10 @@ TEST_F(DispatchTest, LiveValuesClockAndLogger) {
     EXPECT_EQ(target().ModuleClock.year, 2016);
     EXPECT_EQ(target().ModuleClock.day, 31);
     EXPECT_EQ(target().ModuleClock.second, 58);
-    EXPECT_TRUE(host->MenuEnabled("mnuDateTime"));
+    EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuDateTime));
     target().PellarDevice = true;
     Reply(CMD_DATE_TIME, {1, 1, 20, 0, 0, 0});
-    EXPECT_FALSE(host->MenuEnabled("mnuDateTime"));
+    EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuDateTime));
 
     Reply(CMD_SAMPLE_COUNT, {0x00, 0x80});
     EXPECT_EQ(loggerData().SampleLogCount, 32768) << "counts are unsigned";

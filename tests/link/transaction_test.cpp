@@ -78,10 +78,10 @@ TEST_F(TransactionTest, RetryCountSendsThenTheQuestionNoGoesOffLine) {
     EXPECT_TRUE(host->PanelText(3).isEmpty());
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
     EXPECT_TRUE(host->TimerEnabled(LinkTimer::MsgTimer));
-    EXPECT_FALSE(host->MenuEnabled("mnuConfigSystem"));
-    EXPECT_FALSE(host->MenuEnabled("mnuDateTime"));
-    EXPECT_FALSE(host->ToolbarButtonEnabled("Write"));
-    EXPECT_TRUE(host->ToolbarButtonEnabled("Read"));
+    EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuConfigSystem));
+    EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuDateTime));
+    EXPECT_FALSE(host->ToolbarButtonEnabled(ToolButton::Write));
+    EXPECT_TRUE(host->ToolbarButtonEnabled(ToolButton::Read));
     EXPECT_EQ(linkState().TxState, TX_IDLE);
 }
 

@@ -75,13 +75,13 @@ TEST_F(ConnectionTest, AReadOpensTheConfigurationCommands) {
     EXPECT_TRUE(StationText().startsWith(QStringLiteral("Station: ")));
     EXPECT_EQ(StationText().size(), 12);
     EXPECT_EQ(session().Online, 1);
-    for (const char* item : {"mnuFileSave", "mnuConfigSystem", "mnuViewStatus", "mnuSystem", "mnuEvents",
-                             "mnuTasks", "mnuLogger", "mnuSystemRestart", "mnuDateTime"})
-        EXPECT_TRUE(host->MenuEnabled(QString::fromLatin1(item))) << item;
-    for (const char* key : {"Save", "Print", "Write", "Read", "Config"})
-        EXPECT_TRUE(host->ToolbarButtonEnabled(QString::fromLatin1(key))) << key;
-    EXPECT_FALSE(host->MenuVisible(QStringLiteral("mnuPorts10Base")));
-    EXPECT_TRUE(host->MenuVisible(QStringLiteral("mnuPortsFFSK")));
+    for (MenuItem item : {MenuItem::mnuFileSave, MenuItem::mnuConfigSystem, MenuItem::mnuViewStatus, MenuItem::mnuSystem, MenuItem::mnuEvents,
+                             MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuSystemRestart, MenuItem::mnuDateTime})
+        EXPECT_TRUE(host->MenuEnabled(item)) << MenuItemName(item);
+    for (ToolButton key : {ToolButton::Save, ToolButton::Print, ToolButton::Write, ToolButton::Read, ToolButton::Config})
+        EXPECT_TRUE(host->ToolbarButtonEnabled(key)) << ToolButtonKey(key);
+    EXPECT_FALSE(host->MenuVisible(MenuItem::mnuPorts10Base));
+    EXPECT_TRUE(host->MenuVisible(MenuItem::mnuPortsFFSK));
     EXPECT_FALSE(CommPort().IsOpen()) << "a module over TCP needs no serial port";
     EXPECT_TRUE(prompts.Shown().isEmpty());
 }
@@ -91,9 +91,9 @@ TEST_F(ConnectionTest, APellarReadClosesWhatAPellarLacks) {
     sim.SetPellar(0x11);
     ConnectAndRun(CONNECT_READ);
     ASSERT_TRUE(target().PellarDevice);
-    for (const char* item : {"mnuTasks", "mnuLogger", "mnuSystemRestart", "mnuDateTime"})
-        EXPECT_FALSE(host->MenuEnabled(QString::fromLatin1(item))) << item;
-    EXPECT_FALSE(host->MenuVisible(QStringLiteral("mnuPortsFFSK")));
+    for (MenuItem item : {MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuSystemRestart, MenuItem::mnuDateTime})
+        EXPECT_FALSE(host->MenuEnabled(item)) << MenuItemName(item);
+    EXPECT_FALSE(host->MenuVisible(MenuItem::mnuPortsFFSK));
 }
 
 TEST_F(ConnectionTest, ADialogClosedWithoutAChoiceChangesNothing) {
@@ -127,8 +127,8 @@ TEST_F(ConnectionTest, ARefusedTargetStopsTheReadAndLeavesReadUsable) {
     ConnectAndRun(CONNECT_READ);
     EXPECT_EQ(Sent(CMD_CFG_SYSTEM), 0);
     EXPECT_EQ(Sent(CMD_STOP_PROCESSES), 0);
-    EXPECT_TRUE(host->ToolbarButtonEnabled(QStringLiteral("Read")));
-    EXPECT_FALSE(host->ToolbarButtonEnabled(QStringLiteral("Write")));
+    EXPECT_TRUE(host->ToolbarButtonEnabled(ToolButton::Read));
+    EXPECT_FALSE(host->ToolbarButtonEnabled(ToolButton::Write));
     EXPECT_EQ(session().Online, 0);
     EXPECT_EQ(ui.systemDialogs, 0);
     ASSERT_EQ(prompts.Shown().size(), 1);
@@ -166,7 +166,7 @@ TEST_F(ConnectionTest, AWriteToTheLocalModuleNeverAsksAndNeedsNoSerialPortOverTc
     EXPECT_TRUE(prompts.Shown().isEmpty());
     EXPECT_EQ(host->PanelText(2), QStringLiteral("Configuration Uploaded"));
     EXPECT_FALSE(CommPort().IsOpen());
-    EXPECT_TRUE(host->ToolbarButtonEnabled(QStringLiteral("Write")));
+    EXPECT_TRUE(host->ToolbarButtonEnabled(ToolButton::Write));
     EXPECT_EQ(linkState().TxState, TX_IDLE);
 }
 
@@ -178,10 +178,10 @@ TEST_F(ConnectionTest, OffLineEditAsPellarOrKorvel) {
     EXPECT_EQ(target().ChildCount, 0);
     EXPECT_EQ(config().SystemConfig[1], 16);
     EXPECT_EQ(host->PanelText(2), QStringLiteral("Off Line Edit Mode"));
-    for (const char* item : {"mnuTasks", "mnuLogger", "mnuConfigPorts", "mnuViewStatus", "mnuDateTime"})
-        EXPECT_FALSE(host->MenuEnabled(QString::fromLatin1(item))) << item;
-    EXPECT_TRUE(host->MenuEnabled(QStringLiteral("mnuFileSave")));
-    EXPECT_TRUE(host->ToolbarButtonEnabled(QStringLiteral("Write")));
+    for (MenuItem item : {MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuConfigPorts, MenuItem::mnuViewStatus, MenuItem::mnuDateTime})
+        EXPECT_FALSE(host->MenuEnabled(item)) << MenuItemName(item);
+    EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuFileSave));
+    EXPECT_TRUE(host->ToolbarButtonEnabled(ToolButton::Write));
     EXPECT_TRUE(session().OffLineEdit);
     EXPECT_TRUE(session().ClockAbsent);
 
@@ -189,8 +189,8 @@ TEST_F(ConnectionTest, OffLineEditAsPellarOrKorvel) {
     EnterOffLineEditMode();
     EXPECT_FALSE(target().PellarDevice);
     EXPECT_NE(config().SystemConfig[1], 16);
-    for (const char* item : {"mnuTasks", "mnuLogger", "mnuConfigPorts"})
-        EXPECT_TRUE(host->MenuEnabled(QString::fromLatin1(item))) << item;
+    for (MenuItem item : {MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuConfigPorts})
+        EXPECT_TRUE(host->MenuEnabled(item)) << MenuItemName(item);
 }
 
 TEST_F(ConnectionTest, AWriteAfterOffLineEditChecksTheTargetFirst) {

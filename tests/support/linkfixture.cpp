@@ -2,20 +2,10 @@
 #include "support/memoryserialport.h"
 
 #include "session/programstate.h"
-#include "session/connectchoice.h"
-#include "session/localsettings.h"
 #include "session/progress.h"
-#include "session/session.h"
-#include "config/model.h"
-#include "config/target.h"
-#include "flash/flashimage.h"
 #include "link/linkstate.h"
 #include "link/rxdispatch.h"
-#include "link/trace.h"
 #include "link/transport.h"
-#include "monitor/eventlist.h"
-#include "monitor/loggerdata.h"
-#include "monitor/taskblock.h"
 #include "platform/serialport.h"
 
 #include <QCoreApplication>
@@ -25,11 +15,10 @@
 namespace korvel::test {
 
 void LinkFixture::SetUp() {
+    // The default installations first: the reset unloads the progress view.
     SetProgressView(nullptr);
-    ResetProgramState();
-    SetRxPacketObserver(nullptr);
     SetSerialPortFactory(nullptr);
-    TraceCloseFile();
+    ResetProgramState();
     linkState().TcpReconnectPauseMs = 0;
     linkState().TcpStartPauseMs = 0;
     SetPrompts(&prompts);
@@ -50,10 +39,8 @@ MemorySerialPort* LinkFixture::OpenMemoryPort() {
 }
 
 void LinkFixture::TearDown() {
-    SetRxPacketObserver(nullptr);
-    ResetLinkState();
+    ResetProgramState();
     SetSerialPortFactory(nullptr);
-    TraceCloseFile();
     SetLinkHost(nullptr);
     host.reset();
     SetPrompts(nullptr);

@@ -1,0 +1,34 @@
+#include "app/windowregistry.h"
+
+#include <map>
+
+namespace korvel {
+
+namespace {
+std::map<WindowId, WindowOpener>& registry() {
+    static std::map<WindowId, WindowOpener> r;
+    return r;
+}
+} // namespace
+
+void RegisterWindow(WindowId id, WindowOpener open) { registry()[id] = std::move(open); }
+void UnregisterWindow(WindowId id) { registry().erase(id); }
+bool WindowAvailable(WindowId id) { return registry().count(id) != 0; }
+void UnregisterAllWindows() { registry().clear(); }
+
+bool OpenWindow(WindowId id, QWidget* owner) {
+    const auto it = registry().find(id);
+    if (it == registry().end()) return false;
+    // A copy: the opener may run a modal loop during which the registry changes.
+    const WindowOpener open = it->second;
+    open(owner);
+    return true;
+}
+
+void RegisterProgramWindows() {
+    // Each folder's windows are added here as they are built, one call per folder
+    // (its own Register...Windows function), so that linking the program is enough to
+    // offer them and nothing depends on static initialisers of a static library.
+}
+
+} // namespace korvel

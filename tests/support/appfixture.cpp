@@ -1,0 +1,67 @@
+#include "support/appfixture.h"
+#include "session/session.h"
+#include "session/settingsfile.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QSettings>
+
+namespace korvel::test {
+
+void AppFixture::SetUp() {
+    SimLinkFixture::SetUp();
+    ASSERT_TRUE(dir.isValid());
+    session().DataFolder = dir.path();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("registry")));
+    QSettings(AppTitle(), QString()).clear();
+    UnregisterAllWindows();
+    RegisterProgramWindows();
+    hangGuard_.setSingleShot(true);
+    QObject::connect(&hangGuard_, &QTimer::timeout, [] {
+        while (QWidget* w = QApplication::activeModalWidget()) w->close();
+    });
+    hangGuard_.start(30000);
+}
+
+void AppFixture::TearDown() {
+    hangGuard_.stop();
+    window.reset();
+    UnregisterAllWindows();
+    SimLinkFixture::TearDown();
+}
+
+frmMain& AppFixture::Open(bool show) {
+    window = std::make_unique<frmMain>();
+    window->Load();
+    if (show) window->show();
+    return *window;
+}
+
+void AppFixture::Trigger(MenuItem item) {
+    QAction* a = window->Menu(item);
+    ASSERT_TRUE(a->isEnabled()) << MenuItemName(item);
+    a->trigger();
+}
+
+void AppFixture::Press(ToolButton button) {
+    QAction* a = window->Button(button);
+    ASSERT_TRUE(a->isEnabled()) << ToolButtonKey(button);
+    a->trigger();
+}
+
+QString AppFixture::Panel(int n) const { return window->Panel(n)->text(); }
+
+QString AppFixture::Registry(const char* key) const {
+    QSettings s(AppTitle(), QString());
+    return s.value(QStringLiteral("Settings/") + QLatin1String(key)).toString();
+}
+
+void AppFixture::Fake(WindowId id, std::function<void()> onOpen) {
+    RegisterWindow(id, [this, id, onOpen](QWidget* owner) {
+        opened.append(id);
+        EXPECT_EQ(owner, window.get());
+        if (onOpen) onOpen();
+    });
+}
+
+} // namespace korvel::test

@@ -1,0 +1,60 @@
+// Common ground for window tests: a link fixture against the simulated module, with the
+// data folder and the window settings in a temporary folder, the program's windows
+// registered, stand-ins for windows not built, the main window on demand, and helpers
+// to act on a modal dialog once it is up. A dialog left open by a failing step is
+// closed after a while, so the test fails instead of hanging the run.
+#pragma once
+
+#include "app/frmMain.h"
+#include "app/windowregistry.h"
+#include "link/simfixture.h"
+
+#include <QApplication>
+#include <QList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace korvel::test {
+
+class AppFixture : public SimLinkFixture {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates the main window and runs its load handler; shown on request.
+    frmMain& Open(bool show = false);
+    // A menu item or toolbar button as the user uses it: it must be enabled.
+    void Trigger(MenuItem item);
+    void Press(ToolButton button);
+    QString Panel(int n) const;
+    // A value stored under the window's settings, "Settings/" + key.
+    QString Registry(const char* key) const;
+
+    // Registers a stand-in for a window: each opening is recorded in `opened`, with the
+    // main window as owner, and runs onOpen.
+    void Fake(WindowId id, std::function<void()> onOpen = {});
+
+    // Runs act on the modal dialog of type Dialog once the event loop shows it; counts
+    // in `modalDialogs` each time it found one.
+    template <typename Dialog>
+    void WhenModal(std::function<void(Dialog&)> act) {
+        QTimer::singleShot(0, [this, act] {
+            auto* d = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            if (!d) return;
+            ++modalDialogs;
+            act(*d);
+        });
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<frmMain> window;
+    QList<WindowId> opened;
+    int modalDialogs = 0;
+
+private:
+    QTimer hangGuard_;
+};
+
+} // namespace korvel::test
