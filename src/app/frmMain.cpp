@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 #include "session/configfiles.h"
+#include "session/progress.h"
 #include "session/connection.h"
 #include "app/entryhelpers.h"
 #include "app/frmCancelSend.h"
@@ -275,20 +276,23 @@ bool frmMain::CommandAvailable(ToolButton button) { return Available(button); }
 
 void frmMain::ConnectMenuCommands() {
     using enum MenuItem;
-    auto on = [this](MenuItem item, auto handler) {
-        connect(Menu(item), &QAction::triggered, this, handler);
+    auto on = [this](MenuItem item, void (frmMain::*handler)()) {
+        connect(Menu(item), &QAction::triggered, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
     };
     // Items that only open their window, some after telling it what to edit.
     auto opens = [this](MenuItem item, std::function<void()> before = {}) {
         connect(Menu(item), &QAction::triggered, this, [this, item, before] {
-            if (before) before();
-            Open(item, this);
+            RunCommand([this, item, before] {
+                if (before) before();
+                Open(item, this);
+            });
         });
     };
     on(mnuFileOpen, &frmMain::mnuFileOpen_Click);
     on(mnuFileSave, &frmMain::mnuFileSave_Click);
     on(mnuFilePrint, &frmMain::mnuFilePrint_Click);
-    on(mnuFileExit, &frmMain::mnuFileExit_Click);
+    // Exit is no command of its own: during another one it asks that one to end first.
+    connect(Menu(mnuFileExit), &QAction::triggered, this, &frmMain::mnuFileExit_Click);
     opens(mnuPrefLocal);
     opens(mnuDisplay);
     on(mnuViewStatus, &frmMain::mnuViewStatus_Click);
@@ -313,7 +317,7 @@ void frmMain::ConnectMenuCommands() {
                                                    {mnuEventFSM, EVENT_PORT_LOCAL_RADIO}};
     for (const auto& [item, port] : events) {
         const int16_t p = port;
-        connect(Menu(item), &QAction::triggered, this, [this, p] { mnuEvent_Click(p); });
+        connect(Menu(item), &QAction::triggered, this, [this, p] { RunCommand([this, p] { mnuEvent_Click(p); }); });
     }
     opens(mnuHelpAbout);
 }
@@ -333,7 +337,8 @@ void frmMain::BuildToolbar() {
         button->setObjectName(key);
         button->setToolTip(QString::fromLatin1(b.toolTip));
         button->setEnabled(b.enabled && CommandAvailable(which));
-        connect(button, &QAction::triggered, this, [this, which] { Toolbar1_ButtonClick(which); });
+        connect(button, &QAction::triggered, this,
+                [this, which] { RunCommand([this, which] { Toolbar1_ButtonClick(which); }); });
         // Toolbar buttons take part in the tab order, so the keyboard reaches them too.
         if (QWidget* w = toolbar_->widgetForAction(button)) {
             w->setFocusPolicy(Qt::TabFocus);
@@ -528,7 +533,28 @@ void frmMain::FinishShutdown() {
     shutDown_ = true;
 }
 
+void frmMain::RunCommand(const std::function<void()>& command) {
+    ++commandDepth_;
+    command();
+    --commandDepth_;
+    if (commandDepth_ == 0 && exitRequested_) {
+        exitRequested_ = false;
+        mnuFileExit_Click();
+    }
+}
+
+void frmMain::RequestExitAfterCommand() {
+    // Stopping the timers now would leave the command's wait without an end, and the
+    // module's processes stopped: cancel it, let it end as a cancel ends, then exit.
+    exitRequested_ = true;
+    ProgressCancelClicked();
+}
+
 void frmMain::mnuFileExit_Click() {
+    if (commandDepth_ > 0) {
+        RequestExitAfterCommand();
+        return;
+    }
     if (TerminateConnection() == 2) return;
     FinishShutdown();
     close();
@@ -536,6 +562,11 @@ void frmMain::mnuFileExit_Click() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (!shutDown_ && commandDepth_ > 0) {
+        event->ignore();
+        RequestExitAfterCommand();
+        return;
+    }
     if (!shutDown_) {
         if (TerminateConnection() == 2) {
             event->ignore();

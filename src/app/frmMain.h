@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -105,6 +106,9 @@ private:
     void UpdateClockPanels();
     // What both ways out share once the connection has ended.
     void FinishShutdown();
+    // Runs a menu or toolbar command; an exit asked for meanwhile follows once it ends.
+    void RunCommand(const std::function<void()>& command);
+    void RequestExitAfterCommand();
 
     std::array<QAction*, kMenuItemCount> menuItems_{};
     std::array<bool, kMenuItemCount> menuEnabled_{};
@@ -118,6 +122,10 @@ private:
     QTimer clock_;
     std::unique_ptr<ProgressWindowView> progress_;
     bool shutDown_ = false;
+    // Commands under way (a command's wait can run another), and an exit asked for
+    // during one.
+    int commandDepth_ = 0;
+    bool exitRequested_ = false;
 };
 
 // The one main window while it exists, else nullptr.

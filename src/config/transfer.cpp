@@ -132,6 +132,8 @@ public:
         const bool station = stationStopped_ && Remote();
         const bool local = localStopped_ || (stationStopped_ && !Remote());
         if (!station && !local) return;
+        // The user's cancel ended the transfer; it must not cancel the clean-up too.
+        linkState().UserCancel = false;
         QStringList left;
         const bool usable = LinkUsable();
         if (station && !(usable && ChannelClear() && Restart(true))) left << QStringLiteral("station %1").arg(Station());

@@ -148,3 +148,68 @@ TEST_F(MainRoadTest, OffLineEditChoosesTheDeviceKind) {
 }
 
 } // namespace
+
+namespace {
+
+// Runs the program's main loop until the program asks to end, as main() does; a run
+// that never ends gives 99 after a while.
+int RunMainLoop() {
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    giveUp.start(20000);
+    return QApplication::exec();
+}
+
+} // namespace
+
+TEST_F(MainRoadTest, ExitDuringAWriteCancelsItRestartsTheModuleAndEnds) {
+    ASSERT_NE(sim.ListenTcp(0), 0);
+    InConnectDialog([this](frmCancelSend& d) { ConnectOverIp(d); });
+    Press(ToolButton::Read);
+    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
+    sim.ClearReceived();
+
+    // The user chooses Exit once the module's processes are stopped and the first block
+    // is on its way, from inside the write's wait.
+    bool asked = false;
+    QObject::connect(&sim, &sim::SimModule::frameReceived, window.get(), [this, &asked](const QByteArray&) {
+        if (asked || !sim.ProcessesStopped() || sim.BlockWrites().isEmpty()) return;
+        asked = true;
+        QTimer::singleShot(0, window.get(), [this] { window->Menu(MenuItem::mnuFileExit)->trigger(); });
+    });
+    prompts.QueueAnswer(vbYes);  // "Do you want to overwrite module configuration. Continue ?"
+    QTimer::singleShot(0, window.get(), [this] {
+        InConnectDialog([this](frmCancelSend& d) { ConnectOverIp(d); });
+        Press(ToolButton::Write);
+    });
+    EXPECT_EQ(RunMainLoop(), 0);
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(sim.ProcessesStopped()) << "the module runs again";
+    EXPECT_NE(Panel(2), QStringLiteral("Configuration Uploaded"));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(WaitUntil([this] { return !sim.ClientConnected(); })) << "the link is closed";
+    ASSERT_EQ(prompts.Shown().size(), 1) << "no complaint after the question";
+    EXPECT_FALSE(window->TimerEnabled(LinkTimer::BGProcess)) << "the program is shut down";
+}
+
+TEST_F(MainRoadTest, ClosingTheWindowDuringAReadEndsTheReadThenTheProgram) {
+    ASSERT_NE(sim.ListenTcp(0), 0);
+    bool asked = false;
+    QObject::connect(&sim, &sim::SimModule::frameReceived, window.get(), [this, &asked](const QByteArray&) {
+        if (asked || sim.ReceivedCount() < 4) return;
+        asked = true;
+        QTimer::singleShot(0, window.get(), [this] { window->close(); });
+    });
+    QTimer::singleShot(0, window.get(), [this] {
+        InConnectDialog([this](frmCancelSend& d) { ConnectOverIp(d); });
+        Press(ToolButton::Read);
+    });
+    EXPECT_EQ(RunMainLoop(), 0);
+    EXPECT_TRUE(asked);
+    EXPECT_NE(Panel(2), QStringLiteral("Configuration Downloaded"));
+    EXPECT_FALSE(sim.ProcessesStopped());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->TimerEnabled(LinkTimer::BGProcess));
+    EXPECT_TRUE(WaitUntil([this] { return !sim.ClientConnected(); }));
+}

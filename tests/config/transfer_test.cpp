@@ -373,6 +373,16 @@ TEST_F(TransferFailureTest, CancelDuringARemoteWriteRestartsBothEndsAndRestoresT
     EXPECT_FALSE(view.Loaded());
 }
 
+TEST_F(TransferFailureTest, CancelDuringALocalWriteRestartsTheModuleWithoutAComplaint) {
+    Connect(Path::Tcp);
+    Target({0, 0, false, 0});
+    When(QStringLiteral("S8B>0:0"), [] { ProgressCancelClicked(); });
+    EXPECT_EQ(WriteConfiguration(), 1);
+    EXPECT_EQ(After(QStringLiteral("S8B>0:0")).last(), QStringLiteral("SD1>0"));
+    EXPECT_FALSE(sim.ProcessesStopped(0));
+    EXPECT_TRUE(prompts.Shown().isEmpty()) << "the restart went through";
+}
+
 TEST_F(TransferFailureTest, ATimeOutAnsweredNoEndsALocalReadWithNothingMoreSent) {
     Connect(Path::Tcp);
     Target({0, 0, false, 0});
