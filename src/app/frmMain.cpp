@@ -14,6 +14,7 @@
 #include "session/tracefile.h"
 #include "config/configcheck.h"
 #include "config/target.h"
+#include "config/textnumber.h"
 #include "link/linkstate.h"
 #include "monitor/eventdisplay.h"
 #include "platform/eventpump.h"
@@ -185,19 +186,6 @@ bool Available(Control c) {
 template <typename Control>
 void Open(Control c, QWidget* owner) {
     if (const std::optional<WindowId> window = WindowOf(c)) OpenWindow(*window, owner);
-}
-
-// A number read from text takes the digits it begins with; nothing there gives fallback.
-int LeadingNumber(const QString& text, int fallback) {
-    const QString t = text.trimmed();
-    int i = 0;
-    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+'))) ++i;
-    const int digitsFrom = i;
-    while (i < t.size() && t[i].isDigit()) ++i;
-    if (i == digitsFrom) return fallback;
-    bool ok = false;
-    const int v = t.left(i).toInt(&ok);
-    return ok ? v : fallback;
 }
 
 int TwipsToPixels(int twips) { return qRound(twips / double(TWIPS_PER_PIXEL)); }
@@ -446,7 +434,8 @@ void frmMain::RestoreWindowSettings() {
     s.beginGroup(QStringLiteral("Settings"));
     auto value = [&s](const char* key, int fallback) {
         const QVariant v = s.value(QLatin1String(key));
-        return v.isValid() ? LeadingNumber(v.toString(), fallback) : fallback;
+        // A stored value is read as the number it begins with; nothing there gives the default.
+        return v.isValid() ? LeadingInteger(v.toString(), {.anyWhiteSpace = true}).value_or(fallback) : fallback;
     };
     const int left = value("MainLeft", 1000);
     const int top = value("MainTop", 1000);

@@ -1,4 +1,5 @@
 #include "config/tempcodes.h"
+#include "config/textnumber.h"
 
 #include "config/target.h"
 
@@ -170,35 +171,6 @@ QString PlainDecimalText(double value) {
     return QString::fromLatin1(digits.data(), qsizetype(digits.size()));
 }
 
-double LeadingNumber(QStringView text) {
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
-    std::string number;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        if (text[i] == u'-') number += '-';
-        ++i;
-    }
-    bool seenPoint = false, seenDigit = false;
-    for (; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c >= u'0' && c <= u'9') {
-            number += char(c.unicode());
-            seenDigit = true;
-        } else if (c == u'.' && !seenPoint) {
-            number += '.';
-            seenPoint = true;
-        } else {
-            break;
-        }
-    }
-    if (!seenDigit) return 0.0;
-    double v = 0.0;
-    const char* begin = number.data();
-    if (*begin == '-') ++begin;
-    std::from_chars(begin, number.data() + number.size(), v);
-    return number[0] == '-' ? -v : v;
-}
-
 int32_t RoundToLong(double value) {
     const double r = RoundHalfEven(value);
     if (!(r >= double(std::numeric_limits<int32_t>::min()))) return std::numeric_limits<int32_t>::min();
@@ -211,19 +183,19 @@ int IsOutsideSelectedRange(QString& text, const RangeSelection& selection) {
     const auto scale = AnalogSetPointScale(selection);
     if (!scale) return 1;
     // Compared in single precision, as the limit 2.56 is held.
-    const float x = static_cast<float>(LeadingNumber(text));
+    const float x = static_cast<float>(LeadingDecimal(text));
     return x > scale->maximum ? 1 : 0;
 }
 
 std::optional<int32_t> AnalogEntryToSteps(QStringView text, const RangeSelection& selection) {
     const auto scale = AnalogSetPointScale(selection);
     if (!scale) return std::nullopt;
-    return RoundToLong(LeadingNumber(text) * scale->stepsPerUnit);
+    return RoundToLong(LeadingDecimal(text) * scale->stepsPerUnit);
 }
 
 std::optional<int32_t> TemperatureEntryToSteps(QStringView text) {
     // Compared before rounding: 125.01 is refused.
-    const double v = LeadingNumber(text) * 10.0;
+    const double v = LeadingDecimal(text) * 10.0;
     if (v > TEMP_MAX_TENTHS || v < TEMP_MIN_TENTHS) return std::nullopt;
     return RoundToLong(v);
 }

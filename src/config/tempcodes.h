@@ -71,9 +71,6 @@ SetPointScale TemperatureSetPointScale();
 QString FormatNumberPattern(double value, QStringView pattern);
 // The shortest plain decimal text of a value (no exponent): 2.56, 0, -5.5.
 QString PlainDecimalText(double value);
-// The decimal number at the start of a text (leading blanks, sign, digits, one point);
-// 0 when the text does not begin with one.
-double LeadingNumber(QStringView text);
 // Halves to the even neighbour, limited to the 32-bit range.
 int32_t RoundToLong(double value);
 

@@ -6,6 +6,7 @@
 #include "session/targetcheck.h"
 #include "config/model.h"
 #include "config/target.h"
+#include "config/textnumber.h"
 #include "config/transfer.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
@@ -40,12 +41,9 @@ void EnableButtons(std::initializer_list<ToolButton> buttons, bool on) {
     for (ToolButton button : buttons) linkHost().SetToolbarButtonEnabled(button, on);
 }
 
-// The number the text begins with (leading blanks skipped); -1 when it begins with none.
-int LeadingNumber(const QString& text) {
-    const QString t = text.trimmed();
-    int i = 0;
-    while (i < t.size() && t[i].isDigit() && i < 9) ++i;
-    return i == 0 ? -1 : t.left(i).toInt();
+// A part of the entry: unsigned digits, at most nine of them, after any blanks.
+std::optional<int> EntryNumber(const QString& text) {
+    return LeadingInteger(text, {.sign = false, .maxDigits = 9, .anyWhiteSpace = true});
 }
 
 // The check that fails first, or an empty text when the entry is a valid "FFF:IIII".
@@ -53,10 +51,12 @@ QString FleetSyncEntryError(const QString& entry) {
     if (entry.size() < 4 || entry[3] != QLatin1Char(':'))
         return QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
     // A part that is no number at all is as illegal as a misplaced colon.
-    const int fleet = LeadingNumber(entry.left(3));
-    const int id = LeadingNumber(entry.mid(4, 8));
-    if (fleet < 0 || id < 0)
+    const std::optional<int> fleetNumber = EntryNumber(entry.left(3));
+    const std::optional<int> idNumber = EntryNumber(entry.mid(4, 8));
+    if (!fleetNumber || !idNumber)
         return QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
+    const int fleet = *fleetNumber;
+    const int id = *idNumber;
     if (fleet > 349) return QStringLiteral("Fleet number is higher than 349, click OK and re-enter");
     if (fleet < 100) return QStringLiteral("Fleet number must be between 100 and 349, click OK and re-enter");
     if (id > 4999) return QStringLiteral("ID number is higher than 4999, click OK and re-enter");

@@ -1,0 +1,50 @@
+#include "config/textnumber.h"
+
+#include <charconv>
+#include <climits>
+#include <string>
+
+namespace korvel {
+
+std::optional<double> LeadingNumber(QStringView text, NumberForm form) {
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t' || (form.anyWhiteSpace && text[i].isSpace()))) ++i;
+    bool negative = false;
+    if (form.sign && i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    std::string number;
+    bool seenPoint = false;
+    int digits = 0;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            if (form.maxDigits > 0 && digits == form.maxDigits) break;
+            number += char(c.unicode());
+            ++digits;
+        } else if (form.decimalPoint && c == u'.' && !seenPoint) {
+            number += '.';
+            seenPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return std::nullopt;
+    double v = 0.0;
+    std::from_chars(number.data(), number.data() + number.size(), v);
+    return negative ? -v : v;
+}
+
+double LeadingDecimal(QStringView text) {
+    return LeadingNumber(text, {.sign = true, .decimalPoint = true}).value_or(0.0);
+}
+
+std::optional<int> LeadingInteger(QStringView text, NumberForm form) {
+    form.decimalPoint = false;
+    const std::optional<double> v = LeadingNumber(text, form);
+    if (!v || *v < double(INT_MIN) || *v > double(INT_MAX)) return std::nullopt;
+    return static_cast<int>(*v);
+}
+
+} // namespace korvel

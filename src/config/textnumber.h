@@ -1,0 +1,28 @@
+// The number a text begins with, read the way each caller's field reads it: what the
+// reader skips in front, whether a sign or a decimal point belongs to the number, and
+// how many digits it takes at most.
+#pragma once
+
+#include <QStringView>
+#include <optional>
+
+namespace korvel {
+
+struct NumberForm {
+    bool sign = true;            // a leading + or - belongs to the number
+    bool decimalPoint = false;   // one '.' among the digits
+    int maxDigits = 0;           // digits taken at most; 0: no limit
+    bool anyWhiteSpace = false;  // line ends too are skipped in front, not only blanks and tabs
+};
+
+// Empty when the text does not begin with a digit (after what is skipped, and the sign
+// and point where they belong to the number).
+std::optional<double> LeadingNumber(QStringView text, NumberForm form = {});
+
+// The conversions' rule: blanks, sign, digits and one point; 0 when there is no number.
+double LeadingDecimal(QStringView text);
+
+// A whole number; empty when there is none or it is outside the range of int.
+std::optional<int> LeadingInteger(QStringView text, NumberForm form = {});
+
+} // namespace korvel
