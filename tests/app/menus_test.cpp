@@ -145,10 +145,8 @@ TEST_F(MenusTest, ARejectedFileLeavesTheMenusAsTheyWere) {
 
 TEST_F(MenusTest, WriteRunsTheCheckBeforeItsQuestion) {
     Open();
-    target().ChildCount = 0;
-    SetDefaultConfiguration();
+    LoadKorvel(0);
     config().ContactInputTable[0].LocalOutput[1] = 12;
-    session().ConfigLoaded = true;
     window->SetToolbarButtonEnabled(ToolButton::Write, true);  // as a loaded configuration leaves it
     Press(ToolButton::Write);
     ASSERT_EQ(prompts.Shown().size(), 1);

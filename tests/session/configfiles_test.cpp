@@ -1,4 +1,5 @@
 #include "session/configfiles.h"
+#include "support/configdiff.h"
 #include "session/progress.h"
 #include "session/session.h"
 #include "session/localsettings.h"
@@ -29,22 +30,6 @@ void WriteAll(const QString& path, const QByteArray& text) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(text);
-}
-
-bool SameConfig(const StationConfig& a, const StationConfig& b) {
-    // Every file-carried field travels in a block, so equal blocks mean equal configurations
-    // for what matters; comparing the whole struct bytewise would also compare padding.
-    if (std::memcmp(a.SystemConfig, b.SystemConfig, sizeof a.SystemConfig) != 0) return false;
-    for (int g = 0; g < GROUPS; ++g) {
-        if (std::memcmp(a.ContactInputTable[g].LocalOutput, b.ContactInputTable[g].LocalOutput, SLOTS) != 0 ||
-            std::memcmp(a.ContactInputTable[g].Flags, b.ContactInputTable[g].Flags, SLOTS) != 0 ||
-            std::memcmp(a.AnalogConfigTable[g].LowThreshold, b.AnalogConfigTable[g].LowThreshold,
-                        sizeof a.AnalogConfigTable[g].LowThreshold) != 0 ||
-            std::memcmp(a.OutputConfigTable[g].PulseWidth, b.OutputConfigTable[g].PulseWidth, SLOTS) != 0)
-            return false;
-    }
-    return a.FleetSyncConfig.InputTagOn[3] == b.FleetSyncConfig.InputTagOn[3] &&
-           a.NmeaConfig.Custom == b.NmeaConfig.Custom && a.TempConfigTable[2].HighThreshold == b.TempConfigTable[2].HighThreshold;
 }
 
 class ConfigFilesTest : public SimLinkFixture {
@@ -158,7 +143,7 @@ TEST_F(ConfigFilesTest, OpenReadsTheFileBack) {
     prompts.Clear();
     prompts.QueueFile(path);
     EXPECT_EQ(OpenConfigurationFile(), 1);
-    EXPECT_TRUE(SameConfig(config(), *saved));
+    EXPECT_EQ(ConfigDifferences(*saved, config()), QStringList());
     EXPECT_EQ(config().FleetSyncConfig.InputTagOn[3], QByteArray("Pump, north"));
     EXPECT_EQ(config().NmeaConfig.Custom, QByteArray("\"quoted"));
     EXPECT_EQ(target().ChildCount, 3);
@@ -173,7 +158,7 @@ TEST_F(ConfigFilesTest, CancelledOpenTouchesNothing) {
     const auto before = std::make_unique<StationConfig>(config());
     prompts.QueueFile(QString());
     EXPECT_EQ(OpenConfigurationFile(), 0);
-    EXPECT_TRUE(SameConfig(config(), *before));
+    EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
     EXPECT_EQ(host->PanelText(4), QString());
 }
 
@@ -223,7 +208,7 @@ TEST_F(ConfigFilesTest, HeaderChecks) {
             EXPECT_EQ(prompts.Shown()[1].text, QString::fromLatin1(c.message));
             EXPECT_EQ(prompts.Shown()[1].buttons, vbOKOnly);
             // A rejected file leaves what was in memory, child count included.
-            EXPECT_TRUE(SameConfig(config(), *before));
+            EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
             EXPECT_EQ(target().ChildCount, 1);
         } else {
             EXPECT_EQ(r, 1);
@@ -250,7 +235,7 @@ TEST_F(ConfigFilesTest, CorruptFileLeavesMemoryAsItWas) {
         EXPECT_EQ(OpenConfigurationFile(), 0);
         EXPECT_EQ(prompts.Shown().size(), 1);  // only the dialog: no box
         EXPECT_EQ(host->PanelText(4), QStringLiteral("File Error, File is corrupt"));
-        EXPECT_TRUE(SameConfig(config(), *before));
+        EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
         EXPECT_TRUE(session().ConfigLoaded) << "what is in memory is still loaded";
     }
 

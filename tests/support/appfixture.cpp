@@ -1,4 +1,6 @@
 #include "support/appfixture.h"
+#include "config/model.h"
+#include "config/target.h"
 #include "session/session.h"
 #include "session/settingsfile.h"
 
@@ -54,6 +56,23 @@ QString AppFixture::Panel(int n) const { return window->Panel(n)->text(); }
 QString AppFixture::Registry(const char* key) const {
     QSettings s(AppTitle(), QString());
     return s.value(QStringLiteral("Settings/") + QLatin1String(key)).toString();
+}
+
+void AppFixture::LoadKorvel(int children) {
+    target().PellarDevice = false;
+    target().ChildCount = static_cast<uint8_t>(children);
+    target().ExpansionBoardMask = 0;
+    SetDefaultConfiguration();
+    session().ConfigLoaded = true;
+}
+
+void AppFixture::LoadPellar(int boardMask) {
+    target().PellarDevice = true;
+    target().ChildCount = 0;
+    target().ExpansionBoardMask = boardMask;
+    SetDefaultConfiguration();
+    config().SystemConfig[1] = 16;  // a Pellar's module mode
+    session().ConfigLoaded = true;
 }
 
 void AppFixture::Fake(WindowId id, std::function<void()> onOpen) {

@@ -32,6 +32,11 @@ protected:
     // A value stored under the window's settings, "Settings/" + key.
     QString Registry(const char* key) const;
 
+    // A loaded configuration of factory defaults, as a dialog finds it after an off-line
+    // start: a Korvel with child modules, or a Pellar with the expansion boards of mask.
+    void LoadKorvel(int children);
+    void LoadPellar(int boardMask);
+
     // Registers a stand-in for a window: each opening is recorded in `opened`, with the
     // main window as owner, and runs onOpen.
     void Fake(WindowId id, std::function<void()> onOpen = {});
