@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -99,7 +100,15 @@ void ProgressWindowView::SetCaption(const QString& text) {
 QString ProgressWindowView::Caption() const { return window_ ? window_->windowTitle() : QString(); }
 
 void ProgressWindowView::SetLabelText(ProgressLabel label, const QString& text) {
-    if (window_) window_->Label(label)->setText(text);
+    if (!window_) return;
+    window_->Label(label)->setText(text);
+    // A longer text (the cancel notice wraps to several lines) grows the window rather
+    // than being cut off.
+    QLayout* layout = window_->layout();
+    layout->activate();
+    const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(window_->width())
+                                                   : layout->totalSizeHint().height();
+    if (needed > window_->height()) window_->resize(window_->width(), needed);
 }
 
 QString ProgressWindowView::LabelText(ProgressLabel label) const {

@@ -185,6 +185,9 @@ TEST_F(ProgressWindowTest, CancelTwiceKeepsTheRequestAndTheNoticeAndTheWindow) {
     cancel->click();
     EXPECT_TRUE(linkState().UserCancel);
     EXPECT_EQ(view->LabelText(ProgressLabel::lblInner), QString::fromLatin1(kCancelNotice));
+    QLabel* notice = view->Window()->Label(ProgressLabel::lblInner);
+    QCoreApplication::processEvents();
+    EXPECT_GE(notice->height(), notice->heightForWidth(notice->width())) << "the whole notice shows";
     EXPECT_TRUE(view->Loaded());
     EXPECT_TRUE(view->Window()->isVisible());
     // Showing again while loaded is no new load: the request stands.
