@@ -66,7 +66,6 @@ class ConnectDialogTest : public SimLinkFixture {
 protected:
     void SetUp() override {
         SimLinkFixture::SetUp();
-        ResetConnectState();
         settings().PacketTimeout = 20;
         linkState().PacketTimeoutReload = 7;
         linkState().PacketTimeoutCount = 7;
@@ -76,7 +75,6 @@ protected:
     }
     void TearDown() override {
         dialog.reset();
-        ResetConnectState();
         SimLinkFixture::TearDown();
     }
     frmCancelSend& Open() {

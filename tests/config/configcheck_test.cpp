@@ -14,7 +14,6 @@ class ConfigCheckTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        ResetStationConfig();
         target().ChildCount = 0;
         SetDefaultConfiguration();
     }

@@ -37,7 +37,6 @@ protected:
     void SetUp() override {
         SimLinkFixture::SetUp();
         ASSERT_TRUE(dir.isValid());
-        ResetStationConfig();
         target().ChildCount = 1;
         SetDefaultConfiguration();
         session().ConfigLoaded = false;

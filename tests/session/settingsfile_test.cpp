@@ -1,3 +1,4 @@
+#include "session/programstate.h"
 #include "session/localsettings.h"
 #include "session/session.h"
 #include "session/settingsfile.h"
@@ -27,13 +28,15 @@ std::string Values() {
 class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetLocalSettings();
-        ResetSessionState();
+        ResetProgramState();
         ASSERT_TRUE(dir.isValid());
         session().DataFolder = dir.path();
         SetPrompts(&prompts);
     }
-    void TearDown() override { SetPrompts(nullptr); }
+    void TearDown() override {
+        SetPrompts(nullptr);
+        ResetProgramState();
+    }
 
     void PutFile(const QByteArray& bytes) {
         QFile f(SettingsFilePath());

@@ -1,3 +1,4 @@
+#include "session/programstate.h"
 #include "session/session.h"
 #include "session/tracefile.h"
 #include "link/linkstate.h"
@@ -16,18 +17,15 @@ namespace {
 class TraceFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetSessionState();
-        ResetLinkState();
-        TraceCloseFile();
+        ResetProgramState();
         ASSERT_TRUE(dir.isValid());
         session().DataFolder = dir.path();
         session().DebugMode = true;
         SetPrompts(&prompts);
     }
     void TearDown() override {
-        TraceCloseFile();
-        ResetLinkState();
         SetPrompts(nullptr);
+        ResetProgramState();
     }
 
     QByteArray TraceBytes() {
