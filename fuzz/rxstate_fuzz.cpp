@@ -91,6 +91,8 @@ std::unique_ptr<BasicLinkHost> g_host;
 // Program-start state for everything a received frame can touch.
 void resetAll() {
     ResetProgramState();
+    // The reset closes the trace: trace lines are formatted and written, to nowhere.
+    TraceOpenFile(QStringLiteral("/dev/null"));
     g_prompts->Clear();
     // A new host each time: no link timer stays armed from the previous input.
     SetLinkHost(nullptr);
@@ -111,8 +113,6 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     SetPrompts(g_prompts);
     SetProgressView(nullptr);
     SetSerialPortFactory([]() -> std::unique_ptr<SerialPortIo> { return std::make_unique<SinkSerialPort>(); });
-    // Trace lines are formatted and written, to nowhere.
-    TraceOpenFile(QStringLiteral("/dev/null"));
     return 0;
 }
 
