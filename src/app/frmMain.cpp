@@ -265,7 +265,7 @@ bool frmMain::CommandAvailable(ToolButton button) { return Available(button); }
 void frmMain::ConnectMenuCommands() {
     using enum MenuItem;
     auto on = [this](MenuItem item, void (frmMain::*handler)()) {
-        connect(Menu(item), &QAction::triggered, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+        connect(Menu(item), &QAction::triggered, this, [this, handler] { RunCommand(std::bind(handler, this)); });
     };
     // Items that only open their window, some after telling it what to edit.
     auto opens = [this](MenuItem item, std::function<void()> before = {}) {

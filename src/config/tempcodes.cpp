@@ -1,7 +1,7 @@
 #include "config/tempcodes.h"
-#include "config/textnumber.h"
 
 #include "config/target.h"
+#include "config/textnumber.h"
 
 #include <algorithm>
 #include <array>

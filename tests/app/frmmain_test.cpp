@@ -24,7 +24,6 @@
 #include <QSettings>
 #include <QStackedWidget>
 #include <QStandardItemModel>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QTreeView>
 

@@ -16,8 +16,6 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
-#include <QSettings>
-#include <QTemporaryDir>
 
 using namespace korvel;
 using namespace korvel::test;
