@@ -325,6 +325,7 @@ void frmMain::BuildToolbar() {
         button->setObjectName(key);
         button->setToolTip(QString::fromLatin1(b.toolTip));
         button->setEnabled(b.enabled && CommandAvailable(which));
+        buttonEnabled_[Index(which)] = b.enabled;
         connect(button, &QAction::triggered, this,
                 [this, which] { RunCommand([this, which] { Toolbar1_ButtonClick(which); }); });
         // Toolbar buttons take part in the tab order, so the keyboard reaches them too.
@@ -685,7 +686,10 @@ void frmMain::UpdateClockPanels() {
 }
 
 void frmMain::SetPanelText(int panel, const QString& text) {
-    if (panel >= 1 && panel <= 4) panels_[panel]->setText(text);
+    if (panel < 1 || panel > 4) return;
+    panels_[panel]->setText(text);
+    // A narrow window cuts long texts short; the whole text is there on hovering.
+    panels_[panel]->setToolTip(text);
 }
 
 QString frmMain::PanelText(int panel) const {
@@ -707,8 +711,11 @@ void frmMain::SetMenuEnabled(MenuItem item, bool on) {
 
 void frmMain::SetMenuVisible(MenuItem item, bool on) { Menu(item)->setVisible(on); }
 
+bool frmMain::MenuVisible(MenuItem item) const { return Menu(item)->isVisible(); }
+
 void frmMain::SetToolbarButtonEnabled(ToolButton button, bool on) {
     Button(button)->setEnabled(on && CommandAvailable(button));
+    buttonEnabled_[Index(button)] = on;
 }
 
 QString frmMain::ActiveWindowName() const {

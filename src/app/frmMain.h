@@ -66,7 +66,9 @@ public:
     // The controls, for the procedures that change them and for tests.
     QAction* Menu(MenuItem item) const;
     // An item's own enabled state, which a hidden item keeps for when it is shown.
-    bool MenuItemEnabled(MenuItem item) const { return menuEnabled_[Index(item)]; }
+    bool MenuEnabled(MenuItem item) const override { return menuEnabled_[Index(item)]; }
+    bool MenuVisible(MenuItem item) const override;
+    bool ToolbarButtonEnabled(ToolButton button) const override { return buttonEnabled_[Index(button)]; }
     QAction* Button(ToolButton button) const;
     QToolBar* Toolbar1() const { return toolbar_; }
     QLabel* Panel(int panel) const;  // 1 to 4 text panels, 5 date, 6 time
@@ -112,6 +114,7 @@ private:
 
     std::array<QAction*, kMenuItemCount> menuItems_{};
     std::array<bool, kMenuItemCount> menuEnabled_{};
+    std::array<bool, kToolButtonCount> buttonEnabled_{};
     std::array<QAction*, kToolButtonCount> buttons_{};
     QToolBar* toolbar_ = nullptr;
     QLabel* panels_[7] = {};

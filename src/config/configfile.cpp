@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 namespace korvel {
@@ -17,13 +18,50 @@ namespace {
 
 constexpr char kEol[] = "\r\n";
 
-// One key's field in a channel record: a byte or a 16-bit value.
+// The values a number of the file may take. A field's range is what the block that
+// carries it to the module can hold: a value beyond it would reach the module cut to
+// another number, so a file that holds one is refused as a whole.
+struct ValueRange {
+    int low = 0;
+    int high = 0;
+};
+
+template <class T>
+constexpr bool FitsType(ValueRange r) {
+    return r.low >= std::numeric_limits<T>::min() && r.high <= std::numeric_limits<T>::max();
+}
+
+constexpr ValueRange kByte{0, 255};
+// Set points travel as ten bits: a byte and the two low bits of the next one.
+constexpr ValueRange kSetPoint{0, 1023};
+// The factory high set point of an analog input is one above the largest code so that
+// it is never crossed. The program files it, so a file of its own must open with it.
+constexpr ValueRange kAnalogHighSetPoint{0, 1024};
+// The calibration offset travels as a six-bit code (OffsetToCode).
+constexpr ValueRange kOffset{-31, 32};
+// The user range has eight bits' room: bits 0-1 in the channel's flags, the rest beside
+// the high set point of a Pellar (a Korvel delivers bits 2-5 only, so less).
+constexpr ValueRange kUserRange{0, 255};
+// FleetSync numbers travel as 16 bits without a sign.
+constexpr ValueRange kWord{0, 65535};
+// Cursors, indexes and keys no field stands behind take any 16-bit number, as they
+// always have.
+constexpr ValueRange kAnyInt16{INT16_MIN, INT16_MAX};
+
+bool InRange(long long v, ValueRange r) { return v >= r.low && v <= r.high; }
+
+// One key's field in a channel record: a byte or a 16-bit value, with its range.
 struct FieldRef {
     uint8_t* byte = nullptr;
     int16_t* word = nullptr;
+    ValueRange range = kByte;
 };
-FieldRef B(uint8_t& v) { return {&v, nullptr}; }
-FieldRef W(int16_t& v) { return {nullptr, &v}; }
+FieldRef B(uint8_t& v) { return {&v, nullptr, kByte}; }
+template <ValueRange R>
+FieldRef W(int16_t& v) {
+    static_assert(FitsType<int16_t>(R), "a 16-bit field cannot hold its range");
+    return {nullptr, &v, R};
+}
 
 // A key and where its value lives in a record for a given slot. The tables below give
 // the keys in the order the file lists them; the reader looks keys up in the same
@@ -56,8 +94,8 @@ const KeyedField<CI> kInputFields[] = {
 
 const KeyedField<AG> kAnalogFields[] = {
     {"ccb", [](AG& r, int s) { return B(r.Flags[s]); }},
-    {"low_voltage", [](AG& r, int s) { return W(r.LowThreshold[s]); }},
-    {"offset", [](AG& r, int s) { return W(r.Offset[s]); }},
+    {"low_voltage", [](AG& r, int s) { return W<kSetPoint>(r.LowThreshold[s]); }},
+    {"offset", [](AG& r, int s) { return W<kOffset>(r.Offset[s]); }},
     {"low_delay", [](AG& r, int s) { return B(r.LowHold[s]); }},
     {"low_address0", [](AG& r, int s) { return B(r.LowDestStation[0][s]); }},
     {"low_address1", [](AG& r, int s) { return B(r.LowDestStation[1][s]); }},
@@ -65,7 +103,7 @@ const KeyedField<AG> kAnalogFields[] = {
     {"low_channel1", [](AG& r, int s) { return B(r.LowDestChannel[1][s]); }},
     {"low_ochan", [](AG& r, int s) { return B(r.LowLocalOutput[s]); }},
     {"low_otime_delay", [](AG& r, int s) { return B(r.LowOutputDelay[s]); }},
-    {"high_voltage", [](AG& r, int s) { return W(r.HighThreshold[s]); }},
+    {"high_voltage", [](AG& r, int s) { return W<kAnalogHighSetPoint>(r.HighThreshold[s]); }},
     {"high_delay", [](AG& r, int s) { return B(r.HighHold[s]); }},
     {"high_address0", [](AG& r, int s) { return B(r.HighDestStation[0][s]); }},
     {"high_address1", [](AG& r, int s) { return B(r.HighDestStation[1][s]); }},
@@ -74,13 +112,13 @@ const KeyedField<AG> kAnalogFields[] = {
     {"high_ochan", [](AG& r, int s) { return B(r.HighLocalOutput[s]); }},
     {"high_otime_delay", [](AG& r, int s) { return B(r.HighOutputDelay[s]); }},
     {"ichanQ", [](AG& r, int s) { return B(r.Qualifier[s]); }},
-    {"userRange", [](AG& r, int s) { return W(r.Modifier[s]); }},
+    {"userRange", [](AG& r, int s) { return W<kUserRange>(r.Modifier[s]); }},
 };
 
 // Temperature inputs are one table of single records: the channel picks the record.
 const KeyedField<TC> kTempFields[] = {
     {"ccb", [](TC& r, int) { return B(r.Flags); }},
-    {"low_temp", [](TC& r, int) { return W(r.LowThreshold); }},
+    {"low_temp", [](TC& r, int) { return W<kSetPoint>(r.LowThreshold); }},
     {"low_delay", [](TC& r, int) { return B(r.LowHold); }},
     {"low_address0", [](TC& r, int) { return B(r.LowDestStation[0]); }},
     {"low_address1", [](TC& r, int) { return B(r.LowDestStation[1]); }},
@@ -88,7 +126,7 @@ const KeyedField<TC> kTempFields[] = {
     {"low_channel1", [](TC& r, int) { return B(r.LowDestChannel[1]); }},
     {"low_ochan", [](TC& r, int) { return B(r.LowLocalOutput); }},
     {"low_otime_delay", [](TC& r, int) { return B(r.LowOutputDelay); }},
-    {"high_temp", [](TC& r, int) { return W(r.HighThreshold); }},
+    {"high_temp", [](TC& r, int) { return W<kSetPoint>(r.HighThreshold); }},
     {"high_delay", [](TC& r, int) { return B(r.HighHold); }},
     {"high_address0", [](TC& r, int) { return B(r.HighDestStation[0]); }},
     {"high_address1", [](TC& r, int) { return B(r.HighDestStation[1]); }},
@@ -185,9 +223,9 @@ struct Cursors {
 
 bool InRange(int v, int low, int high) { return v >= low && v <= high; }
 
-// A decimal number rounded to a whole one, half to even, and within 16 bits. Blanks
-// around it are allowed; nothing else is.
-std::optional<int16_t> ToInt16(const QByteArray& text) {
+// A decimal number rounded to a whole one, half to even. Blanks around it are allowed;
+// nothing else is. The magnitude stops growing at a million, beyond every range.
+std::optional<long long> ToWhole(const QByteArray& text) {
     qsizetype i = 0, end = text.size();
     while (i < end && IsBlank(text[i])) ++i;
     while (end > i && IsBlank(text[end - 1])) --end;
@@ -196,7 +234,7 @@ std::optional<int16_t> ToInt16(const QByteArray& text) {
     long long whole = 0;
     int digits = 0;
     for (; i < end && text[i] >= '0' && text[i] <= '9'; ++i, ++digits)
-        whole = std::min(whole * 10 + (text[i] - '0'), 1000000LL);  // far enough out of range
+        whole = std::min(whole * 10 + (text[i] - '0'), 1000000LL);
     // 0 below a half, 1 exactly a half, 2 above it.
     int fraction = 0;
     if (i < end && text[i] == '.') {
@@ -209,93 +247,95 @@ std::optional<int16_t> ToInt16(const QByteArray& text) {
     }
     if (digits == 0 || i != end) return std::nullopt;
     if (fraction == 2 || (fraction == 1 && whole % 2 == 1)) ++whole;
-    const long long v = negative ? -whole : whole;
-    if (v < INT16_MIN || v > INT16_MAX) return std::nullopt;
-    return static_cast<int16_t>(v);
+    return negative ? -whole : whole;
 }
 
-bool StoreByte(uint8_t& field, int value) {
-    if (!InRange(value, 0, 255)) return false;
+std::optional<int16_t> ToInt16(const QByteArray& text) {
+    const auto v = ToWhole(text);
+    if (!v || !InRange(*v, kAnyInt16)) return std::nullopt;
+    return static_cast<int16_t>(*v);
+}
+
+// A key that stores nothing still carries a 16-bit number.
+bool IgnoredValue(long long value) { return InRange(value, kAnyInt16); }
+
+bool SetCursor(int& cursor, long long value) {
+    if (!InRange(value, kAnyInt16)) return false;
+    cursor = static_cast<int>(value);
+    return true;
+}
+
+bool StoreByte(uint8_t& field, long long value) {
+    if (!InRange(value, kByte)) return false;
     field = static_cast<uint8_t>(value);
     return true;
 }
 
-bool Store(FieldRef f, int value) {
-    if (f.byte) return StoreByte(*f.byte, value);
-    *f.word = static_cast<int16_t>(value);
+bool Store(FieldRef f, long long value) {
+    if (!InRange(value, f.range)) return false;
+    if (f.byte) *f.byte = static_cast<uint8_t>(value);
+    else *f.word = static_cast<int16_t>(value);
     return true;
 }
 
 // Values outside a byte are refused: the module takes each element as one byte.
-bool ParseSystemKey(const QByteArray& key, int16_t value, StationConfig& into) {
+bool ParseSystemKey(const QByteArray& key, long long value, StationConfig& into) {
     for (int i = 0; i < NAMED_SYSTEM_VALUES; ++i) {
         if (key != SystemValueName(i)) continue;
-        if (!InRange(value, 0, 255)) return false;
-        into.SystemConfig[i] = value;
+        if (!InRange(value, kByte)) return false;
+        into.SystemConfig[i] = static_cast<double>(value);
         return true;
     }
-    return true;
+    return IgnoredValue(value);
 }
 
 // "group" and "channel" move the cursors; a field key stores at them.
 template <class Rec, size_t N>
-bool ParseGroupKey(const QByteArray& key, int16_t value, Rec (&table)[GROUPS],
+bool ParseGroupKey(const QByteArray& key, long long value, Rec (&table)[GROUPS],
                    const KeyedField<Rec> (&fields)[N], Cursors& cur) {
-    if (key == "group") {
-        cur.group = value;
-        return true;
-    }
-    if (key == "channel") {
-        cur.channel = value;
-        return true;
-    }
+    if (key == "group") return SetCursor(cur.group, value);
+    if (key == "channel") return SetCursor(cur.channel, value);
     const KeyedField<Rec>* f = FindField(fields, key);
-    if (!f) return true;
+    if (!f) return IgnoredValue(value);
     if (!InRange(cur.group, 0, GROUPS - 1) || !InRange(cur.channel, 0, SLOTS - 1)) return false;
     return Store(f->at(table[cur.group], cur.channel), value);
 }
 
-bool ParseInputKey(const QByteArray& key, int16_t value, StationConfig& into, Cursors& cur) {
+bool ParseInputKey(const QByteArray& key, long long value, StationConfig& into, Cursors& cur) {
     return ParseGroupKey(key, value, into.ContactInputTable, kInputFields, cur);
 }
 
-bool ParseAnalogKey(const QByteArray& key, int16_t value, StationConfig& into, Cursors& cur) {
+bool ParseAnalogKey(const QByteArray& key, long long value, StationConfig& into, Cursors& cur) {
     return ParseGroupKey(key, value, into.AnalogConfigTable, kAnalogFields, cur);
 }
 
-bool ParseOutputKey(const QByteArray& key, int16_t value, StationConfig& into, Cursors& cur) {
+bool ParseOutputKey(const QByteArray& key, long long value, StationConfig& into, Cursors& cur) {
     return ParseGroupKey(key, value, into.OutputConfigTable, kOutputFields, cur);
 }
 
-bool ParseTemperatureKey(const QByteArray& key, int16_t value, StationConfig& into, Cursors& cur) {
-    if (key == "group") {
-        cur.group = value;
-        return true;
-    }
-    if (key == "channel") {
-        cur.channel = value;
-        return true;
-    }
+bool ParseTemperatureKey(const QByteArray& key, long long value, StationConfig& into, Cursors& cur) {
+    if (key == "group") return SetCursor(cur.group, value);
+    if (key == "channel") return SetCursor(cur.channel, value);
     const KeyedField<TC>* f = FindField(kTempFields, key);
-    if (!f) return true;
+    if (!f) return IgnoredValue(value);
     if (!InRange(cur.channel, 0, SLOTS - 1)) return false;
     return Store(f->at(into.TempConfigTable[cur.channel], 0), value);
 }
 
-// The lists accept one position beyond what is written (3, 20, 8); a value there is
-// taken and dropped.
-bool StoreListValue(int32_t* list, int length, int index, int16_t value) {
-    if (!InRange(index, 0, length)) return false;
-    if (index < length) list[index] = value;
+// The FleetSync number lists accept one position beyond what is written (3 and 20, as
+// the tag lists accept 8); a value there is taken and dropped, but must still be one
+// the list could hold.
+static_assert(FitsType<int32_t>(kWord), "the FleetSync lists cannot hold their range");
+
+bool StoreListValue(int32_t* list, int length, int index, long long value) {
+    if (!InRange(index, 0, length) || !InRange(value, kWord)) return false;
+    if (index < length) list[index] = static_cast<int32_t>(value);
     return true;
 }
 
-bool ParseKenwoodKey(const QByteArray& key, int16_t value, StationConfig& into, Cursors& cur) {
+bool ParseKenwoodKey(const QByteArray& key, long long value, StationConfig& into, Cursors& cur) {
     FleetSyncSettings& fs = into.FleetSyncConfig;
-    if (key == "index") {
-        cur.group = value;
-        return true;
-    }
+    if (key == "index") return SetCursor(cur.group, value);
     if (key == "FS_FleetNumber") return StoreListValue(fs.FleetNumber, 3, cur.group, value);
     if (key == "FS_IDNumber") return StoreListValue(fs.IDNumber, 3, cur.group, value);
     if (key == "FS_SecurityFleet") return StoreListValue(fs.SecurityFleet, 20, cur.group, value);
@@ -304,11 +344,11 @@ bool ParseKenwoodKey(const QByteArray& key, int16_t value, StationConfig& into, 
     if (key == "FS_ccb2") return StoreByte(fs.Ccb2, value);
     if (key == "FS_ccb3") return StoreByte(fs.Ccb3, value);
     if (key == "FS_ReportTime") return StoreByte(fs.ReportTime, value);
-    return true;
+    return IgnoredValue(value);
 }
 
 bool StoreTextByte(uint8_t& field, const QByteArray& text) {
-    const auto v = ToInt16(text);
+    const auto v = ToWhole(text);
     return v && StoreByte(field, *v);
 }
 
@@ -360,7 +400,7 @@ bool ParseKeyLine(Section section, const QByteArray& key, const QByteArray& valu
     if (section == Section::Tags) return ParseTagsNMEAKey(key, value, into, cur);
     // Every key line of the other sections carries a number, whether its key is known
     // or not.
-    const auto v = ToInt16(value);
+    const auto v = ToWhole(value);
     if (!v) return false;
     switch (section) {
     case Section::System: return ParseSystemKey(key, *v, into);

@@ -32,7 +32,8 @@ enum class ConfigFileStatus {
     ShortVersion,    // version line shorter than 16 characters
     OldVersion,      // older than 00.00.18
     BadChildLine,    // the child count is not a whole number from 0 to 7
-    Corrupt,         // anything else: unreadable numbers, a failed section, a cut file
+    Corrupt,         // anything else: unreadable numbers, a value its field cannot carry
+                     // to the module, a failed section, a cut file
 };
 
 // Checks the three header lines of text and reads the rest into `into` (which the

@@ -278,6 +278,11 @@ bool WriteSequence(Transfer& t) {
     return true;
 }
 
+TransferResult Outcome(bool ok) {
+    if (ok) return TRANSFER_OK;
+    return linkState().UserCancel ? TRANSFER_CANCELLED : TRANSFER_FAILED;
+}
+
 } // namespace
 
 int16_t ProgressStep(int childCount) {
@@ -286,7 +291,7 @@ int16_t ProgressStep(int childCount) {
     return static_cast<int16_t>(std::nearbyint(100.0 / ((childCount + 1) * 3 + 3)) - 1);
 }
 
-int16_t ReadConfiguration() {
+TransferResult ReadConfiguration() {
     const LinkState& s = linkState();
     LinkHost& host = linkHost();
     const bool local = s.StationAddress[0] == 0;
@@ -295,23 +300,26 @@ int16_t ReadConfiguration() {
 
     Transfer t(false);
     const bool ok = ReadSequence(t);
+    // Taken before the clean-up, which clears the cancel request for its own commands.
+    const TransferResult result = Outcome(ok);
     if (!ok) t.RestartAfterFailure();
     if (ok && (target().TargetOptions & 2)) host.SetMenuEnabled(MenuItem::mnuPortsFFSK, true);
     progressView().Unload();
-    return ok ? 0 : 1;
+    return result;
 }
 
-int16_t WriteConfiguration() {
+TransferResult WriteConfiguration() {
     LinkState& s = linkState();
     // A remote station's longer time-out, set at connect, must outlive the write.
     const int16_t reload = s.PacketTimeoutReload;
     Transfer t(true);
     const bool ok = WriteSequence(t);
+    const TransferResult result = Outcome(ok);
     s.PacketTimeoutReload = reload;
     s.PacketTimeoutCount = reload;
     if (!ok) t.RestartAfterFailure();
     progressView().Unload();
-    return ok ? 0 : 1;
+    return result;
 }
 
 } // namespace korvel

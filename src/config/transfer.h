@@ -6,10 +6,13 @@
 
 namespace korvel {
 
-// 0 when every request was answered and the processes restarted, 1 when a step failed
-// or was cancelled.
-int16_t ReadConfiguration();
-int16_t WriteConfiguration();
+enum TransferResult : int16_t {
+    TRANSFER_OK = 0,         // every block moved and the processes restarted
+    TRANSFER_FAILED = 1,     // a step failed
+    TRANSFER_CANCELLED = 2,  // the user cancelled
+};
+TransferResult ReadConfiguration();
+TransferResult WriteConfiguration();
 // The progress increment per phase for a station with childCount child modules.
 int16_t ProgressStep(int childCount);
 

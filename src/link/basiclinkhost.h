@@ -24,9 +24,9 @@ public:
     void SetToolbarButtonEnabled(ToolButton button, bool on) override { buttons_[Index(button)] = on; }
     void SetRadioCaption(const QString& text) override { radioCaption_ = text; }
 
-    bool MenuEnabled(MenuItem item) const { return menus_[Index(item)]; }
-    bool MenuVisible(MenuItem item) const { return menusVisible_[Index(item)]; }
-    bool ToolbarButtonEnabled(ToolButton button) const { return buttons_[Index(button)]; }
+    bool MenuEnabled(MenuItem item) const override { return menus_[Index(item)]; }
+    bool MenuVisible(MenuItem item) const override { return menusVisible_[Index(item)]; }
+    bool ToolbarButtonEnabled(ToolButton button) const override { return buttons_[Index(button)]; }
     QString RadioCaption() const { return radioCaption_; }
     QTimer& Timer(LinkTimer t) { return timers_.Timer(t); }
 

@@ -6,6 +6,7 @@
 #include "link/menuitems.h"
 
 #include <QString>
+#include <array>
 
 namespace korvel {
 
@@ -29,11 +30,24 @@ public:
     virtual void SetMenuEnabled(MenuItem item, bool on) = 0;
     virtual void SetMenuVisible(MenuItem item, bool on) = 0;
     virtual void SetToolbarButtonEnabled(ToolButton button, bool on) = 0;
+    // The states last set, whether or not the control can be used yet.
+    virtual bool MenuEnabled(MenuItem item) const = 0;
+    virtual bool MenuVisible(MenuItem item) const = 0;
+    virtual bool ToolbarButtonEnabled(ToolButton button) const = 0;
     // The progress window's radio caption.
     virtual void SetRadioCaption(const QString&) {}
     // Form name of the window that is active (named in error reports).
     virtual QString ActiveWindowName() const { return QStringLiteral("frmMain"); }
 };
+
+// Every menu item's and toolbar button's state, taken so that a command that fails
+// can put them back as they were.
+struct CommandStates {
+    std::array<bool, kMenuItemCount> enabled{}, visible{};
+    std::array<bool, kToolButtonCount> buttons{};
+};
+CommandStates SaveCommandStates(const LinkHost& host);
+void RestoreCommandStates(LinkHost& host, const CommandStates& states);
 
 LinkHost& linkHost();
 // Installs h (not owned); nullptr restores a BasicLinkHost.

@@ -85,6 +85,9 @@ struct LinkState {
     // The frame of the open transaction, kept aside so that a sender refused while
     // the transaction is open cannot replace what the transaction resends.
     QByteArray OpenTxFrame;
+    // The command byte of the open transaction's frame, -1 when it carries none: an
+    // acknowledgement that names another command belongs to an earlier transaction.
+    int16_t OpenCommand = -1;
 
     // The TCP stream doubles every byte 255 the module sends; true while the last
     // byte taken from the stream was a 255 whose twin has not yet arrived.
@@ -93,6 +96,11 @@ struct LinkState {
     // Pauses that are part of the link's behaviour, shortened by tests.
     int TcpReconnectPauseMs = 2000;
     int TcpConnectPollMs = 10;
+    // How long a TCP connect (name look-up included) may take before it has failed.
+    int TcpConnectTimeoutMs = 10000;
+    // True while TcpConnect waits for a connection: nothing may be sent until the
+    // connection is up and its start text has gone out.
+    bool TcpConnecting = false;
     // The pause after the start text of a new TCP connection, while the module's network
     // side gets ready.
     int TcpStartPauseMs = 2000;

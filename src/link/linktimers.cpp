@@ -1,4 +1,5 @@
-// The tick handlers of the link timers and the choice of host.
+// The tick handlers of the link timers, the choice of host and the saving of its
+// command states.
 #include "link/basiclinkhost.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
@@ -22,6 +23,24 @@ BasicLinkHost& fallbackHost() {
 } // namespace
 
 LinkHost& linkHost() { return installedHost ? *installedHost : fallbackHost(); }
+
+CommandStates SaveCommandStates(const LinkHost& host) {
+    CommandStates states;
+    for (std::size_t i = 0; i < kMenuItemCount; ++i) {
+        states.enabled[i] = host.MenuEnabled(MenuItem(i));
+        states.visible[i] = host.MenuVisible(MenuItem(i));
+    }
+    for (std::size_t i = 0; i < kToolButtonCount; ++i) states.buttons[i] = host.ToolbarButtonEnabled(ToolButton(i));
+    return states;
+}
+
+void RestoreCommandStates(LinkHost& host, const CommandStates& states) {
+    for (std::size_t i = 0; i < kMenuItemCount; ++i) {
+        host.SetMenuEnabled(MenuItem(i), states.enabled[i]);
+        host.SetMenuVisible(MenuItem(i), states.visible[i]);
+    }
+    for (std::size_t i = 0; i < kToolButtonCount; ++i) host.SetToolbarButtonEnabled(ToolButton(i), states.buttons[i]);
+}
 void SetLinkHost(LinkHost* h) { installedHost = h; }
 
 void CommInTick() {
@@ -88,8 +107,9 @@ void BGProcessTick() {
     if (running) return;
     running = true;
     while (!ack.OwedAcks.isEmpty()) {
-        // An acknowledgement cannot go out inside another transaction: try again later.
-        if (s.TxState != TX_IDLE) break;
+        // An acknowledgement cannot go out inside another transaction, nor while a TCP
+        // connection is still being opened: try again later.
+        if (s.TxState != TX_IDLE || s.TcpConnecting) break;
         const int16_t source = ack.OwedAcks.takeFirst();
         const int16_t saved = s.StationAddress[0];
         s.StationAddress[0] = source;

@@ -69,8 +69,11 @@ void ProcessRxPacket() {
         // A cancel request standing does not hold it open: the sender then ends the
         // call as cancelled. Held open, a cancelled command over TCP would run into
         // its time-out and be reported as a lost link.
+        // One that names a command answers only that command: a late acknowledgement
+        // of an earlier command must not end the one now waiting.
         if (f[FRAME_PACKET_ID] == s.PacketId &&
-            (s.TxState == TX_WAIT_ACK || s.TxState == TX_SEND_ONLY))
+            (s.TxState == TX_WAIT_ACK || s.TxState == TX_SEND_ONLY) &&
+            (f[FRAME_LENGTH] <= FRAME_COMMAND || s.OpenCommand < 0 || f[FRAME_COMMAND] == s.OpenCommand))
             s.TxState = TX_DONE;
         break;
     case PKT_NACK:

@@ -33,6 +33,7 @@ int16_t cancelTransaction() {
     panel(4, QStringLiteral("User Cancel"));
     s.TxState = TX_IDLE;
     s.OpenTxFrame.clear();
+    s.OpenCommand = -1;
     return SEND_CANCELLED;
 }
 
@@ -41,6 +42,7 @@ int16_t endTransaction() {
     const int16_t result = s.TxState > TX_DONE ? SEND_FAILED : SEND_OK;
     s.TxState = TX_IDLE;
     s.OpenTxFrame.clear();
+    s.OpenCommand = -1;
     return result;
 }
 
@@ -70,6 +72,8 @@ int16_t SendPacket(int16_t mode) {
         std::memcpy(s.TxBuffer, s.OpenTxFrame.constData(), size_t(n));
         return SEND_FAILED;
     }
+    // Taken before the radio wrapping replaces the frame in TxBuffer.
+    s.OpenCommand = s.TxBuffer[FRAME_LENGTH] > FRAME_COMMAND ? s.TxBuffer[FRAME_COMMAND] : -1;
     if (radioProtocol()) WrapPacketInFleetSync();
 
     panel(3, QString());
@@ -107,6 +111,12 @@ int16_t SendPacket(int16_t mode) {
 void HandleCommTimeout() {
     auto& s = linkState();
     s.RetryRequest = 0;
+    // Once the user has cancelled, the try under way is the last: it has timed out, so
+    // the wait ends and the sender reports the call as cancelled.
+    if (s.UserCancel) {
+        s.TxState = TX_GAVE_UP;
+        return;
+    }
     if (s.RetryNumber < settings().RetryCount) {
         panel(3, QStringLiteral("RETRY ...") + QString::number(s.RetryNumber));
         linkHost().RefreshStatusBar();
@@ -154,8 +164,14 @@ void Retransmit() {
                      now.time().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" - TX ") +
                      QString::fromLatin1(s.FleetSyncTxFrame));
     }
-    if (s.TcpLinkActive) TcpSendTxBuffer();
-    else WriteTxFrame();
+    if (s.TcpLinkActive) {
+        TcpSendTxBuffer();
+        return;
+    }
+    // A port closed by an error (the adapter pulled, the line gone) is tried again: it
+    // may be back by now. Otherwise this try times out like any other.
+    if (!CommPort().IsOpen()) ReopenCommPort();
+    WriteTxFrame();
 }
 
 void ShowCommsFailure(const QString& message) {

@@ -11,6 +11,7 @@
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 
+#include <QDeadlineTimer>
 #include <QStringList>
 
 namespace korvel {
@@ -52,11 +53,24 @@ void frameComplete(bool fromTcp) {
         if (!fromTcp && s.TraceOn) TraceWriteLine("CHECKSUM ERROR");
         return;
     }
+    const bool counting = linkHost().TimerEnabled(LinkTimer::CommIn);
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
     s.RxState = RX_COMPLETE;
     ProcessRxPacket();
+    // A frame that did not end the wait (a late answer to an earlier command, another
+    // station's frame) must not stop its count-down, or the wait would never end.
+    if (counting && (s.TxState == TX_WAIT_ACK || s.TxState == TX_WAIT_REPLY))
+        linkHost().SetTimerEnabled(LinkTimer::CommIn, true);
     // The dispatcher hands the receiver back; make sure a frame never leaves it stuck.
     if (s.RxState == RX_COMPLETE) s.RxState = RX_HUNT;
+}
+
+// A new connection must not finish a frame that began on the old one.
+void ForgetPartialFrame() {
+    auto& s = linkState();
+    s.TcpPending255 = false;
+    if (s.RxState == RX_IN_FRAME) s.RxState = RX_HUNT;
+    linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
 }
 
 } // namespace
@@ -83,6 +97,15 @@ int16_t OpenCommPort() {
     }
     port.ClearInput();
     return 0;
+}
+
+bool ReopenCommPort() {
+    SerialPortIo& port = CommPort();
+    if (port.IsOpen()) return true;
+    if (port.Open() != COMM_OK) return false;
+    port.ClearInput();
+    panel(4, QString());
+    return true;
 }
 
 void ShowPortOpenError(int error) {
@@ -199,6 +222,11 @@ void CommOnComm(int event) {
         }
         return;
     }
+    if (event == comEvPortLost) {
+        // The port has closed itself; what was waited for times out as on a silent line.
+        panel(4, QStringLiteral("Port error: ") + port.LastErrorText());
+        return;
+    }
     if (event != comEvReceive) return;
     while (port.InBufferCount() > 0) {
         const int b = port.ReadByte();
@@ -235,19 +263,41 @@ int16_t TcpConnect() {
 
     TcpClient& sock = TcpClientSocket();
     if (sock.State() != sckConnected || sock.RemotePort() != port || sock.RemoteHost() != host) {
+        // A sender woken by the wait below must not start a second connection, nor send
+        // before the start text.
+        if (s.TcpConnecting) return 0;
+        s.TcpConnecting = true;
         sock.Close();
-        s.TcpPending255 = false;
+        ForgetPartialFrame();
         SleepMs(s.TcpReconnectPauseMs);
         sock.SetRemote(host, static_cast<quint16>(port));
+        panel(3, QStringLiteral("Connecting to ") + s.TcpAddress + QStringLiteral(" ..."));
         sock.Connect();
+        // An address that never answers would otherwise hold the program for as long as
+        // the system's own connect time-out, with no way out.
+        const QDeadlineTimer deadline(s.TcpConnectTimeoutMs);
         while (sock.State() != sckConnected) {
-            if (sock.State() == sckClosing || sock.State() == sckError) {
+            if (sock.State() == sckClosing || sock.State() == sckError || deadline.hasExpired()) {
                 sock.Close();
+                s.TcpConnecting = false;
+                panel(3, QString());
                 MsgBox(QStringLiteral("Failed to connect to Korvel"), vbOKOnly, QString());
                 return fail();
             }
             SleepMs(s.TcpConnectPollMs);
             DoEvents();
+        }
+        // Whoever opens the connection, the module's network side reads nothing before
+        // its start text.
+        sock.Send(QByteArray(TCP_START_TEXT, TCP_START_TEXT_LENGTH));
+        DoEvents();
+        SleepMs(s.TcpStartPauseMs);
+        DoEvents();
+        s.TcpConnecting = false;
+        if (sock.State() != sckConnected) {
+            sock.Close();
+            MsgBox(QStringLiteral("Failed to connect to Korvel"), vbOKOnly, QString());
+            return fail();
         }
     }
     s.PacketTimeoutCount = s.PacketTimeoutReload;

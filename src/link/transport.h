@@ -8,6 +8,12 @@
 
 namespace korvel {
 
+// Sent raw, outside any frame, as the first bytes of every new TCP connection: the
+// module's network interface opens its serial side only after it has seen this text.
+inline constexpr char TCP_START_TEXT[] = "OMRULINK\r";
+inline constexpr int TCP_START_TEXT_LENGTH = 9;
+static_assert(sizeof(TCP_START_TEXT) - 1 == TCP_START_TEXT_LENGTH);
+
 // 0 when the port is (or already was) open, or no port is needed; 1 after an error
 // that has been reported to the user.
 int16_t OpenCommPort();
@@ -16,6 +22,9 @@ int16_t OpenCommPort();
 // box.
 int16_t OpenLinkPort();
 void ShowPortOpenError(int error);
+// Opens the serial port again with the settings it had, without a message: true when
+// it is open. For a port an error closed, which may be back.
+bool ReopenCommPort();
 // Writes the current frame (bytes 0 .. TxBuffer(0)) to the port in one write.
 void WriteTxFrame();
 // The serial control's communication event (comEvSend / comEvReceive).
@@ -27,7 +36,11 @@ void StopWaitTimer();
 // 65535 (blanks around either part are ignored); host and port (either may be null)
 // receive the parts. Anything else, extra colons included, is false and leaves them alone.
 bool ParseTcpEndpoint(const QString& text, QString* host, quint16* port);
-// 1 when the TCP client is connected to TcpAddress, 0 on failure.
+// 1 when the TCP client is connected to TcpAddress, 0 on failure. A new connection
+// starts afresh (nothing half-received from the old one) and begins with the start
+// text, followed by a pause of TcpStartPauseMs for the module's network side. A
+// connect that fails, or does not complete within TcpConnectTimeoutMs, shows "Failed
+// to connect to Korvel". A call made while another connect waits fails quietly.
 int16_t TcpConnect();
 void TcpSendTxBuffer();
 void TcpDataArrival(int bytesTotal);

@@ -47,6 +47,26 @@ QtSerialPort::QtSerialPort(QObject* parent) : SerialPortIo(parent) {
     connect(&port_, &QSerialPort::bytesWritten, this, [this](qint64) {
         if (port_.bytesToWrite() == 0) emit comm(comEvSend);
     });
+    connect(&port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        switch (error) {
+        case QSerialPort::ResourceError:
+        case QSerialPort::WriteError:
+        case QSerialPort::ReadError:
+            if (!port_.isOpen()) return;
+            // Left open, a device that is gone keeps its notifiers firing and every
+            // write failing at once: close it and let the link time out. Closed from
+            // the event loop, not from inside the port's own notification.
+            lastError_ = port_.errorString();
+            QMetaObject::invokeMethod(this, [this] {
+                if (!port_.isOpen()) return;
+                port_.close();
+                port_.clearError();
+                emit comm(comEvPortLost);
+            }, Qt::QueuedConnection);
+            break;
+        default: break;
+        }
+    });
 }
 
 void QtSerialPort::SetPort(const QString& device) { device_ = SerialDeviceFor(device); }

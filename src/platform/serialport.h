@@ -23,6 +23,9 @@ enum CommError : int {
 enum CommEvent : int {
     comEvSend = 1,
     comEvReceive = 2,
+    // The port failed under use (device removed, line hung up, a write refused) and
+    // has closed itself.
+    comEvPortLost = 100,
 };
 
 class SerialPortIo : public QObject {
@@ -52,7 +55,7 @@ public:
 
 signals:
     // The communication event: comEvReceive when bytes arrived, comEvSend when the
-    // transmit buffer has run empty.
+    // transmit buffer has run empty, comEvPortLost when the port closed on an error.
     void comm(int event);
 };
 

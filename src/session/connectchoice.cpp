@@ -116,20 +116,6 @@ RemoteChoice ChooseRemoteStation(QString& text) {
     return RemoteChoice::Completed;
 }
 
-void SendTcpStartText() {
-    auto& s = linkState();
-    for (int i = 0; i < TCP_START_TEXT_LENGTH; ++i) s.TxBuffer[i] = static_cast<uint8_t>(TCP_START_TEXT[i]);
-    s.TxLength = TCP_START_TEXT_LENGTH;
-    s.TxIndex = 0;
-    TcpSendTxBuffer();
-    // TcpSendTxBuffer arms the reply countdown as after a request, but nothing answers the
-    // start text; left running, it would ask for a resend with no transaction open.
-    linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
-    DoEvents();
-    SleepMs(s.TcpStartPauseMs);
-    DoEvents();
-}
-
 TcpChoice ChooseTcpEndpoint(const QString& text) {
     auto& s = linkState();
     if (!ParseTcpEndpoint(text, nullptr, nullptr)) {
@@ -140,11 +126,10 @@ TcpChoice ChooseTcpEndpoint(const QString& text) {
         return TcpChoice::BadEndpoint;
     }
     s.TcpAddress = text.trimmed();
-    // Always a new connection, so that the start text opens the stream the module reads;
-    // sent again into a connection already open it would reach the module as a bad frame.
+    // Always a new connection, so that the module's network side sees a fresh start
+    // text; the connect sends it.
     TcpClientSocket().Close();
     const bool connected = TcpConnect() == 1;
-    if (connected) SendTcpStartText();
     s.ConnectCancelled = !connected;
     g_connect.ConnectType = CONNECT_LOCAL_OR_TCP;
     SelectFirstChannels();

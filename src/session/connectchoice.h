@@ -2,17 +2,13 @@
 // module over TCP, and what each leaves in the link's globals.
 #pragma once
 
+#include "link/transport.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <cstdint>
 
 namespace korvel {
-
-// Sent raw, outside any frame, as the first bytes of every new TCP connection: the
-// module's network interface opens its serial side only after it has seen this text.
-inline constexpr char TCP_START_TEXT[] = "OMRULINK\r";
-inline constexpr int TCP_START_TEXT_LENGTH = 9;
-static_assert(sizeof(TCP_START_TEXT) - 1 == TCP_START_TEXT_LENGTH);
 
 // The factory network address and port of the module's network interface, offered
 // while no TCP endpoint has been typed yet.
@@ -75,10 +71,5 @@ enum class TcpChoice {
 // IP CONNECT with the TCP box's text. Connected and Failed close the dialog; both leave
 // StationAddress (0, 0, 0) and the plain reply time-out.
 TcpChoice ChooseTcpEndpoint(const QString& text);
-
-// Sends TCP_START_TEXT over the connected TCP client and waits TcpStartPauseMs for the
-// module's network side, pumping events before and after. Leaves no reply countdown
-// running and TxState as it was.
-void SendTcpStartText();
 
 } // namespace korvel

@@ -14,6 +14,7 @@
 #include "platform/prompts.h"
 
 #include <cmath>
+#include <memory>
 
 namespace korvel {
 
@@ -62,6 +63,51 @@ QString FleetSyncEntryError(const QString& entry) {
     if (id > 4999) return QStringLiteral("ID number is higher than 4999, click OK and re-enter");
     if (id < 1000) return QStringLiteral("ID number must be between 1000 and 4999, click OK and re-enter");
     return QString();
+}
+
+// What a read changes besides the link: put back when it does not complete.
+struct KeptState {
+    StationConfig config;
+    TargetState target;
+    SessionState session;
+    CommandStates commands;
+};
+
+// The status bar after a transfer that did not complete: what happened, and no reply
+// countdown or retry count left running on.
+void ShowTransferEnded(const QString& text) {
+    LinkHost& host = linkHost();
+    host.SetTimerEnabled(LinkTimer::CommIn, false);
+    host.SetPanelText(2, text);
+    host.SetPanelText(3, QString());
+    if (host.PanelText(4).endsWith(QStringLiteral("mS"))) host.SetPanelText(4, QString());
+    host.RefreshStatusBar();
+}
+
+// The module check and the read proper, as one step that succeeds or fails.
+TransferResult ReadWholeConfiguration() {
+    LinkState& s = linkState();
+    LinkHost& host = linkHost();
+    if (OpenLinkPort() != 0) return TRANSFER_FAILED;
+    EnableButtons({ToolButton::Write, ToolButton::Read}, false);
+    if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
+        ModuleModeCheck([] { connectionUi().RunFlashLoad(); }) != 0)
+        return s.UserCancel ? TRANSFER_CANCELLED : TRANSFER_FAILED;
+    const TransferResult result = ReadConfiguration();
+    if (result != TRANSFER_OK) return result;
+    host.SetPanelText(2, QStringLiteral("Configuration Downloaded"));
+    host.SetPanelText(3, QString());
+    host.SetPanelText(4, QString());
+    Enable({mnuFileSave, mnuFilePrint, mnuConfiguration, mnuConfigSystem, mnuConfigPorts,
+            mnuConfigContactInputs, mnuConfigAnalogInputs, mnuConfigTemp, mnuConfigOutputs,
+            mnuViewStatus, mnuSystem, mnuEvents},
+           true);
+    EnableButtons({ToolButton::Save, ToolButton::Print, ToolButton::Write, ToolButton::Read, ToolButton::Config}, true);
+    session().Online = 1;
+    host.SetPanelText(1, StationText());
+    s.TxState = TX_IDLE;
+    host.SetTimerEnabled(LinkTimer::CommIn, false);
+    return TRANSFER_OK;
 }
 
 } // namespace
@@ -120,8 +166,7 @@ void ConnectAndRun(int16_t operation) {
 
     int16_t result;
     if (operation == CONNECT_READ) {
-        SetDefaultConfiguration();
-        result = DownloadConfiguration();
+        result = DownloadConfiguration(ReadStart::FactoryDefaults);
     } else {
         result = UploadConfiguration();
     }
@@ -142,34 +187,35 @@ void ConnectAndRun(int16_t operation) {
     if (operation == CONNECT_READ) connectionUi().ShowSystemDialog();
 }
 
-int16_t DownloadConfiguration() {
-    LinkState& s = linkState();
-    LinkHost& host = linkHost();
-    if (OpenLinkPort() != 0) return 1;
-    EnableButtons({ToolButton::Write, ToolButton::Read}, false);
-    if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
-        ModuleModeCheck([] { connectionUi().RunFlashLoad(); }) != 0) {
-        EnableButtons({ToolButton::Read}, true);
-        return 1;
-    }
-    if (ReadConfiguration() != 0) {
-        s.TxState = TX_IDLE;
-        EnableButtons({ToolButton::Read}, true);
-        return 1;
-    }
-    host.SetPanelText(2, QStringLiteral("Configuration Downloaded"));
-    host.SetPanelText(3, QString());
-    host.SetPanelText(4, QString());
-    Enable({mnuFileSave, mnuFilePrint, mnuConfiguration, mnuConfigSystem, mnuConfigPorts,
-            mnuConfigContactInputs, mnuConfigAnalogInputs, mnuConfigTemp, mnuConfigOutputs,
-            mnuViewStatus, mnuSystem, mnuEvents},
-           true);
-    EnableButtons({ToolButton::Save, ToolButton::Print, ToolButton::Write, ToolButton::Read, ToolButton::Config}, true);
-    session().Online = 1;
-    host.SetPanelText(1, StationText());
-    s.TxState = TX_IDLE;
-    host.SetTimerEnabled(LinkTimer::CommIn, false);
-    return 0;
+int16_t DownloadConfiguration(ReadStart start) {
+    // The blocks arrive one by one into the model. Until the last has come, what was in
+    // memory is kept aside and put back if the read does not complete, so a broken read
+    // never leaves a half-new configuration to be saved or written.
+    const auto before = std::make_unique<KeptState>();
+    before->config = config();
+    before->target = target();
+    before->session = session();
+    before->commands = SaveCommandStates(linkHost());
+    const bool hadConfiguration = before->commands.enabled[Index(mnuFileSave)];
+
+    if (start == ReadStart::FactoryDefaults) SetDefaultConfiguration();
+    const TransferResult result = ReadWholeConfiguration();
+    if (result == TRANSFER_OK) return 0;
+
+    config() = before->config;
+    target() = before->target;
+    session() = before->session;
+    RestoreCommandStates(linkHost(), before->commands);
+    EnableButtons({ToolButton::Read}, true);
+    linkState().TxState = TX_IDLE;
+    const QString unchanged = QStringLiteral(", configuration in memory unchanged");
+    ShowTransferEnded((result == TRANSFER_CANCELLED ? QStringLiteral("Read cancelled") : QStringLiteral("Read failed")) +
+                      (hadConfiguration ? unchanged : QString()));
+    if (hadConfiguration && result == TRANSFER_FAILED)
+        MsgBox(QStringLiteral("The configuration could not be read from the module.") + kLineBreak +
+                   QStringLiteral("The configuration in memory is unchanged."),
+               vbOKOnly + vbExclamation, QString());
+    return 1;
 }
 
 int16_t UploadConfiguration() {
@@ -195,15 +241,22 @@ int16_t UploadConfiguration() {
         if (MsgBox(text, vbYesNo + vbExclamation, QStringLiteral("OMRU")) == vbNo) return 1;
     }
     host.SetPanelText(1, StationText());
+    // A failed write leaves the configuration in memory as it was: so are the commands
+    // that save, print or write it again.
+    const CommandStates before = SaveCommandStates(host);
     EnableButtons({ToolButton::Write, ToolButton::Read}, false);
-    const int16_t result = WriteConfiguration();
-    if (result == 0) {
+    const TransferResult result = WriteConfiguration();
+    if (result == TRANSFER_OK) {
         host.SetPanelText(2, QStringLiteral("Configuration Uploaded"));
         host.SetPanelText(3, QString());
+    } else {
+        RestoreCommandStates(host, before);
+        ShowTransferEnded(result == TRANSFER_CANCELLED ? QStringLiteral("Write cancelled")
+                                                       : QStringLiteral("Write failed"));
     }
     EnableButtons({ToolButton::Write, ToolButton::Read}, true);
     s.TxState = TX_IDLE;
-    return result == 0 ? 0 : 1;
+    return result == TRANSFER_OK ? 0 : 1;
 }
 
 void EnterOffLineEditMode() {

@@ -30,8 +30,14 @@ enum ConnectOperation : int16_t { CONNECT_READ = 0, CONNECT_WRITE = 1 };
 // Chooses the station, then reads (CONNECT_READ) or writes (CONNECT_WRITE) its whole
 // configuration and opens the window's configuration commands.
 void ConnectAndRun(int16_t operation);
-// 0 on success, 1 on failure or refusal.
-int16_t DownloadConfiguration();
+enum class ReadStart {
+    AsItIs,           // the blocks read replace what the model holds
+    FactoryDefaults,  // the model starts from the factory defaults
+};
+// 0 on success, 1 on failure or refusal. A read that does not complete leaves the
+// configuration, the target, the session state and the commands as they were, and
+// says so.
+int16_t DownloadConfiguration(ReadStart start = ReadStart::AsItIs);
 int16_t UploadConfiguration();
 // An empty configuration of the chosen device kind, edited without a module.
 void EnterOffLineEditMode();

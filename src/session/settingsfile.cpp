@@ -23,6 +23,11 @@ QString SettingsFilePath() { return session().DataFolder + QStringLiteral("/KEST
 
 namespace {
 
+// A real settings file is a few hundred bytes. Reading stops beyond this, so a file that
+// is huge, or a link to an endless device, counts as unreadable instead of filling
+// memory before the window can appear.
+constexpr qint64 MAX_SETTINGS_FILE_BYTES = 16 * 1024;
+
 std::optional<int16_t> ParseInt16(const QByteArray& item) {
     bool ok = false;
     // toInt accepts surrounding white space and a sign; only digits after an optional
@@ -87,8 +92,10 @@ bool ReadSettingsFile() {
     QFile f(SettingsFilePath());
     LocalSettings read;
     if (f.open(QIODevice::ReadOnly)) {
-        const QByteArray text = f.readAll();
-        const bool ok = f.error() == QFileDevice::NoError && ParseSettings(text, read);
+        // One byte past the limit tells a file at the limit from a longer one.
+        const QByteArray text = f.read(MAX_SETTINGS_FILE_BYTES + 1);
+        const bool ok = f.error() == QFileDevice::NoError && text.size() <= MAX_SETTINGS_FILE_BYTES &&
+                        ParseSettings(text, read);
         f.close();
         if (ok) {
             CopyFileValues(read, settings());
@@ -113,9 +120,14 @@ bool WriteSettingsFile() {
     text += IntLine(s.SpareSetting);
     text += s.DegreesF ? "#TRUE#\r\n" : "#FALSE#\r\n";
     text += IntLine(s.PortProtocol);
+    // A settings path that leads through links to something other than a plain file (a
+    // device, a pipe) is left alone: the replacement would be renamed over that target.
+    const QString path = SettingsFilePath();
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) return false;
     // Written beside the old file and renamed over it, so a failed write leaves the
     // previous settings in place.
-    QSaveFile f(SettingsFilePath());
+    QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) return false;
     if (f.write(text) != text.size()) {
         f.cancelWriting();

@@ -9,10 +9,12 @@ namespace korvel {
 QString ChooseDataFolder(const QString& preferred, const QString& programFolder);
 // DataFolder followed by the settings file's name.
 QString SettingsFilePath();
-// Loads the eight values into settings(). A missing or unreadable file sets all eight
-// to their defaults and rewrites it; returns false in that case.
+// Loads the eight values into settings(). A missing or unreadable file, or one longer
+// than a settings file can be (16 KiB), sets all eight to their defaults and rewrites
+// it; returns false in that case.
 bool ReadSettingsFile();
-// Writes the eight values of settings(), replacing the file; false when it cannot.
+// Writes the eight values of settings(), replacing the file; false when it cannot, or
+// when the path leads to something other than a plain file (which is left alone).
 bool WriteSettingsFile();
 
 } // namespace korvel

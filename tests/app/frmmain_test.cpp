@@ -96,7 +96,7 @@ TEST_F(MainWindowTest, MenusOpenWithTheirCaptionsShortcutsAndStates) {
         EXPECT_EQ(a->objectName(), name);
         EXPECT_EQ(a->text(), e.caption) << name;
         EXPECT_EQ(a->shortcut().toString(), e.shortcut) << name;
-        EXPECT_EQ(w.MenuItemEnabled(e.item), e.enabled) << name;
+        EXPECT_EQ(w.MenuEnabled(e.item), e.enabled) << name;
         if (e.visible) {
             EXPECT_EQ(a->isEnabled(), e.enabled && frmMain::CommandAvailable(e.item)) << name;
         }
@@ -116,8 +116,8 @@ TEST_F(MainWindowTest, RadioProtocolOffersTheLocalRadioMonitorInsteadOfFlashing)
     settings().PortProtocol = LOCALPORT_FLEETSYNC;
     frmMain& w = Open();
     EXPECT_TRUE(w.Menu(MenuItem::mnuEventFSM)->isVisible());
-    EXPECT_TRUE(w.MenuItemEnabled(MenuItem::mnuEventFSM));
-    EXPECT_FALSE(w.MenuItemEnabled(MenuItem::mnuSystemFlash));
+    EXPECT_TRUE(w.MenuEnabled(MenuItem::mnuEventFSM));
+    EXPECT_FALSE(w.MenuEnabled(MenuItem::mnuSystemFlash));
 }
 
 TEST_F(MainWindowTest, ToolbarHasThirteenButtonsGroupedBySeparators) {

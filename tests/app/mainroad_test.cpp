@@ -58,7 +58,7 @@ TEST_F(MainRoadTest, ReadAStationThenWriteItBackUnchanged) {
     // Printing and the summary have no window yet, so they stay unusable.
     for (ToolButton key : {ToolButton::Print, ToolButton::Config})
         EXPECT_FALSE(window->Button(key)->isEnabled()) << ToolButtonKey(key);
-    EXPECT_TRUE(window->MenuItemEnabled(MenuItem::mnuConfigSystem));
+    EXPECT_TRUE(window->MenuEnabled(MenuItem::mnuConfigSystem));
     EXPECT_TRUE(prompts.Shown().isEmpty());
 
     sim.ClearReceived();
@@ -136,7 +136,7 @@ TEST_F(MainRoadTest, OffLineEditChoosesTheDeviceKind) {
     EXPECT_TRUE(target().PellarDevice);
     EXPECT_EQ(Panel(2), QStringLiteral("Off Line Edit Mode"));
     EXPECT_TRUE(window->Button(ToolButton::Write)->isEnabled());
-    EXPECT_FALSE(window->MenuItemEnabled(MenuItem::mnuTasks));
+    EXPECT_FALSE(window->MenuEnabled(MenuItem::mnuTasks));
 
     linkState().LinkMode = LINK_SWITCH_THROUGH;
     Press(ToolButton::OffLine);

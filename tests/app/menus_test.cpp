@@ -63,7 +63,7 @@ TEST_F(MenusTest, ItemsWaitForTheirWindows) {
                              MenuItem::mnuEventFSM, MenuItem::mnuHelpAbout, MenuItem::mnuFilePrint, MenuItem::mnuViewManuf}) {
         w.SetMenuEnabled(item, true);
         EXPECT_FALSE(w.Menu(item)->isEnabled()) << MenuItemName(item);
-        EXPECT_TRUE(w.MenuItemEnabled(item)) << MenuItemName(item);
+        EXPECT_TRUE(w.MenuEnabled(item)) << MenuItemName(item);
     }
     for (ToolButton key : {ToolButton::Print, ToolButton::Config}) {
         w.SetToolbarButtonEnabled(key, true);
@@ -110,8 +110,8 @@ TEST_F(MenusTest, OpenLoadsAFileAndOpensTheConfigurationCommands) {
     for (MenuItem item : {MenuItem::mnuConfiguration, MenuItem::mnuConfigSystem, MenuItem::mnuConfigPorts, MenuItem::mnuConfigContactInputs,
                              MenuItem::mnuConfigAnalogInputs, MenuItem::mnuConfigTemp, MenuItem::mnuConfigOutputs, MenuItem::mnuSystem, MenuItem::mnuFileSave,
                              MenuItem::mnuFilePrint})
-        EXPECT_TRUE(w.MenuItemEnabled(item)) << MenuItemName(item);
-    EXPECT_FALSE(w.MenuItemEnabled(MenuItem::mnuViewStatus));
+        EXPECT_TRUE(w.MenuEnabled(item)) << MenuItemName(item);
+    EXPECT_FALSE(w.MenuEnabled(MenuItem::mnuViewStatus));
     EXPECT_TRUE(w.Button(ToolButton::Save)->isEnabled());
     EXPECT_TRUE(w.Button(ToolButton::Write)->isEnabled());
     EXPECT_TRUE(w.Menu(MenuItem::mnuFileSave)->isEnabled());
@@ -137,7 +137,7 @@ TEST_F(MenusTest, ARejectedFileLeavesTheMenusAsTheyWere) {
     Press(ToolButton::Open);
     EXPECT_EQ(Panel(4), QStringLiteral("File Error, File is corrupt"));
     EXPECT_FALSE(session().ConfigLoaded);
-    EXPECT_FALSE(w.MenuItemEnabled(MenuItem::mnuFileSave));
+    EXPECT_FALSE(w.MenuEnabled(MenuItem::mnuFileSave));
     EXPECT_FALSE(w.Button(ToolButton::Write)->isEnabled());
 }
 

@@ -1,13 +1,17 @@
+#include "config/blocks.h"
 #include "config/configfile.h"
 #include "config/itemreader.h"
 #include "config/model.h"
 #include "config/target.h"
+#include "link/frame.h"
+#include "link/linkstate.h"
 #include "session/version.h"
 #include "support/linkfixture.h"
 
 #include <QBuffer>
 #include <QList>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -409,12 +413,13 @@ std::vector<std::string> FileFields(StationConfig& c) {
 }
 
 // Fills every filed value with a pseudo-random one that the file can carry: bytes,
-// 16-bit values, system values 0 to 255, texts of 20 single-byte characters at most
-// with commas, double quotes in front, trailing blanks and bytes above 127.
+// set points of ten bits, offsets -31 to 32, user ranges of a byte, FleetSync numbers
+// of 16 bits, system values 0 to 255, texts of 20 single-byte characters at most with
+// commas, double quotes in front, trailing blanks and bytes above 127.
 void FillRandom(StationConfig& c, uint32_t seed) {
     uint32_t x = seed;
     auto next = [&x] { return x = x * 1664525u + 1013904223u, x >> 8; };
-    ForEachFileField(c, [&](const std::string&, auto& v) {
+    ForEachFileField(c, [&](const std::string& name, auto& v) {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, QByteArray>) {
             static const char chars[] = "abcXYZ09 ,.-$\xe9\xb0";
@@ -426,8 +431,12 @@ void FillRandom(StationConfig& c, uint32_t seed) {
             v = text;
         } else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, double>) {
             v = T(next() % 256);
+        } else if constexpr (std::is_same_v<T, int16_t>) {
+            if (name.find("Offset") != std::string::npos) v = T(int(next() % 64) - 31);
+            else if (name.find("Modifier") != std::string::npos) v = T(next() % 256);
+            else v = T(next() % 1024);
         } else {
-            v = T(int(next() % 65536) - 32768);
+            v = T(next() % 65536);
         }
     });
 }
@@ -456,6 +465,52 @@ TEST_F(ConfigFileTest, SavedFileOpensToTheSameConfiguration) {
         ASSERT_EQ(got.size(), want.size());
         for (size_t i = 0; i < want.size(); ++i) ASSERT_EQ(got[i], want[i]) << "seed " << seed;
         EXPECT_EQ(read->SystemConfig[50], 5) << "unnamed system elements are not in the file";
+    }
+}
+
+// Every value a module's blocks can deliver, at both ends of each field, goes into a
+// file and back unchanged: no field's file range is narrower than its block's.
+TEST_F(ConfigFileTest, WhatAModuleDeliversSurvivesASaveAndOpen) {
+    uint8_t* rx = linkState().RxBuffer;
+    for (const bool pellar : {false, true}) {
+        for (const int fill : {0x00, 0x80, 0xFF}) {
+            SCOPED_TRACE((pellar ? "Pellar, every byte " : "Korvel, every byte ") + std::to_string(fill));
+            ResetStationConfig();
+            TargetState& t = target();
+            t.PellarDevice = pellar;
+            t.ChildCount = 7;
+            t.ExpansionBoardMask = 0xFF;  // a Pellar files input and analog groups 0 to 4
+            auto deliver = [&](int length, int index, ParseResult (*parse)(int)) {
+                std::memset(rx, fill, size_t(length) + 1);
+                rx[FRAME_LENGTH] = uint8_t(length);
+                rx[FRAME_DATA] = uint8_t(index);
+                ASSERT_EQ(parse(length - 8), ParseResult::Ok);
+            };
+            deliver(SYSTEM_BLOCK_LENGTH, 0, ParseSystemBlock);
+            deliver(TEMP_BLOCK_LENGTH, 0, ParseTemperatureBlock);
+            deliver(NMEA_BLOCK_LENGTH, fill, ParseNmeaBlock);  // its first setting stands at the index byte
+            deliver(FLEETSYNC_SETTINGS_LENGTH, 0, ParseFleetSyncBlock);
+            for (int sub = 1; sub <= 4; ++sub) deliver(FLEETSYNC_TAGS_LENGTH, sub, ParseFleetSyncBlock);
+            for (int g = 0; g < GROUPS; ++g) {
+                deliver(OUTPUT_BLOCK_LENGTH, g, ParseOutputBlock);
+                if (pellar && g > 4) continue;
+                deliver(INPUT_BLOCK_LENGTH, g, ParseInputBlock);
+                deliver(ANALOG_BLOCK_LENGTH, g, ParseAnalogBlock);
+            }
+            const AnalogGroupRecord& a = config().AnalogConfigTable[4];
+            if (fill == 0xFF) {  // the ends the blocks reach
+                ASSERT_EQ(a.HighThreshold[7], 1023);
+                ASSERT_EQ(a.Offset[7], -31);
+                ASSERT_EQ(a.Modifier[7], pellar ? 255 : 63);
+                ASSERT_EQ(config().FleetSyncConfig.SecurityIDNumber[19], 65535);
+            } else if (fill == 0x80) {
+                ASSERT_EQ(a.Offset[7], 32);
+            }
+
+            auto read = std::make_unique<StationConfig>();
+            ASSERT_EQ(ParseConfigurationFile(ConfigurationFileText(), *read, nullptr), ConfigFileStatus::Ok);
+            EXPECT_EQ(FileFields(*read), FileFields(config()));
+        }
     }
 }
 
@@ -529,14 +584,14 @@ TEST_F(ConfigFileTest, CursorsCarryOverBetweenSections) {
     const QByteArray text = File(
         "[ichans]\ngroup=2\nchannel=5\nccb=1\n\n"
         "[ochans]\npulse_width=77\n\n"
-        "[tchans]\ngroup=3\nlow_temp=-40\n\n"  // temperatures set the group cursor but ignore it
+        "[tchans]\ngroup=3\nlow_temp=40\n\n"  // temperatures set the group cursor but ignore it
         "[ochans]\nccb=9\n\n"
         "[kenwood_fleetids]\nindex=1\n\n"
         "[kenwood_tags]\nFS_TempTag=one\n\n");
     ASSERT_EQ(ParseConfigurationFile(text, *read, nullptr), ConfigFileStatus::Ok);
     EXPECT_EQ(read->ContactInputTable[2].Flags[5], 1);
     EXPECT_EQ(read->OutputConfigTable[2].PulseWidth[5], 77);
-    EXPECT_EQ(read->TempConfigTable[5].LowThreshold, -40);
+    EXPECT_EQ(read->TempConfigTable[5].LowThreshold, 40);
     EXPECT_EQ(read->OutputConfigTable[3].Flags[5], 9);
     EXPECT_EQ(read->FleetSyncConfig.TempTag[1], "one");
 }
@@ -561,7 +616,7 @@ TEST_F(ConfigFileTest, NumbersAreRoundedHalfToEvenAndRangeChecked) {
     struct Case {
         QByteArray body;
         ConfigFileStatus status;
-        int16_t stored;  // ichans group 0 channel 0 field, or MyAddress
+        int16_t stored;  // ichans group 0 channel 0 field, achans offset or set point, or MyAddress
     };
     const Case cases[] = {
         {"[system]\nMyAddress=2.5\n\n", ConfigFileStatus::Ok, 2},
@@ -584,10 +639,13 @@ TEST_F(ConfigFileTest, NumbersAreRoundedHalfToEvenAndRangeChecked) {
         {"[ichans]\nccb=255\n\n", ConfigFileStatus::Ok, 255},
         {"[ichans]\nccb=256\n\n", ConfigFileStatus::Corrupt, 0},
         {"[ichans]\nochan=-1\n\n", ConfigFileStatus::Corrupt, 0},
-        {"[achans]\nlow_voltage=-32768\n\n", ConfigFileStatus::Ok, -32768},
-        {"[achans]\nlow_voltage=32766.5\n\n", ConfigFileStatus::Ok, 32766},
+        {"[achans]\nlow_voltage=-32768\n\n", ConfigFileStatus::Corrupt, 0},
+        {"[achans]\nlow_voltage=1022.5\n\n", ConfigFileStatus::Ok, 1022},
         {"[achans]\nlow_voltage=-0.5\n\n", ConfigFileStatus::Ok, 0},
-        {"[achans]\nlow_voltage=-1.5\n\n", ConfigFileStatus::Ok, -2},
+        {"[achans]\noffset=-1.5\n\n", ConfigFileStatus::Ok, -2},
+        {"[achans]\noffset=-30.5\n\n", ConfigFileStatus::Ok, -30},
+        {"[achans]\noffset=-31.5\n\n", ConfigFileStatus::Corrupt, 0},
+        {"[achans]\nlow_voltage=1023.5\n\n", ConfigFileStatus::Corrupt, 0},
         {"[achans]\nlow_voltage=32767.5\n\n", ConfigFileStatus::Corrupt, 0},
         {"[achans]\nlow_voltage=32768\n\n", ConfigFileStatus::Corrupt, 0},
         {"[achans]\nlow_voltage=-32769\n\n", ConfigFileStatus::Corrupt, 0},
@@ -601,8 +659,65 @@ TEST_F(ConfigFileTest, NumbersAreRoundedHalfToEvenAndRangeChecked) {
         if (k.status != ConfigFileStatus::Ok) continue;
         const int stored = k.body.contains("[system]") ? int(read->SystemConfig[0])
                            : k.body.contains("[ichans]") ? read->ContactInputTable[0].Flags[0]
+                           : k.body.contains("offset")   ? read->AnalogConfigTable[0].Offset[0]
                                                          : read->AnalogConfigTable[0].LowThreshold[0];
         EXPECT_EQ(stored, k.stored) << k.body.toStdString();
+    }
+}
+
+// A field takes what the block that carries it to the module can hold and not one
+// more, whatever its type in the model could take.
+TEST_F(ConfigFileTest, EachFieldTakesTheRangeItsBlockHolds) {
+    using SC = StationConfig;
+    struct Field {
+        const char* section;
+        const char* key;
+        int low, high;
+        int (*stored)(const SC&);
+    };
+    const Field fields[] = {
+        {"[ochans]", "pulse_width", 0, 255, [](const SC& c) { return int(c.OutputConfigTable[0].PulseWidth[0]); }},
+        {"[nmea]", "NMEA_time_mark", 0, 255, [](const SC& c) { return int(c.NmeaConfig.TimeMark); }},
+        {"[achans]", "low_voltage", 0, 1023,
+         [](const SC& c) { return int(c.AnalogConfigTable[0].LowThreshold[0]); }},
+        // The factory high set point, one above the largest code, is filed too.
+        {"[achans]", "high_voltage", 0, 1024,
+         [](const SC& c) { return int(c.AnalogConfigTable[0].HighThreshold[0]); }},
+        {"[tchans]", "low_temp", 0, 1023, [](const SC& c) { return int(c.TempConfigTable[0].LowThreshold); }},
+        {"[tchans]", "high_temp", 0, 1023, [](const SC& c) { return int(c.TempConfigTable[0].HighThreshold); }},
+        {"[achans]", "offset", -31, 32, [](const SC& c) { return int(c.AnalogConfigTable[0].Offset[0]); }},
+        {"[achans]", "userRange", 0, 255, [](const SC& c) { return int(c.AnalogConfigTable[0].Modifier[0]); }},
+        {"[kenwood_fleetids]", "FS_FleetNumber", 0, 65535,
+         [](const SC& c) { return int(c.FleetSyncConfig.FleetNumber[0]); }},
+        {"[kenwood_security]", "FS_SecurityIDNumber", 0, 65535,
+         [](const SC& c) { return int(c.FleetSyncConfig.SecurityIDNumber[0]); }},
+    };
+    auto parse = [](const char* section, const char* key, int value, StationConfig& into) {
+        const QByteArray body = QByteArray(section) + '\n' + key + '=' + QByteArray::number(value) + "\n\n";
+        return ParseConfigurationFile(File(body), into, nullptr);
+    };
+    for (const Field& f : fields) {
+        SCOPED_TRACE(f.key);
+        for (const int v : {f.low, f.high}) {
+            auto read = std::make_unique<StationConfig>();
+            EXPECT_EQ(parse(f.section, f.key, v, *read), ConfigFileStatus::Ok) << v;
+            EXPECT_EQ(f.stored(*read), v);
+        }
+        for (const int v : {f.low - 1, f.high + 1}) {
+            auto read = std::make_unique<StationConfig>();
+            EXPECT_EQ(parse(f.section, f.key, v, *read), ConfigFileStatus::Corrupt) << v;
+        }
+    }
+    const char* const refused[] = {
+        "[achans]\nlow_voltage=9999\n\n",  // reached the module as 783
+        "[kenwood_fleetids]\nFS_FleetNumber=99999\n\n",
+        "[kenwood_fleetids]\nFS_IDNumber=99999999999999999999\n\n",
+        "[kenwood_fleetids]\nindex=1\nFS_IDNumber=65535.5\n\n",
+        "[kenwood_security]\nindex=20\nFS_SecurityFleet=65536\n\n",  // the position whose value is dropped
+    };
+    for (const char* body : refused) {
+        auto read = std::make_unique<StationConfig>();
+        EXPECT_EQ(ParseConfigurationFile(File(body), *read, nullptr), ConfigFileStatus::Corrupt) << body;
     }
 }
 
@@ -629,6 +744,11 @@ TEST_F(ConfigFileTest, CursorsAndIndexesOutOfRange) {
         {"[kenwood_tags]\nindex=99\n\n", ConfigFileStatus::Ok},
         {"[kenwood_tags]\nindex=two\n\n", ConfigFileStatus::Corrupt},
         {"[kenwood]\nFS_ReportTime=256\n\n", ConfigFileStatus::Corrupt},
+        // Cursors and keys that store nothing still take 16-bit numbers only.
+        {"[ochans]\ngroup=40000\n\n", ConfigFileStatus::Corrupt},
+        {"[kenwood_fleetids]\nindex=40000\n\n", ConfigFileStatus::Corrupt},
+        {"[kenwood]\nunknown=65535\n\n", ConfigFileStatus::Corrupt},
+        {"[tchans]\nunknown=-32768\n\n", ConfigFileStatus::Ok},
     };
     for (const Case& k : cases) {
         auto read = std::make_unique<StationConfig>();

@@ -352,7 +352,7 @@ TEST_F(TransferFailureTest, CancelDuringARemoteReadRestartsBothEnds) {
     Connect(Path::Tcp);
     Target({5, 2, false, 0});
     When(QStringLiteral("G8B>5:2"), [] { ProgressCancelClicked(); });
-    EXPECT_EQ(ReadConfiguration(), 1);
+    EXPECT_EQ(ReadConfiguration(), TRANSFER_CANCELLED);
     EXPECT_EQ(After(QStringLiteral("G8B>5:2")), (QStringList{"G0B>0", "SD1>5", "SD1>0"}));
     EXPECT_FALSE(sim.ProcessesStopped(0));
     EXPECT_FALSE(sim.ProcessesStopped(5));
@@ -365,7 +365,7 @@ TEST_F(TransferFailureTest, CancelDuringARemoteWriteRestartsBothEndsAndRestoresT
     Connect(Path::Tcp);
     Target({5, 0, false, 0});
     When(QStringLiteral("S8B>5:3"), [] { ProgressCancelClicked(); });
-    EXPECT_EQ(WriteConfiguration(), 1);
+    EXPECT_EQ(WriteConfiguration(), TRANSFER_CANCELLED);
     EXPECT_EQ(After(QStringLiteral("S8B>5:3")), (QStringList{"G0B>0", "SD1>5", "SD1>0"}));
     EXPECT_FALSE(sim.ProcessesStopped(0));
     EXPECT_FALSE(sim.ProcessesStopped(5));
@@ -377,7 +377,7 @@ TEST_F(TransferFailureTest, CancelDuringALocalWriteRestartsTheModuleWithoutAComp
     Connect(Path::Tcp);
     Target({0, 0, false, 0});
     When(QStringLiteral("S8B>0:0"), [] { ProgressCancelClicked(); });
-    EXPECT_EQ(WriteConfiguration(), 1);
+    EXPECT_EQ(WriteConfiguration(), TRANSFER_CANCELLED);
     EXPECT_EQ(After(QStringLiteral("S8B>0:0")).last(), QStringLiteral("SD1>0"));
     EXPECT_FALSE(sim.ProcessesStopped(0));
     EXPECT_TRUE(prompts.Shown().isEmpty()) << "the restart went through";
@@ -389,7 +389,7 @@ TEST_F(TransferFailureTest, ATimeOutAnsweredNoEndsALocalReadWithNothingMoreSent)
     linkState().PacketTimeoutReload = 2;
     // Every send of the analog request goes unanswered; the question is answered No.
     When(QStringLiteral("G84>0:0"), [this] { sim.SetFault(sim::Fault::Silent, 3); });
-    EXPECT_EQ(ReadConfiguration(), 1);
+    EXPECT_EQ(ReadConfiguration(), TRANSFER_FAILED);
     // A local read stopped nothing, so there is nothing to restart.
     EXPECT_EQ(Received().last(), QStringLiteral("G84>0:0"));
     ASSERT_EQ(prompts.Shown().size(), 1);
@@ -401,7 +401,7 @@ TEST_F(TransferFailureTest, AStationLostMidReadIsReportedAsLeftStopped) {
     Target({5, 0, false, 0});
     linkState().PacketTimeoutReload = 2;
     When(QStringLiteral("G83>5:0"), [this] { sim.RemoveRemoteStation(5); });
-    EXPECT_EQ(ReadConfiguration(), 1);
+    EXPECT_EQ(ReadConfiguration(), TRANSFER_FAILED);
     // The time-out answered No has taken the link down: nothing more can be sent.
     EXPECT_EQ(Received().last(), QStringLiteral("G83>5:0"));
     ASSERT_EQ(prompts.Shown().size(), 2);
@@ -418,7 +418,7 @@ TEST_F(TransferFailureTest, NothingIsSentOverALinkThatIsGone) {
     linkState().PacketTimeoutReload = 2;
     settings().RetryCount = 1;  // each send to the closed port waits out the stall guard
     When(QStringLiteral("S83>0:0"), [] { CommPort().Close(); });
-    EXPECT_EQ(WriteConfiguration(), 1);
+    EXPECT_EQ(WriteConfiguration(), TRANSFER_FAILED);
     EXPECT_EQ(Received().last(), QStringLiteral("S83>0:0"));
     ASSERT_FALSE(prompts.Shown().isEmpty());
     EXPECT_TRUE(prompts.Shown().last().text.contains(QStringLiteral("the local module")));

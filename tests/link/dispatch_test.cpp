@@ -61,6 +61,17 @@ TEST_F(DispatchTest, AcknowledgementEndsOnlyACommandWithItsId) {
     EXPECT_EQ(State(), TX_DONE) << "a standing cancel request does not hold the command open";
 }
 
+TEST_F(DispatchTest, AnAcknowledgementNamingAnotherCommandLeavesTheWaitOpen) {
+    linkState().OpenCommand = CMD_RESTART_PROCESSES;
+    Receive(Frame(PKT_ACK, CMD_STOP_PROCESSES, {}), TX_WAIT_ACK);
+    EXPECT_EQ(State(), TX_WAIT_ACK) << "a late acknowledgement of the stop";
+    Receive(Frame(PKT_ACK, CMD_RESTART_PROCESSES, {}), TX_WAIT_ACK);
+    EXPECT_EQ(State(), TX_DONE);
+    // Without a command byte (L = 6) it can name nothing, and answers what is open.
+    Receive(Bytes({6, 0, 12, 3, 0, PKT_ACK, 0}), TX_WAIT_ACK);
+    EXPECT_EQ(State(), TX_DONE);
+}
+
 TEST_F(DispatchTest, RefusalsAndRequestsFromTheModule) {
     Receive(Frame(PKT_NACK, CMD_DATE_TIME, {}), TX_WAIT_REPLY);
     EXPECT_EQ(State(), TX_REPLY_RECEIVED) << "no clock: the request ends as answered";

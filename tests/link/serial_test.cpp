@@ -6,6 +6,14 @@
 #include "platform/qtserialport.h"
 #include "sim/simmodule.h"
 #include "link/simfixture.h"
+#include "platform/scriptedprompts.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <ctime>
+#include <functional>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -160,6 +168,62 @@ TEST_F(SerialTest, SendOnlyAckLeavesAtOnce) {
     EXPECT_EQ(SendAck(12), SEND_OK);
     ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 1; }));
     EXPECT_EQ(sim.Received()[0], Bytes({6, 12, 0, 3, 0, 254, 236}));
+}
+
+// The question as a real modal box: its own event loop runs while it is up, for
+// long enough to see what the program does meanwhile, and the processor time the
+// whole process used over that second is taken.
+class MeasuringPrompts : public ScriptedPrompts {
+public:
+    int MsgBox(const QString& text, int style, const QString& title) override {
+        const double start = CpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        if (whileUp) whileUp();
+        QEventLoop modal;
+        QTimer::singleShot(1000, &modal, &QEventLoop::quit);
+        modal.exec();
+        cpuShare = (CpuSeconds() - start) / (double(wall.nsecsElapsed()) / 1e9);
+        return ScriptedPrompts::MsgBox(text, style, title);
+    }
+    static double CpuSeconds() {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+    }
+    std::function<void()> whileUp;
+    double cpuShare = -1;
+};
+
+class PulledAdapterTest : public SerialTest {
+protected:
+    void SetUp() override {
+        SerialTest::SetUp();
+        SetPrompts(&measuring);
+        ASSERT_EQ(OpenCommPort(), 0);
+        ASSERT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+        sim.ClosePtyMaster();
+    }
+    MeasuringPrompts measuring;
+};
+
+TEST_F(PulledAdapterTest, ThePortClosesAndNothingSpinsWhileTheQuestionIsUp) {
+    measuring.QueueAnswer(vbNo);
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_FALSE(CommPort().IsOpen());
+    ASSERT_EQ(measuring.Shown().size(), 1);
+    EXPECT_TRUE(measuring.Shown()[0].text.startsWith(QStringLiteral("No Communication from module")));
+    std::printf("processor while the question is up: %.2f%% of a core\n", measuring.cpuShare * 100);
+    EXPECT_GE(measuring.cpuShare, 0);
+    EXPECT_LT(measuring.cpuShare, 0.10);
+}
+
+TEST_F(PulledAdapterTest, YesOnceTheAdapterIsBackCarriesOnOnTheSamePort) {
+    measuring.whileUp = [this] { ASSERT_TRUE(sim.ReopenPty()); };
+    measuring.QueueAnswer(vbYes);
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_TRUE(CommPort().IsOpen());
+    EXPECT_EQ(CommPort().Port(), device);
 }
 
 } // namespace

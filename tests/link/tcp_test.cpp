@@ -10,6 +10,11 @@
 #include "link/simfixture.h"
 
 #include <QElapsedTimer>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -157,6 +162,74 @@ TEST_F(TcpTest, CancelIsHonouredOnlyWhenTheTransactionEnds) {
     EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_CANCELLED);
     EXPECT_GE(t.elapsed(), 100) << "the wait went on until the answer came";
     EXPECT_EQ(host->PanelText(4), QStringLiteral("User Cancel"));
+}
+
+TEST_F(TcpTest, CancelToASilentModuleSendsNoFurtherTry) {
+    ASSERT_EQ(TcpConnect(), 1);
+    sim.SetFault(Fault::Silent);
+    Later(20, [] { linkState().UserCancel = true; });
+    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    // Given time, a resend would show here.
+    WaitUntil([&] { return sim.ReceivedCount() > 1; }, 500);
+    EXPECT_EQ(sim.ReceivedCount(), 1);
+    EXPECT_TRUE(prompts.Shown().isEmpty()) << "no question after a cancel";
+    EXPECT_EQ(linkState().TxState, TX_IDLE);
+}
+
+TEST_F(TcpTest, ALateAcknowledgementOfAnotherCommandDoesNotEndTheWait) {
+    ASSERT_EQ(TcpConnect(), 1);
+    // The first try goes unanswered; meanwhile an acknowledgement of an earlier stop
+    // command arrives with the same packet id.
+    sim.SetFault(Fault::Silent, 1);
+    Later(50, [this] { sim.SendFrame(Bytes({7, 0, 0, 0, 0, PKT_ACK, CMD_STOP_PROCESSES})); });
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(sim.ReceivedCount(), 2) << "the restart was sent again and acknowledged itself";
+}
+
+TEST_F(TcpTest, AReconnectInsideATransferBeginsWithTheStartTextAndForgetsTheHalfFrame) {
+    ASSERT_EQ(TcpConnect(), 1);
+    // Half a reply, then the module's network side resets.
+    sim.SendRaw(Bytes({12, 0, 0, 0, 0, PKT_REPLY}));
+    ASSERT_TRUE(WaitUntil([] { return linkState().RxState == RX_IN_FRAME; }));
+    sim.DropClient();
+    ASSERT_TRUE(WaitUntil([] { return TcpClientSocket().State() != sckConnected; }));
+    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
+    EXPECT_EQ(sim.ReceivedRaw().count(QByteArray(TCP_START_TEXT, TCP_START_TEXT_LENGTH)), 2)
+        << "one start text for each connection";
+    EXPECT_EQ(sim.ReceivedCount(), 1) << "answered at the first try";
+    ASSERT_EQ(dispatched.size(), 1);
+    EXPECT_EQ(quint8(dispatched[0][6]), CMD_MODULE_INFO);
+}
+
+TEST_F(TcpTest, AConnectThatNeverCompletesGivesUp) {
+    // A listener whose queue is full: the system takes the connect and never completes it.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    std::vector<QTcpSocket*> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(new QTcpSocket);
+        fillers.back()->connectToHost(QHostAddress::LocalHost, ntohs(a.sin_port));
+    }
+    WaitUntil([] { return false; }, 200);
+    linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(ntohs(a.sin_port));
+    linkState().TcpConnectTimeoutMs = 400;
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(TcpConnect(), 0);
+    EXPECT_LT(t.elapsed(), 3000);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Failed to connect to Korvel"));
+    EXPECT_FALSE(linkState().TcpLinkActive);
+    EXPECT_TRUE(host->PanelText(3).isEmpty()) << "no connecting text left behind";
+    for (QTcpSocket* f : fillers) delete f;
+    ::close(listener);
 }
 
 TEST_F(TcpTest, ACancelledCommandEndsAtItsAcknowledgement) {

@@ -49,7 +49,7 @@ protected:
         SetDefaultConfiguration();
         config().SystemConfig[0] = 42;
         config().ContactInputTable[1].Flags[3] = 0x41;
-        config().AnalogConfigTable[0].LowThreshold[2] = -77;
+        config().AnalogConfigTable[0].LowThreshold[2] = 777;
         config().OutputConfigTable[children].PulseWidth[7] = 9;
         config().FleetSyncConfig.InputTagOn[3] = "Pump, north";
         config().NmeaConfig.Custom = "\"quoted";
@@ -227,7 +227,12 @@ TEST_F(ConfigFilesTest, CorruptFileLeavesMemoryAsItWas) {
     ASSERT_TRUE(cut.endsWith("\r\n"));
     const QByteArray badValue = QByteArray(text).replace("MyAddress=42", "MyAddress=abc");
     const QByteArray outOfRange = QByteArray(text).replace("MyAddress=42", "MyAddress=300");
-    for (const QByteArray& bad : {cut, badValue, outOfRange}) {
+    // Beyond what the blocks carry: ten bits of a set point, 16 of a FleetSync number.
+    const QByteArray setPoint = QByteArray(text).replace("low_voltage=777", "low_voltage=9999");
+    const QByteArray fleet = QByteArray(text).replace("FS_FleetNumber=100", "FS_FleetNumber=65536");
+    ASSERT_NE(setPoint, text);
+    ASSERT_NE(fleet, text);
+    for (const QByteArray& bad : {cut, badValue, outOfRange, setPoint, fleet}) {
         WriteAll(Path("bad.ZPF"), bad);
         prompts.Clear();
         prompts.QueueFile(Path("bad.ZPF"));

@@ -2,6 +2,8 @@
 #include "session/localsettings.h"
 #include "session/session.h"
 #include "config/model.h"
+#include "session/progress.h"
+#include "support/configdiff.h"
 #include "config/target.h"
 #include "link/frame.h"
 #include "link/simfixture.h"
@@ -9,6 +11,7 @@
 #include "platform/serialport.h"
 
 #include <functional>
+#include <memory>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -110,12 +113,16 @@ TEST_F(ConnectionTest, AReadStartsFromDefaultsAndAWriteNeverDoes) {
     sim.SetKorvel(0);
     ASSERT_NE(SystemValueDefault(30), 99);
     config().SystemConfig[30] = 99;
-    sim.SetFault(sim::Fault::Nack);  // the module refuses everything: nothing is read
+    // Seen by the module's first frame: the defaults are in place before anything is read.
+    int seen = -1;
+    QObject::connect(&sim, &sim::SimModule::frameReceived, &sim, [&seen](const QByteArray&) {
+        if (seen < 0) seen = int(config().SystemConfig[30]);
+    });
     ConnectAndRun(CONNECT_READ);
-    EXPECT_EQ(config().SystemConfig[30], SystemValueDefault(30));
+    EXPECT_EQ(seen, SystemValueDefault(30));
+    ASSERT_EQ(host->PanelText(2), QStringLiteral("Configuration Downloaded"));
 
     config().SystemConfig[30] = 99;
-    sim.SetFault(sim::Fault::None);
     ConnectAndRun(CONNECT_WRITE);
     EXPECT_EQ(config().SystemConfig[30], 99);
     EXPECT_EQ(host->PanelText(2), QStringLiteral("Configuration Uploaded"));
@@ -124,6 +131,9 @@ TEST_F(ConnectionTest, AReadStartsFromDefaultsAndAWriteNeverDoes) {
 TEST_F(ConnectionTest, ARefusedTargetStopsTheReadAndLeavesReadUsable) {
     ChooseTcp();
     sim.SetIdentity(0x21, 0x31);
+    // Nothing read or loaded yet: nothing to save or write.
+    host->SetMenuEnabled(MenuItem::mnuFileSave, false);
+    host->SetToolbarButtonEnabled(ToolButton::Write, false);
     ConnectAndRun(CONNECT_READ);
     EXPECT_EQ(Sent(CMD_CFG_SYSTEM), 0);
     EXPECT_EQ(Sent(CMD_STOP_PROCESSES), 0);
@@ -133,6 +143,69 @@ TEST_F(ConnectionTest, ARefusedTargetStopsTheReadAndLeavesReadUsable) {
     EXPECT_EQ(ui.systemDialogs, 0);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_TRUE(prompts.Shown()[0].text.contains(QStringLiteral("Nelk Series I")));
+}
+
+// A second read that breaks part-way: the first read's configuration, with an edit.
+class BrokenReReadTest : public ConnectionTest {
+protected:
+    void SetUp() override {
+        ConnectionTest::SetUp();
+        settings().PacketTimeout = 3;  // a silent module is given up on sooner
+        ChooseTcp();
+        sim.SetKorvel(2);
+        ConnectAndRun(CONNECT_READ);
+        ASSERT_EQ(host->PanelText(2), QStringLiteral("Configuration Downloaded"));
+        config().SystemConfig[30] = 77;  // an edit not yet saved
+        kept = std::make_unique<StationConfig>(config());
+        sim.SetKorvel(5);  // the module's shape changed since
+        prompts.Clear();
+    }
+    // The read breaks when the module is asked for its first analog block.
+    void BreakAtTheAnalogs(const std::function<void()>& breakIt) {
+        QObject::connect(&sim, &sim::SimModule::frameReceived, &sim, [breakIt](const QByteArray& f) {
+            if (quint8(f[5]) == 0 && quint8(f[6]) == CMD_CFG_ANALOGS) breakIt();
+        });
+    }
+    void ExpectEverythingAsBefore() {
+        EXPECT_EQ(ConfigDifferences(*kept, config()), QStringList());
+        EXPECT_EQ(target().ChildCount, 2);
+        EXPECT_EQ(session().Online, 1);
+        for (MenuItem item : {MenuItem::mnuFileSave, MenuItem::mnuFilePrint, MenuItem::mnuConfigSystem})
+            EXPECT_TRUE(host->MenuEnabled(item)) << MenuItemName(item);
+        for (ToolButton b : {ToolButton::Save, ToolButton::Write, ToolButton::Read})
+            EXPECT_TRUE(host->ToolbarButtonEnabled(b)) << ToolButtonKey(b);
+        EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn)) << "no countdown left running";
+        EXPECT_TRUE(host->PanelText(3).isEmpty()) << "no retry text left";
+        EXPECT_FALSE(host->PanelText(4).endsWith(QStringLiteral("mS")));
+    }
+    std::unique_ptr<StationConfig> kept;
+};
+
+TEST_F(BrokenReReadTest, AModuleGoneSilentLeavesTheConfigurationInMemory) {
+    BreakAtTheAnalogs([this] { sim.SetFault(sim::Fault::Silent); });
+    ConnectAndRun(CONNECT_READ);  // every question answered No
+    ExpectEverythingAsBefore();
+    EXPECT_EQ(host->PanelText(2), QStringLiteral("Read failed, configuration in memory unchanged"));
+    ASSERT_FALSE(prompts.Shown().isEmpty());
+    EXPECT_EQ(prompts.Shown().last().text,
+              QStringLiteral("The configuration could not be read from the module.\n\rThe configuration in memory is unchanged."));
+    EXPECT_EQ(ui.systemDialogs, 1) << "only the first read's";
+}
+
+TEST_F(BrokenReReadTest, ACancelledReadLeavesItToo) {
+    BreakAtTheAnalogs([] { ProgressCancelClicked(); });
+    ConnectAndRun(CONNECT_READ);
+    ExpectEverythingAsBefore();
+    EXPECT_EQ(host->PanelText(2), QStringLiteral("Read cancelled, configuration in memory unchanged"));
+    EXPECT_TRUE(prompts.Shown().isEmpty()) << "the user knows they cancelled";
+    EXPECT_FALSE(sim.ProcessesStopped(0));
+}
+
+TEST_F(BrokenReReadTest, AFailedWriteKeepsTheCommandsThatSaveIt) {
+    sim.SetNackCommand(CMD_CFG_ANALOGS);  // the module refuses the analog blocks
+    ConnectAndRun(CONNECT_WRITE);
+    ExpectEverythingAsBefore();
+    EXPECT_EQ(host->PanelText(2), QStringLiteral("Write failed"));
 }
 
 TEST_F(ConnectionTest, WritingToAnotherStationThanTheConfigurationsAsksFirst) {

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 using namespace korvel;
@@ -93,6 +95,35 @@ TEST_F(SettingsFileTest, AnyBadFileGivesAllDefaultsAndIsRewritten) {
         EXPECT_EQ(FileBytes(), kDefaultFile) << name;
     }
     EXPECT_TRUE(prompts.Shown().isEmpty()) << "a bad settings file is replaced silently";
+}
+
+// A settings file is a few hundred bytes: one longer than 16 KiB, or an endless one, is
+// a bad file, found so without reading it whole.
+TEST_F(SettingsFileTest, OversizedOrEndlessFileGivesDefaults) {
+    const QByteArray good = "4\r\n-1\r\n30\r\n1\r\n12\r\n7\r\n#TRUE#\r\n2\r\n";
+    const QByteArray atLimit = good + QByteArray(16 * 1024 - good.size(), ' ');
+    PutFile(atLimit);
+    ASSERT_TRUE(ReadSettingsFile());
+    EXPECT_EQ(Values(), "4 -1 30 1 12 7 1 2");
+
+    PutFile(atLimit + ' ');
+    EXPECT_FALSE(ReadSettingsFile());
+    EXPECT_EQ(Values(), kDefaultValues);
+    EXPECT_EQ(FileBytes(), kDefaultFile) << "replaced like any bad file";
+
+    const QString path = SettingsFilePath();
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
+    settings() = {9, {}, 2, 40, 1, 20, 11, true, 1};
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(ReadSettingsFile());
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(Values(), kDefaultValues);
+    // The replacement is not renamed over the device the link leads to.
+    EXPECT_EQ(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/zero"));
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/zero")).isFile());
+    EXPECT_TRUE(prompts.Shown().isEmpty());
 }
 
 TEST_F(SettingsFileTest, CommaLayoutQuotesBlanksAndBareLineFeedsAreRead) {

@@ -6,6 +6,7 @@
 #include "link/rxdispatch.h"
 #include "link/simfixture.h"
 #include "link/transport.h"
+#include "platform/tcpclient.h"
 #include "session/localsettings.h"
 
 using namespace korvel;
@@ -155,6 +156,23 @@ TEST_F(OwedAckTest, EveryEventBeforeTheTickGetsItsOwnAcknowledgement) {
     EXPECT_TRUE(host->TimerEnabled(LinkTimer::BGProcess));
     BGProcessTick();
     EXPECT_TRUE(WaitUntil([this] { return Acks().size() == 3; }));
+}
+
+TEST_F(OwedAckTest, AnAcknowledgementOwedAcrossANewConnectionFollowsItsStartText) {
+    sim.SendEvent(0, 1, QByteArray(1, char(0x85)));
+    ASSERT_TRUE(WaitUntil([] { return eventAck().AckPending; }));
+    // The tick comes due while the new connection is being opened.
+    Later(0, [] { BGProcessTick(); });
+    TcpClientSocket().Close();
+    ASSERT_EQ(TcpConnect(), 1);
+    EXPECT_TRUE(eventAck().AckPending) << "still owed, not lost";
+    BGProcessTick();
+    ASSERT_TRUE(WaitUntil([this] { return Acks().size() == 1; }));
+    const QByteArray raw = sim.ReceivedRaw();
+    const QByteArray start(TCP_START_TEXT, TCP_START_TEXT_LENGTH);
+    const QByteArray ack = Acks()[0];
+    EXPECT_EQ(raw.count(start), 2);
+    EXPECT_GT(raw.indexOf(ack), raw.lastIndexOf(start)) << "the new connection's start text goes first";
 }
 
 TEST_F(OwedAckTest, AcknowledgementWaitsWhileATransactionIsOpen) {

@@ -3,12 +3,44 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int quitPipe[2] = {-1, -1};
+
+void OnQuitSignal(int)
+{
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t n = ::write(quitPipe[1], &byte, 1);
+}
+
+// Ctrl-C, or a script ending the program, leaves through the event loop, so the
+// sim is destroyed properly and removes its pty link and directory.
+void QuitOnSignals(QCoreApplication& app)
+{
+    if (::pipe2(quitPipe, O_CLOEXEC) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QuitOnSignals(app);
     QCoreApplication::setApplicationName("korvel-sim");
 
     QCommandLineParser parser;
@@ -26,7 +58,10 @@ int main(int argc, char** argv)
         "station", "Add remote station N (1 to 254), a Korvel with 2 child modules; repeat for more.", "N");
     const QCommandLineOption baudOption("baud", "Pace answers as a serial line at N baud, 8N2 (default: no pacing).",
                                         "N");
-    parser.addOptions({portOption, ptyOption, verboseOption, korvelOption, pellarOption, stationOption, baudOption});
+    const QCommandLineOption silentOption(
+        "silent-after", "Answer the first N frames, then none: a module that goes silent.", "N");
+    parser.addOptions({portOption, ptyOption, verboseOption, korvelOption, pellarOption, stationOption, baudOption,
+                       silentOption});
     parser.process(app);
 
     bool ok = false;
@@ -73,6 +108,14 @@ int main(int argc, char** argv)
         }
         sim.SetWireBaud(int(baud));
     }
+    if (parser.isSet(silentOption)) {
+        const uint frames = parser.value(silentOption).toUInt(&ok);
+        if (!ok || frames > 1'000'000'000) {
+            std::fprintf(stderr, "korvel-sim: bad frame count '%s'\n", qPrintable(parser.value(silentOption)));
+            return 2;
+        }
+        sim.GoSilentAfter(int(frames));
+    }
     const quint16 port = sim.ListenTcp(static_cast<quint16>(requested));
     if (port == 0)
         return 1;
@@ -87,9 +130,11 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     if (parser.isSet(verboseOption)) {
-        QObject::connect(&sim, &korvel::sim::SimModule::frameReceived, [](const QByteArray& frame) {
+        // Emitted before the frame is counted, so Silent() tells whether it goes unanswered.
+        QObject::connect(&sim, &korvel::sim::SimModule::frameReceived, [&sim](const QByteArray& frame) {
+            const bool good = korvel::sim::ChecksumGood(frame);
             std::printf("rx %s%s\n", frame.toHex(' ').constData(),
-                        korvel::sim::ChecksumGood(frame) ? "" : "  (bad checksum)");
+                        !good ? "  (bad checksum)" : sim.Silent() ? "  (silent)" : "");
             std::fflush(stdout);
         });
     }

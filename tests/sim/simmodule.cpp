@@ -1,5 +1,7 @@
 #include "simmodule.h"
 
+#include <QDir>
+#include <QFile>
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <QTcpServer>
@@ -387,16 +389,52 @@ void SimModule::DropClient()
 QString SimModule::OpenPty()
 {
     ClosePty();
+    auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/korvel-sim-XXXXXX"));
+    if (!dir->isValid()) {
+        qWarning() << "korvel-sim: cannot make a directory for the pty link:" << dir->errorString();
+        return {};
+    }
+    m_ptyDir = std::move(dir);
+    m_ptyPath = m_ptyDir->filePath(QStringLiteral("ttyKorvel"));
+    if (!OpenPtyPair() || !LinkPty()) {
+        ClosePty();
+        return {};
+    }
+    return m_ptyPath;
+}
+
+bool SimModule::ReopenPty()
+{
+    if (m_ptyPath.isEmpty()) {
+        qWarning() << "korvel-sim: no pty to reopen";
+        return false;
+    }
+    ClosePtyPair();
+    if (OpenPtyPair() && LinkPty())
+        return true;
+    ClosePtyMaster();
+    return false;
+}
+
+void SimModule::ClosePtyMaster()
+{
+    ClosePtyPair();
+    if (!m_ptyPath.isEmpty())
+        ::unlink(QFile::encodeName(m_ptyPath).constData());
+}
+
+bool SimModule::OpenPtyPair()
+{
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0) {
         qWarning() << "korvel-sim: posix_openpt failed:" << strerror(errno);
-        return {};
+        return false;
     }
     char name[128];
     if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
         qWarning() << "korvel-sim: cannot set up the pty:" << strerror(errno);
         ::close(master);
-        return {};
+        return false;
     }
     const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios tio {};
@@ -405,7 +443,7 @@ QString SimModule::OpenPty()
         if (slave >= 0)
             ::close(slave);
         ::close(master);
-        return {};
+        return false;
     }
     // Raw before the utility opens it, so a reader that does not set up the
     // line itself still sees bytes unchanged and nothing is echoed back.
@@ -416,7 +454,7 @@ QString SimModule::OpenPty()
 
     m_ptyMaster = master;
     m_ptySlave = slave;
-    m_ptyPath = QString::fromLocal8Bit(name);
+    m_ptySlavePath = QString::fromLocal8Bit(name);
     m_ptyRead = new QSocketNotifier(master, QSocketNotifier::Read, this);
     connect(m_ptyRead, &QSocketNotifier::activated, this, &SimModule::OnPtyReadable);
     m_ptyWrite = new QSocketNotifier(master, QSocketNotifier::Write, this);
@@ -431,10 +469,26 @@ QString SimModule::OpenPty()
         });
     }
     ResetPort(m_pty);
-    return m_ptyPath;
+    return true;
 }
 
-void SimModule::ClosePty()
+bool SimModule::LinkPty()
+{
+    // symlink() will not replace a file: a new link renamed over the old one
+    // swaps it in one step, so the port name never names nothing on the way.
+    const QByteArray link = QFile::encodeName(m_ptyPath);
+    const QByteArray staging = link + ".new";
+    ::unlink(staging.constData());
+    if (::symlink(QFile::encodeName(m_ptySlavePath).constData(), staging.constData()) != 0
+        || ::rename(staging.constData(), link.constData()) != 0) {
+        qWarning() << "korvel-sim: cannot link" << m_ptyPath << "to" << m_ptySlavePath << ":" << strerror(errno);
+        ::unlink(staging.constData());
+        return false;
+    }
+    return true;
+}
+
+void SimModule::ClosePtyPair()
 {
     delete m_ptyRead;
     m_ptyRead = nullptr;
@@ -447,9 +501,16 @@ void SimModule::ClosePty()
     if (m_ptySlave >= 0)
         ::close(m_ptySlave);
     m_ptyMaster = m_ptySlave = -1;
-    m_ptyPath.clear();
+    m_ptySlavePath.clear();
     m_ptyOut.clear();
     ResetPort(m_pty);
+}
+
+void SimModule::ClosePty()
+{
+    ClosePtyPair();
+    m_ptyDir.reset();  // takes the link with it
+    m_ptyPath.clear();
 }
 
 void SimModule::OnPtyReadable()
@@ -530,6 +591,11 @@ void SimModule::SetFault(Fault f, int count)
 {
     m_fault = count == 0 ? Fault::None : f;
     m_faultCount = count < 0 ? -1 : count;
+}
+
+void SimModule::GoSilentAfter(int frames)
+{
+    m_silentAfter = frames < 0 ? -1 : frames;
 }
 
 void SimModule::SetPauseMs(int ms)
@@ -850,6 +916,13 @@ void SimModule::HandleFrame(Port& port, const QByteArray& frame)
 {
     m_received.append(frame);
     emit frameReceived(frame);
+    if (ChecksumGood(frame) && m_silentAfter >= 0) {
+        if (m_silentAfter == 0) {
+            Occupy(port, frame.size());  // unheard, but it still took its time on the line
+            return;
+        }
+        --m_silentAfter;
+    }
     // The event acknowledgement (L = 6) has no command byte and gets no answer;
     // only GET and SET are answered, and only by a station that is there.
     Station* station = nullptr;

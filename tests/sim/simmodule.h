@@ -12,8 +12,10 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <map>
+#include <memory>
 
 class QSocketNotifier;
 class QTcpServer;
@@ -135,15 +137,55 @@ public:
     // Listens on 127.0.0.1 (0 = a free port); returns the port, 0 on failure.
     // One client at a time: a new client replaces the old one.
     quint16 ListenTcp(quint16 port = 0);
-    // Creates a pseudo-terminal pair; returns the slave path for the utility to
-    // open, empty on failure.
+    // Closes the TCP client from the module's side, as a module whose network
+    // interface resets. The listener stays, so the utility can connect again on
+    // the same port; that connection must begin with the start text afresh
+    // (TcpStartTextReceived keeps the dropped connection's value until it comes).
+    // Answers still queued or delayed for the dropped client are thrown away.
+    void DropClient();
+    // Creates a pseudo-terminal pair and a symbolic link "ttyKorvel" to its slave,
+    // in a directory of the sim's own that Close and the destructor remove.
+    // Returns the link's path for the utility to open, empty on failure. A
+    // slave's /dev/pts name cannot be chosen, so the link is the port name that
+    // ReopenPty can bring the module back under. Each call makes a new pair under
+    // a new path.
     QString OpenPty();
+    // Closes the module's side of the pseudo-terminal, as when a USB serial
+    // adapter is pulled: a port the utility holds open on it sees the line hang
+    // up, and whatever was still queued for it is dropped. The link goes as the
+    // adapter's device node would, so opening PtyPath() fails until ReopenPty;
+    // PtyPath() itself stays.
+    void ClosePtyMaster();
+    // The same module comes back on the same port name: a new pair behind
+    // PtyPath() (the link is swapped in one step), with the configuration,
+    // stations, settings and records as they were. A port the utility still
+    // holds on the old pair is hung up; opening the path again reaches the
+    // module. False (and no link) when the pair cannot be made, or when there is
+    // no port name to come back under: OpenPty never succeeded, or Close came since.
+    bool ReopenPty();
+    // Stops listening, drops the TCP client and closes the pseudo-terminal with
+    // its link and directory. ListenTcp works again afterwards, on the same port
+    // too, so Close and ListenTcp(TcpPort() from before) are a module that
+    // vanished from the network and came back.
     void Close();
 
     // Applies to the next `count` answers (-1: until changed). An answer the
     // fault suppresses (Silent) still counts.
     void SetFault(Fault f, int count = -1);
     Fault CurrentFault() const { return m_fault; }
+    // The next `frames` frames with a good checksum, whatever they are (polls,
+    // event acknowledgements, frames for a station that is not there), are
+    // handled as usual; every later one is not acted on at all until
+    // GoSilentAfter(-1) (any negative count): no answer, a SET stores nothing, a
+    // poll uses up no busy report, and a fault's count stands still, so silence
+    // wins over SetFault. 0: silent from the next frame. One count for TCP and the
+    // pseudo-terminal together. Frames still show in Received() and
+    // frameReceived, and answers already on their way still arrive; SendRaw and
+    // SendEvent still send. Called from a frameReceived slot, the frame in hand
+    // is the first one counted.
+    void GoSilentAfter(int frames);
+    // True once the count has run out, until GoSilentAfter is called again.
+    bool Silent() const { return m_silentAfter == 0; }
     void SetPauseMs(int ms);
     // Data of the REPLY to a GET of `command`, in place of whatever the module
     // would answer (its blocks, identity, clock, a NACK), until ClearReplyData.
@@ -262,7 +304,11 @@ public:
 
     bool ClientConnected() const;
     quint16 TcpPort() const;
+    // The port name OpenPty returned; kept through ClosePtyMaster and ReopenPty.
     QString PtyPath() const { return m_ptyPath; }
+    // The slave device the port name leads to now (/dev/pts/N); empty while the
+    // module's side is closed.
+    QString PtySlavePath() const { return m_ptySlavePath; }
 
 signals:
     // Emitted before the frame is answered: a slot may change the fault or the
@@ -318,7 +364,12 @@ private:
     Station* Responder(const QByteArray& frame);
 
     void OnNewConnection();
-    void DropClient();
+    // The pair alone: OpenPtyPair fills m_ptyMaster, m_ptySlave and
+    // m_ptySlavePath; ClosePtyPair leaves the link and directory alone.
+    bool OpenPtyPair();
+    void ClosePtyPair();
+    // Points the link at PtyPath() to the current slave, replacing any old one.
+    bool LinkPty();
     void ClosePty();
     void OnPtyReadable();
     void FlushPty();
@@ -350,7 +401,9 @@ private:
     QTcpSocket* m_client = nullptr;
     int m_ptyMaster = -1;
     int m_ptySlave = -1;  // held open so the master never sees a hang-up
+    std::unique_ptr<QTemporaryDir> m_ptyDir;  // holds the link; removed with it
     QString m_ptyPath;
+    QString m_ptySlavePath;
     QSocketNotifier* m_ptyRead = nullptr;
     QSocketNotifier* m_ptyWrite = nullptr;
     QTimer* m_ptyRearm = nullptr;
@@ -367,6 +420,7 @@ private:
     QHash<int, QByteArray> m_replyData;
     QByteArray m_backToBack;
     int m_nackCommand = -1;
+    int m_silentAfter = -1;  // good frames still handled before silence; -1: never silent
 
     std::map<int, Station> m_stations;  // 0: the local module
     bool m_stationRouting = false;

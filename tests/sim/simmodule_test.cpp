@@ -2,8 +2,11 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSerialPort>
 #include <QSet>
 #include <QTcpSocket>
 #include <QTimer>
@@ -13,6 +16,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <unistd.h>
 
@@ -117,6 +121,36 @@ struct TcpPc {
     QList<QByteArray> chunks;
     QList<qint64> times;
     QList<qint64> timesNs;
+};
+
+// The utility's end of the serial line: a QSerialPort on the sim's port name.
+struct SerialPc {
+    SerialPc()
+    {
+        QObject::connect(&port, &QSerialPort::readyRead, [this] { raw += port.readAll(); });
+        QObject::connect(&port, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
+            if (e == QSerialPort::NoError || !port.isOpen())
+                return;
+            errors.append(e);
+            // On a hung-up line Qt repeats the error on every pass of the event
+            // loop while the port stays open. Close it, as the utility has to, but
+            // not from inside the port's own notification.
+            QMetaObject::invokeMethod(
+                &port, [this] { if (port.isOpen()) port.close(); }, Qt::QueuedConnection);
+        });
+    }
+    ~SerialPc() { QObject::disconnect(&port, nullptr, nullptr, nullptr); }
+    bool Open(const QString& path)
+    {
+        port.setPortName(path);
+        return port.open(QIODevice::ReadWrite);
+    }
+    QList<QByteArray> Frames() const { return SplitFrames(raw); }
+    bool WaitFrames(int n) { return WaitUntil([&] { return Frames().size() >= n; }); }
+
+    QByteArray raw;
+    QList<QSerialPort::SerialPortError> errors;
+    QSerialPort port;  // last: gone before what its slots use
 };
 
 class SimTcp : public testing::Test {
@@ -341,6 +375,115 @@ TEST_F(SimTcp, NewClientReplacesTheOldOneAndCloseDropsIt)
     EXPECT_FALSE(sim.ClientConnected());
     EXPECT_EQ(sim.TcpPort(), 0);
     EXPECT_TRUE(WaitUntil([&] { return second.socket.state() == QAbstractSocket::UnconnectedState; }));
+}
+
+TEST_F(SimTcp, DropClientKeepsTheListenerAndTheNextConnectionStartsAfresh)
+{
+    const QByteArray text(kTcpStartText, kTcpStartTextSize);
+    pc.socket.write(text + Request(0, 0, kPktGet, 0x10));
+    ASSERT_TRUE(pc.WaitFrames(1));
+    ASSERT_TRUE(sim.TcpStartTextReceived());
+
+    // An answer still held back belongs to the dropped connection only.
+    sim.SetReplyDelayMs(200);
+    pc.socket.write(Request(0, 0, kPktGet, 0x11));
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 2; }));
+    sim.DropClient();
+    EXPECT_FALSE(sim.ClientConnected());
+    EXPECT_EQ(sim.TcpPort(), port);
+    EXPECT_TRUE(WaitUntil([&] { return pc.socket.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(pc.Frames().size(), 1);
+
+    TcpPc again;
+    again.socket.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(WaitUntil([&] { return sim.ClientConnected(); }));
+    EXPECT_FALSE(sim.TcpStartTextReceived());
+    again.socket.write(text + Request(0, 0, kPktGet, 0x12));
+    ASSERT_TRUE(again.WaitFrames(1));
+    // The dropped answer was due first: had it survived, it would lead.
+    EXPECT_EQ(again.Frames(), QList<QByteArray>({Answer(0, 0, kPktReply, 0x12, Bytes({0}))}));
+    EXPECT_TRUE(sim.TcpStartTextReceived());
+    EXPECT_EQ(sim.Received().value(2), Request(0, 0, kPktGet, 0x12));
+}
+
+TEST_F(SimTcp, CloseThenListenOnTheSamePortIsAModuleThatCameBack)
+{
+    sim.SetKorvel(5);
+    sim.Close();
+    ASSERT_TRUE(WaitUntil([&] { return pc.socket.state() == QAbstractSocket::UnconnectedState; }));
+    TcpPc meanwhile;
+    meanwhile.socket.connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_TRUE(WaitUntil([&] { return meanwhile.socket.error() == QAbstractSocket::ConnectionRefusedError; }));
+
+    ASSERT_EQ(sim.ListenTcp(port), port);
+    TcpPc back;
+    back.socket.connectToHost(QHostAddress::LocalHost, port);
+    back.socket.write(Request(0, 0, kPktGet, 0x00));
+    ASSERT_TRUE(back.WaitFrames(1));
+    EXPECT_EQ(back.Frames()[0], Answer(0, 0, kPktReply, 0x00, sim.ModuleInfo()));
+    EXPECT_EQ(sim.Children(), 5);
+}
+
+TEST_F(SimTcp, GoSilentAfterAnswersThatManyGoodFramesThenNoneUntilOff)
+{
+    QByteArray badChecksum = Request(0, 0, kPktGet, 0x01);
+    badChecksum.back() = char(badChecksum.back() + 1);
+    const QByteArray poll = Request(0, 0, kPktGet, kCmdChannelClear);
+    const QByteArray eventAck = MakeFrame(Bytes({6, 0, 0, 0, 0, kPktAck}));
+    const QByteArray busy = Answer(0, 0, kPktReply, kCmdChannelClear, Bytes({kChannelBusy}));
+    sim.SetChannelBusyPolls(2);
+
+    // A bad checksum is not counted; a poll and an event acknowledgement are.
+    sim.GoSilentAfter(3);
+    EXPECT_FALSE(sim.Silent());
+    pc.socket.write(badChecksum + poll + eventAck + Request(0, 0, kPktGet, 0x02));
+    ASSERT_TRUE(pc.WaitFrames(2));
+    EXPECT_TRUE(sim.Silent());
+
+    // Silent: recorded, but nothing is stored and the poll uses no busy report.
+    QByteArray outputs = sim.BlockData(kBlockOutputs, 1);
+    const QByteArray before = outputs;
+    outputs[1] = char(outputs[1] ^ 0x5A);
+    const QList<QByteArray> unheard = {Request(0, 0, kPktSet, kBlockOutputs, outputs), poll, Request(0, 0, kPktGet, 0x03)};
+    pc.socket.write(unheard.join());
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 7; }));
+    EXPECT_EQ(sim.Received().mid(4), unheard);
+    EXPECT_TRUE(sim.BlockWrites().isEmpty());
+    EXPECT_EQ(sim.BlockData(kBlockOutputs, 1), before);
+    EXPECT_EQ(sim.ChannelPolls(), 1);
+
+    sim.GoSilentAfter(-1);
+    EXPECT_FALSE(sim.Silent());
+    pc.socket.write(poll);
+    ASSERT_TRUE(pc.WaitFrames(3));
+    // Answers keep their order, so the third one back being this poll's shows
+    // the silent frames got none.
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({busy, Answer(0, 0, kPktReply, 0x02, Bytes({0})), busy}));
+    EXPECT_EQ(sim.ChannelPolls(), 2);
+}
+
+TEST_F(SimTcp, SilenceWinsOverAFaultWhichWaitsForTheModuleToSpeakAgain)
+{
+    sim.SetFault(Fault::Nack, 1);
+    sim.GoSilentAfter(0);
+    EXPECT_TRUE(sim.Silent());
+    pc.socket.write(Request(0, 0, kPktGet, 0x10));
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 1; }));
+    EXPECT_EQ(sim.CurrentFault(), Fault::Nack);
+
+    // Silenced from a slot, the frame in hand already goes unanswered.
+    sim.GoSilentAfter(-1);
+    int seen = 0;
+    QObject::connect(&sim, &SimModule::frameReceived, &sim, [&] {
+        if (++seen == 2)
+            sim.GoSilentAfter(0);
+    });
+    pc.socket.write(Request(0, 0, kPktGet, 0x11) + Request(0, 0, kPktGet, 0x12));
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 3; }));
+    sim.GoSilentAfter(-1);
+    pc.socket.write(Request(0, 0, kPktGet, 0x13));
+    ASSERT_TRUE(pc.WaitFrames(2));
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(0, 0, kPktNack, 0x11), Answer(0, 0, kPktReply, 0x13, Bytes({0}))}));
 }
 
 TEST(SimConfig, CanonicalDataIsVariedAndZeroWhereTheUtilityCarriesNothing)
@@ -634,7 +777,7 @@ TEST(SimPty, RoundTripIsNotDoubledAndSurvivesTheUtilityReopening)
 {
     SimModule sim;
     const QString path = sim.OpenPty();
-    ASSERT_TRUE(path.startsWith("/dev/pts/")) << path.toStdString();
+    ASSERT_FALSE(path.isEmpty());
     sim.SetReplyData(0x21, Bytes({0xFF, 0x01}));
 
     for (int round = 0; round < 2; ++round) {
@@ -657,18 +800,165 @@ TEST(SimPty, RoundTripIsNotDoubledAndSurvivesTheUtilityReopening)
     EXPECT_EQ(sim.ReceivedCount(), 2);
 }
 
+TEST(SimPty, PortNameIsALinkInTheSimsOwnDirectoryThatCloseRemoves)
+{
+    SimModule sim;
+    auto other = std::make_unique<SimModule>();
+    const QString path = sim.OpenPty(), otherPath = other->OpenPty();
+    ASSERT_FALSE(path.isEmpty());
+    const QFileInfo link(path);
+    EXPECT_TRUE(link.isSymLink());
+    EXPECT_TRUE(sim.PtySlavePath().startsWith("/dev/pts/")) << sim.PtySlavePath().toStdString();
+    EXPECT_EQ(link.symLinkTarget(), sim.PtySlavePath());
+    EXPECT_EQ(sim.PtyPath(), path);
+    // Two modules at once: their ports are told apart, serial port locks included.
+    EXPECT_NE(QFileInfo(otherPath).absolutePath(), link.absolutePath());
+    SerialPc first, second;
+    EXPECT_TRUE(first.Open(path)) << first.port.errorString().toStdString();
+    EXPECT_TRUE(second.Open(otherPath)) << second.port.errorString().toStdString();
+
+    // A new pty comes under a new name and the old one goes.
+    const QString again = sim.OpenPty();
+    ASSERT_FALSE(again.isEmpty());
+    EXPECT_NE(again, path);
+    EXPECT_FALSE(QFileInfo::exists(link.absolutePath()));
+    sim.Close();
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(again).absolutePath()));
+    EXPECT_TRUE(sim.PtyPath().isEmpty());
+    EXPECT_FALSE(sim.ReopenPty());
+
+    const QString otherDir = QFileInfo(otherPath).absolutePath();
+    ASSERT_TRUE(QFileInfo::exists(otherDir));
+    {
+        SimModule gone;
+        gone.ClosePtyMaster();  // nothing open: nothing to do
+        EXPECT_FALSE(gone.ReopenPty());
+    }
+    other.reset();
+    EXPECT_FALSE(QFileInfo::exists(otherDir));
+}
+
+TEST(SimPty, SilenceHoldsOnTheSerialLineWithOneCountForBothLinks)
+{
+    SimModule sim;
+    const quint16 port = sim.ListenTcp();
+    ASSERT_NE(port, 0);
+    ASSERT_FALSE(sim.OpenPty().isEmpty());
+    SerialPc serial;
+    ASSERT_TRUE(serial.Open(sim.PtyPath()));
+    TcpPc tcp;
+    tcp.socket.connectToHost(QHostAddress::LocalHost, port);
+
+    sim.GoSilentAfter(2);
+    tcp.socket.write(Request(0, 0, kPktGet, 0x01));
+    ASSERT_TRUE(tcp.WaitFrames(1));
+    serial.port.write(Request(0, 0, kPktGet, 0x02) + Request(0, 0, kPktGet, 0x03));
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 3; }));
+    EXPECT_TRUE(sim.Silent());
+    sim.GoSilentAfter(-1);
+    serial.port.write(Request(0, 0, kPktGet, 0x04));
+    ASSERT_TRUE(serial.WaitFrames(2));
+    EXPECT_EQ(serial.Frames(), QList<QByteArray>({Answer(0, 0, kPktReply, 0x02, Bytes({0})),
+                                                  Answer(0, 0, kPktReply, 0x04, Bytes({0}))}));
+}
+
+TEST(SimPty, PulledLineHangsUpTheUtilitysPortAndItsNameGoes)
+{
+    SimModule sim;
+    const QString path = sim.OpenPty();
+    ASSERT_FALSE(path.isEmpty());
+    SerialPc serial;
+    ASSERT_TRUE(serial.Open(path));
+    serial.port.write(Request(0, 0, kPktGet, 0x01));
+    ASSERT_TRUE(serial.WaitFrames(1));
+
+    // Qt 6.4 on Linux says ReadError: the read returns end of file, so the
+    // error text is whatever errno was left from before.
+    sim.ClosePtyMaster();
+    ASSERT_TRUE(WaitUntil([&] { return !serial.errors.isEmpty(); }));
+    EXPECT_TRUE(serial.errors[0] == QSerialPort::ReadError || serial.errors[0] == QSerialPort::ResourceError)
+        << serial.errors[0];
+    EXPECT_TRUE(WaitUntil([&] { return !serial.port.isOpen(); }));
+    EXPECT_FALSE(sim.ClientConnected());
+    EXPECT_EQ(sim.PtyPath(), path);
+    EXPECT_TRUE(sim.PtySlavePath().isEmpty());
+
+    // The link itself goes: left behind, it would lead to whichever pty gets the
+    // freed /dev/pts number next.
+    EXPECT_FALSE(QFileInfo(path).isSymLink());
+    SerialPc again;
+    EXPECT_FALSE(again.Open(path));
+    EXPECT_EQ(again.port.error(), QSerialPort::DeviceNotFoundError);
+}
+
+TEST(SimPty, ReopenComesBackUnderTheSamePortNameAsTheSameModule)
+{
+    SimModule sim;
+    const QString path = sim.OpenPty();
+    ASSERT_FALSE(path.isEmpty());
+    auto serial = std::make_unique<SerialPc>();
+    ASSERT_TRUE(serial->Open(path));
+    QByteArray outputs = sim.BlockData(kBlockOutputs, 2);
+    outputs[1] = char(outputs[1] ^ 0x33);
+    serial->port.write(Request(0, 0, kPktSet, kBlockOutputs, outputs));
+    ASSERT_TRUE(serial->WaitFrames(1));
+    const qsizetype ackSize = serial->raw.size();
+
+    // The line goes with half an answer on it: the rest must not follow onto the new line.
+    sim.SetPauseMs(300);
+    sim.SetFault(Fault::PauseMidFrame, 1);
+    const QByteArray get = Request(0, 0, kPktGet, kBlockOutputs, Bytes({2}));
+    serial->port.write(get);
+    ASSERT_TRUE(WaitUntil([&] { return serial->raw.size() > ackSize; }));
+    sim.ClosePtyMaster();
+    ASSERT_TRUE(WaitUntil([&] { return !serial->port.isOpen(); }));
+    serial.reset();
+
+    ASSERT_TRUE(sim.ReopenPty());
+    EXPECT_EQ(sim.PtyPath(), path);
+    EXPECT_EQ(QFileInfo(path).symLinkTarget(), sim.PtySlavePath());
+    SerialPc back;
+    ASSERT_TRUE(back.Open(path)) << back.port.errorString().toStdString();
+    back.port.write(get);
+    ASSERT_TRUE(back.WaitFrames(1));
+    const QByteArray answer = Answer(0, 0, kPktReply, kBlockOutputs, outputs);
+    EXPECT_EQ(back.raw, answer);
+    EXPECT_EQ(sim.BlockWrites(), QList<BlockKey>({{kBlockOutputs, 2}}));
+    EXPECT_EQ(sim.ReceivedCount(), 3);
+
+    // Reopened under a port the utility still holds: that port is hung up and
+    // the name leads to the new pair.
+    ASSERT_TRUE(sim.ReopenPty());
+    ASSERT_TRUE(WaitUntil([&] { return !back.port.isOpen(); }));
+    EXPECT_FALSE(back.errors.isEmpty());
+    SerialPc third;
+    ASSERT_TRUE(third.Open(path)) << third.port.errorString().toStdString();
+    third.port.write(get);
+    ASSERT_TRUE(third.WaitFrames(1));
+    EXPECT_EQ(third.raw, answer);
+}
+
 TEST(SimProgram, PrintsItsEndpointsAndAnswers)
 {
     QProcess program;
-    program.start(KORVEL_SIM_PATH, {"--port", "0", "--pty", "--verbose", "--pellar", "0x21"});
+    // QProcess would end it with SIGKILL, leaving its pty directory behind when
+    // an assertion leaves early.
+    const auto endGently = qScopeGuard([&] {
+        program.terminate();
+        if (!program.waitForFinished(5000))
+            program.kill();
+    });
+    program.start(KORVEL_SIM_PATH, {"--port", "0", "--pty", "--verbose", "--pellar", "0x21", "--silent-after", "1"});
     QByteArray out;
-    const QRegularExpression endpoints("listening on 127\\.0\\.0\\.1:(\\d+)\npty /dev/pts/\\d+\n");
+    const QRegularExpression endpoints("listening on 127\\.0\\.0\\.1:(\\d+)\npty (/\\S+)\n");
     QRegularExpressionMatch match;
     ASSERT_TRUE(WaitUntil([&] {
         out += program.readAllStandardOutput();
         match = endpoints.match(QString::fromLatin1(out));
         return match.hasMatch();
     })) << out.toStdString();
+    const QFileInfo pty(match.captured(2));
+    EXPECT_TRUE(pty.symLinkTarget().startsWith("/dev/pts/")) << pty.filePath().toStdString();
 
     TcpPc pc;
     pc.socket.connectToHost(QHostAddress::LocalHost, match.captured(1).toUShort());
@@ -677,12 +967,22 @@ TEST(SimProgram, PrintsItsEndpointsAndAnswers)
     SimModule pellar;
     pellar.SetPellar(0x21);
     EXPECT_EQ(pc.Frames().value(0), Answer(1, 0, kPktReply, 0x00, pellar.ModuleInfo()));
+    // The count of --silent-after has run out: the next frame is marked unanswered.
+    pc.socket.write(Request(1, 0, kPktGet, 0x01));
     EXPECT_TRUE(WaitUntil([&] {
         out += program.readAllStandardOutput();
-        return out.contains("rx " + Request(1, 0, kPktGet, 0x00).toHex(' ') + "\n");
-    }));
-    program.kill();
-    program.waitForFinished(2000);
+        return out.contains("rx " + Request(1, 0, kPktGet, 0x00).toHex(' ') + "\n")
+            && out.contains("rx " + Request(1, 0, kPktGet, 0x01).toHex(' ') + "  (silent)\n");
+    })) << out.toStdString();
+
+    // Ended as a script or Ctrl-C ends it, the program takes its pty link along.
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(pty.absolutePath()));
+
+    EXPECT_EQ(QProcess::execute(KORVEL_SIM_PATH, {"--port", "0", "--silent-after", "-1"}), 2);
 }
 
 // ---- Remote stations ------------------------------------------------------------
