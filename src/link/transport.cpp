@@ -262,6 +262,13 @@ int16_t TcpConnect() {
     if (!ParseTcpEndpoint(s.TcpAddress, &host, &port)) return fail();
 
     TcpClient& sock = TcpClientSocket();
+    const auto connectFailed = [&] {
+        sock.Close();
+        s.TcpConnecting = false;
+        panel(3, QString());
+        MsgBox(QStringLiteral("Failed to connect to Korvel"), vbOKOnly, QString());
+        return fail();
+    };
     if (sock.State() != sckConnected || sock.RemotePort() != port || sock.RemoteHost() != host) {
         // A sender woken by the wait below must not start a second connection, nor send
         // before the start text.
@@ -277,13 +284,8 @@ int16_t TcpConnect() {
         // the system's own connect time-out, with no way out.
         const QDeadlineTimer deadline(s.TcpConnectTimeoutMs);
         while (sock.State() != sckConnected) {
-            if (sock.State() == sckClosing || sock.State() == sckError || deadline.hasExpired()) {
-                sock.Close();
-                s.TcpConnecting = false;
-                panel(3, QString());
-                MsgBox(QStringLiteral("Failed to connect to Korvel"), vbOKOnly, QString());
-                return fail();
-            }
+            if (sock.State() == sckClosing || sock.State() == sckError || deadline.hasExpired())
+                return connectFailed();
             SleepMs(s.TcpConnectPollMs);
             DoEvents();
         }
@@ -293,12 +295,8 @@ int16_t TcpConnect() {
         DoEvents();
         SleepMs(s.TcpStartPauseMs);
         DoEvents();
+        if (sock.State() != sckConnected) return connectFailed();
         s.TcpConnecting = false;
-        if (sock.State() != sckConnected) {
-            sock.Close();
-            MsgBox(QStringLiteral("Failed to connect to Korvel"), vbOKOnly, QString());
-            return fail();
-        }
     }
     s.PacketTimeoutCount = s.PacketTimeoutReload;
     s.TcpLinkActive = true;
