@@ -4,13 +4,16 @@
 #include "platform/qtprompts.h"
 
 #include <QApplication>
+#include <QStringList>
 #include <memory>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel Configuration Utility"));
     // "--debug" offers the communications trace from the status bar.
-    korvel::session().DebugMode = QApplication::arguments().contains(QStringLiteral("--debug"));
+    QStringList words = QApplication::arguments().mid(1);
+    korvel::session().DebugMode = words.removeAll(QStringLiteral("--debug")) > 0;
+    korvel::session().CommandLine = words.join(QLatin1Char(' '));
     korvel::QtPrompts prompts;
     korvel::SetPrompts(&prompts);
     std::unique_ptr<korvel::frmMain> window(korvel::StartProgram(korvel::PreferredDataFolder()));

@@ -5,6 +5,7 @@
 #include "app/entryhelpers.h"
 #include "app/frmCancelSend.h"
 #include "app/frmOfflineDeviceSelection.h"
+#include "link/switchthrough.h"
 #include "app/frmProgress.h"
 #include "app/windowregistry.h"
 #include "session/localsettings.h"
@@ -23,6 +24,7 @@
 #include "platform/tcpclient.h"
 
 #include <QAction>
+#include <QLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -198,6 +200,9 @@ QString LocalIpAddress() {
     return QStringLiteral("127.0.0.1");
 }
 
+// An empty text panel still shows as a panel.
+constexpr int kEmptyPanelWidth = 24;
+
 QSettings WindowSettings() { return QSettings(AppTitle(), QString()); }
 
 } // namespace
@@ -211,6 +216,10 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
 
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &frmMain::UpdateClockPanels);
+    tcpLoadTimer_.setObjectName(QStringLiteral("tcpLoadTimer"));
+    tcpLoadTimer_.setInterval(100);
+    tcpLoadTimer_.setSingleShot(true);
+    connect(&tcpLoadTimer_, &QTimer::timeout, this, &frmMain::tcpLoadTimer_Timer);
 
     BuildMenus();
     BuildToolbar();
@@ -381,9 +390,10 @@ void frmMain::BuildStatusBar() {
         panel->setObjectName(QStringLiteral("Panel%1").arg(i));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
-        panel->setMinimumWidth(i <= 4 ? 60 : 70);
+        panel->setMinimumWidth(i <= 4 ? kEmptyPanelWidth : 70);
         panel->installEventFilter(this);
-        if (i <= 4) bar->addWidget(panel, i == 2 || i == 4 ? 2 : 1);
+        // The text panels share what the clock leaves; each keeps room for its text.
+        if (i <= 4) bar->addWidget(panel, 1);
         else bar->addPermanentWidget(panel);
         panels_[i] = panel;
     }
@@ -428,6 +438,23 @@ void frmMain::Load() {
 
     timers_.SetEnabled(LinkTimer::BGProcess, true);
     clock_.start();
+    tcpLoadTimer_.start();
+}
+
+void frmMain::tcpLoadTimer_Timer() {
+    tcpLoadTimer_.stop();
+    // The host ending the link ends the program, through the ordinary shut-down, once
+    // the socket's own handler has returned.
+    switchThrough().SetEndHandler([this] { QTimer::singleShot(0, this, [this] { close(); }); });
+    switchThrough().Start(session().CommandLine);
+}
+
+void frmMain::KeepStatusTextsWhole() {
+    // The window is never narrower than its menu bar and the texts its panels show.
+    statusBar()->layout()->activate();
+    const int needed = std::max(menuBar()->sizeHint().width(), statusBar()->minimumSizeHint().width());
+    setMinimumWidth(needed);
+    if (width() < needed) resize(needed, height());
 }
 
 void frmMain::RestoreWindowSettings() {
@@ -442,8 +469,8 @@ void frmMain::RestoreWindowSettings() {
     const int top = value("MainTop", 1000);
     const int width = value("MainWidth", 6500);
     const int height = value("MainHeight", 6500);
-    // However small the stored size, the menu bar stays whole.
-    setMinimumWidth(menuBar()->sizeHint().width());
+    // However small the stored size, the menu bar and the status texts stay whole.
+    KeepStatusTextsWhole();
     move(TwipsToPixels(left), TwipsToPixels(top));
     resize(qMax(1, TwipsToPixels(width)), qMax(1, TwipsToPixels(height)));
 }
@@ -519,7 +546,8 @@ void frmMain::FinishShutdown() {
     clock_.stop();
     if (CommPort().IsOpen()) CommPort().Close();
     TcpClientSocket().Close();
-    SwitchThroughSocket().Close();
+    switchThrough().SetEndHandler(nullptr);
+    switchThrough().Close();
     shutDown_ = true;
 }
 
@@ -687,9 +715,11 @@ void frmMain::UpdateClockPanels() {
 
 void frmMain::SetPanelText(int panel, const QString& text) {
     if (panel < 1 || panel > 4) return;
-    panels_[panel]->setText(text);
-    // A narrow window cuts long texts short; the whole text is there on hovering.
-    panels_[panel]->setToolTip(text);
+    QLabel* label = panels_[panel];
+    label->setText(text);
+    label->setMinimumWidth(text.isEmpty() ? kEmptyPanelWidth : label->sizeHint().width());
+    label->setToolTip(text);
+    KeepStatusTextsWhole();
 }
 
 QString frmMain::PanelText(int panel) const {

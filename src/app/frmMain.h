@@ -74,6 +74,7 @@ public:
     QLabel* Panel(int panel) const;  // 1 to 4 text panels, 5 date, 6 time
     QTimer* Timer(LinkTimer t);
     QComboBox* cboView() const { return cboView_; }
+    QTimer* tcpLoadTimer() { return &tcpLoadTimer_; }
     QStackedWidget* ListView1() const { return listView_; }
     QStandardItemModel* Stations() const { return stations_; }
 
@@ -104,8 +105,11 @@ private:
     void BuildStatusBar();
     void BuildStationList();
     void RestoreWindowSettings();
+    void KeepStatusTextsWhole();
     void cboView_Click(int index);
     void UpdateClockPanels();
+    // Once after loading: a switch-through host's command line opens its link.
+    void tcpLoadTimer_Timer();
     // What both ways out share once the connection has ended.
     void FinishShutdown();
     // Runs a menu or toolbar command; an exit asked for meanwhile follows once it ends.
@@ -123,6 +127,7 @@ private:
     QStandardItemModel* stations_ = nullptr;
     LinkTimerSet timers_;
     QTimer clock_;
+    QTimer tcpLoadTimer_;
     std::unique_ptr<ProgressWindowView> progress_;
     bool shutDown_ = false;
     // Commands under way (a command's wait can run another), and an exit asked for

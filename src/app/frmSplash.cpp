@@ -18,8 +18,9 @@ constexpr int kSplashMs = 2000;
 
 QPointer<frmSplash> splashInstance;
 
-// The application's icon when it has one, otherwise a small drawn mast with radio waves.
-QPixmap SplashPicture() {
+} // namespace
+
+QPixmap ProgramPicture() {
     constexpr int side = 64;
     const QIcon icon = QApplication::windowIcon();
     if (!icon.isNull()) return icon.pixmap(side, side);
@@ -42,8 +43,6 @@ QPixmap SplashPicture() {
     return pix;
 }
 
-} // namespace
-
 frmSplash::frmSplash(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -53,7 +52,7 @@ frmSplash::frmSplash(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::Fra
 
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image1"));
-    image->setPixmap(SplashPicture());
+    image->setPixmap(ProgramPicture());
     image->setAlignment(Qt::AlignCenter);
     layout->addWidget(image);
 
@@ -77,6 +76,9 @@ frmSplash::frmSplash(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::Fra
     timer_->setObjectName(QStringLiteral("Timer1"));
     timer_->setInterval(kSplashMs);
     connect(timer_, &QTimer::timeout, this, &frmSplash::Timer1Timer);
+    // Counted from the load, whatever the window system makes of the showing: the
+    // splash goes after two seconds even where it is never exposed.
+    timer_->start();
 }
 
 frmSplash* frmSplash::ShowSplash(QWidget* owner) {
@@ -91,11 +93,6 @@ frmSplash* frmSplash::ShowSplash(QWidget* owner) {
     splashInstance->show();
     splashInstance->raise();
     return splashInstance;
-}
-
-void frmSplash::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!timer_->isActive()) timer_->start();
 }
 
 void frmSplash::Timer1Timer() {

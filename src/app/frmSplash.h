@@ -1,6 +1,7 @@
 // The start-up splash window: the program's picture and name, gone after two seconds.
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 
 class QLabel;
@@ -10,10 +11,14 @@ namespace korvel {
 
 inline constexpr const char* kProductNameLine = "Korvel/Pellar Configuration Programming Utility.";
 
+// The program's picture for the splash and the About box: the application's icon when
+// it has one, otherwise a small drawn mast with radio waves.
+QPixmap ProgramPicture();
+
 class frmSplash : public QWidget {
     Q_OBJECT
 public:
-    // Frameless, modeless, deletes itself when it closes.
+    // Frameless, modeless, deletes itself when it closes, two seconds after it loads.
     explicit frmSplash(QWidget* owner);
 
     // Shows the single splash window, creating it if none is up.
@@ -21,9 +26,6 @@ public:
 
     QTimer* Timer1() const { return timer_; }
     QLabel* lblName() const { return name_; }
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void Timer1Timer();

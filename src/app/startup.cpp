@@ -2,6 +2,7 @@
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
 #include "app/windowregistry.h"
+#include "session/localport.h"
 #include "session/session.h"
 #include "session/settingsfile.h"
 
@@ -20,6 +21,9 @@ frmMain* StartProgram(const QString& preferredDataFolder) {
     RegisterProgramWindows();
     auto* window = new frmMain();
     ReadSettingsFile();
+    // The serial device chosen in the local port dialog, which the settings file has no
+    // line for.
+    RestoreCommPortDevice();
     window->Load();
     window->show();
     frmSplash::ShowSplash(window);

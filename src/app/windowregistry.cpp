@@ -1,4 +1,7 @@
 #include "app/windowregistry.h"
+#include "app/frmAbout.h"
+#include "app/frmLocalComSetUp.h"
+#include "app/frmOMRUPref.h"
 
 #include <map>
 
@@ -8,6 +11,13 @@ namespace {
 std::map<WindowId, WindowOpener>& registry() {
     static std::map<WindowId, WindowOpener> r;
     return r;
+}
+
+// The main window's own small dialogs, all modal.
+void RegisterMainWindowDialogs() {
+    RegisterWindow(WindowId::frmLocalComSetUp, &frmLocalComSetUp::Run);
+    RegisterWindow(WindowId::frmOMRUPref, &frmOMRUPref::Run);
+    RegisterWindow(WindowId::frmAbout, &frmAbout::Run);
 }
 } // namespace
 
@@ -29,6 +39,7 @@ void RegisterProgramWindows() {
     // Each folder's windows are added here as they are built, one call per folder
     // (its own Register...Windows function), so that linking the program is enough to
     // offer them and nothing depends on static initialisers of a static library.
+    RegisterMainWindowDialogs();
 }
 
 } // namespace korvel

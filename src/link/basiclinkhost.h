@@ -22,12 +22,10 @@ public:
     void SetMenuEnabled(MenuItem item, bool on) override { menus_[Index(item)] = on; }
     void SetMenuVisible(MenuItem item, bool on) override { menusVisible_[Index(item)] = on; }
     void SetToolbarButtonEnabled(ToolButton button, bool on) override { buttons_[Index(button)] = on; }
-    void SetRadioCaption(const QString& text) override { radioCaption_ = text; }
 
     bool MenuEnabled(MenuItem item) const override { return menus_[Index(item)]; }
     bool MenuVisible(MenuItem item) const override { return menusVisible_[Index(item)]; }
     bool ToolbarButtonEnabled(ToolButton button) const override { return buttons_[Index(button)]; }
-    QString RadioCaption() const { return radioCaption_; }
     QTimer& Timer(LinkTimer t) { return timers_.Timer(t); }
 
 private:
@@ -35,7 +33,6 @@ private:
     LinkTimerSet timers_;
     std::array<bool, kMenuItemCount> menus_, menusVisible_;
     std::array<bool, kToolButtonCount> buttons_;
-    QString radioCaption_;
 };
 
 } // namespace korvel

@@ -1,16 +1,44 @@
 // The link through a FleetSync radio on the PC's serial port: wrapping a module frame
-// in the radio's text frame and decoding what the radio sends back.
+// in the radio's text frame and handling what the radio passes back (its own replies,
+// status messages, and data messages that carry a module frame).
 #pragma once
+
+#include "platform/progressview.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
 
 namespace korvel {
 
 constexpr int STX = 2;
 constexpr int ETX = 3;
 
-// Replaces TxBuffer with the radio text frame of the module frame it holds and sets
-// TxLength.
+// Message kinds and the local radio's reply codes (position 1 of a text frame).
+constexpr char FSMSG_STATUS = 'E';
+constexpr char FSMSG_SDM = 'F';
+constexpr char FSMSG_LDM = 'G';
+constexpr char FSREPLY_ACK = '0';
+constexpr char FSREPLY_NACK = '1';
+constexpr char FSREPLY_BUSY = '2';
+constexpr char FSREPLY_DATA_ERROR = '3';
+
+// Replaces the module frame in TxBuffer with its radio text frame addressed to
+// FleetSyncTarget, sets TxLength and keeps the text in FleetSyncTxFrame.
 void WrapPacketInFleetSync();
-// Called with a complete radio frame (STX .. ETX) in RxBuffer.
+// Handles the complete radio frame (STX .. ETX) in RxBuffer[0 .. RxIndex-1].
 void ParseFleetSyncInput();
+// Turns the hexadecimal content of the data message in RxBuffer into the module frame
+// at the start of RxBuffer. False, with RxBuffer unchanged, when the content is not an
+// even number of upper-case hexadecimal digits spelling exactly one frame.
+bool DecodeFleetSyncPayload();
+// "0".."9" give 0..9, "A".."F" give 10..15.
+uint8_t HexCharToNibble(uint8_t code);
+
+// A radio caption in the progress window, which is loaded (not shown) for it if needed.
+void ShowRadioProgress(ProgressLabel label, const QString& text);
+
+// The radio text frame of a module frame (bytes 0 .. frame[0]) for the radio "FFF:IIII".
+QByteArray FleetSyncTextFrame(const uint8_t* frame, const QString& target);
 
 } // namespace korvel

@@ -34,8 +34,6 @@ public:
     virtual bool MenuEnabled(MenuItem item) const = 0;
     virtual bool MenuVisible(MenuItem item) const = 0;
     virtual bool ToolbarButtonEnabled(ToolButton button) const = 0;
-    // The progress window's radio caption.
-    virtual void SetRadioCaption(const QString&) {}
     // Form name of the window that is active (named in error reports).
     virtual QString ActiveWindowName() const { return QStringLiteral("frmMain"); }
 };

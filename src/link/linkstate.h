@@ -81,6 +81,9 @@ struct LinkState {
 
     // The last radio text frame, shown by the event monitor on each resend.
     QByteArray FleetSyncTxFrame;
+    // Fleet (3 characters) and radio ID (4) of the last message a radio sent.
+    QByteArray LastRxFleet;
+    QByteArray LastRxRadioId;
 
     // The frame of the open transaction, kept aside so that a sender refused while
     // the transaction is open cannot replace what the transaction resends.
@@ -104,6 +107,12 @@ struct LinkState {
     // The pause after the start text of a new TCP connection, while the module's network
     // side gets ready.
     int TcpStartPauseMs = 2000;
+    // Where this program listens for the switch-through host (0: a free port, for tests),
+    // and the pause once the host has connected, while it readies its own side.
+    quint16 SwitchThroughListenPort = 14004;
+    int SwitchThroughAcceptPauseMs = 2000;
+    // The pause after each data message from the radio, before it can take the next.
+    int FleetSyncPauseMs = 1500;
 };
 
 LinkState& linkState();

@@ -49,8 +49,14 @@ int16_t endTransaction() {
 int16_t sendSwitchThroughAndWait() {
     auto& s = linkState();
     SendSwitchThrough();
+    // Nothing answers a send-only frame (an event acknowledgement): once the host has it,
+    // it is done.
+    if (s.TxState == TX_SEND_ONLY) s.TxState = TX_DONE;
     TcpClient& host = SwitchThroughSocket();
     while (s.TxState < TX_REPLY_RECEIVED) {
+        // The host may never answer: the user (or the program's shut-down) can still end
+        // the wait.
+        if (s.UserCancel) return cancelTransaction();
         // Without the host nobody will ever answer.
         if (host.State() != sckConnected) {
             s.TxState = TX_LINK_LOST;

@@ -134,7 +134,9 @@ void ShowPortOpenError(int error) {
 void WriteTxFrame() {
     auto& s = linkState();
     s.TxIndex = 0;
-    const int last = s.TxBuffer[0];
+    // A radio text frame starts with STX, not its length: it goes out whole, in one
+    // write, like a module frame.
+    const int last = radioProtocol() ? s.TxLength - 1 : s.TxBuffer[0];
     QByteArray out;
     out.reserve(last + 1);
     for (int i = 0; i <= last && i < LINK_BUFFER_SIZE; ++i) {
@@ -204,7 +206,7 @@ void CommOnComm(int event) {
     if (event == comEvSend) {
         if (s.TxState == TX_IDLE) return;
         if (s.TxIndex == s.TxLength - 1) {
-            if (radioProtocol()) linkHost().SetRadioCaption(QStringLiteral("Data transmitted to Radio..."));
+            if (radioProtocol()) ShowRadioProgress(ProgressLabel::lblKen, QStringLiteral("Data transmitted to Radio..."));
             if (s.TxState == TX_SEND_ONLY) {
                 s.TxState = TX_DONE;
                 return;

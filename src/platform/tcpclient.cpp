@@ -10,9 +10,26 @@ TcpClient::TcpClient(QObject* parent) : QObject(parent) {
         emit connected();
     });
     connect(&socket_, &QTcpSocket::disconnected, this, [this] { emit closed(); });
-    connect(&socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+    connect(&socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         failed_ = true;
+        emit errorOccurred(WinsockErrorNumber(error), socket_.errorString());
     });
+}
+
+int TcpClient::WinsockErrorNumber(QAbstractSocket::SocketError error) {
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError: return 10061;
+    case QAbstractSocket::RemoteHostClosedError: return 10053;
+    case QAbstractSocket::HostNotFoundError: return 11001;
+    case QAbstractSocket::SocketAccessError: return 10013;
+    case QAbstractSocket::SocketResourceError: return 10055;
+    case QAbstractSocket::SocketTimeoutError: return 10060;
+    case QAbstractSocket::AddressInUseError: return 10048;
+    case QAbstractSocket::SocketAddressNotAvailableError: return 10049;
+    case QAbstractSocket::NetworkError: return 10050;
+    case QAbstractSocket::UnsupportedSocketOperationError: return 10045;
+    default: return 10022;  // invalid argument: the catch-all of the classic numbering
+    }
 }
 
 int TcpClient::State() const {

@@ -40,11 +40,15 @@ public:
     QByteArray ReadAll();
     qint64 BytesAvailable() const { return socket_.bytesAvailable(); }
     QString LastErrorText() const { return socket_.errorString(); }
+    // The last error in the classic socket-control numbering (10061 refused, ...).
+    int LastErrorNumber() const { return WinsockErrorNumber(socket_.error()); }
+    static int WinsockErrorNumber(QAbstractSocket::SocketError error);
 
 signals:
     void dataArrival(int bytesTotal);
     void connected();
     void closed();
+    void errorOccurred(int number, const QString& description);
 
 private:
     QTcpSocket socket_;

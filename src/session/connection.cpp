@@ -42,22 +42,18 @@ void EnableButtons(std::initializer_list<ToolButton> buttons, bool on) {
     for (ToolButton button : buttons) linkHost().SetToolbarButtonEnabled(button, on);
 }
 
-// A part of the entry: unsigned digits, at most nine of them, after any blanks.
-std::optional<int> EntryNumber(const QString& text) {
-    return LeadingInteger(text, {.sign = false, .maxDigits = 9, .anyWhiteSpace = true});
-}
-
-// The check that fails first, or an empty text when the entry is a valid "FFF:IIII".
+// The check that fails first, or an empty text when the entry is a valid "FFF:IIII":
+// exactly three digits, a colon and four digits, which is what the radio frame carries.
 QString FleetSyncEntryError(const QString& entry) {
-    if (entry.size() < 4 || entry[3] != QLatin1Char(':'))
+    const auto digits = [&entry](int from, int count) {
+        for (int i = from; i < from + count; ++i)
+            if (entry[i] < QLatin1Char('0') || entry[i] > QLatin1Char('9')) return false;
+        return true;
+    };
+    if (entry.size() != 8 || entry[3] != QLatin1Char(':') || !digits(0, 3) || !digits(4, 4))
         return QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
-    // A part that is no number at all is as illegal as a misplaced colon.
-    const std::optional<int> fleetNumber = EntryNumber(entry.left(3));
-    const std::optional<int> idNumber = EntryNumber(entry.mid(4, 8));
-    if (!fleetNumber || !idNumber)
-        return QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
-    const int fleet = *fleetNumber;
-    const int id = *idNumber;
+    const int fleet = entry.left(3).toInt();
+    const int id = entry.mid(4, 4).toInt();
     if (fleet > 349) return QStringLiteral("Fleet number is higher than 349, click OK and re-enter");
     if (fleet < 100) return QStringLiteral("Fleet number must be between 100 and 349, click OK and re-enter");
     if (id > 4999) return QStringLiteral("ID number is higher than 4999, click OK and re-enter");

@@ -9,6 +9,7 @@
 #include "flash/flashimage.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/switchthrough.h"
 #include "link/rxdispatch.h"
 #include "link/trace.h"
 #include "monitor/eventlist.h"
@@ -18,6 +19,7 @@
 namespace korvel {
 
 void ResetProgramState() {
+    ResetSwitchThrough();
     ResetLinkState();
     ResetLinkTimerState();
     TraceCloseFile();

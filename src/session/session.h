@@ -17,6 +17,9 @@ struct SessionState {
     bool ClockAbsent = false;
     // Offers the communications trace from the status bar.
     bool DebugMode = false;
+    // The words the program was started with, joined by blanks: a switch-through host
+    // passes its port and a route number.
+    QString CommandLine;
     int16_t SelectedInputChannel = 1;
     int16_t SelectedOutputChannel = 1;
     int16_t SelectedAnalogChannel = 1;

@@ -56,11 +56,11 @@ protected:
 TEST_F(MenusTest, ItemsWaitForTheirWindows) {
     frmMain& w = Open();
     // None of these windows exists yet: the items stay unusable whatever enables them.
-    for (MenuItem item : {MenuItem::mnuPrefLocal, MenuItem::mnuDisplay, MenuItem::mnuViewStatus, MenuItem::mnuDateTime, MenuItem::mnuSystemFlash,
+    for (MenuItem item : {MenuItem::mnuViewStatus, MenuItem::mnuDateTime, MenuItem::mnuSystemFlash,
                              MenuItem::mnuConfigSystem, MenuItem::mnuPortsSerial1, MenuItem::mnuPortsSerial2, MenuItem::mnuPortsFFSK,
                              MenuItem::mnuConfigContactInputs, MenuItem::mnuConfigAnalogInputs, MenuItem::mnuConfigTemp, MenuItem::mnuConfigOutputs,
                              MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuEventSerial1, MenuItem::mnuEventSerial2, MenuItem::mnuEventFFSK,
-                             MenuItem::mnuEventFSM, MenuItem::mnuHelpAbout, MenuItem::mnuFilePrint, MenuItem::mnuViewManuf}) {
+                             MenuItem::mnuEventFSM, MenuItem::mnuFilePrint, MenuItem::mnuViewManuf}) {
         w.SetMenuEnabled(item, true);
         EXPECT_FALSE(w.Menu(item)->isEnabled()) << MenuItemName(item);
         EXPECT_TRUE(w.MenuEnabled(item)) << MenuItemName(item);

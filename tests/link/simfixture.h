@@ -14,9 +14,17 @@ class SimLinkFixture : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
+        Shorten();
+        RecordDispatched();
+    }
+    // Back to the state a test starts from, in the middle of a test.
+    void Restart() {
+        ResetForTest();
+        Shorten();
+    }
+    static void Shorten() {
         settings().RetryCount = 3;
         linkState().PacketTimeoutReload = 2;
-        RecordDispatched();
     }
     void TearDown() override {
         LinkFixture::TearDown();

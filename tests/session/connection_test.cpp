@@ -292,8 +292,13 @@ TEST_F(FleetSyncPromptTest, RepeatsUntilAValidEntryAndNamesTheFirstFault) {
         {"350:1000", "Fleet number is higher than 349, click OK and re-enter"},
         {"099:1000", "Fleet number must be between 100 and 349, click OK and re-enter"},
         {"100:5000", "ID number is higher than 4999, click OK and re-enter"},
-        {"100:999", "ID number must be between 1000 and 4999, click OK and re-enter"},
+        {"100:0999", "ID number must be between 1000 and 4999, click OK and re-enter"},
         {"ABC:1000", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
+        // Only what the radio frame carries is checked: three digits, colon, four digits.
+        {"100:999", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
+        {"100:01000", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
+        {" 100:1000", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
+        {"100:+100", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
     };
     for (const auto& r : refused) {
         prompts.QueueInput(r.first);

@@ -1,41 +1,16 @@
 // korvel-sim: a simulated module to point the utility at by hand.
+#include "quitonsignals.h"
 #include "simmodule.h"
+#include "simradio.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
+#include <QRegularExpression>
 
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
+#include <memory>
 
-namespace {
-
-int quitPipe[2] = {-1, -1};
-
-void OnQuitSignal(int)
-{
-    const char byte = 0;
-    [[maybe_unused]] const ssize_t n = ::write(quitPipe[1], &byte, 1);
-}
-
-// Ctrl-C, or a script ending the program, leaves through the event loop, so the
-// sim is destroyed properly and removes its pty link and directory.
-void QuitOnSignals(QCoreApplication& app)
-{
-    if (::pipe2(quitPipe, O_CLOEXEC) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    struct sigaction action {};
-    action.sa_handler = OnQuitSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
-}
-
-}  // namespace
+using korvel::sim::QuitOnSignals;
 
 int main(int argc, char** argv)
 {
@@ -60,8 +35,12 @@ int main(int argc, char** argv)
                                         "N");
     const QCommandLineOption silentOption(
         "silent-after", "Answer the first N frames, then none: a module that goes silent.", "N");
+    const QCommandLineOption radioOption(
+        "radio", "Also open a pseudo-terminal with a FleetSync radio on it, the module behind its remote radio.");
+    const QCommandLineOption radioFleetOption(
+        "radio-fleet", "The remote radio's fleet and ID for --radio (default 100:1000).", "FFF:IIII");
     parser.addOptions({portOption, ptyOption, verboseOption, korvelOption, pellarOption, stationOption, baudOption,
-                       silentOption});
+                       silentOption, radioOption, radioFleetOption});
     parser.process(app);
 
     bool ok = false;
@@ -116,6 +95,24 @@ int main(int argc, char** argv)
         }
         sim.GoSilentAfter(int(frames));
     }
+    if (parser.isSet(radioFleetOption) && !parser.isSet(radioOption)) {
+        std::fprintf(stderr, "korvel-sim: --radio-fleet needs --radio\n");
+        return 2;
+    }
+    std::unique_ptr<korvel::sim::SimRadio> radio;
+    if (parser.isSet(radioOption)) {
+        radio = std::make_unique<korvel::sim::SimRadio>(&sim);
+        if (parser.isSet(radioFleetOption)) {
+            const QRegularExpression address("^([0-9]{3}):([0-9]{4})$");
+            const QRegularExpressionMatch match = address.match(parser.value(radioFleetOption));
+            if (!match.hasMatch()) {
+                std::fprintf(stderr, "korvel-sim: bad radio address '%s', want FFF:IIII\n",
+                             qPrintable(parser.value(radioFleetOption)));
+                return 2;
+            }
+            radio->SetRemote(match.captured(1).toInt(), match.captured(2).toInt());
+        }
+    }
     const quint16 port = sim.ListenTcp(static_cast<quint16>(requested));
     if (port == 0)
         return 1;
@@ -125,6 +122,12 @@ int main(int argc, char** argv)
         if (path.isEmpty())
             return 1;
         std::printf("pty %s\n", qPrintable(path));
+    }
+    if (radio) {
+        const QString path = radio->OpenPty();
+        if (path.isEmpty())
+            return 1;
+        std::printf("radio %s\n", qPrintable(path));
     }
     // Scripts wait for these lines before starting the utility.
     std::fflush(stdout);
@@ -137,6 +140,13 @@ int main(int argc, char** argv)
                         !good ? "  (bad checksum)" : sim.Silent() ? "  (silent)" : "");
             std::fflush(stdout);
         });
+        if (radio) {
+            QObject::connect(radio.get(), &korvel::sim::SimRadio::textReceived, [](const QByteArray& text) {
+                // STX and ETX left off: the kind, the address and the content print as they are.
+                std::printf("radio rx %s\n", text.mid(1, text.size() - 2).constData());
+                std::fflush(stdout);
+            });
+        }
     }
     return app.exec();
 }

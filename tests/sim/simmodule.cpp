@@ -315,11 +315,13 @@ bool IsChannelBlock(int code)
     return code == kBlockInputs || code == kBlockOutputs || code == kBlockAnalogs || code == kBlockTemps;
 }
 
-SimModule::SimModule(QObject* parent) : QObject(parent)
+SimModule::SimModule(QObject* parent) : QObject(parent), m_ptyLine(QStringLiteral("ttyKorvel"))
 {
     m_clock.start();
-    m_tcp.tcp = true;
-    for (Port* port : {&m_tcp, &m_pty}) {
+    m_tcp.via = Port::Via::Tcp;
+    m_link.via = Port::Via::Link;
+    connect(&m_ptyLine, &SimPty::bytesRead, this, [this](const QByteArray& bytes) { Feed(m_pty, bytes); });
+    for (Port* port : {&m_tcp, &m_pty, &m_link}) {
         port->outTimer = new QTimer(this);
         port->outTimer->setSingleShot(true);
         // Wire pacing needs the millisecond: a coarse timer may be 5 % late or early.
@@ -386,44 +388,62 @@ void SimModule::DropClient()
     ResetPort(m_tcp);
 }
 
-QString SimModule::OpenPty()
+// ---- Pseudo-terminals ----------------------------------------------------------
+
+SimPty::SimPty(const QString& linkName, QObject* parent) : QObject(parent), m_linkName(linkName)
 {
-    ClosePty();
+}
+
+SimPty::~SimPty()
+{
+    Close();
+}
+
+QString SimPty::Open()
+{
+    Close();
     auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/korvel-sim-XXXXXX"));
     if (!dir->isValid()) {
         qWarning() << "korvel-sim: cannot make a directory for the pty link:" << dir->errorString();
         return {};
     }
-    m_ptyDir = std::move(dir);
-    m_ptyPath = m_ptyDir->filePath(QStringLiteral("ttyKorvel"));
-    if (!OpenPtyPair() || !LinkPty()) {
-        ClosePty();
+    m_dir = std::move(dir);
+    m_path = m_dir->filePath(m_linkName);
+    if (!OpenPair() || !Link()) {
+        Close();
         return {};
     }
-    return m_ptyPath;
+    return m_path;
 }
 
-bool SimModule::ReopenPty()
+bool SimPty::Reopen()
 {
-    if (m_ptyPath.isEmpty()) {
+    if (m_path.isEmpty()) {
         qWarning() << "korvel-sim: no pty to reopen";
         return false;
     }
-    ClosePtyPair();
-    if (OpenPtyPair() && LinkPty())
+    ClosePair();
+    if (OpenPair() && Link())
         return true;
-    ClosePtyMaster();
+    CloseMaster();
     return false;
 }
 
-void SimModule::ClosePtyMaster()
+void SimPty::CloseMaster()
 {
-    ClosePtyPair();
-    if (!m_ptyPath.isEmpty())
-        ::unlink(QFile::encodeName(m_ptyPath).constData());
+    ClosePair();
+    if (!m_path.isEmpty())
+        ::unlink(QFile::encodeName(m_path).constData());
 }
 
-bool SimModule::OpenPtyPair()
+void SimPty::Close()
+{
+    ClosePair();
+    m_dir.reset();  // takes the link with it
+    m_path.clear();
+}
+
+bool SimPty::OpenPair()
 {
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0) {
@@ -452,73 +472,64 @@ bool SimModule::OpenPtyPair()
     fcntl(master, F_SETFD, FD_CLOEXEC);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
-    m_ptyMaster = master;
-    m_ptySlave = slave;
-    m_ptySlavePath = QString::fromLocal8Bit(name);
-    m_ptyRead = new QSocketNotifier(master, QSocketNotifier::Read, this);
-    connect(m_ptyRead, &QSocketNotifier::activated, this, &SimModule::OnPtyReadable);
-    m_ptyWrite = new QSocketNotifier(master, QSocketNotifier::Write, this);
-    m_ptyWrite->setEnabled(false);
-    connect(m_ptyWrite, &QSocketNotifier::activated, this, &SimModule::FlushPty);
-    if (!m_ptyRearm) {
-        m_ptyRearm = new QTimer(this);
-        m_ptyRearm->setSingleShot(true);
-        connect(m_ptyRearm, &QTimer::timeout, this, [this] {
-            if (m_ptyRead)
-                m_ptyRead->setEnabled(true);
+    m_master = master;
+    m_slave = slave;
+    m_slavePath = QString::fromLocal8Bit(name);
+    m_read = new QSocketNotifier(master, QSocketNotifier::Read, this);
+    connect(m_read, &QSocketNotifier::activated, this, &SimPty::OnReadable);
+    m_write = new QSocketNotifier(master, QSocketNotifier::Write, this);
+    m_write->setEnabled(false);
+    connect(m_write, &QSocketNotifier::activated, this, &SimPty::Flush);
+    if (!m_rearm) {
+        m_rearm = new QTimer(this);
+        m_rearm->setSingleShot(true);
+        connect(m_rearm, &QTimer::timeout, this, [this] {
+            if (m_read)
+                m_read->setEnabled(true);
         });
     }
-    ResetPort(m_pty);
     return true;
 }
 
-bool SimModule::LinkPty()
+bool SimPty::Link()
 {
     // symlink() will not replace a file: a new link renamed over the old one
     // swaps it in one step, so the port name never names nothing on the way.
-    const QByteArray link = QFile::encodeName(m_ptyPath);
+    const QByteArray link = QFile::encodeName(m_path);
     const QByteArray staging = link + ".new";
     ::unlink(staging.constData());
-    if (::symlink(QFile::encodeName(m_ptySlavePath).constData(), staging.constData()) != 0
+    if (::symlink(QFile::encodeName(m_slavePath).constData(), staging.constData()) != 0
         || ::rename(staging.constData(), link.constData()) != 0) {
-        qWarning() << "korvel-sim: cannot link" << m_ptyPath << "to" << m_ptySlavePath << ":" << strerror(errno);
+        qWarning() << "korvel-sim: cannot link" << m_path << "to" << m_slavePath << ":" << strerror(errno);
         ::unlink(staging.constData());
         return false;
     }
     return true;
 }
 
-void SimModule::ClosePtyPair()
+void SimPty::ClosePair()
 {
-    delete m_ptyRead;
-    m_ptyRead = nullptr;
-    delete m_ptyWrite;
-    m_ptyWrite = nullptr;
-    if (m_ptyRearm)
-        m_ptyRearm->stop();
-    if (m_ptyMaster >= 0)
-        ::close(m_ptyMaster);
-    if (m_ptySlave >= 0)
-        ::close(m_ptySlave);
-    m_ptyMaster = m_ptySlave = -1;
-    m_ptySlavePath.clear();
-    m_ptyOut.clear();
-    ResetPort(m_pty);
+    delete m_read;
+    m_read = nullptr;
+    delete m_write;
+    m_write = nullptr;
+    if (m_rearm)
+        m_rearm->stop();
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_master = m_slave = -1;
+    m_slavePath.clear();
+    m_out.clear();
 }
 
-void SimModule::ClosePty()
-{
-    ClosePtyPair();
-    m_ptyDir.reset();  // takes the link with it
-    m_ptyPath.clear();
-}
-
-void SimModule::OnPtyReadable()
+void SimPty::OnReadable()
 {
     QByteArray bytes;
     char buf[512];
     for (;;) {
-        const ssize_t n = ::read(m_ptyMaster, buf, sizeof buf);
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n > 0) {
             bytes.append(buf, n);
             continue;
@@ -530,32 +541,84 @@ void SimModule::OnPtyReadable()
         // EIO or end of file: the slave side is hung up. We hold the slave open
         // so this should not happen, but a notifier left enabled on such an fd
         // fires without end; rest it and look again later.
-        m_ptyRead->setEnabled(false);
-        m_ptyRearm->start(200);
+        m_read->setEnabled(false);
+        m_rearm->start(200);
         break;
     }
     if (!bytes.isEmpty())
-        Feed(m_pty, bytes);
+        emit bytesRead(bytes);
 }
 
-void SimModule::FlushPty()
+void SimPty::Write(const QByteArray& bytes)
 {
-    while (!m_ptyOut.isEmpty() && m_ptyMaster >= 0) {
-        const ssize_t n = ::write(m_ptyMaster, m_ptyOut.constData(), m_ptyOut.size());
+    if (m_master < 0)
+        return;
+    m_out.append(bytes);
+    Flush();
+}
+
+void SimPty::Flush()
+{
+    while (!m_out.isEmpty() && m_master >= 0) {
+        const ssize_t n = ::write(m_master, m_out.constData(), m_out.size());
         if (n > 0) {
-            m_ptyOut.remove(0, n);
+            m_out.remove(0, n);
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && errno == EAGAIN) {
             // Nobody is reading the slave and its buffer is full.
-            m_ptyWrite->setEnabled(true);
+            m_write->setEnabled(true);
             return;
         } else {
-            m_ptyOut.clear();
+            m_out.clear();
         }
     }
-    if (m_ptyWrite)
-        m_ptyWrite->setEnabled(false);
+    if (m_write)
+        m_write->setEnabled(false);
+}
+
+// ---- The module's endpoints ----------------------------------------------------
+
+QString SimModule::OpenPty()
+{
+    const QString path = m_ptyLine.Open();
+    ResetPort(m_pty);
+    return path;
+}
+
+bool SimModule::ReopenPty()
+{
+    const bool ok = m_ptyLine.Reopen();
+    ResetPort(m_pty);
+    return ok;
+}
+
+void SimModule::ClosePtyMaster()
+{
+    m_ptyLine.CloseMaster();
+    ResetPort(m_pty);
+}
+
+void SimModule::OpenLink()
+{
+    if (!m_linkOpen)
+        ResetPort(m_link);
+    m_linkOpen = true;
+}
+
+void SimModule::CloseLink()
+{
+    m_linkOpen = false;
+    ResetPort(m_link);
+}
+
+void SimModule::FeedLink(const QByteArray& bytes)
+{
+    if (!m_linkOpen) {
+        qWarning() << "korvel-sim: bytes for the link ignored: it is not open";
+        return;
+    }
+    Feed(m_link, bytes);
 }
 
 void SimModule::Close()
@@ -563,17 +626,26 @@ void SimModule::Close()
     if (m_server)
         m_server->close();
     DropClient();
-    ClosePty();
+    m_ptyLine.Close();
+    ResetPort(m_pty);
 }
 
 bool SimModule::ClientConnected() const
 {
-    return m_client != nullptr || m_ptyMaster >= 0;
+    return m_client != nullptr || m_ptyLine.IsOpen();
 }
 
 bool SimModule::PortOpen(const Port& port) const
 {
-    return port.tcp ? m_client != nullptr : m_ptyMaster >= 0;
+    switch (port.via) {
+    case Port::Via::Tcp:
+        return m_client != nullptr;
+    case Port::Via::Pty:
+        return m_ptyLine.IsOpen();
+    case Port::Via::Link:
+        return m_linkOpen;
+    }
+    return false;
 }
 
 void SimModule::ResetPort(Port& port)
@@ -837,12 +909,12 @@ void SimModule::SetBackToBackFrame(const QByteArray& withoutChecksum)
 void SimModule::SetWireBaud(int baud)
 {
     m_wireBaud = qMax(0, baud);
-    m_tcp.lineFreeNs = m_pty.lineFreeNs = 0;
+    m_tcp.lineFreeNs = m_pty.lineFreeNs = m_link.lineFreeNs = 0;
 }
 
 void SimModule::SendRaw(const QByteArray& bytes)
 {
-    for (Port* port : {&m_tcp, &m_pty}) {
+    for (Port* port : {&m_tcp, &m_pty, &m_link}) {
         if (PortOpen(*port))
             Enqueue(*port, {{bytes, Occupy(*port, bytes.size()), 0}});
     }
@@ -1190,16 +1262,20 @@ void SimModule::Pump(Port& port)
 
 void SimModule::WriteNow(Port& port, const QByteArray& bytes)
 {
-    if (port.tcp) {
-        if (m_client) {
-            m_sentRaw.append(bytes);
-            m_client->write(DoubleFF(bytes));
-            m_client->flush();
-        }
-    } else if (m_ptyMaster >= 0) {
-        m_sentRaw.append(bytes);
-        m_ptyOut.append(bytes);
-        FlushPty();
+    if (!PortOpen(port))
+        return;
+    m_sentRaw.append(bytes);
+    switch (port.via) {
+    case Port::Via::Tcp:
+        m_client->write(DoubleFF(bytes));
+        m_client->flush();
+        break;
+    case Port::Via::Pty:
+        m_ptyLine.Write(bytes);
+        break;
+    case Port::Via::Link:
+        emit linkOutput(bytes);
+        break;
     }
 }
 

@@ -128,6 +128,62 @@ inline constexpr int kBitsPerByte = 11;
 
 enum class Fault { None, Silent, Nack, Resend, BadChecksum, Split, PauseMidFrame, BackToBack };
 
+// A pseudo-terminal pair behind a port name of its own: a symbolic link to the
+// slave in a directory of its own that Close and the destructor remove. The
+// slave is raw before anyone opens it and is held open, so the master never
+// sees a hang-up while the utility opens and closes the port. Everything the
+// master reads is handed on by bytesRead; Write queues bytes for the slave.
+// SimModule and SimRadio each put one in front of the utility.
+class SimPty : public QObject {
+    Q_OBJECT
+public:
+    // `linkName` is the link's file name, the port name the utility sees.
+    explicit SimPty(const QString& linkName, QObject* parent = nullptr);
+    ~SimPty() override;
+
+    // A new pair under a new path, after closing any old one; the link's path,
+    // empty on failure.
+    QString Open();
+    // A new pair behind the same path (the link is swapped in one step). False,
+    // and no link, when the pair cannot be made or Open never succeeded.
+    bool Reopen();
+    // The pair goes and so does the link, as a pulled adapter's device node; a
+    // port held open on the slave hangs up and queued output is dropped.
+    // Path() stays for Reopen.
+    void CloseMaster();
+    // The pair, the link and the directory go; Path() is empty again.
+    void Close();
+
+    bool IsOpen() const { return m_master >= 0; }
+    // Queued behind anything not yet taken by the slave; dropped when closed.
+    void Write(const QByteArray& bytes);
+    QString Path() const { return m_path; }
+    // /dev/pts/N while open, else empty.
+    QString SlavePath() const { return m_slavePath; }
+
+signals:
+    void bytesRead(const QByteArray& bytes);
+
+private:
+    bool OpenPair();
+    void ClosePair();
+    // Points the link at Path() to the current slave, replacing any old one.
+    bool Link();
+    void OnReadable();
+    void Flush();
+
+    QString m_linkName;
+    int m_master = -1;
+    int m_slave = -1;  // held open so the master never sees a hang-up
+    std::unique_ptr<QTemporaryDir> m_dir;  // holds the link; removed with it
+    QString m_path;
+    QString m_slavePath;
+    QSocketNotifier* m_read = nullptr;
+    QSocketNotifier* m_write = nullptr;
+    QTimer* m_rearm = nullptr;
+    QByteArray m_out;
+};
+
 class SimModule : public QObject {
     Q_OBJECT
 public:
@@ -166,8 +222,22 @@ public:
     // Stops listening, drops the TCP client and closes the pseudo-terminal with
     // its link and directory. ListenTcp works again afterwards, on the same port
     // too, so Close and ListenTcp(TcpPort() from before) are a module that
-    // vanished from the network and came back.
+    // vanished from the network and came back. The in-process link stays as it is.
     void Close();
+
+    // A third byte stream beside TCP and the pseudo-terminal, in process, for
+    // something that sits between the PC and the module (SimRadio). FeedLink
+    // hands the module bytes as if they came in over a line; whatever the module
+    // writes to it (answers, SendRaw, SendFrame, SendEvent) comes out of
+    // linkOutput, as it would leave on a line: faults, reply delays and wire
+    // pacing apply, and Received(), ReceivedRaw(), SentRaw() and frameReceived
+    // see it as they see the other streams. Closed on a new sim: until OpenLink
+    // nothing goes out on it and FeedLink is ignored. CloseLink drops a partial
+    // frame and anything queued or delayed for it.
+    void OpenLink();
+    void CloseLink();
+    bool LinkOpen() const { return m_linkOpen; }
+    void FeedLink(const QByteArray& bytes);
 
     // Applies to the next `count` answers (-1: until changed). An answer the
     // fault suppresses (Silent) still counts.
@@ -305,15 +375,18 @@ public:
     bool ClientConnected() const;
     quint16 TcpPort() const;
     // The port name OpenPty returned; kept through ClosePtyMaster and ReopenPty.
-    QString PtyPath() const { return m_ptyPath; }
+    QString PtyPath() const { return m_ptyLine.Path(); }
     // The slave device the port name leads to now (/dev/pts/N); empty while the
     // module's side is closed.
-    QString PtySlavePath() const { return m_ptySlavePath; }
+    QString PtySlavePath() const { return m_ptyLine.SlavePath(); }
 
 signals:
     // Emitted before the frame is answered: a slot may change the fault or the
     // reply data and it applies to this frame.
     void frameReceived(const QByteArray& frame);
+    // Bytes the module writes to the in-process link, in order, each write as
+    // one emission (a Split answer comes in two).
+    void linkOutput(const QByteArray& bytes);
 
 private:
     // One byte stream to the PC, with its own receive assembly and its own
@@ -329,7 +402,7 @@ private:
         QList<Chunk> out;
         QTimer* outTimer = nullptr;
         quint32 generation = 0;  // bumped on (dis)connect: stale delayed answers are dropped
-        bool tcp = false;
+        enum class Via { Tcp, Pty, Link } via = Via::Pty;
         // TCP start text: still looking for it, and how much of it has come.
         bool expectStartText = false;
         int startTextMatched = 0;
@@ -364,15 +437,6 @@ private:
     Station* Responder(const QByteArray& frame);
 
     void OnNewConnection();
-    // The pair alone: OpenPtyPair fills m_ptyMaster, m_ptySlave and
-    // m_ptySlavePath; ClosePtyPair leaves the link and directory alone.
-    bool OpenPtyPair();
-    void ClosePtyPair();
-    // Points the link at PtyPath() to the current slave, replacing any old one.
-    bool LinkPty();
-    void ClosePty();
-    void OnPtyReadable();
-    void FlushPty();
     void ResetPort(Port& port);
     bool PortOpen(const Port& port) const;
 
@@ -399,18 +463,12 @@ private:
 
     QTcpServer* m_server = nullptr;
     QTcpSocket* m_client = nullptr;
-    int m_ptyMaster = -1;
-    int m_ptySlave = -1;  // held open so the master never sees a hang-up
-    std::unique_ptr<QTemporaryDir> m_ptyDir;  // holds the link; removed with it
-    QString m_ptyPath;
-    QString m_ptySlavePath;
-    QSocketNotifier* m_ptyRead = nullptr;
-    QSocketNotifier* m_ptyWrite = nullptr;
-    QTimer* m_ptyRearm = nullptr;
-    QByteArray m_ptyOut;
+    SimPty m_ptyLine;
+    bool m_linkOpen = false;
 
     Port m_tcp;
     Port m_pty;
+    Port m_link;
     QElapsedTimer m_clock;
 
     Fault m_fault = Fault::None;

@@ -1,3 +1,4 @@
+#include "simtestutil.h"
 #include "simmodule.h"
 
 #include <QElapsedTimer>
@@ -21,23 +22,10 @@
 #include <unistd.h>
 
 using namespace korvel::sim;
+using namespace korvel::sim::test;
 
 namespace {
 
-// Runs the event loop until `done` holds; false if it still does not after the deadline.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 // Only for making a gap on the line, never as a pass condition.
 void RunFor(int ms)
@@ -47,13 +35,6 @@ void RunFor(int ms)
     WaitUntil([&] { return clock.elapsed() >= ms; }, ms + 1000);
 }
 
-QByteArray Bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
 
 // A frame as the PC sends it: [L, station, 0, route, id, type, command, data..., cs].
 QByteArray Request(int station, int route, int type, int command, const QByteArray& data = {}, int packetId = 0)

@@ -18,12 +18,20 @@ void LinkFixture::SetUp() {
     // The default installations first: the reset unloads the progress view.
     SetProgressView(nullptr);
     SetSerialPortFactory(nullptr);
-    ResetProgramState();
-    linkState().TcpReconnectPauseMs = 0;
-    linkState().TcpStartPauseMs = 0;
+    ResetForTest();
     SetPrompts(&prompts);
     host = std::make_unique<BasicLinkHost>();
     SetLinkHost(host.get());
+}
+
+void LinkFixture::ResetForTest() {
+    ResetProgramState();
+    linkState().TcpReconnectPauseMs = 0;
+    linkState().TcpStartPauseMs = 0;
+    linkState().FleetSyncPauseMs = 0;
+    // No test takes the production port of the switch-through listener.
+    linkState().SwitchThroughListenPort = 0;
+    linkState().SwitchThroughAcceptPauseMs = 0;
 }
 
 void LinkFixture::RecordDispatched() {

@@ -27,6 +27,8 @@ protected:
     // within a SendPacket wait).
     static void Later(int ms, std::function<void()> f);
 
+    // Program-start state with the link's pauses shortened for tests (what SetUp does).
+    static void ResetForTest();
     // Records every frame handed to the dispatcher into `dispatched`.
     void RecordDispatched();
     // Makes the serial port an in-memory one and opens it.

@@ -1,0 +1,108 @@
+// A whole read of a Korvel with 7 child modules over direct TCP loopback against the
+// same read relayed through the switch-through test host (itself on TCP loopback to the
+// module), the connect pauses left out: the overhead the host link adds.
+#include "config/model.h"
+#include "config/target.h"
+#include "config/transfer.h"
+#include "link/basiclinkhost.h"
+#include "link/linkstate.h"
+#include "link/switchthrough.h"
+#include "link/transport.h"
+#include "platform/scriptedprompts.h"
+#include "platform/tcpclient.h"
+#include "session/localsettings.h"
+#include "sim/simmodule.h"
+#include "sim/switchhost.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace korvel;
+
+namespace {
+
+double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+// Median of `runs` whole reads; -1 when one failed.
+double MedianRead(int runs) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        SetDefaultConfiguration();
+        QElapsedTimer t;
+        t.start();
+        if (ReadConfiguration() != TRANSFER_OK) return -1;
+        times.push_back(Ms(t));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ScriptedPrompts prompts;
+    SetPrompts(&prompts);
+    BasicLinkHost host;
+    SetLinkHost(&host);
+    auto& s = linkState();
+    s.TcpReconnectPauseMs = 0;
+    s.TcpStartPauseMs = 0;
+    s.SwitchThroughListenPort = 0;
+    s.SwitchThroughAcceptPauseMs = 0;
+    settings().PacketTimeout = 15;
+    s.PacketTimeoutReload = 15;
+
+    sim::SimModule module;
+    module.SetKorvel(7);
+    const quint16 port = module.ListenTcp(0);
+    s.TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
+    if (port == 0 || TcpConnect() != 1) {
+        std::fprintf(stderr, "cannot connect to the simulated module\n");
+        return 1;
+    }
+    const int runs = 21;
+    const double direct = MedianRead(runs);
+    TcpClientSocket().Close();
+    s.TcpLinkActive = false;
+
+    sim::SwitchHost relay;
+    if (relay.Listen() == 0 || !relay.ConnectModule(QStringLiteral("127.0.0.1"), port)) {
+        std::fprintf(stderr, "the host cannot reach the module\n");
+        return 1;
+    }
+    switchThrough().Start(relay.CommandLine(0));
+    const QDeadlineTimer linking(5000);
+    while (!(relay.Linked() && switchThrough().HostConnected()) && !linking.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (!switchThrough().HostConnected()) {
+        std::fprintf(stderr, "the host did not connect back\n");
+        return 1;
+    }
+    const double relayed = MedianRead(runs);
+    const qsizetype frames = module.ReceivedCount() / (2 * runs);
+    std::printf("Korvel with %d children, %lld frames a read, median of %d whole reads, module unpaced:\n",
+                int(target().ChildCount), static_cast<long long>(frames), runs);
+    std::printf("  direct TCP:            %.2f ms\n", direct);
+    std::printf("  through the host link: %.2f ms (%+.1f%%)\n", relayed, 100.0 * (relayed - direct) / direct);
+
+    // The same with the module answering at the pace of its 9600-baud serial line, as a
+    // module behind a network interface does.
+    module.SetWireBaud(9600);
+    const double pacedRelayed = MedianRead(3);
+    switchThrough().Close();
+    s.LinkMode = LINK_NORMAL;
+    if (TcpConnect() != 1) return 1;
+    const double pacedDirect = MedianRead(3);
+    std::printf("module paced at 9600 baud, median of 3 whole reads:\n");
+    std::printf("  direct TCP:            %.1f ms\n", pacedDirect);
+    std::printf("  through the host link: %.1f ms (%+.1f%%)\n", pacedRelayed,
+                100.0 * (pacedRelayed - pacedDirect) / pacedDirect);
+    SetLinkHost(nullptr);
+    SetPrompts(nullptr);
+    return direct > 0 && relayed > 0 && pacedDirect > 0 && pacedRelayed > 0 ? 0 : 1;
+}

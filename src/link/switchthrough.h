@@ -1,0 +1,79 @@
+// The switch-through link: a host program on this PC starts the utility with its port
+// and a route number, and relays the module's frames for it over two loopback TCP
+// connections, one each way; the host can also write status-bar panels and ask the
+// user questions over the same stream.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+#include <functional>
+
+class QTcpSocket;
+
+namespace korvel {
+
+// The port this program listens on for the host's connection.
+inline constexpr quint16 SWITCH_THROUGH_PORT = 14004;
+// Ends every part of the stream, both ways.
+inline constexpr char SWITCH_THROUGH_DELIMITER[] = "<<>>";
+
+// The host port and route of a command line of exactly two words ("40123 3"): a port
+// from 1 to 65535 and a route from 0 to 255. False for anything else, which starts no
+// link.
+bool ParseSwitchThroughCommandLine(const QString& commandLine, quint16* port, int* route);
+
+class SwitchThroughLink : public QObject {
+    Q_OBJECT
+public:
+    explicit SwitchThroughLink(QObject* parent = nullptr);
+    ~SwitchThroughLink() override;
+
+    // The load timer's work: nothing for an empty or unusable command line, else
+    // SwitchThroughRoute is set and the link to the host is opened.
+    void Start(const QString& commandLine);
+    // Connects to the host, pumping events until connected: 1 then, 0 when the user
+    // cancelled or the connection failed (after its error box, and the end of the link).
+    int startSwitchThroughConnect(const QString& host, const QString& port);
+    // Listens on 127.0.0.1 for the host's one connection. Port 0 takes a free port (for
+    // tests); the host is told the port in use.
+    bool startSwitchThroughServerListen(quint16 port);
+    // The port this program listens on (0 when not listening).
+    quint16 ListenPort() const;
+    // True once the host has connected back.
+    bool HostConnected() const;
+
+    // Called when the link ends (either side closed, or an error): the window shuts the
+    // program down. Called at most once per link.
+    void SetEndHandler(std::function<void()> handler) { onEnd_ = std::move(handler); }
+    // Closes both connections and the listener quietly (program shut-down).
+    void Close();
+
+    // Takes bytes of the host's stream: whole messages are acted on, an incomplete one
+    // waits for the rest.
+    void TakeStream(const QByteArray& bytes);
+
+private:
+    void OnClientConnected();
+    void OnHostConnecting();
+    void OnHostData();
+    void OnSocketError(int number, const QString& description);
+    void End();
+    // Acts on the first whole message of pending_ and removes it; false when pending_
+    // holds no whole message yet.
+    bool TakeMessage();
+
+    QTcpServer server_;
+    QTcpSocket* host_ = nullptr;
+    QByteArray pending_;
+    bool parsing_ = false;
+    bool ended_ = false;
+    std::function<void()> onEnd_;
+};
+
+SwitchThroughLink& switchThrough();
+// Forgets the link, for the program-wide reset.
+void ResetSwitchThrough();
+
+} // namespace korvel

@@ -1,0 +1,187 @@
+// The radio link's own layer: the text frame a module frame becomes, and what each
+// thing the radio passes back does to the open transaction, the progress window and
+// the event monitor.
+#include "link/fleetsync.h"
+#include "link/frame.h"
+#include "link/linkstate.h"
+#include "link/transport.h"
+#include "monitor/eventlist.h"
+#include "session/localsettings.h"
+#include "session/progress.h"
+#include "support/linkfixture.h"
+
+using namespace korvel;
+using namespace korvel::test;
+
+namespace {
+
+class FleetSyncTest : public LinkFixture {
+protected:
+    void SetUp() override {
+        LinkFixture::SetUp();
+        settings().PortProtocol = LOCALPORT_FLEETSYNC;
+        linkState().FleetSyncTarget = QStringLiteral("100:1000");
+        RecordDispatched();
+    }
+    static QByteArray Wrap(const QByteArray& frame) {
+        std::copy_n(frame.constData(), frame.size(), reinterpret_cast<char*>(linkState().TxBuffer));
+        WrapPacketInFleetSync();
+        return QByteArray(reinterpret_cast<const char*>(linkState().TxBuffer), linkState().TxLength);
+    }
+    // Feeds text through the serial receive state machine, as the port delivers it.
+    static void Receive(const QByteArray& text) {
+        for (char c : text) RxStateMachine(uint8_t(c), false);
+    }
+    static QByteArray Text(const char* middle) { return char(STX) + QByteArray(middle) + char(ETX); }
+    // A module frame of `length` with every byte but the last 0x11 and a good checksum.
+    static QByteArray Frame(int length) {
+        QByteArray f(length + 1, char(0x11));
+        f[0] = char(length);
+        f[length] = char(FrameChecksum(reinterpret_cast<const uint8_t*>(f.constData()), length));
+        return f;
+    }
+    static QString Caption(ProgressLabel l = ProgressLabel::lblKen) { return progressView().LabelText(l); }
+    // The monitor lines without their time stamps.
+    static QStringList Lines() {
+        QStringList out;
+        for (const QString& l : eventMonitor().lstEvents) out << l.mid(EventLogStamp(QDateTime::currentDateTime()).size());
+        return out;
+    }
+    void Waiting(int16_t state = TX_WAIT_REPLY) {
+        linkState().TxState = state;
+        linkState().PacketTimeoutReload = 15;
+        linkState().PacketTimeoutCount = 3;
+    }
+};
+
+TEST_F(FleetSyncTest, TextFrameOfAModuleFrame) {
+    const QByteArray frame = Bytes({7, 0, 0, 3, 0, 0, 0x0B, 0xEA});
+    EXPECT_EQ(Wrap(frame), Text("F1001000" "0700000300000BEA"));
+    EXPECT_EQ(linkState().FleetSyncTxFrame, Text("F1001000" "0700000300000BEA"));
+
+    linkState().FleetSyncTarget = QStringLiteral("349:4999");
+    const QByteArray short19 = Wrap(Frame(19));
+    EXPECT_EQ(short19.size(), 2 * 19 + 12);
+    EXPECT_EQ(short19.mid(1, 8), "F3494999");
+    const QByteArray long20 = Wrap(Frame(20));
+    EXPECT_EQ(long20.size(), 2 * 20 + 12);
+    EXPECT_EQ(long20[1], 'G');
+    const QByteArray longest = Wrap(Frame(201));
+    EXPECT_EQ(longest.size(), 414);
+    EXPECT_EQ(longest.back(), char(ETX));
+}
+
+TEST_F(FleetSyncTest, DataMessageDecodesToTheFrameItCarries) {
+    QByteArray frame = Bytes({8, 0, 12, 3, 1, PKT_REPLY, 0x42, 0xA5, 0});
+    frame[8] = char(FrameChecksum(reinterpret_cast<const uint8_t*>(frame.constData()), 8));
+    const QByteArray text = FleetSyncTextFrame(reinterpret_cast<const uint8_t*>(frame.constData()), "100:1000");
+    EXPECT_TRUE(text.contains("A5"));
+    Waiting();
+    Receive(text);
+    ASSERT_EQ(dispatched.size(), 1);
+    EXPECT_EQ(dispatched[0], frame);
+    EXPECT_EQ(linkState().TxState, TX_REPLY_RECEIVED);
+    EXPECT_EQ(Caption(), QStringLiteral("Data packet received"));
+    EXPECT_EQ(Caption(ProgressLabel::Label1), QStringLiteral("Waiting for radio"));
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
+    EXPECT_EQ(linkState().RxState, RX_HUNT);
+}
+
+TEST_F(FleetSyncTest, GarbledDataMessagesAreNoAnswer) {
+    QByteArray bad = Bytes({7, 0, 0, 3, 0, 0, 0x0B, 0xEB});
+    const QByteArray badChecksum = FleetSyncTextFrame(reinterpret_cast<const uint8_t*>(bad.constData()), "100:1000");
+    for (const QByteArray& text : {badChecksum, Text("F1001000" "0700000300000bea"),
+                                   Text("F1001000" "0700000300000BE"), Text("F1001000" "0800000300000BEA"),
+                                   Text("F1001000")}) {
+        Waiting();
+        Receive(text);
+        EXPECT_TRUE(dispatched.isEmpty()) << text.toHex().constData();
+        EXPECT_EQ(linkState().TxState, TX_WAIT_REPLY);
+        EXPECT_TRUE(host->TimerEnabled(LinkTimer::CommIn)) << "the wait times out as usual";
+        EXPECT_EQ(linkState().RxState, RX_HUNT);
+    }
+}
+
+TEST_F(FleetSyncTest, RadioRepliesKeepTheReplyTimeoutRunning) {
+    Waiting();
+    Receive(Text("0"));
+    EXPECT_EQ(Caption(), QStringLiteral("Base radio: ACK"));
+    EXPECT_TRUE(host->TimerEnabled(LinkTimer::CommIn)) << "a remote that never answers times out";
+    EXPECT_EQ(linkState().PacketTimeoutCount, 15) << "counted from the radio's acceptance";
+    EXPECT_EQ(linkState().TxState, TX_WAIT_REPLY);
+
+    const QList<QPair<const char*, QString>> refusals{{"1", QStringLiteral("Base radio: NACK")},
+                                                      {"2", QStringLiteral("Base radio: BUSY")},
+                                                      {"3", QStringLiteral("Data Error Base radio")}};
+    for (const auto& [code, caption] : refusals) {
+        Waiting();
+        Receive(Text(code));
+        EXPECT_EQ(Caption(), caption);
+        EXPECT_TRUE(host->TimerEnabled(LinkTimer::CommIn)) << code;
+        EXPECT_EQ(linkState().PacketTimeoutCount, 3) << "the count goes on where it stood";
+        EXPECT_EQ(linkState().TxState, TX_WAIT_REPLY) << "the transaction is not ended";
+    }
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::InterByte));
+    EXPECT_TRUE(eventMonitor().lstEvents.isEmpty()) << "no lines while the monitor is closed";
+
+    // With nothing waiting, a reply starts no countdown.
+    linkState().TxState = TX_IDLE;
+    host->SetTimerEnabled(LinkTimer::CommIn, false);
+    Receive(Text("0"));
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
+}
+
+TEST_F(FleetSyncTest, MonitorLines) {
+    eventMonitor().EventMonitorOpen = true;
+    Receive(Text("0"));
+    Receive(Text("3"));
+    Receive(Text("E100100012"));
+    Receive(Text("G2001234" "0700000300000BEA"));
+    Receive(Text("F1001000" "0700000300000BEA"));
+    Receive(Text("X1001000"));
+    EXPECT_EQ(Lines(), QStringList({" - RX Local Radio ACK", " - RX Fleet:100 RadioID:1000 Status:12",
+                                    " RX - Fleet:200 RadioID:1234 LDM:0700000300000BEA",
+                                    " RX - Fleet:100 RadioID:1000 SDM:0700000300000BEA"}));
+    EXPECT_EQ(dispatched.size(), 2) << "a long data message is dispatched like a short one";
+
+    eventMonitor().lstEvents.clear();
+    eventMonitor().EventShowAll = true;
+    Receive(Text("0"));
+    Receive(Text("3"));
+    Receive(Text("E100100012"));
+    EXPECT_EQ(Lines(), QStringList({" - RX Local Radio ACK", " - RX 0", " - RX 3", " - RX E100100012"}));
+
+    eventMonitor().lstEvents.clear();
+    Wrap(Bytes({7, 0, 0, 3, 0, 0, 0x0B, 0xEA}));
+    EXPECT_EQ(Lines(), QStringList({QStringLiteral(" - TX ") + QString::fromLatin1(Text("F1001000" "0700000300000BEA"))}));
+}
+
+TEST_F(FleetSyncTest, StatusAndOtherTrafficRearmTheWait) {
+    Waiting();
+    host->SetTimerEnabled(LinkTimer::CommIn, false);
+    Receive(Text("E100100012"));
+    EXPECT_EQ(Caption(), QStringLiteral("RADIO TRAFFIC... wait"));
+    EXPECT_TRUE(host->TimerEnabled(LinkTimer::CommIn));
+    EXPECT_TRUE(host->TimerEnabled(LinkTimer::InterByte));
+    EXPECT_EQ(linkState().RxState, RX_HUNT);
+    EXPECT_TRUE(dispatched.isEmpty());
+}
+
+TEST_F(FleetSyncTest, EndlessFrameIsDroppedAtTheBufferEnd) {
+    Receive(QByteArray(1, char(STX)) + QByteArray(3 * LINK_BUFFER_SIZE, 'F'));
+    EXPECT_EQ(linkState().RxState, RX_HUNT);
+    // Bytes before the next STX are skipped; the next frame is read whole.
+    Receive("junk" + Text("F1001000" "0700000300000BEA"));
+    EXPECT_EQ(dispatched.size(), 1);
+}
+
+TEST_F(FleetSyncTest, CancelAskedForIsKeptWhenTheProgressWindowLoads) {
+    progressView().Unload();
+    linkState().UserCancel = true;
+    Receive(Text("0"));
+    EXPECT_TRUE(progressView().Loaded());
+    EXPECT_FALSE(progressView().Visible());
+    EXPECT_TRUE(linkState().UserCancel);
+}
+
+} // namespace

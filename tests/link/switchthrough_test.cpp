@@ -1,0 +1,196 @@
+// The switch-through link against the test host program with the simulated module
+// behind it: the command line, the two connections, the stream both ways, panel
+// messages, prompts, and the end of the link.
+#include "link/switchthrough.h"
+
+#include "config/model.h"
+#include "config/transfer.h"
+#include "link/builders.h"
+#include "link/frame.h"
+#include "link/linkstate.h"
+#include "link/rxdispatch.h"
+#include "link/simfixture.h"
+#include "sim/switchhost.h"
+#include "support/configdiff.h"
+
+#include <QCoreApplication>
+#include <QTcpSocket>
+
+using namespace korvel;
+using namespace korvel::test;
+
+namespace {
+
+class HostLinkTest : public SimLinkFixture {
+protected:
+    void SetUp() override {
+        SimLinkFixture::SetUp();
+        linkState().SwitchThroughListenPort = 0;
+        linkState().SwitchThroughAcceptPauseMs = 0;
+        switchThrough().SetEndHandler([this] { ++ended; });
+    }
+    void TearDown() override {
+        switchThrough().SetEndHandler(nullptr);
+        SimLinkFixture::TearDown();
+    }
+    // The host listening, relaying to the module, and the link started as the host
+    // would start the program.
+    void Link(int route = 0) {
+        ASSERT_NE(relay.Listen(), 0);
+        ASSERT_TRUE(relay.ConnectModule(QStringLiteral("127.0.0.1"), sim.ListenTcp(0)));
+        switchThrough().Start(relay.CommandLine(route));
+        ASSERT_TRUE(WaitUntil([this] { return relay.Linked() && switchThrough().HostConnected(); }));
+    }
+    static QByteArray Good(std::initializer_list<int> withoutChecksum) { return WithChecksum(withoutChecksum); }
+
+    sim::SwitchHost relay;
+    int ended = 0;
+};
+
+TEST_F(HostLinkTest, CommandLineOfTwoWords) {
+    quint16 port = 0;
+    int route = -1;
+    EXPECT_TRUE(ParseSwitchThroughCommandLine(QStringLiteral("40123 3"), &port, &route));
+    EXPECT_EQ(port, 40123);
+    EXPECT_EQ(route, 3);
+    for (const char* bad : {"40123", "", "40123  3", "40123 3 1", "x 3", "0 3", "70000 3", "40123 256", "40123 -1",
+                            "40123 3x"})
+        EXPECT_FALSE(ParseSwitchThroughCommandLine(QString::fromLatin1(bad), nullptr, nullptr)) << bad;
+
+    // A one-word command line starts nothing.
+    ASSERT_NE(relay.Listen(), 0);
+    switchThrough().Start(QString::number(relay.ListenPort()));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(relay.CurrentState(), sim::SwitchHost::State::Idle);
+    EXPECT_EQ(linkState().LinkMode, LINK_NORMAL);
+}
+
+TEST_F(HostLinkTest, HostConnectsBackOnceAndFramesCarryTheRoute) {
+    relay.SetRelay(false);
+    Link(3);
+    EXPECT_EQ(linkState().LinkMode, LINK_SWITCH_THROUGH);
+    EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuSystemFlash));
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("CONNECTING ...0"));
+    EXPECT_TRUE(relay.ReceivedRaw().startsWith(QStringLiteral("%1").arg(relay.UtilityPort()).toLatin1()));
+
+    // The listener is gone once the host is in: no second host can take over.
+    EXPECT_EQ(switchThrough().ListenPort(), 0);
+    QTcpSocket intruder;
+    intruder.connectToHost(QStringLiteral("127.0.0.1"), relay.UtilityPort());
+    EXPECT_FALSE(intruder.waitForConnected(2000) && intruder.waitForReadyRead(200));
+
+    Later(0, [this] { relay.SendFrame(Good({7, 0, 12, 3, 0, PKT_REPLY, 0x42})); });
+    EXPECT_EQ(SendRequest(0x42, 5, 0, 0), SEND_OK);
+    ASSERT_EQ(relay.FramesFromUtility().size(), 1);
+    const QByteArray sent = relay.FramesFromUtility()[0];
+    EXPECT_EQ(uint8_t(sent[FRAME_ROUTE]), 3) << "the route of the command line";
+    EXPECT_TRUE(FrameChecksumGood(reinterpret_cast<const uint8_t*>(sent.constData()), int(sent.size())));
+    EXPECT_TRUE(relay.ReceivedRaw().endsWith(sent + "<<>>"));
+}
+
+TEST_F(HostLinkTest, PanelMessagesAndPromptsWithEveryAnswer) {
+    Link();
+    relay.SendPanelMessage(2, "Relay up");
+    ASSERT_TRUE(WaitUntil([this] { return host->PanelText(2) == QStringLiteral("Relay up"); }));
+
+    for (int answer = vbOK; answer <= vbNo; ++answer) prompts.QueueAnswer(answer);
+    for (int i = 0; i < 7; ++i) relay.SendUserPrompt(36, "Relay", "Go on?");
+    ASSERT_TRUE(WaitUntil([this] { return relay.DialogResults().size() == 7; }));
+    EXPECT_EQ(relay.DialogResults(), QList<int>({1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_TRUE(relay.ReceivedRaw().contains("DIALOGRESULT<<>>00007<<>>"));
+    const ShownBox& box = prompts.Shown().back();
+    EXPECT_EQ(box.text, QStringLiteral("Go on?"));
+    EXPECT_EQ(box.title, QStringLiteral("Relay"));
+    EXPECT_EQ(box.buttons, vbYesNo);
+    EXPECT_EQ(box.icon, vbQuestion);
+}
+
+TEST_F(HostLinkTest, StreamTakesWholeMessagesAndKeepsTheRest) {
+    RecordDispatched();
+    const QByteArray a = Good({8, 0, 12, 3, 0, PKT_REPLY, 0x42, 1});
+    // Data bytes that spell the delimiter stay in their frame.
+    const QByteArray b = Good({11, 0, 12, 3, 0, PKT_REPLY, 0x42, '<', '<', '>', '>'});
+    QByteArray badChecksum = a;
+    badChecksum[7] = 2;
+    const QByteArray stream = a + "<<>>" + badChecksum + "<<>>" + "\x05" "abc<<>>" + "<<>>" + "PNLMESSAGE<<>>x<<>>ignored<<>>" +
+                              b + "<<>>" + "PNLMESSAGE<<>>3<<>>Three<<>>";
+    // Byte by byte: nothing is lost at any split.
+    for (char c : stream) switchThrough().TakeStream(QByteArray(1, c));
+    ASSERT_EQ(dispatched.size(), 2);
+    EXPECT_EQ(dispatched[0], a);
+    EXPECT_EQ(dispatched[1], b);
+    EXPECT_EQ(host->PanelText(3), QStringLiteral("Three"));
+
+    // Half a message waits for the rest.
+    switchThrough().TakeStream("PNLMESSAGE<<>>1<<>>Par");
+    EXPECT_EQ(host->PanelText(1), QString());
+    switchThrough().TakeStream("tial<<>>");
+    EXPECT_EQ(host->PanelText(1), QStringLiteral("Partial"));
+}
+
+TEST_F(HostLinkTest, SendOnlyFrameIsDoneOnceWithTheHost) {
+    relay.SetRelay(false);
+    Link();
+    EXPECT_EQ(SendAck(0), SEND_OK);
+    ASSERT_TRUE(WaitUntil([this] { return relay.FramesFromUtility().size() == 1; }));
+    EXPECT_EQ(linkState().TxState, TX_IDLE);
+}
+
+TEST_F(HostLinkTest, AnUnansweredRequestCanBeCancelled) {
+    relay.SetRelay(false);
+    Link();
+    Later(50, [] { linkState().UserCancel = true; });
+    EXPECT_EQ(SendRequest(0x42, 0, 0, 0), SEND_CANCELLED);
+}
+
+TEST_F(HostLinkTest, HostClosingEndsTheLinkOnce) {
+    relay.SetRelay(false);
+    Link();
+    Later(20, [this] { relay.CloseUtilityLinks(); });
+    EXPECT_NE(SendRequest(0x42, 0, 0, 0), SEND_OK) << "a wait without its host ends";
+    ASSERT_TRUE(WaitUntil([this] { return ended > 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(prompts.Shown().isEmpty()) << "the host closing is no error";
+}
+
+TEST_F(HostLinkTest, RefusedHostPortIsAWinsockError) {
+    ASSERT_NE(relay.Listen(), 0);
+    const QString line = relay.CommandLine(0);
+    relay.StopListening();
+    switchThrough().Start(line);
+    ASSERT_TRUE(WaitUntil([this] { return ended == 1; }));
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_TRUE(prompts.Shown()[0].text.startsWith(QStringLiteral("Winsock Error: 10061\r\n")))
+        << prompts.Shown()[0].text.toStdString();
+    EXPECT_EQ(prompts.Shown()[0].icon, vbInformation);
+    EXPECT_EQ(linkState().LinkMode, LINK_NORMAL);
+}
+
+// What the module receives through the host is what it receives on a direct link.
+TEST_F(HostLinkTest, WholeReadAndWriteAsOnADirectLink) {
+    sim.SetKorvel(3);
+    const auto run = [this](bool throughHost) {
+        Restart();
+        linkState().PacketTimeoutReload = 20;
+        sim.ClearReceived();
+        if (throughHost) {
+            Link();
+        } else {
+            ConnectOverTcp();
+        }
+        SetDefaultConfiguration();
+        EXPECT_EQ(ReadConfiguration(), TRANSFER_OK);
+        EXPECT_EQ(WriteConfiguration(), TRANSFER_OK);
+        return sim.Received();
+    };
+    const QList<QByteArray> direct = run(false);
+    const StationConfig read = config();
+    sim.Close();
+    const QList<QByteArray> relayed = run(true);
+    EXPECT_GT(direct.size(), 40);
+    EXPECT_EQ(relayed, direct);
+    EXPECT_EQ(ConfigDifferences(read, config()), QStringList());
+}
+
+} // namespace
