@@ -91,6 +91,8 @@ std::unique_ptr<BasicLinkHost> g_host;
 // Program-start state for everything a received frame can touch.
 void resetAll() {
     ResetProgramState();
+    // A radio data message is followed by a pause for the radio; it only costs time here.
+    linkState().FleetSyncPauseMs = 0;
     // The reset closes the trace: trace lines are formatted and written, to nowhere.
     TraceOpenFile(QStringLiteral("/dev/null"));
     g_prompts->Clear();

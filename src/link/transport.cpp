@@ -204,7 +204,10 @@ void CommOnComm(int event) {
     auto& s = linkState();
     SerialPortIo& port = CommPort();
     if (event == comEvSend) {
-        if (s.TxState == TX_IDLE) return;
+        // Only a frame still going out or waiting has a use for this: the event can come
+        // late, after the answer (a radio's data message arrives while the port still
+        // reports the frame sent), and must not start a countdown for a finished wait.
+        if (s.TxState != TX_WAIT_ACK && s.TxState != TX_WAIT_REPLY && s.TxState != TX_SEND_ONLY) return;
         if (s.TxIndex == s.TxLength - 1) {
             if (radioProtocol()) ShowRadioProgress(ProgressLabel::lblKen, QStringLiteral("Data transmitted to Radio..."));
             if (s.TxState == TX_SEND_ONLY) {

@@ -7,6 +7,7 @@
 #include "link/transport.h"
 #include "monitor/eventlist.h"
 #include "session/localsettings.h"
+#include "platform/serialport.h"
 #include "session/progress.h"
 #include "support/linkfixture.h"
 
@@ -165,6 +166,22 @@ TEST_F(FleetSyncTest, StatusAndOtherTrafficRearmTheWait) {
     EXPECT_TRUE(host->TimerEnabled(LinkTimer::InterByte));
     EXPECT_EQ(linkState().RxState, RX_HUNT);
     EXPECT_TRUE(dispatched.isEmpty());
+}
+
+// The port's "sent" event may come after the radio's answer, during the pause that
+// follows it: the finished wait must not start counting towards a resend.
+TEST_F(FleetSyncTest, LateSendEventAfterTheAnswerStartsNoCountdown) {
+    linkState().TxLength = 26;
+    linkState().TxIndex = 25;
+    for (int16_t state : {TX_REPLY_RECEIVED, TX_DONE, TX_IDLE}) {
+        linkState().TxState = state;
+        CommOnComm(comEvSend);
+        EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn)) << state;
+    }
+    linkState().TxState = TX_WAIT_REPLY;
+    CommOnComm(comEvSend);
+    EXPECT_TRUE(host->TimerEnabled(LinkTimer::CommIn));
+    EXPECT_EQ(Caption(), QStringLiteral("Data transmitted to Radio..."));
 }
 
 TEST_F(FleetSyncTest, EndlessFrameIsDroppedAtTheBufferEnd) {

@@ -46,17 +46,13 @@ TEST_F(RadioLinkTest, WholeReadAndWriteAsOnADirectLink) {
         CommPort().Close();
         Restart();
         linkState().PacketTimeoutReload = 20;
-        sim.ClearReceived();
         if (throughRadio) {
             UseRadio();
         } else {
             settings().CommPortDevice = sim.OpenPty();
             EXPECT_EQ(OpenCommPort(), 0);
         }
-        SetDefaultConfiguration();
-        EXPECT_EQ(ReadConfiguration(), TRANSFER_OK);
-        EXPECT_EQ(WriteConfiguration(), TRANSFER_OK);
-        return sim.Received();
+        return ReadAndWriteBack();
     };
     const QList<QByteArray> direct = run(false);
     const StationConfig read = config();

@@ -2,6 +2,8 @@
 // question, every dispatched frame recorded, and the module closed after each test.
 #pragma once
 
+#include "config/model.h"
+#include "config/transfer.h"
 #include "session/localsettings.h"
 #include "link/linkstate.h"
 #include "link/transport.h"
@@ -36,6 +38,15 @@ protected:
         ASSERT_NE(port, 0);
         linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
         ASSERT_EQ(TcpConnect(), 1);
+    }
+    // A whole read from factory defaults and a write of what was read, on whatever link is
+    // up; the frames the module received, from a clean record.
+    QList<QByteArray> ReadAndWriteBack() {
+        sim.ClearReceived();
+        SetDefaultConfiguration();
+        EXPECT_EQ(ReadConfiguration(), TRANSFER_OK);
+        EXPECT_EQ(WriteConfiguration(), TRANSFER_OK);
+        return sim.Received();
     }
     sim::SimModule sim;
 };

@@ -173,16 +173,12 @@ TEST_F(HostLinkTest, WholeReadAndWriteAsOnADirectLink) {
     const auto run = [this](bool throughHost) {
         Restart();
         linkState().PacketTimeoutReload = 20;
-        sim.ClearReceived();
         if (throughHost) {
             Link();
         } else {
             ConnectOverTcp();
         }
-        SetDefaultConfiguration();
-        EXPECT_EQ(ReadConfiguration(), TRANSFER_OK);
-        EXPECT_EQ(WriteConfiguration(), TRANSFER_OK);
-        return sim.Received();
+        return ReadAndWriteBack();
     };
     const QList<QByteArray> direct = run(false);
     const StationConfig read = config();
