@@ -1,6 +1,7 @@
 // Link costs against the simulated module over TCP loopback:
 //  1. CPU used by the process while a request waits out its 1.5 s reply time-out;
 //  2. the average time of one request/reply transaction over 1,000 transactions.
+#include "benchsupport.h"
 #include "session/localsettings.h"
 #include "link/basiclinkhost.h"
 #include "link/builders.h"
@@ -15,6 +16,7 @@
 #include <sys/resource.h>
 
 using namespace korvel;
+using namespace korvel::bench;
 
 static double cpuSeconds() {
     rusage u{};
@@ -24,11 +26,7 @@ static double cpuSeconds() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    ScriptedPrompts prompts;
-    SetPrompts(&prompts);
-    BasicLinkHost host;
-    SetLinkHost(&host);
-    linkState().TcpReconnectPauseMs = 0;
+    bench::BenchEnvironment environment;
 
     sim::SimModule module;
     const quint16 port = module.ListenTcp(0);
@@ -43,7 +41,7 @@ int main(int argc, char** argv) {
     module.SetFault(sim::Fault::Silent, 1);
     settings().RetryCount = 1;
     linkState().PacketTimeoutReload = 15;
-    prompts.QueueAnswer(vbNo);
+    environment.prompts.QueueAnswer(vbNo);
     QElapsedTimer wall;
     wall.start();
     const double cpu0 = cpuSeconds();
@@ -64,7 +62,5 @@ int main(int argc, char** argv) {
     const double per = double(wall.nsecsElapsed()) / 1e6 / n;
     std::printf("request/reply over TCP loopback: %d transactions, %d failed, %.3f ms each on average\n", n,
                 failures, per);
-    SetLinkHost(nullptr);
-    SetPrompts(nullptr);
     return failures == 0 ? 0 : 1;
 }

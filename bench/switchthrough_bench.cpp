@@ -1,6 +1,7 @@
 // A whole read of a Korvel with 7 child modules over direct TCP loopback against the
 // same read relayed through the switch-through test host (itself on TCP loopback to the
 // module), the connect pauses left out: the overhead the host link adds.
+#include "benchsupport.h"
 #include "config/model.h"
 #include "config/target.h"
 #include "config/transfer.h"
@@ -22,10 +23,9 @@
 #include <vector>
 
 using namespace korvel;
+using namespace korvel::bench;
 
 namespace {
-
-double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 
 // Median of `runs` whole reads; -1 when one failed.
 double MedianRead(int runs) {
@@ -45,13 +45,8 @@ double MedianRead(int runs) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    ScriptedPrompts prompts;
-    SetPrompts(&prompts);
-    BasicLinkHost host;
-    SetLinkHost(&host);
+    BenchEnvironment environment;
     auto& s = linkState();
-    s.TcpReconnectPauseMs = 0;
-    s.TcpStartPauseMs = 0;
     s.SwitchThroughListenPort = 0;
     s.SwitchThroughAcceptPauseMs = 0;
     settings().PacketTimeout = 15;
@@ -59,9 +54,7 @@ int main(int argc, char** argv) {
 
     sim::SimModule module;
     module.SetKorvel(7);
-    const quint16 port = module.ListenTcp(0);
-    s.TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-    if (port == 0 || TcpConnect() != 1) {
+    if (!ConnectTcp(module)) {
         std::fprintf(stderr, "cannot connect to the simulated module\n");
         return 1;
     }
@@ -71,7 +64,7 @@ int main(int argc, char** argv) {
     s.TcpLinkActive = false;
 
     sim::SwitchHost relay;
-    if (relay.Listen() == 0 || !relay.ConnectModule(QStringLiteral("127.0.0.1"), port)) {
+    if (relay.Listen() == 0 || !relay.ConnectModule(QStringLiteral("127.0.0.1"), module.TcpPort())) {
         std::fprintf(stderr, "the host cannot reach the module\n");
         return 1;
     }
@@ -102,7 +95,5 @@ int main(int argc, char** argv) {
     std::printf("  direct TCP:            %.1f ms\n", pacedDirect);
     std::printf("  through the host link: %.1f ms (%+.1f%%)\n", pacedRelayed,
                 100.0 * (pacedRelayed - pacedDirect) / pacedDirect);
-    SetLinkHost(nullptr);
-    SetPrompts(nullptr);
     return direct > 0 && relayed > 0 && pacedDirect > 0 && pacedRelayed > 0 ? 0 : 1;
 }

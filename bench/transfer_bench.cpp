@@ -4,6 +4,7 @@
 //  2. with the module pacing its answers as a 9600-baud line would (11 bits a byte), a
 //     whole read and a whole write over TCP and over a pseudo-terminal, against the wire
 //     time of every byte exchanged.
+#include "benchsupport.h"
 #include "session/localsettings.h"
 #include "config/model.h"
 #include "config/target.h"
@@ -23,20 +24,12 @@
 #include <vector>
 
 using namespace korvel;
+using namespace korvel::bench;
 
 namespace {
 
 constexpr int kBaud = 9600;
 constexpr double kBitsPerByte = 11.0;
-
-double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
-
-bool ConnectTcp(sim::SimModule& module) {
-    const quint16 port = module.ListenTcp(0);
-    if (port == 0) return false;
-    linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-    return TcpConnect() == 1;
-}
 
 bool ConnectTty(sim::SimModule& module) {
     linkState().TcpLinkActive = false;
@@ -68,11 +61,7 @@ bool Paced(const char* path, sim::SimModule& module) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    ScriptedPrompts prompts;
-    SetPrompts(&prompts);
-    BasicLinkHost host;
-    SetLinkHost(&host);
-    linkState().TcpReconnectPauseMs = 0;
+    BenchEnvironment environment;
     settings().PacketTimeout = 15;
     linkState().PacketTimeoutReload = 15;
 
@@ -109,7 +98,5 @@ int main(int argc, char** argv) {
     TcpClientSocket().Close();
     ok = ConnectTty(module) && Paced("tty", module) && ok;
 
-    SetLinkHost(nullptr);
-    SetPrompts(nullptr);
     return ok ? 0 : 1;
 }

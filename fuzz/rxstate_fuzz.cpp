@@ -14,6 +14,7 @@
 // Nothing here runs the event loop, so the link timers never fire: the acknowledgement
 // owed for an event (sent from a timer tick, after a wait for the radio channel) is not
 // part of the run. A message box is answered at once by scripted prompts.
+#include "fuzzsupport.h"
 #include "session/programstate.h"
 #include "session/connectchoice.h"
 #include "session/localsettings.h"
@@ -85,21 +86,11 @@ private:
     bool open_ = false;
 };
 
-ScriptedPrompts* g_prompts = nullptr;
-std::unique_ptr<BasicLinkHost> g_host;
-
 // Program-start state for everything a received frame can touch.
 void resetAll() {
-    ResetProgramState();
-    // A radio data message is followed by a pause for the radio; it only costs time here.
-    linkState().FleetSyncPauseMs = 0;
+    fuzz::ResetForInput();
     // The reset closes the trace: trace lines are formatted and written, to nowhere.
     TraceOpenFile(QStringLiteral("/dev/null"));
-    g_prompts->Clear();
-    // A new host each time: no link timer stays armed from the previous input.
-    SetLinkHost(nullptr);
-    g_host = std::make_unique<BasicLinkHost>();
-    SetLinkHost(g_host.get());
 }
 
 const int16_t kOpenTransaction[4] = {TX_IDLE, TX_WAIT_ACK, TX_WAIT_REPLY, TX_SEND_ONLY};
@@ -108,12 +99,7 @@ const int16_t kProtocol[4] = {LOCALPORT_MODULE, LOCALPORT_FLEETSYNC, LOCALPORT_M
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    // Timers and objects need an application; it lives for the whole run.
-    static QCoreApplication* app = new QCoreApplication(*argc, *argv);
-    (void)app;
-    g_prompts = new ScriptedPrompts();
-    SetPrompts(g_prompts);
-    SetProgressView(nullptr);
+    fuzz::StartFuzzing(argc, argv);
     SetSerialPortFactory([]() -> std::unique_ptr<SerialPortIo> { return std::make_unique<SinkSerialPort>(); });
     return 0;
 }

@@ -7,48 +7,29 @@
 // bytes long, so a message is split at every possible place across runs; 0 hands the
 // whole stream over at once. The second byte sets the transaction that is open
 // (none, waiting for an acknowledgement, for a reply, send-only).
-#include "link/basiclinkhost.h"
-#include "link/linkhost.h"
-#include "link/linkstate.h"
+#include "fuzzsupport.h"
 #include "link/switchthrough.h"
-#include "platform/prompts.h"
-#include "platform/scriptedprompts.h"
-#include "session/programstate.h"
-#include "session/progress.h"
 
 #include <QByteArray>
-#include <QCoreApplication>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 using namespace korvel;
 
 namespace {
-
-ScriptedPrompts* g_prompts = nullptr;
-std::unique_ptr<BasicLinkHost> g_host;
 
 const int16_t kOpenTransaction[4] = {TX_IDLE, TX_WAIT_ACK, TX_WAIT_REPLY, TX_SEND_ONLY};
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    static QCoreApplication* app = new QCoreApplication(*argc, *argv);
-    (void)app;
-    g_prompts = new ScriptedPrompts();
-    SetPrompts(g_prompts);
-    SetProgressView(nullptr);
+    fuzz::StartFuzzing(argc, argv);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
-    ResetProgramState();
-    g_prompts->Clear();
-    SetLinkHost(nullptr);
-    g_host = std::make_unique<BasicLinkHost>();
-    SetLinkHost(g_host.get());
+    fuzz::ResetForInput();
     linkState().LinkMode = LINK_SWITCH_THROUGH;
     linkState().TxState = kOpenTransaction[data[1] & 3];
 

@@ -47,11 +47,15 @@ int16_t FilterNumericKey(int keyCode) {
     return 0;
 }
 
+void InstallDigitKeyFilter(QObject* target) {
+    if (!target) return;
+    if (target->findChild<QObject*>(QString::fromLatin1(kFilterName), Qt::FindDirectChildrenOnly)) return;
+    target->installEventFilter(new NumericKeyFilter(target));
+}
+
 void InstallNumericKeyFilter(QLineEdit* edit) {
     if (!edit) return;
-    if (edit->findChild<QObject*>(QString::fromLatin1(kFilterName), Qt::FindDirectChildrenOnly))
-        return;
-    edit->installEventFilter(new NumericKeyFilter(edit));
+    InstallDigitKeyFilter(edit);
     // Key events never see pasted or dropped text; the validator keeps that out.
     static const QRegularExpression digits(QStringLiteral("[0-9]*"));
     edit->setValidator(new QRegularExpressionValidator(digits, edit));

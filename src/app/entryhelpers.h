@@ -4,6 +4,7 @@
 #include <cstdint>
 
 class QLineEdit;
+class QObject;
 class QWidget;
 
 namespace korvel {
@@ -12,6 +13,10 @@ namespace korvel {
 // which a key handler uses to drop the key.
 int16_t FilterNumericKey(int keyCode);
 
+// Typed characters other than digits and Backspace are dropped (with a beep) before
+// target sees them; for fields with a validator of their own, such as an up-down's text.
+// Idempotent.
+void InstallDigitKeyFilter(QObject* target);
 // Makes edit digits-only: typed characters pass through FilterNumericKey, navigation and
 // editing keys work as usual, and pasted text with non-digits is refused. Idempotent.
 void InstallNumericKeyFilter(QLineEdit* edit);

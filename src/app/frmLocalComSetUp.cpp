@@ -2,15 +2,12 @@
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
 #include "session/localsettings.h"
-#include "session/settingsfile.h"
-#include "platform/prompts.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QCompleter>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -61,25 +58,6 @@ protected:
     }
 };
 
-// Digits and Backspace only; navigation, editing keys and shortcuts keep their meaning.
-class DigitKeyFilter : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
-        for (const QChar c : key->text()) {
-            const int code = c.unicode();
-            if (code != '\b' && (code < 0x20 || code == 0x7F)) continue;
-            if (FilterNumericKey(code) == 0) return true;
-        }
-        return false;
-    }
-};
-
 QLabel* makeLabel(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setBuddy(buddy);
@@ -88,18 +66,17 @@ QLabel* makeLabel(const QString& text, QWidget* buddy, QWidget* parent) {
 
 // An up-down with its text part named as the field; the text takes digits only (the
 // spin box's own validator keeps refusing values beyond the limits).
-QSpinBox* makeUpDown(const char* name, const char* textName, Range r, const QString& toolTip, QObject* filter,
-                     QWidget* parent) {
+QSpinBox* makeUpDown(const char* name, const char* textName, Range r, const QString& toolTip, QWidget* parent) {
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(QString::fromLatin1(name));
     spin->setRange(r.min, r.max);
     spin->setSingleStep(r.step);
     spin->setToolTip(toolTip);
-    spin->installEventFilter(filter);
+    InstallDigitKeyFilter(spin);
     if (auto* text = spin->findChild<QLineEdit*>()) {
         text->setObjectName(QString::fromLatin1(textName));
         text->setToolTip(toolTip);
-        text->installEventFilter(filter);
+        InstallDigitKeyFilter(text);
     }
     return spin;
 }
@@ -117,7 +94,6 @@ frmLocalComSetUp::frmLocalComSetUp(QWidget* owner) : QDialog(owner) {
     setWindowTitle(QStringLiteral("OMRU Communication Port Parameters"));
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    auto* digitsOnly = new DigitKeyFilter(this);
 
     hint_ = new QPlainTextEdit(QString::fromLatin1(kHint), this);
     hint_->setObjectName(QStringLiteral("txtHint"));
@@ -157,15 +133,15 @@ frmLocalComSetUp::frmLocalComSetUp(QWidget* owner) : QDialog(owner) {
 
     retries_ = makeUpDown("updRetryCount", "txtRetryCount", kRetryRange,
                           QStringLiteral("The number of times to retry a command when there is a communication timeout"),
-                          digitsOnly, this);
+                          this);
     packetTimeout_ = makeUpDown(
         "updCommInTimer", "txtCommInTimer", kPacketTimeoutRange,
         QStringLiteral("The time OMRU will wait before resending the command when there is no reponse from the Korvel."),
-        digitsOnly, this);
+        this);
     interByte_ = makeUpDown("updInterByteTime", "txtInterByteTime", kInterByteRange,
                             QStringLiteral("The time that OMRU will wait before flushing a partially received packet "
                                            "when the packet is stalled"),
-                            digitsOnly, this);
+                            this);
 
     protocol_ = new QComboBox(this);
     protocol_->setObjectName(QStringLiteral("cboPortProtocol"));
@@ -243,10 +219,7 @@ void frmLocalComSetUp::OKButtonClick() {
     v.PacketTimeoutMs = packetTimeout_->value();
     v.InterByteTimeoutMs = interByte_->value();
     v.PortProtocol = ProtocolFromListIndex(protocol_->currentIndex(), loaded_.PortProtocol);
-    if (StoreLocalPortValues(v) == LocalPortStore::SettingsNotWritten)
-        MsgBox(QStringLiteral("The program settings could not be saved to ") + SettingsFilePath() +
-                   QStringLiteral("."),
-               vbOKOnly + vbExclamation, QString());
+    StoreLocalPortValues(v);
     accept();
 }
 

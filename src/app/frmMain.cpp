@@ -8,6 +8,7 @@
 #include "link/switchthrough.h"
 #include "app/frmProgress.h"
 #include "app/windowregistry.h"
+#include "session/localport.h"
 #include "session/localsettings.h"
 #include "session/session.h"
 #include "session/settingsfile.h"
@@ -202,8 +203,6 @@ QString LocalIpAddress() {
 
 // An empty text panel still shows as a panel.
 constexpr int kEmptyPanelWidth = 24;
-
-QSettings WindowSettings() { return QSettings(AppTitle(), QString()); }
 
 } // namespace
 
@@ -408,11 +407,8 @@ void frmMain::Load() {
         if (b.button) Button(*b.button)->setIcon(style()->standardIcon(b.picture));
     }
 
-    if (settings().PortProtocol == LOCALPORT_FLEETSYNC) {
-        SetMenuVisible(MenuItem::mnuEventFSM, true);
-        SetMenuEnabled(MenuItem::mnuEventFSM, true);
-        SetMenuEnabled(MenuItem::mnuSystemFlash, false);
-    }
+    // The menus start as a module link wants them; a radio changes its two items.
+    if (settings().PortProtocol == LOCALPORT_FLEETSYNC) ShowProtocolMenus(LOCALPORT_FLEETSYNC);
 
     cboView_->clear();
     cboView_->addItems({QStringLiteral("Icon"), QStringLiteral("Small Icon"), QStringLiteral("List"),
@@ -458,7 +454,7 @@ void frmMain::KeepStatusTextsWhole() {
 }
 
 void frmMain::RestoreWindowSettings() {
-    QSettings s = WindowSettings();
+    QSettings s = UserRegistry();
     s.beginGroup(QStringLiteral("Settings"));
     auto value = [&s](const char* key, int fallback) {
         const QVariant v = s.value(QLatin1String(key));
@@ -477,7 +473,7 @@ void frmMain::RestoreWindowSettings() {
 
 void frmMain::SaveWindowSettings() {
     if (isMinimized()) return;
-    QSettings s = WindowSettings();
+    QSettings s = UserRegistry();
     s.beginGroup(QStringLiteral("Settings"));
     s.setValue(QStringLiteral("MainLeft"), QString::number(x() * TWIPS_PER_PIXEL));
     s.setValue(QStringLiteral("MainTop"), QString::number(y() * TWIPS_PER_PIXEL));
@@ -526,11 +522,7 @@ int16_t frmMain::TerminateConnection() {
 }
 
 void frmMain::FinishShutdown() {
-    if (!WriteSettingsFile()) {
-        MsgBox(QStringLiteral("The program settings could not be saved to ") + SettingsFilePath() +
-                   QStringLiteral("."),
-               vbOKOnly + vbExclamation, QString());
-    }
+    SaveSettingsFile();
     SaveWindowSettings();
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w != this && w->isVisible()) w->close();

@@ -35,18 +35,19 @@ std::optional<int> WholeNumber(const QByteArray& part) {
     return text.toInt();
 }
 
-// The parts of a text message: the keyword and `count` arguments, each ended by the
-// delimiter; empty when they have not all arrived.
-QList<QByteArray> TextParts(const QByteArray& pending, int count) {
+// The arguments of a text message that begins pending: `count` parts after the keyword,
+// each ended by the delimiter; empty when they have not all arrived. *end receives
+// where the next message begins.
+QList<QByteArray> MessageArguments(const QByteArray& pending, int count, qsizetype* end) {
     QList<QByteArray> parts;
-    qsizetype from = 0;
-    for (int i = 0; i <= count; ++i) {
-        const qsizetype end = pending.indexOf(kDelimiter, from);
-        if (end < 0) return {};
-        parts.append(pending.mid(from, end - from));
-        from = end + kDelimiter.size();
+    qsizetype from = pending.indexOf(kDelimiter) + kDelimiter.size();
+    for (int i = 0; i < count; ++i) {
+        const qsizetype stop = pending.indexOf(kDelimiter, from);
+        if (stop < 0) return {};
+        parts.append(pending.mid(from, stop - from));
+        from = stop + kDelimiter.size();
     }
-    parts.append(QByteArray::number(from));  // where the next message begins
+    *end = from;
     return parts;
 }
 
@@ -98,11 +99,8 @@ int SwitchThroughLink::startSwitchThroughConnect(const QString& host, const QStr
         SwitchThroughSocket().Close();
         End();
     });
-    connect(&client, &TcpClient::errorOccurred, this, [this](int number, const QString& text) {
-        // The host closing its side is the ordinary end of the link, not an error.
-        if (number == TcpClient::WinsockErrorNumber(QAbstractSocket::RemoteHostClosedError)) return;
-        OnSocketError(number, text);
-    });
+    connect(&client, &TcpClient::errorOccurred, this,
+            [this](int number, const QString& text) { OnSocketError(number, text); });
     s.UserCancel = false;
     client.SetRemote(host, static_cast<quint16>(*number));
     client.Connect();
@@ -160,8 +158,6 @@ void SwitchThroughLink::OnHostConnecting() {
             End();
         });
         connect(host_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-            // The host closing its side is the ordinary end of the link, not an error.
-            if (error == QAbstractSocket::RemoteHostClosedError) return;
             OnSocketError(TcpClient::WinsockErrorNumber(error), host_ ? host_->errorString() : QString());
         });
         server_.close();
@@ -198,23 +194,24 @@ void SwitchThroughLink::TakeStream(const QByteArray& bytes) {
 
 bool SwitchThroughLink::TakeMessage() {
     if (pending_.isEmpty()) return false;
+    qsizetype end = 0;
     if (pending_.startsWith(kPanelMessage + kDelimiter)) {
-        const QList<QByteArray> parts = TextParts(pending_, 2);
-        if (parts.isEmpty()) return false;
-        pending_.remove(0, parts[3].toLongLong());
-        if (const std::optional<int> panel = WholeNumber(parts[1])) {
-            linkHost().SetPanelText(*panel, QString::fromLatin1(parts[2]));
+        const QList<QByteArray> args = MessageArguments(pending_, 2, &end);
+        if (args.isEmpty()) return false;
+        pending_.remove(0, end);
+        if (const std::optional<int> panel = WholeNumber(args[0])) {
+            linkHost().SetPanelText(*panel, QString::fromLatin1(args[1]));
             linkHost().RefreshStatusBar();
         }
         return true;
     }
     if (pending_.startsWith(kUserPrompt + kDelimiter)) {
-        const QList<QByteArray> parts = TextParts(pending_, 3);
-        if (parts.isEmpty()) return false;
-        pending_.remove(0, parts[4].toLongLong());
-        const std::optional<int> style = WholeNumber(parts[1]);
+        const QList<QByteArray> args = MessageArguments(pending_, 3, &end);
+        if (args.isEmpty()) return false;
+        pending_.remove(0, end);
+        const std::optional<int> style = WholeNumber(args[0]);
         if (!style) return true;
-        const int answer = MsgBox(QString::fromLatin1(parts[3]), *style, QString::fromLatin1(parts[2]));
+        const int answer = MsgBox(QString::fromLatin1(args[2]), *style, QString::fromLatin1(args[1]));
         SendToHost("DIALOGRESULT" + kDelimiter + QStringLiteral("%1").arg(answer, 5, 10, QLatin1Char('0')).toLatin1() +
                    kDelimiter);
         linkHost().RefreshStatusBar();
@@ -228,7 +225,7 @@ bool SwitchThroughLink::TakeMessage() {
     // A frame: its length byte says where it ends, so data bytes that happen to spell
     // the delimiter are kept.
     const int length = uint8_t(pending_[0]);
-    const qsizetype end = length + 1;
+    end = length + 1;
     if (pending_.size() < end + kDelimiter.size()) return false;
     if (pending_.mid(end, kDelimiter.size()) != kDelimiter) {
         // No frame after all: dropped up to the next delimiter, so one bad part costs
@@ -251,7 +248,9 @@ bool SwitchThroughLink::TakeMessage() {
 }
 
 void SwitchThroughLink::OnSocketError(int number, const QString& description) {
-    if (ended_) return;
+    // The host closing its side is the ordinary end of the link (its close handler ends
+    // it), not an error.
+    if (ended_ || number == TcpClient::WinsockErrorNumber(QAbstractSocket::RemoteHostClosedError)) return;
     MsgBox(QStringLiteral("Winsock Error: ") + QString::number(number) + QStringLiteral("\r\n") + description,
            vbOKOnly + vbInformation, QString());
     End();
@@ -267,7 +266,7 @@ void SwitchThroughLink::End() {
 }
 
 void SwitchThroughLink::Close() {
-    const bool wasEnded = ended_;
+    // Closing on purpose is no end of the link to report.
     ended_ = true;
     server_.close();
     if (host_) {
@@ -278,7 +277,6 @@ void SwitchThroughLink::Close() {
     }
     SwitchThroughSocket().Close();
     pending_.clear();
-    ended_ = wasEnded;
 }
 
 SwitchThroughLink& switchThrough() {

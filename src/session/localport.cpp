@@ -47,9 +47,6 @@ int FamilyRank(const QString& family) {
     return 2;
 }
 
-// The same place frmMain keeps the window position.
-QSettings WindowSettings() { return QSettings(AppTitle(), QString()); }
-
 } // namespace
 
 int16_t MsToTicks(int ms) {
@@ -103,7 +100,7 @@ LocalPortStore StoreLocalPortValues(const LocalPortValues& values) {
     ShowProtocolMenus(s.PortProtocol);
 
     SaveCommPortDevice(device);
-    const bool written = WriteSettingsFile();
+    const bool written = SaveSettingsFile();
     SerialPortIo& port = CommPort();
     if (port.IsOpen()) port.Close();
     return written ? LocalPortStore::Stored : LocalPortStore::SettingsNotWritten;
@@ -151,13 +148,13 @@ int16_t CommPortNumberFor(const QString& device, int16_t current) {
 }
 
 QString SavedCommPortDevice() {
-    QSettings s = WindowSettings();
+    QSettings s = UserRegistry();
     s.beginGroup(QLatin1String(kSettingsGroup));
     return s.value(QLatin1String(kDeviceKey)).toString().trimmed();
 }
 
 void SaveCommPortDevice(const QString& device) {
-    QSettings s = WindowSettings();
+    QSettings s = UserRegistry();
     s.beginGroup(QLatin1String(kSettingsGroup));
     if (device.isEmpty()) s.remove(QLatin1String(kDeviceKey));
     else s.setValue(QLatin1String(kDeviceKey), device);

@@ -44,7 +44,7 @@ void ShowProtocolMenus(int16_t protocol);
 
 enum class LocalPortStore {
     Stored,
-    SettingsNotWritten,  // stored in memory, but the settings file could not be written
+    SettingsNotWritten,  // stored in memory, but the settings file could not be written (the user is told)
 };
 // The dialog's OK: stores the values, sets the running reply time-out (three times the
 // setting while a remote station is selected, as the connect dialog does), shows the

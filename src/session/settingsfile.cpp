@@ -1,4 +1,5 @@
 #include "session/settingsfile.h"
+#include "platform/prompts.h"
 #include "session/localsettings.h"
 #include "session/session.h"
 #include "config/itemreader.h"
@@ -134,6 +135,15 @@ bool WriteSettingsFile() {
         return false;
     }
     return f.commit();
+}
+
+QSettings UserRegistry() { return QSettings(AppTitle(), QString()); }
+
+bool SaveSettingsFile() {
+    if (WriteSettingsFile()) return true;
+    MsgBox(QStringLiteral("The program settings could not be saved to ") + SettingsFilePath() + QStringLiteral("."),
+           vbOKOnly + vbExclamation, QString());
+    return false;
 }
 
 } // namespace korvel

@@ -1,6 +1,7 @@
 // The local settings file KESTA.DAT in the data folder, and the choice of that folder.
 #pragma once
 
+#include <QSettings>
 #include <QString>
 
 namespace korvel {
@@ -16,5 +17,10 @@ bool ReadSettingsFile();
 // Writes the eight values of settings(), replacing the file; false when it cannot, or
 // when the path leads to something other than a plain file (which is left alone).
 bool WriteSettingsFile();
+// The per-user settings kept under the program's title, beside the settings file: the
+// window position and the serial device chosen.
+QSettings UserRegistry();
+// WriteSettingsFile; when it fails the user is told the file could not be saved.
+bool SaveSettingsFile();
 
 } // namespace korvel

@@ -136,6 +136,8 @@ TEST_F(LocalPortTest, AnUnwritableSettingsFileIsReportedButTheValuesHold) {
     EXPECT_EQ(StoreLocalPortValues(Values(QStringLiteral("/dev/ttyS1"), 2500)), LocalPortStore::SettingsNotWritten);
     EXPECT_EQ(settings().PacketTimeout, 25);
     EXPECT_EQ(settings().CommPortNumber, 2);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_TRUE(prompts.Shown()[0].text.startsWith(QStringLiteral("The program settings could not be saved to ")));
 }
 
 TEST_F(LocalPortTest, OkClosesAnOpenPortSoTheNextOpenUsesTheNewDevice) {

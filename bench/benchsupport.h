@@ -1,0 +1,42 @@
+// Common ground of the benchmarks: the prompts and link host the window would give,
+// the link's connect pauses left out, timing in milliseconds, and the link to a
+// simulated module over TCP loopback.
+#pragma once
+
+#include "link/basiclinkhost.h"
+#include "link/linkstate.h"
+#include "link/transport.h"
+#include "platform/scriptedprompts.h"
+#include "sim/simmodule.h"
+
+#include <QElapsedTimer>
+
+namespace korvel::bench {
+
+// Installed for the life of a benchmark's main.
+struct BenchEnvironment {
+    BenchEnvironment() {
+        SetPrompts(&prompts);
+        SetLinkHost(&host);
+        linkState().TcpReconnectPauseMs = 0;
+        linkState().TcpStartPauseMs = 0;
+    }
+    ~BenchEnvironment() {
+        SetLinkHost(nullptr);
+        SetPrompts(nullptr);
+    }
+    ScriptedPrompts prompts;
+    BasicLinkHost host;
+};
+
+inline double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+// Puts the module on a free loopback port and connects the link to it.
+inline bool ConnectTcp(sim::SimModule& module) {
+    const quint16 port = module.ListenTcp(0);
+    if (port == 0) return false;
+    linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
+    return TcpConnect() == 1;
+}
+
+} // namespace korvel::bench
