@@ -1,5 +1,5 @@
-# Keeps the two libraries apart by folder and file name. Windows live in app/ and
-# editors/, or are named frm* (a window beside its data side in monitor/ or flash/), with
+# Keeps the two libraries apart by folder and file name. Windows live in app/, or are
+# named frm* (a window beside its data side or rules in editors/, monitor/ or flash/), with
 # the widget prompts in platform/qtprompts; everything else is core. A core file (listed
 # or not) may include no widget header and nothing that belongs to the windows, and each
 # library's sources must be on its own side. CORE and APP list the libraries' sources
@@ -8,7 +8,7 @@ string(REPLACE "|" ";" core "${CORE}")
 string(REPLACE "|" ";" app "${APP}")
 
 function(is_window_file rel out)
-  if(rel MATCHES "^(app|editors)/" OR rel MATCHES "(^|/)frm[^/]*$" OR rel MATCHES "^platform/qtprompts\\.")
+  if(rel MATCHES "^app/" OR rel MATCHES "(^|/)frm[^/]*$" OR rel MATCHES "^platform/qtprompts\\.")
     set(${out} TRUE PARENT_SCOPE)
   else()
     set(${out} FALSE PARENT_SCOPE)
@@ -30,7 +30,7 @@ foreach(rel ${app})
 endforeach()
 
 set(widgets "#include[ \t]*<Q(Widget|Dialog|MainWindow|MessageBox|Application|PushButton|Label|LineEdit|ListWidget|FileDialog|InputDialog|StatusBar|ToolBar|Menu|Action|Printer|ComboBox|CheckBox|SpinBox)|#include[ \t]*<Qt(Widgets|PrintSupport)")
-set(windows "#include[ \t]*\"(app|editors)/|#include[ \t]*\"([a-z]+/)*frm|#include[ \t]*\"platform/qtprompts")
+set(windows "#include[ \t]*\"app/|#include[ \t]*\"([a-z]+/)*frm|#include[ \t]*\"platform/qtprompts")
 file(GLOB_RECURSE all RELATIVE "${SRC}" "${SRC}/*.h" "${SRC}/*.cpp")
 foreach(rel ${all})
   is_window_file("${rel}" win)

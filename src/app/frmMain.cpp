@@ -678,6 +678,8 @@ void frmMain::ShowConnectDialog() { frmCancelSend::Run(this); }
 
 int frmMain::ChooseOfflineDevice() { return frmOfflineDeviceSelection::Choose(this); }
 
+void frmMain::ShowSystemDialog() { OpenWindow(WindowId::frmSystem, this); }
+
 void frmMain::cboView_Click(int index) {
     auto* icons = qobject_cast<QListView*>(listView_->widget(0));
     switch (index) {

@@ -48,6 +48,7 @@ public:
     // ConnectionUi
     void ShowConnectDialog() override;
     int ChooseOfflineDevice() override;
+    void ShowSystemDialog() override;
     void RunFlashLoad() override { mnuSystemFlash_Click(); }
 
     // Stores the window's position and size unless it is minimized.

@@ -2,6 +2,7 @@
 #include "app/frmAbout.h"
 #include "app/frmLocalComSetUp.h"
 #include "app/frmOMRUPref.h"
+#include "editors/station/frmSystem.h"
 
 #include <map>
 
@@ -19,6 +20,8 @@ void RegisterMainWindowDialogs() {
     RegisterWindow(WindowId::frmOMRUPref, &frmOMRUPref::Run);
     RegisterWindow(WindowId::frmAbout, &frmAbout::Run);
 }
+// The station and port editors.
+void RegisterStationEditors() { RegisterWindow(WindowId::frmSystem, &frmSystem::Run); }
 } // namespace
 
 void RegisterWindow(WindowId id, WindowOpener open) { registry()[id] = std::move(open); }
@@ -40,6 +43,7 @@ void RegisterProgramWindows() {
     // (its own Register...Windows function), so that linking the program is enough to
     // offer them and nothing depends on static initialisers of a static library.
     RegisterMainWindowDialogs();
+    RegisterStationEditors();
 }
 
 } // namespace korvel

@@ -29,6 +29,7 @@ enum class WindowId {
     frmTaskManager,
     frmLogger,
     frmEventMonitor,
+    frmSysDiag,
 };
 
 // Opens the window (modal or modeless, as the window decides) with owner as its owner.

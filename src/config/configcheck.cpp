@@ -1,5 +1,6 @@
 #include "config/configcheck.h"
 #include "config/model.h"
+#include "config/systemvalues.h"
 #include "config/target.h"
 #include "config/tempcodes.h"
 #include "platform/prompts.h"
@@ -10,21 +11,12 @@ namespace korvel {
 
 namespace {
 
-constexpr int SPORT1_CCB2 = 5;
-constexpr int SPORT2_CCB2 = 11;
-constexpr int PORT_PROTOCOL_MASK = 0x70;
-constexpr int PORT_BINMP = 0;
-
 // These messages break their lines with LF then CR, as the check always has.
 const QString kBreak = QStringLiteral("\n\r");
 
 int16_t Fail(const QString& text) {
     MsgBox(text, vbOKOnly + vbCritical, QStringLiteral("Configuration Check"));
     return 1;
-}
-
-int PortProtocol(int element) {
-    return RoundToLong(config().SystemConfig[element]) & PORT_PROTOCOL_MASK;
 }
 
 QString OffModuleText(const char* kind) {
@@ -60,8 +52,8 @@ int16_t IsOffModuleOutput(int16_t group, int16_t output) {
 }
 
 int16_t CheckConfiguration() {
-    const int p1 = PortProtocol(SPORT1_CCB2);
-    if (p1 == PortProtocol(SPORT2_CCB2) && p1 != PORT_BINMP) {
+    const int p1 = PortProtocol(config(), SPORT1_CCB2);
+    if (p1 == PortProtocol(config(), SPORT2_CCB2) && p1 != PORT_BINMP) {
         return Fail(QStringLiteral("The configuration contains errors that will cause Korvel to malfunction.") +
                     kBreak +
                     QStringLiteral("Both serial ports have been configured to use the same protocol (other than "

@@ -3,6 +3,7 @@
 #include "link/builders.h"
 
 #include "config/model.h"
+#include "config/systemvalues.h"
 #include "link/linkstate.h"
 #include "link/transaction.h"
 #include "link/transport.h"
@@ -14,9 +15,6 @@ namespace korvel {
 
 namespace {
 
-constexpr int SPORT2_CCB2 = 11;        // SystemConfig element: serial port 2 control byte 2
-constexpr int PORT_PROTOCOL_MASK = 0x70;
-constexpr int PORT_FLEETSYNC_BITS = 0x10;
 constexpr int ANALOG_RECORD_SIZE = 3;
 
 // "hh:mm:ss" on the 12-hour clock followed by the regional AM/PM designator.
@@ -46,11 +44,6 @@ const char* const kAnalogStates[4] = {
     ", below high set, current voltage =  ",
     ", above high set, current voltage =  ",
 };
-
-bool port2RunsFleetSync() {
-    const int ccb2 = static_cast<int>(config().SystemConfig[SPORT2_CCB2]);
-    return (ccb2 & PORT_PROTOCOL_MASK) == PORT_FLEETSYNC_BITS;
-}
 
 } // namespace
 
@@ -94,7 +87,7 @@ void OpenEventMonitor(int16_t eventPort) {
         m.Caption = QStringLiteral("Status Monitor - Port: VLX1");
         break;
     case EVENT_PORT_SERIAL2:
-        if (port2RunsFleetSync()) {
+        if (Port2RunsFleetSync(config())) {
             m.Caption = QStringLiteral("Status Monitor - Port: S2 Protocol: FLEETSYNC");
             // The link layer reports a failure itself; the monitor opens regardless.
             SendSetProtocol(CMD_SET_PROTOCOL, 0, 0, 0, 1, 0, 0);

@@ -56,6 +56,10 @@ bool ScriptedPrompts::take(Answer& a) {
 int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title) {
     shown_.append({ShownBox::Message, text, title.isEmpty() ? AppTitle() : title, ButtonsOf(style),
                    IconOf(style)});
+    if (whileShowing_) {
+        const ShownBox box = shown_.last();  // the hook may show further boxes
+        whileShowing_(box);
+    }
     Answer a;
     if (take(a) && a.msg != 0) return a.msg;
     return defaultAnswer(ButtonsOf(style));
@@ -64,6 +68,10 @@ int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title
 std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QString& title,
                                                  const QString& defaultText) {
     shown_.append({ShownBox::Input, prompt, title.isEmpty() ? AppTitle() : title, 0, 0});
+    if (whileShowing_) {
+        const ShownBox box = shown_.last();  // the hook may show further boxes
+        whileShowing_(box);
+    }
     Answer a;
     if (take(a)) return a.text;
     return defaultText;

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 namespace korvel {
 
@@ -33,6 +34,10 @@ public:
     QString GetSaveFileName(const QString& title, const QString& filter,
                             const QString& suggested) override;
 
+    // Runs while each box is up, as a real box would sit in a modal loop: a test moves
+    // the focus or acts on windows there. Empty to stop.
+    void WhileShowing(std::function<void(const ShownBox&)> act) { whileShowing_ = std::move(act); }
+
     const QList<ShownBox>& Shown() const { return shown_; }
     // Boxes that found no queued answer and got the stopping one (No, Cancel, Abort, OK).
     int Unanswered() const { return unanswered_; }
@@ -47,6 +52,7 @@ private:
     bool take(Answer& a);
     std::deque<Answer> answers_;
     QList<ShownBox> shown_;
+    std::function<void(const ShownBox&)> whileShowing_;
     int unanswered_ = 0;
 };
 

@@ -6,6 +6,7 @@
 #include "session/session.h"
 #include "config/model.h"
 #include "config/target.h"
+#include "editors/station/frmSystem.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
 #include "support/appfixture.h"
@@ -46,8 +47,15 @@ TEST_F(MainRoadTest, ReadAStationThenWriteItBackUnchanged) {
     const auto before = sim.Blocks();
 
     InConnectDialog([this](frmCancelSend& d) { ConnectOverIp(d); });
+    // The system dialog follows the read; OK without an edit changes nothing.
+    QString systemTitle;
+    WhenShown<frmSystem>([&systemTitle](frmSystem& d) {
+        systemTitle = d.windowTitle();
+        d.cmdOK()->click();
+    });
     Press(ToolButton::Read);
-    EXPECT_EQ(modalDialogs, 1);
+    EXPECT_EQ(modalDialogs, 2);
+    EXPECT_EQ(systemTitle, QStringLiteral("System Configuration, Station: Local(054)"));
     EXPECT_TRUE(sim.TcpStartTextReceived());
     EXPECT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
     EXPECT_TRUE(Panel(1).startsWith(QStringLiteral("Station: ")));
@@ -65,7 +73,7 @@ TEST_F(MainRoadTest, ReadAStationThenWriteItBackUnchanged) {
     prompts.QueueAnswer(vbYes);  // "Do you want to overwrite module configuration. Continue ?"
     InConnectDialog([this](frmCancelSend& d) { ConnectOverIp(d); });
     Press(ToolButton::Write);
-    EXPECT_EQ(modalDialogs, 2);
+    EXPECT_EQ(modalDialogs, 3);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Do you want to overwrite module configuration. Continue ?"));
     EXPECT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
@@ -81,6 +89,7 @@ TEST_F(MainRoadTest, ReadTheLocalModuleOverTheSerialPortAndWriteItToARemoteStati
     sim.SetKorvel(1);
     sim.AddRemoteStation(5);
     sim.SetKorvel(1, 5);
+    Fake(WindowId::frmSystem);
 
     InConnectDialog([](frmCancelSend& d) { d.cmdConnectLocal()->click(); });
     Press(ToolButton::Read);
@@ -163,6 +172,7 @@ int RunMainLoop() {
 
 TEST_F(MainRoadTest, ExitDuringAWriteCancelsItRestartsTheModuleAndEnds) {
     ASSERT_NE(sim.ListenTcp(0), 0);
+    Fake(WindowId::frmSystem);
     InConnectDialog([this](frmCancelSend& d) { ConnectOverIp(d); });
     Press(ToolButton::Read);
     ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));

@@ -321,9 +321,11 @@ TEST_F(SmallDialogsTest, APseudoTerminalTypedInServesARead) {
     });
     ASSERT_EQ(settings().CommPortDevice, pty);
 
+    Fake(WindowId::frmSystem);
     WhenModal<frmCancelSend>([](frmCancelSend& d) { d.cmdConnectLocal()->click(); });
     Press(ToolButton::Read);
     EXPECT_EQ(modalDialogs, 2);
+    EXPECT_EQ(opened, QList<WindowId>{WindowId::frmSystem});
     EXPECT_TRUE(CommPort().IsOpen());
     EXPECT_EQ(Panel(2), "Configuration Downloaded");
     EXPECT_EQ(target().ChildCount, 2);

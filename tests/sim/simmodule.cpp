@@ -234,7 +234,17 @@ void MakeCheckable(QHash<BlockKey, QByteArray>& blocks)
         Put(blocks[{kBlockTemps, 0}], 72 + s, ownOutput(0, kBlockTemps, s));
         Put(blocks[{kBlockTemps, 0}], 144 + s, ownOutput(0, kBlockTemps, 8 + s));
     }
-    Keep(blocks[{kBlockSystem, 0}], 13, 0x8F);  // SPORT1_Ccb2: protocol bits 4-6 = BINMP
+    QByteArray& system = blocks[{kBlockSystem, 0}];
+    Keep(system, 13, 0x8F);  // SPORT1_Ccb2: protocol bits 4-6 = BINMP
+    // Station values the system dialog shows as they are: a slave on serial port 1 with
+    // address 54, power save off, sleep periods of a minute.
+    Put(system, 8, 54);
+    Put(system, 9, 0x10);
+    Put(system, 10, 10);
+    Keep(system, 11, 0x41);
+    Put(system, 26, 65);  // FFSK_Ccb3
+    Put(system, 41, 65);  // SleepTime
+    Put(system, 42, 10);  // SleepReturn
 }
 
 }  // namespace

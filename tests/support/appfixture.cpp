@@ -78,7 +78,10 @@ void AppFixture::LoadPellar(int boardMask) {
 void AppFixture::Fake(WindowId id, std::function<void()> onOpen) {
     RegisterWindow(id, [this, id, onOpen](QWidget* owner) {
         opened.append(id);
-        EXPECT_EQ(owner, window.get());
+        owners.append(owner);
+        if (ownerIsMainWindow) {
+            EXPECT_EQ(owner, window.get());
+        }
         if (onOpen) onOpen();
     });
 }

@@ -37,8 +37,9 @@ protected:
     void LoadKorvel(int children);
     void LoadPellar(int boardMask);
 
-    // Registers a stand-in for a window: each opening is recorded in `opened`, with the
-    // main window as owner, and runs onOpen.
+    // Registers a stand-in for a window: each opening is recorded in `opened` and its
+    // owner in `owners` (the main window unless ownerIsMainWindow is cleared), and runs
+    // onOpen.
     void Fake(WindowId id, std::function<void()> onOpen = {});
 
     // Runs act on the modal dialog of type Dialog once the event loop shows it; counts
@@ -53,9 +54,27 @@ protected:
         });
     }
 
+    // Like WhenModal, for a dialog that comes up later, after other windows and waits:
+    // looks again on every pass of the event loop until one is up, then acts once.
+    template <typename Dialog>
+    void WhenShown(std::function<void(Dialog&)> act) {
+        auto* poll = new QTimer(window.get() ? static_cast<QObject*>(window.get()) : qApp);
+        QObject::connect(poll, &QTimer::timeout, [this, poll, act] {
+            auto* d = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            if (!d) return;
+            poll->stop();
+            poll->deleteLater();
+            ++modalDialogs;
+            act(*d);
+        });
+        poll->start(1);
+    }
+
     QTemporaryDir dir;
     std::unique_ptr<frmMain> window;
     QList<WindowId> opened;
+    QList<QWidget*> owners;
+    bool ownerIsMainWindow = true;
     int modalDialogs = 0;
 
 private:

@@ -5,6 +5,7 @@
 
 #include "link/basiclinkhost.h"
 #include "platform/scriptedprompts.h"
+#include "support/qtprint.h"
 
 #include <gtest/gtest.h>
 #include <QByteArray>

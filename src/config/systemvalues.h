@@ -1,0 +1,48 @@
+// Where the station-wide values sit in SystemConfig, and the few bit fields that more
+// than one unit reads.
+#pragma once
+
+#include "config/model.h"
+
+#include <cstdint>
+
+namespace korvel {
+
+enum SystemElement : int {
+    MY_ADDRESS = 0,
+    MODULE_MODE = 1,
+    START_UP_DELAY = 2,
+    START_UP_OPTIONS = 3,
+    SPORT1_CCB1 = 4,
+    SPORT1_CCB2 = 5,
+    SPORT2_CCB1 = 10,
+    SPORT2_CCB2 = 11,
+    FFSK_CCB3 = 18,
+    SLEEP_TIME = 33,
+    SLEEP_RETURN = 34,
+    SAMPLE_TIME = 39,
+};
+
+// The module mode in bits 0-3 of ModuleMode; the primary transmission path in bits 4-7.
+enum ModuleModeValue : int {
+    MODE_SLAVE_NOMAPPING = 0,
+    MODE_SLAVE_INPUTMAPPING = 1,
+    MODE_MASTER = 2,
+    MODE_GATEWAY = 3,
+};
+
+// A serial port's protocol in bits 4-6 of its second control byte.
+constexpr int PORT_PROTOCOL_MASK = 0x70;
+constexpr int PORT_PROTOCOL_SHIFT = 4;
+enum SerialPortProtocol : int {
+    PORT_BINMP = 0,
+    PORT_FLEETSYNC = 1,
+};
+
+// An element as the whole number a block would send.
+int32_t SystemValue(const StationConfig& c, int element);
+// The protocol number (bits 4-6) of the port whose second control byte is element.
+int PortProtocol(const StationConfig& c, int ccb2Element);
+bool Port2RunsFleetSync(const StationConfig& c);
+
+} // namespace korvel

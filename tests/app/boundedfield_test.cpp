@@ -1,0 +1,217 @@
+// The bounded numeric field in a real window offscreen: the check when the box is left,
+// its messages and resets, the focus it keeps, and the value a dialog stores.
+#include "app/boundedfield.h"
+#include "support/linkfixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace korvel;
+using namespace korvel::test;
+
+namespace {
+
+const QString kAbove = QStringLiteral("Value greater than maximum, value is reset to maximum");
+const QString kBelow = QStringLiteral("Value less than minimum, value is reset to minimum");
+const QString kEmpty = QStringLiteral("Nothing was entered in the field, please enter valid data!");
+
+class BoundedFieldTest : public LinkFixture {
+protected:
+    void SetUp() override {
+        LinkFixture::SetUp();
+        auto* layout = new QVBoxLayout(&dialog);
+        field = new BoundedField("updRetryTimeout", "txtRetryTimeout", {100, 20000, 100, 0, {}, 100}, &dialog);
+        zero = new BoundedField("updCycle", "txtCycle", {1, 60, 1, 2, BoundedField::EmptyReset::ToZero, 1}, &dialog);
+        other = new QPushButton(QStringLiteral("Other"), &dialog);
+        cancel = new QPushButton(QStringLiteral("Cancel"), &dialog);
+        LeaveUnchecked(cancel);
+        for (QWidget* w : {static_cast<QWidget*>(field), static_cast<QWidget*>(zero), static_cast<QWidget*>(other),
+                           static_cast<QWidget*>(cancel)})
+            layout->addWidget(w);
+        dialog.show();
+        dialog.activateWindow();
+        QApplication::setActiveWindow(&dialog);
+        field->SetValue(500);
+        field->setFocus(Qt::OtherFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), field);
+    }
+    // The user leaves the field with Tab.
+    void Leave(QWidget* to = nullptr) { (to ? to : other)->setFocus(Qt::TabFocusReason); }
+    static void Type(QWidget* w, const QString& text) {
+        for (QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(w, &press);
+        }
+    }
+    QStringList Texts() const {
+        QStringList t;
+        for (const ShownBox& b : prompts.Shown()) t << b.text;
+        return t;
+    }
+
+    QDialog dialog;
+    BoundedField* field = nullptr;
+    BoundedField* zero = nullptr;
+    QPushButton* other = nullptr;
+    QPushButton* cancel = nullptr;
+};
+
+TEST_F(BoundedFieldTest, AValueWithinTheLimitsBecomesTheValueLimitsIncluded) {
+    for (const char* text : {"100", "20000", "01500"}) {
+        field->setFocus(Qt::OtherFocusReason);
+        field->SetText(QString::fromLatin1(text));
+        Leave();
+        EXPECT_EQ(QApplication::focusWidget(), other) << text;
+    }
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+    EXPECT_EQ(field->Value(), 1500);
+    EXPECT_DOUBLE_EQ(field->StoredValue(), 15) << "kept in tenths of a second";
+    field->SetText(QStringLiteral("0150"));
+    field->setFocus(Qt::OtherFocusReason);
+    Leave();
+    EXPECT_EQ(field->Value(), 150) << "\"0150\" is 150";
+    EXPECT_EQ(field->Text(), "150");
+}
+
+TEST_F(BoundedFieldTest, AboveAndBelowTheLimitsResetTheBoxKeepTheFocusAndTheValue) {
+    field->SetText(QStringLiteral("20100"));
+    Leave();
+    EXPECT_EQ(Texts(), QStringList{kAbove});
+    EXPECT_EQ(prompts.Shown()[0].buttons, vbOKOnly);
+    EXPECT_EQ(prompts.Shown()[0].icon, vbNoIcon);
+    EXPECT_EQ(field->Text(), "20000");
+    EXPECT_EQ(field->Value(), 500);
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    Leave();  // the reset text passes the second time
+    EXPECT_EQ(field->Value(), 20000);
+    EXPECT_EQ(QApplication::focusWidget(), other);
+
+    field->setFocus(Qt::OtherFocusReason);
+    field->SetText(QStringLiteral("0"));
+    Leave();
+    EXPECT_EQ(Texts().last(), kBelow);
+    EXPECT_EQ(field->Text(), "100");
+    EXPECT_EQ(field->Value(), 20000);
+    EXPECT_EQ(QApplication::focusWidget(), field);
+}
+
+TEST_F(BoundedFieldTest, AnEmptyBoxIsResetToItsVariantsText) {
+    field->SetText(QString());
+    Leave();
+    EXPECT_EQ(Texts(), QStringList{kEmpty});
+    EXPECT_EQ(field->Text(), "100");
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    EXPECT_EQ(field->Value(), 500);
+
+    zero->SetValue(30);
+    zero->setFocus(Qt::OtherFocusReason);
+    zero->SetText(QString());
+    Leave();
+    EXPECT_EQ(zero->Text(), "0");
+    Leave();  // 0 is below this field's minimum
+    EXPECT_EQ(Texts().last(), kBelow);
+    EXPECT_EQ(zero->Text(), "1");
+    EXPECT_EQ(zero->Value(), 30);
+}
+
+TEST_F(BoundedFieldTest, OnlyDigitsAndTheLengthLimitReachTheBox) {
+    zero->setFocus(Qt::OtherFocusReason);
+    zero->Box()->clear();
+    Type(zero, QStringLiteral("4a-.5 9"));
+    EXPECT_EQ(zero->Text(), "45") << "two characters at most";
+
+    field->Box()->clear();
+    QApplication::clipboard()->setText(QStringLiteral("12ab"));
+    field->Box()->paste();
+    EXPECT_EQ(field->Text(), "") << "pasted text with letters is refused";
+    QApplication::clipboard()->setText(QStringLiteral("700"));
+    field->Box()->paste();
+    EXPECT_EQ(field->Text(), "700");
+}
+
+TEST_F(BoundedFieldTest, NoSecondCheckWhileTheMessageBoxMovesTheFocus) {
+    zero->SetText(QString());
+    field->SetText(QString());
+    // The box takes the focus and gives it back to the control the user had clicked,
+    // which then loses it to the field again: none of this is the user leaving a field.
+    prompts.WhileShowing([this](const ShownBox&) {
+        zero->setFocus(Qt::MouseFocusReason);
+        other->setFocus(Qt::TabFocusReason);
+    });
+    Leave(zero);
+    EXPECT_EQ(Texts(), QStringList{kEmpty});
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    EXPECT_EQ(zero->Text(), "") << "the other field was not checked";
+}
+
+TEST_F(BoundedFieldTest, CancelAndOtherWindowsLeaveTheFieldUnchecked) {
+    field->SetText(QStringLiteral("99999"));
+    Leave(cancel);
+    EXPECT_EQ(QApplication::focusWidget(), cancel);
+    QDialog elsewhere;
+    elsewhere.show();
+    field->setFocus(Qt::OtherFocusReason);
+    QApplication::setActiveWindow(&elsewhere);
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+    EXPECT_EQ(field->Value(), 500);
+}
+
+TEST_F(BoundedFieldTest, OkChecksTheFocusedFieldAndStoresTheValue) {
+    field->SetText(QStringLiteral("30000"));
+    EXPECT_FALSE(CheckFocusedField(&dialog));
+    EXPECT_EQ(Texts(), QStringList{kAbove});
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    EXPECT_TRUE(CheckFocusedField(&dialog));
+    EXPECT_EQ(field->Value(), 20000);
+    other->setFocus();
+    EXPECT_TRUE(CheckFocusedField(&dialog)) << "no field has the focus";
+}
+
+TEST_F(BoundedFieldTest, AClickThatTheCheckRefusesIsNoClick) {
+    int clicks = 0;
+    QObject::connect(other, &QPushButton::clicked, [&clicks] { ++clicks; });
+    // As a real click does: the focus moves to the button, then it gets the press.
+    auto click = [this] {
+        QCoreApplication::processEvents();
+        other->setFocus(Qt::MouseFocusReason);
+        const QPointF at(other->rect().center());
+        QMouseEvent press(QEvent::MouseButtonPress, at, other->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(other, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, other->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(other, &release);
+    };
+    field->SetText(QStringLiteral("99999"));
+    click();
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(Texts(), QStringList{kAbove});
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    click();  // the reset text passes
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(field->Value(), 20000);
+}
+
+TEST_F(BoundedFieldTest, ArrowsStepFromTheValueAndStopAtTheLimits) {
+    field->SetValue(19950);  // a loaded value off the step grid
+    field->stepBy(1);
+    EXPECT_EQ(field->Value(), 20000);
+    EXPECT_EQ(field->Text(), "20000");
+    field->stepBy(1);
+    EXPECT_EQ(field->Value(), 20000);
+    field->stepBy(-500);
+    EXPECT_EQ(field->Value(), 100);
+    field->SetStoredValue(2.5);
+    EXPECT_EQ(field->Value(), 250);
+    zero->SetValue(300);  // beyond the limits and the box's length: shown whole
+    EXPECT_EQ(zero->Text(), "300");
+    EXPECT_EQ(zero->Value(), 300);
+}
+
+} // namespace
