@@ -144,6 +144,11 @@ void BoundedField::SetStoredValue(double stored) { setValueAndText(RoundToLong(s
 
 void BoundedField::SetText(const QString& text) { lineEdit()->setText(text); }
 
+void BoundedField::SetToolTips(const QString& tip) {
+    setToolTip(tip);
+    lineEdit()->setToolTip(tip);
+}
+
 QString BoundedField::Text() const { return lineEdit()->text(); }
 
 void BoundedField::setValueAndText(long value) {

@@ -59,6 +59,8 @@ public:
     void SetText(const QString& text);
     QString Text() const;
     QLineEdit* Box() const { return lineEdit(); }
+    // The same tip on the arrows and the box.
+    void SetToolTips(const QString& tip);
 
     // The check that leaving the box runs: true when the text lies within the limits
     // (Value takes it). Otherwise its message has been shown, the box reset and the

@@ -2,10 +2,15 @@
 #include "platform/prompts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QHash>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
+
+#include <algorithm>
 
 namespace korvel {
 
@@ -38,6 +43,27 @@ protected:
     }
 };
 
+class SingleByteTextValidator : public QValidator {
+public:
+    SingleByteTextValidator(const QString& loaded, QObject* parent) : QValidator(parent) {
+        for (const QChar c : loaded)
+            if (!Printable(c) && c.unicode() <= 0xFF && !kept_.contains(c)) kept_ += c;
+    }
+
+    State validate(QString& input, int&) const override {
+        const bool ok = std::all_of(input.cbegin(), input.cend(),
+                                    [this](QChar c) { return Printable(c) || kept_.contains(c); });
+        return ok ? Acceptable : Invalid;
+    }
+
+private:
+    static bool Printable(QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 0x20 && u <= 0x7E) || (u >= 0xA0 && u <= 0xFF);
+    }
+    QString kept_;
+};
+
 } // namespace
 
 int16_t FilterNumericKey(int keyCode) {
@@ -63,6 +89,45 @@ void InstallNumericKeyFilter(QLineEdit* edit) {
 
 void ShowEmptyFieldMessage() {
     MsgBox(QStringLiteral("Nothing was entered in the field, please enter valid data!"), vbOKOnly);
+}
+
+QLabel* BuddyLabel(const QString& text, QWidget* buddy, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setBuddy(buddy);
+    return l;
+}
+
+QPushButton* NamedButton(const QString& text, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+QCheckBox* NamedCheckBox(const QString& text, const char* name, QWidget* parent) {
+    auto* b = new QCheckBox(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+QLineEdit* NamedLineEdit(const char* name, const QString& toolTip, int widthInChars, QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setToolTip(toolTip);
+    e->setMinimumWidth(e->fontMetrics().averageCharWidth() * widthInChars + 12);
+    return e;
+}
+
+void InstallSingleByteText(QLineEdit* edit, const QString& loaded) {
+    if (!edit) return;
+    delete edit->validator();
+    edit->setValidator(new SingleByteTextValidator(loaded, edit));
+}
+
+void ShowStoredText(QLineEdit* edit, const QByteArray& stored, int limit) {
+    const QString text = QString::fromLatin1(stored);
+    InstallSingleByteText(edit, text);
+    edit->setMaxLength(std::max<int>(limit, int(text.size())));
+    edit->setText(text);
 }
 
 void LoadResStrings(QWidget* form) {

@@ -1,10 +1,15 @@
 // Small helpers every dialog uses for its entry fields.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 
+class QByteArray;
+class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QObject;
+class QPushButton;
 class QWidget;
 
 namespace korvel {
@@ -23,6 +28,23 @@ void InstallNumericKeyFilter(QLineEdit* edit);
 
 // "Nothing was entered in the field, please enter valid data!" with OK, in the program's title.
 void ShowEmptyFieldMessage();
+
+// The parts every dialog builds its form from. A label with buddy moves the focus there
+// by its access key and names it for assistive technology.
+QLabel* BuddyLabel(const QString& text, QWidget* buddy, QWidget* parent);
+QPushButton* NamedButton(const QString& text, const char* name, QWidget* parent);
+QCheckBox* NamedCheckBox(const QString& text, const char* name, QWidget* parent);
+// A text box wide enough for widthInChars characters.
+QLineEdit* NamedLineEdit(const char* name, const QString& toolTip, int widthInChars, QWidget* parent);
+
+// The module keeps single-byte texts: the box takes printable Latin-1 only, so every
+// character typed is stored as the byte it shows. Characters that loaded already holds
+// (a control character read from a module or a file) stay allowed, or the box could not
+// be edited without first finding and deleting them.
+void InstallSingleByteText(QLineEdit* edit, const QString& loaded = QString());
+// Shows a stored text whole in a single-byte box that takes limit characters: a longer
+// one (from a module or a file) is neither cut on loading nor on storing.
+void ShowStoredText(QLineEdit* edit, const QByteArray& stored, int limit);
 
 // Relabels form from the program's numbered string table.
 void LoadResStrings(QWidget* form);

@@ -20,16 +20,9 @@ namespace {
 
 constexpr int kStationDigits = 3;
 
-QPushButton* makeButton(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
 QLabel* makeLabel(const QString& text, const char* name, QWidget* buddy, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
+    QLabel* l = BuddyLabel(text, buddy, parent);
     l->setObjectName(QString::fromLatin1(name));
-    l->setBuddy(buddy);
     return l;
 }
 
@@ -61,19 +54,19 @@ frmCancelSend::frmCancelSend(QWidget* owner) : QDialog(owner) {
     hint_->setMinimumWidth(widest + margins + fm.averageCharWidth());
     hint_->setFixedHeight(fm.lineSpacing() * int(lines.size()) + margins);
 
-    local_ = makeButton(tr("CONNECT &LOCAL"), "cmdConnectLocal", this);
+    local_ = NamedButton(tr("CONNECT &LOCAL"), "cmdConnectLocal", this);
     netAddress_ = new QLineEdit(this);
     netAddress_->setObjectName(QStringLiteral("txtNWAddress"));
     netAddress_->setMaxLength(kStationDigits);
     InstallNumericKeyFilter(netAddress_);
     netAddress_->setMaximumWidth(fm.horizontalAdvance(QStringLiteral("00000")) + 16);
     netLabel_ = makeLabel(tr("Remote &Address:"), "lblNetAddress", netAddress_, this);
-    remote_ = makeButton(tr("CONNECT &REMOTE"), "cmdConnectNet", this);
+    remote_ = NamedButton(tr("CONNECT &REMOTE"), "cmdConnectNet", this);
     ip_ = new QLineEdit(this);
     ip_->setObjectName(QStringLiteral("txtIP"));
     ip_->setMinimumWidth(fm.horizontalAdvance(QString::fromLatin1(DEFAULT_TCP_ENDPOINT)) + 24);
     ipLabel_ = makeLabel(tr("&TCP/IP Address:"), "Label1", ip_, this);
-    ipConnect_ = makeButton(tr("&IP CONNECT"), "cmdIP", this);
+    ipConnect_ = NamedButton(tr("&IP CONNECT"), "cmdIP", this);
 
     auto* grid = new QGridLayout;
     grid->addWidget(local_, 0, 2);

@@ -58,12 +58,6 @@ protected:
     }
 };
 
-QLabel* makeLabel(const QString& text, QWidget* buddy, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setBuddy(buddy);
-    return l;
-}
-
 // An up-down with its text part named as the field; the text takes digits only (the
 // spin box's own validator keeps refusing values beyond the limits).
 QSpinBox* makeUpDown(const char* name, const char* textName, Range r, const QString& toolTip, QWidget* parent) {
@@ -79,12 +73,6 @@ QSpinBox* makeUpDown(const char* name, const char* textName, Range r, const QStr
         InstallDigitKeyFilter(text);
     }
     return spin;
-}
-
-QPushButton* makeButton(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
 }
 
 } // namespace
@@ -149,9 +137,9 @@ frmLocalComSetUp::frmLocalComSetUp(QWidget* owner) : QDialog(owner) {
     protocol_->setToolTip(
         QStringLiteral("Determines whether the communication port is connected to Korvel module or Kenwood Radio"));
 
-    ok_ = makeButton(tr("&OK"), "OKButton", this);
+    ok_ = NamedButton(tr("&OK"), "OKButton", this);
     ok_->setDefault(true);
-    cancel_ = makeButton(tr("&Cancel"), "CancelButton", this);
+    cancel_ = NamedButton(tr("&Cancel"), "CancelButton", this);
 
     auto* grid = new QGridLayout;
     const std::pair<QString, QWidget*> rows[] = {
@@ -163,7 +151,7 @@ frmLocalComSetUp::frmLocalComSetUp(QWidget* owner) : QDialog(owner) {
     };
     int row = 0;
     for (const auto& [text, field] : rows) {
-        grid->addWidget(makeLabel(text, field, this), row, 0);
+        grid->addWidget(BuddyLabel(text, field, this), row, 0);
         grid->addWidget(field, row, 1);
         ++row;
     }

@@ -47,4 +47,6 @@ std::optional<int> LeadingInteger(QStringView text, NumberForm form) {
     return static_cast<int>(*v);
 }
 
+QString ThreeDigits(long n) { return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')); }
+
 } // namespace korvel

@@ -3,6 +3,7 @@
 // how many digits it takes at most.
 #pragma once
 
+#include <QString>
 #include <QStringView>
 #include <optional>
 
@@ -24,5 +25,8 @@ double LeadingDecimal(QStringView text);
 
 // A whole number; empty when there is none or it is outside the range of int.
 std::optional<int> LeadingInteger(QStringView text, NumberForm form = {});
+
+// A number as station addresses are shown: at least three digits, "007".
+QString ThreeDigits(long n);
 
 } // namespace korvel

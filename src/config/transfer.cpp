@@ -11,6 +11,7 @@
 #include "platform/prompts.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
+#include "config/textnumber.h"
 
 #include <cmath>
 #include <functional>
@@ -23,9 +24,7 @@ namespace {
 // module stores a block in its non-volatile memory before it answers.
 constexpr int16_t kWriteReplyTimeout = 160;
 
-QString Padded3(double value) {
-    return QStringLiteral("%1").arg(static_cast<long>(std::nearbyint(value)), 3, 10, QLatin1Char('0'));
-}
+QString Padded3(double value) { return ThreeDigits(static_cast<long>(std::nearbyint(value))); }
 
 void Label1(const QString& text) { progressView().SetLabelText(ProgressLabel::Label1, text); }
 

@@ -8,6 +8,7 @@
 #include "link/transaction.h"
 #include "link/transport.h"
 #include "monitor/eventlist.h"
+#include "config/textnumber.h"
 
 #include <QLocale>
 
@@ -55,7 +56,7 @@ void DisplayEventPacketAt(const QTime& now) {
     const int length = f[FRAME_LENGTH];
     if (length < FRAME_DATA || f[FRAME_PACKET_TYPE] != PKT_EVENT) return;
     const QString head = eventTime(now) + QStringLiteral(", Station: ") +
-                         QStringLiteral("%1").arg(f[FRAME_SOURCE], 3, 10, QLatin1Char('0'));
+                         ThreeDigits(f[FRAME_SOURCE]);
     switch (f[FRAME_COMMAND]) {
     case EVENT_CLASS_CONTACT:
         for (int i = FRAME_DATA; i < length; ++i) {

@@ -116,7 +116,7 @@ ConnectionUi& connectionUi() {
 void SetConnectionUi(ConnectionUi* ui) { g_ui = ui; }
 
 QString StationText() {
-    return QStringLiteral("Station: ") + QStringLiteral("%1").arg(MyAddress(), 3, 10, QLatin1Char('0'));
+    return QStringLiteral("Station: ") + ThreeDigits(MyAddress());
 }
 
 bool AskFleetSyncTarget() {

@@ -2,6 +2,7 @@
 // its messages and resets, the focus it keeps, and the value a dialog stores.
 #include "app/boundedfield.h"
 #include "support/linkfixture.h"
+#include "support/dialoghelpers.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -49,11 +50,7 @@ protected:
             QApplication::sendEvent(w, &press);
         }
     }
-    QStringList Texts() const {
-        QStringList t;
-        for (const ShownBox& b : prompts.Shown()) t << b.text;
-        return t;
-    }
+    QStringList Texts() const { return ShownTexts(prompts); }
 
     QDialog dialog;
     BoundedField* field = nullptr;

@@ -8,6 +8,7 @@
 #include "session/session.h"
 #include "link/simfixture.h"
 #include "platform/tcpclient.h"
+#include "support/dialoghelpers.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -48,13 +49,6 @@ quint16 ClosedPort() {
     const quint16 port = probe.serverPort();
     probe.close();
     return port;
-}
-
-void TypeKey(QWidget* w, int key, const QString& text = QString()) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(w, &release);
 }
 
 const char* const kBadEndpoints[] = {

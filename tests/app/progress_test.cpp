@@ -3,6 +3,7 @@
 #include "app/frmSplash.h"
 #include "link/linkstate.h"
 #include "platform/scriptedprompts.h"
+#include "support/dialoghelpers.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -18,22 +19,9 @@
 #include <memory>
 
 using namespace korvel;
+using namespace korvel::test;
 
 namespace {
-
-void Type(QWidget* w, int key, const QString& text = QString()) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(w, &release);
-}
-
-void TypeText(QWidget* w, const QString& text) {
-    for (const QChar c : text) {
-        const int key = c.isLetter() ? int(c.toUpper().unicode()) : int(c.unicode());
-        Type(w, key, QString(c));
-    }
-}
 
 // Runs the deletions that close() with WA_DeleteOnClose leaves queued.
 void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -56,14 +44,14 @@ TEST(EntryHelpersTest, NumericFieldTakesDigitsAndKeepsEditingKeys) {
     TypeText(&edit, QStringLiteral("4a2- x5"));
     EXPECT_EQ(edit.text(), QStringLiteral("425"));
 
-    Type(&edit, Qt::Key_Backspace, QStringLiteral("\b"));
+    TypeKey(&edit, Qt::Key_Backspace, QStringLiteral("\b"));
     EXPECT_EQ(edit.text(), QStringLiteral("42"));
 
-    Type(&edit, Qt::Key_Home);
-    Type(&edit, Qt::Key_Right);
+    TypeKey(&edit, Qt::Key_Home);
+    TypeKey(&edit, Qt::Key_Right);
     TypeText(&edit, QStringLiteral("9"));
     EXPECT_EQ(edit.text(), QStringLiteral("492"));
-    Type(&edit, Qt::Key_Delete, QStringLiteral("\x7f"));
+    TypeKey(&edit, Qt::Key_Delete, QStringLiteral("\x7f"));
     EXPECT_EQ(edit.text(), QStringLiteral("49"));
 
     // Text arriving without keystrokes (paste, drop) goes through the same gate.
@@ -203,7 +191,7 @@ TEST_F(ProgressWindowTest, CloseAndEscapeAskToStopInsteadOfClosing) {
     EXPECT_TRUE(w->isVisible());
 
     linkState().UserCancel = false;
-    Type(w, Qt::Key_Escape);
+    TypeKey(w, Qt::Key_Escape);
     EXPECT_TRUE(linkState().UserCancel);
     EXPECT_TRUE(view->Loaded());
     EXPECT_TRUE(w->isVisible());

@@ -17,6 +17,7 @@
 #include "link/linkstate.h"
 #include "link/transport.h"
 #include "support/appfixture.h"
+#include "support/dialoghelpers.h"
 #include "support/memoryserialport.h"
 
 #include <QAction>
@@ -39,19 +40,6 @@ using namespace korvel;
 using namespace korvel::test;
 
 namespace {
-
-QString Shown(const QString& text) { return QString(text).remove('&'); }
-
-void TypeKey(QWidget* w, int key, const QString& text = QString()) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(w, &release);
-}
-
-void TypeText(QWidget* w, const QString& text) {
-    for (const QChar c : text) TypeKey(w, c.toUpper().unicode(), QString(c));
-}
 
 // Replaces an up-down's value by typing, as a user does after selecting its text.
 void TypeInto(QSpinBox* spin, const QString& text) {

@@ -1,5 +1,6 @@
 #include "editors/station/frmModemProperty.h"
 #include "app/boundedfield.h"
+#include "app/entryhelpers.h"
 #include "app/singleinstance.h"
 
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include <iterator>
@@ -46,25 +46,11 @@ protected:
     }
 };
 
-// The texts go to the module as single bytes.
-const QRegularExpression& Latin1Text() {
-    static const QRegularExpression re(QStringLiteral("[\\x{20}-\\x{7E}\\x{A0}-\\x{FF}]*"));
-    return re;
-}
-
-QLabel* makeLabel(const QString& text, QWidget* buddy, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setBuddy(buddy);
-    return l;
-}
-
 QLineEdit* makeText(const char* name, const QString& text, int maxLength, int widthInChars, const QString& toolTip,
                     QWidget* parent) {
-    auto* e = new QLineEdit(text, parent);
-    e->setObjectName(QString::fromLatin1(name));
+    auto* e = NamedLineEdit(name, toolTip, widthInChars, parent);
     if (maxLength > 0) e->setMaxLength(maxLength);
-    e->setToolTip(toolTip);
-    e->setMinimumWidth(e->fontMetrics().averageCharWidth() * widthInChars + 12);
+    e->setText(text);
     return e;
 }
 
@@ -75,15 +61,8 @@ BoundedField* makeField(const char* name, const char* textName, const BoundedFie
     auto* f = new BoundedField(name, textName, limits, parent);
     f->SetValue(arrows);
     f->SetText(text);
-    f->setToolTip(toolTip);
-    f->Box()->setToolTip(toolTip);
+    f->SetToolTips(toolTip);
     return f;
-}
-
-QPushButton* makeButton(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
 }
 
 } // namespace
@@ -108,14 +87,14 @@ frmModemProperty::frmModemProperty(QWidget* owner) : QDialog(owner) {
     is99_->setToolTip(QStringLiteral("Specifies if modem is IS-95/99 compatible"));
     baudCmd_ = makeText("txtIS99BaudCmd", QStringLiteral("AT+IPR="), 0, 10,
                         QStringLiteral("AT/IS-99 baud rate change command"), frame_);
-    baudCmd_->setValidator(new QRegularExpressionValidator(Latin1Text(), baudCmd_));
+    InstallSingleByteText(baudCmd_);
     // The command only serves an IS-99 modem, and the box starts cleared.
     baudCmd_->setEnabled(false);
     atInitial_ = makeText(
         "txtATInitial", QStringLiteral("ATE0&D1&C1S0=1"), 35, 36,
         QStringLiteral("The 'AT' string that will be sent to the modem during initialization & the heartbeat function"),
         frame_);
-    atInitial_->setValidator(new QRegularExpressionValidator(Latin1Text(), atInitial_));
+    InstallSingleByteText(atInitial_);
 
     rings_ = makeField("updRingsUntilAnswer", "txtRingsUntilAnswer", {1, 10, 1, 0}, 1, QStringLiteral("2"),
                        QStringLiteral("the number of rings before answering incoming call"), frame_);
@@ -133,28 +112,28 @@ frmModemProperty::frmModemProperty(QWidget* owner) : QDialog(owner) {
     note_->setObjectName(QStringLiteral("lblNotKept"));
     note_->setWordWrap(true);
 
-    ok_ = makeButton(tr("&OK"), "cmdOK", this);
+    ok_ = NamedButton(tr("&OK"), "cmdOK", this);
     ok_->setDefault(true);
-    cancel_ = makeButton(tr("&Cancel"), "cmdCancel", this);
+    cancel_ = NamedButton(tr("&Cancel"), "cmdCancel", this);
     // Nothing typed here is used, so neither button checks the field left for it.
     LeaveUnchecked(ok_);
     LeaveUnchecked(cancel_);
 
     auto* grid = new QGridLayout(frame_);
-    grid->addWidget(makeLabel(tr("&Phone number:"), phone_, frame_), 0, 0);
+    grid->addWidget(BuddyLabel(tr("&Phone number:"), phone_, frame_), 0, 0);
     grid->addWidget(phone_, 0, 1, 1, 3);
     grid->addWidget(is99_, 1, 0, 1, 2);
-    grid->addWidget(makeLabel(tr("&Baud Rate cmd:"), baudCmd_, frame_), 1, 2);
+    grid->addWidget(BuddyLabel(tr("&Baud Rate cmd:"), baudCmd_, frame_), 1, 2);
     grid->addWidget(baudCmd_, 1, 3);
-    grid->addWidget(makeLabel(tr("AT &Initial String:"), atInitial_, frame_), 2, 0);
+    grid->addWidget(BuddyLabel(tr("AT &Initial String:"), atInitial_, frame_), 2, 0);
     grid->addWidget(atInitial_, 2, 1, 1, 3);
-    grid->addWidget(makeLabel(tr("&Rings:"), rings_, frame_), 3, 0);
+    grid->addWidget(BuddyLabel(tr("&Rings:"), rings_, frame_), 3, 0);
     grid->addWidget(rings_, 3, 1, Qt::AlignLeft);
-    grid->addWidget(makeLabel(tr("Re&try:"), retries_, frame_), 3, 2);
+    grid->addWidget(BuddyLabel(tr("Re&try:"), retries_, frame_), 3, 2);
     grid->addWidget(retries_, 3, 3, Qt::AlignLeft);
-    grid->addWidget(makeLabel(tr("Ti&meout (mSec) :"), timeout_, frame_), 4, 0);
+    grid->addWidget(BuddyLabel(tr("Ti&meout (mSec) :"), timeout_, frame_), 4, 0);
     grid->addWidget(timeout_, 4, 1, Qt::AlignLeft);
-    grid->addWidget(makeLabel(tr("&Heartbeat (mins) :"), heartbeat_, frame_), 4, 2);
+    grid->addWidget(BuddyLabel(tr("&Heartbeat (mins) :"), heartbeat_, frame_), 4, 2);
     grid->addWidget(heartbeat_, 4, 3, Qt::AlignLeft);
     grid->setColumnStretch(3, 1);
 

@@ -1,5 +1,6 @@
 #include "editors/station/frmNMEAProperty.h"
 #include "app/boundedfield.h"
+#include "app/entryhelpers.h"
 #include "app/singleinstance.h"
 
 #include <QCheckBox>
@@ -38,73 +39,11 @@ constexpr int kMilesIndex = 1;
 constexpr int kInitLength = 40;
 constexpr int kCustomLength = 8;
 
-// The module keeps single-byte texts: printable Latin-1 only, so that every character
-// typed is stored as the byte it shows. Characters a loaded text already holds (a
-// control character read from a module or a file) stay allowed, or the box could not be
-// edited at all without first finding and deleting them.
-class Latin1TextValidator : public QValidator {
-public:
-    Latin1TextValidator(const QString& loaded, QObject* parent) : QValidator(parent) {
-        for (const QChar c : loaded)
-            if (!Printable(c) && c.unicode() <= 0xFF && !kept_.contains(c)) kept_ += c;
-    }
-
-    State validate(QString& input, int&) const override {
-        const bool ok = std::all_of(input.cbegin(), input.cend(),
-                                    [this](QChar c) { return Printable(c) || kept_.contains(c); });
-        return ok ? Acceptable : Invalid;
-    }
-
-private:
-    static bool Printable(QChar c) {
-        const char16_t u = c.unicode();
-        return (u >= 0x20 && u <= 0x7E) || (u >= 0xA0 && u <= 0xFF);
-    }
-    QString kept_;
-};
-
-// Shows a stored text whole: one longer than the box normally takes (the model allows
-// more than the dialog lets a user type) is neither cut on loading nor on OK.
-void ShowStoredText(QLineEdit* edit, const QByteArray& stored, int limit) {
-    const QString text = QString::fromLatin1(stored);
-    delete edit->validator();
-    edit->setValidator(new Latin1TextValidator(text, edit));
-    edit->setMaxLength(std::max<int>(limit, int(text.size())));
-    edit->setText(text);
-}
-
-QLabel* makeLabel(const QString& text, QWidget* buddy, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setBuddy(buddy);
-    return l;
-}
-
-QCheckBox* makeCheckBox(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QCheckBox(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
 BoundedField* makeField(const char* name, const char* textName, long max, const QString& toolTip,
                         QWidget* parent) {
     auto* f = new BoundedField(name, textName, BoundedField::Limits{0, max, 1, 0}, parent);
-    f->setToolTip(toolTip);
-    f->Box()->setToolTip(toolTip);
+    f->SetToolTips(toolTip);
     return f;
-}
-
-QLineEdit* makeText(const char* name, int widthInChars, const QString& toolTip, QWidget* parent) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setToolTip(toolTip);
-    e->setMinimumWidth(e->fontMetrics().averageCharWidth() * widthInChars + 12);
-    return e;
-}
-
-QPushButton* makeButton(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
 }
 
 } // namespace
@@ -115,7 +54,7 @@ frmNMEAProperty::frmNMEAProperty(QWidget* owner) : QDialog(owner) {
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    mode_ = makeCheckBox(tr("Report on &events"), "chkMode", this);
+    mode_ = NamedCheckBox(tr("Report on &events"), "chkMode", this);
     mode_->setToolTip(QStringLiteral("Enable/Disable auto Korvel event reporting"));
 
     headers_ = new QGroupBox(tr("GPS header mapping"), this);
@@ -128,9 +67,10 @@ frmNMEAProperty::frmNMEAProperty(QWidget* owner) : QDialog(owner) {
         {"$GP&VTG", "ckbGPVTG"}, {"$GPG&SA", "ckbGPGSA"}, {"$G&PGSV", "ckbGPGSV"},
     };
     for (int i = 0; i < 6; ++i)
-        sentence_[i] = makeCheckBox(tr(sentences[i].first), sentences[i].second, headers_);
-    custom_ = makeCheckBox(tr("C&ustom"), "ckbCustom", headers_);
-    customText_ = makeText("txtCustom", 12, QStringLiteral("Enter a custom header NMEA header, eg. $PABCD"), headers_);
+        sentence_[i] = NamedCheckBox(tr(sentences[i].first), sentences[i].second, headers_);
+    custom_ = NamedCheckBox(tr("C&ustom"), "ckbCustom", headers_);
+    customText_ =
+        NamedLineEdit("txtCustom", QStringLiteral("Enter a custom header NMEA header, eg. $PABCD"), 12, headers_);
     customText_->setAccessibleName(tr("Custom header"));
 
     distance_ = makeField("updDistance", "txtDistance", kDistanceMask,
@@ -145,11 +85,11 @@ frmNMEAProperty::frmNMEAProperty(QWidget* owner) : QDialog(owner) {
                             QStringLiteral("The time between auto updates, enter 0 to disable auto update"), this);
     timeMark_ = makeField("updTimeMark", "txtTimeMark", 255,
                           QStringLiteral("The transmission offset time in seconds from GPS absolute 0 minute"), this);
-    init_ = makeText("txtNMEAInit", kInitLength, QStringLiteral("Init string to send GPS at power up"), this);
+    init_ = NamedLineEdit("txtNMEAInit", QStringLiteral("Init string to send GPS at power up"), kInitLength, this);
 
-    ok_ = makeButton(tr("&OK"), "cmdOK", this);
+    ok_ = NamedButton(tr("&OK"), "cmdOK", this);
     ok_->setDefault(true);
-    cancel_ = makeButton(tr("&Cancel"), "cmdCancel", this);
+    cancel_ = NamedButton(tr("&Cancel"), "cmdCancel", this);
     // Cancel drops whatever is typed, so leaving a field for it checks nothing.
     LeaveUnchecked(cancel_);
 
@@ -159,16 +99,16 @@ frmNMEAProperty::frmNMEAProperty(QWidget* owner) : QDialog(owner) {
     headerGrid->addWidget(customText_, 2, 1, 1, 2);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(makeLabel(tr("&Distance reporting:"), distance_, this), 0, 0);
+    grid->addWidget(BuddyLabel(tr("&Distance reporting:"), distance_, this), 0, 0);
     grid->addWidget(distance_, 0, 1);
     grid->addWidget(unit_, 0, 2);
-    grid->addWidget(makeLabel(tr("Update &time:"), updateTime_, this), 1, 0);
+    grid->addWidget(BuddyLabel(tr("Update &time:"), updateTime_, this), 1, 0);
     grid->addWidget(updateTime_, 1, 1);
     grid->addWidget(new QLabel(tr("minutes"), this), 1, 2);
-    grid->addWidget(makeLabel(tr("GPS time &mark:"), timeMark_, this), 2, 0);
+    grid->addWidget(BuddyLabel(tr("GPS time &mark:"), timeMark_, this), 2, 0);
     grid->addWidget(timeMark_, 2, 1);
     grid->addWidget(new QLabel(tr("seconds"), this), 2, 2);
-    grid->addWidget(makeLabel(tr("&Init string 1:"), init_, this), 3, 0);
+    grid->addWidget(BuddyLabel(tr("&Init string 1:"), init_, this), 3, 0);
     grid->addWidget(init_, 3, 1, 1, 3);
     grid->setColumnStretch(3, 1);
 

@@ -41,22 +41,10 @@ bool IsDebugPassword(const QString& entry) {
 
 const char* const kPaths[] = {"SERIAL PORT 1", "SERIAL PORT 2", "FFSK MODEM", "ETHERNET"};
 
-QLabel* Label(const QString& text, QWidget* buddy, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setBuddy(buddy);
-    return l;
-}
-
 QCheckBox* Check(const char* name, const QString& text, const char* tip, QWidget* parent) {
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(QString::fromLatin1(name));
+    QCheckBox* box = NamedCheckBox(text, name, parent);
     if (tip) box->setToolTip(QString::fromLatin1(tip));
     return box;
-}
-
-void Tip(BoundedField* field, const char* tip) {
-    field->setToolTip(QString::fromLatin1(tip));
-    field->Box()->setToolTip(QString::fromLatin1(tip));
 }
 
 long NumberIn(const QString& text) { return LeadingInteger(text, NumberForm{false}).value_or(0); }
@@ -107,7 +95,7 @@ void frmSystem::build() {
 
     startUpDelay_ = new BoundedField("updStartUpDelay", "txtStartUpDelay",
                                      {1, 60, 1, 0, BoundedField::EmptyReset::ToZero, 1}, settings);
-    Tip(startUpDelay_, "Power up start delay before event scan starts");
+    startUpDelay_->SetToolTips(QStringLiteral("Power up start delay before event scan starts"));
 
     powerUpStatus_ = Check("ckbSSAtPowerUp", QStringLiteral("Send Power &Up Status:"),
                            "Check to send power on status at power up", settings);
@@ -117,13 +105,13 @@ void frmSystem::build() {
     child_ = Check("chkChild", QStringLiteral("C&hild module"), nullptr, settings);
     child_->setEnabled(false);
 
-    grid->addWidget(Label(QStringLiteral("Module &address:"), address_, settings), 0, 0);
+    grid->addWidget(BuddyLabel(QStringLiteral("Module &address:"), address_, settings), 0, 0);
     grid->addWidget(address_, 0, 1);
-    grid->addWidget(Label(QStringLiteral("Module &mode:"), mode_, settings), 1, 0);
+    grid->addWidget(BuddyLabel(QStringLiteral("Module &mode:"), mode_, settings), 1, 0);
     grid->addWidget(mode_, 1, 1);
-    grid->addWidget(Label(QStringLiteral("&Transmission path:"), path_, settings), 2, 0);
+    grid->addWidget(BuddyLabel(QStringLiteral("&Transmission path:"), path_, settings), 2, 0);
     grid->addWidget(path_, 2, 1);
-    grid->addWidget(Label(QStringLiteral("Startup &delay (secs):"), startUpDelay_, settings), 3, 0);
+    grid->addWidget(BuddyLabel(QStringLiteral("Startup &delay (secs):"), startUpDelay_, settings), 3, 0);
     grid->addWidget(startUpDelay_, 3, 1, Qt::AlignLeft);
     grid->addWidget(powerUpStatus_, 4, 0, Qt::AlignLeft);
     grid->addWidget(child_, 4, 1);
@@ -146,11 +134,11 @@ void frmSystem::build() {
     periodType_->addItems({QStringLiteral("Seconds"), QStringLiteral("Minutes"), QStringLiteral("Hours")});
     periodType_->setAccessibleName(QStringLiteral("Sleep period unit"));
     sleepReturn_ = new BoundedField("updSleepReturn", "txtSleepReturn", {2, 100, 1, 0, {}, 1}, sleep_);
-    Tip(sleepReturn_, "This is the time before returning to power save mode");
+    sleepReturn_->SetToolTips(QStringLiteral("This is the time before returning to power save mode"));
     sleepReturn_->SetValue(10);
 
-    auto* cycleLabel = Label(QStringLiteral("Sleep/&log Period:"), cycle_, sleep_);
-    auto* returnLabel = Label(QStringLiteral("Sleep &Return:"), sleepReturn_, sleep_);
+    auto* cycleLabel = BuddyLabel(QStringLiteral("Sleep/&log Period:"), cycle_, sleep_);
+    auto* returnLabel = BuddyLabel(QStringLiteral("Sleep &Return:"), sleepReturn_, sleep_);
     auto* seconds = new QLabel(QStringLiteral("Seconds"), sleep_);
     sleepGrid->addWidget(powerSave_, 0, 0, 1, 2, Qt::AlignLeft);
     sleepGrid->addWidget(cosWakeUp_, 0, 2, 1, 2, Qt::AlignLeft);
@@ -167,13 +155,11 @@ void frmSystem::build() {
     stations_->setSelectionMode(QAbstractItemView::NoSelection);
     stations_->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("CONTACT INPUT EXPANSIONS FOUND:  NONE")) + 40);
     stations_->setMinimumHeight(fontMetrics().height() * 12);
-    auto* stationsLabel = Label(QStringLiteral("Station &Configuration"), stations_, this);
+    auto* stationsLabel = BuddyLabel(QStringLiteral("Station &Configuration"), stations_, this);
 
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    ok_->setObjectName(QStringLiteral("cmdOK"));
+    ok_ = NamedButton(QStringLiteral("OK"), "cmdOK", this);
     ok_->setDefault(true);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel_->setObjectName(QStringLiteral("cmdCancel"));
+    cancel_ = NamedButton(QStringLiteral("Cancel"), "cmdCancel", this);
     LeaveUnchecked(cancel_);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(ok_, QDialogButtonBox::AcceptRole);
@@ -216,7 +202,7 @@ void frmSystem::load() {
     AcceptedPathIndex = -1;
     GetSystemInfo();
 
-    address_->setText(QStringLiteral("%1").arg(RoundToLong(edit_.MyAddress), 3, 10, QLatin1Char('0')));
+    address_->setText(ThreeDigits(RoundToLong(edit_.MyAddress)));
     const int moduleMode = RoundToLong(edit_.ModuleMode);
     failed |= !Select(mode_, moduleMode & 15);
     if (Select(path_, (moduleMode & 240) / 16 - 1))

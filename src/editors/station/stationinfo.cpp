@@ -4,6 +4,7 @@
 #include "config/target.h"
 #include "link/linkstate.h"
 #include "session/session.h"
+#include "config/textnumber.h"
 
 #include <algorithm>
 #include <iterator>
@@ -13,8 +14,6 @@ namespace korvel {
 namespace {
 
 const QString kCaption = QStringLiteral("System Configuration, Station: ");
-
-QString Padded3(long n) { return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')); }
 
 QString Version(uint8_t v) { return QString::number(v >> 4) + QLatin1Char('.') + QString::number(v & 15); }
 
@@ -45,9 +44,9 @@ StationInfo DescribeStation() {
 
     const int station = linkState().StationAddress[0];
     info.caption = station == 0
-                       ? kCaption + QStringLiteral("Local(") + Padded3(SystemValue(config(), MY_ADDRESS)) +
+                       ? kCaption + QStringLiteral("Local(") + ThreeDigits(SystemValue(config(), MY_ADDRESS)) +
                              QLatin1Char(')')
-                       : kCaption + Padded3(station);
+                       : kCaption + ThreeDigits(station);
 
     QString options;
     if (t.TargetOptions & 1) options += QStringLiteral("DUAL RS232; ");

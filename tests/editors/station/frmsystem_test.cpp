@@ -8,6 +8,7 @@
 #include "link/linkstate.h"
 #include "session/session.h"
 #include "support/appfixture.h"
+#include "support/dialoghelpers.h"
 #include "support/configdiff.h"
 
 #include <QCheckBox>
@@ -46,11 +47,7 @@ protected:
         QApplication::setActiveWindow(dialog.get());
         return *dialog;
     }
-    QStringList Texts() const {
-        QStringList t;
-        for (const ShownBox& b : prompts.Shown()) t << b.text;
-        return t;
-    }
+    QStringList Texts() const { return ShownTexts(prompts); }
     static QStringList Items(const QComboBox* list) {
         QStringList items;
         for (int i = 0; i < list->count(); ++i) items << list->itemText(i);

@@ -6,6 +6,7 @@
 #include "editors/station/frmModemProperty.h"
 #include "editors/station/frmNMEAProperty.h"
 #include "support/appfixture.h"
+#include "support/dialoghelpers.h"
 #include "support/configdiff.h"
 
 #include <QAbstractButton>
@@ -27,19 +28,6 @@ using namespace korvel;
 using namespace korvel::test;
 
 namespace {
-
-QString Shown(const QString& text) { return QString(text).remove('&'); }
-
-void TypeKey(QWidget* w, int key, const QString& text = QString()) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(w, &release);
-}
-
-void TypeText(QWidget* w, const QString& text) {
-    for (const QChar c : text) TypeKey(w, c.toUpper().unicode(), QString(c));
-}
 
 // Moves into the field as Tab would, and replaces its text by typing.
 void Enter(QWidget* field, const QString& text) {
