@@ -2,6 +2,8 @@
 #include "app/frmAbout.h"
 #include "app/frmLocalComSetUp.h"
 #include "app/frmOMRUPref.h"
+#include "editors/station/frmFFSK.h"
+#include "editors/station/frmSport.h"
 #include "editors/station/frmSystem.h"
 
 #include <map>
@@ -21,7 +23,11 @@ void RegisterMainWindowDialogs() {
     RegisterWindow(WindowId::frmAbout, &frmAbout::Run);
 }
 // The station and port editors.
-void RegisterStationEditors() { RegisterWindow(WindowId::frmSystem, &frmSystem::Run); }
+void RegisterStationEditors() {
+    RegisterWindow(WindowId::frmSystem, &frmSystem::Run);
+    RegisterWindow(WindowId::frmSport, &frmSport::Run);
+    RegisterWindow(WindowId::frmFFSK, &frmFFSK::Run);
+}
 } // namespace
 
 void RegisterWindow(WindowId id, WindowOpener open) { registry()[id] = std::move(open); }

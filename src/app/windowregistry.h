@@ -30,6 +30,7 @@ enum class WindowId {
     frmLogger,
     frmEventMonitor,
     frmSysDiag,
+    frmLevel,
 };
 
 // Opens the window (modal or modeless, as the window decides) with owner as its owner.

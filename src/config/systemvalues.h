@@ -13,12 +13,32 @@ enum SystemElement : int {
     MODULE_MODE = 1,
     START_UP_DELAY = 2,
     START_UP_OPTIONS = 3,
+    SPORT1_CCB1 = 4,
     SPORT1_CCB2 = 5,
+    SPORT1_CCB3 = 6,
+    SPORT1_DUMP_TIME = 7,
+    SPORT1_RETRY_TIME = 8,
+    SPORT1_RETRY_COUNT = 9,
+    SPORT2_CCB1 = 10,
     SPORT2_CCB2 = 11,
+    SPORT2_CCB3 = 12,
+    SPORT2_DUMP_TIME = 13,
+    SPORT2_RETRY_TIME = 14,
+    SPORT2_RETRY_COUNT = 15,
+    FFSK_CCB1 = 16,
+    FFSK_CCB2 = 17,
     FFSK_CCB3 = 18,
+    FFSK_RETRY_TIME = 19,
+    FFSK_RETRY_COUNT = 20,
+    FFSK_SYNC_WORD_HIGH = 21,
+    FFSK_SYNC_WORD_LOW = 22,
+    FFSK_PTT_START_DELAY = 23,
+    FFSK_CD_DELAY_TIME = 24,
+    FFSK_OUTPUT_LEVEL = 25,
     SLEEP_TIME = 33,
     SLEEP_RETURN = 34,
     SAMPLE_TIME = 39,
+    FFSK_PTT_HANG_DELAY = 42,
 };
 
 // The module mode in bits 0-3 of ModuleMode; the primary transmission path in bits 4-7.
@@ -35,6 +55,8 @@ constexpr int PORT_PROTOCOL_SHIFT = 4;
 enum SerialPortProtocol : int {
     PORT_BINMP = 0,
     PORT_FLEETSYNC = 1,
+    PORT_PPP = 2,
+    PORT_NMEA = 3,
 };
 
 // An element as the whole number a block would send.

@@ -1,0 +1,1 @@
+#include "editors/station/ffskrules.h"
