@@ -235,7 +235,16 @@ void MakeCheckable(QHash<BlockKey, QByteArray>& blocks)
         Put(blocks[{kBlockTemps, 0}], 144 + s, ownOutput(0, kBlockTemps, 8 + s));
     }
     QByteArray& system = blocks[{kBlockSystem, 0}];
-    Keep(system, 13, 0x8F);  // SPORT1_Ccb2: protocol bits 4-6 = BINMP
+    // Ports as a module in service has them (frame byte 8 + element): serial port 1 at
+    // 9600 BINMP, serial port 2 at 38400 BINMP over a modem, the FFSK port at 2400 with
+    // three preamble bytes.
+    const std::pair<int, quint8> ports[] = {
+        {13, 0x02}, {14, 0x00}, {15, 2}, {16, 5}, {17, 3},   // serial port 1 (elements 5-9)
+        {19, 0x06}, {20, 0x10}, {21, 1}, {22, 20}, {23, 2},  // serial port 2 (elements 11-15)
+        {24, 0x80}, {25, 0x03}, {27, 30}, {28, 3},           // FFSK control bytes, retries
+        {31, 2},    {32, 10},   {33, 16}, {50, 1},           // PTT start, CD delay, level, hang
+    };
+    for (const auto& [frameByte, value] : ports) Put(system, frameByte, value);
     // Station values the system dialog shows as they are: a slave on serial port 1 with
     // address 54, power save off, sleep periods of a minute.
     Put(system, 8, 54);
