@@ -5,6 +5,8 @@
 #include "link/transaction.h"
 #include "monitor/loggerdata.h"
 
+#include <cstring>
+
 namespace korvel {
 
 uint8_t* WriteTxHeader(int length, int16_t destination, int16_t source, int16_t route, int type,
@@ -80,6 +82,18 @@ int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route) {
     }
     for (int i = 0; i < 25; ++i) t[34 + i] = d.LoggerSettingBytes[i];
     return SendTxFrame(59, TX_WAIT_ACK, false);
+}
+
+int16_t SendFleetSyncRaw(const QByteArray& message) {
+    const int n = int(message.size());
+    if (n > FLEETSYNC_RAW_MAX || n + FLEETSYNC_RAW_OVERHEAD > LINK_BUFFER_SIZE) return SEND_FAILED;
+    // Always the local module: it is the radio the message goes out on.
+    uint8_t* t = WriteTxHeader(n + 10, 0, 0, 0, PKT_SET, CMD_FLEETSYNC_RAW);
+    t[7] = 2;
+    t[8] = 2;  // STX
+    std::memcpy(t + 9, message.constData(), size_t(n));
+    t[n + 9] = 3;  // ETX
+    return SendTxFrame(n + 10, TX_WAIT_ACK, true);
 }
 
 int16_t SendRequest(int16_t command, int16_t destination, int16_t source, int16_t route) {

@@ -2,6 +2,7 @@
 // frame into TxBuffer, appends its checksum and returns SendPacket's result.
 #pragma once
 
+#include <QByteArray>
 #include <cstdint>
 
 namespace korvel {
@@ -26,6 +27,13 @@ int16_t SendRequestParam(int16_t command, int16_t destination, int16_t source, i
                          int16_t parameter);
 int16_t SendRequestByte(int16_t command, int16_t destination, int16_t source, int16_t route,
                         int16_t parameter);
+// A raw FleetSync message for the local module to send on its radio port, between STX
+// and ETX; the frame's length byte (n + 10) limits it to FLEETSYNC_RAW_MAX characters.
+// A longer message is not sent (SEND_FAILED).
+constexpr int FLEETSYNC_RAW_MAX = 245;
+// Frame bytes around the message: header, sub-command, STX, ETX and checksum.
+constexpr int FLEETSYNC_RAW_OVERHEAD = 11;
+int16_t SendFleetSyncRaw(const QByteArray& message);
 int16_t SendRequestWord(int16_t command, int16_t destination, int16_t source, int16_t route,
                         int32_t value);
 

@@ -114,4 +114,23 @@ TEST_F(BuildersTest, RequestsClearALeftoverCancelCommandsDoNot) {
     EXPECT_TRUE(linkState().UserCancel);
 }
 
+TEST_F(BuildersTest, RawFleetSyncGoesToTheLocalModuleBetweenStxAndEtx) {
+    linkState().StationAddress[0] = 4;  // the selected station does not matter
+    linkState().StationAddress[2] = 3;
+    linkState().PacketId = 7;
+    EXPECT_EQ(SendFleetSyncRaw(QByteArray("A\xE9")), SEND_OK);
+    EXPECT_EQ(Sent(), WithChecksum({12, 0, 0, 0, 0, PKT_SET, CMD_FLEETSYNC_RAW, 2, 2, 'A', 0xE9, 3}));
+
+    const QByteArray longest(FLEETSYNC_RAW_MAX, 'x');
+    EXPECT_EQ(SendFleetSyncRaw(longest), SEND_OK);
+    ASSERT_EQ(Sent().size(), FLEETSYNC_RAW_MAX + 11);
+    EXPECT_EQ(uint8_t(Sent()[0]), 255);
+    EXPECT_EQ(Sent().mid(9, FLEETSYNC_RAW_MAX), longest);
+
+    // One more does not fit the length byte: nothing goes out.
+    const qsizetype writes = port->writes.size();
+    EXPECT_EQ(SendFleetSyncRaw(longest + 'x'), SEND_FAILED);
+    EXPECT_EQ(port->writes.size(), writes);
+}
+
 } // namespace
