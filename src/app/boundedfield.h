@@ -55,6 +55,9 @@ public:
     double StoredValue() const { return double(value_) / limits_.divisor; }
     void SetStoredValue(double stored);
 
+    // Whether Value lies within the limits; a loaded value may not.
+    bool WithinLimits() const { return value_ >= limits_.min && value_ <= limits_.max; }
+
     // The box alone, as code that writes a text box without its up-down; Value stays.
     void SetText(const QString& text);
     QString Text() const;

@@ -1,8 +1,12 @@
 #include "app/entryhelpers.h"
+#include "app/boundedfield.h"
 #include "platform/prompts.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
@@ -115,6 +119,35 @@ QLineEdit* NamedLineEdit(const char* name, const QString& toolTip, int widthInCh
     e->setToolTip(toolTip);
     e->setMinimumWidth(e->fontMetrics().averageCharWidth() * widthInChars + 12);
     return e;
+}
+
+QComboBox* NamedList(const char* name, const QStringList& items, const char* toolTip, QWidget* parent) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QString::fromLatin1(name));
+    list->addItems(items);
+    list->setCurrentIndex(-1);
+    if (toolTip) list->setToolTip(QString::fromLatin1(toolTip));
+    return list;
+}
+
+bool SelectListed(QComboBox* list, int index) {
+    const bool listed = index >= 0 && index < list->count();
+    list->setCurrentIndex(listed ? index : -1);
+    return listed;
+}
+
+OkCancel OkCancelButtons(QDialog* dialog) {
+    OkCancel b;
+    b.ok = NamedButton(QStringLiteral("OK"), "cmdOK", dialog);
+    b.ok->setDefault(true);
+    b.cancel = NamedButton(QStringLiteral("Cancel"), "cmdCancel", dialog);
+    // Cancel stores nothing, so leaving a field for it checks nothing.
+    LeaveUnchecked(b.cancel);
+    b.row = new QDialogButtonBox(dialog);
+    b.row->addButton(b.ok, QDialogButtonBox::AcceptRole);
+    b.row->addButton(b.cancel, QDialogButtonBox::RejectRole);
+    QObject::connect(b.cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    return b;
 }
 
 void InstallSingleByteText(QLineEdit* edit, const QString& loaded) {

@@ -2,10 +2,14 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 class QByteArray;
 class QCheckBox;
+class QComboBox;
+class QDialog;
+class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
 class QObject;
@@ -36,6 +40,21 @@ QPushButton* NamedButton(const QString& text, const char* name, QWidget* parent)
 QCheckBox* NamedCheckBox(const QString& text, const char* name, QWidget* parent);
 // A text box wide enough for widthInChars characters.
 QLineEdit* NamedLineEdit(const char* name, const QString& toolTip, int widthInChars, QWidget* parent);
+
+// A drop-down list of items, with no selection until a dialog loads one.
+QComboBox* NamedList(const char* name, const QStringList& items, const char* toolTip, QWidget* parent);
+// Selects index when the list has it. Otherwise the list is left without a selection
+// and the result is false, so that a dialog can report a stored value it cannot show.
+bool SelectListed(QComboBox* list, int index);
+
+// A dialog's OK and Cancel in a button row: OK is the default button; Cancel rejects the
+// dialog without checking the field it leaves. The dialog connects OK itself.
+struct OkCancel {
+    QPushButton* ok = nullptr;
+    QPushButton* cancel = nullptr;
+    QDialogButtonBox* row = nullptr;
+};
+OkCancel OkCancelButtons(QDialog* dialog);
 
 // The module keeps single-byte texts: the box takes printable Latin-1 only, so every
 // character typed is stored as the byte it shows. Characters that loaded already holds

@@ -1,10 +1,13 @@
 #include "support/appfixture.h"
+#include "app/frmCancelSend.h"
 #include "config/model.h"
 #include "config/target.h"
 #include "session/session.h"
 #include "session/settingsfile.h"
 
 #include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QLabel>
 #include <QSettings>
 
@@ -84,6 +87,29 @@ void AppFixture::Fake(WindowId id, std::function<void()> onOpen) {
         }
         if (onOpen) onOpen();
     });
+}
+
+void AppFixture::ConnectToSimWhenAsked() {
+    WhenModal<frmCancelSend>([this](frmCancelSend& c) {
+        c.txtIP()->setText(QStringLiteral("127.0.0.1:%1").arg(sim.TcpPort()));
+        c.cmdIP()->click();
+    });
+}
+
+void AppFixture::ReadFromSim() {
+    ConnectToSimWhenAsked();
+    Press(ToolButton::Read);
+}
+
+void AppFixture::WriteToSim() {
+    prompts.QueueAnswer(vbYes);
+    ConnectToSimWhenAsked();
+    Press(ToolButton::Write);
+}
+
+void AppFixture::ExpectSimBlocks(const QHash<sim::BlockKey, QByteArray>& expected) const {
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        EXPECT_EQ(sim.Blocks().value(it.key()).toHex(), it.value().toHex()) << it.key().first << "/" << it.key().second;
 }
 
 } // namespace korvel::test

@@ -70,6 +70,15 @@ protected:
         poll->start(1);
     }
 
+    // Answers the next connect dialog with the simulated module's TCP address.
+    void ConnectToSimWhenAsked();
+    // The toolbar's Read and Write against the simulated module over TCP; the write
+    // answers Yes to overwriting the module's configuration. Panel 2 tells the outcome.
+    void ReadFromSim();
+    void WriteToSim();
+    // Every block the simulated module holds equals expected, byte for byte.
+    void ExpectSimBlocks(const QHash<sim::BlockKey, QByteArray>& expected) const;
+
     QTemporaryDir dir;
     std::unique_ptr<frmMain> window;
     QList<WindowId> opened;

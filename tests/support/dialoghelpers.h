@@ -2,10 +2,13 @@
 // texts of the message boxes shown.
 #pragma once
 
+#include "app/boundedfield.h"
 #include "platform/scriptedprompts.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QStringList>
 #include <QWidget>
 
@@ -23,8 +26,30 @@ inline void TypeText(QWidget* w, const QString& text) {
     for (const QChar c : text) TypeKey(w, c.toUpper().unicode(), QString(c));
 }
 
+// Moves into the field as Tab would, and replaces its text by typing.
+inline void Enter(QWidget* field, const QString& text) {
+    field->setFocus(Qt::TabFocusReason);
+    if (auto* f = qobject_cast<BoundedField*>(field)) f->Box()->selectAll();
+    if (auto* e = qobject_cast<QLineEdit*>(field)) e->selectAll();
+    TypeText(field, text);
+}
+
+// The control a focused widget belongs to: a bounded field's box counts as the field.
+inline QString ControlName(QWidget* w) {
+    for (QWidget* p = w; p; p = p->parentWidget())
+        if (qobject_cast<BoundedField*>(p)) return p->objectName();
+    return w ? w->objectName() : QStringLiteral("<none>");
+}
+
 // A caption as it reads on screen, without its access-key marker.
 inline QString Shown(const QString& text) { return QString(text).remove(QLatin1Char('&')); }
+
+// A list's entries, in order.
+inline QStringList ListItems(const QComboBox* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+    return items;
+}
 
 // The texts of every box shown so far, in order.
 inline QStringList ShownTexts(const ScriptedPrompts& prompts) {

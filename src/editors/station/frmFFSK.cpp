@@ -44,28 +44,13 @@ BoundedField* MakeField(const char* upDownName, const char* textName, const Ffsk
     return f;
 }
 
-QComboBox* MakeList(const char* name, const QStringList& items, const char* tip, QWidget* parent) {
-    auto* list = new QComboBox(parent);
-    list->setObjectName(QString::fromLatin1(name));
-    list->addItems(items);
-    list->setCurrentIndex(-1);
-    if (tip) list->setToolTip(QString::fromLatin1(tip));
-    return list;
-}
-
 const QStringList kPolarities{QStringLiteral("LOW"), QStringLiteral("HIGH")};
 
 // Shows a loaded value; false when it lies outside the field's limits (it is shown and
 // kept all the same, so an untouched field stores it back).
 bool Show(BoundedField* field, long value) {
     field->SetValue(value);
-    return value >= field->limits().min && value <= field->limits().max;
-}
-
-bool Select(QComboBox* list, int index) {
-    if (index < 0 || index >= list->count()) return false;
-    list->setCurrentIndex(index);
-    return true;
+    return field->WithinLimits();
 }
 
 } // namespace
@@ -93,9 +78,9 @@ void frmFFSK::build() {
     auto* port = new QWidget(this);
     concPacket_ = NamedCheckBox(QStringLiteral("Conc &Packet:"), "chkConcPacket", port);
     concPacket_->setLayoutDirection(Qt::RightToLeft);
-    protocol_ = MakeList("cboProtocol", {QStringLiteral("BMP"), QStringLiteral("MODB"), QStringLiteral("PPP")},
+    protocol_ = NamedList("cboProtocol", {QStringLiteral("BMP"), QStringLiteral("MODB"), QStringLiteral("PPP")},
                          "Selects the port protocol", port);
-    baud_ = MakeList("cboTransmissionBaudRate", {QStringLiteral("1200"), QStringLiteral("2400")},
+    baud_ = NamedList("cboTransmissionBaudRate", {QStringLiteral("1200"), QStringLiteral("2400")},
                      "Selects transmission baud rate", port);
     preamble_ = MakeField("updPreambleCount", "txtPreambleCount", kFfskPreamble,
                           "The number of preamble bytes to send at the beginning of an FFSK transmission", port);
@@ -142,7 +127,7 @@ void frmFFSK::build() {
 
     ptt_ = new QGroupBox(QStringLiteral("PTT"), this);
     ptt_->setObjectName(QStringLiteral("fraPtt"));
-    pttPolarity_ = MakeList("cboPTTPolarity", kPolarities, "Enter the transmitter keying signal polarity", ptt_);
+    pttPolarity_ = NamedList("cboPTTPolarity", kPolarities, "Enter the transmitter keying signal polarity", ptt_);
     pttStart_ = MakeField("updPTTStartDelay", "txtPTTStartDelay", kFfskPttDelay,
                           "This is the transmitter keyup delay time", ptt_);
     pttHang_ = MakeField("updPTTHangDelay", "txtPTTHangDelay", kFfskPttDelay,
@@ -157,9 +142,9 @@ void frmFFSK::build() {
 
     gate_ = new QGroupBox(QStringLiteral("COR/COS/M-SIG"), this);
     gate_->setObjectName(QStringLiteral("fraGate"));
-    gateType_ = MakeList("cboGateType", {QStringLiteral("EXT SIGNAL"), QStringLiteral("INT SIGNAL")},
+    gateType_ = NamedList("cboGateType", {QStringLiteral("EXT SIGNAL"), QStringLiteral("INT SIGNAL")},
                          "Specify if the COR/COS M-Signal is to be supplied externally or internally generated", gate_);
-    gatePolarity_ = MakeList("cboGatePolarity", kPolarities,
+    gatePolarity_ = NamedList("cboGatePolarity", kPolarities,
                              "This is the active polarity of the COR/COS/M-Signal if externally supplied", gate_);
     auto* gateGrid = new QGridLayout(gate_);
     gateGrid->addWidget(BuddyLabel(QStringLiteral("&Type:"), gateType_, gate_), 0, 0);
@@ -192,14 +177,10 @@ void frmFFSK::build() {
         g->setColumnStretch(1, 1);
     }
 
-    ok_ = NamedButton(QStringLiteral("OK"), "cmdOK", this);
-    ok_->setDefault(true);
-    cancel_ = NamedButton(QStringLiteral("Cancel"), "cmdCancel", this);
-    // Cancel stores nothing, so leaving a field for it checks nothing.
-    LeaveUnchecked(cancel_);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ok_, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel_, QDialogButtonBox::RejectRole);
+    const OkCancel okCancel = OkCancelButtons(this);
+    ok_ = okCancel.ok;
+    cancel_ = okCancel.cancel;
+    QDialogButtonBox* const buttons = okCancel.row;
 
     auto* frames = new QVBoxLayout;
     frames->addWidget(ptt_);
@@ -226,7 +207,6 @@ void frmFFSK::build() {
     connect(gateType_, &QComboBox::activated, this, &frmFFSK::cboGateType_Click);
     connect(setLevel_, &QPushButton::clicked, this, &frmFFSK::cmdSetLevel_Click);
     connect(ok_, &QPushButton::clicked, this, &frmFFSK::cmdOK_Click);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmFFSK::load() {
@@ -238,20 +218,20 @@ void frmFFSK::load() {
     bool failed = false;
 
     concPacket_->setChecked(shown.concPacket);
-    failed |= !Select(pttPolarity_, shown.pttPolarity);
+    failed |= !SelectListed(pttPolarity_, shown.pttPolarity);
     {
         // The gate rule runs once, here, before the stored polarity is shown.
         const QSignalBlocker quiet(gateType_);
-        failed |= !Select(gateType_, shown.gateType);
+        failed |= !SelectListed(gateType_, shown.gateType);
     }
     cboGateType_Click();
-    failed |= !Select(gatePolarity_, shown.gatePolarity);
-    failed |= !Select(baud_, shown.baud);
+    failed |= !SelectListed(gatePolarity_, shown.gatePolarity);
+    failed |= !SelectListed(baud_, shown.baud);
     failed |= !Show(pttStart_, shown.pttStartDelay);
     failed |= !Show(pttHang_, shown.pttHangDelay);
     failed |= !Show(preamble_, shown.preamble);
     cdDelay_->SetValue(shown.cdDelay);
-    failed |= !Select(protocol_, shown.protocol);
+    failed |= !SelectListed(protocol_, shown.protocol);
     failed |= !Show(retryTimeout_, shown.retryTimeout);
     failed |= !Show(retryCount_, shown.retryCount);
 

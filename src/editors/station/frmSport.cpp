@@ -41,30 +41,16 @@ const char* const kConnections[] = {"NONE", "MODEM", "DIGITAL RADIO", "PPP LINK"
 constexpr int kConnectionNone = 0;
 constexpr int kConnectionModem = 1;
 
-QComboBox* List(const char* name, const char* tip, QWidget* parent) {
-    auto* list = new QComboBox(parent);
-    list->setObjectName(QString::fromLatin1(name));
-    list->setToolTip(QString::fromLatin1(tip));
-    return list;
-}
-
-void Fill(QComboBox* list, const char* const* items, std::size_t count) {
-    list->clear();
-    for (std::size_t i = 0; i < count; ++i) list->addItem(QString::fromLatin1(items[i]));
-    list->setCurrentIndex(-1);
-}
-
-// Selects index when the list has it; false (and no selection) when it has not.
-bool Select(QComboBox* list, int index) {
-    const bool shown = index >= 0 && index < list->count();
-    list->setCurrentIndex(shown ? index : -1);
-    return shown;
+QStringList Texts(const char* const* items, std::size_t count) {
+    QStringList texts;
+    for (std::size_t i = 0; i < count; ++i) texts << QString::fromLatin1(items[i]);
+    return texts;
 }
 
 // Shows a stored value in a field; false when it lies beyond the field's limits.
 bool Show(BoundedField* field, double stored) {
     field->SetStoredValue(stored);
-    return field->Value() >= field->limits().min && field->Value() <= field->limits().max;
+    return field->WithinLimits();
 }
 
 } // namespace
@@ -85,10 +71,10 @@ void frmSport::build() {
 
     portFrame_ = new QGroupBox(QStringLiteral("Port Configuration"), shape_);
     portFrame_->setObjectName(QStringLiteral("Frame1"));
-    baud_ = List("cboTransmissionBaudRate", "Selects transmission baud rate", portFrame_);
-    Fill(baud_, kBaudRates, std::size(kBaudRates));
-    protocol_ = List("cboProtocol", "Selects the port protocol", portFrame_);
-    Fill(protocol_, kProtocols, std::size(kProtocols));
+    baud_ = NamedList("cboTransmissionBaudRate", Texts(kBaudRates, std::size(kBaudRates)),
+                      "Selects transmission baud rate", portFrame_);
+    protocol_ = NamedList("cboProtocol", Texts(kProtocols, std::size(kProtocols)), "Selects the port protocol",
+                          portFrame_);
     dumpTime_ = new BoundedField("updDumpTime", "txtDumpTime", {0, 4000, 100, 4, {}, 100}, portFrame_);
     dumpTime_->SetToolTips(QStringLiteral("Interbyte dump time"));
 
@@ -123,9 +109,8 @@ void frmSport::build() {
     connectionFrame_ = new QGroupBox(QStringLiteral("Connection Protocol"), shape_);
     connectionFrame_->setObjectName(QStringLiteral("Frame3"));
     // Restricted to its four entries, so OK always finds one of the list's codes.
-    connection_ = List("cboConnectionProtocol", "Select if this prot will use a connection based protocol",
-                       connectionFrame_);
-    Fill(connection_, kConnections, std::size(kConnections));
+    connection_ = NamedList("cboConnectionProtocol", Texts(kConnections, std::size(kConnections)),
+                            "Select if this prot will use a connection based protocol", connectionFrame_);
     connection_->setAccessibleName(QStringLiteral("Connection Protocol"));
     properties_ = NamedButton(QStringLiteral("P&roperties"), "cmdSetProperties", connectionFrame_);
     properties_->setToolTip(QStringLiteral("Click to set the Connection properties"));
@@ -148,13 +133,10 @@ void frmSport::build() {
     frames->addWidget(portFrame_);
     frames->addWidget(connectionFrame_);
 
-    ok_ = NamedButton(QStringLiteral("OK"), "cmdOK", this);
-    ok_->setDefault(true);
-    cancel_ = NamedButton(QStringLiteral("Cancel"), "cmdCancel", this);
-    LeaveUnchecked(cancel_);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ok_, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel_, QDialogButtonBox::RejectRole);
+    const OkCancel okCancel = OkCancelButtons(this);
+    ok_ = okCancel.ok;
+    cancel_ = okCancel.cancel;
+    QDialogButtonBox* const buttons = okCancel.row;
 
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(shape_, 1);
@@ -169,7 +151,6 @@ void frmSport::build() {
     connect(protocol_, &QComboBox::currentIndexChanged, this, &frmSport::cboProtocol_Click);
     connect(properties_, &QPushButton::clicked, this, &frmSport::cmdSetProperties_Click);
     connect(ok_, &QPushButton::clicked, this, &frmSport::cmdOK_Click);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmSport::applyPellarLayout() {
@@ -181,9 +162,8 @@ void frmSport::applyPellarLayout() {
     if (pellarBaudDefault_) {
         baud_->setEnabled(edit_.port == 2);
         baud_->clear();
-        baud_->addItem(QStringLiteral("Default (9600)"));
-        baud_->addItem(QStringLiteral("1200"));
-        for (const char* rate : kBaudRates) baud_->addItem(QString::fromLatin1(rate));
+        baud_->addItems(QStringList{QStringLiteral("Default (9600)"), QStringLiteral("1200")} +
+                        Texts(kBaudRates, std::size(kBaudRates)));
         baud_->setCurrentIndex(-1);
     } else {
         baud_->setEnabled(false);
@@ -206,17 +186,17 @@ void frmSport::load() {
     if (edit_.port == 1) baud_->setEnabled(false);
 
     const int ccb2 = RoundToLong(edit_.Ccb2);
-    failed |= !Select(baud_, ccb2 & 0x0F);
+    failed |= !SelectListed(baud_, ccb2 & 0x0F);
     {
         // The protocol rules run on this selection, as on the user's.
         const QSignalBlocker quiet(protocol_);
-        failed |= !Select(protocol_, (ccb2 & PORT_PROTOCOL_MASK) >> PORT_PROTOCOL_SHIFT);
+        failed |= !SelectListed(protocol_, (ccb2 & PORT_PROTOCOL_MASK) >> PORT_PROTOCOL_SHIFT);
     }
     cboProtocol_Click();
     failed |= !Show(dumpTime_, edit_.DumpTime);
     failed |= !Show(retryCount_, edit_.RetryCount);
     failed |= !Show(retryTimeout_, edit_.RetryTime);
-    failed |= !Select(connection_, (RoundToLong(edit_.Ccb3) & 0x70) >> 4);
+    failed |= !SelectListed(connection_, (RoundToLong(edit_.Ccb3) & 0x70) >> 4);
 
     if (failed) MsgBox(UnexpectedValueMessage(), vbOKOnly);
 }

@@ -49,12 +49,6 @@ QCheckBox* Check(const char* name, const QString& text, const char* tip, QWidget
 
 long NumberIn(const QString& text) { return LeadingInteger(text, NumberForm{false}).value_or(0); }
 
-bool Select(QComboBox* list, int index) {
-    if (index < -1 || index >= list->count()) return false;
-    list->setCurrentIndex(index);
-    return true;
-}
-
 } // namespace
 
 frmSystem::frmSystem(QWidget* owner) : QDialog(owner) {
@@ -157,13 +151,10 @@ void frmSystem::build() {
     stations_->setMinimumHeight(fontMetrics().height() * 12);
     auto* stationsLabel = BuddyLabel(QStringLiteral("Station &Configuration"), stations_, this);
 
-    ok_ = NamedButton(QStringLiteral("OK"), "cmdOK", this);
-    ok_->setDefault(true);
-    cancel_ = NamedButton(QStringLiteral("Cancel"), "cmdCancel", this);
-    LeaveUnchecked(cancel_);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ok_, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel_, QDialogButtonBox::RejectRole);
+    const OkCancel okCancel = OkCancelButtons(this);
+    ok_ = okCancel.ok;
+    cancel_ = okCancel.cancel;
+    QDialogButtonBox* const buttons = okCancel.row;
 
     auto* left = new QVBoxLayout;
     left->addWidget(settings);
@@ -188,7 +179,6 @@ void frmSystem::build() {
     connect(path_, &QComboBox::currentIndexChanged, this, &frmSystem::cboTransmissionPath_Click);
     connect(powerSave_, &QCheckBox::toggled, this, &frmSystem::ckbEnablePowerSave_Click);
     connect(ok_, &QPushButton::clicked, this, &frmSystem::cmdOK_Click);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmSystem::load() {
@@ -204,8 +194,10 @@ void frmSystem::load() {
 
     address_->setText(ThreeDigits(RoundToLong(edit_.MyAddress)));
     const int moduleMode = RoundToLong(edit_.ModuleMode);
-    failed |= !Select(mode_, moduleMode & 15);
-    if (Select(path_, (moduleMode & 240) / 16 - 1))
+    failed |= !SelectListed(mode_, moduleMode & 15);
+    // A path of 0 has no entry and is shown as no choice, without a report.
+    const int pathIndex = (moduleMode & 240) / 16 - 1;
+    if (pathIndex == -1 || SelectListed(path_, pathIndex))
         cboTransmissionPath_Click();  // accepted without a question while loading
     else
         failed = true;
@@ -235,7 +227,7 @@ void frmSystem::load() {
     // user changes the field.
     cycle_->SetText(QString::number(sleepTime & 63));
     sleepReturn_->SetStoredValue(edit_.SleepReturn);
-    failed |= !Select(periodType_, (sleepTime & 192) / 64);
+    failed |= !SelectListed(periodType_, (sleepTime & 192) / 64);
 
     LoadingForm = false;
     if (failed) MsgBox(UnexpectedValueMessage(), vbOKOnly);

@@ -2,7 +2,6 @@
 // channel-clear clamp, the preamble's limit, the level box's check, the level test,
 // Cancel, the captions, and an edit that reaches the module.
 #include "app/boundedfield.h"
-#include "app/frmCancelSend.h"
 #include "config/systemvalues.h"
 #include "editors/station/frmFFSK.h"
 #include "link/linkstate.h"
@@ -29,21 +28,6 @@ const QString kUnexpected = QStringLiteral(
 const QString kLevelRefused = QStringLiteral("Level must be between 1 and 31, please re-enter.");
 
 double& Element(int e) { return config().SystemConfig[e]; }
-
-// Moves into the field as Tab would, and replaces its text by typing.
-void Enter(QWidget* field, const QString& text) {
-    field->setFocus(Qt::TabFocusReason);
-    if (auto* f = qobject_cast<BoundedField*>(field)) f->Box()->selectAll();
-    if (auto* e = qobject_cast<QLineEdit*>(field)) e->selectAll();
-    TypeText(field, text);
-}
-
-// The control a focused widget belongs to: a bounded field's box counts as the field.
-QString ControlName(QWidget* w) {
-    for (QWidget* p = w; p; p = p->parentWidget())
-        if (qobject_cast<BoundedField*>(p)) return p->objectName();
-    return w ? w->objectName() : QStringLiteral("<none>");
-}
 
 class FfskDialogTest : public AppFixture {
 protected:
@@ -329,12 +313,7 @@ TEST_F(FfskDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     system[1 + FFSK_PTT_HANG_DELAY] = char(5);
     settings().PacketTimeout = 20;
     Open(true);
-    auto connect = [this](frmCancelSend& c) {
-        c.txtIP()->setText(QStringLiteral("127.0.0.1:%1").arg(sim.TcpPort()));
-        c.cmdIP()->click();
-    };
-    WhenModal<frmCancelSend>(connect);
-    Press(ToolButton::Read);
+    ReadFromSim();
     ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
 
     WhenModal<frmFFSK>([](frmFFSK& d) {
@@ -355,12 +334,9 @@ TEST_F(FfskDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     Trigger(MenuItem::mnuPortsFFSK);
     ASSERT_EQ(modalDialogs, 2);
 
-    prompts.QueueAnswer(vbYes);  // overwrite the module's configuration
-    WhenModal<frmCancelSend>(connect);
-    Press(ToolButton::Write);
+    WriteToSim();
     ASSERT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
-    for (auto it = expected.begin(); it != expected.end(); ++it)
-        EXPECT_EQ(sim.Blocks().value(it.key()).toHex(), it.value().toHex()) << it.key().first << "/" << it.key().second;
+    ExpectSimBlocks(expected);
 }
 
 } // namespace

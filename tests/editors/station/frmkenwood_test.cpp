@@ -1,7 +1,6 @@
 // The FleetSync properties dialog driven offscreen: master and slave texts, the radio
 // boxes' checks, the permitted mobiles, what OK stores and Cancel keeps, the NMEA port,
 // the raw message on the wire and an edit that reaches the module.
-#include "app/frmCancelSend.h"
 #include "config/systemvalues.h"
 #include "editors/station/frmKenwood.h"
 #include "link/linkstate.h"
@@ -474,12 +473,7 @@ TEST_F(KenwoodTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     onTags.replace(1, 21, QByteArray("Pump on") + QByteArray(14, 0));
 
     Open(true);
-    auto connect = [this](frmCancelSend& c) {
-        c.txtIP()->setText(QStringLiteral("127.0.0.1:%1").arg(sim.TcpPort()));
-        c.cmdIP()->click();
-    };
-    WhenModal<frmCancelSend>(connect);
-    Press(ToolButton::Read);
+    ReadFromSim();
     ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
     ASSERT_EQ(MobileLines(config().FleetSyncConfig).size(), 20) << "every slot of the module holds a mobile";
     ASSERT_TRUE(config().FleetSyncConfig.ReportTime & FS_MANUAL_ACK);
@@ -498,12 +492,9 @@ TEST_F(KenwoodTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     frmKenwood::Run(window.get());
     ASSERT_EQ(modalDialogs, 2);
 
-    prompts.QueueAnswer(vbYes);  // overwrite the module's configuration
-    WhenModal<frmCancelSend>(connect);
-    Press(ToolButton::Write);
+    WriteToSim();
     ASSERT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
-    for (auto it = expected.begin(); it != expected.end(); ++it)
-        EXPECT_EQ(sim.Blocks().value(it.key()).toHex(), it.value().toHex()) << it.key().first << "/" << it.key().second;
+    ExpectSimBlocks(expected);
 }
 
 } // namespace

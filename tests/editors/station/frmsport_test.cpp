@@ -2,7 +2,6 @@
 // protocol rules as the dialog applies them, the properties it opens, OK and Cancel,
 // and an edit that reaches the module.
 #include "app/boundedfield.h"
-#include "app/frmCancelSend.h"
 #include "config/systemvalues.h"
 #include "config/target.h"
 #include "editors/station/frmKenwood.h"
@@ -65,11 +64,6 @@ protected:
         return *dialog;
     }
     QStringList Texts() const { return ShownTexts(prompts); }
-    static QStringList Items(const QComboBox* list) {
-        QStringList items;
-        for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
-        return items;
-    }
     std::unique_ptr<frmSport> dialog;
 };
 
@@ -224,7 +218,7 @@ TEST_F(SerialPortDialogTest, APellarShowsRateOnlyAndItsOwnListFromFirmware4786) 
     std::copy(std::begin(recent), std::end(recent), target().PellarVersion);
     frmSport& port2 = Show(2);
     EXPECT_TRUE(port2.cboTransmissionBaudRate()->isEnabled());
-    EXPECT_EQ(Items(port2.cboTransmissionBaudRate()).mid(0, 3), QStringList({"Default (9600)", "1200", "2400"}));
+    EXPECT_EQ(ListItems(port2.cboTransmissionBaudRate()).mid(0, 3), QStringList({"Default (9600)", "1200", "2400"}));
     EXPECT_EQ(port2.cboTransmissionBaudRate()->count(), 13);
     EXPECT_EQ(port2.cboTransmissionBaudRate()->currentText(), "28800") << "index 7 of its own list";
     frmSport& port1 = Show(1);
@@ -277,12 +271,7 @@ TEST_F(SerialPortDialogTest, AnEditFromTheMenuReachesTheModuleByteForByte) {
     system[1 + SPORT2_RETRY_COUNT] = char(9);
     settings().PacketTimeout = 20;
     Open(true);
-    auto connect = [this](frmCancelSend& c) {
-        c.txtIP()->setText(QStringLiteral("127.0.0.1:%1").arg(sim.TcpPort()));
-        c.cmdIP()->click();
-    };
-    WhenModal<frmCancelSend>(connect);
-    Press(ToolButton::Read);
+    ReadFromSim();
     ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
 
     WhenShown<frmSport>([](frmSport& d) {
@@ -294,12 +283,9 @@ TEST_F(SerialPortDialogTest, AnEditFromTheMenuReachesTheModuleByteForByte) {
     Trigger(MenuItem::mnuPortsSerial2);
     ASSERT_EQ(modalDialogs, 2);
 
-    prompts.QueueAnswer(vbYes);
-    WhenModal<frmCancelSend>(connect);
-    Press(ToolButton::Write);
+    WriteToSim();
     ASSERT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
-    for (auto it = expected.begin(); it != expected.end(); ++it)
-        EXPECT_EQ(sim.Blocks().value(it.key()).toHex(), it.value().toHex()) << it.key().first << "/" << it.key().second;
+    ExpectSimBlocks(expected);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The system dialog driven offscreen: what it shows, the rules of each choice, the OK
 // order with its stops, Cancel, the debug entry, and an edit that reaches the module.
 #include "app/boundedfield.h"
-#include "app/frmCancelSend.h"
 #include "config/systemvalues.h"
 #include "config/target.h"
 #include "editors/station/frmSystem.h"
@@ -48,11 +47,6 @@ protected:
         return *dialog;
     }
     QStringList Texts() const { return ShownTexts(prompts); }
-    static QStringList Items(const QComboBox* list) {
-        QStringList items;
-        for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
-        return items;
-    }
     static void Fleet(bool on) { Element(SPORT2_CCB2) = on ? 0x12 : 0x02; }
     std::unique_ptr<frmSystem> dialog;
 };
@@ -289,14 +283,14 @@ TEST_F(SystemDialogTest, APellarOffersTwoPathsAndLocksWhatItCannotUse) {
     Element(MODULE_MODE) = 16 * 3;  // the FFSK modem, which a Pellar has not
     frmSystem& d = Show();
     EXPECT_EQ(Texts(), QStringList{kUnexpected});
-    EXPECT_EQ(Items(d.cboTransmissionPath()), (QStringList{"SERIAL PORT 1", "SERIAL PORT 2"}));
+    EXPECT_EQ(ListItems(d.cboTransmissionPath()), (QStringList{"SERIAL PORT 1", "SERIAL PORT 2"}));
     for (QWidget* w : {static_cast<QWidget*>(d.cboModuleMode()), static_cast<QWidget*>(d.updStartUpDelay()),
                        static_cast<QWidget*>(d.ckbSSAtPowerUp()), static_cast<QWidget*>(d.fraSleep())})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     prompts.QueueAnswer(vbOK);
     d.cboTransmissionPath()->setCurrentIndex(1);
     d.GetSystemInfo();  // as the diagnostics do after an address allocation
-    EXPECT_EQ(Items(d.cboTransmissionPath()), (QStringList{"SERIAL PORT 1", "SERIAL PORT 2"}));
+    EXPECT_EQ(ListItems(d.cboTransmissionPath()), (QStringList{"SERIAL PORT 1", "SERIAL PORT 2"}));
     EXPECT_EQ(d.cboTransmissionPath()->currentIndex(), 1);
     d.cmdOK()->click();
     EXPECT_EQ(Element(MODULE_MODE), 16 * 2);
@@ -343,11 +337,7 @@ TEST_F(SystemDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     system[1 + START_UP_OPTIONS] = char(system[1 + START_UP_OPTIONS] | 1);
     settings().PacketTimeout = 20;
     Open(true);
-    auto connect = [this](frmCancelSend& c) {
-        c.txtIP()->setText(QStringLiteral("127.0.0.1:%1").arg(sim.TcpPort()));
-        c.cmdIP()->click();
-    };
-    WhenModal<frmCancelSend>(connect);
+    ConnectToSimWhenAsked();
     WhenShown<frmSystem>([this](frmSystem& d) {
         d.txtMyAddress()->setText(QStringLiteral("77"));
         prompts.QueueAnswer(vbOK);
@@ -360,13 +350,10 @@ TEST_F(SystemDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     ASSERT_EQ(modalDialogs, 2);
     ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
 
-    prompts.QueueAnswer(vbYes);  // overwrite the module's configuration
     prompts.QueueAnswer(vbYes);  // although its address differs
-    WhenModal<frmCancelSend>(connect);
-    Press(ToolButton::Write);
+    WriteToSim();
     ASSERT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
-    for (auto it = expected.begin(); it != expected.end(); ++it)
-        EXPECT_EQ(sim.Blocks().value(it.key()).toHex(), it.value().toHex()) << it.key().first << "/" << it.key().second;
+    ExpectSimBlocks(expected);
 }
 
 } // namespace

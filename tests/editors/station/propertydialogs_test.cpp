@@ -29,21 +29,6 @@ using namespace korvel::test;
 
 namespace {
 
-// Moves into the field as Tab would, and replaces its text by typing.
-void Enter(QWidget* field, const QString& text) {
-    field->setFocus(Qt::TabFocusReason);
-    if (auto* f = qobject_cast<BoundedField*>(field)) f->Box()->selectAll();
-    if (auto* e = qobject_cast<QLineEdit*>(field)) e->selectAll();
-    TypeText(field, text);
-}
-
-// The control a focused widget belongs to: a bounded field's box counts as the field.
-QString ControlName(QWidget* w) {
-    for (QWidget* p = w; p; p = p->parentWidget())
-        if (qobject_cast<BoundedField*>(p)) return p->objectName();
-    return w ? w->objectName() : QStringLiteral("<none>");
-}
-
 // The controls Tab visits from the focused one, back to where it started.
 QStringList TabRound(int stops) {
     QStringList names;
