@@ -149,6 +149,11 @@ void BoundedField::SetToolTips(const QString& tip) {
     lineEdit()->setToolTip(tip);
 }
 
+void BoundedField::SetMinimum(long min) {
+    limits_.min = min;
+    update();
+}
+
 QString BoundedField::Text() const { return lineEdit()->text(); }
 
 void BoundedField::setValueAndText(long value) {

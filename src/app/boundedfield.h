@@ -55,6 +55,9 @@ public:
     double StoredValue() const { return double(value_) / limits_.divisor; }
     void SetStoredValue(double stored);
 
+    // A new lower limit (a mode that needs a least value); Value is left as it is.
+    void SetMinimum(long min);
+
     // Whether Value lies within the limits; a loaded value may not.
     bool WithinLimits() const { return value_ >= limits_.min && value_ <= limits_.max; }
 

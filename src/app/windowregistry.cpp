@@ -2,6 +2,7 @@
 #include "app/frmAbout.h"
 #include "app/frmLocalComSetUp.h"
 #include "app/frmOMRUPref.h"
+#include "editors/channels/frmOutputs.h"
 #include "editors/station/frmFFSK.h"
 #include "editors/station/frmSport.h"
 #include "editors/station/frmSystem.h"
@@ -28,6 +29,8 @@ void RegisterStationEditors() {
     RegisterWindow(WindowId::frmSport, &frmSport::Run);
     RegisterWindow(WindowId::frmFFSK, &frmFFSK::Run);
 }
+// The channel editors.
+void RegisterChannelEditors() { RegisterWindow(WindowId::frmOutputs, &frmOutputs::Run); }
 } // namespace
 
 void RegisterWindow(WindowId id, WindowOpener open) { registry()[id] = std::move(open); }
@@ -50,6 +53,7 @@ void RegisterProgramWindows() {
     // offer them and nothing depends on static initialisers of a static library.
     RegisterMainWindowDialogs();
     RegisterStationEditors();
+    RegisterChannelEditors();
 }
 
 } // namespace korvel

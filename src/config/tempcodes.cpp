@@ -124,8 +124,14 @@ std::optional<SetPointScale> AnalogSetPointScale(const RangeSelection& selection
     }
 }
 
-SetPointScale TemperatureSetPointScale() {
+SetPointScale TemperatureSetPointScale(bool degreesF) {
+    if (degreesF) return SetPointScale{10, TEMP_MIN_TENTHS_F, TEMP_MAX_TENTHS_F, TEMP_MAX_TENTHS_F / 10.0f, "#0.0"};
     return SetPointScale{10, TEMP_MIN_TENTHS, TEMP_MAX_TENTHS, TEMP_MAX_TENTHS / 10.0f, "#0.0"};
+}
+
+QString TemperatureOutsideRangeText(bool degreesF) {
+    return degreesF ? QStringLiteral("Temperature must be between -67 and +257, please renter")
+                    : kTemperatureOutsideRangeText;
 }
 
 QString FormatNumberPattern(double value, QStringView pattern) {
@@ -182,21 +188,27 @@ int IsOutsideSelectedRange(QString& text, const RangeSelection& selection) {
     if (text.isEmpty()) text = QStringLiteral("0");
     const auto scale = AnalogSetPointScale(selection);
     if (!scale) return 1;
+    const std::optional<double> number = WholeDecimal(text);
+    if (!number) return 1;
     // Compared in single precision, as the limit 2.56 is held.
-    const float x = static_cast<float>(LeadingDecimal(text));
+    const float x = static_cast<float>(*number);
     return x > scale->maximum ? 1 : 0;
 }
 
 std::optional<int32_t> AnalogEntryToSteps(QStringView text, const RangeSelection& selection) {
     const auto scale = AnalogSetPointScale(selection);
-    if (!scale) return std::nullopt;
-    return RoundToLong(LeadingDecimal(text) * scale->stepsPerUnit);
+    const std::optional<double> number = WholeDecimal(text);
+    if (!scale || !number) return std::nullopt;
+    return RoundToLong(*number * scale->stepsPerUnit);
 }
 
-std::optional<int32_t> TemperatureEntryToSteps(QStringView text) {
+std::optional<int32_t> TemperatureEntryToSteps(QStringView text, bool degreesF) {
+    const std::optional<double> number = WholeDecimal(text);
+    if (!number) return std::nullopt;
+    const SetPointScale scale = TemperatureSetPointScale(degreesF);
     // Compared before rounding: 125.01 is refused.
-    const double v = LeadingDecimal(text) * 10.0;
-    if (v > TEMP_MAX_TENTHS || v < TEMP_MIN_TENTHS) return std::nullopt;
+    const double v = *number * 10.0;
+    if (v > scale.upperSteps || v < scale.lowerSteps) return std::nullopt;
     return RoundToLong(v);
 }
 

@@ -14,10 +14,13 @@ namespace korvel {
 // A temperature status reading that carries no channel.
 constexpr int16_t TEMP_READING_ABSENT = 0x7FFF;
 
-// Limits of a typed temperature set point, in tenths of a degree (the same numbers apply
-// when the set point is shown in Fahrenheit), and the stepper's increment.
+// Limits of a typed temperature set point, the sensor's range in tenths of a degree
+// Celsius and the same range in tenths of a degree Fahrenheit, and the stepper's
+// increment.
 constexpr int TEMP_MIN_TENTHS = -550;
 constexpr int TEMP_MAX_TENTHS = 1250;
+constexpr int TEMP_MIN_TENTHS_F = -670;
+constexpr int TEMP_MAX_TENTHS_F = 2570;
 constexpr int TEMP_STEP_TENTHS = 5;
 
 // Tenths of a degree Celsius for a device temperature code of the current target
@@ -62,7 +65,9 @@ struct SetPointScale {
 // The scale of the selected analog range; none for USER without a multiplier (and for a
 // selection that names no range this dialog offers).
 std::optional<SetPointScale> AnalogSetPointScale(const RangeSelection& selection);
-SetPointScale TemperatureSetPointScale();
+// The temperature scale in the unit on display: a set point shown in Fahrenheit is held
+// to the sensor's range in Fahrenheit, not to the Celsius numbers.
+SetPointScale TemperatureSetPointScale(bool degreesF = false);
 
 // A number in a display pattern where "0" is a digit always shown, "#" a digit shown only
 // when significant and "." the decimal point ("#0.0", "##00.00", ...). Rounds to the
@@ -75,16 +80,18 @@ QString PlainDecimalText(double value);
 int32_t RoundToLong(double value);
 
 // 1 when the number in text is above the largest value of the selected analog range
-// (also when USER has no multiplier), else 0; an empty text becomes "0" in place.
-// There is no lower limit.
+// (also when USER has no multiplier, and when the text is not a number at all: "1.2.3",
+// ".", "-" or pasted words are refused like a value out of range), else 0; an empty text
+// becomes "0" in place. There is no lower limit.
 int IsOutsideSelectedRange(QString& text, const RangeSelection& selection);
 
 // The stepper value for an accepted analog set point typed as text; none when the
 // selection has no scale, in which case the stepper is left alone.
 std::optional<int32_t> AnalogEntryToSteps(QStringView text, const RangeSelection& selection);
-// The stepper value for a typed temperature set point (tenths); none when it lies
-// outside TEMP_MIN_TENTHS..TEMP_MAX_TENTHS (the entry is refused).
-std::optional<int32_t> TemperatureEntryToSteps(QStringView text);
+// The stepper value for a typed temperature set point (tenths, in the unit on display);
+// none when it lies outside the sensor's range in that unit or is not a number (the
+// entry is refused).
+std::optional<int32_t> TemperatureEntryToSteps(QStringView text, bool degreesF = false);
 
 // The text a set-point stepper writes into its box for its value; none when the box
 // keeps its text (USER without a multiplier).
@@ -108,5 +115,7 @@ inline const QString kAnalogOutsideRangeText =
     QStringLiteral("Value outside selected range, please renter");
 inline const QString kTemperatureOutsideRangeText =
     QStringLiteral("Temperature must be between -55 and +125, please renter");
+// The refusal names the limits in the unit on display.
+QString TemperatureOutsideRangeText(bool degreesF);
 
 } // namespace korvel

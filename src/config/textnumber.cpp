@@ -40,6 +40,23 @@ double LeadingDecimal(QStringView text) {
     return LeadingNumber(text, {.sign = true, .decimalPoint = true}).value_or(0.0);
 }
 
+std::optional<double> WholeDecimal(QStringView text) {
+    const QStringView t = text.trimmed();
+    if (t.isEmpty()) return std::nullopt;
+    qsizetype i = (t[0] == u'-' || t[0] == u'+') ? 1 : 0;
+    int digits = 0, points = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] >= u'0' && t[i] <= u'9')
+            ++digits;
+        else if (t[i] == u'.')
+            ++points;
+        else
+            return std::nullopt;
+    }
+    if (digits == 0 || points > 1) return std::nullopt;
+    return LeadingNumber(t, {.sign = true, .decimalPoint = true});
+}
+
 std::optional<int> LeadingInteger(QStringView text, NumberForm form) {
     form.decimalPoint = false;
     const std::optional<double> v = LeadingNumber(text, form);

@@ -23,6 +23,12 @@ std::optional<double> LeadingNumber(QStringView text, NumberForm form = {});
 // The conversions' rule: blanks, sign, digits and one point; 0 when there is no number.
 double LeadingDecimal(QStringView text);
 
+// A text that is one decimal number and nothing else: blanks around it, an optional
+// sign, digits with at most one point, at least one digit ("5.", ".5", "-2"). Empty for
+// anything else ("1.2.3", ".", "-", "12V", an empty text), so that a typed or pasted
+// text is either taken whole or refused, never read as the number it happens to begin with.
+std::optional<double> WholeDecimal(QStringView text);
+
 // A whole number; empty when there is none or it is outside the range of int.
 std::optional<int> LeadingInteger(QStringView text, NumberForm form = {});
 

@@ -57,7 +57,7 @@ TEST_F(MenusTest, ItemsWaitForTheirWindows) {
     frmMain& w = Open();
     // None of these windows exists yet: the items stay unusable whatever enables them.
     for (MenuItem item : {MenuItem::mnuViewStatus, MenuItem::mnuDateTime, MenuItem::mnuSystemFlash,
-                             MenuItem::mnuConfigContactInputs, MenuItem::mnuConfigAnalogInputs, MenuItem::mnuConfigTemp, MenuItem::mnuConfigOutputs,
+                             MenuItem::mnuConfigContactInputs, MenuItem::mnuConfigAnalogInputs, MenuItem::mnuConfigTemp,
                              MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuEventSerial1, MenuItem::mnuEventSerial2, MenuItem::mnuEventFFSK,
                              MenuItem::mnuEventFSM, MenuItem::mnuFilePrint, MenuItem::mnuViewManuf}) {
         w.SetMenuEnabled(item, true);
@@ -81,21 +81,24 @@ TEST_F(MenusTest, ARegisteredWindowOpensFromItsItems) {
     Fake(WindowId::frmAnalogs, [this] { analogMode.append(session().AnalogMode); });
     Fake(WindowId::frmShowConfiguration);
     Fake(WindowId::frmSystem);
+    Fake(WindowId::frmOutputs);
     frmMain& w = Open();
     Trigger(MenuItem::mnuHelpAbout);
     for (MenuItem item : {MenuItem::mnuConfiguration, MenuItem::mnuConfigSystem, MenuItem::mnuConfigPorts,
-                          MenuItem::mnuConfigAnalogInputs, MenuItem::mnuConfigTemp})
+                          MenuItem::mnuConfigAnalogInputs, MenuItem::mnuConfigTemp, MenuItem::mnuConfigOutputs})
         w.SetMenuEnabled(item, true);
     Trigger(MenuItem::mnuConfigSystem);
     Trigger(MenuItem::mnuPortsSerial2);
     Trigger(MenuItem::mnuPortsSerial1);
     Trigger(MenuItem::mnuConfigTemp);
     Trigger(MenuItem::mnuConfigAnalogInputs);
+    Trigger(MenuItem::mnuConfigOutputs);
     w.SetToolbarButtonEnabled(ToolButton::Config, true);
     EXPECT_TRUE(w.Button(ToolButton::Config)->isEnabled());
     Press(ToolButton::Config);
     using enum WindowId;
-    EXPECT_EQ(opened, (QList<WindowId>{frmAbout, frmSystem, frmSport, frmSport, frmAnalogs, frmAnalogs, frmShowConfiguration}));
+    EXPECT_EQ(opened, (QList<WindowId>{frmAbout, frmSystem, frmSport, frmSport, frmAnalogs, frmAnalogs, frmOutputs,
+                                       frmShowConfiguration}));
     EXPECT_EQ(selector, (QList<int>{2, 1}));
     EXPECT_EQ(analogMode, (QList<bool>{false, true}));
 }

@@ -98,9 +98,32 @@ TEST_F(TempCodesTest, TemperatureEntryLimitsApplyBeforeRounding) {
     EXPECT_EQ(TemperatureEntryToSteps(u"125.1"), std::nullopt);
     EXPECT_EQ(TemperatureEntryToSteps(u"-55.1"), std::nullopt);
     EXPECT_EQ(TemperatureEntryToSteps(u"130"), std::nullopt);
-    EXPECT_EQ(TemperatureEntryToSteps(u"12.5abc"), 125);
-    EXPECT_EQ(TemperatureEntryToSteps(u"abc"), 0);
     EXPECT_EQ(TemperatureEntryToSteps(u"-.5"), -5);
+}
+
+TEST_F(TempCodesTest, FahrenheitSetPointsAreHeldToTheSensorRangeInFahrenheit) {
+    EXPECT_EQ(TemperatureEntryToSteps(u"257", true), 2570);
+    EXPECT_EQ(TemperatureEntryToSteps(u"-67", true), -670);
+    EXPECT_EQ(TemperatureEntryToSteps(u"130", true), 1300) << "130 F is 54.4 C, well inside the sensor";
+    EXPECT_EQ(TemperatureEntryToSteps(u"257.1", true), std::nullopt);
+    EXPECT_EQ(TemperatureEntryToSteps(u"-67.1", true), std::nullopt);
+    EXPECT_EQ(TemperatureSetPointScale(true).lowerSteps, -670);
+    EXPECT_EQ(TemperatureSetPointScale(true).upperSteps, 2570);
+    EXPECT_EQ(TemperatureOutsideRangeText(true), "Temperature must be between -67 and +257, please renter");
+    EXPECT_EQ(TemperatureOutsideRangeText(false), kTemperatureOutsideRangeText);
+    // The limits are the Celsius ones converted, so every Celsius set point shows within them.
+    EXPECT_FLOAT_EQ(CelsiusToFahrenheit(TEMP_MIN_TENTHS), TEMP_MIN_TENTHS_F);
+    EXPECT_FLOAT_EQ(CelsiusToFahrenheit(TEMP_MAX_TENTHS), TEMP_MAX_TENTHS_F);
+}
+
+TEST_F(TempCodesTest, TextThatIsNotANumberIsRefusedNotReadAsItsLeadingDigits) {
+    QString t;
+    for (const char* text : {"1.2.3", ".", "-", "abc", "12.5abc", "2 5"}) {
+        EXPECT_EQ(TemperatureEntryToSteps(QString::fromLatin1(text)), std::nullopt) << text;
+        t = QString::fromLatin1(text);
+        EXPECT_EQ(IsOutsideSelectedRange(t, {0, -1}), 1) << text;
+        EXPECT_EQ(AnalogEntryToSteps(t, {0, -1}), std::nullopt) << text;
+    }
 }
 
 TEST_F(TempCodesTest, StepperTextsFollowTheRangeFormat) {

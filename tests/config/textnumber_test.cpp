@@ -16,6 +16,15 @@ TEST(TextNumber, DecimalsTakeSignDigitsAndOnePointAfterBlanks) {
         EXPECT_DOUBLE_EQ(LeadingDecimal(none), 0.0) << QString::fromUtf16(none).toStdString();
 }
 
+TEST(TextNumber, AWholeDecimalIsTheEntireTextOrNothing) {
+    EXPECT_EQ(WholeDecimal(u" -12.5 "), -12.5);
+    EXPECT_EQ(WholeDecimal(u"5."), 5.0);
+    EXPECT_EQ(WholeDecimal(u".5"), 0.5);
+    EXPECT_EQ(WholeDecimal(u"+3"), 3.0);
+    for (const char16_t* none : {u"", u" ", u"-", u".", u"-.", u"1.2.3", u"12V", u"--1", u"1-", u"7e3", u"- 5"})
+        EXPECT_EQ(WholeDecimal(none), std::nullopt) << QString::fromUtf16(none).toStdString();
+}
+
 TEST(TextNumber, WholeNumbersFollowTheCallersForm) {
     EXPECT_EQ(LeadingInteger(u"6500x"), 6500);
     EXPECT_EQ(LeadingInteger(u"-15"), -15);

@@ -2,6 +2,7 @@
 #include "app/frmCancelSend.h"
 #include "config/model.h"
 #include "config/target.h"
+#include "link/rxdispatch.h"
 #include "session/session.h"
 #include "session/settingsfile.h"
 
@@ -66,6 +67,8 @@ void AppFixture::LoadKorvel(int children) {
     target().ChildCount = static_cast<uint8_t>(children);
     target().ExpansionBoardMask = 0;
     SetDefaultConfiguration();
+    UpdateContactPresence();
+    UpdateAnalogPresence();
     session().ConfigLoaded = true;
 }
 
@@ -74,6 +77,8 @@ void AppFixture::LoadPellar(int boardMask) {
     target().ChildCount = 0;
     target().ExpansionBoardMask = boardMask;
     SetDefaultConfiguration();
+    UpdateContactPresence();
+    UpdateAnalogPresence();
     config().SystemConfig[1] = 16;  // a Pellar's module mode
     session().ConfigLoaded = true;
 }

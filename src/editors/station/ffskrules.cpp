@@ -81,12 +81,6 @@ QString LevelError(const QString& text) {
     return {};
 }
 
-QString FfskCaption(int destinationStation, long myAddress) {
-    const QString title = QStringLiteral("FFSK Configuration, Station: ");
-    if (destinationStation != 0) return title + ThreeDigits(destinationStation);
-    return title + QStringLiteral("Local(") + ThreeDigits(myAddress) + QStringLiteral(")");
-}
-
 FfskSettings ComposeFfsk(const FfskSettings& loaded, const FfskForm& form) {
     FfskSettings s = loaded;
 

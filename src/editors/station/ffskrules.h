@@ -72,8 +72,6 @@ QString LevelError(const QString& text);
 // The level the box's text stores.
 double LevelOf(const QString& text);
 
-QString FfskCaption(int destinationStation, long myAddress);
-
 // The values of the dialog's controls that OK stores; -1 is a list without a selection,
 // which keeps the stored bits. Numbers are in the units shown.
 struct FfskForm {

@@ -212,7 +212,7 @@ void frmFFSK::build() {
 void frmFFSK::load() {
     linkState().UserCancel = false;
     const StationConfig& c = config();
-    setWindowTitle(FfskCaption(linkState().StationAddress[0], RoundToLong(c.SystemConfig[MY_ADDRESS])));
+    setWindowTitle(StationCaption(QStringLiteral("FFSK Configuration, Station: ")));
     edit_ = TakeFfskSettings(c);
     const FfskForm shown = FfskFormOf(edit_);
     bool failed = false;

@@ -177,11 +177,7 @@ void frmSport::load() {
 
     if (target().PellarDevice) applyPellarLayout();
 
-    const int station = linkState().StationAddress[0];
-    const QString head = QStringLiteral("Configuration - Serial Port %1, Station: ").arg(edit_.port);
-    setWindowTitle(station != 0 ? head + ThreeDigits(station)
-                                : head + QStringLiteral("Local(") + ThreeDigits(SystemValue(c, MY_ADDRESS)) +
-                                      QStringLiteral(")"));
+    setWindowTitle(StationCaption(QStringLiteral("Configuration - Serial Port %1, Station: ").arg(edit_.port)));
     // Serial port 1's rate is shown but not edited.
     if (edit_.port == 1) baud_->setEnabled(false);
 

@@ -2,9 +2,8 @@
 #include "config/model.h"
 #include "config/systemvalues.h"
 #include "config/target.h"
-#include "link/linkstate.h"
 #include "session/session.h"
-#include "config/textnumber.h"
+#include "editors/station/systemrules.h"
 
 #include <algorithm>
 #include <iterator>
@@ -42,11 +41,7 @@ StationInfo DescribeStation() {
         return info;
     }
 
-    const int station = linkState().StationAddress[0];
-    info.caption = station == 0
-                       ? kCaption + QStringLiteral("Local(") + ThreeDigits(SystemValue(config(), MY_ADDRESS)) +
-                             QLatin1Char(')')
-                       : kCaption + ThreeDigits(station);
+    info.caption = StationCaption(kCaption);
 
     QString options;
     if (t.TargetOptions & 1) options += QStringLiteral("DUAL RS232; ");

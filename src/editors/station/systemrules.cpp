@@ -1,6 +1,8 @@
 #include "editors/station/systemrules.h"
 #include "config/systemvalues.h"
 #include "config/tempcodes.h"
+#include "config/textnumber.h"
+#include "link/linkstate.h"
 
 namespace korvel {
 
@@ -162,6 +164,15 @@ QString HintPanelText(int mode, int kind, bool pellar, bool port2FleetSync) {
                               "setting up a master station with Vistrel monitoring software.");
     default: return {};
     }
+}
+
+QString StationCaption(const QString& head, int destinationStation, long myAddress) {
+    if (destinationStation != 0) return head + ThreeDigits(destinationStation);
+    return head + QStringLiteral("Local(") + ThreeDigits(myAddress) + QLatin1Char(')');
+}
+
+QString StationCaption(const QString& head) {
+    return StationCaption(head, linkState().StationAddress[0], SystemValue(config(), MY_ADDRESS));
 }
 
 QString UnexpectedValueMessage() {

@@ -76,6 +76,12 @@ int ComposeModuleMode(int previous, int mode, int path);
 QString HintPanelText(int mode, int kind, bool pellar, bool port2FleetSync);
 
 QString UnexpectedValueMessage();
+
+// A station dialog's title: head (ending in ", Station: ") and the destination station
+// "000", or "Local(" the module's own address ")" for the local module.
+QString StationCaption(const QString& head, int destinationStation, long myAddress);
+// The same for the station the link addresses now and the configuration's own address.
+QString StationCaption(const QString& head);
 QString PathChangeQuestion();
 QString PowerSaveRefusedMessage();
 
