@@ -1,5 +1,6 @@
 #include "app/entryhelpers.h"
 #include "app/boundedfield.h"
+#include "config/analogcodes.h"
 #include "platform/prompts.h"
 
 #include <QApplication>
@@ -23,9 +24,11 @@ namespace {
 constexpr int kBackspace = 8;
 const char* const kFilterName = "numericKeyFilter";
 
-class NumericKeyFilter : public QObject {
+// Passes each typed character through keep, which gives 0 for a character to drop (and
+// has beeped for it).
+class KeyFilter : public QObject {
 public:
-    explicit NumericKeyFilter(QObject* parent) : QObject(parent) {
+    KeyFilter(QObject* parent, int (*keep)(int)) : QObject(parent), keep_(keep) {
         setObjectName(QString::fromLatin1(kFilterName));
     }
 
@@ -41,11 +44,29 @@ protected:
             // Tab, Enter, Escape, Delete and friends keep their usual meaning; Backspace
             // is the one control character the filter itself admits.
             if (code != kBackspace && (code < 0x20 || code == 0x7F)) continue;
-            if (FilterNumericKey(code) == 0) return true;
+            if (keep_(code) == 0) return true;
         }
         return false;
     }
+
+private:
+    int (*keep_)(int);
 };
+
+int FilterDigit(int code) { return FilterNumericKey(code); }
+
+int BeepUnless(int kept) {
+    if (kept == 0) QApplication::beep();
+    return kept;
+}
+int FilterVoltage(int code) { return BeepUnless(ParseVoltageEntry(code)); }
+int FilterSignedDecimal(int code) { return BeepUnless(ParseSignedDecimalEntry(code)); }
+
+void InstallKeyFilter(QObject* target, int (*keep)(int)) {
+    if (!target) return;
+    if (target->findChild<QObject*>(QString::fromLatin1(kFilterName), Qt::FindDirectChildrenOnly)) return;
+    target->installEventFilter(new KeyFilter(target, keep));
+}
 
 class SingleByteTextValidator : public QValidator {
 public:
@@ -77,10 +98,10 @@ int16_t FilterNumericKey(int keyCode) {
     return 0;
 }
 
-void InstallDigitKeyFilter(QObject* target) {
-    if (!target) return;
-    if (target->findChild<QObject*>(QString::fromLatin1(kFilterName), Qt::FindDirectChildrenOnly)) return;
-    target->installEventFilter(new NumericKeyFilter(target));
+void InstallDigitKeyFilter(QObject* target) { InstallKeyFilter(target, &FilterDigit); }
+
+void InstallDecimalKeyFilter(QLineEdit* edit, bool signedEntry) {
+    InstallKeyFilter(edit, signedEntry ? &FilterSignedDecimal : &FilterVoltage);
 }
 
 void InstallNumericKeyFilter(QLineEdit* edit) {

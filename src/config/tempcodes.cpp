@@ -229,6 +229,29 @@ std::optional<QString> LowerBoundText(int32_t lowerSteps, bool analogMode,
     return PlainDecimalText(double(lowerSteps) / scale->stepsPerUnit);
 }
 
+SetPointCheck CheckSetPointEntry(const QString& text, bool analogMode, const RangeSelection& selection,
+                                 bool degreesF, int32_t lowerSteps) {
+    SetPointCheck c;
+    if (analogMode) {
+        QString checked = text;
+        if (IsOutsideSelectedRange(checked, selection) != 0) {
+            c.refused = true;
+            c.message = kAnalogOutsideRangeText;
+            c.resetText = LowerBoundText(lowerSteps, true, selection).value_or(text);
+            return c;
+        }
+        c.steps = AnalogEntryToSteps(checked, selection);
+        return c;
+    }
+    c.steps = TemperatureEntryToSteps(text, degreesF);
+    if (!c.steps) {
+        c.refused = true;
+        c.message = TemperatureOutsideRangeText(degreesF);
+        c.resetText = QStringLiteral("0");
+    }
+    return c;
+}
+
 TempSetPointView TemperatureSetPointView(float tenths) {
     return {FormatNumberPattern(double(tenths) / 10.0, u"#0.0"), RoundToLong(tenths)};
 }

@@ -118,4 +118,20 @@ inline const QString kTemperatureOutsideRangeText =
 // The refusal names the limits in the unit on display.
 QString TemperatureOutsideRangeText(bool degreesF);
 
+// What the check of a typed set point decides. A refused entry is reset to resetText
+// after message (and a beep), and the focus stays in its box; an accepted one sets the
+// stepper to steps, or leaves it alone when there are none (USER without a multiplier).
+// The typed text itself stays as it is.
+struct SetPointCheck {
+    bool refused = false;
+    QString message;
+    QString resetText;
+    std::optional<int32_t> steps;
+};
+// text: the box's text (not empty: an empty box is the caller's); lowerSteps: the
+// stepper's lower bound, which a refused analog entry shows; degreesF: the temperature
+// is shown in Fahrenheit.
+SetPointCheck CheckSetPointEntry(const QString& text, bool analogMode, const RangeSelection& selection,
+                                 bool degreesF, int32_t lowerSteps);
+
 } // namespace korvel

@@ -54,7 +54,13 @@ std::optional<double> WholeDecimal(QStringView text) {
             return std::nullopt;
     }
     if (digits == 0 || points > 1) return std::nullopt;
-    return LeadingNumber(t, {.sign = true, .decimalPoint = true});
+    const std::string number = t.toString().toStdString();
+    const char* first = number.data() + (number[0] == '+' ? 1 : 0);
+    double v = 0.0;
+    // A number beyond a double's range is no number either.
+    const auto [end, ec] = std::from_chars(first, number.data() + number.size(), v, std::chars_format::fixed);
+    if (ec != std::errc() || end != number.data() + number.size()) return std::nullopt;
+    return v;
 }
 
 std::optional<int> LeadingInteger(QStringView text, NumberForm form) {

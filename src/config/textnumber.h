@@ -25,7 +25,7 @@ double LeadingDecimal(QStringView text);
 
 // A text that is one decimal number and nothing else: blanks around it, an optional
 // sign, digits with at most one point, at least one digit ("5.", ".5", "-2"). Empty for
-// anything else ("1.2.3", ".", "-", "12V", an empty text), so that a typed or pasted
+// anything else ("1.2.3", ".", "-", "12V", an empty text, a number beyond a double), so that a typed or pasted
 // text is either taken whole or refused, never read as the number it happens to begin with.
 std::optional<double> WholeDecimal(QStringView text);
 

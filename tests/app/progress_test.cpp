@@ -61,6 +61,18 @@ TEST(EntryHelpersTest, NumericFieldTakesDigitsAndKeepsEditingKeys) {
     EXPECT_EQ(edit.text(), QStringLiteral("4913"));
 }
 
+TEST(EntryHelpersTest, DecimalFieldsTakeDigitsAPointAndForSignedEntriesTheSigns) {
+    QLineEdit volts, offset;
+    InstallDecimalKeyFilter(&volts, false);
+    InstallDecimalKeyFilter(&offset, true);
+    TypeText(&volts, QStringLiteral("-2.5V+"));
+    TypeText(&offset, QStringLiteral("-2.5V+"));
+    EXPECT_EQ(volts.text(), QStringLiteral("2.5"));
+    EXPECT_EQ(offset.text(), QStringLiteral("-2.5+")) << "where a sign or point goes is the check's business";
+    TypeKey(&volts, Qt::Key_Backspace, QStringLiteral("\b"));
+    EXPECT_EQ(volts.text(), QStringLiteral("2."));
+}
+
 TEST(EntryHelpersTest, EmptyFieldMessageIsOkOnlyUnderTheProgramsTitle) {
     ScriptedPrompts prompts;
     SetPrompts(&prompts);

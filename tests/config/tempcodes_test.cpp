@@ -49,6 +49,31 @@ TEST_F(TempCodesTest, CodesWhoseTemperatureOverflowsReadAsAbsentInsteadOfWrappin
     EXPECT_EQ(ConvertTempFromBinary(-6554), TEMP_READING_ABSENT);
 }
 
+TEST_F(TempCodesTest, EveryCodeDecodesWithoutOverflowAndTheDecodableOnesComeBack) {
+    for (bool pellar : {false, true}) {
+        target().PellarDevice = pellar;
+        for (int code = 0; code <= 4095; ++code) {
+            const int tenths = ConvertTempFromBinary(code);
+            ASSERT_EQ(tenths % TEMP_STEP_TENTHS, 0) << code << " pellar " << pellar;
+            // A Korvel code is 9 bits wide: 512 and above repeat the temperatures below.
+            if (pellar || code < 512) {
+                ASSERT_EQ(ConvertTempToBinary(tenths), code) << code << " pellar " << pellar;
+            }
+        }
+    }
+}
+
+TEST_F(TempCodesTest, EveryHalfDegreeShownInFahrenheitIsStoredBackUnchanged) {
+    for (int t = TEMP_MIN_TENTHS; t <= TEMP_MAX_TENTHS; t += TEMP_STEP_TENTHS) {
+        const float f = CelsiusToFahrenheit(float(t));
+        ASSERT_GE(f, TEMP_MIN_TENTHS_F) << t;
+        ASSERT_LE(f, TEMP_MAX_TENTHS_F) << t;
+        // The box shows tenths of a degree Fahrenheit; the store reads back what it shows.
+        const float shown = float(TemperatureSetPointView(f).steps);
+        EXPECT_FLOAT_EQ(FahrenheitToCelsius(shown), float(t)) << t << " shown as " << shown;
+    }
+}
+
 TEST_F(TempCodesTest, FahrenheitConversions) {
     EXPECT_FLOAT_EQ(CelsiusToFahrenheit(250), 770);
     EXPECT_FLOAT_EQ(CelsiusToFahrenheit(-550), -670);
@@ -114,6 +139,33 @@ TEST_F(TempCodesTest, FahrenheitSetPointsAreHeldToTheSensorRangeInFahrenheit) {
     // The limits are the Celsius ones converted, so every Celsius set point shows within them.
     EXPECT_FLOAT_EQ(CelsiusToFahrenheit(TEMP_MIN_TENTHS), TEMP_MIN_TENTHS_F);
     EXPECT_FLOAT_EQ(CelsiusToFahrenheit(TEMP_MAX_TENTHS), TEMP_MAX_TENTHS_F);
+}
+
+TEST_F(TempCodesTest, ATypedSetPointIsAcceptedIntoItsStepperOrRefusedWithItsReset) {
+    const RangeSelection fiveVolt{0, -1}, userNoMultiplier{2, -1};
+    SetPointCheck c = CheckSetPointEntry(QStringLiteral("2.5"), true, fiveVolt, false, 0);
+    EXPECT_FALSE(c.refused);
+    EXPECT_EQ(c.steps, 25000);
+    c = CheckSetPointEntry(QStringLiteral("5.01"), true, fiveVolt, false, 0);
+    EXPECT_TRUE(c.refused);
+    EXPECT_EQ(c.message, "Value outside selected range, please renter");
+    EXPECT_EQ(c.resetText, "0");
+    c = CheckSetPointEntry(QStringLiteral("abc"), true, fiveVolt, false, 0);
+    EXPECT_TRUE(c.refused) << "not a number is refused as out of range";
+    EXPECT_EQ(c.resetText, "0");
+    EXPECT_TRUE(CheckSetPointEntry(QStringLiteral("1"), true, userNoMultiplier, false, 0).refused);
+
+    c = CheckSetPointEntry(QStringLiteral("125.1"), false, {}, false, -550);
+    EXPECT_TRUE(c.refused);
+    EXPECT_EQ(c.message, "Temperature must be between -55 and +125, please renter");
+    EXPECT_EQ(c.resetText, "0");
+    c = CheckSetPointEntry(QStringLiteral("130"), false, {}, true, -670);
+    EXPECT_FALSE(c.refused) << "130 F is within the sensor's range";
+    EXPECT_EQ(c.steps, 1300);
+    c = CheckSetPointEntry(QStringLiteral("258"), false, {}, true, -670);
+    EXPECT_TRUE(c.refused);
+    EXPECT_EQ(c.message, "Temperature must be between -67 and +257, please renter");
+    EXPECT_TRUE(CheckSetPointEntry(QStringLiteral("-"), false, {}, false, -550).refused);
 }
 
 TEST_F(TempCodesTest, TextThatIsNotANumberIsRefusedNotReadAsItsLeadingDigits) {

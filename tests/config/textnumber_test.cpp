@@ -21,6 +21,7 @@ TEST(TextNumber, AWholeDecimalIsTheEntireTextOrNothing) {
     EXPECT_EQ(WholeDecimal(u"5."), 5.0);
     EXPECT_EQ(WholeDecimal(u".5"), 0.5);
     EXPECT_EQ(WholeDecimal(u"+3"), 3.0);
+    EXPECT_EQ(WholeDecimal(QString(400, u'9')), std::nullopt) << "beyond a double";
     for (const char16_t* none : {u"", u" ", u"-", u".", u"-.", u"1.2.3", u"12V", u"--1", u"1-", u"7e3", u"- 5"})
         EXPECT_EQ(WholeDecimal(none), std::nullopt) << QString::fromUtf16(none).toStdString();
 }
