@@ -14,6 +14,7 @@ ChannelStepper::ChannelStepper(const char* upDownName, const char* textName, QWi
     setWrapping(true);
     setRange(1, 64);
     setAlignment(Qt::AlignRight);
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 28);
     connect(this, &QSpinBox::valueChanged, this, &ChannelStepper::moved);
 }
 

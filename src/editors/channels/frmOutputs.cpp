@@ -82,8 +82,11 @@ void frmOutputs::build() {
     help_->setTabChangesFocus(true);
     help_->setAccessibleName(QStringLiteral("Help"));
     help_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    help_->setFixedWidth(help_->fontMetrics().horizontalAdvance(QStringLiteral("output is set to N.O. (normally ")) +
-                         32);
+    // The whole help shows at once, without scrolling.
+    const QFontMetrics metrics = help_->fontMetrics();
+    help_->setFixedSize(metrics.horizontalAdvance(QStringLiteral("output is set to N.O. (normally ")) + 24,
+                        metrics.lineSpacing() * int(std::size(kHelpLines)) + 16);
+    help_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto* grid = new QGridLayout;
     grid->addWidget(BuddyLabel(QStringLiteral("O&utput:"), channel_, this), 0, 0);
