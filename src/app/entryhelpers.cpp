@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
@@ -120,6 +121,16 @@ QLabel* BuddyLabel(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setBuddy(buddy);
     return l;
+}
+
+void AddFieldRow(QGridLayout* grid, int row, const QString& label, QWidget* field, Qt::Alignment align) {
+    grid->addWidget(BuddyLabel(label, field, grid->parentWidget()), row, 0);
+    grid->addWidget(field, row, 1, align);
+}
+
+void AddFieldRow(QGridLayout* grid, int row, const QString& label, QWidget* field, int rowSpan, int columnSpan) {
+    grid->addWidget(BuddyLabel(label, field, grid->parentWidget()), row, 0);
+    grid->addWidget(field, row, 1, rowSpan, columnSpan);
 }
 
 QPushButton* NamedButton(const QString& text, const char* name, QWidget* parent) {

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <Qt>
 #include <cstdint>
 
 class QByteArray;
@@ -10,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QDialog;
 class QDialogButtonBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QObject;
@@ -41,6 +43,10 @@ void ShowEmptyFieldMessage();
 // The parts every dialog builds its form from. A label with buddy moves the focus there
 // by its access key and names it for assistive technology.
 QLabel* BuddyLabel(const QString& text, QWidget* buddy, QWidget* parent);
+// A form row: field's label (its buddy) in column 0 and field in column 1 of row.
+void AddFieldRow(QGridLayout* grid, int row, const QString& label, QWidget* field, Qt::Alignment align = {});
+// The same with field spanning rows and columns from column 1.
+void AddFieldRow(QGridLayout* grid, int row, const QString& label, QWidget* field, int rowSpan, int columnSpan);
 QPushButton* NamedButton(const QString& text, const char* name, QWidget* parent);
 QCheckBox* NamedCheckBox(const QString& text, const char* name, QWidget* parent);
 // A text box wide enough for widthInChars characters.

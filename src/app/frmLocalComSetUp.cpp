@@ -151,8 +151,7 @@ frmLocalComSetUp::frmLocalComSetUp(QWidget* owner) : QDialog(owner) {
     };
     int row = 0;
     for (const auto& [text, field] : rows) {
-        grid->addWidget(BuddyLabel(text, field, this), row, 0);
-        grid->addWidget(field, row, 1);
+        AddFieldRow(grid, row, text, field);
         ++row;
     }
     grid->setColumnStretch(1, 1);

@@ -89,14 +89,10 @@ void frmOutputs::build() {
     help_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(BuddyLabel(QStringLiteral("O&utput:"), channel_, this), 0, 0);
-    grid->addWidget(channel_, 0, 1, Qt::AlignLeft);
-    grid->addWidget(BuddyLabel(QStringLiteral("Output &State:"), polarity_, this), 1, 0);
-    grid->addWidget(polarity_, 1, 1);
-    grid->addWidget(BuddyLabel(QStringLiteral("Output &mode:"), mode_, this), 2, 0);
-    grid->addWidget(mode_, 2, 1);
-    grid->addWidget(BuddyLabel(QStringLiteral("&Pulse Width (mS):"), pulseWidth_, this), 3, 0);
-    grid->addWidget(pulseWidth_, 3, 1, Qt::AlignLeft);
+    AddFieldRow(grid, 0, QStringLiteral("O&utput:"), channel_, Qt::AlignLeft);
+    AddFieldRow(grid, 1, QStringLiteral("Output &State:"), polarity_);
+    AddFieldRow(grid, 2, QStringLiteral("Output &mode:"), mode_);
+    AddFieldRow(grid, 3, QStringLiteral("&Pulse Width (mS):"), pulseWidth_, Qt::AlignLeft);
     grid->setRowStretch(4, 1);
 
     auto* columns = new QHBoxLayout;

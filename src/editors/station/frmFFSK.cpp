@@ -111,14 +111,10 @@ void frmFFSK::build() {
     auto* grid = new QGridLayout(port);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->addWidget(concPacket_, 0, 0, Qt::AlignLeft | Qt::AlignAbsolute);
-    grid->addWidget(BuddyLabel(QStringLiteral("P&rotocol:"), protocol_, port), 1, 0);
-    grid->addWidget(protocol_, 1, 1);
-    grid->addWidget(BuddyLabel(QStringLiteral("&Baud rate:"), baud_, port), 2, 0);
-    grid->addWidget(baud_, 2, 1);
-    grid->addWidget(BuddyLabel(QStringLiteral("Pr&eamble (bytes) :"), preamble_, port), 3, 0);
-    grid->addWidget(preamble_, 3, 1, Qt::AlignLeft);
-    grid->addWidget(BuddyLabel(QStringLiteral("Channel clear &delay (mSec) :"), cdDelay_, port), 4, 0);
-    grid->addWidget(cdDelay_, 4, 1, Qt::AlignLeft);
+    AddFieldRow(grid, 1, QStringLiteral("P&rotocol:"), protocol_);
+    AddFieldRow(grid, 2, QStringLiteral("&Baud rate:"), baud_);
+    AddFieldRow(grid, 3, QStringLiteral("Pr&eamble (bytes) :"), preamble_, Qt::AlignLeft);
+    AddFieldRow(grid, 4, QStringLiteral("Channel clear &delay (mSec) :"), cdDelay_, Qt::AlignLeft);
     grid->addWidget(dumpLabel, 5, 0);
     grid->addWidget(dumpTime_, 5, 1, Qt::AlignLeft);
     grid->addWidget(BuddyLabel(QStringLiteral("Output &level:"), level_, port), 6, 0);
@@ -133,12 +129,9 @@ void frmFFSK::build() {
     pttHang_ = MakeField("updPTTHangDelay", "txtPTTHangDelay", kFfskPttDelay,
                          "This is the transmitter keydown delay time", ptt_);
     auto* pttGrid = new QGridLayout(ptt_);
-    pttGrid->addWidget(BuddyLabel(QStringLiteral("P&olarity:"), pttPolarity_, ptt_), 0, 0);
-    pttGrid->addWidget(pttPolarity_, 0, 1);
-    pttGrid->addWidget(BuddyLabel(QStringLiteral("&Start delay (ms)"), pttStart_, ptt_), 1, 0);
-    pttGrid->addWidget(pttStart_, 1, 1, Qt::AlignLeft);
-    pttGrid->addWidget(BuddyLabel(QStringLiteral("&Hang time (ms)"), pttHang_, ptt_), 2, 0);
-    pttGrid->addWidget(pttHang_, 2, 1, Qt::AlignLeft);
+    AddFieldRow(pttGrid, 0, QStringLiteral("P&olarity:"), pttPolarity_);
+    AddFieldRow(pttGrid, 1, QStringLiteral("&Start delay (ms)"), pttStart_, Qt::AlignLeft);
+    AddFieldRow(pttGrid, 2, QStringLiteral("&Hang time (ms)"), pttHang_, Qt::AlignLeft);
 
     gate_ = new QGroupBox(QStringLiteral("COR/COS/M-SIG"), this);
     gate_->setObjectName(QStringLiteral("fraGate"));
@@ -147,10 +140,8 @@ void frmFFSK::build() {
     gatePolarity_ = NamedList("cboGatePolarity", kPolarities,
                              "This is the active polarity of the COR/COS/M-Signal if externally supplied", gate_);
     auto* gateGrid = new QGridLayout(gate_);
-    gateGrid->addWidget(BuddyLabel(QStringLiteral("&Type:"), gateType_, gate_), 0, 0);
-    gateGrid->addWidget(gateType_, 0, 1);
-    gateGrid->addWidget(BuddyLabel(QStringLiteral("Pol&arity:"), gatePolarity_, gate_), 1, 0);
-    gateGrid->addWidget(gatePolarity_, 1, 1);
+    AddFieldRow(gateGrid, 0, QStringLiteral("&Type:"), gateType_);
+    AddFieldRow(gateGrid, 1, QStringLiteral("Pol&arity:"), gatePolarity_);
 
     retry_ = new QGroupBox(QStringLiteral("Communication Retry"), this);
     retry_->setObjectName(QStringLiteral("fraRetry"));
@@ -163,10 +154,8 @@ void frmFFSK::build() {
                             "is no response from the destination station",
                             retry_);
     auto* retryGrid = new QGridLayout(retry_);
-    retryGrid->addWidget(BuddyLabel(QStringLiteral("Ti&meout (mSec) :"), retryTimeout_, retry_), 0, 0);
-    retryGrid->addWidget(retryTimeout_, 0, 1, Qt::AlignLeft);
-    retryGrid->addWidget(BuddyLabel(QStringLiteral("Co&unt:"), retryCount_, retry_), 1, 0);
-    retryGrid->addWidget(retryCount_, 1, 1, Qt::AlignLeft);
+    AddFieldRow(retryGrid, 0, QStringLiteral("Ti&meout (mSec) :"), retryTimeout_, Qt::AlignLeft);
+    AddFieldRow(retryGrid, 1, QStringLiteral("Co&unt:"), retryCount_, Qt::AlignLeft);
 
     // The three frames line their fields up in one column.
     const int labelWidth = std::max({pttGrid->itemAtPosition(1, 0)->sizeHint().width(),

@@ -323,8 +323,7 @@ QWidget* frmKenwood::buildAdvancedPage() {
     period_->addItems(ReportPeriods());
     auto* ackGrid = new QGridLayout(ack);
     ackGrid->addWidget(manualAck_, 0, 0, 1, 2);
-    ackGrid->addWidget(BuddyLabel(QStringLiteral("F&requency"), period_, ack), 1, 0);
-    ackGrid->addWidget(period_, 1, 1);
+    AddFieldRow(ackGrid, 1, QStringLiteral("F&requency"), period_);
     ackGrid->setRowStretch(2, 1);
 
     auto* columns = new QHBoxLayout(page);

@@ -120,19 +120,15 @@ frmModemProperty::frmModemProperty(QWidget* owner) : QDialog(owner) {
     LeaveUnchecked(cancel_);
 
     auto* grid = new QGridLayout(frame_);
-    grid->addWidget(BuddyLabel(tr("&Phone number:"), phone_, frame_), 0, 0);
-    grid->addWidget(phone_, 0, 1, 1, 3);
+    AddFieldRow(grid, 0, tr("&Phone number:"), phone_, 1, 3);
     grid->addWidget(is99_, 1, 0, 1, 2);
     grid->addWidget(BuddyLabel(tr("&Baud Rate cmd:"), baudCmd_, frame_), 1, 2);
     grid->addWidget(baudCmd_, 1, 3);
-    grid->addWidget(BuddyLabel(tr("AT &Initial String:"), atInitial_, frame_), 2, 0);
-    grid->addWidget(atInitial_, 2, 1, 1, 3);
-    grid->addWidget(BuddyLabel(tr("&Rings:"), rings_, frame_), 3, 0);
-    grid->addWidget(rings_, 3, 1, Qt::AlignLeft);
+    AddFieldRow(grid, 2, tr("AT &Initial String:"), atInitial_, 1, 3);
+    AddFieldRow(grid, 3, tr("&Rings:"), rings_, Qt::AlignLeft);
     grid->addWidget(BuddyLabel(tr("Re&try:"), retries_, frame_), 3, 2);
     grid->addWidget(retries_, 3, 3, Qt::AlignLeft);
-    grid->addWidget(BuddyLabel(tr("Ti&meout (mSec) :"), timeout_, frame_), 4, 0);
-    grid->addWidget(timeout_, 4, 1, Qt::AlignLeft);
+    AddFieldRow(grid, 4, tr("Ti&meout (mSec) :"), timeout_, Qt::AlignLeft);
     grid->addWidget(BuddyLabel(tr("&Heartbeat (mins) :"), heartbeat_, frame_), 4, 2);
     grid->addWidget(heartbeat_, 4, 3, Qt::AlignLeft);
     grid->setColumnStretch(3, 1);

@@ -99,17 +99,13 @@ frmNMEAProperty::frmNMEAProperty(QWidget* owner) : QDialog(owner) {
     headerGrid->addWidget(customText_, 2, 1, 1, 2);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(BuddyLabel(tr("&Distance reporting:"), distance_, this), 0, 0);
-    grid->addWidget(distance_, 0, 1);
+    AddFieldRow(grid, 0, tr("&Distance reporting:"), distance_);
     grid->addWidget(unit_, 0, 2);
-    grid->addWidget(BuddyLabel(tr("Update &time:"), updateTime_, this), 1, 0);
-    grid->addWidget(updateTime_, 1, 1);
+    AddFieldRow(grid, 1, tr("Update &time:"), updateTime_);
     grid->addWidget(new QLabel(tr("minutes"), this), 1, 2);
-    grid->addWidget(BuddyLabel(tr("GPS time &mark:"), timeMark_, this), 2, 0);
-    grid->addWidget(timeMark_, 2, 1);
+    AddFieldRow(grid, 2, tr("GPS time &mark:"), timeMark_);
     grid->addWidget(new QLabel(tr("seconds"), this), 2, 2);
-    grid->addWidget(BuddyLabel(tr("&Init string 1:"), init_, this), 3, 0);
-    grid->addWidget(init_, 3, 1, 1, 3);
+    AddFieldRow(grid, 3, tr("&Init string 1:"), init_, 1, 3);
     grid->setColumnStretch(3, 1);
 
     auto* buttons = new QHBoxLayout;

@@ -88,21 +88,17 @@ void frmSport::build() {
     retryTimeout_->SetToolTips(QStringLiteral("The time before a module attempts to resends a status message when "
                                               "there is no response from the destination station"));
     auto* retryGrid = new QGridLayout(retryFrame_);
-    retryGrid->addWidget(BuddyLabel(QStringLiteral("&Count:"), retryCount_, retryFrame_), 0, 0);
-    retryGrid->addWidget(retryCount_, 0, 1, Qt::AlignLeft);
-    retryGrid->addWidget(BuddyLabel(QStringLiteral("Packet &Timeout (mSec) :"), retryTimeout_, retryFrame_), 1, 0);
-    retryGrid->addWidget(retryTimeout_, 1, 1, Qt::AlignLeft);
+    AddFieldRow(retryGrid, 0, QStringLiteral("&Count:"), retryCount_, Qt::AlignLeft);
+    AddFieldRow(retryGrid, 1, QStringLiteral("Packet &Timeout (mSec) :"), retryTimeout_, Qt::AlignLeft);
     retryGrid->setColumnStretch(1, 1);
 
     protocolLabel_ = BuddyLabel(QStringLiteral("&Protocol:"), protocol_, portFrame_);
     protocolLabel_->setObjectName(QStringLiteral("lblProtocol"));
     auto* portGrid = new QGridLayout(portFrame_);
-    portGrid->addWidget(BuddyLabel(QStringLiteral("&Baud rate:"), baud_, portFrame_), 0, 0);
-    portGrid->addWidget(baud_, 0, 1);
+    AddFieldRow(portGrid, 0, QStringLiteral("&Baud rate:"), baud_);
     portGrid->addWidget(protocolLabel_, 1, 0);
     portGrid->addWidget(protocol_, 1, 1);
-    portGrid->addWidget(BuddyLabel(QStringLiteral("&Inter-byte Timeout (mSec) :"), dumpTime_, portFrame_), 2, 0);
-    portGrid->addWidget(dumpTime_, 2, 1, Qt::AlignLeft);
+    AddFieldRow(portGrid, 2, QStringLiteral("&Inter-byte Timeout (mSec) :"), dumpTime_, Qt::AlignLeft);
     portGrid->addWidget(retryFrame_, 3, 0, 1, 2);
     portGrid->setRowStretch(4, 1);
 

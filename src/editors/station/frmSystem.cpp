@@ -99,14 +99,10 @@ void frmSystem::build() {
     child_ = Check("chkChild", QStringLiteral("C&hild module"), nullptr, settings);
     child_->setEnabled(false);
 
-    grid->addWidget(BuddyLabel(QStringLiteral("Module &address:"), address_, settings), 0, 0);
-    grid->addWidget(address_, 0, 1);
-    grid->addWidget(BuddyLabel(QStringLiteral("Module &mode:"), mode_, settings), 1, 0);
-    grid->addWidget(mode_, 1, 1);
-    grid->addWidget(BuddyLabel(QStringLiteral("&Transmission path:"), path_, settings), 2, 0);
-    grid->addWidget(path_, 2, 1);
-    grid->addWidget(BuddyLabel(QStringLiteral("Startup &delay (secs):"), startUpDelay_, settings), 3, 0);
-    grid->addWidget(startUpDelay_, 3, 1, Qt::AlignLeft);
+    AddFieldRow(grid, 0, QStringLiteral("Module &address:"), address_);
+    AddFieldRow(grid, 1, QStringLiteral("Module &mode:"), mode_);
+    AddFieldRow(grid, 2, QStringLiteral("&Transmission path:"), path_);
+    AddFieldRow(grid, 3, QStringLiteral("Startup &delay (secs):"), startUpDelay_, Qt::AlignLeft);
     grid->addWidget(powerUpStatus_, 4, 0, Qt::AlignLeft);
     grid->addWidget(child_, 4, 1);
 
