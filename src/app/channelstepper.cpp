@@ -3,6 +3,8 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace korvel {
 
 ChannelStepper::ChannelStepper(const char* upDownName, const char* textName, QWidget* parent) : QSpinBox(parent) {

@@ -188,14 +188,6 @@ QByteArray TextLine(const char* key, const QByteArray& text) {
     return '"' + QByteArray(key) + '=' + quoted + '"' + kEol;
 }
 
-// Highest expansion board number (1 to 4) whose bit is set, 0 when none is; board b
-// has bit b - 1 + firstBit.
-int LastBoard(int mask, int firstBit) {
-    for (int b = 4; b >= 1; --b)
-        if (mask & (1 << (b - 1 + firstBit))) return b;
-    return 0;
-}
-
 template <class Rec, size_t N>
 void WriteGroups(QByteArray& out, const char* section, Rec (&table)[GROUPS], int lastGroup,
                  const KeyedField<Rec> (&fields)[N]) {
@@ -439,8 +431,8 @@ QByteArray ConfigurationFileText() {
     const int children = std::min<int>(t.ChildCount, MAX_CHILD_MODULES);
     int lastInputGroup = children, lastAnalogGroup = children;
     if (t.PellarDevice) {
-        lastInputGroup = LastBoard(t.ExpansionBoardMask, 4);
-        lastAnalogGroup = LastBoard(t.ExpansionBoardMask, 0);
+        lastInputGroup = LastBoard(t.ExpansionBoardMask, CONTACT_BOARD_BITS);
+        lastAnalogGroup = LastBoard(t.ExpansionBoardMask, ANALOG_BOARD_BITS);
     }
 
     QByteArray out;

@@ -44,6 +44,13 @@ struct TargetState {
     ModuleClockValue ModuleClock;
 };
 
+// A Pellar's expansion boards: bits 0 to 3 of the mask mark analog boards 1 to 4, bits
+// 4 to 7 contact input boards 1 to 4, each board filling the channel group of its number.
+constexpr int ANALOG_BOARD_BITS = 0;
+constexpr int CONTACT_BOARD_BITS = 4;
+// The highest board number (1 to 4) fitted from firstBit on; 0 when none is.
+int LastBoard(int mask, int firstBit);
+
 TargetState& target();
 void ResetTargetState();
 

@@ -115,7 +115,7 @@ void ProcessRxPacket() {
 void UpdateAnalogPresence() {
     const TargetState& t = target();
     for (int g = 0; g < GROUPS; ++g) {
-        const bool exists = t.PellarDevice ? (g == 0 || (t.ExpansionBoardMask >> (g - 1)) & 1)
+        const bool exists = t.PellarDevice ? (g == 0 || (t.ExpansionBoardMask >> (g - 1 + ANALOG_BOARD_BITS)) & 1)
                                            : g <= t.ChildCount;
         for (bool& p : config().AnalogConfigTable[g].Present) p = exists;
     }
@@ -124,7 +124,7 @@ void UpdateAnalogPresence() {
 void UpdateContactPresence() {
     const TargetState& t = target();
     for (int g = 0; g < GROUPS; ++g) {
-        const bool exists = t.PellarDevice ? (g == 0 || (t.ExpansionBoardMask >> (g + 3)) & 1)
+        const bool exists = t.PellarDevice ? (g == 0 || (t.ExpansionBoardMask >> (g - 1 + CONTACT_BOARD_BITS)) & 1)
                                            : g <= t.ChildCount;
         for (bool& p : config().ContactInputTable[g].Present) p = exists;
     }

@@ -112,6 +112,25 @@ void AppFixture::WriteToSim() {
     Press(ToolButton::Write);
 }
 
+void AppFixture::ServeKorvel(int children) {
+    EXPECT_NE(sim.ListenTcp(0), 0);
+    sim.SetKorvel(children);
+    session().ConfigLoaded = false;
+    Fake(WindowId::frmSystem);
+    settings().PacketTimeout = 20;
+}
+
+bool AppFixture::ReadConfiguration() {
+    Open(true);
+    ReadFromSim();
+    return Panel(2) == QStringLiteral("Configuration Downloaded");
+}
+
+bool AppFixture::WriteConfiguration() {
+    WriteToSim();
+    return Panel(2) == QStringLiteral("Configuration Uploaded");
+}
+
 void AppFixture::ExpectSimBlocks(const QHash<sim::BlockKey, QByteArray>& expected) const {
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(sim.Blocks().value(it.key()).toHex(), it.value().toHex()) << it.key().first << "/" << it.key().second;

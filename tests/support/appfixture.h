@@ -76,6 +76,15 @@ protected:
     // answers Yes to overwriting the module's configuration. Panel 2 tells the outcome.
     void ReadFromSim();
     void WriteToSim();
+    // The simulated module as an editor's round trip starts: a Korvel with children on
+    // TCP, nothing in memory to lose, a short reply time-out, and a stand-in for the
+    // system dialog that follows a read.
+    void ServeKorvel(int children);
+    // The whole road of an edit: the main window shown and a read from the module
+    // (true when "Configuration Downloaded"), then the write back (true when
+    // "Configuration Uploaded").
+    bool ReadConfiguration();
+    bool WriteConfiguration();
     // Every block the simulated module holds equals expected, byte for byte.
     void ExpectSimBlocks(const QHash<sim::BlockKey, QByteArray>& expected) const;
 

@@ -11,23 +11,16 @@ namespace {
 
 int ChildGroups() { return std::clamp<int>(target().ChildCount, 0, MAX_CHILD_MODULES); }
 
-// The highest Pellar expansion board (1..4) whose bit (firstBit + board - 1) is set; 0
-// when none is.
-int LastBoard(int firstBit) {
-    for (int b = 4; b >= 1; --b)
-        if ((target().ExpansionBoardMask >> (firstBit + b - 1)) & 1) return b;
-    return 0;
-}
-
 } // namespace
 
 int ChannelMaximum(ChannelKind kind) {
     const bool pellar = target().PellarDevice;
+    const int mask = target().ExpansionBoardMask;
     switch (kind) {
     // Boards are numbered as the groups they fill, so a gap in the fitted boards still
     // leaves the last one reachable.
-    case ChannelKind::ContactInput: return SLOTS * (pellar ? LastBoard(4) : ChildGroups()) + SLOTS;
-    case ChannelKind::AnalogInput: return SLOTS * (pellar ? LastBoard(0) : ChildGroups()) + SLOTS;
+    case ChannelKind::ContactInput: return SLOTS * (pellar ? LastBoard(mask, CONTACT_BOARD_BITS) : ChildGroups()) + SLOTS;
+    case ChannelKind::AnalogInput: return SLOTS * (pellar ? LastBoard(mask, ANALOG_BOARD_BITS) : ChildGroups()) + SLOTS;
     case ChannelKind::TemperatureInput: return SLOTS;
     case ChannelKind::Output: return SLOTS * (ChildGroups() + 1);
     }

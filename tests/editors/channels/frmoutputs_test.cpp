@@ -193,24 +193,18 @@ TEST_F(OutputDialogTest, OkStoresTheShownOutputAndCancelDropsIt) {
 }
 
 TEST_F(OutputDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
-    ASSERT_NE(sim.ListenTcp(0), 0);
-    sim.SetKorvel(2);
+    ServeKorvel(2);
     // Outputs 8 and 9 as a technician left them: latches with a few other bits set.
     QByteArray group0 = sim.BlockData(sim::kBlockOutputs, 0), group1 = sim.BlockData(sim::kBlockOutputs, 1);
     group0[1 + 7] = char(0x1F);
     group1[1 + 0] = char(0x83);
     sim.SetBlockData(sim::kBlockOutputs, 0, group0);
     sim.SetBlockData(sim::kBlockOutputs, 1, group1);
-    session().ConfigLoaded = false;
-    Fake(WindowId::frmSystem);
     auto expected = sim.Blocks();
     expected[{sim::kBlockOutputs, 1}][1 + 0] = char(0xC3);  // output 9: PULSE, 120 ms
     expected[{sim::kBlockOutputs, 1}][9 + 0] = char(12);
     expected[{sim::kBlockOutputs, 0}][1 + 7] = char(0x9F);  // output 8: N.O.
-    settings().PacketTimeout = 20;
-    Open(true);
-    ReadFromSim();
-    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
+    ASSERT_TRUE(ReadConfiguration());
 
     session().SelectedOutputChannel = 9;
     WhenModal<frmOutputs>([](frmOutputs& d) {
@@ -223,8 +217,7 @@ TEST_F(OutputDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     Trigger(MenuItem::mnuConfigOutputs);
     ASSERT_EQ(modalDialogs, 2) << "the connect dialog, then this one";
 
-    WriteToSim();
-    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
+    ASSERT_TRUE(WriteConfiguration());
     ExpectSimBlocks(expected);
 }
 

@@ -297,10 +297,7 @@ TEST_F(FfskDialogTest, CaptionNamesTheRemoteStationOrTheLocalModule) {
 }
 
 TEST_F(FfskDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
-    ASSERT_NE(sim.ListenTcp(0), 0);
-    sim.SetKorvel(0);
-    session().ConfigLoaded = false;  // nothing to lose
-    Fake(WindowId::frmSystem);       // the system dialog that follows a read
+    ServeKorvel(0);
     auto expected = sim.Blocks();
     QByteArray& system = expected[{sim::kBlockSystem, 0}];
     system[1 + FFSK_CCB1] = char((uchar(system[1 + FFSK_CCB1]) & ~0x47) | 0x40 | 1);
@@ -311,10 +308,7 @@ TEST_F(FfskDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     system[1 + FFSK_CD_DELAY_TIME] = char(20);
     system[1 + FFSK_OUTPUT_LEVEL] = char(20);
     system[1 + FFSK_PTT_HANG_DELAY] = char(5);
-    settings().PacketTimeout = 20;
-    Open(true);
-    ReadFromSim();
-    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
+    ASSERT_TRUE(ReadConfiguration());
 
     WhenModal<frmFFSK>([](frmFFSK& d) {
         d.chkConcPacket()->setChecked(true);
@@ -334,8 +328,7 @@ TEST_F(FfskDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     Trigger(MenuItem::mnuPortsFFSK);
     ASSERT_EQ(modalDialogs, 2);
 
-    WriteToSim();
-    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
+    ASSERT_TRUE(WriteConfiguration());
     ExpectSimBlocks(expected);
 }
 

@@ -451,11 +451,7 @@ TEST_F(KenwoodTest, ARawMessageGoesOutAsItsFrameAndOneThatCannotTravelIsRefused)
 }
 
 TEST_F(KenwoodTest, AnEditAfterAReadReachesTheModuleByteForByte) {
-    ASSERT_NE(sim.ListenTcp(0), 0);
-    sim.SetKorvel(0);
-    session().ConfigLoaded = false;  // nothing to lose
-    Fake(WindowId::frmSystem);
-    settings().PacketTimeout = 20;
+    ServeKorvel(0);
     auto expected = sim.Blocks();
     QByteArray& settingsBlock = expected[{sim::kBlockFleetSync, 0}];
     // Data byte 1 + n is frame byte 8 + n.
@@ -472,9 +468,7 @@ TEST_F(KenwoodTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     QByteArray& onTags = expected[{sim::kBlockFleetSync, 2}];
     onTags.replace(1, 21, QByteArray("Pump on") + QByteArray(14, 0));
 
-    Open(true);
-    ReadFromSim();
-    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
+    ASSERT_TRUE(ReadConfiguration());
     ASSERT_EQ(MobileLines(config().FleetSyncConfig).size(), 20) << "every slot of the module holds a mobile";
     ASSERT_TRUE(config().FleetSyncConfig.ReportTime & FS_MANUAL_ACK);
 
@@ -492,8 +486,7 @@ TEST_F(KenwoodTest, AnEditAfterAReadReachesTheModuleByteForByte) {
     frmKenwood::Run(window.get());
     ASSERT_EQ(modalDialogs, 2);
 
-    WriteToSim();
-    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
+    ASSERT_TRUE(WriteConfiguration());
     ExpectSimBlocks(expected);
 }
 

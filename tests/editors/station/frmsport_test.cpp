@@ -259,20 +259,14 @@ TEST_F(SerialPortDialogTest, PropertiesOpenTheDialogOfTheProtocolOrConnection) {
 }
 
 TEST_F(SerialPortDialogTest, AnEditFromTheMenuReachesTheModuleByteForByte) {
-    ASSERT_NE(sim.ListenTcp(0), 0);
-    sim.SetKorvel(0);
-    session().ConfigLoaded = false;
-    Fake(WindowId::frmSystem);
+    ServeKorvel(0);
     auto expected = sim.Blocks();
     QByteArray& system = expected[{sim::kBlockSystem, 0}];
     const int ccb2 = 1 + SPORT2_CCB2;
     system[ccb2] = char((system[ccb2] & 0x70) | 8);  // 57600
     system[1 + SPORT2_DUMP_TIME] = char(30);
     system[1 + SPORT2_RETRY_COUNT] = char(9);
-    settings().PacketTimeout = 20;
-    Open(true);
-    ReadFromSim();
-    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
+    ASSERT_TRUE(ReadConfiguration());
 
     WhenShown<frmSport>([](frmSport& d) {
         d.cboTransmissionBaudRate()->setCurrentIndex(8);
@@ -283,8 +277,7 @@ TEST_F(SerialPortDialogTest, AnEditFromTheMenuReachesTheModuleByteForByte) {
     Trigger(MenuItem::mnuPortsSerial2);
     ASSERT_EQ(modalDialogs, 2);
 
-    WriteToSim();
-    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Uploaded"));
+    ASSERT_TRUE(WriteConfiguration());
     ExpectSimBlocks(expected);
 }
 
