@@ -101,7 +101,7 @@ int16_t FilterNumericKey(int keyCode) {
 
 void InstallDigitKeyFilter(QObject* target) { InstallKeyFilter(target, &FilterDigit); }
 
-void InstallDecimalKeyFilter(QLineEdit* edit, bool signedEntry) {
+void InstallDecimalKeyFilter(QObject* edit, bool signedEntry) {
     InstallKeyFilter(edit, signedEntry ? &FilterSignedDecimal : &FilterVoltage);
 }
 

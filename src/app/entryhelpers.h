@@ -35,7 +35,7 @@ void InstallNumericKeyFilter(QLineEdit* edit);
 // A decimal entry box: typed characters other than digits, "." and Backspace (and, for
 // a signed entry, "-" and "+") are dropped with a beep. What the keys build, and pasted
 // text, is the box's check's business. Idempotent.
-void InstallDecimalKeyFilter(QLineEdit* edit, bool signedEntry);
+void InstallDecimalKeyFilter(QObject* edit, bool signedEntry);
 
 // "Nothing was entered in the field, please enter valid data!" with OK, in the program's title.
 void ShowEmptyFieldMessage();

@@ -2,6 +2,7 @@
 #include "app/frmAbout.h"
 #include "app/frmLocalComSetUp.h"
 #include "app/frmOMRUPref.h"
+#include "editors/channels/frmAnalogs.h"
 #include "editors/channels/frmOutputs.h"
 #include "editors/station/frmFFSK.h"
 #include "editors/station/frmSport.h"
@@ -30,7 +31,10 @@ void RegisterStationEditors() {
     RegisterWindow(WindowId::frmFFSK, &frmFFSK::Run);
 }
 // The channel editors.
-void RegisterChannelEditors() { RegisterWindow(WindowId::frmOutputs, &frmOutputs::Run); }
+void RegisterChannelEditors() {
+    RegisterWindow(WindowId::frmAnalogs, &frmAnalogs::Run);
+    RegisterWindow(WindowId::frmOutputs, &frmOutputs::Run);
+}
 } // namespace
 
 void RegisterWindow(WindowId id, WindowOpener open) { registry()[id] = std::move(open); }

@@ -57,7 +57,7 @@ TEST_F(MenusTest, ItemsWaitForTheirWindows) {
     frmMain& w = Open();
     // None of these windows exists yet: the items stay unusable whatever enables them.
     for (MenuItem item : {MenuItem::mnuViewStatus, MenuItem::mnuDateTime, MenuItem::mnuSystemFlash,
-                             MenuItem::mnuConfigContactInputs, MenuItem::mnuConfigAnalogInputs, MenuItem::mnuConfigTemp,
+                             MenuItem::mnuConfigContactInputs,
                              MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuEventSerial1, MenuItem::mnuEventSerial2, MenuItem::mnuEventFFSK,
                              MenuItem::mnuEventFSM, MenuItem::mnuFilePrint, MenuItem::mnuViewManuf}) {
         w.SetMenuEnabled(item, true);

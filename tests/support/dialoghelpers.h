@@ -29,7 +29,7 @@ inline void TypeText(QWidget* w, const QString& text) {
 // Moves into the field as Tab would, and replaces its text by typing.
 inline void Enter(QWidget* field, const QString& text) {
     field->setFocus(Qt::TabFocusReason);
-    if (auto* f = qobject_cast<BoundedField*>(field)) f->Box()->selectAll();
+    if (auto* f = qobject_cast<QAbstractSpinBox*>(field)) f->selectAll();
     if (auto* e = qobject_cast<QLineEdit*>(field)) e->selectAll();
     TypeText(field, text);
 }

@@ -1,4 +1,5 @@
 #include "editors/station/frmSystem.h"
+#include "editors/channels/frmAnalogs.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
@@ -336,6 +337,8 @@ void frmSystem::cmdOK_Click() {
     case SystemOkOutcome::None: break;
     }
     PutSystemSettings(out.settings, config());
+    if (frmAnalogs* analogs = frmAnalogs::Instance(); analogs && analogs->isVisible())
+        analogs->EnableDisableAMap(RoundToLong(config().SystemConfig[1]) & 15);
     accept();
 }
 
