@@ -125,46 +125,23 @@ void LeaveUnchecked(QWidget* widget) {
 }
 
 BoundedField::BoundedField(const char* upDownName, const char* textName, const Limits& limits, QWidget* parent)
-    : QAbstractSpinBox(parent), limits_(limits) {
-    setObjectName(QString::fromLatin1(upDownName));
-    lineEdit()->setObjectName(QString::fromLatin1(textName));
-    if (limits_.maxLength > 0) lineEdit()->setMaxLength(limits_.maxLength);
-    if (limits_.divisor == 0) limits_.divisor = 1;
-    setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-    setAccelerated(true);
+    : StepperField(upDownName, textName, parent), maxLength_(limits.maxLength), empty_(limits.empty),
+      divisor_(limits.divisor == 0 ? 1 : limits.divisor) {
+    if (maxLength_ > 0) lineEdit()->setMaxLength(maxLength_);
     InstallDigitKeyFilter(this);
     InstallDigitKeyFilter(lineEdit());
-    setValueAndText(limits_.min);
+    SetLimits(limits.min, limits.max, limits.step);
+    SetValue(limits.min);
     InstallLeaveCheck(this, [this] { return checkText(); });
 }
 
-void BoundedField::SetValue(long value) { setValueAndText(value); }
+void BoundedField::SetStoredValue(double stored) { SetValue(RoundToLong(stored * divisor_)); }
 
-void BoundedField::SetStoredValue(double stored) { setValueAndText(RoundToLong(stored * limits_.divisor)); }
-
-void BoundedField::SetText(const QString& text) { lineEdit()->setText(text); }
-
-void BoundedField::SetToolTips(const QString& tip) {
-    setToolTip(tip);
-    lineEdit()->setToolTip(tip);
-}
-
-void BoundedField::SetMinimum(long min) {
-    limits_.min = min;
-    update();
-}
-
-QString BoundedField::Text() const { return lineEdit()->text(); }
-
-void BoundedField::setValueAndText(long value) {
-    const bool changed = value != value_;
-    value_ = value;
+void BoundedField::showValue(long value) {
     const QString text = QString::number(value);
     // A loaded value longer than the box takes is shown whole, not cut.
-    if (limits_.maxLength > 0) lineEdit()->setMaxLength(std::max<int>(limits_.maxLength, int(text.size())));
+    if (maxLength_ > 0) lineEdit()->setMaxLength(std::max<int>(maxLength_, int(text.size())));
     lineEdit()->setText(text);
-    update();  // the arrows' enabled state follows the value
-    if (changed) emit valueChanged(value);
 }
 
 bool BoundedField::Check() { return LeaveCheckOf(this)->Run(); }
@@ -175,35 +152,21 @@ bool BoundedField::checkText() {
         // Only pasting could bring anything but digits, and the box refuses that; text a
         // caller put there counts as no entry at all.
         ShowEmptyFieldMessage();
-        SetText(limits_.empty == EmptyReset::ToZero ? QStringLiteral("0") : QString::number(limits_.min));
+        SetText(empty_ == EmptyReset::ToZero ? QStringLiteral("0") : QString::number(Minimum()));
         return false;
     }
     const double number = text.toDouble();
-    const bool above = number > double(limits_.max);
-    if (above || number < double(limits_.min)) {
+    const bool above = number > double(Maximum());
+    if (above || number < double(Minimum())) {
         QApplication::beep();
-        SetText(QString::number(above ? limits_.max : limits_.min));
+        SetText(QString::number(above ? Maximum() : Minimum()));
         MsgBox(above ? QStringLiteral("Value greater than maximum, value is reset to maximum")
                      : QStringLiteral("Value less than minimum, value is reset to minimum"),
                vbOKOnly);
         return false;
     }
-    setValueAndText(static_cast<long>(number));
+    SetValue(static_cast<long>(number));
     return true;
-}
-
-void BoundedField::stepBy(int steps) {
-    const long next = std::clamp(value_ + long(steps) * limits_.step, limits_.min, limits_.max);
-    setValueAndText(next);
-    lineEdit()->selectAll();
-}
-
-QAbstractSpinBox::StepEnabled BoundedField::stepEnabled() const {
-    StepEnabled e = StepNone;
-    if (isReadOnly()) return e;
-    if (value_ < limits_.max) e |= StepUpEnabled;
-    if (value_ > limits_.min) e |= StepDownEnabled;
-    return e;
 }
 
 QValidator::State BoundedField::validate(QString& input, int&) const {
@@ -212,12 +175,10 @@ QValidator::State BoundedField::validate(QString& input, int&) const {
     return IsDigits(input) ? QValidator::Acceptable : QValidator::Invalid;
 }
 
-void BoundedField::fixup(QString&) const {}
-
 QSize BoundedField::sizeHint() const {
     ensurePolished();
-    const int digits = std::max<int>({int(QString::number(limits_.max).size()),
-                                      int(QString::number(limits_.min).size()), limits_.maxLength, 2});
+    const int digits = std::max<int>({int(QString::number(Maximum()).size()),
+                                      int(QString::number(Minimum()).size()), maxLength_, 2});
     QStyleOptionSpinBox option;
     initStyleOption(&option);
     const QFontMetrics fm(font());

@@ -1,14 +1,13 @@
-// A bounded numeric entry field: a digits-only box with up-down arrows, its limits and
-// the accepted value a dialog stores. Leaving the box for another control of the same
-// window checks the typed text against the limits; a refused text is reset, its message
-// shown and the focus kept in the box.
+// A bounded numeric entry field: a digits-only box with up-down arrows that shows its
+// value itself, its limits and the accepted value a dialog stores. Leaving the box for
+// another control of the same window checks the typed text against the limits; a
+// refused text is reset, its message shown and the focus kept in the box.
 #pragma once
 
-#include <QAbstractSpinBox>
+#include "app/stepperfield.h"
+
 #include <QString>
 #include <functional>
-
-class QLineEdit;
 
 namespace korvel {
 
@@ -22,7 +21,7 @@ bool CheckFocusedField(QWidget* window);
 // Moving the focus to widget never checks the field left (a Cancel button).
 void LeaveUnchecked(QWidget* widget);
 
-class BoundedField : public QAbstractSpinBox {
+class BoundedField : public StepperField {
     Q_OBJECT
 public:
     // What an empty box is reset to before the focus returns to it.
@@ -42,56 +41,36 @@ public:
     // upDownName names the field (the arrows), textName its box.
     BoundedField(const char* upDownName, const char* textName, const Limits& limits, QWidget* parent);
 
-    const Limits& limits() const { return limits_; }
+    // Value is the accepted value; it changes only through the arrows, through code and
+    // through a check that passes. SetValue writes it into the box as the arrows do; a
+    // value beyond the limits (one loaded from a module or a file) is shown and kept as
+    // it is, and the arrows and the check bring it back within them.
 
-    // The accepted value; it changes only through the arrows, through code and through a
-    // check that passes.
-    long Value() const { return value_; }
-    // Sets the value and writes it into the box as the arrows do. A value beyond the
-    // limits (one loaded from a module or a file) is shown and kept as it is; the arrows
-    // and the check bring it back within them.
-    void SetValue(long value);
     // The stored form and back, through the divisor; setting rounds halves to even.
-    double StoredValue() const { return double(value_) / limits_.divisor; }
+    double StoredValue() const { return double(Value()) / divisor_; }
     void SetStoredValue(double stored);
 
     // A new lower limit (a mode that needs a least value); Value is left as it is.
-    void SetMinimum(long min);
-
-    // Whether Value lies within the limits; a loaded value may not.
-    bool WithinLimits() const { return value_ >= limits_.min && value_ <= limits_.max; }
-
-    // The box alone, as code that writes a text box without its up-down; Value stays.
-    void SetText(const QString& text);
-    QString Text() const;
-    QLineEdit* Box() const { return lineEdit(); }
-    // The same tip on the arrows and the box.
-    void SetToolTips(const QString& tip);
+    void SetMinimum(long min) { SetLimits(min, Maximum(), Increment()); }
 
     // The check that leaving the box runs: true when the text lies within the limits
     // (Value takes it). Otherwise its message has been shown, the box reset and the
     // focus put back into it.
     bool Check();
 
-    // An arrow click (or key) of steps; stops at the limits.
-    void stepBy(int steps) override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-signals:
-    void valueChanged(long value);
-
 protected:
-    StepEnabled stepEnabled() const override;
+    void showValue(long value) override;
     QValidator::State validate(QString& input, int& pos) const override;
-    void fixup(QString& input) const override;
 
 private:
-    void setValueAndText(long value);
     bool checkText();
 
-    Limits limits_;
-    long value_ = 0;
+    int maxLength_ = 0;
+    EmptyReset empty_ = EmptyReset::ToMinimum;
+    double divisor_ = 1;
 };
 
 } // namespace korvel

@@ -19,6 +19,7 @@ StepperField::StepperField(const char* upDownName, const char* textName, QWidget
 void StepperField::SetValue(long value) {
     const bool changed = value != value_;
     value_ = value;
+    showValue(value);
     update();  // the arrows' enabled state follows the value
     if (changed) emit valueChanged(value);
 }

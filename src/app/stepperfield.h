@@ -41,6 +41,9 @@ signals:
     void valueChanged(long value);
 
 protected:
+    // Called with each value set, before valueChanged: a field that shows its value
+    // itself writes it into the box here.
+    virtual void showValue(long) {}
     StepEnabled stepEnabled() const override;
     QValidator::State validate(QString& input, int& pos) const override;
     void fixup(QString& input) const override;

@@ -162,7 +162,8 @@ void StoreTempChannel(TempChannelRecord& r, const TempChannelValues& v) {
 
 int StoredModifier(int rangeCode, int sensorIndex, int multiplierIndex, int loadedRange, int loadedModifier) {
     if (rangeCode == RANGE_0_5V) return SensorListIndexToCode(rangeCode, sensorIndex);
-    if (rangeCode == RANGE_0_25V) return loadedRange == RANGE_0_25V ? loadedModifier : SENSOR_NORMAL;
+    if (rangeCode == RANGE_0_25V)
+        return loadedRange == RANGE_0_25V && loadedModifier == SENSOR_RF_POWER ? SENSOR_RF_POWER : SENSOR_NORMAL;
     return std::max(multiplierIndex, 0);
 }
 

@@ -103,10 +103,13 @@ TempChannelValues ViewTempChannel(const TempChannelRecord& record);
 // Bits 7 and 5 of Flags (the others kept) and every other field.
 void StoreTempChannel(TempChannelRecord& record, const TempChannelValues& values);
 
+// The 0 - 25.0V range's one sensor: a logarithmic RF power reading.
+constexpr int SENSOR_RF_POWER = 1;
+
 // The Modifier a store writes for the range chosen. On 0 - 5.00V the sensor picked; on
-// 0 - 25.0V the sensor the channel was loaded with when it was on that range already
-// (its sensor cannot be picked in the list, so it is kept rather than lost), else 0;
-// on the other ranges the USER multiplier index.
+// 0 - 25.0V the RF power sensor when the channel was loaded with it on that range (the
+// list cannot pick it, so it is kept rather than lost), else 0; on the other ranges the
+// USER multiplier index.
 int StoredModifier(int rangeCode, int sensorIndex, int multiplierIndex, int loadedRange, int loadedModifier);
 
 // A module code as the set-point up-down of its range counts it: a value beyond the

@@ -29,6 +29,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <iterator>
@@ -123,6 +124,12 @@ void frmAnalogs::build() {
     sensor_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     sensorLabel_ = BuddyLabel(QStringLiteral("&Sensor:"), sensor_, this);
     sensorLabel_->setObjectName(QStringLiteral("Label_Sensor"));
+    // The rows keep their places while the sensor list comes and goes with the range.
+    for (QWidget* w : {static_cast<QWidget*>(sensor_), static_cast<QWidget*>(sensorLabel_)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
     offset_ = new StepperField("updOffset", "txtOffset", this);
     offset_->SetLimits(OFFSET_MIN_STEPS, OFFSET_MAX_STEPS, 1);
     offset_->SetToolTips(QStringLiteral(
@@ -393,6 +400,11 @@ void frmAnalogs::setUp() {
             "The amount of time the temperature must be above the set point before being recognized"));
         side_[Low].hold->SetToolTips(QStringLiteral(
             "The amount of time the temperature must be below the set point before being recognized"));
+        for (QWidget* w : {static_cast<QWidget*>(sensor_), static_cast<QWidget*>(sensorLabel_)}) {
+            QSizePolicy policy = w->sizePolicy();
+            policy.setRetainSizeWhenHidden(false);
+            w->setSizePolicy(policy);
+        }
         for (QWidget* w : std::initializer_list<QWidget*>{range_, userM_, graphic_, side_[High].adjusted,
                                                           side_[High].adjustedLabel, side_[Low].adjusted,
                                                           side_[Low].adjustedLabel, sensor_, sensorLabel_,
@@ -449,11 +461,34 @@ void frmAnalogs::EnableDisableAMap(int moduleMode) {
             }
         }
     }
-    hint_->setPlainText(frmSystem::LoadHintPanel(moduleMode, analogMode_ ? 1 : 2));
+    const QString hint = frmSystem::LoadHintPanel(moduleMode, analogMode_ ? 1 : 2);
+    hint_->setPlainText(hint);
+    // A Pellar has nothing to say of its temperature maps: no empty box then.
+    hint_->setVisible(!hint.isEmpty());
 }
 
 // ---------------------------------------------------------------------------------------
 // Loading and storing a channel
+
+void frmAnalogs::reportLoad(int channel) {
+    // The channel the dialog opens on is reported once the dialog is on screen, so the
+    // message stands over the values it speaks of.
+    if (!isVisible()) {
+        unshownReport_ = channel + 1;
+        return;
+    }
+    MsgBox(ChannelUnexpectedValueMessage(channel + 1), vbOKOnly);
+}
+
+void frmAnalogs::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (unshownReport_ == 0) return;
+    QTimer::singleShot(0, this, [this] {
+        const int number = unshownReport_;
+        unshownReport_ = 0;
+        if (number != 0) MsgBox(ChannelUnexpectedValueMessage(number), vbOKOnly);
+    });
+}
 
 bool frmAnalogs::loadSide(int which, const AlarmSide& v) {
     Side& s = side_[which];
@@ -475,7 +510,22 @@ void frmAnalogs::setLoggerOptions(bool enabled) {
         w->setEnabled(enabled);
 }
 
-bool frmAnalogs::loadQualifier(int qualifier) { return SelectListed(qualifier_, qualifier); }
+bool frmAnalogs::finishLoad(int logElement, int slot, bool logThreshold, int qualifier) {
+    // The logger options follow whether the system logs this slot.
+    const bool logged = SlotLogged(logElement, slot);
+    if (logged) setLoggerOptions(true);
+    enableLog_->setChecked(logged && logThreshold);
+    const bool shown = SelectListed(qualifier_, qualifier);
+    if (pellar_) {
+        // A Pellar qualifies every channel, and holds and delays it by the one time.
+        for (QWidget* w : std::initializer_list<QWidget*>{logger_, qualifier_, qualifierLabel_}) w->setEnabled(true);
+        const long hold = side_[High].hold->Value();
+        side_[Low].hold->SetValue(hold);
+        side_[High].delay->SetValue(hold);
+        side_[Low].delay->SetValue(hold);
+    }
+    return shown;
+}
 
 void frmAnalogs::LoadAnalogChannel(int channel) {
     Loading = true;
@@ -526,22 +576,9 @@ void frmAnalogs::LoadAnalogChannel(int channel) {
     Loading = false;
     invert_->setChecked(v.inverted);
     chkInvert_Click();
-    if (SlotLogged(kLogAnalogsElement, slot)) {
-        setLoggerOptions(true);
-        enableLog_->setChecked(v.logThreshold);
-    } else {
-        enableLog_->setChecked(false);
-    }
     // A qualifier past the list loads as none, without a report.
-    shown &= loadQualifier(v.qualifier > qualifier_->count() ? 0 : v.qualifier);
-    if (pellar_) {
-        for (QWidget* w : std::initializer_list<QWidget*>{logger_, qualifier_, qualifierLabel_}) w->setEnabled(true);
-        const long hold = side_[High].hold->Value();
-        side_[Low].hold->SetValue(hold);
-        side_[High].delay->SetValue(hold);
-        side_[Low].delay->SetValue(hold);
-    }
-    if (!shown) MsgBox(ChannelUnexpectedValueMessage(channel + 1), vbOKOnly);
+    shown &= finishLoad(kLogAnalogsElement, slot, v.logThreshold, v.qualifier > qualifier_->count() ? 0 : v.qualifier);
+    if (!shown) reportLoad(channel);
 }
 
 void frmAnalogs::LoadTempChannel(int channel) {
@@ -564,22 +601,9 @@ void frmAnalogs::LoadTempChannel(int channel) {
         shown &= loadSide(which, a);
     }
     if (pellar_) commonHold_->SetValue(side_[High].hold->Value());
-    if (SlotLogged(kLogTemperaturesElement, slot)) {
-        setLoggerOptions(true);
-        enableLog_->setChecked(v.logThreshold);
-    } else {
-        enableLog_->setChecked(false);
-    }
-    shown &= loadQualifier(v.qualifier);
     Loading = false;
-    if (pellar_) {
-        for (QWidget* w : std::initializer_list<QWidget*>{logger_, qualifier_, qualifierLabel_}) w->setEnabled(true);
-        const long hold = side_[High].hold->Value();
-        side_[Low].hold->SetValue(hold);
-        side_[High].delay->SetValue(hold);
-        side_[Low].delay->SetValue(hold);
-    }
-    if (!shown) MsgBox(ChannelUnexpectedValueMessage(channel + 1), vbOKOnly);
+    shown &= finishLoad(kLogTemperaturesElement, slot, v.logThreshold, v.qualifier);
+    if (!shown) reportLoad(channel);
 }
 
 AlarmSide frmAnalogs::storedSide(int which, const AlarmSide& loaded) const {

@@ -84,6 +84,9 @@ public:
     void chkInvert_Click();
     void cmdOK_Click();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     enum { High = 0, Low = 1 };
     // The controls of one set point.
@@ -118,8 +121,12 @@ private:
     bool loadSide(int which, const AlarmSide& values);
     AlarmSide storedSide(int which, const AlarmSide& loaded) const;
     void setLoggerOptions(bool enabled);
-    bool loadQualifier(int qualifier);
+    // The logger options and qualifier of slot, and the Pellar's one hold: the last
+    // steps of both loads. False when the qualifier list cannot show qualifier.
+    bool finishLoad(int logElement, int slot, bool logThreshold, int qualifier);
     void FillLocalOutputCombos(int count);
+    // The one message for values of channel the controls could not show.
+    void reportLoad(int channel);
 
     // Leaving the channel shown: refused while the low set point is not below the high.
     bool leaveChannel(int channel);
@@ -157,6 +164,8 @@ private:
     // is picked.
     int sensorRange_ = 0;
     int sensorModifier_ = 0;
+    // The channel number (1-based) whose load is still to be reported; 0: none.
+    int unshownReport_ = 0;
 
     ChannelStepper* channel_ = nullptr;
     QLabel* channelLabel_ = nullptr;

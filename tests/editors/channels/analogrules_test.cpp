@@ -70,7 +70,8 @@ TEST(AnalogRules, AStoreWritesTheRangeAndTheModifiersLowBitsIntoTheFlags) {
 
 TEST(AnalogRules, TheTwentyFiveVoltRangeKeepsOnlyTheSensorItWasLoadedWith) {
     EXPECT_EQ(StoredModifier(RANGE_0_5V, 5, 3, RANGE_0_5V, 0), SENSOR_SHUNT_20A);
-    EXPECT_EQ(StoredModifier(RANGE_0_25V, 0, 0, RANGE_0_25V, SENSOR_SHUNT_30A), SENSOR_SHUNT_30A);
+    EXPECT_EQ(StoredModifier(RANGE_0_25V, 0, 0, RANGE_0_25V, SENSOR_RF_POWER), SENSOR_RF_POWER);
+    EXPECT_EQ(StoredModifier(RANGE_0_25V, 0, 0, RANGE_0_25V, SENSOR_AC_VOLTAGE), SENSOR_NORMAL) << "no such sensor";
     EXPECT_EQ(StoredModifier(RANGE_0_25V, 0, 0, RANGE_0_5V, SENSOR_SHUNT_20A), SENSOR_NORMAL);
     EXPECT_EQ(StoredModifier(RANGE_0_25V, 0, 0, RANGE_4_20MA, SENSOR_SHUNT_30A), SENSOR_NORMAL);
     EXPECT_EQ(StoredModifier(RANGE_0_2V56, 0, -1, RANGE_0_2V56, 3), 0) << "no multiplier chosen";

@@ -43,6 +43,7 @@ protected:
         dialog = std::make_unique<frmAnalogs>(nullptr);
         dialog->show();
         QApplication::setActiveWindow(dialog.get());
+        QApplication::processEvents();  // what the load has to report
         return *dialog;
     }
     // A channel on the 0 - 5.00V range with the 20A shunt, set points 1.00 and 2.50 V,
@@ -151,6 +152,23 @@ TEST_F(AnalogDialogTest, ATemperatureChannelShowsDegreesAndHidesTheAnalogControl
     EXPECT_EQ(config().TempConfigTable[0].HighThreshold, 50) << "77 F is 25.0 C";
 }
 
+TEST_F(AnalogDialogTest, APellarsTemperaturesTravelAsItsOffsetCodes) {
+    LoadPellar(0);
+    frmAnalogs& d = Show(false);
+    EXPECT_EQ(d.updLowThreshold()->Text(), "0.0");
+    EXPECT_EQ(d.updHighThreshold()->Text(), "25.0");
+    EXPECT_TRUE(d.fraHoldTime()->isVisible());
+    EXPECT_FALSE(d.updLowHold()->isVisible());
+    EnterAndLeave(d.updHighThreshold(), QStringLiteral("30"));
+    EnterAndLeave(d.updCommonHoldTime(), QStringLiteral("12"));
+    d.cmdOK()->click();
+    const TempChannelRecord& r = config().TempConfigTable[0];
+    EXPECT_EQ(r.HighThreshold, 171);
+    EXPECT_EQ(r.LowThreshold, 111);
+    EXPECT_EQ(std::vector<int>({r.HighHold, r.LowHold, r.HighOutputDelay, r.LowOutputDelay}),
+              std::vector<int>({12, 12, 12, 12}));
+}
+
 TEST_F(AnalogDialogTest, StepsPassOverAbsentChannelsStoreTheChannelLeftAndWrap) {
     LoadKorvel(2);
     for (bool& present : Group(8).Present) present = false;  // channels 9 to 16
@@ -200,6 +218,9 @@ TEST_F(AnalogDialogTest, ValuesTheControlsCannotShowAreReportedOnceAndKept) {
     Group(5).Qualifier[5] = 200;  // past the list: none, without a report
     Group(6).Flags[6] = 0x06;     // a range the list does not offer
     Group(6).Modifier[6] = 3;
+    session().SelectedAnalogChannel = 4;
+    frmAnalogs(nullptr).hide();
+    EXPECT_TRUE(prompts.Shown().isEmpty()) << "nothing is said before the dialog is on screen";
     frmAnalogs& d = Show(true, 4);
     EXPECT_EQ(ShownTexts(prompts), QStringList{kUnexpected.arg(5)});
     EXPECT_EQ(d.updHighHold()->Text(), "42") << "the other fields are loaded";
@@ -259,7 +280,7 @@ TEST_F(AnalogDialogTest, RangesSetTheirLimitsDefaultsAndSensorsAndStoreTheirCode
 TEST_F(AnalogDialogTest, ASensorChoiceWaitsForOkAndARangeChangeDoesNotWipeIt) {
     SetWellKnownChannel(0);
     Group(1).Flags[1] = RANGE_0_25V;  // with the RF power sensor, which the list cannot pick
-    Group(1).Modifier[1] = SENSOR_SHUNT_30A;
+    Group(1).Modifier[1] = SENSOR_RF_POWER;
     const auto before = std::make_unique<StationConfig>(config());
     frmAnalogs& d = Show(true, 0);
     d.Combo_Sensor()->setCurrentIndex(7);
@@ -276,7 +297,7 @@ TEST_F(AnalogDialogTest, ASensorChoiceWaitsForOkAndARangeChangeDoesNotWipeIt) {
     Show(true, 1);
     EXPECT_EQ(dialog->txtHighThresholdDBM()->text().right(3), "dBm") << "shown as the module reads it";
     dialog->cmdOK()->click();
-    EXPECT_EQ(Group(1).Modifier[1], SENSOR_SHUNT_30A) << "the stored sensor survives a load and store";
+    EXPECT_EQ(Group(1).Modifier[1], SENSOR_RF_POWER) << "the stored sensor survives a load and store";
     dialog.reset();
     Show(true, 0).cboInputRange()->setCurrentIndex(1);
     dialog->cmdOK()->click();
