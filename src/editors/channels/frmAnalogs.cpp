@@ -346,6 +346,8 @@ void frmAnalogs::layOut() {
     }
     right->addWidget(hint_, 1);
     right->addWidget(tempMode_);
+    // Without a hint the unit line stays at the top of its column.
+    right->addStretch(0);
     left->addStretch(1);
 
     auto* columns = new QHBoxLayout;
@@ -412,7 +414,6 @@ void frmAnalogs::setUp() {
             w->hide();
         const SetPointScale scale = TemperatureSetPointScale(degreesF_);
         for (Side& s : side_) s.threshold->SetLimits(scale.lowerSteps, scale.upperSteps, TEMP_STEP_TENTHS);
-        channel_->setToolTip(QStringLiteral("Select previous/next temperature input"));
         channel_->SetChannels(ChannelMaximum(ChannelKind::TemperatureInput),
                               [](int index) { return ChannelFitted(ChannelKind::TemperatureInput, index); });
         FillLocalOutputCombos(target().ChildCount);
