@@ -153,6 +153,18 @@ QLineEdit* NamedLineEdit(const char* name, const QString& toolTip, int widthInCh
     return e;
 }
 
+QString Indexed(const char* name, int index) { return QString::fromLatin1(name) + QString::number(index); }
+
+QLineEdit* NumberBox(const QString& name, int digits, const QString& tip, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setToolTip(tip);
+    box->setMaxLength(digits);
+    box->setFixedWidth(box->fontMetrics().horizontalAdvance(QString(digits + 2, u'0')) + 12);
+    InstallNumericKeyFilter(box);
+    return box;
+}
+
 QComboBox* NamedList(const char* name, const QStringList& items, const char* toolTip, QWidget* parent) {
     auto* list = new QComboBox(parent);
     list->setObjectName(QString::fromLatin1(name));

@@ -52,6 +52,12 @@ QCheckBox* NamedCheckBox(const QString& text, const char* name, QWidget* parent)
 // A text box wide enough for widthInChars characters.
 QLineEdit* NamedLineEdit(const char* name, const QString& toolTip, int widthInChars, QWidget* parent);
 
+// The name of one element of a control array: "txtADestStation" and 2 give
+// "txtADestStation2".
+QString Indexed(const char* name, int index);
+// A digits-only box for at most digits digits, as wide as they need.
+QLineEdit* NumberBox(const QString& name, int digits, const QString& tip, QWidget* parent);
+
 // A drop-down list of items, with no selection until a dialog loads one.
 QComboBox* NamedList(const char* name, const QStringList& items, const char* toolTip, QWidget* parent);
 // Selects index when the list has it. Otherwise the list is left without a selection

@@ -38,42 +38,6 @@ int SensorListIndexToCode(int rangeCode, int index) {
     return kSensorOrder[index];
 }
 
-std::optional<RangeLimits> RangeSetPointLimits(int rangeCode, int multiplierIndex) {
-    switch (rangeCode) {
-    case RANGE_0_2V56: return RangeLimits{25600, 0, 100, false};
-    case RANGE_0_5V: return RangeLimits{50000, 0, 100, false};
-    case RANGE_0_25V: return RangeLimits{250000, 0, 1000, false};
-    case RANGE_4_20MA: return RangeLimits{20000, 4000, 100, true};
-    case RANGE_USER:
-        switch (multiplierIndex) {
-        case 0:
-        case 3: return RangeLimits{100000, 0, 100, false};
-        case 1: return RangeLimits{200000, 0, 100, false};
-        case 2: return RangeLimits{50000, 0, 100, false};
-        default: return std::nullopt;
-        }
-    default: return std::nullopt;
-    }
-}
-
-std::optional<RangeDefaults> RangeSetPointDefaults(int rangeCode, int multiplierIndex) {
-    switch (rangeCode) {
-    case RANGE_0_2V56: return RangeDefaults{QStringLiteral("2.56"), QStringLiteral("0.00"), 25600, 0};
-    case RANGE_0_5V: return RangeDefaults{QStringLiteral("5.00"), QStringLiteral("0.00"), 50000, 0};
-    case RANGE_0_25V: return RangeDefaults{QStringLiteral("25.0"), QStringLiteral("00.0"), 250000, 0};
-    case RANGE_4_20MA: return RangeDefaults{QStringLiteral("20.0"), QStringLiteral("04.0"), 20000, 4000};
-    case RANGE_USER:
-        switch (multiplierIndex) {
-        case 0: return RangeDefaults{QStringLiteral("10.00"), QStringLiteral("00.00"), 100000, 0};
-        case 1: return RangeDefaults{QStringLiteral("20.00"), QStringLiteral("00.00"), 200000, 0};
-        case 2: return RangeDefaults{QStringLiteral("50.0"), QStringLiteral("00.0"), 50000, 0};
-        case 3: return RangeDefaults{QStringLiteral("100.0"), QStringLiteral("000.0"), 100000, 0};
-        default: return std::nullopt;
-        }
-    default: return std::nullopt;
-    }
-}
-
 std::optional<MappingEnable> MappingEnableFor(int moduleMode) {
     switch (moduleMode) {
     case 0: return MappingEnable{false, false};

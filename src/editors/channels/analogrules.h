@@ -43,22 +43,6 @@ int SensorCodeToListIndex(int rangeCode, int sensorCode);
 // does not hold.
 int SensorListIndexToCode(int rangeCode, int index);
 
-// The set-point up-downs' limits for a range (and USER multiplier index); none for a
-// code or index outside the table. current: the set points are milliamperes.
-struct RangeLimits {
-    long maximum = 0;
-    long minimum = 0;
-    long increment = 100;
-    bool current = false;
-};
-std::optional<RangeLimits> RangeSetPointLimits(int rangeCode, int multiplierIndex);
-// The set points a newly chosen range starts with: texts and up-down values.
-struct RangeDefaults {
-    QString highText, lowText;
-    long highValue = 0, lowValue = 0;
-};
-std::optional<RangeDefaults> RangeSetPointDefaults(int rangeCode, int multiplierIndex);
-
 // Which destination fields a module mode enables; none for a mode outside 0 to 3,
 // which leaves them as they are.
 struct MappingEnable {

@@ -44,9 +44,10 @@ constexpr int kLogAnalogsElement = 37;
 constexpr int kLogTemperaturesElement = 38;
 constexpr int kModuleModeElement = 1;
 constexpr int kPellarQualifiers = 32;
+// Destination boxes take three digits, so that 256 or 65 can be typed and refused.
+constexpr int kDestDigits = 3;
 
 const QString kVoltageTip = QStringLiteral("Enter the voltage set point in the format V.V");
-const QString kCurrentTip = QStringLiteral("Enter the current set point in the format II.I");
 const QString kTemperatureTip = QStringLiteral("Enter the temperature set point in the format +/-CCC.C");
 
 // The set-point graphic's colours.
@@ -54,18 +55,6 @@ const QColor kGreen(0, 255, 0);
 const QColor kRed(255, 0, 0);
 
 QString TwoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
-
-QString Indexed(const char* name, int index) { return QString::fromLatin1(name) + QString::number(index); }
-
-// A destination box: digits only, up to three of them.
-QLineEdit* DestinationBox(const QString& name, const char* tip, QWidget* parent) {
-    QLineEdit* box = NamedLineEdit("", QString::fromLatin1(tip), 4, parent);
-    box->setObjectName(name);
-    box->setMaxLength(3);
-    box->setMaximumWidth(box->minimumWidth() + 8);
-    InstallNumericKeyFilter(box);
-    return box;
-}
 
 int TextByte(const QString& text) { return LeadingInteger(text).value_or(0) & 0xFF; }
 
@@ -256,9 +245,10 @@ QGroupBox* frmAnalogs::buildSide(int which) {
     map->addWidget(new QLabel(QStringLiteral("OUTPUT"), s.mapping), 0, 2, Qt::AlignHCenter);
     for (int k = 0; k < 2; ++k) {
         const int i = 2 * which + k;
-        s.station[k] = DestinationBox(Indexed("txtADestStation", i), "Destination Station Address", s.mapping);
-        s.channel[k] = DestinationBox(Indexed("txtADestChannel", i), "Destination Sub Channel address (output)",
-                                      s.mapping);
+        s.station[k] = NumberBox(Indexed("txtADestStation", i), kDestDigits,
+                                 QStringLiteral("Destination Station Address"), s.mapping);
+        s.channel[k] = NumberBox(Indexed("txtADestChannel", i), kDestDigits,
+                                 QStringLiteral("Destination Sub Channel address (output)"), s.mapping);
         s.station[k]->setAccessibleName(QStringLiteral("Station %1").arg(k + 1));
         s.channel[k]->setAccessibleName(QStringLiteral("Output %1").arg(k + 1));
         InstallLeaveCheck(s.station[k], [this, box = s.station[k]] { return checkDestination(box, true); });
@@ -756,26 +746,26 @@ void frmAnalogs::showThresholdLabels(const QString& label, const QString& tip) {
 }
 
 void frmAnalogs::SetRangeLabelsNoRefresh() {
-    for (Side& s : side_) s.threshold->SetLimits(s.threshold->Minimum(), s.threshold->Maximum(), 100);
+    // Every range the list can select reads in volts; the 25 V range steps by a tenth.
     showThresholdLabels(QStringLiteral("Voltage:"), kVoltageTip);
-    const auto limits = RangeSetPointLimits(selectedRangeCode(), userM_->currentIndex());
-    if (!limits) return;
-    for (Side& s : side_) s.threshold->SetLimits(limits->minimum, limits->maximum, limits->increment);
-    if (limits->current) showThresholdLabels(QStringLiteral("Current(mA):"), kCurrentTip);
+    const long increment = selectedRangeCode() == RANGE_0_25V ? 1000 : 100;
+    const auto scale = AnalogSetPointScale(selection());
+    for (Side& s : side_) {
+        StepperField* f = s.threshold;
+        f->SetLimits(scale ? scale->lowerSteps : f->Minimum(), scale ? scale->upperSteps : f->Maximum(), increment);
+    }
 }
 
 void frmAnalogs::SetRangeLabels() {
     if (Loading) return;
-    showThresholdLabels(QStringLiteral("Voltage:"), kVoltageTip);
-    const auto defaults = RangeSetPointDefaults(selectedRangeCode(), userM_->currentIndex());
-    if (!defaults) return;
     SetRangeLabelsNoRefresh();
-    side_[High].threshold->SetText(defaults->highText);
-    side_[Low].threshold->SetText(defaults->lowText);
-    side_[High].threshold->SetValue(defaults->highValue);
-    side_[Low].threshold->SetValue(defaults->lowValue);
-    RefreshAdjustedValue(side_[High].threshold->Text(), side_[High].adjusted);
-    RefreshAdjustedValue(side_[Low].threshold->Text(), side_[Low].adjusted);
+    const auto scale = AnalogSetPointScale(selection());
+    if (!scale) return;
+    // A range chosen anew starts from its full scale and zero.
+    side_[High].threshold->SetValue(scale->upperSteps);
+    side_[Low].threshold->SetValue(scale->lowerSteps);
+    thresholdChanged(High);
+    thresholdChanged(Low);
 }
 
 void frmAnalogs::RefreshSensorDisplay() {

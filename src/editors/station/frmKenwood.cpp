@@ -37,18 +37,6 @@ constexpr int kTagLength = TAG_LENGTH;
 constexpr int kFleetDigits = 3;
 constexpr int kIdDigits = 4;
 
-QString Indexed(const char* name, int index) { return QString::fromLatin1(name) + QString::number(index); }
-
-QLineEdit* NumberBox(const QString& name, int digits, const QString& tip, QWidget* parent) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setToolTip(tip);
-    box->setMaxLength(digits);
-    box->setFixedWidth(box->fontMetrics().horizontalAdvance(QString(digits + 2, u'0')) + 12);
-    InstallNumericKeyFilter(box);
-    return box;
-}
-
 // A stored number is shown whole, even one with more digits than can be typed, so that
 // OK does not cut it.
 void ShowNumber(QLineEdit* box, const QString& text, int digits) {

@@ -268,7 +268,11 @@ TEST_F(AnalogDialogTest, RangesSetTheirLimitsDefaultsAndSensorsAndStoreTheirCode
     d.cboInputRange()->setCurrentIndex(1);
     EXPECT_FALSE(d.cboUserM()->isEnabled());
     EXPECT_EQ(d.updHighThreshold()->Text(), "25.0");
+    d.updHighThreshold()->stepBy(-1);
+    EXPECT_EQ(d.updHighThreshold()->Text(), "24.9") << "the 25 V range steps by a tenth";
     d.cboInputRange()->setCurrentIndex(0);
+    EXPECT_EQ(d.updHighThreshold()->Text(), "5.00");
+    EXPECT_EQ(d.updLowThreshold()->Text(), "0.00");
     EXPECT_EQ(ListItems(d.Combo_Sensor()).first(), "Normal");
     EXPECT_EQ(ListItems(d.Combo_Sensor()).last(), "AC Voltage Sensor");
     d.Combo_Sensor()->setCurrentIndex(5);  // the 20A shunt
