@@ -1,7 +1,10 @@
 #include "app/channelstepper.h"
 #include "editors/channels/steprules.h"
+#include "platform/prompts.h"
 
+#include <QEvent>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -53,6 +56,37 @@ void ChannelStepper::moved(int value) {
     showNumber(StepChannel(shown_, value, maximum(), fitted_));
     if (entered) entered(shown_);
     busy_ = false;
+}
+
+namespace {
+
+// Waits for its dialog to be shown, then reports once and goes.
+class ShownReport : public QObject {
+public:
+    ShownReport(QWidget* dialog, int number) : QObject(dialog), number_(number) { dialog->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this, dialog = static_cast<QWidget*>(watched)] {
+                // Not once the dialog has gone again.
+                if (dialog->isVisible()) MsgBox(ChannelUnexpectedValueMessage(number_), vbOKOnly);
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    int number_;
+};
+
+} // namespace
+
+void ReportUnexpectedValues(QWidget* dialog, int number) {
+    if (dialog->isVisible())
+        MsgBox(ChannelUnexpectedValueMessage(number), vbOKOnly);
+    else
+        new ShownReport(dialog, number);
 }
 
 } // namespace korvel

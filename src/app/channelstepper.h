@@ -40,4 +40,9 @@ private:
     std::function<bool(int)> fitted_ = [](int) { return true; };
 };
 
+// Reports values of channel number (1-based) that dialog's controls could not show. A
+// dialog still being set up reports once it is on screen, so that the message stands
+// over the values it speaks of.
+void ReportUnexpectedValues(QWidget* dialog, int number);
+
 } // namespace korvel

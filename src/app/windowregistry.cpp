@@ -3,7 +3,9 @@
 #include "app/frmLocalComSetUp.h"
 #include "app/frmOMRUPref.h"
 #include "editors/channels/frmAnalogs.h"
+#include "editors/channels/frmInputs.h"
 #include "editors/channels/frmOutputs.h"
+#include "editors/channels/frmShowConfiguration.h"
 #include "editors/station/frmFFSK.h"
 #include "editors/station/frmSport.h"
 #include "editors/station/frmSystem.h"
@@ -32,8 +34,10 @@ void RegisterStationEditors() {
 }
 // The channel editors.
 void RegisterChannelEditors() {
+    RegisterWindow(WindowId::frmInputs, &frmInputs::Run);
     RegisterWindow(WindowId::frmAnalogs, &frmAnalogs::Run);
     RegisterWindow(WindowId::frmOutputs, &frmOutputs::Run);
+    RegisterWindow(WindowId::frmShowConfiguration, &frmShowConfiguration::Run);
 }
 } // namespace
 

@@ -71,5 +71,6 @@ std::optional<int> LeadingInteger(QStringView text, NumberForm form) {
 }
 
 QString ThreeDigits(long n) { return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')); }
+QString TwoDigits(long n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
 } // namespace korvel

@@ -34,5 +34,6 @@ std::optional<int> LeadingInteger(QStringView text, NumberForm form = {});
 
 // A number as station addresses are shown: at least three digits, "007".
 QString ThreeDigits(long n);
+QString TwoDigits(long n);
 
 } // namespace korvel

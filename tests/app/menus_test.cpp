@@ -57,14 +57,13 @@ TEST_F(MenusTest, ItemsWaitForTheirWindows) {
     frmMain& w = Open();
     // None of these windows exists yet: the items stay unusable whatever enables them.
     for (MenuItem item : {MenuItem::mnuViewStatus, MenuItem::mnuDateTime, MenuItem::mnuSystemFlash,
-                             MenuItem::mnuConfigContactInputs,
                              MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuEventSerial1, MenuItem::mnuEventSerial2, MenuItem::mnuEventFFSK,
                              MenuItem::mnuEventFSM, MenuItem::mnuFilePrint, MenuItem::mnuViewManuf}) {
         w.SetMenuEnabled(item, true);
         EXPECT_FALSE(w.Menu(item)->isEnabled()) << MenuItemName(item);
         EXPECT_TRUE(w.MenuEnabled(item)) << MenuItemName(item);
     }
-    for (ToolButton key : {ToolButton::Print, ToolButton::Config}) {
+    for (ToolButton key : {ToolButton::Print}) {
         w.SetToolbarButtonEnabled(key, true);
         EXPECT_FALSE(w.Button(key)->isEnabled()) << ToolButtonKey(key);
     }

@@ -132,8 +132,17 @@ bool AppFixture::WriteConfiguration() {
 }
 
 void AppFixture::ExpectSimBlocks(const QHash<sim::BlockKey, QByteArray>& expected) const {
-    for (auto it = expected.begin(); it != expected.end(); ++it)
-        EXPECT_EQ(sim.Blocks().value(it.key()).toHex(), it.value().toHex()) << it.key().first << "/" << it.key().second;
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        const QByteArray actual = sim.Blocks().value(it.key());
+        // Name the bytes that differ: data index, what the module holds, what was expected.
+        QStringList differences;
+        for (int i = 0; i < std::max(actual.size(), it.value().size()); ++i) {
+            const int a = i < actual.size() ? quint8(actual[i]) : -1, e = i < it.value().size() ? quint8(it.value()[i]) : -1;
+            if (a != e) differences << QStringLiteral("[%1] %2 expected %3").arg(i).arg(a).arg(e);
+        }
+        EXPECT_TRUE(differences.isEmpty()) << "block 0x" << QByteArray::number(it.key().first, 16).toStdString() << "/"
+                                           << it.key().second << ": " << differences.join(", ").toStdString();
+    }
 }
 
 } // namespace korvel::test

@@ -54,11 +54,8 @@ const QString kTemperatureTip = QStringLiteral("Enter the temperature set point 
 const QColor kGreen(0, 255, 0);
 const QColor kRed(255, 0, 0);
 
-QString TwoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
 int TextByte(const QString& text) { return LeadingInteger(text).value_or(0) & 0xFF; }
-
-bool SlotLogged(int element, int slot) { return (RoundToLong(config().SystemConfig[element]) >> slot) & 1; }
 
 void Paint(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
     QPalette p = w->palette();
@@ -461,26 +458,6 @@ void frmAnalogs::EnableDisableAMap(int moduleMode) {
 // ---------------------------------------------------------------------------------------
 // Loading and storing a channel
 
-void frmAnalogs::reportLoad(int channel) {
-    // The channel the dialog opens on is reported once the dialog is on screen, so the
-    // message stands over the values it speaks of.
-    if (!isVisible()) {
-        unshownReport_ = channel + 1;
-        return;
-    }
-    MsgBox(ChannelUnexpectedValueMessage(channel + 1), vbOKOnly);
-}
-
-void frmAnalogs::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (unshownReport_ == 0) return;
-    QTimer::singleShot(0, this, [this] {
-        const int number = unshownReport_;
-        unshownReport_ = 0;
-        if (number != 0) MsgBox(ChannelUnexpectedValueMessage(number), vbOKOnly);
-    });
-}
-
 bool frmAnalogs::loadSide(int which, const AlarmSide& v) {
     Side& s = side_[which];
     bool shown = true;
@@ -490,7 +467,9 @@ bool frmAnalogs::loadSide(int which, const AlarmSide& v) {
         s.station[k]->setText(ThreeDigits(v.destStation[k]));
         s.channel[k]->setText(TwoDigits(v.destChannel[k]));
     }
-    shown &= SelectListed(s.localOutput, v.localOutput);
+    const std::optional<int> item = LocalOutputItem(group_, v.localOutput);
+    shown &= item && SelectListed(s.localOutput, *item);
+    if (!item) s.localOutput->setCurrentIndex(-1);
     s.delay->SetValue(v.outputDelay);
     shown &= s.delay->WithinLimits();
     return shown;
@@ -519,6 +498,7 @@ bool frmAnalogs::finishLoad(int logElement, int slot, bool logThreshold, int qua
 }
 
 void frmAnalogs::LoadAnalogChannel(int channel) {
+    group_ = GetChannelGroup(channel);
     Loading = true;
     bool shown = true;
     const int slot = GetChannelSlot(channel);
@@ -569,10 +549,11 @@ void frmAnalogs::LoadAnalogChannel(int channel) {
     chkInvert_Click();
     // A qualifier past the list loads as none, without a report.
     shown &= finishLoad(kLogAnalogsElement, slot, v.logThreshold, v.qualifier > qualifier_->count() ? 0 : v.qualifier);
-    if (!shown) reportLoad(channel);
+    if (!shown) ReportUnexpectedValues(this, channel + 1);
 }
 
 void frmAnalogs::LoadTempChannel(int channel) {
+    group_ = 0;  // the main module's
     Loading = true;
     bool shown = true;
     const int slot = GetChannelSlot(channel);
@@ -594,7 +575,7 @@ void frmAnalogs::LoadTempChannel(int channel) {
     if (pellar_) commonHold_->SetValue(side_[High].hold->Value());
     Loading = false;
     shown &= finishLoad(kLogTemperaturesElement, slot, v.logThreshold, v.qualifier);
-    if (!shown) reportLoad(channel);
+    if (!shown) ReportUnexpectedValues(this, channel + 1);
 }
 
 AlarmSide frmAnalogs::storedSide(int which, const AlarmSide& loaded) const {
@@ -606,7 +587,7 @@ AlarmSide frmAnalogs::storedSide(int which, const AlarmSide& loaded) const {
         a.destChannel[k] = TextByte(s.channel[k]->text());
     }
     // A local output the list could not show is kept as it was stored.
-    if (s.localOutput->currentIndex() >= 0) a.localOutput = s.localOutput->currentIndex();
+    if (s.localOutput->currentIndex() >= 0) a.localOutput = StoredLocalOutput(group_, s.localOutput->currentIndex());
     a.outputDelay = int(s.delay->Value());
     if (pellar_) a.hold = a.outputDelay = int(commonHold_->Value());
     return a;

@@ -84,8 +84,6 @@ public:
     void chkInvert_Click();
     void cmdOK_Click();
 
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     enum { High = 0, Low = 1 };
@@ -125,8 +123,6 @@ private:
     // steps of both loads. False when the qualifier list cannot show qualifier.
     bool finishLoad(int logElement, int slot, bool logThreshold, int qualifier);
     void FillLocalOutputCombos(int count);
-    // The one message for values of channel the controls could not show.
-    void reportLoad(int channel);
 
     // Leaving the channel shown: refused while the low set point is not below the high.
     bool leaveChannel(int channel);
@@ -156,6 +152,8 @@ private:
     bool pellar_ = false;
     bool degreesF_ = false;
     bool Loading = false;
+    // The module whose outputs the channel shown lists as its local outputs.
+    int group_ = 0;
     bool SuppressThresholdChange = false;
     // What the channel shown was loaded with: kept where a control cannot show it.
     AnalogChannelValues loadedAnalog_;
@@ -164,8 +162,6 @@ private:
     // is picked.
     int sensorRange_ = 0;
     int sensorModifier_ = 0;
-    // The channel number (1-based) whose load is still to be reported; 0: none.
-    int unshownReport_ = 0;
 
     ChannelStepper* channel_ = nullptr;
     QLabel* channelLabel_ = nullptr;

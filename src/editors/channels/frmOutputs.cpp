@@ -145,7 +145,7 @@ void frmOutputs::LoadOutputChannel(int number) {
     pulseWidth_->SetValue(view.pulseWidthMs);
     failed |= !pulseWidth_->WithinLimits();
 
-    if (failed) MsgBox(ChannelUnexpectedValueMessage(number), vbOKOnly);
+    if (failed) ReportUnexpectedValues(this, number);
 }
 
 void frmOutputs::cboOutputMode_Click() {

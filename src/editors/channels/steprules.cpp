@@ -2,6 +2,7 @@
 
 #include "config/model.h"
 #include "config/target.h"
+#include "config/tempcodes.h"
 
 #include <algorithm>
 
@@ -53,6 +54,17 @@ int StepChannel(int shown, int value, int maximum, const std::function<bool(int)
     }
     return channel;
 }
+
+std::optional<int> LocalOutputItem(int group, int stored) {
+    if (stored == 0) return 0;
+    const int item = stored - SLOTS * group;
+    if (item < 1 || item > SLOTS) return std::nullopt;
+    return item;
+}
+
+int StoredLocalOutput(int group, int item) { return item <= 0 ? 0 : SLOTS * group + item; }
+
+bool SlotLogged(int element, int slot) { return (RoundToLong(config().SystemConfig[element]) >> slot) & 1; }
 
 QString ChannelUnexpectedValueMessage(int number) {
     return QStringLiteral("An unexpected value was returned from the device for channel ") +

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace korvel {
 
@@ -25,6 +26,17 @@ bool ChannelFitted(ChannelKind kind, int index);
 // fitted refuses are passed over in the direction of the step. When no channel is fitted
 // the shown one stays.
 int StepChannel(int shown, int value, int maximum, const std::function<bool(int)>& fitted);
+
+// A channel's local output is kept as the station's output number (0 for none); its
+// dialog lists the eight outputs of the channel's own module, 1 to 8. The list item of
+// a stored number, empty when it is no output of that module.
+std::optional<int> LocalOutputItem(int group, int stored);
+// The stored number of a list item (0 none, 1 to 8).
+int StoredLocalOutput(int group, int item);
+
+// Whether the data logger logs the channels of slot: bit slot of the system value
+// element (one element per kind of channel).
+bool SlotLogged(int element, int slot);
 
 // The one message a channel load gives for values its controls cannot show; number is
 // the channel as the dialog shows it (1-based).

@@ -1,5 +1,6 @@
 #include "editors/station/frmSystem.h"
 #include "editors/channels/frmAnalogs.h"
+#include "editors/channels/frmInputs.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
@@ -339,6 +340,8 @@ void frmSystem::cmdOK_Click() {
     PutSystemSettings(out.settings, config());
     if (frmAnalogs* analogs = frmAnalogs::Instance(); analogs && analogs->isVisible())
         analogs->EnableDisableAMap(RoundToLong(config().SystemConfig[1]) & 15);
+    if (frmInputs* inputs = frmInputs::Instance(); inputs && inputs->isVisible())
+        inputs->EnableDisableMap(RoundToLong(config().SystemConfig[1]) & 15);
     accept();
 }
 

@@ -36,6 +36,7 @@ protected:
         session().SelectedOutputChannel = int16_t(number);
         dialog = std::make_unique<frmOutputs>(nullptr);
         dialog->show();
+        QCoreApplication::processEvents();  // a load report comes once the dialog is up
         QApplication::setActiveWindow(dialog.get());
         return *dialog;
     }
