@@ -2,6 +2,7 @@
 #include "app/frmAbout.h"
 #include "app/frmLocalComSetUp.h"
 #include "app/frmOMRUPref.h"
+#include "app/printreport.h"
 #include "editors/channels/frmAnalogs.h"
 #include "editors/channels/frmInputs.h"
 #include "editors/channels/frmOutputs.h"
@@ -39,6 +40,10 @@ void RegisterChannelEditors() {
     RegisterWindow(WindowId::frmOutputs, &frmOutputs::Run);
     RegisterWindow(WindowId::frmShowConfiguration, &frmShowConfiguration::Run);
 }
+// The printed reports: commands with no window of their own besides the print dialog.
+void RegisterReports() {
+    RegisterWindow(WindowId::PrintConfigurationReport, [](QWidget*) { PrintConfigurationReport(); });
+}
 } // namespace
 
 void RegisterWindow(WindowId id, WindowOpener open) { registry()[id] = std::move(open); }
@@ -62,6 +67,7 @@ void RegisterProgramWindows() {
     RegisterMainWindowDialogs();
     RegisterStationEditors();
     RegisterChannelEditors();
+    RegisterReports();
 }
 
 } // namespace korvel

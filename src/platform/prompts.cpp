@@ -33,9 +33,12 @@ static int defaultAnswer(int buttons) {
     }
 }
 
-void ScriptedPrompts::QueueAnswer(int msgResult) { answers_.push_back({msgResult, {}}); }
-void ScriptedPrompts::QueueInput(std::optional<QString> text) { answers_.push_back({0, std::move(text)}); }
-void ScriptedPrompts::QueueFile(const QString& path) { answers_.push_back({0, path}); }
+void ScriptedPrompts::QueueAnswer(int msgResult) { answers_.push_back({msgResult, {}, {}}); }
+void ScriptedPrompts::QueueInput(std::optional<QString> text) { answers_.push_back({0, std::move(text), {}}); }
+void ScriptedPrompts::QueueFile(const QString& path) { answers_.push_back({0, path, {}}); }
+void ScriptedPrompts::QueuePrinter(std::optional<PrintChoice> choice) {
+    answers_.push_back({0, {}, std::move(choice)});
+}
 
 void ScriptedPrompts::Clear() {
     answers_.clear();
@@ -87,6 +90,13 @@ QString ScriptedPrompts::GetSaveFileName(const QString& title, const QString&, c
     shown_.append({ShownBox::SaveFile, QString(), title, 0, 0});
     Answer a;
     return take(a) ? a.text.value_or(QString()) : QString();
+}
+
+// Unscripted, the print dialog is cancelled: nothing prints.
+std::optional<PrintChoice> ScriptedPrompts::ChoosePrinter(const QString& title) {
+    shown_.append({ShownBox::Print, QString(), title.isEmpty() ? AppTitle() : title, 0, 0});
+    Answer a;
+    return take(a) ? a.printer : std::nullopt;
 }
 
 QString QtNameFilters(const QString& filter) {

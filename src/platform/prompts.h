@@ -1,8 +1,10 @@
 // The one door through which the program asks the user something: message boxes,
-// input boxes and file dialogs. The application installs a widget-based implementation;
-// tests install ScriptedPrompts so that nothing ever blocks on a modal box.
+// input boxes, file dialogs and the print dialog. The application installs a
+// widget-based implementation; tests install ScriptedPrompts so that nothing ever blocks
+// on a modal box.
 #pragma once
 
+#include <QSizeF>
 #include <QString>
 #include <optional>
 
@@ -34,6 +36,17 @@ constexpr int vbNo = 7;
 inline int ButtonsOf(int style) { return style & 0x0F; }
 inline int IconOf(int style) { return style & 0x70; }
 
+// The printer chosen in the print dialog: a printer by name, or a PDF file when
+// outputFile is not empty. The paper is the one chosen there, portrait width by height
+// in millimetres (empty: the printer's own); copies and page ranges are not carried, as
+// nothing prints more than once or in part.
+struct PrintChoice {
+    QString printerName;
+    QString outputFile;
+    QSizeF paperMillimetres;
+    bool landscape = false;
+};
+
 class Prompts {
 public:
     virtual ~Prompts() = default;
@@ -47,6 +60,8 @@ public:
                                     const QString& folder) = 0;
     virtual QString GetSaveFileName(const QString& title, const QString& filter,
                                     const QString& suggested) = 0;
+    // nullopt when the user cancelled.
+    virtual std::optional<PrintChoice> ChoosePrinter(const QString& title) = 0;
 };
 
 // The installed implementation; never null (a scripted one answering defaults is

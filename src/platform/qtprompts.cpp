@@ -3,6 +3,9 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPageLayout>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace korvel {
 
@@ -61,6 +64,19 @@ QString QtPrompts::GetOpenFileName(const QString& title, const QString& filter, 
 
 QString QtPrompts::GetSaveFileName(const QString& title, const QString& filter, const QString& suggested) {
     return QFileDialog::getSaveFileName(owner_, title, suggested, QtNameFilters(filter));
+}
+
+std::optional<PrintChoice> QtPrompts::ChoosePrinter(const QString& title) {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, owner_);
+    dialog.setWindowTitle(title.isEmpty() ? AppTitle() : title);
+    // Printed once and whole: no selection, current page or range to offer.
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QPageLayout layout = printer.pageLayout();
+    return PrintChoice{printer.printerName(), printer.outputFileName(),
+                       layout.pageSize().size(QPageSize::Millimeter),
+                       layout.orientation() == QPageLayout::Landscape};
 }
 
 } // namespace korvel

@@ -16,6 +16,7 @@ public:
                                     const QString& defaultText) override;
     QString GetOpenFileName(const QString& title, const QString& filter, const QString& folder) override;
     QString GetSaveFileName(const QString& title, const QString& filter, const QString& suggested) override;
+    std::optional<PrintChoice> ChoosePrinter(const QString& title) override;
 
 private:
     QWidget* owner_;

@@ -12,7 +12,7 @@
 namespace korvel {
 
 struct ShownBox {
-    enum Kind { Message, Input, OpenFile, SaveFile } kind = Message;
+    enum Kind { Message, Input, OpenFile, SaveFile, Print } kind = Message;
     QString text;   // message or prompt
     QString title;  // as shown (application title filled in)
     int buttons = 0;
@@ -25,6 +25,8 @@ public:
     void QueueAnswer(int msgResult);
     void QueueInput(std::optional<QString> text);
     void QueueFile(const QString& path);
+    // The print dialog's answer; nullopt is its Cancel.
+    void QueuePrinter(std::optional<PrintChoice> choice);
 
     int MsgBox(const QString& text, int style, const QString& title) override;
     std::optional<QString> InputBox(const QString& prompt, const QString& title,
@@ -33,6 +35,7 @@ public:
                             const QString& folder) override;
     QString GetSaveFileName(const QString& title, const QString& filter,
                             const QString& suggested) override;
+    std::optional<PrintChoice> ChoosePrinter(const QString& title) override;
 
     // Runs while each box is up, as a real box would sit in a modal loop: a test moves
     // the focus or acts on windows there. Empty to stop.
@@ -48,6 +51,7 @@ private:
     struct Answer {
         int msg = 0;
         std::optional<QString> text;
+        std::optional<PrintChoice> printer;
     };
     bool take(Answer& a);
     std::deque<Answer> answers_;

@@ -58,14 +58,10 @@ TEST_F(MenusTest, ItemsWaitForTheirWindows) {
     // None of these windows exists yet: the items stay unusable whatever enables them.
     for (MenuItem item : {MenuItem::mnuViewStatus, MenuItem::mnuDateTime, MenuItem::mnuSystemFlash,
                              MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuEventSerial1, MenuItem::mnuEventSerial2, MenuItem::mnuEventFFSK,
-                             MenuItem::mnuEventFSM, MenuItem::mnuFilePrint, MenuItem::mnuViewManuf}) {
+                             MenuItem::mnuEventFSM, MenuItem::mnuViewManuf}) {
         w.SetMenuEnabled(item, true);
         EXPECT_FALSE(w.Menu(item)->isEnabled()) << MenuItemName(item);
         EXPECT_TRUE(w.MenuEnabled(item)) << MenuItemName(item);
-    }
-    for (ToolButton key : {ToolButton::Print}) {
-        w.SetToolbarButtonEnabled(key, true);
-        EXPECT_FALSE(w.Button(key)->isEnabled()) << ToolButtonKey(key);
     }
     // The commands that need no other window are usable.
     for (MenuItem item : {MenuItem::mnuFileOpen, MenuItem::mnuFileExit, MenuItem::mnuSystemResetNVR, MenuItem::mnuSystemRestart}) {
