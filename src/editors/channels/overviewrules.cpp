@@ -54,9 +54,6 @@ constexpr std::array<OverviewColumn, 4> kOutputColumns{{
     {"  Pulse\r\n  Width\r\n", "The pulse width 'value' if set to one of the pulse modes", 22, 3},
 }};
 
-// At least two digits; a larger byte keeps all of its digits.
-QString TwoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
-
 QString ChannelNumber(int group, int slot) { return TwoDigits(group * SLOTS + slot + 1); }
 
 QString Blanks(int n) { return QString(n, QLatin1Char(' ')); }

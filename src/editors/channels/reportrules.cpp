@@ -271,18 +271,12 @@ QString ReportDateTime(const QDateTime& when) {
 
 QString AnalogRangeText(uint8_t flags) {
     const int rangeCode = flags & ANALOG_RANGE_BITS;
-    switch (rangeCode) {
-    case RANGE_0_2V56: return QStringLiteral("2.56");
-    case RANGE_0_5V: return QStringLiteral("5.00");
-    case RANGE_0_25V: return QStringLiteral("25.0");
-    case RANGE_4_20MA: return QStringLiteral("4-20mA");
-    case RANGE_USER: {
-        // The multiplier as the dialog's list and the monitor's "USER-X20" name it.
-        static constexpr std::array<int, USER_MULTIPLIER_COUNT> kFactors{{2, 4, 10, 20}};
-        return QStringLiteral("U-X%1").arg(kFactors[(flags & ANALOG_MULTIPLIER_BITS) >> 3]);
-    }
-    default: return QStringLiteral("CODE %1").arg(rangeCode);
-    }
+    QString name = RangeName(ConversionCode(rangeCode, (flags & ANALOG_MULTIPLIER_BITS) >> 3));
+    if (name.isEmpty()) return QStringLiteral("CODE %1").arg(rangeCode);
+    // The monitor's names cut to the column: "0-5.00V" is its full scale "5.00",
+    // "USER-X20" is "U-X20"; "4-20mA" fits as it is.
+    if (name.startsWith(QLatin1String("0-")) && name.endsWith(QLatin1Char('V'))) return name.mid(2, name.size() - 3);
+    return name.replace(QLatin1String("USER-"), QLatin1String("U-"));
 }
 
 ReportPages ConfigurationReport(const StationConfig& c, int childCount, const ReportStamp& stamp) {
