@@ -8,8 +8,13 @@
 #include "editors/channels/frmOutputs.h"
 #include "editors/channels/frmShowConfiguration.h"
 #include "editors/station/frmFFSK.h"
+#include "editors/station/frmLevel.h"
 #include "editors/station/frmSport.h"
+#include "editors/station/frmSysDiag.h"
 #include "editors/station/frmSystem.h"
+#include "monitor/frmEventMonitor.h"
+#include "monitor/frmDateTime.h"
+#include "monitor/frmStatus.h"
 
 #include <map>
 
@@ -30,8 +35,10 @@ void RegisterMainWindowDialogs() {
 // The station and port editors.
 void RegisterStationEditors() {
     RegisterWindow(WindowId::frmSystem, &frmSystem::Run);
+    RegisterWindow(WindowId::frmSysDiag, &frmSysDiag::Run);
     RegisterWindow(WindowId::frmSport, &frmSport::Run);
     RegisterWindow(WindowId::frmFFSK, &frmFFSK::Run);
+    RegisterWindow(WindowId::frmLevel, &frmLevel::Run);
 }
 // The channel editors.
 void RegisterChannelEditors() {
@@ -40,6 +47,13 @@ void RegisterChannelEditors() {
     RegisterWindow(WindowId::frmOutputs, &frmOutputs::Run);
     RegisterWindow(WindowId::frmShowConfiguration, &frmShowConfiguration::Run);
 }
+// The monitoring and maintenance windows that talk to the module directly.
+void RegisterMonitorWindows() {
+    RegisterWindow(WindowId::frmEventMonitor, &frmEventMonitor::Run);
+    RegisterWindow(WindowId::frmDateTime, &frmDateTime::Run);
+    RegisterWindow(WindowId::frmStatus, &frmStatus::Run);
+}
+
 // The printed reports: commands with no window of their own besides the print dialog.
 void RegisterReports() {
     RegisterWindow(WindowId::PrintConfigurationReport, [](QWidget*) { PrintConfigurationReport(); });
@@ -68,6 +82,7 @@ void RegisterProgramWindows() {
     RegisterStationEditors();
     RegisterChannelEditors();
     RegisterReports();
+    RegisterMonitorWindows();
 }
 
 } // namespace korvel

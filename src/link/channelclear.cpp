@@ -40,27 +40,28 @@ QString channelTimeoutText() {
            lineEnd + QStringLiteral("the target. Continue?");
 }
 
-int16_t pollUntilClear() {
+} // namespace
+
+ChannelWait PollChannelClear() {
+    target().ChannelState = 255;
     int16_t budget = kPollBudget;
     for (;;) {
         // Tested before each poll, so a clear reply ends the wait even when it came
         // with the poll that ran the budget out.
-        if (target().ChannelState == 0) return kClear;
+        if (target().ChannelState == 0) return ChannelWait::Clear;
         // The radio channel belongs to the local module: it is asked, whatever
         // station the caller is about to talk to.
-        if (SendRequest(CMD_CHANNEL_CLEAR, 0, 0, 0) != SEND_OK) return kAborted;
+        if (SendRequest(CMD_CHANNEL_CLEAR, 0, 0, 0) != SEND_OK) return ChannelWait::Failed;
         if (budget == 0) {
             const int answer = MsgBox(channelTimeoutText(), vbYesNo + vbCritical,
                                       QStringLiteral("OMRU - Channel clear timeout"));
             // Only a Yes keeps polling; a box closed any other way gives up.
-            if (answer != vbYes) return kAborted;
+            if (answer != vbYes) return ChannelWait::Abandoned;
         } else {
             --budget;
         }
     }
 }
-
-} // namespace
 
 int16_t WaitChannelClear() {
     LinkState& s = linkState();
@@ -71,9 +72,8 @@ int16_t WaitChannelClear() {
     }
     linkHost().SetTimerEnabled(LinkTimer::MsgTimer, true);
     s.ProgressActive = 1;
-    target().ChannelState = 255;
 
-    const int16_t result = pollUntilClear();
+    const int16_t result = PollChannelClear() == ChannelWait::Clear ? kClear : kAborted;
 
     s.ChannelClearWait = 0;
     linkHost().SetTimerEnabled(LinkTimer::MsgTimer, false);

@@ -9,4 +9,11 @@ namespace korvel {
 // gave up or a poll failed. The target is StationAddress(0).
 int16_t WaitChannelClear();
 
+enum class ChannelWait { Clear, Abandoned, Failed };
+// Polls the local module until it reports its radio channel clear (ChannelState is set
+// busy first, so at least one poll goes out), whatever station is addressed. After 100
+// busy polls, and after every further one, the user is asked whether to go on; No ends
+// the wait as Abandoned. Failed: a poll failed and the link has told the user.
+ChannelWait PollChannelClear();
+
 } // namespace korvel

@@ -65,6 +65,9 @@ struct LinkState {
     int16_t InterByteCount = 0;
     int16_t WaitElapsed = 0;
     bool UserCancel = false;
+    // Set with UserCancel by a window that closes while its transaction is open: the
+    // cancel belongs to that transaction alone and is cleared when it ends.
+    bool CancelEndsWithTransaction = false;
     bool TraceOn = false;
     // 1 while a long operation shows the progress window (the timers animate it).
     int16_t ProgressActive = 0;

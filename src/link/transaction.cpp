@@ -25,8 +25,17 @@ bool radioProtocol() { return settings().PortProtocol == LOCALPORT_FLEETSYNC; }
 
 void panel(int n, const QString& text) { linkHost().SetPanelText(n, text); }
 
+// The transaction is over: a cancel that was meant for it alone goes with it.
+void dropTransactionCancel() {
+    auto& s = linkState();
+    if (!s.CancelEndsWithTransaction) return;
+    s.CancelEndsWithTransaction = false;
+    s.UserCancel = false;
+}
+
 int16_t cancelTransaction() {
     auto& s = linkState();
+    dropTransactionCancel();
     StopWaitTimer();
     linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
@@ -40,6 +49,7 @@ int16_t cancelTransaction() {
 int16_t endTransaction() {
     auto& s = linkState();
     const int16_t result = s.TxState > TX_DONE ? SEND_FAILED : SEND_OK;
+    dropTransactionCancel();
     s.TxState = TX_IDLE;
     s.OpenTxFrame.clear();
     s.OpenCommand = -1;
@@ -68,6 +78,13 @@ int16_t sendSwitchThroughAndWait() {
 }
 
 } // namespace
+
+void AbandonTransaction() {
+    auto& s = linkState();
+    if (s.TxState == TX_IDLE) return;
+    s.UserCancel = true;
+    s.CancelEndsWithTransaction = true;
+}
 
 int16_t SendPacket(int16_t mode) {
     auto& s = linkState();
@@ -164,11 +181,11 @@ void Retransmit() {
     if (s.TraceOn) TraceTxFrame("RTX: ");
     StartWaitTimer();
     if (eventMonitor().EventMonitorOpen) {
-        const QDateTime now = QDateTime::currentDateTime();
-        const QLocale loc = QLocale::system();
-        AddEventLine(loc.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                     now.time().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" - TX ") +
-                     QString::fromLatin1(s.FleetSyncTxFrame));
+        // Like every traffic line the monitor shows, the resend goes to its log as well.
+        const QString line = EventLogStamp(QDateTime::currentDateTime()) + QStringLiteral(" - TX ") +
+                             QString::fromLatin1(s.FleetSyncTxFrame);
+        AddEventLine(line);
+        PrintEventLog(line);
     }
     if (s.TcpLinkActive) {
         TcpSendTxBuffer();

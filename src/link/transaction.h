@@ -10,6 +10,11 @@ namespace korvel {
 // mode: TX_WAIT_ACK, TX_WAIT_REPLY or TX_SEND_ONLY. Returns SEND_OK, SEND_FAILED or
 // SEND_CANCELLED once the transaction has ended.
 int16_t SendPacket(int16_t mode);
+// For a window that closes while its own request may be on the line: cancels the open
+// transaction, if any, and only that one. The cancel request is cleared when the
+// transaction ends, so the next command (a PTT off, a flag, a task) is not refused as
+// cancelled. Nothing happens while the link is idle.
+void AbandonTransaction();
 void HandleCommTimeout();
 void Retransmit();
 // Takes the utility off line, showing message in the connection panel.

@@ -39,6 +39,13 @@ QString volts(int value) {
     return QString::number(tenths / 10) + QLocale::system().decimalPoint() + QString::number(tenths % 10);
 }
 
+// An event goes to the monitor's list and, while logging is on, to the event log: the
+// log of an event monitor is kept for its events.
+void addEvent(const QString& line) {
+    AddEventLine(line);
+    PrintEventLog(line);
+}
+
 const char* const kAnalogStates[4] = {
     ", below low set, current voltage = ",
     ", above low set, current voltage =  ",
@@ -61,8 +68,8 @@ void DisplayEventPacketAt(const QTime& now) {
     case EVENT_CLASS_CONTACT:
         for (int i = FRAME_DATA; i < length; ++i) {
             const uint8_t r = f[i];
-            AddEventLine(head + QStringLiteral(" Contact Input ") + QString::number((r & 0x3F) + 1) +
-                         QLatin1String((r & 0x80) ? " ON" : " OFF"));
+            addEvent(head + QStringLiteral(" Contact Input ") + QString::number((r & 0x3F) + 1) +
+                     QLatin1String((r & 0x80) ? " ON" : " OFF"));
         }
         break;
     case EVENT_CLASS_ANALOG:
@@ -70,8 +77,8 @@ void DisplayEventPacketAt(const QTime& now) {
         for (int i = FRAME_DATA; i + ANALOG_RECORD_SIZE <= length; i += ANALOG_RECORD_SIZE) {
             const uint8_t r = f[i];
             const int value = f[i + 1] + 256 * f[i + 2];
-            AddEventLine(head + QStringLiteral(" Analog Input") + QString::number((r & 0x3F) + 1) +
-                         QLatin1String(kAnalogStates[r >> 6]) + volts(value) + QLatin1Char('V'));
+            addEvent(head + QStringLiteral(" Analog Input") + QString::number((r & 0x3F) + 1) +
+                     QLatin1String(kAnalogStates[r >> 6]) + volts(value) + QLatin1Char('V'));
         }
         break;
     default:
@@ -106,8 +113,10 @@ void OpenEventMonitor(int16_t eventPort) {
     }
 }
 
-bool CloseEventMonitor() {
-    if (OpenCommPort() != 0) return false;
+void CloseEventMonitor(bool reopenPort) {
+    // A port that cannot be opened has been reported by the link layer; it must not keep
+    // the monitor, and with it the log file, open.
+    if (reopenPort) OpenLinkPort();
     auto& m = eventMonitor();
     m.EventMonitorOpen = false;
     StopEventLog();
@@ -117,7 +126,6 @@ bool CloseEventMonitor() {
     m.EventShowAll = false;
     m.ShowAllOffered = false;
     m.Caption = EventMonitorState{}.Caption;
-    return true;
 }
 
 int16_t SendSetProtocol(uint8_t code, uint8_t station1, uint8_t station2, uint8_t station3,

@@ -22,19 +22,21 @@ enum EventPortValue : int16_t {
 };
 
 // Adds one event line per record of the event frame in RxBuffer, stamped with the
-// current time. Lines are collected also while the monitor is closed and are shown
-// when it opens. A frame that is not an event frame, or of another class, adds nothing;
-// a trailing incomplete record is not shown.
+// current time, and writes it to the event log while logging is on. Lines are
+// collected also while the monitor is closed and are shown when it opens. A frame that
+// is not an event frame, or of another class, adds nothing; a trailing incomplete record
+// is not shown.
 void DisplayEventPacket();
 void DisplayEventPacketAt(const QTime& now);
 
 // Sets EventMonitorOpen and the title for the port; for serial port 2 running the
 // FleetSync protocol it switches the local module's port to it first.
 void OpenEventMonitor(int16_t eventPort);
-// Closing needs a usable serial port (the monitor may have been watching another
-// link); false leaves the monitor open. Otherwise the log is closed with its closing
-// line and the collected lines are dropped.
-bool CloseEventMonitor();
+// Exit: the log is closed with its closing line, the collected lines are dropped and
+// the monitor is closed, always. With reopenPort it first makes sure the link's port is
+// usable again for the main window (the monitor may have been watching another port);
+// a port that cannot be opened is reported, and the monitor closes all the same.
+void CloseEventMonitor(bool reopenPort = true);
 
 // PKT_SET frame of Length 10 with three data bytes to the given station; waits for the
 // acknowledgement and returns the send result.

@@ -1,6 +1,7 @@
 #include "monitor/eventlist.h"
 
 #include "platform/prompts.h"
+#include "session/session.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,7 +60,9 @@ void abandonLog(const QString& what) {
 
 bool StartEventLog(const QDateTime& now) {
     if (g_monitor.EventLogOn) return true;
-    const QString folder = g_monitor.LogFolder.isEmpty() ? QDir::currentPath() : g_monitor.LogFolder;
+    // The log goes with the program's other data files unless told otherwise.
+    QString folder = g_monitor.LogFolder.isEmpty() ? session().DataFolder : g_monitor.LogFolder;
+    if (folder.isEmpty()) folder = QDir::currentPath();
     const QString path = QDir(folder).filePath(now.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".log"));
     // Switching the log off and on within one second gives the same name again; the
     // log just closed continues in that file instead of being wiped.

@@ -56,9 +56,9 @@ protected:
 TEST_F(MenusTest, ItemsWaitForTheirWindows) {
     frmMain& w = Open();
     // None of these windows exists yet: the items stay unusable whatever enables them.
-    for (MenuItem item : {MenuItem::mnuViewStatus, MenuItem::mnuDateTime, MenuItem::mnuSystemFlash,
-                             MenuItem::mnuTasks, MenuItem::mnuLogger, MenuItem::mnuEventSerial1, MenuItem::mnuEventSerial2, MenuItem::mnuEventFFSK,
-                             MenuItem::mnuEventFSM, MenuItem::mnuViewManuf}) {
+    for (MenuItem item : {MenuItem::mnuSystemFlash,
+                             MenuItem::mnuTasks, MenuItem::mnuLogger,
+                             MenuItem::mnuViewManuf}) {
         w.SetMenuEnabled(item, true);
         EXPECT_FALSE(w.Menu(item)->isEnabled()) << MenuItemName(item);
         EXPECT_TRUE(w.MenuEnabled(item)) << MenuItemName(item);

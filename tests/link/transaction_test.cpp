@@ -138,6 +138,28 @@ TEST_F(TransactionTest, CancelPresentWhenTheAnswerArrivesStillCancels) {
     EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_CANCELLED);
 }
 
+// A window closing in the middle of its own request abandons that request only: the
+// command the program sends next (a PTT off, a debug flag) must go out and count.
+TEST_F(TransactionTest, AbandonedTransactionTakesItsCancelWithIt) {
+    AbandonTransaction();
+    EXPECT_FALSE(linkState().UserCancel) << "nothing open, nothing to abandon";
+
+    Later(50, [] { AbandonTransaction(); });
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_FALSE(linkState().UserCancel);
+    AnswerFrom(2, PKT_ACK);
+    EXPECT_EQ(SendCommand(CMD_PTT_OFF, 0, 0, 0), SEND_OK);
+
+    // A transfer's own Cancel still stands after its frame is answered, so the
+    // transfer can tell it was cancelled.
+    port->onWrite = [this](const QByteArray& w) {
+        linkState().UserCancel = true;
+        port->Feed(Answer(w, PKT_ACK));
+    };
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_TRUE(linkState().UserCancel);
+}
+
 TEST_F(TransactionTest, SendOnlyEndsWhenTheLastByteHasLeft) {
     EXPECT_EQ(SendAck(12), SEND_OK);
     ASSERT_EQ(port->writes.size(), 1);

@@ -88,11 +88,39 @@ TEST_F(EventLogTest, StartTrafficStopInSingleBytes) {
     ASSERT_TRUE(StartEventLog(t0));
     PrintEventLog(QStringLiteral("RX Gr\u00FC\u00DFe"));
     PutRx(WithChecksum({8, 0, 12, 0, 0, PKT_EVENT, EVENT_CLASS_CONTACT, 0x84}));
-    DisplayEventPacket();  // event lines are not logged
+    DisplayEventPacketAt(QTime(14, 5, 30));  // events are logged as the list shows them
     StopEventLog(t0.addSecs(65));
     PrintEventLog(QStringLiteral("after the stop"));
     EXPECT_EQ(Read("20161207140500.log"),
-              Stamped(t0, " - Log started") + "RX Gr\xFC\xDF" "e\r\n" + Stamped(t0.addSecs(65), " - Log stopped"));
+              Stamped(t0, " - Log started") + "RX Gr\xFC\xDF" "e\r\n" +
+                  "02:05:30 PM, Station: 012 Contact Input 5 ON\r\n" + Stamped(t0.addSecs(65), " - Log stopped"));
+}
+
+TEST_F(EventLogTest, EveryKindOfEventFromEveryStationIsLogged) {
+    auto receive = [](const QByteArray& frame, QTime at) {
+        PutRx(frame);
+        DisplayEventPacketAt(at);
+    };
+    // Collected before the log starts: shown, never logged.
+    receive(WithChecksum({8, 0, 3, 0, 0, PKT_EVENT, EVENT_CLASS_CONTACT, 0x80}), QTime(14, 4, 59));
+    ASSERT_TRUE(StartEventLog(t0));
+    receive(WithChecksum({9, 0, 0, 0, 0, PKT_EVENT, EVENT_CLASS_CONTACT, 0x87, 0x47}), QTime(14, 5, 1));
+    receive(WithChecksum({19, 0, 254, 0, 0, PKT_EVENT, EVENT_CLASS_ANALOG,
+                          0x00, 0x32, 0x00, 0x41, 0x64, 0x00, 0x82, 0xF4, 0x01, 0xFF, 0xB2, 0x02}),
+            QTime(9, 5, 2));
+    receive(WithChecksum({8, 0, 45, 0, 0, PKT_EVENT, EVENT_CLASS_CONTACT, 0x3F}), QTime(23, 59, 59));
+    StopEventLog(t0.addSecs(5));
+    EXPECT_EQ(Read("20161207140500.log"),
+              Stamped(t0, " - Log started") +
+                  "02:05:01 PM, Station: 000 Contact Input 8 ON\r\n"
+                  "02:05:01 PM, Station: 000 Contact Input 8 OFF\r\n"
+                  "09:05:02 AM, Station: 254 Analog Input1, below low set, current voltage = 1.0V\r\n"
+                  "09:05:02 AM, Station: 254 Analog Input2, above low set, current voltage =  2.0V\r\n"
+                  "09:05:02 AM, Station: 254 Analog Input3, below high set, current voltage =  10.0V\r\n"
+                  "09:05:02 AM, Station: 254 Analog Input64, above high set, current voltage =  13.8V\r\n"
+                  "11:59:59 PM, Station: 045 Contact Input 64 OFF\r\n" +
+                  Stamped(t0.addSecs(5), " - Log stopped"));
+    EXPECT_EQ(eventMonitor().lstEvents.size(), 8);
 }
 
 TEST_F(EventLogTest, RestartWithinTheSameSecondKeepsTheLogJustClosed) {

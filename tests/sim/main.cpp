@@ -39,8 +39,12 @@ int main(int argc, char** argv)
         "radio", "Also open a pseudo-terminal with a FleetSync radio on it, the module behind its remote radio.");
     const QCommandLineOption radioFleetOption(
         "radio-fleet", "The remote radio's fleet and ID for --radio (default 100:1000).", "FFF:IIII");
+    const QCommandLineOption noLiveOption(
+        "no-live", "Keep inputs, analog and temperature readings still (they move once a second by default).");
+    const QCommandLineOption eventsOption(
+        "events", "Send an event every N seconds, in turn from each station (default: none).", "N");
     parser.addOptions({portOption, ptyOption, verboseOption, korvelOption, pellarOption, stationOption, baudOption,
-                       silentOption, radioOption, radioFleetOption});
+                       silentOption, radioOption, radioFleetOption, noLiveOption, eventsOption});
     parser.process(app);
 
     bool ok = false;
@@ -94,6 +98,16 @@ int main(int argc, char** argv)
             return 2;
         }
         sim.GoSilentAfter(int(frames));
+    }
+    sim.SetLiveChanges(!parser.isSet(noLiveOption));
+    if (parser.isSet(eventsOption)) {
+        const uint seconds = parser.value(eventsOption).toUInt(&ok);
+        if (!ok || seconds == 0 || seconds > 86'400) {
+            std::fprintf(stderr, "korvel-sim: bad event interval '%s', want 1 to 86400 seconds\n",
+                         qPrintable(parser.value(eventsOption)));
+            return 2;
+        }
+        sim.SetEventInterval(int(seconds));
     }
     if (parser.isSet(radioFleetOption) && !parser.isSet(radioOption)) {
         std::fprintf(stderr, "korvel-sim: --radio-fleet needs --radio\n");

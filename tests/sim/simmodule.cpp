@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
+#include <limits>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,6 +38,32 @@ constexpr int kCmdDeviceType = 0x7E;
 constexpr int kCmdStopProcesses = 0x86;
 constexpr int kCmdRestartProcesses = 0xD1;
 constexpr int kCmdChildInfo = 0xF0;
+// Live status; a SET of the output status command switches one output.
+constexpr int kCmdInputStatus = 0x01;
+constexpr int kCmdOutputStatus = 0x02;
+constexpr int kCmdAnalogStatus = 0x08;
+constexpr int kCmdTempStatus = 0x0D;
+// Service commands of the diagnostics and the transmitter test.
+constexpr int kCmdAddressAllocate = 0x87;
+constexpr int kCmdPttOn = 0xC8;
+constexpr int kCmdPttOff = 0xC9;
+constexpr int kCmdTxLevel = 0xCB;
+constexpr int kCmdTestTone = 0xCC;
+constexpr int kCmdDebugFlags = 0xCD;
+constexpr int kCmdSetProtocol = 0xD4;
+
+constexpr int kEventContact = 1;
+constexpr int kEventAnalog = 4;
+
+constexpr int kLiveStepMs = 1000;
+// Live values turn back after this many steps, so they wander but never drift off.
+constexpr int kLiveSwing = 4;
+constexpr int kAnalogStep = 3;
+constexpr int kAnalogLiveMax = 1023;
+constexpr int kAnalogCodeMax = 4095;
+constexpr int kTempAbsent = 0x7FFF;
+// A Pellar reports half degrees above -55.5 degrees Celsius.
+constexpr int kPellarTempZero = 111;
 
 // A new sim is a Korvel with this many children, so group loops run past group 0.
 constexpr int kDefaultChildren = 2;
@@ -68,6 +96,21 @@ QByteArray DoubleFF(const QByteArray& bytes)
             out.append(c);
     }
     return out;
+}
+
+// Temperature readings count half degrees Celsius: a Pellar as an offset code, a
+// Korvel as 9-bit two's complement.
+int TempCode(Target target, int halfDegrees)
+{
+    return target == Target::Pellar ? std::max(0, kPellarTempZero + halfDegrees) : halfDegrees & 0x1FF;
+}
+
+int TempHalfDegrees(Target target, int code)
+{
+    if (target == Target::Pellar)
+        return code - kPellarTempZero;
+    const int nine = code & 0x1FF;
+    return nine > 256 ? nine - 512 : nine;
 }
 
 }  // namespace
@@ -348,6 +391,12 @@ SimModule::SimModule(QObject* parent) : QObject(parent), m_ptyLine(QStringLitera
         connect(port->outTimer, &QTimer::timeout, this, [this, port] { Pump(*port); });
     }
     m_stations.emplace(0, NewStation());
+
+    m_liveTimer = new QTimer(this);
+    m_liveTimer->setInterval(kLiveStepMs);
+    connect(m_liveTimer, &QTimer::timeout, this, &SimModule::LiveStep);
+    m_eventTimer = new QTimer(this);
+    connect(m_eventTimer, &QTimer::timeout, this, &SimModule::SendNextEvent);
 }
 
 SimModule::~SimModule()
@@ -731,6 +780,45 @@ void SimModule::SetTarget(Station& s, Target target, int children, int boardMask
     s.options = kOptions;
     s.moduleMode = kModuleMode;
     s.blocks = CanonicalConfig(target);
+    SeedStatus(s);
+}
+
+void SimModule::SeedStatus(Station& s)
+{
+    for (int g = 0; g < kStatusGroups; ++g) {
+        // Odd multipliers keep the groups apart; neither pattern is all off or all on.
+        s.inputBits[g] = quint8(0x5A + 0x4B * g);
+        s.outputBits[g] = quint8(0x93 + 0x35 * g);
+        for (int slot = 0; slot < 8; ++slot) {
+            // 37 is prime to 128, so every channel gets its own code, 40 to 929:
+            // room to move without reaching the ends.
+            s.analogCodes[g][slot] = 40 + 7 * ((8 * g + slot) * 37 % 128);
+        }
+    }
+    // 22.5 degrees, and -1.5 degrees so that a live step crosses zero.
+    const int seeds[8] = {45, 40, 50, 30, 20, 10, 60, -3};
+    for (int slot = 0; slot < 8; ++slot)
+        s.tempReadings[slot] = kTempSensors & (1 << slot) ? TempCode(s.target, seeds[slot]) : kTempAbsent;
+}
+
+bool SimModule::GroupExists(const Station& s, Kind kind, int group)
+{
+    if (group < 0 || group >= kStatusGroups)
+        return false;
+    if (kind == Kind::Temps)
+        return group == 0;
+    if (s.target == Target::Korvel)
+        return group <= s.children;
+    if (group == 0)
+        return true;
+    switch (kind) {
+    case Kind::Inputs:
+        return group <= 4 && (s.boardMask & (1 << (group + 3)));
+    case Kind::Analogs:
+        return group <= 4 && (s.boardMask & (1 << (group - 1)));
+    default:
+        return false;  // a Pellar's outputs are all on its own board
+    }
 }
 
 SimModule::Station* SimModule::Find(int station)
@@ -859,7 +947,7 @@ QByteArray SimModule::ModuleInfoOf(const Station& s)
     info.append(char((children << 4) | (s.options & 0x0F)));
     info.append(char(s.moduleMode));
     info.append(char(s.boardMask));
-    info.append(char(kDebugFlags));
+    info.append(char(s.debugFlags));
     info.append(char(kTempSensors));
     return info;
 }
@@ -885,6 +973,254 @@ bool SimModule::ProcessesStopped(int station) const
 {
     const Station* s = Find(station);
     return s && s->processesStopped;
+}
+
+// ---- Live status, service commands and events -----------------------------------
+
+namespace {
+
+bool GroupInRange(int group, int groups)
+{
+    if (group >= 0 && group < groups)
+        return true;
+    qWarning() << "korvel-sim: group" << group << "ignored: not in 0 .." << groups - 1;
+    return false;
+}
+
+bool SlotInRange(int slot)
+{
+    if (slot >= 0 && slot < 8)
+        return true;
+    qWarning() << "korvel-sim: slot" << slot << "ignored: not in 0 .. 7";
+    return false;
+}
+
+}  // namespace
+
+void SimModule::SetInputBits(int group, quint8 bits, int station)
+{
+    if (!GroupInRange(group, kStatusGroups))
+        return;
+    if (Station* s = FindForSet(station, "SetInputBits"))
+        s->inputBits[group] = bits;
+}
+
+quint8 SimModule::InputBits(int group, int station) const
+{
+    const Station* s = Find(station);
+    return s && group >= 0 && group < kStatusGroups ? s->inputBits[group] : 0;
+}
+
+void SimModule::SetOutputBits(int group, quint8 bits, int station)
+{
+    if (!GroupInRange(group, kStatusGroups))
+        return;
+    if (Station* s = FindForSet(station, "SetOutputBits"))
+        s->outputBits[group] = bits;
+}
+
+quint8 SimModule::OutputBits(int group, int station) const
+{
+    const Station* s = Find(station);
+    return s && group >= 0 && group < kStatusGroups ? s->outputBits[group] : 0;
+}
+
+void SimModule::SetAnalogCode(int group, int slot, int code, int station)
+{
+    if (!GroupInRange(group, kStatusGroups) || !SlotInRange(slot))
+        return;
+    if (code < 0 || code > kAnalogCodeMax)
+        qWarning() << "korvel-sim: analog code" << code << "kept to 0 .." << kAnalogCodeMax;
+    if (Station* s = FindForSet(station, "SetAnalogCode"))
+        s->analogCodes[group][slot] = qBound(0, code, kAnalogCodeMax);
+}
+
+int SimModule::AnalogCode(int group, int slot, int station) const
+{
+    const Station* s = Find(station);
+    return s && group >= 0 && group < kStatusGroups && slot >= 0 && slot < 8 ? s->analogCodes[group][slot] : 0;
+}
+
+void SimModule::SetTempReading(int slot, int raw16, int station)
+{
+    if (!SlotInRange(slot))
+        return;
+    if (Station* s = FindForSet(station, "SetTempReading"))
+        s->tempReadings[slot] = raw16 & 0xFFFF;
+}
+
+int SimModule::TempReading(int slot, int station) const
+{
+    const Station* s = Find(station);
+    return s && slot >= 0 && slot < 8 ? s->tempReadings[slot] : kTempAbsent;
+}
+
+const QList<quint8>& SimModule::OutputSwitches(int station) const
+{
+    static const QList<quint8> kNone;
+    const Station* s = Find(station);
+    return s ? s->outputSwitches : kNone;
+}
+
+void SimModule::SetLiveChanges(bool on)
+{
+    if (!on)
+        m_liveTimer->stop();
+    else if (!m_liveTimer->isActive())
+        m_liveTimer->start();
+}
+
+void SimModule::LiveStep()
+{
+    // Up for kLiveSwing steps, down for as many: each value stays near its start.
+    const int direction = (m_liveTicks / kLiveSwing) % 2 == 0 ? 1 : -1;
+    const int toggle = m_liveTicks % 8;
+    ++m_liveTicks;
+    for (auto& [n, s] : m_stations) {
+        for (int g = 0; g < kStatusGroups; ++g) {
+            if (GroupExists(s, Kind::Inputs, g))
+                s.inputBits[g] ^= quint8(1 << ((toggle + g) % 8));
+            if (!GroupExists(s, Kind::Analogs, g))
+                continue;
+            for (int& code : s.analogCodes[g]) {
+                int next = code + direction * kAnalogStep;
+                if (next < 0 || next > kAnalogLiveMax)
+                    next = code - direction * kAnalogStep;
+                code = qBound(0, next, kAnalogCodeMax);
+            }
+        }
+        for (int& reading : s.tempReadings) {
+            if (reading != kTempAbsent)
+                reading = TempCode(s.target, TempHalfDegrees(s.target, reading) + direction);
+        }
+    }
+}
+
+quint8 SimModule::DebugFlags(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->debugFlags : kDebugFlags;
+}
+
+int SimModule::AddressAllocations(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->addressAllocations : 0;
+}
+
+void SimModule::SetChildrenAfterAllocate(int children, int station)
+{
+    if (children > 15)
+        qWarning() << "korvel-sim: child count" << children << "kept to 15";
+    if (Station* s = FindForSet(station, "SetChildrenAfterAllocate"))
+        s->childrenAfterAllocate = children < 0 ? -1 : std::min(children, 15);
+}
+
+bool SimModule::PttOn(int station) const
+{
+    const Station* s = Find(station);
+    return s && s->pttOn;
+}
+
+bool SimModule::ToneOn(int station) const
+{
+    const Station* s = Find(station);
+    return s && s->toneOn;
+}
+
+int SimModule::TxLevel(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->txLevel : 0;
+}
+
+QByteArray SimModule::PttData(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->pttData : QByteArray();
+}
+
+QByteArray SimModule::ToneData(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->toneData : QByteArray();
+}
+
+QByteArray SimModule::ProtocolSwitch(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->protocolSwitch : QByteArray();
+}
+
+void SimModule::SetEventInterval(int seconds)
+{
+    if (seconds <= 0) {
+        m_eventTimer->stop();
+        return;
+    }
+    constexpr int kLongest = std::numeric_limits<int>::max() / 1000;
+    if (seconds > kLongest)
+        qWarning() << "korvel-sim: event interval" << seconds << "kept to" << kLongest << "seconds";
+    m_eventTimer->start(std::min(seconds, kLongest) * 1000);
+}
+
+void SimModule::SendNextEvent()
+{
+    // The local module first, then each remote station, round and round.
+    auto it = m_stations.begin();
+    std::advance(it, m_eventTurn % int(m_stations.size()));
+    ++m_eventTurn;
+    Station& s = it->second;
+    if (s.nextEventAnalog)
+        SendAnalogEvent(it->first, s);
+    else
+        SendContactEvent(it->first, s);
+    s.nextEventAnalog = !s.nextEventAnalog;
+}
+
+namespace {
+
+// Channels counted from 0 across groups, as the event records number them: groups
+// 0 to 7 only, so the number fits the record's six bits.
+template <typename Exists>
+QList<int> Channels(Exists exists)
+{
+    QList<int> channels;
+    for (int g = 0; g < 8; ++g) {
+        if (exists(g)) {
+            for (int slot = 0; slot < 8; ++slot)
+                channels.append(8 * g + slot);
+        }
+    }
+    return channels;
+}
+
+}  // namespace
+
+void SimModule::SendContactEvent(int number, Station& s)
+{
+    const QList<int> inputs = Channels([&](int g) { return GroupExists(s, Kind::Inputs, g); });
+    const int input = inputs[s.contactEvents++ % inputs.size()];
+    quint8& bits = s.inputBits[input / 8];
+    bits ^= quint8(1 << (input % 8));
+    const bool on = bits & (1 << (input % 8));
+    SendEvent(number, kEventContact, QByteArray(1, char(input | (on ? 0x80 : 0))));
+}
+
+void SimModule::SendAnalogEvent(int number, Station& s)
+{
+    const QList<int> channels = Channels([&](int g) { return GroupExists(s, Kind::Analogs, g); });
+    QByteArray records;
+    for (int j = 0; j < 2; ++j) {
+        const int turn = 2 * s.analogEvents + j;
+        const int channel = channels[turn % channels.size()];
+        const int value = s.analogCodes[channel / 8][channel % 8];
+        records.append(char(channel | (turn % 4) << 6));
+        records.append(char(value & 0xFF));
+        records.append(char(value >> 8));
+    }
+    ++s.analogEvents;
+    SendEvent(number, kEventAnalog, records);
 }
 
 QByteArray SimModule::BlockData(int code, int index, int station) const
@@ -1120,10 +1456,37 @@ bool SimModule::GetData(const Station& station, int command, const QByteArray& p
     case kCmdDateTime:
         *reply = station.dateTime;
         return station.hasClock;
-    default:
-        *reply = QByteArray(1, 0);
+    case kCmdInputStatus:
+    case kCmdOutputStatus:
+    case kCmdAnalogStatus:
+    case kCmdTempStatus: {
+        if (index < 0)
+            break;  // no group asked: the answer to a GET the module does not know
+        const Kind kind = command == kCmdInputStatus ? Kind::Inputs
+            : command == kCmdOutputStatus            ? Kind::Outputs
+            : command == kCmdAnalogStatus            ? Kind::Analogs
+                                                     : Kind::Temps;
+        if (!GroupExists(station, kind, index))
+            return false;
+        reply->clear();
+        reply->append(char(index));
+        if (kind == Kind::Inputs || kind == Kind::Outputs) {
+            reply->append(char(kind == Kind::Inputs ? station.inputBits[index] : station.outputBits[index]));
+            return true;
+        }
+        for (int slot = 0; slot < 8; ++slot) {
+            const int value = kind == Kind::Analogs ? station.analogCodes[index][slot] : station.tempReadings[slot];
+            reply->append(char(value & 0xFF));
+            // The module leaves the top bits of an analog reading set.
+            reply->append(char(kind == Kind::Analogs ? ((value >> 8) & 0x0F) | 0xF0 : (value >> 8) & 0xFF));
+        }
         return true;
     }
+    default:
+        break;
+    }
+    *reply = QByteArray(1, 0);
+    return true;
 }
 
 bool SimModule::ApplySet(Station& station, int command, const QByteArray& data, bool commit)
@@ -1168,6 +1531,68 @@ bool SimModule::ApplySet(Station& station, int command, const QByteArray& data, 
     case kCmdResetSystem:
         if (commit)
             station.processesStopped = false;
+        return true;
+    case kCmdOutputStatus: {
+        if (data.isEmpty())
+            return false;
+        const quint8 byte = quint8(data[0]);
+        const int number = byte & 0x7F, group = number / 8;
+        if (!GroupExists(station, Kind::Outputs, group))
+            return false;
+        if (commit) {
+            const quint8 bit = quint8(1 << (number % 8));
+            station.outputBits[group] = byte & 0x80 ? station.outputBits[group] | bit : station.outputBits[group] & ~bit;
+            station.outputSwitches.append(byte);
+        }
+        return true;
+    }
+    case kCmdDebugFlags:
+        if (data.isEmpty())
+            return false;
+        if (commit)
+            station.debugFlags = quint8(data[0]);
+        return true;
+    case kCmdAddressAllocate:
+        if (commit) {
+            ++station.addressAllocations;
+            if (station.childrenAfterAllocate >= 0)
+                station.children = station.childrenAfterAllocate;
+        }
+        return true;
+    case kCmdPttOn:
+        if (data.size() < 2)
+            return false;
+        if (commit) {
+            station.pttOn = true;
+            station.pttData = data;
+        }
+        return true;
+    case kCmdPttOff:
+        if (commit)
+            station.pttOn = station.toneOn = false;
+        return true;
+    case kCmdTxLevel: {
+        const int level = data.isEmpty() ? 0 : quint8(data[0]);
+        if (level < 1 || level > 31)
+            return false;
+        if (commit)
+            station.txLevel = level;
+        return true;
+    }
+    case kCmdTestTone:
+        // A tone needs a keyed transmitter.
+        if (data.size() < 2 || !station.pttOn)
+            return false;
+        if (commit) {
+            station.toneOn = true;
+            station.toneData = data;
+        }
+        return true;
+    case kCmdSetProtocol:
+        if (data.size() < 3)
+            return false;
+        if (commit)
+            station.protocolSwitch = data;
         return true;
     default:
         return true;

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <array>
 #include <map>
 #include <memory>
 
@@ -335,6 +336,76 @@ public:
     // Channel-clear polls received since the start or ClearReceived.
     int ChannelPolls() const { return m_channelPolls; }
 
+    // Live status. A station has one group of each channel kind per module (main
+    // module and children on a Korvel, groups 0 to 4 on a Pellar); the status GETs
+    // (input 0x01, output 0x02, analog 0x08, temperature 0x0D) with the group in
+    // data byte 7 answer [group, bits] or [group, 8 x (low, high)]; a group the
+    // station does not have is NACKed (a status GET without its group byte gets the
+    // one data byte 0x00 of a GET the module does not know). Seeded values differ per
+    // group and slot; SetKorvel and SetPellar seed them afresh, temperatures in the
+    // kind's own code.
+    //  - inputs / outputs: bit s = slot s on.
+    //  - analog: 12-bit codes as the reply carries them (bits 12 to 15 of the high
+    //    byte are sent set, so a reader must mask them).
+    //  - temperature: the raw 16-bit reading per input (0x7FFF = no sensor, seeded so
+    //    on the inputs whose kTempSensors bit is clear); only group 0 exists.
+    // The setters take groups 0 to 15, slots 0 to 7, analog codes 0 to 4095.
+    void SetInputBits(int group, quint8 bits, int station = 0);
+    quint8 InputBits(int group, int station = 0) const;
+    void SetOutputBits(int group, quint8 bits, int station = 0);
+    quint8 OutputBits(int group, int station = 0) const;
+    void SetAnalogCode(int group, int slot, int code, int station = 0);
+    int AnalogCode(int group, int slot, int station = 0) const;
+    void SetTempReading(int slot, int raw16, int station = 0);
+    int TempReading(int slot, int station = 0) const;
+    // The output switch (SET 0x02, data byte 7: bit 7 new state, bits 0 to 6 output
+    // number counted from 0 across groups) changes OutputBits; an output the station
+    // does not have is NACKed. Every accepted switch, data byte as sent, in order.
+    const QList<quint8>& OutputSwitches(int station = 0) const;
+    // While on, once a second every station's inputs, analog codes and temperature
+    // readings move a step (deterministically), as a live site does: one input of each
+    // group toggles, analog codes move 3 counts within 0 to 1023 and temperatures half a
+    // degree, turning back every 4 steps. Off in a new sim; korvel-sim turns it on.
+    void SetLiveChanges(bool on);
+
+    // Module debug flags: reported in module-information data byte 12 and set by
+    // SET 0xCD (data byte 7 the flags, byte 8 ignored). A new station reports kDebugFlags.
+    quint8 DebugFlags(int station = 0) const;
+    // Address allocation (SET 0x87, no data): acknowledged and counted; when a child
+    // count was given with SetChildrenAfterAllocate, the station then has that many
+    // children (its configuration is kept, groups added or removed as SetKorvel would;
+    // -1 forgets the count).
+    int AddressAllocations(int station = 0) const;
+    void SetChildrenAfterAllocate(int children, int station = 0);
+
+    // The transmitter test: PTT on (SET 0xC8 with two data bytes), PTT off (0xC9),
+    // the FFSK transmit level (SET 0xCB, data byte 7; 1 to 31 accepted, anything else
+    // NACKed) and the test tone (0xCC with two data bytes, acknowledged only while the
+    // PTT is on; PTT off ends the tone).
+    bool PttOn(int station = 0) const;
+    bool ToneOn(int station = 0) const;
+    // 0 until a level is set.
+    int TxLevel(int station = 0) const;
+    // The data bytes of the last accepted SET 0xC8 / 0xCC, empty before.
+    QByteArray PttData(int station = 0) const;
+    QByteArray ToneData(int station = 0) const;
+
+    // The protocol switch (SET 0xD4 with three data bytes): acknowledged; the data
+    // bytes of the last one, empty before.
+    //
+    // Each of these SETs without the data bytes it needs is NACKed; bytes beyond them
+    // are ignored, but kept in the data recorded above.
+    QByteArray ProtocolSwitch(int station = 0) const;
+
+    // Events: every `seconds` (0 = off, the default) the module sends one event frame,
+    // in turn from itself and from each remote station: a contact input change of a
+    // fitted input (class 1), then an analog set-point crossing (class 4) with two
+    // records. The station's own InputBits follow the contact events it sends. Each
+    // station takes the two kinds in turn, and its fitted inputs and analog channels
+    // one after the other; an analog record carries the channel's AnalogCode as its
+    // value (0.02 V per count) and the four crossing states come round in turn.
+    void SetEventInterval(int seconds);
+
     // Frame bytes 7 .. L-1 of a stored block (index ignored for the blocks that
     // exist once); empty when there is none. SetBlockData stores the bytes as
     // given, any length, so a test can also make the module answer a malformed block.
@@ -410,6 +481,10 @@ private:
         qint64 lineFreeNs = 0;
     };
 
+    // Output numbers run to 127 and a Korvel takes up to 15 children: 16 groups.
+    static constexpr int kStatusGroups = 16;
+    enum class Kind { Inputs, Outputs, Analogs, Temps };
+
     // Everything one module (local or remote) holds for itself.
     struct Station {
         Target target = Target::Korvel;
@@ -424,10 +499,42 @@ private:
         bool processesStopped = false;
         QHash<BlockKey, QByteArray> blocks;
         QList<BlockKey> blockWrites;
+
+        // Live status, indexed by group; more room than any station has groups, so
+        // a group the station gains by an address allocation keeps its own values.
+        std::array<quint8, kStatusGroups> inputBits {};
+        std::array<quint8, kStatusGroups> outputBits {};
+        std::array<std::array<int, 8>, kStatusGroups> analogCodes {};
+        std::array<int, 8> tempReadings {};
+        QList<quint8> outputSwitches;
+
+        quint8 debugFlags = kDebugFlags;
+        int addressAllocations = 0;
+        int childrenAfterAllocate = -1;  // -1: an allocation leaves the child count alone
+        bool pttOn = false;
+        bool toneOn = false;
+        int txLevel = 0;
+        QByteArray pttData;
+        QByteArray toneData;
+        QByteArray protocolSwitch;
+
+        // The station's own event turn: a contact event, then an analog one.
+        bool nextEventAnalog = false;
+        int contactEvents = 0;
+        int analogEvents = 0;
     };
 
     static Station NewStation();
     static void SetTarget(Station& s, Target target, int children, int boardMask);
+    // Live status values as a station of its target starts with.
+    static void SeedStatus(Station& s);
+    static bool GroupExists(const Station& s, Kind kind, int group);
+    // One second of a live site: every station's values move a step.
+    void LiveStep();
+    // The next event in turn, from the next station.
+    void SendNextEvent();
+    void SendContactEvent(int number, Station& s);
+    void SendAnalogEvent(int number, Station& s);
     static QByteArray ModuleInfoOf(const Station& s);
     Station* Find(int station);
     const Station* Find(int station) const;
@@ -486,6 +593,11 @@ private:
     int m_channelPolls = 0;
     int m_wireBaud = 0;
     bool m_tcpStartTextReceived = false;
+
+    QTimer* m_liveTimer = nullptr;
+    int m_liveTicks = 0;
+    QTimer* m_eventTimer = nullptr;
+    int m_eventTurn = 0;
 
     QList<QByteArray> m_received;
     QByteArray m_receivedRaw;

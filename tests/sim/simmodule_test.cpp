@@ -197,11 +197,13 @@ TEST(SimFrame, ChecksumMakesTheWholeFrameSumTo255)
 TEST_F(SimTcp, GetIsRepliedAndSetIsAckedEchoingStationRouteAndPacketId)
 {
     sim.SetReplyData(0x21, Bytes({1, 2, 3}));
+    // Taken before the SET below changes the debug flags it reports.
+    const QByteArray moduleInfo = sim.ModuleInfo();
     pc.socket.write(Request(5, 3, kPktGet, 0x21, {}, 9) + Request(0, 0, kPktGet, 0x00) + Request(2, 3, kPktGet, 0x44)
                     + Request(7, 0, kPktSet, 0xCD, Bytes({0xAA, 0xBB}), 4));
     ASSERT_TRUE(pc.WaitFrames(4));
     EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(5, 3, kPktReply, 0x21, Bytes({1, 2, 3}), 9),
-                                              Answer(0, 0, kPktReply, 0x00, sim.ModuleInfo()),
+                                              Answer(0, 0, kPktReply, 0x00, moduleInfo),
                                               Answer(2, 3, kPktReply, 0x44, Bytes({0})),
                                               Answer(7, 0, kPktAck, 0xCD, {}, 4)}));
     EXPECT_EQ(sim.ModuleInfo().size(), 7);
@@ -232,7 +234,7 @@ TEST_F(SimTcp, Every255SentIsDoubledButThePcsAreNot)
     sim.SetReplyData(0x30, longData);
     ASSERT_EQ(quint8(Answer(1, 0, kPktReply, 0x30, longData).back()), 0xFF);
 
-    pc.socket.write(Request(1, 0, kPktGet, 0x21) + Request(1, 0, kPktGet, 0x30) + Request(1, 0, kPktSet, 0xCB, Bytes({0xFF})));
+    pc.socket.write(Request(1, 0, kPktGet, 0x21) + Request(1, 0, kPktGet, 0x30) + Request(1, 0, kPktSet, 0xCA, Bytes({0xFF})));
     ASSERT_TRUE(pc.WaitFrames(3));
     const QByteArray first = Answer(1, 0, kPktReply, 0x21, Bytes({0xFF, 0xFF, 0x10}));
     const QByteArray second = Answer(1, 0, kPktReply, 0x30, longData);
@@ -240,8 +242,8 @@ TEST_F(SimTcp, Every255SentIsDoubledButThePcsAreNot)
     EXPECT_EQ(pc.Raw().mid(first.size() + 2, 2), Bytes({0xFF, 0xFF}));
     EXPECT_EQ(pc.Raw().size(), first.size() + 2 + second.size() + 2 + 8);
     EXPECT_EQ(pc.Frames().value(1), second);
-    EXPECT_EQ(pc.Frames().value(2), Answer(1, 0, kPktAck, 0xCB));
-    EXPECT_EQ(sim.Received().value(2), Request(1, 0, kPktSet, 0xCB, Bytes({0xFF})));
+    EXPECT_EQ(pc.Frames().value(2), Answer(1, 0, kPktAck, 0xCA));
+    EXPECT_EQ(sim.Received().value(2), Request(1, 0, kPktSet, 0xCA, Bytes({0xFF})));
 }
 
 TEST_F(SimTcp, RefusalFaultsReplaceTheAnswerForCountAnswersThenStop)
@@ -1268,4 +1270,398 @@ TEST(SimProgram, AddsRemoteStationsFromTheCommandLine)
     EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(7, 3, kPktReply, 0x10, clock), Answer(9, 3, kPktReply, 0x10, clock)}));
     program.kill();
     program.waitForFinished(2000);
+}
+
+// ---- Live status ----------------------------------------------------------------
+
+namespace {
+
+// Writes the requests at once and returns what came back, once as many frames have.
+QList<QByteArray> Exchange(TcpPc& pc, const QList<QByteArray>& requests)
+{
+    pc.chunks.clear();
+    pc.socket.write(requests.join());
+    EXPECT_TRUE(pc.WaitFrames(int(requests.size())));
+    return pc.Frames();
+}
+
+QByteArray StatusGet(int command, int group, int station = 0)
+{
+    return Request(station, station ? kRadioRoute : 0, kPktGet, command, Bytes({group}));
+}
+
+QByteArray Set(int command, const QByteArray& data = {})
+{
+    return Request(0, 0, kPktSet, command, data);
+}
+
+QList<int> Types(const QList<QByteArray>& frames)
+{
+    QList<int> types;
+    for (const QByteArray& f : frames)
+        types.append(f.size() > 5 ? quint8(f[5]) : -1);
+    return types;
+}
+
+// The eight (low, high) pairs of an analog or temperature status reply.
+QList<int> Pairs(const QByteArray& reply, int highMask = 0xFF)
+{
+    QList<int> values;
+    for (int k = 0; k < 8 && 9 + 2 * k < reply.size(); ++k)
+        values.append(quint8(reply[8 + 2 * k]) + 256 * (quint8(reply[9 + 2 * k]) & highMask));
+    return values;
+}
+
+// Half degrees Celsius of a temperature code in the target's own form.
+int HalfDegrees(Target target, int code)
+{
+    if (target == Target::Pellar)
+        return code - 111;
+    return code > 256 ? code - 512 : code;
+}
+
+}  // namespace
+
+TEST_F(SimTcp, KorvelStatusAnswersGroupsZeroToItsChildrenAndNacksTheRest)
+{
+    // A new sim is a Korvel with 2 children: groups 0 to 2, temperatures in group 0.
+    QList<QByteArray> got = Exchange(pc, {StatusGet(0x01, 0), StatusGet(0x01, 2), StatusGet(0x01, 3), StatusGet(0x02, 1),
+                                          StatusGet(0x02, 3), StatusGet(0x08, 2), StatusGet(0x08, 3), StatusGet(0x0D, 0),
+                                          StatusGet(0x0D, 1)});
+    ASSERT_EQ(got.size(), 9);
+    EXPECT_EQ(got[0], Answer(0, 0, kPktReply, 0x01, Bytes({0, sim.InputBits(0)})));
+    EXPECT_EQ(got[1], Answer(0, 0, kPktReply, 0x01, Bytes({2, sim.InputBits(2)})));
+    EXPECT_EQ(got[3], Answer(0, 0, kPktReply, 0x02, Bytes({1, sim.OutputBits(1)})));
+    for (int i : {2, 4, 6, 8})
+        EXPECT_EQ(Types({got[i]}), QList<int>({kPktNack})) << "request " << i;
+    ASSERT_EQ(got[5].size(), 7 + 17 + 1);
+    EXPECT_EQ(got[5][7], char(2));
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(quint8(got[5][9 + 2 * k]) & 0xF0, 0xF0) << "top bits of slot " << k << " sent set";
+        EXPECT_EQ(Pairs(got[5], 0x0F).value(k), sim.AnalogCode(2, k));
+    }
+    EXPECT_EQ(got[7].size(), 7 + 17 + 1);
+
+    // Seeded values tell groups and slots apart, and no input group is all on or all off.
+    QSet<int> codes, inputs, outputs;
+    for (int g = 0; g <= 2; ++g) {
+        inputs.insert(sim.InputBits(g));
+        outputs.insert(sim.OutputBits(g));
+        EXPECT_NE(sim.InputBits(g), 0x00);
+        EXPECT_NE(sim.InputBits(g), 0xFF);
+        for (int s = 0; s < 8; ++s)
+            codes.insert(sim.AnalogCode(g, s));
+    }
+    EXPECT_EQ(codes.size(), 24);
+    EXPECT_EQ(inputs.size(), 3);
+    EXPECT_EQ(outputs.size(), 3);
+
+    // What a test sets is what the next reply carries; codes keep to 12 bits.
+    sim.SetInputBits(1, 0x81);
+    sim.SetOutputBits(2, 0x7E);
+    sim.SetAnalogCode(1, 0, 0x123);
+    sim.SetAnalogCode(1, 7, 5000);
+    sim.SetTempReading(3, 0x0102);
+    got = Exchange(pc, {StatusGet(0x01, 1), StatusGet(0x02, 2), StatusGet(0x08, 1), StatusGet(0x0D, 0)});
+    ASSERT_EQ(got.size(), 4);
+    EXPECT_EQ(got[0], Answer(0, 0, kPktReply, 0x01, Bytes({1, 0x81})));
+    EXPECT_EQ(got[1], Answer(0, 0, kPktReply, 0x02, Bytes({2, 0x7E})));
+    EXPECT_EQ(got[2].mid(8, 2), Bytes({0x23, 0xF1}));
+    EXPECT_EQ(got[2].mid(22, 2), Bytes({0xFF, 0xFF}));
+    EXPECT_EQ(Pairs(got[3]).value(3), 0x0102);
+    EXPECT_EQ(sim.TempReading(3), 0x0102);
+}
+
+TEST_F(SimTcp, TemperatureReadingsAreInTheTargetsOwnCodeAndAbsentWithoutASensor)
+{
+    const QList<int> korvel = Pairs(Exchange(pc, {StatusGet(0x0D, 0)}).value(0));
+    sim.SetPellar(0x00);
+    const QList<int> pellar = Pairs(Exchange(pc, {StatusGet(0x0D, 0)}).value(0));
+    ASSERT_EQ(korvel.size(), 8);
+    ASSERT_EQ(pellar.size(), 8);
+    int present = 0;
+    for (int s = 0; s < 8; ++s) {
+        if (!(kTempSensors & (1 << s))) {
+            EXPECT_EQ(korvel[s], 0x7FFF) << "slot " << s;
+            EXPECT_EQ(pellar[s], 0x7FFF) << "slot " << s;
+            continue;
+        }
+        ++present;
+        // The same temperature, within the sensor's -55 to +125 degrees, in both codes.
+        const int half = HalfDegrees(Target::Korvel, korvel[s]);
+        EXPECT_EQ(HalfDegrees(Target::Pellar, pellar[s]), half) << "slot " << s;
+        EXPECT_GE(half, -110);
+        EXPECT_LE(half, 250);
+    }
+    EXPECT_EQ(present, 2);
+    // One reading lies below zero, so a reader that ignores the sign is caught.
+    EXPECT_GT(korvel[7], 256);
+    EXPECT_LT(korvel[7], 512);
+    EXPECT_LT(pellar[7], 111);
+}
+
+TEST_F(SimTcp, PellarStatusGroupsFollowItsBoardsAndItsOutputsAreGroupZero)
+{
+    sim.SetPellar(0x21);  // analog board 1, contact board 2
+    QList<QByteArray> got = Exchange(pc, {StatusGet(0x01, 0), StatusGet(0x01, 1), StatusGet(0x01, 2), StatusGet(0x08, 1),
+                                          StatusGet(0x08, 2), StatusGet(0x02, 0), StatusGet(0x02, 1), Set(0x02, Bytes({0x87})),
+                                          Set(0x02, Bytes({0x88}))});
+    EXPECT_EQ(Types(got), QList<int>({kPktReply, kPktNack, kPktReply, kPktReply, kPktNack, kPktReply, kPktNack, kPktAck,
+                                      kPktNack}));
+
+    // Every board fitted: groups 1 to 4 and no further.
+    sim.SetPellar(0xFF);
+    got = Exchange(pc, {StatusGet(0x01, 4), StatusGet(0x01, 5), StatusGet(0x08, 4), StatusGet(0x08, 5)});
+    EXPECT_EQ(Types(got), QList<int>({kPktReply, kPktNack, kPktReply, kPktNack}));
+}
+
+TEST_F(SimTcp, OutputSwitchChangesOneOutputOfTheStationAndRecordsOnlyAcceptedOnes)
+{
+    sim.SetOutputBits(0, 0x00);
+    sim.SetOutputBits(2, 0xFF);
+    // Outputs 0 to 23 exist on a Korvel with 2 children; 24 and 127 do not.
+    QList<QByteArray> got = Exchange(pc, {Set(0x02, Bytes({0x83})), Set(0x02, Bytes({0x17})), Set(0x02, Bytes({0x98})),
+                                          Set(0x02, Bytes({0xFF})), Set(0x02), StatusGet(0x02, 0), StatusGet(0x02, 2)});
+    ASSERT_EQ(got.size(), 7);
+    EXPECT_EQ(Types(got.mid(0, 5)), QList<int>({kPktAck, kPktAck, kPktNack, kPktNack, kPktNack}));
+    EXPECT_EQ(got[5], Answer(0, 0, kPktReply, 0x02, Bytes({0, 0x08})));
+    EXPECT_EQ(got[6], Answer(0, 0, kPktReply, 0x02, Bytes({2, 0x7F})));
+    EXPECT_EQ(sim.OutputSwitches(), QList<quint8>({0x83, 0x17}));
+
+    // A refused frame switches nothing.
+    sim.SetFault(Fault::Nack, 1);
+    EXPECT_EQ(Types(Exchange(pc, {Set(0x02, Bytes({0x80}))})), QList<int>({kPktNack}));
+    EXPECT_EQ(sim.OutputBits(0), 0x08);
+    EXPECT_EQ(sim.OutputSwitches().size(), 2);
+
+    sim.AddRemoteStation(5);
+    const quint8 remoteBefore = sim.OutputBits(1, 5);
+    got = Exchange(pc, {Request(5, kRadioRoute, kPktSet, 0x02, Bytes({0x89}))});
+    EXPECT_EQ(got.value(0), Answer(5, kRadioRoute, kPktAck, 0x02));
+    EXPECT_EQ(sim.OutputBits(1, 5), remoteBefore | 0x02);
+    EXPECT_EQ(sim.OutputSwitches(5), QList<quint8>({0x89}));
+    EXPECT_EQ(sim.OutputSwitches().size(), 2);
+}
+
+TEST_F(SimTcp, DebugFlagsShowInModuleInfoAndAllocationBringsTheGivenChildren)
+{
+    sim.AddRemoteStation(5);
+    const QByteArray moduleInfo = Request(0, 0, kPktGet, 0x00, Bytes({2}));
+    QList<QByteArray> got = Exchange(pc, {Set(0xCD, Bytes({0x09, 0})), moduleInfo, Set(0xCD),
+                                          Request(5, kRadioRoute, kPktGet, 0x00, Bytes({2}))});
+    ASSERT_EQ(got.size(), 4);
+    EXPECT_EQ(Types(got), QList<int>({kPktAck, kPktReply, kPktNack, kPktReply}));
+    EXPECT_EQ(quint8(got[1][12]), 0x09);
+    EXPECT_EQ(quint8(got[3][12]), kDebugFlags);
+    EXPECT_EQ(sim.DebugFlags(), 0x09);
+    EXPECT_EQ(sim.DebugFlags(5), kDebugFlags);
+
+    // Without a child count to bring, an allocation changes nothing but its count.
+    const QHash<BlockKey, QByteArray> blocks = sim.Blocks();
+    got = Exchange(pc, {Set(0x87), moduleInfo, StatusGet(0x01, 3)});
+    EXPECT_EQ(Types(got), QList<int>({kPktAck, kPktReply, kPktNack}));
+    EXPECT_EQ(quint8(got.value(1)[9]) >> 4, 2);
+
+    sim.SetChildrenAfterAllocate(4);
+    got = Exchange(pc, {StatusGet(0x01, 4), Set(0x87), moduleInfo, StatusGet(0x01, 4), StatusGet(0x08, 4), StatusGet(0x02, 4),
+                        StatusGet(0x08, 5)});
+    EXPECT_EQ(Types(got), QList<int>({kPktNack, kPktAck, kPktReply, kPktReply, kPktReply, kPktReply, kPktNack}));
+    EXPECT_EQ(quint8(got.value(2)[9]) >> 4, 4);
+
+    sim.SetChildrenAfterAllocate(0);
+    got = Exchange(pc, {Set(0x87), StatusGet(0x01, 1)});
+    EXPECT_EQ(Types(got), QList<int>({kPktAck, kPktNack}));
+    EXPECT_EQ(sim.Children(), 0);
+    EXPECT_EQ(sim.AddressAllocations(), 3);
+    EXPECT_EQ(sim.AddressAllocations(5), 0);
+    EXPECT_EQ(sim.Blocks(), blocks);
+}
+
+TEST_F(SimTcp, ToneNeedsTheKeyedTransmitterAndLevelsRunOneTo31)
+{
+    const QByteArray twoMinutes = Bytes({120, 255});
+    QList<QByteArray> got = Exchange(pc, {Set(0xCC, twoMinutes), Set(0xCB, Bytes({0})), Set(0xCB, Bytes({32})),
+                                          Set(0xCB), Set(0xCB, Bytes({1})), Set(0xC8, Bytes({120})), Set(0xC8, twoMinutes),
+                                          Set(0xCC, twoMinutes), Set(0xCB, Bytes({31}))});
+    EXPECT_EQ(Types(got), QList<int>({kPktNack, kPktNack, kPktNack, kPktNack, kPktAck, kPktNack, kPktAck, kPktAck,
+                                      kPktAck}));
+    EXPECT_TRUE(sim.PttOn());
+    EXPECT_TRUE(sim.ToneOn());
+    EXPECT_EQ(sim.TxLevel(), 31);
+    EXPECT_EQ(sim.PttData(), twoMinutes);
+    EXPECT_EQ(sim.ToneData(), twoMinutes);
+
+    // PTT off ends the tone, and a tone is refused again until the next PTT on.
+    got = Exchange(pc, {Set(0xC9), Set(0xCC, Bytes({1, 2}))});
+    EXPECT_EQ(Types(got), QList<int>({kPktAck, kPktNack}));
+    EXPECT_FALSE(sim.PttOn());
+    EXPECT_FALSE(sim.ToneOn());
+    EXPECT_EQ(sim.ToneData(), twoMinutes);
+
+    EXPECT_TRUE(sim.ProtocolSwitch().isEmpty());
+    got = Exchange(pc, {Set(0xD4, Bytes({1, 0})), Set(0xD4, Bytes({1, 0, 0}))});
+    EXPECT_EQ(Types(got), QList<int>({kPktNack, kPktAck}));
+    EXPECT_EQ(sim.ProtocolSwitch(), Bytes({1, 0, 0}));
+}
+
+TEST_F(SimTcp, LiveChangesMoveEveryStationsReadingsAStepAtATimeOnlyWhileOn)
+{
+    sim.AddRemoteStation(5);
+    auto snapshot = [&] {
+        return Exchange(pc, {StatusGet(0x01, 0), StatusGet(0x01, 2), StatusGet(0x08, 0), StatusGet(0x08, 2),
+                             StatusGet(0x0D, 0)});
+    };
+    const QList<QByteArray> start = snapshot();
+    const quint8 remoteStart = sim.InputBits(0, 5);
+    RunFor(1500);
+    EXPECT_EQ(snapshot(), start) << "a new sim keeps still";
+
+    sim.SetLiveChanges(true);
+    QList<QByteArray> moved;
+    ASSERT_TRUE(WaitUntil([&] { return (moved = snapshot()) != start; }, 10000));
+    ASSERT_EQ(moved.size(), start.size());
+    EXPECT_NE(moved[0], start[0]);
+    EXPECT_NE(moved[1], start[1]);
+    for (int i : {2, 3}) {
+        const QList<int> was = Pairs(start[i], 0x0F), now = Pairs(moved[i], 0x0F);
+        ASSERT_EQ(now.size(), 8);
+        for (int k = 0; k < 8; ++k) {
+            const int step = std::abs(now[k] - was[k]);
+            EXPECT_TRUE(step > 0 && step <= 12 && step % 3 == 0) << "analog " << i << "/" << k << ": " << step;
+            EXPECT_LE(now[k], 1023);
+        }
+    }
+    const QList<int> wasTemps = Pairs(start[4]), nowTemps = Pairs(moved[4]);
+    for (int s = 0; s < 8; ++s) {
+        if (wasTemps[s] == 0x7FFF) {
+            EXPECT_EQ(nowTemps[s], 0x7FFF);
+            continue;
+        }
+        const int step = std::abs(HalfDegrees(Target::Korvel, nowTemps[s]) - HalfDegrees(Target::Korvel, wasTemps[s]));
+        EXPECT_TRUE(step >= 1 && step <= 4) << "temperature " << s << ": " << step << " half degrees";
+    }
+    EXPECT_TRUE(WaitUntil([&] { return sim.InputBits(0, 5) != remoteStart; }, 5000)) << "remote stations live too";
+
+    sim.SetLiveChanges(false);
+    const QList<QByteArray> stopped = snapshot();
+    RunFor(1500);
+    EXPECT_EQ(snapshot(), stopped);
+}
+
+TEST_F(SimTcp, EventsComeFromEachStationInTurnContactThenAnalogAndInputsFollowThem)
+{
+    sim.AddRemoteStation(5);
+    sim.SetPellar(0x21, 5);
+    QHash<int, std::array<quint8, 3>> before;
+    for (int station : {0, 5})
+        before[station] = {sim.InputBits(0, station), sim.InputBits(1, station), sim.InputBits(2, station)};
+    // Fitted groups: the Korvel's 0 to 2; the Pellar's contact board 2, analog board 1.
+    auto fitted = [](int station, int eventClass, int group) {
+        if (station == 0)
+            return group <= 2;
+        return group == 0 || group == (eventClass == 1 ? 2 : 1);
+    };
+
+    sim.SetEventInterval(1);
+    ASSERT_TRUE(WaitUntil([&] { return pc.Frames().size() >= 4; }, 15000));
+    sim.SetEventInterval(0);
+    const QList<QByteArray> events = pc.Frames().mid(0, 4);
+    const int sources[4] = {0, 5, 0, 5}, classes[4] = {1, 1, 4, 4};
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray& e = events[i];
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(ChecksumGood(e));
+        ASSERT_EQ(e.size(), classes[i] == 1 ? 9 : 14);
+        EXPECT_EQ(e.left(7), Bytes({int(e.size()) - 1, 0, sources[i], 0, 0, kPktEvent, classes[i]}));
+        const int station = sources[i];
+        if (classes[i] == 1) {
+            const quint8 record = e[7];
+            const int input = record & 0x3F, group = input / 8, bit = 1 << (input % 8);
+            ASSERT_TRUE(fitted(station, 1, group)) << "input " << input + 1;
+            EXPECT_EQ(record & 0x40, 0);
+            EXPECT_EQ(bool(record & 0x80), bool(sim.InputBits(group, station) & bit));
+            for (int g = 0; g < 3; ++g)
+                EXPECT_EQ(sim.InputBits(g, station) ^ before[station][g], g == group ? bit : 0) << "group " << g;
+            continue;
+        }
+        for (int j = 0; j < 2; ++j) {
+            const int channel = quint8(e[7 + 3 * j]) & 0x3F;
+            ASSERT_TRUE(fitted(station, 4, channel / 8)) << "channel " << channel + 1;
+            EXPECT_EQ(quint8(e[8 + 3 * j]) + 256 * quint8(e[9 + 3 * j]), sim.AnalogCode(channel / 8, channel % 8, station));
+        }
+        EXPECT_EQ(quint8(e[10]) >> 6, ((quint8(e[7]) >> 6) + 1) % 4) << "the crossings come round in turn";
+        EXPECT_NE(quint8(e[7]) & 0x3F, quint8(e[10]) & 0x3F);
+    }
+    RunFor(1500);
+    EXPECT_EQ(pc.Frames().size(), 4) << "interval 0 stops the events";
+}
+
+TEST(SimProgram, LiveByDefaultStillWithNoLiveAndEventsEveryNSeconds)
+{
+    auto start = [](QProcess& program, const QStringList& arguments) -> quint16 {
+        program.start(KORVEL_SIM_PATH, arguments);
+        QByteArray out;
+        const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)\n");
+        QRegularExpressionMatch match;
+        if (!WaitUntil([&] {
+                out += program.readAllStandardOutput();
+                match = listening.match(QString::fromLatin1(out));
+                return match.hasMatch();
+            }))
+            return 0;
+        return match.captured(1).toUShort();
+    };
+    const QByteArray analog = Request(0, 0, kPktGet, 0x08, Bytes({0}));
+    auto replies = [](const TcpPc& pc) {
+        QList<QByteArray> out;
+        for (const QByteArray& f : pc.Frames())
+            if (quint8(f[5]) == kPktReply)
+                out.append(f);
+        return out;
+    };
+
+    {
+        QProcess program;
+        const quint16 port = start(program, {"--port", "0", "--no-live", "--events", "1"});
+        ASSERT_NE(port, 0);
+        TcpPc pc;
+        pc.socket.connectToHost(QHostAddress::LocalHost, port);
+        pc.socket.write(analog);
+        ASSERT_TRUE(WaitUntil([&] { return replies(pc).size() == 1; }));
+        // Two events mean more than a second went by: time for a live step.
+        ASSERT_TRUE(WaitUntil([&] { return pc.Frames().size() >= 3; }, 10000));
+        pc.socket.write(analog);
+        ASSERT_TRUE(WaitUntil([&] { return replies(pc).size() == 2; }));
+        EXPECT_EQ(replies(pc)[1], replies(pc)[0]);
+        QList<int> classes;
+        for (const QByteArray& f : pc.Frames())
+            if (quint8(f[5]) == kPktEvent)
+                classes.append(quint8(f[6]));
+        EXPECT_EQ(classes.mid(0, 2), QList<int>({1, 4}));
+        program.kill();
+        program.waitForFinished(2000);
+    }
+    {
+        QProcess program;
+        const quint16 port = start(program, {"--port", "0"});
+        ASSERT_NE(port, 0);
+        TcpPc pc;
+        pc.socket.connectToHost(QHostAddress::LocalHost, port);
+        pc.socket.write(analog);
+        ASSERT_TRUE(WaitUntil([&] { return replies(pc).size() == 1; }));
+        const QByteArray first = replies(pc)[0];
+        EXPECT_TRUE(WaitUntil([&] {
+            pc.chunks.clear();
+            pc.socket.write(analog);
+            return WaitUntil([&] { return replies(pc).size() == 1; }) && replies(pc)[0] != first;
+        }, 10000));
+        const QList<QByteArray> frames = pc.Frames();
+        EXPECT_TRUE(std::all_of(frames.begin(), frames.end(),
+                                [](const QByteArray& f) { return quint8(f[5]) != kPktEvent; }))
+            << "no events unless asked";
+        program.kill();
+        program.waitForFinished(2000);
+    }
+    for (const char* bad : {"0", "x", "86401"})
+        EXPECT_EQ(QProcess::execute(KORVEL_SIM_PATH, {"--port", "0", "--events", bad}), 2) << bad;
 }

@@ -257,7 +257,9 @@ void frmFFSK::cmdSetLevel_Click() {
     OpenWindow(WindowId::frmLevel, this);
     if (linkState().UserCancel) {
         // The exchange with the module failed: nothing of this dialog is kept either; a
-        // level the test stored stays.
+        // level the test stored stays. The cancel has told us all it had to: left
+        // standing, it would fail the next command as cancelled.
+        linkState().UserCancel = false;
         reject();
         return;
     }

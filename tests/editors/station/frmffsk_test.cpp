@@ -231,7 +231,8 @@ TEST_F(FfskDialogTest, TheLevelIsCheckedWhenLeftAndOnOk) {
 
 TEST_F(FfskDialogTest, SetLevelIsOfferedOnLineToTheLocalModuleWhenTheTestExists) {
     session().Online = 1;
-    EXPECT_FALSE(Show().cmdSetLevel()->isEnabled()) << "no level test yet";
+    UnregisterWindow(WindowId::frmLevel);
+    EXPECT_FALSE(Show().cmdSetLevel()->isEnabled()) << "no level test";
     Fake(WindowId::frmLevel);
     EXPECT_TRUE(Show().cmdSetLevel()->isEnabled());
     session().Online = 0;
@@ -270,6 +271,7 @@ TEST_F(FfskDialogTest, TheLevelTestRefreshesTheLevelOrEndsTheDialog) {
     again.cmdSetLevel()->click();
     EXPECT_FALSE(again.isVisible());
     EXPECT_EQ(again.result(), QDialog::Rejected);
+    EXPECT_FALSE(linkState().UserCancel) << "it would fail the next command";
     EXPECT_EQ(ConfigDifferences(before, config()), QStringList{"SystemConfig[25]: 9 -> 17"})
         << "only the level the test stored";
 }

@@ -1,0 +1,42 @@
+#include "editors/station/diagnostics.h"
+#include "config/target.h"
+#include "link/builders.h"
+#include "link/frame.h"
+#include "link/linkstate.h"
+
+namespace korvel {
+
+namespace {
+
+// The identity request that also reports the module's child count.
+constexpr int16_t kIdentityWithChildren = 2;
+
+const int16_t* Station() { return linkState().StationAddress; }
+
+} // namespace
+
+bool SetModuleDebugFlags(uint8_t flags) {
+    const int16_t* a = Station();
+    if (SendCommandBytes(CMD_SET_DEBUG_FLAGS, a[0], a[1], a[2], flags, 0) != SEND_OK) return false;
+    target().ModuleDebugFlags = flags;
+    return true;
+}
+
+AllocationResult AllocateChildAddresses() {
+    const int16_t* a = Station();
+    if (SendCommand(CMD_ADDRESS_ALLOCATE, a[0], a[1], a[2]) != SEND_OK) return AllocationResult::NotAllocated;
+    if (SendRequestParam(CMD_MODULE_INFO, a[0], a[1], a[2], kIdentityWithChildren) != SEND_OK)
+        return AllocationResult::NotAllocated;
+    for (int child = 1; child <= target().ChildCount; ++child) {
+        if (SendRequestByte(CMD_CHILD_INFO, a[0], a[1], a[2], static_cast<int16_t>(child)) != SEND_OK)
+            return AllocationResult::ChildReadFailed;
+    }
+    return AllocationResult::Done;
+}
+
+QString AllocationDoneMessage(int children) {
+    return QStringLiteral("Address allocation done. %1 Child modules found. Download configuration to update OMRU.")
+        .arg(children);
+}
+
+} // namespace korvel

@@ -1,0 +1,235 @@
+#include "editors/station/frmLevel.h"
+
+#include "app/entryhelpers.h"
+#include "app/singleinstance.h"
+#include "config/model.h"
+#include "config/systemvalues.h"
+#include "link/linkstate.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPalette>
+#include <QPointer>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace korvel {
+
+namespace {
+
+QPointer<frmLevel> instance;
+
+constexpr int kTickMs = 100;
+// The keyed transmitter's colour; released, the button shows its usual face.
+const QColor kKeyedColour(0, 255, 0);
+
+} // namespace
+
+frmLevel::frmLevel(QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("frmLevel"));
+    setWindowTitle(QStringLiteral("Analog Modem Level Set"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    build();
+    pttOn_ = false;
+    slider_->setValue(ShownTxLevel(config().SystemConfig[FFSK_OUTPUT_LEVEL]));
+    warn_->hide();
+    keyTx_->setFocus();
+}
+
+void frmLevel::Run(QWidget* owner) { RunSingleInstance(instance, owner); }
+
+void frmLevel::build() {
+    auto* instruction = new QLabel(
+        QStringLiteral("Click on the PTT button to start FFSK test tone. Adjust the slider to set transmission "
+                       "level. When complete click the OK button. Note: The PTT is controlled by a 'transmit "
+                       "timer' and is set to 2 minutes."),
+        this);
+    instruction->setObjectName(QStringLiteral("lblInstruction"));
+    instruction->setWordWrap(true);
+    instruction->setMinimumWidth(fontMetrics().averageCharWidth() * 50);
+
+    keyTx_ = NamedButton(QStringLiteral("&PTT"), "cmdKeyTx", this);
+    keyTx_->setAutoDefault(false);
+    warn_ = new QLabel(this);
+    warn_->setObjectName(QStringLiteral("lblWarn"));
+
+    slider_ = new QSlider(Qt::Horizontal, this);
+    slider_->setObjectName(QStringLiteral("Slider1"));
+    // Only levels the module accepts can be chosen.
+    slider_->setRange(TX_LEVEL_MIN, TX_LEVEL_MAX);
+    slider_->setSingleStep(1);
+    slider_->setPageStep(5);
+    slider_->setTickPosition(QSlider::TicksBelow);
+    slider_->setTickInterval(1);
+    // A drag sends one level when it ends, not one per position passed.
+    slider_->setTracking(false);
+
+    ok_ = NamedButton(QStringLiteral("OK"), "cmdOK", this);
+    ok_->setDefault(true);
+
+    timer_ = new QTimer(this);
+    timer_->setObjectName(QStringLiteral("tmrTest"));
+    timer_->setInterval(kTickMs);
+
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(keyTx_);
+    keyRow->addWidget(warn_);
+    keyRow->addStretch(1);
+    auto* levelRow = new QGridLayout;
+    AddFieldRow(levelRow, 0, QStringLiteral("Transmit &level:"), slider_);
+    levelRow->setColumnStretch(1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(instruction);
+    outer->addLayout(keyRow);
+    outer->addLayout(levelRow);
+    outer->addLayout(buttons);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
+    setTabOrder(keyTx_, slider_);
+    setTabOrder(slider_, ok_);
+
+    connect(keyTx_, &QPushButton::clicked, this, &frmLevel::cmdKeyTx_Click);
+    connect(slider_, &QSlider::valueChanged, this, &frmLevel::Slider1_Change);
+    connect(timer_, &QTimer::timeout, this, &frmLevel::tmrTest_Timer);
+    connect(ok_, &QPushButton::clicked, this, &frmLevel::cmdOK_Click);
+}
+
+LevelTestResult frmLevel::whileBusy(const std::function<LevelTestResult()>& call) {
+    const QPointer<QWidget> focus = focusWidget();
+    busy_ = true;
+    setEnabled(false);
+    const LevelTestResult result = call();
+    setEnabled(true);
+    busy_ = false;
+    if (focus) focus->setFocus(Qt::OtherFocusReason);
+    return result;
+}
+
+void frmLevel::showKeyed(bool keyed, const QString& caption) {
+    pttOn_ = keyed;
+    keyTx_->setText(caption);
+    if (keyed) {
+        QPalette p = keyTx_->palette();
+        p.setColor(QPalette::Button, kKeyedColour);
+        keyTx_->setPalette(p);
+    } else {
+        keyTx_->setPalette(QPalette());
+    }
+}
+
+void frmLevel::showStage(LevelTestStage stage) {
+    switch (stage) {
+    case LevelTestStage::StoppingProcesses:
+        warn_->setText(QStringLiteral("Please wait, stopping system processes..."));
+        break;
+    case LevelTestStage::ProcessesStopped:
+        warn_->setText(QStringLiteral("System processes stopped..."));
+        showKeyed(true, QStringLiteral("&PTT-ON"));
+        break;
+    case LevelTestStage::RestartingProcesses:
+        warn_->setText(QStringLiteral("Please wait, restarting system processes..."));
+        break;
+    }
+}
+
+void frmLevel::cmdKeyTx_Click() {
+    if (busy_) return;
+    if (pttOn_)
+        releaseTransmitter();
+    else
+        keyTransmitter();
+}
+
+void frmLevel::keyTransmitter() {
+    warn_->show();
+    // From the stop command on, the module's processes may be stopped.
+    moduleHeld_ = true;
+    const auto level = static_cast<int16_t>(slider_->value());
+    const LevelTestResult result =
+        whileBusy([&] { return KeyTransmitter(level, [this](LevelTestStage s) { showStage(s); }); });
+    switch (result) {
+    case LevelTestResult::Done:
+        txTimerTicks_ = TX_TEST_TICKS;
+        timer_->start();
+        break;
+    case LevelTestResult::Abandoned:
+        moduleHeld_ = false;
+        warn_->hide();
+        break;
+    case LevelTestResult::Failed:
+        endAfterFailure();
+        break;
+    }
+}
+
+void frmLevel::releaseTransmitter() {
+    timer_->stop();
+    showKeyed(false, QStringLiteral("&PTT-OFF"));
+    const LevelTestResult result =
+        whileBusy([this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
+    if (result != LevelTestResult::Done) {
+        endAfterFailure();
+        return;
+    }
+    moduleHeld_ = false;
+    warn_->hide();
+}
+
+void frmLevel::Slider1_Change() {
+    if (!pttOn_ || busy_) return;
+    const auto level = static_cast<int16_t>(slider_->value());
+    if (whileBusy([level] { return SetTransmitLevel(level); }) != LevelTestResult::Done) endAfterFailure();
+}
+
+void frmLevel::tmrTest_Timer() {
+    // The count runs only while the transmitter is keyed.
+    if (!pttOn_) return;
+    if (--txTimerTicks_ > 0) return;
+    timer_->stop();
+    // The module ends the transmission by itself: nothing is sent.
+    showKeyed(false, QStringLiteral("&PTT-OFF"));
+}
+
+void frmLevel::cmdOK_Click() {
+    if (busy_) return;
+    timer_->stop();
+    config().SystemConfig[FFSK_OUTPUT_LEVEL] = slider_->value();
+    pttOn_ = false;
+    const LevelTestResult result =
+        whileBusy([this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
+    if (result != LevelTestResult::Done) linkState().UserCancel = true;
+    moduleHeld_ = false;
+    accept();
+}
+
+void frmLevel::reject() {
+    if (busy_) return;
+    timer_->stop();
+    if (moduleHeld_) {
+        pttOn_ = false;
+        const LevelTestResult result =
+            whileBusy([this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
+        if (result != LevelTestResult::Done) linkState().UserCancel = true;
+        moduleHeld_ = false;
+    }
+    QDialog::reject();
+}
+
+void frmLevel::endAfterFailure() {
+    timer_->stop();
+    pttOn_ = false;
+    // The link has given up or the module refused: nothing more is sent.
+    moduleHeld_ = false;
+    linkState().UserCancel = true;
+    QDialog::reject();
+}
+
+} // namespace korvel

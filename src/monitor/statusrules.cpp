@@ -1,0 +1,166 @@
+#include "monitor/statusrules.h"
+
+#include "config/analogcodes.h"
+#include "config/model.h"
+#include "config/target.h"
+#include "config/tempcodes.h"
+#include "link/builders.h"
+#include "link/frame.h"
+#include "link/linkstate.h"
+#include "session/localsettings.h"
+
+namespace korvel {
+
+namespace {
+
+// The module-information request's parameter byte that opens the monitor.
+constexpr int16_t kOpeningParameter = 2;
+
+const int16_t* address() { return linkState().StationAddress; }
+
+// How a live reading of a conversion is written before its sensor or offset is applied:
+// the pattern of the number in the range's own unit.
+const char16_t* readingPattern(int conversionCode) {
+    switch (conversionCode) {
+    case CONVERSION_0_2V56:
+    case CONVERSION_0_5V: return u"##0.00";
+    case CONVERSION_0_25V:
+    case CONVERSION_USER_X2:
+    case CONVERSION_USER_X4: return u"##00.00";
+    case CONVERSION_4_20MA:
+    case CONVERSION_USER_X10: return u"##00.0";
+    case CONVERSION_USER_X20: return u"##000.0";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+StatusRequest ViewRequest(StatusView view) {
+    switch (view) {
+    case StatusView::ContactInputs: return StatusRequest::ContactInputs;
+    case StatusView::Outputs: return StatusRequest::Outputs;
+    case StatusView::Analogs: return StatusRequest::Analog;
+    case StatusView::Temperatures: return StatusRequest::Temperature;
+    }
+    return StatusRequest::None;
+}
+
+std::optional<int> StatusCommand(StatusRequest request) {
+    switch (request) {
+    case StatusRequest::Analog: return CMD_ANALOG_STATUS;
+    case StatusRequest::Temperature: return CMD_TEMP_STATUS;
+    case StatusRequest::ContactInputs: return CMD_INPUT_STATUS;
+    case StatusRequest::Outputs: return CMD_OUTPUT_STATUS;
+    default: return std::nullopt;
+    }
+}
+
+QString StatusCaption(StatusView view) {
+    switch (view) {
+    case StatusView::ContactInputs: return QStringLiteral("Current Status - Contact Inputs");
+    case StatusView::Outputs: return QStringLiteral("Current Status - Outputs");
+    case StatusView::Analogs: return QStringLiteral("Current Status - Analog Inputs");
+    case StatusView::Temperatures: return QStringLiteral("Current Status - Temperature Inputs");
+    }
+    return QString();
+}
+
+bool SlowRefresh() { return settings().PortProtocol == LOCALPORT_FLEETSYNC; }
+
+QString AutoRefreshToolTip(bool slow) {
+    return slow ? QStringLiteral("Updates meters every 20 seconds") : QStringLiteral("Updates meters every 1 second");
+}
+
+int GroupSelectorMaximum(StatusView view) {
+    const TargetState& t = target();
+    if (!t.PellarDevice) return t.ChildCount;
+    switch (view) {
+    case StatusView::Analogs: return LastBoard(t.ExpansionBoardMask, ANALOG_BOARD_BITS);
+    case StatusView::ContactInputs: return LastBoard(t.ExpansionBoardMask, CONTACT_BOARD_BITS);
+    default: return 0;
+    }
+}
+
+bool GroupSelectorShown(StatusView view) { return target().PellarDevice && GroupSelectorMaximum(view) > 0; }
+
+int GetSelectedGroup(StatusView view, int selectorValue) {
+    const TargetState& t = target();
+    if (!t.PellarDevice) return selectorValue;
+    if (selectorValue < 1) return 0;
+    switch (view) {
+    case StatusView::ContactInputs: return selectorValue;
+    case StatusView::Analogs: {
+        int found = 0, last = 0;
+        for (int board = 1; board <= 4; ++board) {
+            if (!(t.ExpansionBoardMask & (1 << (board - 1 + ANALOG_BOARD_BITS)))) continue;
+            last = board;
+            if (++found == selectorValue) return board;
+        }
+        return last;
+    }
+    default: return 0;
+    }
+}
+
+bool StatusMonitorAllowed() { return address()[0] == 0; }
+
+QString RemoteStationRefusalText() {
+    const QString lineBreak = QStringLiteral("\n\r");
+    return QStringLiteral("The OMRU Configuration program cannot perform status monitoring to remote stations "
+                          "as this will interfere with") +
+           lineBreak +
+           QStringLiteral("the operation of the remote(s). Either connect physically to the remote station or "
+                          "use the Korvel Explorer") +
+           lineBreak + QStringLiteral("to perform status monitoring on an active system.");
+}
+
+uint8_t OutputSwitchData(int group, int slot, bool on) {
+    return static_cast<uint8_t>((on ? 0x80 : 0) | ((group * SLOTS + slot) & 0x7F));
+}
+
+QString TemperatureMeterText(int16_t tenthsC, bool degreesF) {
+    if (tenthsC == TEMP_READING_ABSENT) return kNoReading;
+    if (degreesF) return FormatNumberPattern(double(tenthsC) * 9.0 / 5.0 / 10.0 + 32.0, u"#0.0") + QLatin1Char('F');
+    return FormatNumberPattern(double(tenthsC) / 10.0, u"#0.0") + QLatin1Char('C');
+}
+
+AnalogMeterText AnalogMeter(const AnalogGroupRecord& group, int slot, const QString& previousCaption) {
+    const int range = group.Flags[slot] & 7;
+    const int modifier = group.Modifier[slot];
+    const int code = ConversionCode(range, modifier);
+    const char16_t* pattern = readingPattern(code);
+    AnalogMeterText meter;
+    QString reading = previousCaption;
+    if (pattern) {
+        const std::optional<ConversionScale> scale = ConversionScaleFor(code);
+        reading = FormatNumberPattern(ConvertFromTarget(group.LiveValue[slot], code) / scale->factor, pattern);
+        if (range == RANGE_0_5V) {
+            // The sensor on a 0 to 5 V input names what the meter shows.
+            const QString sensor = SensorMonitorName(modifier);
+            meter.range = sensor.isEmpty() ? RangeName(code) : sensor;
+        } else {
+            meter.range = RangeName(code);
+        }
+    }
+    meter.caption = GetAdjustedValueFromVolts(reading, modifier, range, group.Offset[slot]);
+    return meter;
+}
+
+int16_t SendStatusOpeningRequest() {
+    return SendRequestParam(CMD_MODULE_INFO, address()[0], address()[1], address()[2], kOpeningParameter);
+}
+
+int16_t SendStatusRequest(StatusRequest request, int group) {
+    const std::optional<int> command = StatusCommand(request);
+    if (!command) return SEND_FAILED;
+    return SendRequestByte(int16_t(*command), address()[0], address()[1], address()[2], int16_t(group));
+}
+
+int16_t SendSetLogicalOutput(int data) {
+    uint8_t* t = WriteTxHeader(8, address()[0], address()[1], address()[2], PKT_SET, CMD_OUTPUT_STATUS);
+    t[FRAME_DATA] = static_cast<uint8_t>(data);
+    return SendTxFrame(8, TX_WAIT_ACK, true);
+}
+
+} // namespace korvel
