@@ -1,7 +1,9 @@
 // Small helpers every dialog uses for its entry fields.
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <QStringList>
 #include <Qt>
 #include <cstdint>
@@ -84,5 +86,20 @@ void ShowStoredText(QLineEdit* edit, const QByteArray& stored, int limit);
 
 // Relabels form from the program's numbered string table.
 void LoadResStrings(QWidget* form);
+
+// Runs a command to the module with the whole window disabled and busy set, so that
+// nothing in it can be pressed (and a window that honours busy cannot close) while the
+// command waits on the line; the focus goes back where it was.
+template <typename Command>
+auto WhileBusy(QWidget* window, bool& busy, Command command) {
+    const QPointer<QWidget> focus = window->focusWidget();
+    busy = true;
+    window->setEnabled(false);
+    const auto result = command();
+    window->setEnabled(true);
+    busy = false;
+    if (focus) focus->setFocus(Qt::OtherFocusReason);
+    return result;
+}
 
 } // namespace korvel

@@ -174,7 +174,7 @@ bool ReadSequence(Transfer& t) {
     view.SetMaximum(100);
 
     if (!Transfer::ChannelClear()) return false;
-    if (!t.RequestParam(CMD_MODULE_INFO, 2)) return false;
+    if (!t.RequestParam(CMD_MODULE_INFO, MODULE_INFO_FULL)) return false;
     t.StartProgress();
 
     if (!tg.PellarDevice) {

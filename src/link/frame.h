@@ -80,6 +80,10 @@ enum CommandCode : int {
     CMD_FLEETSYNC_RAW = 0xFC,
 };
 
+// The parameter byte of the module-information request that asks for the whole
+// identity: firmware, options, child count, mode, boards, debug flags and sensors.
+constexpr int16_t MODULE_INFO_FULL = 2;
+
 // Writes the checksum of TxBuffer(0 .. n-1) into TxBuffer(n), n being the frame's
 // Length; leaves the caller's n one lower, so callers pass a copy.
 void AppendTxChecksum(int16_t& n);

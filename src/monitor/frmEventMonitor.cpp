@@ -1,4 +1,6 @@
 #include "monitor/frmEventMonitor.h"
+
+#include "app/statecolours.h"
 #include "monitor/eventdisplay.h"
 #include "monitor/eventlist.h"
 
@@ -17,7 +19,6 @@ namespace {
 QPointer<frmEventMonitor> instance;
 
 // The colour of a switch that is on.
-const QColor kSwitchOn(0, 255, 0);
 
 QPushButton* makeButton(const QString& text, const char* name, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
@@ -49,7 +50,6 @@ frmEventMonitor::frmEventMonitor(QWidget* owner) : QDialog(owner) {
     showAllLabel_ = new QLabel(QStringLiteral("Show All Communication"), this);
     showAllLabel_->setObjectName(QStringLiteral("lblShowAll"));
     cancel_ = makeButton(QStringLiteral("Exit"), "cmdCancel", this);
-    face_ = fileLog_->palette();
 
     connect(fileLog_, &QPushButton::clicked, this, &frmEventMonitor::cmdFileLog_Click);
     connect(showAll_, &QPushButton::clicked, this, &frmEventMonitor::cmdShowAll_Click);
@@ -119,15 +119,10 @@ void frmEventMonitor::AddLine(const QString& line) {
 
 void frmEventMonitor::ShowSwitches() {
     const EventMonitorState& m = eventMonitor();
-    auto paint = [this](QPushButton* b, bool on) {
-        QPalette p = face_;
-        if (on) p.setColor(QPalette::Button, kSwitchOn);
-        b->setPalette(p);
-    };
     fileLog_->setText(m.EventLogOn ? QStringLiteral("Log ON") : QStringLiteral("Log OFF"));
-    paint(fileLog_, m.EventLogOn);
+    ShowActive(fileLog_, m.EventLogOn);
     showAll_->setText(m.EventShowAll ? QStringLiteral("UnFiltered") : QStringLiteral("Filtered"));
-    paint(showAll_, m.EventShowAll);
+    ShowActive(showAll_, m.EventShowAll);
     showAllLabel_->setVisible(m.EventShowAll);
 }
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QPalette>
 
 class QLabel;
 class QListWidget;
@@ -51,7 +50,6 @@ private:
     QLabel* showAllLabel_ = nullptr;
     QPushButton* cancel_ = nullptr;
     // The buttons' own look, for a switch that is off.
-    QPalette face_;
     bool unloaded_ = false;
 };
 

@@ -1,5 +1,7 @@
 #include "monitor/frmStatus.h"
+
 #include "app/entryhelpers.h"
+#include "app/statecolours.h"
 #include "config/model.h"
 #include "config/target.h"
 #include "config/tempcodes.h"
@@ -29,23 +31,6 @@ QPointer<frmStatus> instance;
 
 constexpr int kPacketSendMs = 100;
 constexpr int kRefreshMs = 1000;
-
-const QColor kSelected(0, 255, 0);
-const QColor kBusy(192, 0, 0);
-const QColor kOn(0, 192, 0);
-const QColor kOff(255, 0, 0);
-const QColor kHoldsValue(255, 255, 0);
-
-QColor ButtonFace() { return QApplication::palette().color(QPalette::Button); }
-
-// Sets a widget's back colour; an unchanged colour costs nothing, not even a repaint.
-void SetBackColour(QWidget* w, const QColor& colour) {
-    const QPalette::ColorRole role = qobject_cast<QPushButton*>(w) ? QPalette::Button : QPalette::Window;
-    if (w->palette().color(role) == colour) return;
-    QPalette p = w->palette();
-    p.setColor(role, colour);
-    w->setPalette(p);
-}
 
 void SetToolTipIfChanged(QWidget* w, const QString& tip) {
     if (w->toolTip() != tip) w->setToolTip(tip);
@@ -252,8 +237,8 @@ void frmStatus::Form_Activate() {
     }
     SetBackColour(cmdViewAnalogs(), ButtonFace());
     SetBackColour(cmdViewOutputs(), ButtonFace());
-    SetBackColour(cmdViewInputs(), kSelected);
-    SetBackColour(refresh_, kSelected);
+    SetBackColour(cmdViewInputs(), kActiveColour);
+    SetBackColour(refresh_, kActiveColour);
     SetBackColour(autoRefresh_, ButtonFace());
     EnableControls();
     // The first reading comes with the first refresh tick.
@@ -287,7 +272,7 @@ int16_t frmStatus::OnLine(const std::function<int16_t()>& send) {
 void frmStatus::DisableControls() {
     busy_ = true;
     if (!refreshTimer_->isActive()) return;
-    SetBackColour(autoRefresh_, kBusy);
+    SetBackColour(autoRefresh_, kBusyColour);
     refresh_->setEnabled(false);
     autoRefresh_->setEnabled(false);
     for (QPushButton* b : viewButtons_) b->setEnabled(false);
@@ -296,7 +281,7 @@ void frmStatus::DisableControls() {
 void frmStatus::EnableControls() {
     busy_ = false;
     if (!refreshTimer_->isActive()) return;
-    SetBackColour(autoRefresh_, kSelected);
+    SetBackColour(autoRefresh_, kActiveColour);
     refresh_->setEnabled(true);
     autoRefresh_->setEnabled(true);
     for (QPushButton* b : viewButtons_) b->setEnabled(true);
@@ -319,7 +304,7 @@ void frmStatus::SelectViewRequest() {
 void frmStatus::cmdRefresh_Click() {
     if (busy_) return;
     refreshTimer_->stop();
-    SetBackColour(refresh_, kSelected);
+    SetBackColour(refresh_, kActiveColour);
     SetBackColour(autoRefresh_, ButtonFace());
     SelectViewRequest();
 }
@@ -327,7 +312,7 @@ void frmStatus::cmdRefresh_Click() {
 void frmStatus::cmdAutoRefresh_Click() {
     if (busy_) return;
     SetBackColour(refresh_, ButtonFace());
-    SetBackColour(autoRefresh_, kSelected);
+    SetBackColour(autoRefresh_, kActiveColour);
     SelectViewRequest();
     refreshTimer_->start();
     refreshCountdown_ = FLEETSYNC_REFRESH_TICKS;
@@ -434,7 +419,7 @@ bool frmStatus::ChangeOutput() {
     const int16_t result = OnLine([data] { return SendSetLogicalOutput(data); });
     if (closing_) return true;
     if (result != SEND_OK) return false;
-    if (view_ == StatusView::Outputs) SetMeter(index, on ? kMeterOn : kMeterOff, on ? &kOn : &kOff);
+    if (view_ == StatusView::Outputs) SetMeter(index, on ? kMeterOn : kMeterOff, on ? &kOnColour : &kOffColour);
     outputChangePending_ = false;
     return true;
 }
@@ -443,7 +428,7 @@ bool frmStatus::ChangeOutput() {
 
 void frmStatus::MarkView(StatusView view) {
     for (size_t v = 0; v < viewButtons_.size(); ++v)
-        SetBackColour(viewButtons_[v], int(v) == int(view) ? kSelected : ButtonFace());
+        SetBackColour(viewButtons_[v], int(v) == int(view) ? kActiveColour : ButtonFace());
 }
 
 void frmStatus::SetMeter(int i, const QString& text, const QColor* colour) {
@@ -457,7 +442,7 @@ void frmStatus::ShowBits(bool outputs) {
     const uint8_t bits = target().StatusBits;
     for (int i = 0; i < kMeters; ++i) {
         const bool on = bits & (1 << i);
-        SetMeter(i, on ? kMeterOn : kMeterOff, on ? &kOn : &kOff);
+        SetMeter(i, on ? kMeterOn : kMeterOff, on ? &kOnColour : &kOffColour);
         ranges_[size_t(i)]->setVisible(false);
         MeterLabel* m = meters_[size_t(i)];
         SetToolTipIfChanged(m, outputs ? QStringLiteral("Click to change output state") : QString());
@@ -475,7 +460,7 @@ void frmStatus::ShowTemperatures() {
     for (int i = 0; i < kMeters; ++i) {
         const int16_t reading = target().TempReadings[i];
         // A channel without a reading keeps the colour it had.
-        SetMeter(i, TemperatureMeterText(reading, degreesF), reading == TEMP_READING_ABSENT ? nullptr : &kHoldsValue);
+        SetMeter(i, TemperatureMeterText(reading, degreesF), reading == TEMP_READING_ABSENT ? nullptr : &kHoldsValueColour);
         ranges_[size_t(i)]->setVisible(false);
         SetToolTipIfChanged(meters_[size_t(i)], QString());
         meters_[size_t(i)]->setFocusPolicy(Qt::NoFocus);
@@ -490,7 +475,7 @@ void frmStatus::ShowAnalogInputs(int group) {
         SetToolTipIfChanged(m, QString());
         m->setFocusPolicy(Qt::NoFocus);
         const AnalogMeterText text = AnalogMeter(record, i, m->text());
-        SetMeter(i, text.caption, &kHoldsValue);
+        SetMeter(i, text.caption, &kHoldsValueColour);
         QLabel* range = ranges_[size_t(i)];
         if (text.range && range->text() != *text.range) range->setText(*text.range);
         range->setVisible(true);

@@ -13,9 +13,6 @@ namespace korvel {
 
 namespace {
 
-// The module-information request's parameter byte that opens the monitor.
-constexpr int16_t kOpeningParameter = 2;
-
 const int16_t* address() { return linkState().StationAddress; }
 
 // How a live reading of a conversion is written before its sensor or offset is applied:
@@ -148,7 +145,7 @@ AnalogMeterText AnalogMeter(const AnalogGroupRecord& group, int slot, const QStr
 }
 
 int16_t SendStatusOpeningRequest() {
-    return SendRequestParam(CMD_MODULE_INFO, address()[0], address()[1], address()[2], kOpeningParameter);
+    return SendRequestParam(CMD_MODULE_INFO, address()[0], address()[1], address()[2], MODULE_INFO_FULL);
 }
 
 int16_t SendStatusRequest(StatusRequest request, int group) {

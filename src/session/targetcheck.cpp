@@ -16,7 +16,6 @@ constexpr int kProductKorvel = 3;
 constexpr int kFamilyBootLoader = 0x0;
 constexpr int kFamilyOurs = 0x2;
 constexpr uint8_t kFirstSupportedVersion = 0x30;  // 3.0
-constexpr int kModuleInfoParameter = 2;
 constexpr int kRadioPortOption = 0x2;
 constexpr int kModeMaster = 2;
 constexpr int kModeGateway = 3;
@@ -62,7 +61,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
     // only the device-type reply below may set it again.
     t.PellarDevice = false;
 
-    if (SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, kModuleInfoParameter) != 0) return 1;
+    if (SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL) != 0) return 1;
 
     const int productLine = t.TargetIdentity & 0x0F;
     if (productLine != kProductKorvel) {

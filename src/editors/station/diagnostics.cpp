@@ -8,9 +8,6 @@ namespace korvel {
 
 namespace {
 
-// The identity request that also reports the module's child count.
-constexpr int16_t kIdentityWithChildren = 2;
-
 const int16_t* Station() { return linkState().StationAddress; }
 
 } // namespace
@@ -25,7 +22,7 @@ bool SetModuleDebugFlags(uint8_t flags) {
 AllocationResult AllocateChildAddresses() {
     const int16_t* a = Station();
     if (SendCommand(CMD_ADDRESS_ALLOCATE, a[0], a[1], a[2]) != SEND_OK) return AllocationResult::NotAllocated;
-    if (SendRequestParam(CMD_MODULE_INFO, a[0], a[1], a[2], kIdentityWithChildren) != SEND_OK)
+    if (SendRequestParam(CMD_MODULE_INFO, a[0], a[1], a[2], MODULE_INFO_FULL) != SEND_OK)
         return AllocationResult::NotAllocated;
     for (int child = 1; child <= target().ChildCount; ++child) {
         if (SendRequestByte(CMD_CHILD_INFO, a[0], a[1], a[2], static_cast<int16_t>(child)) != SEND_OK)

@@ -2,6 +2,7 @@
 
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
+#include "app/statecolours.h"
 #include "config/model.h"
 #include "config/systemvalues.h"
 #include "link/linkstate.h"
@@ -11,7 +12,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPalette>
 #include <QPointer>
 #include <QPushButton>
 #include <QSlider>
@@ -26,7 +26,6 @@ QPointer<frmLevel> instance;
 
 constexpr int kTickMs = 100;
 // The keyed transmitter's colour; released, the button shows its usual face.
-const QColor kKeyedColour(0, 255, 0);
 
 } // namespace
 
@@ -102,27 +101,10 @@ void frmLevel::build() {
     connect(ok_, &QPushButton::clicked, this, &frmLevel::cmdOK_Click);
 }
 
-LevelTestResult frmLevel::whileBusy(const std::function<LevelTestResult()>& call) {
-    const QPointer<QWidget> focus = focusWidget();
-    busy_ = true;
-    setEnabled(false);
-    const LevelTestResult result = call();
-    setEnabled(true);
-    busy_ = false;
-    if (focus) focus->setFocus(Qt::OtherFocusReason);
-    return result;
-}
-
 void frmLevel::showKeyed(bool keyed, const QString& caption) {
     pttOn_ = keyed;
     keyTx_->setText(caption);
-    if (keyed) {
-        QPalette p = keyTx_->palette();
-        p.setColor(QPalette::Button, kKeyedColour);
-        keyTx_->setPalette(p);
-    } else {
-        keyTx_->setPalette(QPalette());
-    }
+    ShowActive(keyTx_, keyed);
 }
 
 void frmLevel::showStage(LevelTestStage stage) {
@@ -154,7 +136,7 @@ void frmLevel::keyTransmitter() {
     moduleHeld_ = true;
     const auto level = static_cast<int16_t>(slider_->value());
     const LevelTestResult result =
-        whileBusy([&] { return KeyTransmitter(level, [this](LevelTestStage s) { showStage(s); }); });
+        WhileBusy(this, busy_, [&] { return KeyTransmitter(level, [this](LevelTestStage s) { showStage(s); }); });
     switch (result) {
     case LevelTestResult::Done:
         txTimerTicks_ = TX_TEST_TICKS;
@@ -174,7 +156,7 @@ void frmLevel::releaseTransmitter() {
     timer_->stop();
     showKeyed(false, QStringLiteral("&PTT-OFF"));
     const LevelTestResult result =
-        whileBusy([this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
+        WhileBusy(this, busy_, [this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
     if (result != LevelTestResult::Done) {
         endAfterFailure();
         return;
@@ -186,7 +168,7 @@ void frmLevel::releaseTransmitter() {
 void frmLevel::Slider1_Change() {
     if (!pttOn_ || busy_) return;
     const auto level = static_cast<int16_t>(slider_->value());
-    if (whileBusy([level] { return SetTransmitLevel(level); }) != LevelTestResult::Done) endAfterFailure();
+    if (WhileBusy(this, busy_, [level] { return SetTransmitLevel(level); }) != LevelTestResult::Done) endAfterFailure();
 }
 
 void frmLevel::tmrTest_Timer() {
@@ -204,7 +186,7 @@ void frmLevel::cmdOK_Click() {
     config().SystemConfig[FFSK_OUTPUT_LEVEL] = slider_->value();
     pttOn_ = false;
     const LevelTestResult result =
-        whileBusy([this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
+        WhileBusy(this, busy_, [this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
     if (result != LevelTestResult::Done) linkState().UserCancel = true;
     moduleHeld_ = false;
     accept();
@@ -216,7 +198,7 @@ void frmLevel::reject() {
     if (moduleHeld_) {
         pttOn_ = false;
         const LevelTestResult result =
-            whileBusy([this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
+            WhileBusy(this, busy_, [this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
         if (result != LevelTestResult::Done) linkState().UserCancel = true;
         moduleHeld_ = false;
     }

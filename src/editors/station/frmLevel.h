@@ -50,9 +50,6 @@ private:
     void showStage(LevelTestStage stage);
     // A command failed: the test ends here, the caller learns of it by UserCancel.
     void endAfterFailure();
-    // Runs a sequence of link calls with the window disabled, so that nothing here can
-    // start another or close the window while one waits; the focus is given back after.
-    LevelTestResult whileBusy(const std::function<LevelTestResult()>& call);
 
     QSlider* slider_ = nullptr;
     QPushButton* keyTx_ = nullptr;

@@ -117,19 +117,6 @@ void frmSysDiag::load() {
     for (int i = 0; i < LED_TIMER_COUNT; ++i) led_[i]->SetValue(RoundToLong(config().SystemConfig[RED_LED_ON_TIME + i]));
 }
 
-template <typename F>
-auto frmSysDiag::busy(F command) {
-    QWidget* const focus = focusWidget();
-    const QList<QWidget*> controls = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-    for (QWidget* w : controls) w->setEnabled(false);
-    busy_ = true;
-    const auto result = command();
-    busy_ = false;
-    for (QWidget* w : controls) w->setEnabled(true);
-    if (focus) focus->setFocus(Qt::OtherFocusReason);
-    return result;
-}
-
 void frmSysDiag::cmdOK_Click() {
     if (!CheckFocusedField(this)) return;
     for (int i = 0; i < LED_TIMER_COUNT; ++i) config().SystemConfig[RED_LED_ON_TIME + i] = double(led_[i]->Value());
@@ -138,17 +125,17 @@ void frmSysDiag::cmdOK_Click() {
         if (flags_[n]->isChecked()) flags |= uint8_t(1 << n);
     // A refused or lost command has been reported by the link layer; the dialog closes
     // either way.
-    busy([flags] { return SetModuleDebugFlags(flags); });
+    WhileBusy(this, busy_, [flags] { return SetModuleDebugFlags(flags); });
     accept();
 }
 
 void frmSysDiag::cmdClearAll_Click() {
-    busy([] { return SetModuleDebugFlags(0); });
+    WhileBusy(this, busy_, [] { return SetModuleDebugFlags(0); });
     reject();
 }
 
 void frmSysDiag::cmdAllocate_Click() {
-    switch (busy([] { return AllocateChildAddresses(); })) {
+    switch (WhileBusy(this, busy_, [] { return AllocateChildAddresses(); })) {
     case AllocationResult::NotAllocated: return;
     case AllocationResult::ChildReadFailed: reject(); return;
     case AllocationResult::Done: break;

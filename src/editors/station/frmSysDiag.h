@@ -49,9 +49,6 @@ public:
 private:
     void build();
     void load();
-    // Runs a command with the controls disabled.
-    template <typename F>
-    auto busy(F command);
 
     BoundedField* led_[6] = {};
     QCheckBox* flags_[8] = {};
