@@ -435,10 +435,7 @@ QByteArray ConfigurationFileText() {
         lastAnalogGroup = LastBoard(t.ExpansionBoardMask, ANALOG_BOARD_BITS);
     }
 
-    QByteArray out;
-    out += QByteArray("Korvel") + kEol;
-    out += "Version " + TwoDigits(ProgramVersionMajor) + '.' + TwoDigits(ProgramVersionMinor) + '.' +
-           TwoDigits(ProgramVersionRevision) + kEol;
+    QByteArray out = DataFileHeader();
     out += Line("Childs", t.ChildCount);
     out += kEol;
 
@@ -512,6 +509,33 @@ bool WriteConfigurationFile(QIODevice& out) {
     return out.write(text) == text.size();
 }
 
+std::optional<int16_t> FileInt16(const QByteArray& text) { return ToInt16(text); }
+
+QByteArray DataFileHeader() {
+    QByteArray out = QByteArray("Korvel") + kEol;
+    out += "Version " + TwoDigits(ProgramVersionMajor) + '.' + TwoDigits(ProgramVersionMinor) + '.' +
+           TwoDigits(ProgramVersionRevision) + kEol;
+    return out;
+}
+
+ConfigFileStatus CheckDataFileHeader(ItemReader& r) {
+    const auto product = r.Next();
+    if (!product) return ConfigFileStatus::Corrupt;
+    if (WithoutTrailingBlanks(*product) != "Korvel") return ConfigFileStatus::BadProduct;
+
+    const auto versionItem = r.Next();
+    if (!versionItem) return ConfigFileStatus::Corrupt;
+    const QByteArray version = WithoutTrailingBlanks(*versionItem);
+    if (version.size() < 16) return ConfigFileStatus::ShortVersion;
+    const auto major = FileInt16(version.mid(8, 2));
+    const auto minor = FileInt16(version.mid(11, 2));
+    const auto revision = FileInt16(version.mid(14, 2));
+    if (!major || !minor || !revision) return ConfigFileStatus::Corrupt;
+    // Files older than 00.00.18 have another layout.
+    if (*major < 1 && *minor < 1 && *revision < 18) return ConfigFileStatus::OldVersion;
+    return ConfigFileStatus::Ok;
+}
+
 bool ReadConfigurationFile(ItemReader& r, StationConfig& into) {
     Cursors cur;
     while (const auto item = r.Next()) {
@@ -531,21 +555,8 @@ bool ReadConfigurationFile(ItemReader& r, StationConfig& into) {
 
 ConfigFileStatus ParseConfigurationFile(const QByteArray& text, StationConfig& into, int* childCount) {
     ItemReader r(text, ItemReader::TrailingBlanks::Keep);
-
-    const auto product = r.Next();
-    if (!product) return ConfigFileStatus::Corrupt;
-    if (WithoutTrailingBlanks(*product) != "Korvel") return ConfigFileStatus::BadProduct;
-
-    const auto versionItem = r.Next();
-    if (!versionItem) return ConfigFileStatus::Corrupt;
-    const QByteArray version = WithoutTrailingBlanks(*versionItem);
-    if (version.size() < 16) return ConfigFileStatus::ShortVersion;
-    const auto major = ToInt16(version.mid(8, 2));
-    const auto minor = ToInt16(version.mid(11, 2));
-    const auto revision = ToInt16(version.mid(14, 2));
-    if (!major || !minor || !revision) return ConfigFileStatus::Corrupt;
-    // Files older than 00.00.18 have another layout.
-    if (*major < 1 && *minor < 1 && *revision < 18) return ConfigFileStatus::OldVersion;
+    const ConfigFileStatus header = CheckDataFileHeader(r);
+    if (header != ConfigFileStatus::Ok) return header;
 
     const auto childItem = r.Next();
     if (!childItem) return ConfigFileStatus::Corrupt;

@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <optional>
 
 class QIODevice;
 
@@ -35,6 +37,16 @@ enum class ConfigFileStatus {
     Corrupt,         // anything else: unreadable numbers, a value its field cannot carry
                      // to the module, a failed section, a cut file
 };
+
+// The two lines every data file of the program begins with: the product line and the
+// version line with this program's version.
+QByteArray DataFileHeader();
+// Reads and checks those two lines from r; Ok when both pass (BadProduct, ShortVersion,
+// OldVersion or Corrupt otherwise).
+ConfigFileStatus CheckDataFileHeader(ItemReader& r);
+// A number of a data file: a decimal number with blanks around it allowed and nothing
+// else, rounded half to even; empty when it is not one or does not fit 16 bits.
+std::optional<int16_t> FileInt16(const QByteArray& text);
 
 // Checks the three header lines of text and reads the rest into `into` (which the
 // caller has prepared, normally with the factory defaults). childCount receives the

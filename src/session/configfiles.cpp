@@ -15,14 +15,12 @@ namespace korvel {
 
 const QString CONFIG_FILE_FILTER = QStringLiteral("Korvel Configuration Files (*.ZPF)|*.ZPF");
 
-namespace {
-
 void ShowFileError(const QString& description) {
     MsgBox(QStringLiteral("File error: ") + description + QStringLiteral(", please select another filename"),
            vbOKOnly, QString());
 }
 
-QString HeaderMessage(ConfigFileStatus status) {
+QString FileHeaderMessage(ConfigFileStatus status) {
     switch (status) {
     case ConfigFileStatus::BadProduct:
         return QStringLiteral("File header is invalid for this product, please select another file");
@@ -36,8 +34,6 @@ QString HeaderMessage(ConfigFileStatus status) {
     default: return QString();
     }
 }
-
-} // namespace
 
 int16_t SaveConfigurationFile() {
     if (CheckConfiguration() != 0) return vbCancel;
@@ -87,7 +83,7 @@ int16_t OpenConfigurationFile() {
         linkHost().SetPanelText(4, QStringLiteral("File loaded: ") + fileName);
         return 1;
     }
-    const QString message = HeaderMessage(status);
+    const QString message = FileHeaderMessage(status);
     if (!message.isEmpty()) {
         MsgBox(message, vbOKOnly, QString());
     } else {

@@ -2,6 +2,8 @@
 // offer to save when a connection ends.
 #pragma once
 
+#include "config/configfile.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -9,6 +11,14 @@ namespace korvel {
 
 // The file dialogs' filter, in the dialog layer's "description|pattern" form.
 extern const QString CONFIG_FILE_FILTER;
+
+// The message for a data file whose header lines were refused; empty for Ok and
+// Corrupt, which have no header message of their own.
+QString FileHeaderMessage(ConfigFileStatus status);
+
+// "File error: <description>, please select another filename", for a file that could
+// not be created or written.
+void ShowFileError(const QString& description);
 
 // Checks the configuration, asks for a file name and writes the file. 6 (vbYes) when
 // the file was written; 2 (vbCancel) when nothing was written (check failed, dialog
