@@ -126,7 +126,7 @@ void LeaveUnchecked(QWidget* widget) {
 
 BoundedField::BoundedField(const char* upDownName, const char* textName, const Limits& limits, QWidget* parent)
     : StepperField(upDownName, textName, parent), maxLength_(limits.maxLength), empty_(limits.empty),
-      divisor_(limits.divisor == 0 ? 1 : limits.divisor) {
+      divisor_(limits.divisor == 0 ? 1 : limits.divisor), clampQuietly_(limits.clampQuietly) {
     if (maxLength_ > 0) lineEdit()->setMaxLength(maxLength_);
     InstallDigitKeyFilter(this);
     InstallDigitKeyFilter(lineEdit());
@@ -157,6 +157,10 @@ bool BoundedField::checkText() {
     }
     const double number = text.toDouble();
     const bool above = number > double(Maximum());
+    if (clampQuietly_ && (above || number < double(Minimum()))) {
+        SetValue(above ? Maximum() : Minimum());
+        return true;
+    }
     if (above || number < double(Minimum())) {
         QApplication::beep();
         SetText(QString::number(above ? Maximum() : Minimum()));

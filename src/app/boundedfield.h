@@ -36,6 +36,9 @@ public:
         // The stored form of a value: value / divisor (a time typed in ms kept in
         // tenths of a second has divisor 100). Fractions are kept.
         double divisor = 1;
+        // A typed number beyond the limits is taken as the nearer limit without a
+        // message, and the focus moves on.
+        bool clampQuietly = false;
     };
 
     // upDownName names the field (the arrows), textName its box.
@@ -71,6 +74,7 @@ private:
     int maxLength_ = 0;
     EmptyReset empty_ = EmptyReset::ToMinimum;
     double divisor_ = 1;
+    bool clampQuietly_ = false;
 };
 
 } // namespace korvel

@@ -15,6 +15,7 @@
 #include "monitor/frmEventMonitor.h"
 #include "monitor/frmDateTime.h"
 #include "monitor/frmStatus.h"
+#include "monitor/frmTaskManager.h"
 
 #include <map>
 
@@ -52,6 +53,7 @@ void RegisterMonitorWindows() {
     RegisterWindow(WindowId::frmEventMonitor, &frmEventMonitor::Run);
     RegisterWindow(WindowId::frmDateTime, &frmDateTime::Run);
     RegisterWindow(WindowId::frmStatus, &frmStatus::Run);
+    RegisterWindow(WindowId::frmTaskManager, &frmTaskManager::Run);
 }
 
 // The printed reports: commands with no window of their own besides the print dialog.

@@ -1,6 +1,7 @@
 #include "config/textnumber.h"
 
 #include <charconv>
+#include <cmath>
 #include <climits>
 #include <string>
 
@@ -32,7 +33,15 @@ std::optional<double> LeadingNumber(QStringView text, NumberForm form) {
     }
     if (digits == 0) return std::nullopt;
     double v = 0.0;
-    std::from_chars(number.data(), number.data() + number.size(), v);
+    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), v);
+    (void)end;
+    if (ec == std::errc::result_out_of_range) {
+        // Too many digits for a double: far beyond every range if a digit before the
+        // point is not 0 (so a range check refuses it rather than reading 0), else a
+        // fraction too small to matter.
+        const std::string whole = number.substr(0, number.find('.'));
+        v = whole.find_first_not_of('0') != std::string::npos ? HUGE_VAL : 0.0;
+    }
     return negative ? -v : v;
 }
 

@@ -1,7 +1,6 @@
 #include "monitor/taskblock.h"
 
 #include "link/builders.h"
-
 #include "link/linkstate.h"
 #include "link/transaction.h"
 
@@ -14,21 +13,12 @@ namespace {
 
 constexpr int TASK_BLOCK_BYTES = TASK_BLOCK_ENTRIES * TASK_RECORD_SIZE;  // frame bytes 7 .. 198
 constexpr int TASK_BLOCK_LENGTH = 201;
-// Highest station the task dialog lets the user choose.
-constexpr int LAST_CHOOSABLE_STATION = 254;
-
 TaskState g_task;
-std::function<void()> g_listener;
 
 } // namespace
 
 TaskState& taskState() { return g_task; }
-void ResetTaskState() {
-    g_task = TaskState{};
-    g_listener = nullptr;
-}
-
-void SetTaskBlockListener(std::function<void()> listener) { g_listener = std::move(listener); }
+void ResetTaskState() { g_task = TaskState{}; }
 
 bool LoadTaskBlock() {
     const uint8_t* f = linkState().RxBuffer;
@@ -36,8 +26,25 @@ bool LoadTaskBlock() {
     // The last record byte must come before the checksum at byte L.
     if (f[FRAME_LENGTH] < FRAME_DATA + TASK_BLOCK_BYTES) return false;
     std::memcpy(g_task.TaskTable, f + FRAME_DATA, TASK_BLOCK_BYTES);
-    if (g_listener) g_listener();
     return true;
+}
+
+int16_t RequestTaskBlock() {
+    const int16_t* a = linkState().StationAddress;
+    return SendRequest(CMD_TASK_BLOCK, a[0], a[1], a[2]);
+}
+
+QString TaskBlockProblem() {
+    for (int i = 0; i < TASK_BLOCK_ENTRIES; ++i) {
+        const uint8_t* entry = g_task.TaskTable[i];
+        if (entry[TASK_STATION] == 0 || entry[TASK_OUTPUT] <= TASK_MAX_OUTPUT) continue;
+        return QStringLiteral("The module's task gives station %1 output %2; outputs are 0 to %3. "
+                              "The task was not loaded.")
+            .arg(entry[TASK_STATION], 3, 10, QLatin1Char('0'))
+            .arg(entry[TASK_OUTPUT])
+            .arg(TASK_MAX_OUTPUT);
+    }
+    return QString();
 }
 
 int16_t UpLoadTaskBlock() {
@@ -85,8 +92,16 @@ int UnpackTaskStations(StationOutputs& outputs) {
     }
     // Counted by station, not by record: a record without an output, or a station named
     // twice, must not make the dialog look for list entries that do not exist.
-    return static_cast<int>(std::count_if(outputs.begin(), outputs.begin() + LAST_CHOOSABLE_STATION,
+    return static_cast<int>(std::count_if(outputs.begin(), outputs.begin() + TASK_LAST_CHOOSABLE_STATION,
                                           [](int16_t o) { return o != 0; }));
+}
+
+int TaskStationCount(const StationOutputs& outputs) {
+    return static_cast<int>(std::count_if(outputs.begin(), outputs.end(), [](int16_t o) { return o != 0; }));
+}
+
+QString StationEntryText(int station, int output) {
+    return QStringLiteral("%1      %2").arg(station, 3, 10, QLatin1Char('0')).arg(output, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace korvel

@@ -2,9 +2,9 @@
 // block, reading it from a reply, packing the stations into it and writing it back.
 #pragma once
 
+#include <QString>
 #include <array>
 #include <cstdint>
-#include <functional>
 
 namespace korvel {
 
@@ -12,6 +12,11 @@ constexpr int TASK_TABLE_ENTRIES = 33;  // entry 32 exists only in memory
 constexpr int TASK_BLOCK_ENTRIES = 32;  // entries 0 .. 31 travel in the task block
 constexpr int TASK_RECORD_SIZE = 6;
 constexpr int TASK_STATIONS = 255;      // station numbers 1 .. 255
+constexpr int TASK_MAX_OUTPUT = 64;     // outputs 1 .. 64 of the module; 0 = none
+constexpr int TASK_MAX_MINUTES = 255;   // the poll period's byte
+// Highest station the task dialog lets the user choose; 255 comes only from a module
+// or a file.
+constexpr int TASK_LAST_CHOOSABLE_STATION = 254;
 
 // Bytes of a task record that the program interprets; the others are kept as read.
 enum TaskRecordByte : int {
@@ -29,7 +34,7 @@ struct TaskState {
 };
 
 TaskState& taskState();
-// Back to program start, the block listener dropped.
+// Back to program start.
 void ResetTaskState();
 
 // Output assigned to each station, index = station - 1; 0 = not in the task.
@@ -39,8 +44,13 @@ using StationOutputs = std::array<int16_t, TASK_STATIONS>;
 // 0 .. 31; false (nothing stored) when the reply is not a task block or is too short
 // to hold all 32 records before its checksum.
 bool LoadTaskBlock();
-// Called after each task block taken in, so the open task dialog can show the period.
-void SetTaskBlockListener(std::function<void()> listener);
+
+// Asks the module at StationAddress for its task block and waits for it (LoadTaskBlock
+// takes the reply in); returns the send result.
+int16_t RequestTaskBlock();
+// Empty when every station of entries 0 .. 31 has an output the task can hold;
+// otherwise the message that refuses the block, naming the first station that has not.
+QString TaskBlockProblem();
 
 // Writes task table entries 0 .. 31 to the module at StationAddress as a PKT_SET task
 // block and waits for the acknowledgement; returns the send result.
@@ -56,5 +66,10 @@ int PackTaskStations(const StationOutputs& outputs, int periodMinutes);
 // module (stations absent from it are cleared); returns the number of stations 1 .. 254
 // that have an output.
 int UnpackTaskStations(StationOutputs& outputs);
+// Stations 1 .. 255 with an output: at most TASK_BLOCK_ENTRIES fit the block.
+int TaskStationCount(const StationOutputs& outputs);
+
+// A station's line in the task dialog's list: station "000", six blanks, output "00".
+QString StationEntryText(int station, int output);
 
 } // namespace korvel

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <QString>
+#include <cmath>
 
 using namespace korvel;
 
@@ -12,6 +13,10 @@ TEST(TextNumber, DecimalsTakeSignDigitsAndOnePointAfterBlanks) {
     EXPECT_DOUBLE_EQ(LeadingDecimal(u".5"), 0.5);
     EXPECT_DOUBLE_EQ(LeadingDecimal(u"1.2.3"), 1.2) << "a second point ends the number";
     EXPECT_DOUBLE_EQ(LeadingDecimal(u"7e3"), 7.0) << "no exponent";
+    // Too many digits for a double: beyond every range, never read as 0.
+    EXPECT_EQ(LeadingDecimal(QStringLiteral("-1") + QString(400, u'0')), -HUGE_VAL);
+    EXPECT_EQ(LeadingInteger(QString(400, u'9')), std::nullopt);
+    EXPECT_EQ(LeadingDecimal(QStringLiteral("0.") + QString(400, u'0') + QStringLiteral("1")), 0.0);
     for (const char16_t* none : {u"", u"-", u".", u"-.", u"abc", u"- 5", u"\n5"})
         EXPECT_DOUBLE_EQ(LeadingDecimal(none), 0.0) << QString::fromUtf16(none).toStdString();
 }

@@ -32,12 +32,8 @@ TEST_F(TaskBlockTest, ReplyFillsEntriesZeroToThirtyOneOnlyWhenWhole) {
     PutTaskReply(Records(), 198);  // the last record would end on the checksum
     EXPECT_FALSE(LoadTaskBlock());
     EXPECT_EQ(BlockEntries(), QByteArray(192, '\0'));
-    int shown = 0;
-    SetTaskBlockListener([&shown] { ++shown; });
     PutTaskReply(Records());
     EXPECT_TRUE(LoadTaskBlock());
-    SetTaskBlockListener(nullptr);
-    EXPECT_EQ(shown, 1);
     EXPECT_EQ(BlockEntries(), Records());
     EXPECT_EQ(taskState().TaskTable[32][2], 0x77);
 }
@@ -51,6 +47,13 @@ TEST_F(TaskBlockTest, UnpackCountsChoosableStationsNotRecords) {
     StationOutputs outputs{};
     outputs[99] = 4;  // left from an earlier read
     EXPECT_EQ(UnpackTaskStations(outputs), 2);
+    EXPECT_EQ(TaskStationCount(outputs), 3);
+    EXPECT_EQ(TaskBlockProblem(), QString());
+    r[6 * 7 + 1] = char(9), r[6 * 7 + 5] = char(65);
+    PutTaskReply(r);
+    ASSERT_TRUE(LoadTaskBlock());
+    EXPECT_EQ(TaskBlockProblem(),
+              "The module's task gives station 009 output 65; outputs are 0 to 64. The task was not loaded.");
     // Station 12 named twice: the later record wins.
     EXPECT_EQ(QList<int>({outputs[11], outputs[2], outputs[254], outputs[99]}), QList<int>({7, 64, 2, 0}));
 }

@@ -51,6 +51,8 @@ constexpr int kCmdTxLevel = 0xCB;
 constexpr int kCmdTestTone = 0xCC;
 constexpr int kCmdDebugFlags = 0xCD;
 constexpr int kCmdSetProtocol = 0xD4;
+constexpr int kCmdTaskBlock = 0x88;
+constexpr int kTaskBlockData = 32 * 6 + 2;  // the records and two spare bytes
 
 constexpr int kEventContact = 1;
 constexpr int kEventAnalog = 4;
@@ -766,6 +768,11 @@ SimModule::Station SimModule::NewStation()
 {
     Station s;
     s.dateTime = QByteArray(reinterpret_cast<const char*>(kDefaultDateTime), 6);
+    // Bytes 0, 2, 3 and 4 of each record carry a pattern; station and output are free.
+    s.taskBlock = QByteArray(kTaskBlockData, '\0');
+    for (int i = 0; i < 32 * 6; ++i)
+        if (i % 6 != 1 && i % 6 != 5)
+            s.taskBlock[i] = char(0x11 + 7 * i);
     SetTarget(s, Target::Korvel, kDefaultChildren, 0);
     return s;
 }
@@ -1094,6 +1101,26 @@ void SimModule::LiveStep()
                 reading = TempCode(s.target, TempHalfDegrees(s.target, reading) + direction);
         }
     }
+}
+
+QByteArray SimModule::TaskBlock(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->taskBlock : QByteArray();
+}
+
+void SimModule::SetTaskBlock(const QByteArray& data, int station)
+{
+    if (data.size() != kTaskBlockData)
+        qWarning() << "korvel-sim: a task block holds" << kTaskBlockData << "bytes, not" << data.size();
+    if (Station* s = FindForSet(station, "SetTaskBlock"))
+        s->taskBlock = data.leftJustified(kTaskBlockData, '\0', true);
+}
+
+int SimModule::TaskBlockWrites(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->taskBlockWrites : 0;
 }
 
 quint8 SimModule::DebugFlags(int station) const
@@ -1456,6 +1483,9 @@ bool SimModule::GetData(const Station& station, int command, const QByteArray& p
     case kCmdDateTime:
         *reply = station.dateTime;
         return station.hasClock;
+    case kCmdTaskBlock:
+        *reply = station.taskBlock;
+        return true;
     case kCmdInputStatus:
     case kCmdOutputStatus:
     case kCmdAnalogStatus:
@@ -1546,6 +1576,14 @@ bool SimModule::ApplySet(Station& station, int command, const QByteArray& data, 
         }
         return true;
     }
+    case kCmdTaskBlock:
+        if (data.size() != kTaskBlockData)
+            return false;
+        if (commit) {
+            station.taskBlock = data;
+            ++station.taskBlockWrites;
+        }
+        return true;
     case kCmdDebugFlags:
         if (data.isEmpty())
             return false;

@@ -368,6 +368,15 @@ public:
     // degree, turning back every 4 steps. Off in a new sim; korvel-sim turns it on.
     void SetLiveChanges(bool on);
 
+    // The station poller task block (0x88): GET answers with the 32 six-byte task
+    // records and two spare bytes (frame length 201); SET takes exactly that, stores
+    // all 194 data bytes and counts the write. A new station holds records whose
+    // station and output bytes are 0 and whose other bytes carry a pattern of its own,
+    // so a writer that does not keep them shows.
+    QByteArray TaskBlock(int station = 0) const;
+    void SetTaskBlock(const QByteArray& data, int station = 0);
+    int TaskBlockWrites(int station = 0) const;
+
     // Module debug flags: reported in module-information data byte 12 and set by
     // SET 0xCD (data byte 7 the flags, byte 8 ignored). A new station reports kDebugFlags.
     quint8 DebugFlags(int station = 0) const;
@@ -508,6 +517,8 @@ private:
         std::array<int, 8> tempReadings {};
         QList<quint8> outputSwitches;
 
+        QByteArray taskBlock;
+        int taskBlockWrites = 0;
         quint8 debugFlags = kDebugFlags;
         int addressAllocations = 0;
         int childrenAfterAllocate = -1;  // -1: an allocation leaves the child count alone

@@ -1665,3 +1665,21 @@ TEST(SimProgram, LiveByDefaultStillWithNoLiveAndEventsEveryNSeconds)
     for (const char* bad : {"0", "x", "86401"})
         EXPECT_EQ(QProcess::execute(KORVEL_SIM_PATH, {"--port", "0", "--events", bad}), 2) << bad;
 }
+
+TEST_F(SimTcp, TaskBlockIsReadWholeAndReplacedOnlyByAWholeBlock)
+{
+    const QByteArray fresh = sim.TaskBlock();
+    ASSERT_EQ(fresh.size(), 194);
+    EXPECT_EQ(fresh[1], 0);
+    EXPECT_NE(fresh[0], 0);
+
+    QByteArray block(194, '\0');
+    block[1] = char(12);
+    block[5] = char(5);
+    QList<QByteArray> got = Exchange(pc, {Set(0x88, block.left(193)), Set(0x88, block), Request(0, 0, kPktGet, 0x88)});
+    ASSERT_EQ(got.size(), 3);
+    EXPECT_EQ(Types(got), QList<int>({kPktNack, kPktAck, kPktReply}));
+    EXPECT_EQ(quint8(got[2][0]), 201);
+    EXPECT_EQ(got[2].mid(7, 194), block);
+    EXPECT_EQ(sim.TaskBlockWrites(), 1);
+}

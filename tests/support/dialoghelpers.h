@@ -6,7 +6,9 @@
 #include "platform/scriptedprompts.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QStringList>
@@ -56,6 +58,22 @@ inline QStringList ShownTexts(const ScriptedPrompts& prompts) {
     QStringList texts;
     for (const ShownBox& b : prompts.Shown()) texts << b.text;
     return texts;
+}
+
+// The access keys ("&x") that more than one label, button or option of window uses:
+// such a key reaches only the first of them.
+inline QStringList SharedAccessKeys(const QWidget* window) {
+    QStringList seen, shared;
+    auto note = [&](const QString& text) {
+        const qsizetype amp = text.indexOf(u'&');
+        if (amp < 0 || amp + 1 >= text.size()) return;
+        const QString key = text.mid(amp + 1, 1).toLower();
+        if (seen.contains(key) && !shared.contains(key)) shared << key;
+        seen << key;
+    };
+    for (const QLabel* l : window->findChildren<QLabel*>()) note(l->text());
+    for (const QAbstractButton* b : window->findChildren<QAbstractButton*>()) note(b->text());
+    return shared;
 }
 
 } // namespace korvel::test
