@@ -4,7 +4,6 @@
 #include "config/itemreader.h"
 #include "config/target.h"
 
-#include <QIODevice>
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
@@ -504,13 +503,6 @@ QByteArray ConfigurationFileText() {
     return out;
 }
 
-bool WriteConfigurationFile(QIODevice& out) {
-    const QByteArray text = ConfigurationFileText();
-    return out.write(text) == text.size();
-}
-
-std::optional<int16_t> FileInt16(const QByteArray& text) { return ToInt16(text); }
-
 QByteArray DataFileHeader() {
     QByteArray out = QByteArray("Korvel") + kEol;
     out += "Version " + TwoDigits(ProgramVersionMajor) + '.' + TwoDigits(ProgramVersionMinor) + '.' +
@@ -527,9 +519,9 @@ ConfigFileStatus CheckDataFileHeader(ItemReader& r) {
     if (!versionItem) return ConfigFileStatus::Corrupt;
     const QByteArray version = WithoutTrailingBlanks(*versionItem);
     if (version.size() < 16) return ConfigFileStatus::ShortVersion;
-    const auto major = FileInt16(version.mid(8, 2));
-    const auto minor = FileInt16(version.mid(11, 2));
-    const auto revision = FileInt16(version.mid(14, 2));
+    const auto major = ToInt16(version.mid(8, 2));
+    const auto minor = ToInt16(version.mid(11, 2));
+    const auto revision = ToInt16(version.mid(14, 2));
     if (!major || !minor || !revision) return ConfigFileStatus::Corrupt;
     // Files older than 00.00.18 have another layout.
     if (*major < 1 && *minor < 1 && *revision < 18) return ConfigFileStatus::OldVersion;

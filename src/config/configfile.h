@@ -6,10 +6,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <cstdint>
-#include <optional>
-
-class QIODevice;
 
 namespace korvel {
 
@@ -18,8 +14,6 @@ class ItemReader;
 // The whole file, header included, for config(), target().ChildCount and the target's
 // kind (Korvel or Pellar with its expansion boards decide the group ranges written).
 QByteArray ConfigurationFileText();
-// Writes ConfigurationFileText() to out; false when the device reported an error.
-bool WriteConfigurationFile(QIODevice& out);
 
 // Reads the sections that follow the child line into `into`, up to the end of the
 // reader's text. False on a read failure; whatever was stored before it stays in `into`.
@@ -44,9 +38,6 @@ QByteArray DataFileHeader();
 // Reads and checks those two lines from r; Ok when both pass (BadProduct, ShortVersion,
 // OldVersion or Corrupt otherwise).
 ConfigFileStatus CheckDataFileHeader(ItemReader& r);
-// A number of a data file: a decimal number with blanks around it allowed and nothing
-// else, rounded half to even; empty when it is not one or does not fit 16 bits.
-std::optional<int16_t> FileInt16(const QByteArray& text);
 
 // Checks the three header lines of text and reads the rest into `into` (which the
 // caller has prepared, normally with the factory defaults). childCount receives the

@@ -1,5 +1,6 @@
 #include "monitor/taskblock.h"
 
+#include "config/textnumber.h"
 #include "link/builders.h"
 #include "link/linkstate.h"
 #include "link/transaction.h"
@@ -40,7 +41,7 @@ QString TaskBlockProblem() {
         if (entry[TASK_STATION] == 0 || entry[TASK_OUTPUT] <= TASK_MAX_OUTPUT) continue;
         return QStringLiteral("The module's task gives station %1 output %2; outputs are 0 to %3. "
                               "The task was not loaded.")
-            .arg(entry[TASK_STATION], 3, 10, QLatin1Char('0'))
+            .arg(ThreeDigits(entry[TASK_STATION]))
             .arg(entry[TASK_OUTPUT])
             .arg(TASK_MAX_OUTPUT);
     }
@@ -101,7 +102,7 @@ int TaskStationCount(const StationOutputs& outputs) {
 }
 
 QString StationEntryText(int station, int output) {
-    return QStringLiteral("%1      %2").arg(station, 3, 10, QLatin1Char('0')).arg(output, 2, 10, QLatin1Char('0'));
+    return ThreeDigits(station) + QStringLiteral("      ") + TwoDigits(output);
 }
 
 } // namespace korvel

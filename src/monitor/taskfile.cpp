@@ -6,7 +6,6 @@
 #include "session/configfiles.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <cmath>
 #include <cstdint>
 
@@ -22,12 +21,6 @@ const QByteArray kSectionEnd = "[end_task_poller]";
 
 // The task dialog can list no more stations than the module's task block carries.
 constexpr int MAX_FILE_STATIONS = TASK_BLOCK_ENTRIES;
-
-// At least `digits` digits, the sign in front of the zeros ("-05", not "0-5").
-QByteArray Padded(long n, int digits) {
-    const QByteArray magnitude = QByteArray::number(n < 0 ? -n : n).rightJustified(digits, '0');
-    return n < 0 ? '-' + magnitude : magnitude;
-}
 
 // A number of a key line: blanks, sign, digits and one point, rounded half to even.
 // Empty when the text does not begin with one.
@@ -91,10 +84,10 @@ void ReadTaskSection(ItemReader& r, TaskFileContent& c) {
 QByteArray TaskFileText(int periodMinutes, const StationOutputs& outputs) {
     QByteArray out = DataFileHeader();
     out += kSectionStart + kEol;
-    out += "0=" + Padded(periodMinutes, 3) + kEol;
+    out += "0=" + ThreeDigits(periodMinutes).toLatin1() + kEol;
     for (int i = 0; i < TASK_STATIONS; ++i) {
         if (outputs[size_t(i)] == 0) continue;
-        out += Padded(i + 1, 3) + '=' + Padded(outputs[size_t(i)], 2) + kEol;
+        out += ThreeDigits(i + 1).toLatin1() + '=' + TwoDigits(outputs[size_t(i)]).toLatin1() + kEol;
     }
     out += kSectionEnd + kEol;
     return out;
@@ -127,22 +120,7 @@ int16_t SaveTaskFileAs(int periodMinutes, const StationOutputs& outputs) {
     const QString fileName = prompts().GetSaveFileName(QStringLiteral("Save As"), TASK_FILE_FILTER, QString());
     if (fileName.isEmpty()) return vbCancel;
 
-    // Written beside the old file and renamed over it once complete, so a failed save
-    // leaves the previous task file as it was.
-    QSaveFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly)) {
-        ShowFileError(out.errorString());
-        return vbCancel;
-    }
-    const QByteArray text = TaskFileText(periodMinutes, outputs);
-    // Flushed before the commit so a full disk is seen here.
-    if (out.write(text) != text.size() || !out.flush() || !out.commit()) {
-        const QString why = out.errorString();
-        out.cancelWriting();
-        ShowFileError(why);
-        return vbCancel;
-    }
-    return vbYes;
+    return SaveFileText(fileName, TaskFileText(periodMinutes, outputs)) ? vbYes : vbCancel;
 }
 
 TaskFileOpened OpenTaskFile() {

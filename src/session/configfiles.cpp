@@ -35,26 +35,30 @@ QString FileHeaderMessage(ConfigFileStatus status) {
     }
 }
 
-int16_t SaveConfigurationFile() {
-    if (CheckConfiguration() != 0) return vbCancel;
-    const QString fileName = prompts().GetSaveFileName(QStringLiteral("Save As"), CONFIG_FILE_FILTER, QString());
-    if (fileName.isEmpty()) return vbCancel;
-
+bool SaveFileText(const QString& fileName, const QByteArray& text) {
     // The new text goes to a temporary file beside the old one and replaces it only
     // once completely written, so a failed save never costs the previous file.
     QSaveFile out(fileName);
     if (!out.open(QIODevice::WriteOnly)) {
         ShowFileError(out.errorString());
-        return vbCancel;
+        return false;
     }
     // The text is flushed before the commit so a full disk is seen here, not lost.
-    if (!WriteConfigurationFile(out) || !out.flush() || !out.commit()) {
+    if (out.write(text) != text.size() || !out.flush() || !out.commit()) {
         const QString why = out.errorString();
         out.cancelWriting();
         ShowFileError(why);
-        return vbCancel;
+        return false;
     }
-    return vbYes;
+    return true;
+}
+
+int16_t SaveConfigurationFile() {
+    if (CheckConfiguration() != 0) return vbCancel;
+    const QString fileName = prompts().GetSaveFileName(QStringLiteral("Save As"), CONFIG_FILE_FILTER, QString());
+    if (fileName.isEmpty()) return vbCancel;
+
+    return SaveFileText(fileName, ConfigurationFileText()) ? vbYes : vbCancel;
 }
 
 int16_t OpenConfigurationFile() {

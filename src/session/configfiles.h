@@ -20,6 +20,10 @@ QString FileHeaderMessage(ConfigFileStatus status);
 // not be created or written.
 void ShowFileError(const QString& description);
 
+// Writes text to fileName through a temporary file renamed over the old one, so a
+// failed save leaves the old file whole; a failure is shown. True when written.
+bool SaveFileText(const QString& fileName, const QByteArray& text);
+
 // Checks the configuration, asks for a file name and writes the file. 6 (vbYes) when
 // the file was written; 2 (vbCancel) when nothing was written (check failed, dialog
 // cancelled or file error, which has been shown).

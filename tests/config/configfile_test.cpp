@@ -8,7 +8,6 @@
 #include "session/version.h"
 #include "support/linkfixture.h"
 
-#include <QBuffer>
 #include <QList>
 #include <cstdint>
 #include <cstring>
@@ -272,13 +271,6 @@ TEST_F(ConfigFileTest, TextOfAKorvelWithOneChild) {
     for (qsizetype i = 0; i < std::min(got.size(), want.size()); ++i)
         ASSERT_EQ(got[i].toStdString(), want[i].toStdString()) << "line " << i + 1;
     EXPECT_EQ(text, expected);
-
-    QBuffer buffer;
-    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
-    EXPECT_TRUE(WriteConfigurationFile(buffer));
-    EXPECT_EQ(buffer.data(), expected);
-    QBuffer closed;
-    EXPECT_FALSE(WriteConfigurationFile(closed));
 }
 
 TEST_F(ConfigFileTest, GroupsWrittenFollowTheStationsShape) {
