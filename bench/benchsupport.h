@@ -1,12 +1,13 @@
 // Common ground of the benchmarks: the prompts and link host the window would give,
 // the link's connect pauses left out, timing in milliseconds, and the link to a
-// simulated module over TCP loopback.
+// simulated module over TCP loopback or a pseudo-terminal.
 #pragma once
 
 #include "link/basiclinkhost.h"
 #include "link/linkstate.h"
 #include "link/transport.h"
 #include "platform/scriptedprompts.h"
+#include "session/localsettings.h"
 #include "sim/simmodule.h"
 
 #include <QElapsedTimer>
@@ -37,6 +38,13 @@ inline bool ConnectTcp(sim::SimModule& module) {
     if (port == 0) return false;
     linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
     return TcpConnect() == 1;
+}
+
+// Puts the module on a pseudo-terminal and opens the link's serial port on it.
+inline bool ConnectTty(sim::SimModule& module) {
+    linkState().TcpLinkActive = false;
+    settings().CommPortDevice = module.OpenPty();
+    return !settings().CommPortDevice.isEmpty() && OpenCommPort() == 0;
 }
 
 } // namespace korvel::bench

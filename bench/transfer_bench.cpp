@@ -31,12 +31,6 @@ namespace {
 constexpr int kBaud = 9600;
 constexpr double kBitsPerByte = 11.0;
 
-bool ConnectTty(sim::SimModule& module) {
-    linkState().TcpLinkActive = false;
-    settings().CommPortDevice = module.OpenPty();
-    return !settings().CommPortDevice.isEmpty() && OpenCommPort() == 0;
-}
-
 // One paced read and write; prints both against their wire time. False on a failed transfer.
 bool Paced(const char* path, sim::SimModule& module) {
     module.SetWireBaud(kBaud);

@@ -15,6 +15,7 @@
 #include "monitor/frmEventMonitor.h"
 #include "monitor/frmDateTime.h"
 #include "monitor/frmStatus.h"
+#include "monitor/frmLogger.h"
 #include "monitor/frmTaskManager.h"
 
 #include <map>
@@ -54,6 +55,7 @@ void RegisterMonitorWindows() {
     RegisterWindow(WindowId::frmDateTime, &frmDateTime::Run);
     RegisterWindow(WindowId::frmStatus, &frmStatus::Run);
     RegisterWindow(WindowId::frmTaskManager, &frmTaskManager::Run);
+    RegisterWindow(WindowId::frmLogger, &frmLogger::Run);
 }
 
 // The printed reports: commands with no window of their own besides the print dialog.

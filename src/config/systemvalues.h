@@ -37,9 +37,21 @@ enum SystemElement : int {
     FFSK_OUTPUT_LEVEL = 25,
     SLEEP_TIME = 33,
     SLEEP_RETURN = 34,
+    LOG_SYSTEM = 35,
+    LOG_INPUTS = 36,
+    LOG_ANALOGS = 37,
+    LOG_TEMPERATURES = 38,
     SAMPLE_TIME = 39,
+    ACCUMULATING_TIME = 40,
+    LOG_RATIO = 41,
     FFSK_PTT_HANG_DELAY = 42,
 };
+
+// StartUpOptions bits: the system dialog's, and the logger's power-up run.
+constexpr int START_POWER_UP_STATUS = 0x01;
+constexpr int START_LOGGER_AUTORUN = 0x02;
+constexpr int START_COS_WAKEUP = 0x40;
+constexpr int START_POWER_SAVE = 0x80;
 
 // The module mode in bits 0-3 of ModuleMode; the primary transmission path in bits 4-7.
 enum ModuleModeValue : int {

@@ -27,6 +27,8 @@ struct TargetState {
     uint8_t TargetModuleMode = 0;
     uint8_t ModuleDebugFlags = 0;
     int16_t TempSensorInfo = 0;
+    // Set once a module-information reply has said which temperature inputs have sensors.
+    bool TempSensorsKnown = false;
 
     // Shape of the station.
     uint8_t ChildCount = 0;  // 0 .. MAX_CHILD_MODULES

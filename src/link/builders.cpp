@@ -100,6 +100,16 @@ int16_t SendRequest(int16_t command, int16_t destination, int16_t source, int16_
     return SendRequestParam(command, destination, source, route, -1);
 }
 
+int16_t SendToStation(int16_t command) {
+    const int16_t* a = linkState().StationAddress;
+    return SendCommand(command, a[0], a[1], a[2]);
+}
+
+int16_t RequestFromStation(int16_t command) {
+    const int16_t* a = linkState().StationAddress;
+    return SendRequest(command, a[0], a[1], a[2]);
+}
+
 int16_t SendRequestParam(int16_t command, int16_t destination, int16_t source, int16_t route,
                          int16_t parameter) {
     clearCancelForNewRequest();

@@ -22,6 +22,9 @@ int16_t SendLevelCommand(int16_t destination, int16_t source, int16_t route, int
 int16_t SendSetDateTime();
 int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route);
 int16_t SendRequest(int16_t command, int16_t destination, int16_t source, int16_t route);
+// The same two to the station the link addresses now (StationAddress).
+int16_t SendToStation(int16_t command);
+int16_t RequestFromStation(int16_t command);
 // parameter -1 (or any negative value) sends no parameter byte.
 int16_t SendRequestParam(int16_t command, int16_t destination, int16_t source, int16_t route,
                          int16_t parameter);

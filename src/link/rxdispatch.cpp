@@ -169,6 +169,7 @@ Stored storeModuleInfo() {
     t.ExpansionBoardMask = f[11];
     t.ModuleDebugFlags = f[12];
     t.TempSensorInfo = f[13];
+    t.TempSensorsKnown = true;
     UpdateAnalogPresence();
     UpdateContactPresence();
     return Stored::Ok;

@@ -29,16 +29,30 @@ struct MinMaxRecord {
     uint8_t Year = 0;  // two digits
 };
 
+// A time as the logger reports it; the year has two digits (2000 + Year).
+struct LoggerTime {
+    uint8_t Day = 0, Month = 0, Year = 0, Hour = 0, Minute = 0, Second = 0;
+    bool operator==(const LoggerTime&) const = default;
+};
+
+// The block a log read asks for: the reply must start where asked and bring no more
+// records than asked (a block never brings more than the rest of the log).
+struct LoggerBlockRequest {
+    int Command = -1;  // -1: no block read is waiting
+    int Start = 0;
+    int MaxRecords = 0;
+    int Received = 0;  // records the reply brought, set when it is stored
+};
+
 struct LoggerData {
     uint16_t SampleLogCount = 0;
     uint16_t MinMaxLogCount = 0;
     bool LoggerRunning = false;
-    struct StartTime {
-        uint8_t Day = 0, Month = 0, Year = 0 /* two digits */, Hour = 0, Minute = 0, Second = 0;
-    } LoggerStartTime;
+    LoggerTime LoggerStartTime;
     int32_t LoggerTimers[9] = {};         // 24-bit values
     uint8_t LoggerSettingBytes[25] = {};  // sent back as the module reported them
-    // Filled by index from the block replies; never cleared by a read.
+    LoggerBlockRequest BlockRequest;
+    // Filled by index from the block replies; a log read clears them first.
     std::array<SampleRecord, SAMPLE_LOG_SIZE> SampleLog{};
     std::array<MinMaxRecord, MINMAX_LOG_SIZE> MinMaxLog{};
 };

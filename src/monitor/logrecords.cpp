@@ -27,10 +27,16 @@ bool saveBlock(int command, int recordSize, int tableSize, Store store) {
     const int recordBytes = length - BLOCK_RECORDS;
     if (recordBytes % recordSize != 0) return false;
     const int count = recordBytes / recordSize;
-    if (count == 0) return true;
     const int start = f[BLOCK_START_LOW] + 256 * f[BLOCK_START_HIGH];
-    if (start + count > tableSize) return false;
+    // A log read asks for one block at a time: a reply from elsewhere in the log, or
+    // with more records than the log has left, would put records where they do not
+    // belong.
+    LoggerBlockRequest& request = loggerData().BlockRequest;
+    const bool asked = request.Command == command;
+    if (asked && (start != request.Start || count > request.MaxRecords)) return false;
+    if (count > 0 && start + count > tableSize) return false;
     for (int i = 0; i < count; ++i) store(start + i, f + BLOCK_RECORDS + recordSize * i);
+    if (asked) request.Received = count;
     return true;
 }
 

@@ -57,8 +57,7 @@ QString PollerLogLine(const QString& prefix, const QDateTime& at, const QLocale&
 }
 
 QString PollerLogPath() {
-    const QString folder = session().DataFolder.isEmpty() ? QDir::currentPath() : session().DataFolder;
-    return QDir(folder).filePath(QStringLiteral("PollerLog.log"));
+    return QDir(DataFolderPath()).filePath(QStringLiteral("PollerLog.log"));
 }
 
 QString AppendPollerLog(const QString& line) {

@@ -30,10 +30,7 @@ bool LoadTaskBlock() {
     return true;
 }
 
-int16_t RequestTaskBlock() {
-    const int16_t* a = linkState().StationAddress;
-    return SendRequest(CMD_TASK_BLOCK, a[0], a[1], a[2]);
-}
+int16_t RequestTaskBlock() { return RequestFromStation(CMD_TASK_BLOCK); }
 
 QString TaskBlockProblem() {
     for (int i = 0; i < TASK_BLOCK_ENTRIES; ++i) {

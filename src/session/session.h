@@ -31,5 +31,7 @@ struct SessionState {
 
 SessionState& session();
 void ResetSessionState();
+// The data folder, or the working folder while none has been chosen.
+QString DataFolderPath();
 
 } // namespace korvel

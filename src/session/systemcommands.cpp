@@ -22,16 +22,6 @@ namespace {
 
 const QString kLineBreak = QStringLiteral("\n\r");
 
-int16_t SendToStation(int16_t command) {
-    const int16_t* a = linkState().StationAddress;
-    return SendCommand(command, a[0], a[1], a[2]);
-}
-
-int16_t RequestFromStation(int16_t command) {
-    const int16_t* a = linkState().StationAddress;
-    return SendRequest(command, a[0], a[1], a[2]);
-}
-
 } // namespace
 
 void ResetSystemNvr() {
@@ -114,8 +104,7 @@ bool PrepareLoggerWindow() {
     if (session().Online != 1) return true;
     if (OpenLinkPort() != 0) return false;
     if (WaitChannelClear() != 0) return false;
-    // The logger must not run while its settings are edited; the reply says whether it
-    // was running.
+    // Asked as a request, the stop command only reports whether the logger runs.
     return RequestFromStation(CMD_LOGGER_STOP) == SEND_OK;
 }
 

@@ -20,8 +20,8 @@ void RestartSystem();
 // Asks the module for its clock; true when the date/time window may open, with a
 // clock that never shows day, month or year 0.
 bool RequestModuleDateTime();
-// Stops the station's data logger (its reply says whether it was running) before the
-// logger window opens; true when the window may open. Off-line nothing is sent.
+// Asks the station whether its data logger runs before the logger window opens; true
+// when the window may open. Off-line nothing is sent.
 bool PrepareLoggerWindow();
 // Records the port the event monitor is for; true when the monitor may open. Serial
 // port 1 and the local radio are watched through the local serial port, so it must open.

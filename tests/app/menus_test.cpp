@@ -56,7 +56,7 @@ protected:
 TEST_F(MenusTest, ItemsWaitForTheirWindows) {
     frmMain& w = Open();
     // None of these windows exists yet: the items stay unusable whatever enables them.
-    for (MenuItem item : {MenuItem::mnuSystemFlash, MenuItem::mnuLogger, MenuItem::mnuViewManuf}) {
+    for (MenuItem item : {MenuItem::mnuSystemFlash, MenuItem::mnuViewManuf}) {
         w.SetMenuEnabled(item, true);
         EXPECT_FALSE(w.Menu(item)->isEnabled()) << MenuItemName(item);
         EXPECT_TRUE(w.MenuEnabled(item)) << MenuItemName(item);

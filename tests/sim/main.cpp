@@ -12,6 +12,30 @@
 
 using korvel::sim::QuitOnSignals;
 
+namespace {
+
+// A logger with something to read and show: a running one on the local module, half
+// the memory for samples, a few hundred samples of three analog inputs and some
+// min/max records, the airtime and contact input timers counted up. Taken after the
+// target is set, as that replaces the configuration.
+void SetUpLogger(korvel::sim::SimModule& sim)
+{
+    using namespace korvel::sim;
+    QByteArray system = sim.BlockData(kBlockSystem, 0);
+    if (system.size() > kLogRatioData) {
+        system[kLogRatioData] = char(50);
+        sim.SetBlockData(kBlockSystem, 0, system);
+    }
+    sim.FillLogger(200, 3, 40);
+    // Airtime 5:45:37, then contact inputs from seconds to more than 16 bits' worth.
+    const int timers[kLoggerTimers] = {20737, 5, 3600, 86399, 0, 1234, 90061, 59, 7};
+    for (int k = 0; k < kLoggerTimers; ++k)
+        sim.SetLoggerTimer(k, timers[k]);
+    sim.SetLoggerRunning(true);
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -83,6 +107,7 @@ int main(int argc, char** argv)
         }
         sim.AddRemoteStation(int(station));
     }
+    SetUpLogger(sim);
     if (parser.isSet(baudOption)) {
         const uint baud = parser.value(baudOption).toUInt(&ok);
         if (!ok || baud == 0 || baud > 10'000'000) {

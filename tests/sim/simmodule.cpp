@@ -53,6 +53,20 @@ constexpr int kCmdDebugFlags = 0xCD;
 constexpr int kCmdSetProtocol = 0xD4;
 constexpr int kCmdTaskBlock = 0x88;
 constexpr int kTaskBlockData = 32 * 6 + 2;  // the records and two spare bytes
+// The data logger.
+constexpr int kCmdSampleCount = 0x11;
+constexpr int kCmdSampleBlock = 0x12;
+constexpr int kCmdMinMaxCount = 0x13;
+constexpr int kCmdMinMaxBlock = 0x14;
+constexpr int kCmdLoggerStart = 0x15;
+constexpr int kCmdLoggerStop = 0x16;
+constexpr int kCmdLoggerStartTime = 0x17;
+constexpr int kCmdLoggerTimers = 0x18;
+constexpr int kSamplesPerBlock = 40;
+constexpr int kMinMaxPerBlock = 10;
+constexpr int kLoggerTimerData = 3 * kLoggerTimers + kLoggerSettingBytes;
+constexpr int kLoggerTimerMax = 0xFFFFFF;
+constexpr int kLogChannels = 16;
 
 constexpr int kEventContact = 1;
 constexpr int kEventAnalog = 4;
@@ -113,6 +127,80 @@ int TempHalfDegrees(Target target, int code)
         return code - kPellarTempZero;
     const int nine = code & 0x1FF;
     return nine > 256 ? nine - 512 : nine;
+}
+
+// The logger's share for min/max records, per cent, as the module reads its system block.
+int LogRatio(const QHash<BlockKey, QByteArray>& blocks)
+{
+    const QByteArray system = blocks.value({kBlockSystem, 0});
+    return system.size() > kLogRatioData ? std::min(100, int(quint8(system[kLogRatioData]))) : 0;
+}
+
+bool LogRollsOver(const QHash<BlockKey, QByteArray>& blocks)
+{
+    const QByteArray system = blocks.value({kBlockSystem, 0});
+    return system.size() > kLogSystemData && (quint8(system[kLogSystemData]) & kLogRollover);
+}
+
+int SampleCapacityFor(const QHash<BlockKey, QByteArray>& blocks)
+{
+    // (100 - r) x 61.4375 = (100 - r) x 983 / 16, rounded half to even in whole numbers
+    // so no floating-point tie can tip it.
+    const int sixteenths = (100 - LogRatio(blocks)) * 983;
+    int samples = sixteenths / 16;
+    const int rest = sixteenths % 16;
+    if (rest > 8 || (rest == 8 && samples % 2 == 1))
+        ++samples;
+    return std::min(samples, kMaxSampleRecords);
+}
+
+int MinMaxCapacityFor(const QHash<BlockKey, QByteArray>& blocks)
+{
+    return (kLoggerMemoryBytes - kSampleRecordBytes * SampleCapacityFor(blocks)) / kMinMaxRecordBytes;
+}
+
+// Room for one more record in a log of `capacity`: a rolling log drops its oldest ones
+// (more than one when the capacity shrank under it), a full one that does not roll
+// over has none.
+template <typename Log>
+bool MakeRoom(Log& log, int capacity, bool rollover)
+{
+    if (int(log.size()) < capacity)
+        return true;
+    if (!rollover || capacity <= 0)
+        return false;
+    while (int(log.size()) >= capacity)
+        log.pop_front();
+    return true;
+}
+
+// The start index, then at most `most` records from it on.
+template <typename Log>
+QByteArray LogBlock(const Log& log, int start, int most)
+{
+    QByteArray out;
+    out.append(char(start & 0xFF));
+    out.append(char(start >> 8));
+    for (int i = start; i < int(log.size()) && i < start + most; ++i)
+        out.append(reinterpret_cast<const char*>(log[size_t(i)].data()), int(log[size_t(i)].size()));
+    return out;
+}
+
+template <typename Log>
+QByteArray LogBytes(const Log& log)
+{
+    QByteArray out;
+    for (const auto& record : log)
+        out.append(reinterpret_cast<const char*>(record.data()), int(record.size()));
+    return out;
+}
+
+QByteArray Count16(size_t count)
+{
+    QByteArray out;
+    out.append(char(count & 0xFF));
+    out.append(char((count >> 8) & 0xFF));
+    return out;
 }
 
 }  // namespace
@@ -773,6 +861,10 @@ SimModule::Station SimModule::NewStation()
     for (int i = 0; i < 32 * 6; ++i)
         if (i % 6 != 1 && i % 6 != 5)
             s.taskBlock[i] = char(0x11 + 7 * i);
+    s.loggerStart = QByteArray(reinterpret_cast<const char*>(kDefaultLoggerStart), 6);
+    s.loggerSettings = QByteArray(kLoggerSettingBytes, '\0');
+    for (int i = 0; i < kLoggerSettingBytes; ++i)
+        s.loggerSettings[i] = char(0x31 + 5 * i);  // never 0 over the 25 bytes
     SetTarget(s, Target::Korvel, kDefaultChildren, 0);
     return s;
 }
@@ -1121,6 +1213,184 @@ int SimModule::TaskBlockWrites(int station) const
 {
     const Station* s = Find(station);
     return s ? s->taskBlockWrites : 0;
+}
+
+// ---- The data logger ------------------------------------------------------------
+
+void SimModule::LogSamples(const QList<QPair<int, int>>& channelValues, int station)
+{
+    Station* s = FindForSet(station, "LogSamples");
+    if (!s)
+        return;
+    const int capacity = SampleCapacityFor(s->blocks);
+    const bool rollover = LogRollsOver(s->blocks);
+    const quint16 serial = s->nextSerial++;
+    for (const auto& [channel, value] : channelValues) {
+        if (channel < 0 || channel >= kLogChannels || value < 0 || value > kAnalogCodeMax) {
+            qWarning() << "korvel-sim: sample" << channel << value << "left out: want channel 0 .. 15, value 0 .."
+                       << kAnalogCodeMax;
+            continue;
+        }
+        if (!MakeRoom(s->samples, capacity, rollover))
+            continue;
+        s->samples.push_back({quint8(value & 0xFF), quint8(channel << 4 | value >> 8), quint8(serial & 0xFF),
+                              quint8(serial >> 8)});
+    }
+}
+
+void SimModule::LogMinMax(const QByteArray& record, int station)
+{
+    if (record.size() != kMinMaxRecordBytes) {
+        qWarning() << "korvel-sim: a min/max record holds" << kMinMaxRecordBytes << "bytes, not" << record.size();
+        return;
+    }
+    Station* s = FindForSet(station, "LogMinMax");
+    if (!s || !MakeRoom(s->minMax, MinMaxCapacityFor(s->blocks), LogRollsOver(s->blocks)))
+        return;
+    std::array<quint8, kMinMaxRecordBytes> bytes;
+    std::copy(record.begin(), record.end(), bytes.begin());
+    s->minMax.push_back(bytes);
+}
+
+void SimModule::FillLogger(int instants, int channels, int minMaxRecords, int station)
+{
+    if (channels < 0 || channels > kLogChannels)
+        qWarning() << "korvel-sim: logger channel count" << channels << "kept to 0 .." << kLogChannels;
+    channels = qBound(0, channels, kLogChannels);
+    if (!FindForSet(station, "FillLogger"))
+        return;
+    for (int t = 0; t < instants; ++t) {
+        QList<QPair<int, int>> instant;
+        for (int ch = 0; ch < channels; ++ch) {
+            // A triangle wave of its own per channel, every channel on its own level;
+            // now and then the two ends of the range, so a reader that drops bit 11
+            // or sign-extends shows.
+            const int phase = (t * (ch + 3)) % 128;
+            int value = 100 + 350 * (ch % 8) + 16 * (phase < 64 ? phase : 128 - phase) + ch / 8;
+            if (t % 50 == 49)
+                value = ch % 2 ? 0 : kAnalogCodeMax;
+            instant.append({ch, value});
+        }
+        LogSamples(instant, station);
+    }
+    for (int k = 0; k < minMaxRecords; ++k) {
+        // Some values above 32767, so a reader that takes them as signed shows. The
+        // time bytes: hour, minute, second, day and month, from 1 March on.
+        const int low = 100 + (k * 173) % 1500;
+        const int high = k % 7 == 6 ? 50000 + k % 10000 : low + 200 + (k * 91) % 1800;
+        const int day = k / 16;
+        QByteArray record;
+        for (int byte : {(5 * k) % kLogChannels, low & 0xFF, low >> 8, high & 0xFF, high >> 8, (7 * k) % 24,
+                         (13 * k) % 60, (29 * k) % 60, 1 + day % 28, 3 + day / 28 % 10, 24})
+            record.append(char(byte));
+        LogMinMax(record, station);
+    }
+}
+
+QByteArray SimModule::SampleRecords(int station) const
+{
+    const Station* s = Find(station);
+    return s ? LogBytes(s->samples) : QByteArray();
+}
+
+QByteArray SimModule::MinMaxRecords(int station) const
+{
+    const Station* s = Find(station);
+    return s ? LogBytes(s->minMax) : QByteArray();
+}
+
+void SimModule::SetNextSampleSerial(quint16 serial, int station)
+{
+    if (Station* s = FindForSet(station, "SetNextSampleSerial"))
+        s->nextSerial = serial;
+}
+
+QByteArray SimModule::LoggerStartTime(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->loggerStart : QByteArray();
+}
+
+void SimModule::SetLoggerStartTime(const QByteArray& sixBytes, int station)
+{
+    if (sixBytes.size() != 6) {
+        qWarning() << "korvel-sim: a logger start time holds 6 bytes, not" << sixBytes.size();
+        return;
+    }
+    if (Station* s = FindForSet(station, "SetLoggerStartTime"))
+        s->loggerStart = sixBytes;
+}
+
+bool SimModule::LoggerRunning(int station) const
+{
+    const Station* s = Find(station);
+    return s && s->loggerRunning;
+}
+
+void SimModule::SetLoggerRunning(bool on, int station)
+{
+    if (Station* s = FindForSet(station, "SetLoggerRunning"))
+        s->loggerRunning = on;
+}
+
+int SimModule::LoggerStarts(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->loggerStarts : 0;
+}
+
+int SimModule::LoggerStops(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->loggerStops : 0;
+}
+
+QList<int> SimModule::LoggerTimers(int station) const
+{
+    const Station* s = Find(station);
+    return s ? QList<int>(s->loggerTimers.begin(), s->loggerTimers.end()) : QList<int>(kLoggerTimers, 0);
+}
+
+void SimModule::SetLoggerTimer(int k, int seconds, int station)
+{
+    if (k < 0 || k >= kLoggerTimers) {
+        qWarning() << "korvel-sim: logger timer" << k << "ignored: not in 0 .." << kLoggerTimers - 1;
+        return;
+    }
+    if (seconds < 0 || seconds > kLoggerTimerMax)
+        qWarning() << "korvel-sim: logger timer value" << seconds << "kept to 0 .." << kLoggerTimerMax;
+    if (Station* s = FindForSet(station, "SetLoggerTimer"))
+        s->loggerTimers[k] = qBound(0, seconds, kLoggerTimerMax);
+}
+
+QByteArray SimModule::LoggerSettingBytes(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->loggerSettings : QByteArray();
+}
+
+int SimModule::LoggerTimerWrites(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->loggerTimerWrites : 0;
+}
+
+QByteArray SimModule::LastLoggerTimerWrite(int station) const
+{
+    const Station* s = Find(station);
+    return s ? s->lastLoggerTimerWrite : QByteArray();
+}
+
+int SimModule::SampleCapacity(int station) const
+{
+    const Station* s = Find(station);
+    return s ? SampleCapacityFor(s->blocks) : 0;
+}
+
+int SimModule::MinMaxCapacity(int station) const
+{
+    const Station* s = Find(station);
+    return s ? MinMaxCapacityFor(s->blocks) : 0;
 }
 
 quint8 SimModule::DebugFlags(int station) const
@@ -1486,6 +1756,37 @@ bool SimModule::GetData(const Station& station, int command, const QByteArray& p
     case kCmdTaskBlock:
         *reply = station.taskBlock;
         return true;
+    case kCmdSampleCount:
+        *reply = Count16(station.samples.size());
+        return true;
+    case kCmdMinMaxCount:
+        *reply = Count16(station.minMax.size());
+        return true;
+    case kCmdSampleBlock:
+    case kCmdMinMaxBlock: {
+        if (params.size() < 2)
+            return false;
+        const int start = quint8(params[0]) | quint8(params[1]) << 8;
+        *reply = command == kCmdSampleBlock ? LogBlock(station.samples, start, kSamplesPerBlock)
+                                            : LogBlock(station.minMax, start, kMinMaxPerBlock);
+        return true;
+    }
+    case kCmdLoggerStart:
+    case kCmdLoggerStop:
+        *reply = QByteArray(1, char(station.loggerRunning ? 1 : 0));
+        return true;
+    case kCmdLoggerStartTime:
+        *reply = station.loggerStart;
+        return true;
+    case kCmdLoggerTimers:
+        reply->clear();
+        for (int seconds : station.loggerTimers) {
+            reply->append(char(seconds & 0xFF));
+            reply->append(char((seconds >> 8) & 0xFF));
+            reply->append(char((seconds >> 16) & 0xFF));
+        }
+        reply->append(station.loggerSettings);
+        return true;
     case kCmdInputStatus:
     case kCmdOutputStatus:
     case kCmdAnalogStatus:
@@ -1582,6 +1883,35 @@ bool SimModule::ApplySet(Station& station, int command, const QByteArray& data, 
         if (commit) {
             station.taskBlock = data;
             ++station.taskBlockWrites;
+        }
+        return true;
+    case kCmdLoggerStart:
+        if (commit) {
+            station.samples.clear();
+            station.minMax.clear();
+            station.loggerStart = station.dateTime;
+            station.nextSerial = 0;
+            station.loggerRunning = true;
+            ++station.loggerStarts;
+        }
+        return true;
+    case kCmdLoggerStop:
+        if (commit) {
+            station.loggerRunning = false;
+            ++station.loggerStops;
+        }
+        return true;
+    case kCmdLoggerTimers:
+        if (data.size() != kLoggerTimerData)
+            return false;
+        if (commit) {
+            for (int k = 0; k < kLoggerTimers; ++k) {
+                const int at = 3 * k;
+                station.loggerTimers[k] = quint8(data[at]) | quint8(data[at + 1]) << 8 | quint8(data[at + 2]) << 16;
+            }
+            station.loggerSettings = data.mid(3 * kLoggerTimers);
+            station.lastLoggerTimerWrite = data;
+            ++station.loggerTimerWrites;
         }
         return true;
     case kCmdDebugFlags:

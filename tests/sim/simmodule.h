@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <array>
+#include <deque>
 #include <map>
 #include <memory>
 
@@ -109,6 +110,26 @@ inline constexpr quint8 kTempSensors = 0x81;
 inline constexpr quint8 kPellarVersion[4] = {1, 2, 3, 4};
 // Date/time reply until a SET changes it: day, month, year - 2000, hour, minute, second.
 inline constexpr quint8 kDefaultDateTime[6] = {14, 3, 24, 15, 9, 26};
+// Logger start time of a new station, in the same form: apart from kDefaultDateTime,
+// so a start that takes the clock shows.
+inline constexpr quint8 kDefaultLoggerStart[6] = {2, 11, 23, 7, 45, 3};
+
+// The logger memory and what one record of each kind takes of it.
+inline constexpr int kLoggerMemoryBytes = 24575;
+inline constexpr int kSampleRecordBytes = 4;
+inline constexpr int kMinMaxRecordBytes = 11;
+// The sample log never holds more than this, whatever the ratio leaves it.
+inline constexpr int kMaxSampleRecords = 6143;
+// The logger values the module reads from its system block, as indexes into the
+// block's data bytes (frame byte - 7; system element e travels in frame byte 8 + e):
+// LogSystem (element 35, bit 1 = a full log rolls over) and LogRatio (element 41,
+// per cent of the memory given to min/max records).
+inline constexpr int kLogSystemData = 36;
+inline constexpr int kLogRatioData = 42;
+inline constexpr quint8 kLogRollover = 0x02;
+// Logger timers (airtime, then the contact inputs) and the setting bytes after them.
+inline constexpr int kLoggerTimers = 9;
+inline constexpr int kLoggerSettingBytes = 25;
 // The channel-clear poll and the state its reply carries in data byte 7 (0 = clear).
 inline constexpr quint8 kCmdChannelClear = 0x0B;
 inline constexpr quint8 kChannelBusy = 0x01;
@@ -377,6 +398,73 @@ public:
     void SetTaskBlock(const QByteArray& data, int station = 0);
     int TaskBlockWrites(int station = 0) const;
 
+    // The data logger: a sample log and a min/max log sharing kLoggerMemoryBytes,
+    // records oldest first (index 0).
+    //  - GET 0x11 / 0x13: [count low, count high] of the sample / min/max log.
+    //  - GET 0x12 / 0x14 with a 16-bit start index in data bytes 7 and 8 (low first):
+    //    [start low, start high] and the records from that index on, at most 40
+    //    samples or 10 min/max records; none from a start at or past the count. A
+    //    block GET without both index bytes is NACKed.
+    //  - GET 0x15 or 0x16: [1] while the logger runs, [0] while it is stopped; the
+    //    state stays as it is. SET 0x15 starts it (acknowledged; both logs erased,
+    //    the start time taken from DateTime, the next serial 0) and SET 0x16 stops it
+    //    (the logs kept); each counted, also when the logger already was so.
+    //  - GET 0x17: the start time, in the form of the date/time reply.
+    //  - GET 0x18: the kLoggerTimers timers (24-bit, low byte first) and the
+    //    kLoggerSettingBytes setting bytes, 52 data bytes; SET 0x18 takes exactly that,
+    //    stores all of it and counts the write.
+    // A sample record is [value bits 0-7, channel code << 4 | value bits 8-11, serial
+    // low, serial high]: channel codes 0 to 7 are analog inputs 1 to 8, 8 to 15
+    // temperature inputs 1 to 8, values 0 to 4095. A min/max record is 11 bytes,
+    // [channel, value 1 low, high, value 2 low, high, five time bytes, two-digit year].
+    // A new station's logger is stopped and empty, its next serial 0, its start time
+    // kDefaultLoggerStart, its timers 0 and its setting bytes a non-zero pattern of its
+    // own, so a writer that does not send them back shows.
+    //
+    // Records go in whether or not the logger runs, as far as the capacities the
+    // stored system block gives at that moment allow: a full log drops its oldest
+    // record for each new one when the block's LogSystem has kLogRollover set, and
+    // takes no more otherwise. With a fresh CanonicalConfig LogRatio reads above 100,
+    // which counts as 100: no room for samples at all.
+    //
+    // One sampling instant: a record for each (channel code, value), all with the
+    // next serial, which then moves on by one (65535 wraps to 0), also for records
+    // that found no room. A pair out of range is left out with a warning.
+    void LogSamples(const QList<QPair<int, int>>& channelValues, int station = 0);
+    // One min/max record of kMinMaxRecordBytes, kept as given; another size is
+    // ignored with a warning.
+    void LogMinMax(const QByteArray& record, int station = 0);
+    // What a running logger would have put in: `instants` sampling instants of channel
+    // codes 0 .. channels - 1 (at most 16) with values in a fixed pattern that reaches
+    // both 0 and 4095, then `minMaxRecords` min/max records of varied channels and
+    // values with plausible times. The same on every call and run.
+    void FillLogger(int instants, int channels, int minMaxRecords, int station = 0);
+    // The records held, as raw bytes, oldest first.
+    QByteArray SampleRecords(int station = 0) const;
+    QByteArray MinMaxRecords(int station = 0) const;
+    void SetNextSampleSerial(quint16 serial, int station = 0);
+    // Day, month, year - 2000, hour, minute, second; another size is ignored with a warning.
+    QByteArray LoggerStartTime(int station = 0) const;
+    void SetLoggerStartTime(const QByteArray& sixBytes, int station = 0);
+    // SetLoggerRunning only turns the state: no erasing, no count.
+    bool LoggerRunning(int station = 0) const;
+    void SetLoggerRunning(bool on, int station = 0);
+    int LoggerStarts(int station = 0) const;
+    int LoggerStops(int station = 0) const;
+    // Timer k (0 to 8), in seconds, kept to 24 bits.
+    QList<int> LoggerTimers(int station = 0) const;
+    void SetLoggerTimer(int k, int seconds, int station = 0);
+    QByteArray LoggerSettingBytes(int station = 0) const;
+    // Accepted SET 0x18s, and the 52 data bytes of the last one (empty before any).
+    int LoggerTimerWrites(int station = 0) const;
+    QByteArray LastLoggerTimerWrite(int station = 0) const;
+    // How many records of each kind the memory holds with the stored system block as
+    // it is now: samples = (100 - LogRatio) x 61.4375 rounded half to even, at most
+    // kMaxSampleRecords; min/max records fill what the samples leave. LogRatio is
+    // kept to 0 .. 100 (0 when the block is too short to hold it).
+    int SampleCapacity(int station = 0) const;
+    int MinMaxCapacity(int station = 0) const;
+
     // Module debug flags: reported in module-information data byte 12 and set by
     // SET 0xCD (data byte 7 the flags, byte 8 ignored). A new station reports kDebugFlags.
     quint8 DebugFlags(int station = 0) const;
@@ -528,6 +616,19 @@ private:
         QByteArray pttData;
         QByteArray toneData;
         QByteArray protocolSwitch;
+
+        // The data logger. Records as they travel, oldest first.
+        std::deque<std::array<quint8, kSampleRecordBytes>> samples;
+        std::deque<std::array<quint8, kMinMaxRecordBytes>> minMax;
+        bool loggerRunning = false;
+        quint16 nextSerial = 0;
+        QByteArray loggerStart;
+        std::array<int, kLoggerTimers> loggerTimers {};
+        QByteArray loggerSettings;
+        int loggerStarts = 0;
+        int loggerStops = 0;
+        int loggerTimerWrites = 0;
+        QByteArray lastLoggerTimerWrite;
 
         // The station's own event turn: a contact event, then an analog one.
         bool nextEventAnalog = false;

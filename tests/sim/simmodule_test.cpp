@@ -249,10 +249,10 @@ TEST_F(SimTcp, Every255SentIsDoubledButThePcsAreNot)
 TEST_F(SimTcp, RefusalFaultsReplaceTheAnswerForCountAnswersThenStop)
 {
     sim.SetFault(Fault::Nack, 2);
-    pc.socket.write(Request(3, 3, kPktGet, 0x10) + Request(3, 3, kPktSet, 0x11) + Request(3, 3, kPktGet, 0x12));
+    pc.socket.write(Request(3, 3, kPktGet, 0x10) + Request(3, 3, kPktSet, 0x41) + Request(3, 3, kPktGet, 0x42));
     ASSERT_TRUE(pc.WaitFrames(3));
-    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(3, 3, kPktNack, 0x10), Answer(3, 3, kPktNack, 0x11),
-                                              Answer(3, 3, kPktReply, 0x12, Bytes({0}))}));
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(3, 3, kPktNack, 0x10), Answer(3, 3, kPktNack, 0x41),
+                                              Answer(3, 3, kPktReply, 0x42, Bytes({0}))}));
     EXPECT_EQ(sim.CurrentFault(), Fault::None);
 
     // A silenced answer still uses up the count.
@@ -369,7 +369,7 @@ TEST_F(SimTcp, DropClientKeepsTheListenerAndTheNextConnectionStartsAfresh)
 
     // An answer still held back belongs to the dropped connection only.
     sim.SetReplyDelayMs(200);
-    pc.socket.write(Request(0, 0, kPktGet, 0x11));
+    pc.socket.write(Request(0, 0, kPktGet, 0x41));
     ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 2; }));
     sim.DropClient();
     EXPECT_FALSE(sim.ClientConnected());
@@ -381,12 +381,12 @@ TEST_F(SimTcp, DropClientKeepsTheListenerAndTheNextConnectionStartsAfresh)
     again.socket.connectToHost(QHostAddress::LocalHost, port);
     ASSERT_TRUE(WaitUntil([&] { return sim.ClientConnected(); }));
     EXPECT_FALSE(sim.TcpStartTextReceived());
-    again.socket.write(text + Request(0, 0, kPktGet, 0x12));
+    again.socket.write(text + Request(0, 0, kPktGet, 0x42));
     ASSERT_TRUE(again.WaitFrames(1));
     // The dropped answer was due first: had it survived, it would lead.
-    EXPECT_EQ(again.Frames(), QList<QByteArray>({Answer(0, 0, kPktReply, 0x12, Bytes({0}))}));
+    EXPECT_EQ(again.Frames(), QList<QByteArray>({Answer(0, 0, kPktReply, 0x42, Bytes({0}))}));
     EXPECT_TRUE(sim.TcpStartTextReceived());
-    EXPECT_EQ(sim.Received().value(2), Request(0, 0, kPktGet, 0x12));
+    EXPECT_EQ(sim.Received().value(2), Request(0, 0, kPktGet, 0x42));
 }
 
 TEST_F(SimTcp, CloseThenListenOnTheSamePortIsAModuleThatCameBack)
@@ -461,12 +461,12 @@ TEST_F(SimTcp, SilenceWinsOverAFaultWhichWaitsForTheModuleToSpeakAgain)
         if (++seen == 2)
             sim.GoSilentAfter(0);
     });
-    pc.socket.write(Request(0, 0, kPktGet, 0x11) + Request(0, 0, kPktGet, 0x12));
+    pc.socket.write(Request(0, 0, kPktGet, 0x41) + Request(0, 0, kPktGet, 0x42));
     ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 3; }));
     sim.GoSilentAfter(-1);
-    pc.socket.write(Request(0, 0, kPktGet, 0x13));
+    pc.socket.write(Request(0, 0, kPktGet, 0x43));
     ASSERT_TRUE(pc.WaitFrames(2));
-    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(0, 0, kPktNack, 0x11), Answer(0, 0, kPktReply, 0x13, Bytes({0}))}));
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(0, 0, kPktNack, 0x41), Answer(0, 0, kPktReply, 0x43, Bytes({0}))}));
 }
 
 TEST(SimConfig, CanonicalDataIsVariedAndZeroWhereTheUtilityCarriesNothing)
@@ -1682,4 +1682,245 @@ TEST_F(SimTcp, TaskBlockIsReadWholeAndReplacedOnlyByAWholeBlock)
     EXPECT_EQ(quint8(got[2][0]), 201);
     EXPECT_EQ(got[2].mid(7, 194), block);
     EXPECT_EQ(sim.TaskBlockWrites(), 1);
+}
+
+// ---- Data logger ------------------------------------------------------------------
+
+namespace {
+
+constexpr int kSampleCount = 0x11, kSampleBlock = 0x12, kMinMaxCount = 0x13, kMinMaxBlock = 0x14;
+constexpr int kLoggerStart = 0x15, kLoggerStop = 0x16, kLoggerStartTime = 0x17, kLoggerTimerCmd = 0x18;
+
+// The logger values of the station's system block set to these.
+void SetLogSystem(SimModule& sim, int ratio, bool rollover, int station = 0)
+{
+    QByteArray system = sim.BlockData(kBlockSystem, 0, station);
+    system[kLogRatioData] = char(ratio);
+    system[kLogSystemData] = char(rollover ? 0xC0 | kLogRollover : 0xC0);  // the other bits mean nothing here
+    sim.SetBlockData(kBlockSystem, 0, system, station);
+}
+
+QByteArray Get(int command, const QByteArray& data = {}, int station = 0)
+{
+    return Request(station, station ? kRadioRoute : 0, kPktGet, command, data);
+}
+
+QByteArray Reply(int command, const QByteArray& data, int station = 0)
+{
+    return Answer(station, station ? kRadioRoute : 0, kPktReply, command, data);
+}
+
+QByteArray Index(int start)
+{
+    return Bytes({start & 0xFF, start >> 8});
+}
+
+// A min/max record that tells which it is.
+QByteArray MinMaxRecord(int k)
+{
+    QByteArray record;
+    for (int i = 0; i < 11; ++i)
+        record.append(char(k + 16 * i));
+    return record;
+}
+
+}  // namespace
+
+TEST_F(SimTcp, LoggerCountsAndBlocksAnswerFromTheStartIndexUpToTheCount)
+{
+    SetLogSystem(sim, 50, false);
+    sim.FillLogger(100, 3, 23);
+    sim.AddRemoteStation(4);
+    SetLogSystem(sim, 50, false, 4);
+    sim.LogSamples({{5, 321}}, 4);
+    const QByteArray samples = sim.SampleRecords(), minMax = sim.MinMaxRecords();
+    ASSERT_EQ(samples.size(), 300 * 4);
+    ASSERT_EQ(minMax.size(), 23 * 11);
+
+    const QList<QByteArray> got = Exchange(
+        pc, {Get(kSampleCount), Get(kMinMaxCount), Get(kSampleBlock, Index(0)), Get(kSampleBlock, Index(260)),
+             Get(kSampleBlock, Index(280)), Get(kSampleBlock, Index(300)), Get(kSampleBlock, Index(0xFFFF)),
+             Get(kMinMaxBlock, Index(10)), Get(kMinMaxBlock, Index(20)), Get(kMinMaxBlock, Index(23)),
+             Get(kSampleBlock, Bytes({0})), Get(kMinMaxBlock), Get(kSampleCount, {}, 4),
+             Get(kSampleBlock, Index(0), 4)});
+    EXPECT_EQ(got, QList<QByteArray>({
+                       Reply(kSampleCount, Bytes({44, 1})),
+                       Reply(kMinMaxCount, Bytes({23, 0})),
+                       Reply(kSampleBlock, Index(0) + samples.left(160)),
+                       Reply(kSampleBlock, Index(260) + samples.mid(260 * 4)),  // exactly the last 40
+                       Reply(kSampleBlock, Index(280) + samples.mid(280 * 4)),
+                       Reply(kSampleBlock, Index(300)),
+                       Reply(kSampleBlock, Index(0xFFFF)),
+                       Reply(kMinMaxBlock, Index(10) + minMax.mid(10 * 11, 110)),
+                       Reply(kMinMaxBlock, Index(20) + minMax.mid(20 * 11)),
+                       Reply(kMinMaxBlock, Index(23)),
+                       Answer(0, 0, kPktNack, kSampleBlock),
+                       Answer(0, 0, kPktNack, kMinMaxBlock),
+                       Reply(kSampleCount, Bytes({1, 0}), 4),
+                       Reply(kSampleBlock, Index(0) + Bytes({65, 0x51, 0, 0}), 4),
+                   }));
+    EXPECT_EQ(got.value(5).left(1), Bytes({9}));
+}
+
+TEST_F(SimTcp, SamplesOfOneInstantShareASerialThatWrapsAfter65535)
+{
+    SetLogSystem(sim, 50, false);
+    sim.SetNextSampleSerial(65534);
+    sim.LogSamples({{0, 0x123}, {16, 5}, {9, 4095}, {3, 4096}});  // the two out of range are left out
+    sim.LogSamples({{15, 0}});
+    sim.LogSamples({{2, 7}, {8, 0x800}});
+    const QList<QByteArray> got = Exchange(pc, {Get(kSampleBlock, Index(0))});
+    EXPECT_EQ(got.value(0), Reply(kSampleBlock, Index(0) + Bytes({0x23, 0x01, 0xFE, 0xFF, 0xFF, 0x9F, 0xFE, 0xFF,  //
+                                                                   0x00, 0xF0, 0xFF, 0xFF,                          //
+                                                                   0x07, 0x20, 0x00, 0x00, 0x00, 0x88, 0x00, 0x00})));
+
+    // A filled logger: one record per channel and instant, in channel order, serials counting.
+    SimModule filled;
+    SetLogSystem(filled, 50, false);
+    filled.FillLogger(100, 3, 0);
+    const QByteArray records = filled.SampleRecords();
+    ASSERT_EQ(records.size(), 300 * 4);
+    QSet<int> values;
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_EQ(quint8(records[4 * i + 1]) >> 4, i % 3) << i;
+        EXPECT_EQ(quint8(records[4 * i + 2]) | quint8(records[4 * i + 3]) << 8, i / 3) << i;
+        values.insert(quint8(records[4 * i]) | (quint8(records[4 * i + 1]) & 0x0F) << 8);
+    }
+    EXPECT_TRUE(values.contains(0) && values.contains(4095));
+    EXPECT_GT(values.size(), 100);
+}
+
+TEST_F(SimTcp, LoggerCapacityFollowsTheRatioInTheStoredSystemBlock)
+{
+    // Ratio, sample and min/max capacity. 76 is a tie, rounded to the even 1474.
+    const int cases[][3] = {{50, 3072, 1117}, {0, 6143, 0}, {100, 0, 2234}, {76, 1474, 1698},
+                            {1, 6082, 22},    {99, 61, 2211}, {200, 0, 2234}};
+    for (const auto& [ratio, samples, minMax] : cases) {
+        QByteArray system = sim.BlockData(kBlockSystem, 0);
+        system[kLogRatioData] = char(ratio);
+        Exchange(pc, {Set(kBlockSystem, system)});
+        EXPECT_EQ(sim.SampleCapacity(), samples) << ratio;
+        EXPECT_EQ(sim.MinMaxCapacity(), minMax) << ratio;
+    }
+    // The ratio last written leaves no room for samples.
+    sim.FillLogger(5, 2, 3);
+    EXPECT_EQ(Exchange(pc, {Get(kSampleCount), Get(kMinMaxCount)}),
+              QList<QByteArray>({Reply(kSampleCount, Bytes({0, 0})), Reply(kMinMaxCount, Bytes({3, 0}))}));
+}
+
+TEST_F(SimTcp, FullLogRollsOverWithTheRolloverBitAndStopsWithoutIt)
+{
+    SetLogSystem(sim, 99, false);  // 61 samples
+    sim.FillLogger(70, 1, 0);
+    const QByteArray held = sim.SampleRecords();
+    ASSERT_EQ(held.size(), 61 * 4);
+    EXPECT_EQ(held.right(2), Bytes({60, 0}));
+    SetLogSystem(sim, 99, true);
+    sim.LogSamples({{1, 100}});  // serials moved on while the log was full
+    EXPECT_EQ(Exchange(pc, {Get(kSampleCount), Get(kSampleBlock, Index(60))}),
+              QList<QByteArray>({Reply(kSampleCount, Bytes({61, 0})),
+                                 Reply(kSampleBlock, Index(60) + Bytes({100, 0x10, 70, 0}))}));
+    EXPECT_EQ(sim.SampleRecords(), held.mid(4) + Bytes({100, 0x10, 70, 0}));
+
+    SetLogSystem(sim, 1, false);  // 22 min/max records
+    QByteArray expected;
+    for (int k = 0; k < 25; ++k) {
+        sim.LogMinMax(MinMaxRecord(k));
+        if (k >= 3 && k < 22)
+            expected += MinMaxRecord(k);
+    }
+    SetLogSystem(sim, 1, true);
+    for (int k = 25; k < 28; ++k) {
+        sim.LogMinMax(MinMaxRecord(k));
+        expected += MinMaxRecord(k);
+    }
+    sim.LogMinMax(MinMaxRecord(99).left(10));
+    EXPECT_EQ(Exchange(pc, {Get(kMinMaxCount), Get(kMinMaxBlock, Index(19))}),
+              QList<QByteArray>({Reply(kMinMaxCount, Bytes({22, 0})),
+                                 Reply(kMinMaxBlock, Index(19) + expected.right(3 * 11))}));
+    EXPECT_EQ(sim.MinMaxRecords(), expected);
+}
+
+TEST_F(SimTcp, LoggerStartErasesTheLogsAndTakesTheClockWhileStateGetsChangeNothing)
+{
+    SetLogSystem(sim, 50, false);
+    sim.FillLogger(10, 2, 5);
+    sim.SetNextSampleSerial(500);
+    const QByteArray clock = Bytes({1, 2, 25, 3, 4, 5});
+    QList<QByteArray> got = Exchange(pc, {Get(kLoggerStart), Get(kLoggerStop), Get(kLoggerStartTime),
+                                          Request(0, 0, kPktSet, 0x10, clock)});
+    EXPECT_EQ(got.mid(0, 3), QList<QByteArray>({Reply(kLoggerStart, Bytes({0})), Reply(kLoggerStop, Bytes({0})),
+                                                Reply(kLoggerStartTime, Bytes({2, 11, 23, 7, 45, 3}))}));
+    EXPECT_FALSE(sim.LoggerRunning());
+
+    // A refused start changes nothing.
+    sim.SetFault(Fault::Nack, 1);
+    got = Exchange(pc, {Set(kLoggerStart), Set(kLoggerStart), Get(kLoggerStop), Get(kLoggerStart), Get(kSampleCount),
+                        Get(kMinMaxCount), Get(kLoggerStartTime)});
+    EXPECT_EQ(got, QList<QByteArray>({Answer(0, 0, kPktNack, kLoggerStart), Answer(0, 0, kPktAck, kLoggerStart),
+                                      Reply(kLoggerStop, Bytes({1})), Reply(kLoggerStart, Bytes({1})),
+                                      Reply(kSampleCount, Bytes({0, 0})), Reply(kMinMaxCount, Bytes({0, 0})),
+                                      Reply(kLoggerStartTime, clock)}));
+    EXPECT_EQ(sim.LoggerStarts(), 1);
+    sim.LogSamples({{4, 9}});
+    EXPECT_EQ(sim.SampleRecords(), Bytes({9, 0x40, 0, 0}));
+
+    got = Exchange(pc, {Set(kLoggerStop), Get(kLoggerStart), Get(kSampleCount)});
+    EXPECT_EQ(got, QList<QByteArray>({Answer(0, 0, kPktAck, kLoggerStop), Reply(kLoggerStart, Bytes({0})),
+                                      Reply(kSampleCount, Bytes({1, 0}))}));
+    EXPECT_EQ(sim.LoggerStops(), 1);
+    EXPECT_EQ(sim.LoggerStarts(), 1);
+}
+
+TEST_F(SimTcp, LoggerTimersAndSettingBytesGoBackAsReadAndOnlyAWholeWriteIsTaken)
+{
+    const QByteArray settings = sim.LoggerSettingBytes();
+    ASSERT_EQ(settings.size(), 25);
+    EXPECT_FALSE(settings.contains('\0'));
+    sim.SetLoggerTimer(0, 20737);
+    sim.SetLoggerTimer(8, 0xFFFFFF);
+    QList<QByteArray> got = Exchange(pc, {Get(kLoggerTimerCmd)});
+    ASSERT_EQ(got.size(), 1);
+    EXPECT_EQ(quint8(got[0][0]), 59);
+    EXPECT_EQ(got[0].mid(7, 52),
+              Bytes({0x01, 0x51, 0x00}) + QByteArray(21, '\0') + Bytes({0xFF, 0xFF, 0xFF}) + settings);
+
+    QByteArray write;
+    for (int i = 0; i < 52; ++i)
+        write.append(char(0xA0 + i));
+    got = Exchange(pc, {Set(kLoggerTimerCmd, write.left(51)), Set(kLoggerTimerCmd, write + 'x'),
+                        Set(kLoggerTimerCmd, write), Get(kLoggerTimerCmd)});
+    EXPECT_EQ(Types(got), QList<int>({kPktNack, kPktNack, kPktAck, kPktReply}));
+    EXPECT_EQ(got.value(3), Reply(kLoggerTimerCmd, write));
+    EXPECT_EQ(sim.LoggerTimers().value(0), 0xA2A1A0);
+    EXPECT_EQ(sim.LoggerTimers().value(8), 0xBAB9B8);
+    EXPECT_EQ(sim.LoggerSettingBytes(), write.mid(27));
+    EXPECT_EQ(sim.LoggerTimerWrites(), 1);
+    EXPECT_EQ(sim.LastLoggerTimerWrite(), write);
+}
+
+TEST(SimProgram, StartsWithARunningLoggerThatHoldsRecords)
+{
+    QProcess program;
+    program.start(KORVEL_SIM_PATH, {"--port", "0", "--korvel", "1"});
+    QByteArray out;
+    const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)\n");
+    QRegularExpressionMatch match;
+    ASSERT_TRUE(WaitUntil([&] {
+        out += program.readAllStandardOutput();
+        match = listening.match(QString::fromLatin1(out));
+        return match.hasMatch();
+    })) << out.toStdString();
+
+    TcpPc pc;
+    pc.socket.connectToHost(QHostAddress::LocalHost, match.captured(1).toUShort());
+    const QList<QByteArray> got =
+        Exchange(pc, {Get(kSampleCount), Get(kMinMaxCount), Get(kLoggerStart), Get(kLoggerTimerCmd)});
+    ASSERT_EQ(got.size(), 4);
+    // Set up after --korvel replaced the configuration: 200 instants of 3 channels.
+    EXPECT_EQ(got.mid(0, 3), QList<QByteArray>({Reply(kSampleCount, Bytes({0x58, 0x02})),
+                                                Reply(kMinMaxCount, Bytes({40, 0})), Reply(kLoggerStart, Bytes({1}))}));
+    EXPECT_EQ(got[3].mid(7, 3), Bytes({0x01, 0x51, 0x00}));
+    program.kill();
+    program.waitForFinished(2000);
 }

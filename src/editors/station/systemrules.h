@@ -4,6 +4,7 @@
 #pragma once
 
 #include "config/model.h"
+#include "config/systemvalues.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,9 +22,6 @@ struct SystemSettings {
 SystemSettings TakeSystemSettings(const StationConfig& c);
 void PutSystemSettings(const SystemSettings& s, StationConfig& c);
 
-constexpr int START_POWER_UP_STATUS = 0x01;
-constexpr int START_COS_WAKEUP = 0x40;
-constexpr int START_POWER_SAVE = 0x80;
 
 // A sleep period of 0 or above 60 (in FFSK_Ccb3's bits 0-5) becomes 1 second; true when
 // it did.
