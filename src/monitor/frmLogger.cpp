@@ -429,11 +429,6 @@ void frmLogger::cmdOK_Click() {
     if (!raiseSampleTimeToSleepTime()) accept();
 }
 
-template <typename Command>
-auto frmLogger::busyWith(Command command) {
-    return WhileBusy(this, busy_, command);
-}
-
 bool frmLogger::leftAfterCommand(bool failed) {
     if (closeAfterCommand_) {
         // Closed while the command ran: nothing more to show.
@@ -462,7 +457,7 @@ void frmLogger::cmdGetlog_Click() {
     const uint8_t sampleTime = static_cast<uint8_t>(SystemValue(config(), SAMPLE_TIME));
     const auto now = [] { return fileClock() ? fileClock()() : QDateTime::currentDateTime(); };
     const LogReadOutcome outcome =
-        busyWith([&] { return ReadLoggerLogs(DataFolderPath(), sampleTime, now); });
+        WhileBusy(this, busy_, [&] { return ReadLoggerLogs(DataFolderPath(), sampleTime, now); });
     if (leftAfterCommand(false)) return;
     const QString report = LogReadReport(outcome);
     switch (outcome.result) {
@@ -488,7 +483,7 @@ void frmLogger::cmdRams_Click() {
     views_->setCurrentWidget(timersView_);
     header_->setText(kTimersHeader);
     rams_->setText(QStringLiteral("Show &Config"));
-    const LoggerStep step = busyWith([] { return ReadLoggerTimers(); });
+    const LoggerStep step = WhileBusy(this, busy_, [] { return ReadLoggerTimers(); });
     if (!leftAfterCommand(step != LoggerStep::Done)) ShowRams();
 }
 
@@ -500,7 +495,7 @@ void frmLogger::cmdClear_Click(int index) {
     if (MsgBox(QStringLiteral("Clear timer, are you sure?"), vbYesNo + vbQuestion, QStringLiteral("Clear timer")) !=
         vbYes)
         return;
-    const LoggerStep step = busyWith([index] { return ClearLoggerTimer(index); });
+    const LoggerStep step = WhileBusy(this, busy_, [index] { return ClearLoggerTimer(index); });
     // The others as just read back, so the window shows what the module now holds.
     if (!leftAfterCommand(step != LoggerStep::Done)) ShowRams();
 }
@@ -515,7 +510,7 @@ void frmLogger::cmdStartLog_Click() {
             warn_->hide();
             return;
         }
-        step = busyWith([&] { return StopLogger(status); });
+        step = WhileBusy(this, busy_, [&] { return StopLogger(status); });
     } else {
         if (settings_.Inputs == 0 && settings_.Analogs == 0 && settings_.Temperatures == 0) {
             MsgBox(QStringLiteral("No inputs have been enabled for logging - cannot start"), vbOKOnly, AppTitle());
@@ -529,7 +524,7 @@ void frmLogger::cmdStartLog_Click() {
             warn_->hide();
             return;
         }
-        step = busyWith([&] { return StartLogger(status); });
+        step = WhileBusy(this, busy_, [&] { return StartLogger(status); });
     }
     if (leftAfterCommand(step != LoggerStep::Done)) return;
     showRunning();

@@ -101,9 +101,6 @@ private:
     void storeLoggerSettings();
     void showRunning();
     void setStatus(const QString& text);
-    // Runs a module command with the window disabled.
-    template <typename Command>
-    auto busyWith(Command command);
     // After a command: true when the window goes, because it was closed meanwhile or
     // because the command failed.
     bool leftAfterCommand(bool failed);

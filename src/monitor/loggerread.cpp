@@ -140,14 +140,20 @@ LogReadOutcome ReadLoggerLogs(const QString& folder, uint8_t sampleTime, const s
 }
 
 QString LogReadReport(const LogReadOutcome& o) {
+    const QString fileError = QStringLiteral("A log file could not be written: ") + o.fileError;
     QStringList lines;
     switch (o.result) {
     case LogReadOutcome::Empty: return QString::fromLatin1(kLogsEmptyMessage);
-    case LogReadOutcome::Cancelled: lines << QStringLiteral("Reading the data log was cancelled."); break;
-    case LogReadOutcome::Failed: lines << QStringLiteral("Reading the data log failed."); break;
-    case LogReadOutcome::Done: break;
-    }
-    if (o.result == LogReadOutcome::Done) {
+    case LogReadOutcome::Cancelled:
+    case LogReadOutcome::Failed:
+        lines << (o.result == LogReadOutcome::Cancelled ? QStringLiteral("Reading the data log was cancelled.")
+                                                        : QStringLiteral("Reading the data log failed."));
+        // Only whole logs are written, and the sample log comes first: say whether it came.
+        lines << (o.sampleFile.isEmpty() ? QStringLiteral("No log file was written.")
+                                         : QStringLiteral("Only the sample log was written: ") + o.sampleFile);
+        if (!o.fileError.isEmpty()) lines << fileError;
+        break;
+    case LogReadOutcome::Done:
         if (o.sampleReceived < o.sampleExpected)
             lines << QStringLiteral("The module sent %1 of the %2 sample records it reported.")
                          .arg(o.sampleReceived)
@@ -156,18 +162,13 @@ QString LogReadReport(const LogReadOutcome& o) {
             lines << QStringLiteral("The module sent %1 of the %2 min/max records it reported.")
                          .arg(o.minMaxReceived)
                          .arg(o.minMaxExpected);
-    } else {
-        // Only whole logs are written: say which, if any, came before the stop.
-        if (o.sampleFile.isEmpty() && o.minMaxFile.isEmpty())
-            lines << QStringLiteral("No log file was written.");
-        else
-            lines << QStringLiteral("Only the sample log was written: ") + o.sampleFile;
+        if (!o.fileError.isEmpty()) lines << fileError;
+        // A read that went as it should needs no word; otherwise say where the files are.
+        if (lines.isEmpty()) break;
+        if (!o.sampleFile.isEmpty()) lines << QStringLiteral("Sample log: ") + o.sampleFile;
+        if (!o.minMaxFile.isEmpty()) lines << QStringLiteral("Min/max log: ") + o.minMaxFile;
+        break;
     }
-    if (!o.fileError.isEmpty()) lines << QStringLiteral("A log file could not be written: ") + o.fileError;
-    if (o.result == LogReadOutcome::Done && !o.sampleFile.isEmpty() && lines.size() > 0)
-        lines << QStringLiteral("Sample log: ") + o.sampleFile;
-    if (o.result == LogReadOutcome::Done && !o.minMaxFile.isEmpty() && lines.size() > 0)
-        lines << QStringLiteral("Min/max log: ") + o.minMaxFile;
     return lines.join(QStringLiteral("\r\n"));
 }
 

@@ -173,6 +173,22 @@ quint8 At(const QByteArray& data7, int frameByte)
     return quint8(data7.at(frameByte - 7));
 }
 
+// Starts korvel-sim with arguments; the TCP port it listens on, 0 when it never says.
+quint16 StartSimProgram(QProcess& program, const QStringList& arguments)
+{
+    program.start(KORVEL_SIM_PATH, arguments);
+    QByteArray out;
+    const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)\n");
+    QRegularExpressionMatch match;
+    if (!WaitUntil([&] {
+            out += program.readAllStandardOutput();
+            match = listening.match(QString::fromLatin1(out));
+            return match.hasMatch();
+        }))
+        return 0;
+    return match.captured(1).toUShort();
+}
+
 }  // namespace
 
 TEST(SimFrame, ChecksumMakesTheWholeFrameSumTo255)
@@ -1251,18 +1267,11 @@ TEST_F(SimTcp, SentRawIsTheLinesBytesBeforeTcpDoubling)
 TEST(SimProgram, AddsRemoteStationsFromTheCommandLine)
 {
     QProcess program;
-    program.start(KORVEL_SIM_PATH, {"--port", "0", "--station", "7", "--station", "9", "--baud", "115200"});
-    QByteArray out;
-    const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)\n");
-    QRegularExpressionMatch match;
-    ASSERT_TRUE(WaitUntil([&] {
-        out += program.readAllStandardOutput();
-        match = listening.match(QString::fromLatin1(out));
-        return match.hasMatch();
-    })) << out.toStdString();
+    const quint16 port = StartSimProgram(program, {"--port", "0", "--station", "7", "--station", "9", "--baud", "115200"});
+    ASSERT_NE(port, 0);
 
     TcpPc pc;
-    pc.socket.connectToHost(QHostAddress::LocalHost, match.captured(1).toUShort());
+    pc.socket.connectToHost(QHostAddress::LocalHost, port);
     pc.socket.write(QByteArray(kTcpStartText, kTcpStartTextSize) + Request(7, 3, kPktGet, 0x10) + Request(8, 3, kPktGet, 0x10)
                     + Request(9, 3, kPktGet, 0x10));
     ASSERT_TRUE(pc.WaitFrames(2));
@@ -1598,19 +1607,6 @@ TEST_F(SimTcp, EventsComeFromEachStationInTurnContactThenAnalogAndInputsFollowTh
 
 TEST(SimProgram, LiveByDefaultStillWithNoLiveAndEventsEveryNSeconds)
 {
-    auto start = [](QProcess& program, const QStringList& arguments) -> quint16 {
-        program.start(KORVEL_SIM_PATH, arguments);
-        QByteArray out;
-        const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)\n");
-        QRegularExpressionMatch match;
-        if (!WaitUntil([&] {
-                out += program.readAllStandardOutput();
-                match = listening.match(QString::fromLatin1(out));
-                return match.hasMatch();
-            }))
-            return 0;
-        return match.captured(1).toUShort();
-    };
     const QByteArray analog = Request(0, 0, kPktGet, 0x08, Bytes({0}));
     auto replies = [](const TcpPc& pc) {
         QList<QByteArray> out;
@@ -1622,7 +1618,7 @@ TEST(SimProgram, LiveByDefaultStillWithNoLiveAndEventsEveryNSeconds)
 
     {
         QProcess program;
-        const quint16 port = start(program, {"--port", "0", "--no-live", "--events", "1"});
+        const quint16 port = StartSimProgram(program, {"--port", "0", "--no-live", "--events", "1"});
         ASSERT_NE(port, 0);
         TcpPc pc;
         pc.socket.connectToHost(QHostAddress::LocalHost, port);
@@ -1643,7 +1639,7 @@ TEST(SimProgram, LiveByDefaultStillWithNoLiveAndEventsEveryNSeconds)
     }
     {
         QProcess program;
-        const quint16 port = start(program, {"--port", "0"});
+        const quint16 port = StartSimProgram(program, {"--port", "0"});
         ASSERT_NE(port, 0);
         TcpPc pc;
         pc.socket.connectToHost(QHostAddress::LocalHost, port);
@@ -1902,18 +1898,11 @@ TEST_F(SimTcp, LoggerTimersAndSettingBytesGoBackAsReadAndOnlyAWholeWriteIsTaken)
 TEST(SimProgram, StartsWithARunningLoggerThatHoldsRecords)
 {
     QProcess program;
-    program.start(KORVEL_SIM_PATH, {"--port", "0", "--korvel", "1"});
-    QByteArray out;
-    const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)\n");
-    QRegularExpressionMatch match;
-    ASSERT_TRUE(WaitUntil([&] {
-        out += program.readAllStandardOutput();
-        match = listening.match(QString::fromLatin1(out));
-        return match.hasMatch();
-    })) << out.toStdString();
+    const quint16 port = StartSimProgram(program, {"--port", "0", "--korvel", "1"});
+    ASSERT_NE(port, 0);
 
     TcpPc pc;
-    pc.socket.connectToHost(QHostAddress::LocalHost, match.captured(1).toUShort());
+    pc.socket.connectToHost(QHostAddress::LocalHost, port);
     const QList<QByteArray> got =
         Exchange(pc, {Get(kSampleCount), Get(kMinMaxCount), Get(kLoggerStart), Get(kLoggerTimerCmd)});
     ASSERT_EQ(got.size(), 4);
