@@ -5,7 +5,7 @@
 #
 #   FUZZ_SECONDS  time per target (default 50; the targets run side by side)
 #   FUZZ_JOBS     compile jobs (default: all cores)
-#   FUZZ_TARGETS  which targets to run (default: "configfile rxstate switchstream taskfile")
+#   FUZZ_TARGETS  which targets to run (default: "configfile rxstate switchstream taskfile romfile")
 #
 # A failing input is kept in build-fuzz/artifacts/; reproduce it with
 #   build-fuzz/fuzz/<target>_fuzz build-fuzz/artifacts/<file>
@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 seconds=${FUZZ_SECONDS:-50}
 jobs=${FUZZ_JOBS:-$(nproc)}
-targets=${FUZZ_TARGETS:-configfile rxstate switchstream taskfile}
+targets=${FUZZ_TARGETS:-configfile rxstate switchstream taskfile romfile}
 build=$root/build-fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVEL_FUZZ=ON \

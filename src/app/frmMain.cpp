@@ -92,7 +92,7 @@ const MenuDef kMenus[] = {
     {2, MenuItem::mnuSystemResetNVR, "Reset System &NVR...", nullptr, false, true},
     {2, MenuItem::mnuSystemRestart, "ReStart &System...", nullptr, false, true},
     {2, MenuItem::mnuSystemFlash, "Flash &Upload...", nullptr, true, true},
-    {2, MenuItem::mnuViewManuf, "View Board Information...", nullptr, false, false},
+    {2, MenuItem::mnuViewManuf, "View Board Information...", nullptr, true, true},
     {1, MenuItem::mnuConfiguration, "&Configuration", nullptr, true, true},
     {2, MenuItem::mnuConfigSystem, "&System...", nullptr, false, true},
     {2, MenuItem::mnuConfigPorts, "&Ports", nullptr, false, true},

@@ -40,6 +40,8 @@ public:
     void RefreshStatusBar() override;
     void SetTimerEnabled(LinkTimer t, bool on) override;
     bool TimerEnabled(LinkTimer t) const override;
+    void SetTimerInterval(LinkTimer t, int ms) override { timers_.Timer(t).setInterval(ms); }
+    int TimerInterval(LinkTimer t) const override { return timers_.Interval(t); }
     void SetMenuEnabled(MenuItem item, bool on) override;
     void SetMenuVisible(MenuItem item, bool on) override;
     void SetToolbarButtonEnabled(ToolButton button, bool on) override;

@@ -12,6 +12,8 @@
 #include "editors/station/frmSport.h"
 #include "editors/station/frmSysDiag.h"
 #include "editors/station/frmSystem.h"
+#include "flash/boardpage.h"
+#include "flash/flashloader.h"
 #include "monitor/frmEventMonitor.h"
 #include "monitor/frmDateTime.h"
 #include "monitor/frmStatus.h"
@@ -58,6 +60,13 @@ void RegisterMonitorWindows() {
     RegisterWindow(WindowId::frmLogger, &frmLogger::Run);
 }
 
+// The firmware load and the board information page: commands whose only windows are
+// the shared progress window and message boxes.
+void RegisterFlashCommands() {
+    RegisterWindow(WindowId::RunFlashLoader, [](QWidget*) { RunFlashLoader(); });
+    RegisterWindow(WindowId::ShowManufacturingPage, [](QWidget*) { ShowManufacturingPage(); });
+}
+
 // The printed reports: commands with no window of their own besides the print dialog.
 void RegisterReports() {
     RegisterWindow(WindowId::PrintConfigurationReport, [](QWidget*) { PrintConfigurationReport(); });
@@ -87,6 +96,7 @@ void RegisterProgramWindows() {
     RegisterChannelEditors();
     RegisterReports();
     RegisterMonitorWindows();
+    RegisterFlashCommands();
 }
 
 } // namespace korvel

@@ -294,7 +294,7 @@ TransferResult ReadConfiguration() {
     const LinkState& s = linkState();
     LinkHost& host = linkHost();
     const bool local = s.StationAddress[0] == 0;
-    host.SetMenuEnabled(MenuItem::mnuSystemFlash, local && s.LinkMode != LINK_SWITCH_THROUGH);
+    SetFlashCommandsEnabled(host, local && s.LinkMode != LINK_SWITCH_THROUGH);
     host.SetMenuEnabled(MenuItem::mnuPortsFFSK, false);
 
     Transfer t(false);

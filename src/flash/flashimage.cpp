@@ -73,22 +73,36 @@ int ParseRomByte(QStringView line, qsizetype at) {
 }
 
 // The file as lines: CR LF or LF line ends; a final line end does not open another line.
-std::optional<QStringList> ReadLines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) return std::nullopt;
-    QStringList lines = QString::fromLatin1(data).split(u'\n');
+QStringList SplitLines(const QByteArray& contents) {
+    QStringList lines = QString::fromLatin1(contents).split(u'\n');
     if (lines.last().isEmpty()) lines.removeLast();
     for (QString& l : lines)
         if (l.endsWith(u'\r')) l.chop(1);
     return lines;
 }
 
-RomFile Fault(RomFile file, const QString& detail) {
-    file.result = RomLoadResult::Fault;
+RomFile WrongFormat(RomFile file, const QString& detail) {
+    file.result = RomLoadResult::WrongFormat;
+    file.message = WrongFormatMessage();
     file.detail = detail;
     return file;
+}
+
+// A bootver value of two parts around "." names the version needed; anything else (no
+// point, three parts) asks for none. Each part must be a 16-bit integer.
+bool ParseBootVersion(RomFile& file) {
+    file.requiredBootMajor = 0;
+    file.requiredBootMinor = 0;
+    if (file.requiredBootVersion.isEmpty()) return true;
+    const QStringList parts = file.requiredBootVersion.split(u'.');
+    if (parts.size() != 2) return true;
+    bool okMajor = false, okMinor = false;
+    const short major = parts[0].trimmed().toShort(&okMajor);
+    const short minor = parts[1].trimmed().toShort(&okMinor);
+    if (!okMajor || !okMinor) return false;
+    file.requiredBootMajor = major;
+    file.requiredBootMinor = minor;
+    return true;
 }
 
 } // namespace
@@ -124,17 +138,23 @@ uint16_t CalcCrc16(std::span<const uint8_t> bytes, int32_t first, int32_t last) 
     return crc;
 }
 
-bool StoreFlashPageReply(int32_t& wordAddress) {
+bool StoreFlashPageReply(int32_t wordAddress) {
+    const auto& s = linkState();
+    const uint8_t* rx = s.RxBuffer;
+    // Exactly one half page: with fewer bytes the checksum and stale bytes of an earlier
+    // frame would be taken for flash contents.
+    if (rx[FRAME_LENGTH] != FLASH_REPLY_DATA + FLASH_HALF_PAGE_BYTES) return false;
+    // The page read that waits now: the same command and word address, so a late or
+    // misdirected reply can never put one page's bytes in the place of another.
+    const QByteArray& request = s.OpenTxFrame;
+    if (s.TxState != TX_WAIT_REPLY || request.size() <= FLASH_REPLY_ADDRESS_LOW ||
+        uint8_t(request[FRAME_LENGTH]) != FLASH_REPLY_DATA || uint8_t(request[FRAME_PACKET_TYPE]) != PKT_GET ||
+        uint8_t(request[FRAME_COMMAND]) != rx[FRAME_COMMAND] ||
+        uint8_t(request[FLASH_REPLY_ADDRESS_HIGH]) != rx[FLASH_REPLY_ADDRESS_HIGH] ||
+        uint8_t(request[FLASH_REPLY_ADDRESS_LOW]) != rx[FLASH_REPLY_ADDRESS_LOW])
+        return false;
     const int64_t byteAddress = int64_t(wordAddress) * 2;
-    wordAddress = static_cast<int32_t>(static_cast<uint32_t>(wordAddress) * 2u);
-
-    // A reply naming a page beyond the image would write past its end.
     if (byteAddress < 0 || byteAddress + FLASH_HALF_PAGE_BYTES > FLASH_IMAGE_SIZE) return false;
-    // The checksum sits at byte Length; the data must all come before it, or stale bytes
-    // of an earlier frame would be taken for flash contents.
-    const auto& rx = linkState().RxBuffer;
-    if (rx[FRAME_LENGTH] < FLASH_REPLY_DATA + FLASH_HALF_PAGE_BYTES) return false;
-
     std::memcpy(imageStorage().data() + byteAddress, rx + FLASH_REPLY_DATA, FLASH_HALF_PAGE_BYTES);
     return true;
 }
@@ -161,24 +181,21 @@ int ParseRomHighByte(QStringView line) { return ParseRomByte(line, 7); }
 
 int ParseRomLowByte(QStringView line) { return ParseRomByte(line, 9); }
 
-RomFile LoadRomFile(const QString& path, const std::function<void()>& headerAccepted) {
+RomFile ParseRomFile(const QByteArray& contents, const std::function<void()>& headerAccepted) {
     RomFile file;
-    const auto read = ReadLines(path);
-    if (!read) return Fault(file, QStringLiteral("cannot read ") + path);
-    const QStringList& lines = *read;
+    const QStringList lines = SplitLines(contents);
 
     // Header: line 1 names the product, line 2 carries the CRC; line 2 is consumed
     // whatever it holds.
-    if (lines.size() < 2) return Fault(file, QStringLiteral("file ends inside the header"));
-    bool typeSeen = false, crcSeen = false;
-    if (const auto kv = SplitHeaderLine(lines[0]); kv && kv->key == u"type") {
+    bool typeSeen = false, crcSeen = false, crcNumeric = true;
+    if (const auto kv = lines.isEmpty() ? std::nullopt : SplitHeaderLine(lines[0]); kv && kv->key == u"type") {
         file.typeValue = kv->value.toString();
         typeSeen = true;
     }
-    if (const auto kv = SplitHeaderLine(lines[1]); kv && kv->key == u"CRC16") {
+    if (const auto kv = lines.size() < 2 ? std::nullopt : SplitHeaderLine(lines[1]); kv && kv->key == u"CRC16") {
         const auto crc = ParseCrcValue(kv->value);
-        if (!crc) return Fault(file, QStringLiteral("CRC16 value is not a number: ") + lines[1]);
-        file.fileCrc = *crc;
+        crcNumeric = crc.has_value();
+        file.fileCrc = crc.value_or(0);
         crcSeen = true;
     }
     if (file.typeValue != u"Korvel" || !(typeSeen || crcSeen)) {
@@ -191,6 +208,7 @@ RomFile LoadRomFile(const QString& path, const std::function<void()>& headerAcce
     ClearFlashImage();
     file.lowest = FLASH_IMAGE_SIZE - 1;
     file.highest = 0;
+    if (!crcNumeric) return WrongFormat(file, QStringLiteral("CRC16 value is not a number: ") + lines[1]);
 
     // Records, each preceded by at most two "=" lines: a "bootver" line is noticed only
     // as the first of them; the second (a "prevver" or anything else) is skipped.
@@ -201,27 +219,22 @@ RomFile LoadRomFile(const QString& path, const std::function<void()>& headerAcce
         QStringView line = lines[next++];
         if (const auto kv = SplitHeaderLine(line)) {
             if (kv->key == u"bootver") file.requiredBootVersion = kv->value.toString();
-            if (next >= lines.size()) return Fault(file, QStringLiteral("file ends after a header line"));
+            if (next >= lines.size()) return WrongFormat(file, QStringLiteral("file ends after a header line"));
             line = lines[next++];
         }
         if (line.contains(u'=')) {
-            if (next >= lines.size()) return Fault(file, QStringLiteral("file ends after a header line"));
+            if (next >= lines.size()) return WrongFormat(file, QStringLiteral("file ends after a header line"));
             line = lines[next++];
         }
 
         const int32_t word = ParseRomAddress(line);
-        if (word == ROM_ADDRESS_WRONG_FORMAT) {
-            file.result = RomLoadResult::WrongFormat;
-            file.message = WrongFormatMessage();
-            return file;
-        }
-        if (word < 0) return Fault(file, QStringLiteral("address is not hexadecimal: ") + line.toString());
+        if (word == ROM_ADDRESS_WRONG_FORMAT) return WrongFormat(file, QStringLiteral("not a record: ") + line.toString());
+        if (word < 0) return WrongFormat(file, QStringLiteral("address is not hexadecimal: ") + line.toString());
         if (word > HIGHEST_WORD_ADDRESS)
-            return Fault(file, QStringLiteral("address beyond the flash: ") + line.toString());
+            return WrongFormat(file, QStringLiteral("address beyond the flash: ") + line.toString());
         const int high = ParseRomHighByte(line);
         const int low = ParseRomLowByte(line);
-        if (high < 0 || low < 0)
-            return Fault(file, QStringLiteral("data byte does not decode: ") + line.toString());
+        if (high < 0 || low < 0) return WrongFormat(file, QStringLiteral("data byte does not decode: ") + line.toString());
 
         const int32_t a = 2 * word;
         file.highest = std::max(file.highest, a);
@@ -231,11 +244,11 @@ RomFile LoadRomFile(const QString& path, const std::function<void()>& headerAcce
         ++records;
     }
 
-    if (records == 0) {
-        file.result = RomLoadResult::WrongFormat;
-        file.message = WrongFormatMessage();
-        return file;
-    }
+    // Without a single record the file would pass with a CRC16 of 0 and erase the start
+    // of flash.
+    if (records == 0) return WrongFormat(file, QStringLiteral("no records"));
+    if (!ParseBootVersion(file))
+        return WrongFormat(file, QStringLiteral("bootver value is not a version: ") + file.requiredBootVersion);
 
     // Over every byte from the lowest loaded word through the high byte of the highest,
     // gaps (still erased) included.
@@ -247,6 +260,19 @@ RomFile LoadRomFile(const QString& path, const std::function<void()>& headerAcce
     }
     file.result = RomLoadResult::Loaded;
     return file;
+}
+
+RomFile LoadRomFile(const QString& path, const std::function<void()>& headerAccepted) {
+    QFile f(path);
+    QByteArray contents;
+    if (f.open(QIODevice::ReadOnly)) contents = f.readAll();
+    if (!f.isOpen() || f.error() != QFileDevice::NoError) {
+        RomFile file;
+        file.result = RomLoadResult::Unreadable;
+        file.message = QStringLiteral("File error: ") + f.errorString() + kLineBreak + kChooseAgain;
+        return file;
+    }
+    return ParseRomFile(contents, headerAccepted);
 }
 
 int ShowRomFileRefusal(const RomFile& file) {

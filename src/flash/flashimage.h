@@ -2,6 +2,7 @@
 // ("*.rom") that is loaded into it before a flash load.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <array>
@@ -38,10 +39,11 @@ void PutImageWord(int32_t byteAddress, uint16_t value);
 // not read: the range is cut to it.
 uint16_t CalcCrc16(std::span<const uint8_t> bytes, int32_t first, int32_t last);
 
-// Copies the 128 data bytes of a flash-page reply in RxBuffer into the image at the
-// page's word address, which it doubles in place to a byte address; false when the
-// page does not fit the image or the reply is too short (nothing is stored then).
-bool StoreFlashPageReply(int32_t& wordAddress);
+// Copies the 128 data bytes of a flash-page reply in RxBuffer into the image at byte
+// address 2 x wordAddress. Only the answer to the page read that waits now is taken: the
+// reply must carry exactly one half page, for the command and word address the request
+// named, and fit the image; false otherwise, and nothing is stored.
+bool StoreFlashPageReply(int32_t wordAddress);
 
 // ---- Firmware file -------------------------------------------------------------------
 
@@ -62,32 +64,40 @@ enum class RomLoadResult {
     Loaded,
     // Refusals that offer the user another file; the result's message says why.
     BadHeader,
+    // Anything in the records or header values that does not decode: a record without
+    // ":" at position 7, a short record, a digit that is not a capital hex digit, an
+    // address beyond the image, a CRC16 or bootver value that is not a number, a file
+    // that ends after a skipped "=" line or holds no record at all.
     WrongFormat,
     CrcMismatch,
-    // A fault that ends the flash loader without a message (unreadable file, a digit or
-    // byte that does not decode, an address beyond the image, a non-numeric CRC16, a
-    // file that ends inside the header or after a skipped "=" line).
-    Fault,
+    // The file could not be read.
+    Unreadable,
 };
 
 // What reading one firmware file gave. Every file starts from empty header values, so
 // nothing of an earlier, refused file carries over.
 struct RomFile {
-    RomLoadResult result = RomLoadResult::Fault;
-    QString message;              // the refusal text, for BadHeader, WrongFormat, CrcMismatch
-    QString detail;               // what went wrong, for Fault
+    RomLoadResult result = RomLoadResult::WrongFormat;
+    QString message;              // the refusal text shown to the user
+    QString detail;               // what was wrong, for a refusal of the records
     QString typeValue;            // product word of the "type" line
     int32_t fileCrc = 0;          // number of the "CRC16" line; 0 without one
     QString requiredBootVersion;  // value of a "bootver" line; empty without one
+    // The boot-loader version the file needs: 0.0 unless the bootver value has exactly
+    // two parts around a ".".
+    int requiredBootMajor = 0;
+    int requiredBootMinor = 0;
     int32_t lowest = FLASH_IMAGE_SIZE - 1;  // byte addresses of the lowest and highest
     int32_t highest = 0;                    // word loaded
     uint16_t imageCrc = 0;        // CRC-16 over lowest .. highest + 1
 };
 
-// Reads a firmware file into FlashImage. headerAccepted runs once the header has passed,
-// just before the image is cleared and the records are read (the flash loader shows its
-// progress window there). A file without a single data record is refused as being in the
-// wrong format: it would otherwise pass with a CRC16 of 0 and erase the start of flash.
+// Reads firmware file contents into FlashImage. headerAccepted runs once the header has
+// passed, just before the image is cleared and the records are read (the flash loader
+// shows its progress window there). The whole file is checked before the result is
+// Loaded, so a flash load never starts on a file that would fail part-way.
+RomFile ParseRomFile(const QByteArray& contents, const std::function<void()>& headerAccepted = {});
+// The same for a file on disk; a file that cannot be read is Unreadable.
 RomFile LoadRomFile(const QString& path, const std::function<void()>& headerAccepted = {});
 
 // Shows the refusal of a firmware file (critical icon, OK and Cancel, "Flash Loader") and

@@ -19,6 +19,8 @@ public:
     QString PanelText(int panel) const override;
     void SetTimerEnabled(LinkTimer t, bool on) override;
     bool TimerEnabled(LinkTimer t) const override;
+    void SetTimerInterval(LinkTimer t, int ms) override { timers_.Timer(t).setInterval(ms); }
+    int TimerInterval(LinkTimer t) const override { return timers_.Interval(t); }
     void SetMenuEnabled(MenuItem item, bool on) override { menus_[Index(item)] = on; }
     void SetMenuVisible(MenuItem item, bool on) override { menusVisible_[Index(item)] = on; }
     void SetToolbarButtonEnabled(ToolButton button, bool on) override { buttons_[Index(button)] = on; }

@@ -10,10 +10,13 @@
 
 namespace korvel {
 
+// The wait timer's normal period, to which anything that changes it sets it back.
+inline constexpr int WAIT_TIMER_MS = 1500;
+
 enum class LinkTimer {
     CommIn,     // 100 ms reply time-out countdown
     InterByte,  // 100 ms drop of a half-received frame
-    Wait,       // 1500 ms transmit-stall guard
+    Wait,       // WAIT_TIMER_MS transmit-stall guard; the flash loader also paces its waits by it
     MsgTimer,   // 700 ms "Please wait ..." blink
     BGProcess,  // 50 ms: sends the acknowledgements owed for received events
 };
@@ -27,6 +30,8 @@ public:
     virtual void RefreshStatusBar() {}
     virtual void SetTimerEnabled(LinkTimer t, bool on) = 0;
     virtual bool TimerEnabled(LinkTimer t) const = 0;
+    virtual void SetTimerInterval(LinkTimer t, int ms) = 0;
+    virtual int TimerInterval(LinkTimer t) const = 0;
     virtual void SetMenuEnabled(MenuItem item, bool on) = 0;
     virtual void SetMenuVisible(MenuItem item, bool on) = 0;
     virtual void SetToolbarButtonEnabled(ToolButton button, bool on) = 0;
@@ -46,6 +51,10 @@ struct CommandStates {
 };
 CommandStates SaveCommandStates(const LinkHost& host);
 void RestoreCommandStates(LinkHost& host, const CommandStates& states);
+
+// The commands that reach the local module's flash, the firmware load and the board
+// information page, offered together.
+void SetFlashCommandsEnabled(LinkHost& host, bool on);
 
 LinkHost& linkHost();
 // Installs h (not owned); nullptr restores a BasicLinkHost.

@@ -41,6 +41,11 @@ void RestoreCommandStates(LinkHost& host, const CommandStates& states) {
     }
     for (std::size_t i = 0; i < kToolButtonCount; ++i) host.SetToolbarButtonEnabled(ToolButton(i), states.buttons[i]);
 }
+void SetFlashCommandsEnabled(LinkHost& host, bool on) {
+    host.SetMenuEnabled(MenuItem::mnuSystemFlash, on);
+    host.SetMenuEnabled(MenuItem::mnuViewManuf, on);
+}
+
 void SetLinkHost(LinkHost* h) { installedHost = h; }
 
 void CommInTick() {

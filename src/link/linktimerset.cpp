@@ -11,7 +11,7 @@ LinkTimerSet::LinkTimerSet(QObject* parent) : QObject(parent) {
     };
     const Def defs[] = {
         {&commIn_, "tmrCommIn", 100, CommInTick},    {&interByte_, "tmrInterByte", 100, InterByteTick},
-        {&wait_, "tmrWait", 1500, WaitTick},         {&msg_, "tmrMsgTimer", 700, MsgTimerTick},
+        {&wait_, "tmrWait", WAIT_TIMER_MS, WaitTick},         {&msg_, "tmrMsgTimer", 700, MsgTimerTick},
         {&bgProcess_, "tmrBGProcess", 50, BGProcessTick},
     };
     for (const Def& d : defs) {
@@ -39,5 +39,7 @@ void LinkTimerSet::SetEnabled(LinkTimer t, bool on) {
 }
 
 bool LinkTimerSet::Enabled(LinkTimer t) const { return const_cast<LinkTimerSet*>(this)->Timer(t).isActive(); }
+
+int LinkTimerSet::Interval(LinkTimer t) const { return const_cast<LinkTimerSet*>(this)->Timer(t).interval(); }
 
 } // namespace korvel

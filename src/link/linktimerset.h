@@ -17,6 +17,7 @@ public:
     // Enabling a running timer leaves its phase alone, as a timer control does.
     void SetEnabled(LinkTimer t, bool on);
     bool Enabled(LinkTimer t) const;
+    int Interval(LinkTimer t) const;
 
 private:
     QTimer commIn_, interByte_, wait_, msg_, bgProcess_;

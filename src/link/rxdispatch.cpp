@@ -149,6 +149,15 @@ Stored storeModuleInfo() {
     if (!holds(13)) return Stored::Malformed;
     TargetState& t = target();
     const uint8_t* f = rx();
+    // A module that runs only its boot loader (family 0) puts the boot loader's version
+    // in byte 9 and reports no modules, options or sensors: the station's values stay
+    // as they were.
+    if ((f[7] >> 4) == 0) {
+        t.TargetIdentity = f[7];
+        t.TargetFirmwareVersion = f[8];
+        t.BootLoaderVersion = f[9];
+        return Stored::Ok;
+    }
     const int children = t.PellarDevice ? 0 : (f[9] & 0xF0) / 16;
     if (children > MAX_CHILD_MODULES) {
         // The tables hold one group per module: more could not be read or written
@@ -310,8 +319,7 @@ Stored storeReply(int command) {
     case CMD_FLASH_PAGE_LOW:
     case CMD_FLASH_PAGE_HIGH: {
         if (!holds(8)) return Stored::Malformed;
-        int32_t address = f[7] * 256 + f[8];
-        return StoreFlashPageReply(address) ? Stored::Ok : Stored::Malformed;
+        return StoreFlashPageReply(f[7] * 256 + f[8]) ? Stored::Ok : Stored::Malformed;
     }
     case CMD_CHILD_INFO: return storeChildInfo();
     default:  // replies without data to keep (0x03, 0x05, 0x09, 0x80, unknown codes)

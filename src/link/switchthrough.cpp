@@ -164,7 +164,7 @@ void SwitchThroughLink::OnHostConnecting() {
 
         auto& s = linkState();
         LinkHost& h = linkHost();
-        h.SetMenuEnabled(MenuItem::mnuSystemFlash, false);
+        SetFlashCommandsEnabled(h, false);
         s.LinkMode = LINK_SWITCH_THROUGH;
         SleepMs(s.SwitchThroughAcceptPauseMs);
         h.SetPanelText(4, QStringLiteral("CONNECTING ...") + QString::number(s.RetryNumber));

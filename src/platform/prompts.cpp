@@ -99,16 +99,26 @@ std::optional<PrintChoice> ScriptedPrompts::ChoosePrinter(const QString& title) 
     return take(a) ? a.printer : std::nullopt;
 }
 
+QString DisplayLineBreaks(const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    return shown;
+}
+
 QString QtNameFilters(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts[i];
+        // The dialog filters by the patterns in the entry's last parentheses, so those
+        // are the filter's own patterns, whatever the description showed there.
+        QString description = parts[i];
+        if (description.endsWith(QLatin1Char(')')) && description.contains(QLatin1Char('(')))
+            description.truncate(description.lastIndexOf(QLatin1Char('(')));
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        entries.append(description.contains(QLatin1Char('(')) ? description
-                                                                : description + QStringLiteral(" (") + patterns +
-                                                                      QLatin1Char(')'));
+        entries.append(description.trimmed() + QStringLiteral(" (") + patterns.simplified() + QLatin1Char(')'));
     }
     if (parts.size() % 2 == 1 && !parts.back().isEmpty()) entries.append(parts.back());
     return entries.join(QStringLiteral(";;"));

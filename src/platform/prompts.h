@@ -71,9 +71,14 @@ Prompts& prompts();
 void SetPrompts(Prompts* p);
 
 // A filter in the program's "description|pattern|description|pattern" form, as Qt's
-// file dialogs take it: "description (pattern)" entries joined by ";;". A description
-// that already shows its patterns in parentheses is used as it is.
+// file dialogs take it: "description (patterns)" entries joined by ";;". Patterns a
+// description shows in parentheses give way to the filter's own, which the dialog
+// matches (without regard to case, as the program's file names need).
 QString QtNameFilters(const QString& filter);
+
+// A message's line ends as a box shows them: the pairs CR LF and LF CR that the
+// program's texts use are one line break each, as is a lone CR or LF.
+QString DisplayLineBreaks(const QString& text);
 
 // The application's title, used where a box has no title of its own.
 QString AppTitle();

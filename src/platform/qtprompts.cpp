@@ -12,7 +12,7 @@ namespace korvel {
 int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
     QMessageBox box(owner_);
     box.setWindowTitle(title.isEmpty() ? AppTitle() : title);
-    box.setText(text);
+    box.setText(DisplayLineBreaks(text));
     switch (IconOf(style)) {
     case vbCritical: box.setIcon(QMessageBox::Critical); break;
     case vbQuestion: box.setIcon(QMessageBox::Question); break;

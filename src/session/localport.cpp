@@ -79,8 +79,8 @@ void ShowProtocolMenus(int16_t protocol) {
     const bool radio = protocol == LOCALPORT_FLEETSYNC;
     host.SetMenuVisible(MenuItem::mnuEventFSM, radio);
     host.SetMenuEnabled(MenuItem::mnuEventFSM, radio);
-    if (radio) host.SetMenuEnabled(MenuItem::mnuSystemFlash, false);
-    else if (linkState().LinkMode != LINK_SWITCH_THROUGH) host.SetMenuEnabled(MenuItem::mnuSystemFlash, true);
+    if (radio) SetFlashCommandsEnabled(host, false);
+    else if (linkState().LinkMode != LINK_SWITCH_THROUGH) SetFlashCommandsEnabled(host, true);
 }
 
 LocalPortStore StoreLocalPortValues(const LocalPortValues& values) {

@@ -7,6 +7,7 @@
 #include "config/model.h"
 #include "config/target.h"
 #include "flash/flashimage.h"
+#include "flash/flashloader.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/switchthrough.h"
@@ -33,6 +34,7 @@ void ResetProgramState() {
     ResetEventAckState();
     ResetLoggerData();
     ResetFlashImage();
+    flashLoaderPauses() = FlashLoaderPauses{};
     ResetTaskState();
 }
 

@@ -67,7 +67,7 @@ TEST_F(MainWindowTest, MenusOpenWithTheirCaptionsShortcutsAndStates) {
         {MenuItem::mnuSystemResetNVR, "Reset System &NVR...", "", false, true},
         {MenuItem::mnuSystemRestart, "ReStart &System...", "", false, true},
         {MenuItem::mnuSystemFlash, "Flash &Upload...", "", true, true},
-        {MenuItem::mnuViewManuf, "View Board Information...", "", false, false},
+        {MenuItem::mnuViewManuf, "View Board Information...", "", true, true},
         {MenuItem::mnuConfiguration, "&Configuration", "", true, true},
         {MenuItem::mnuConfigSystem, "&System...", "", false, true},
         {MenuItem::mnuConfigPorts, "&Ports", "", false, true},

@@ -1,9 +1,11 @@
 #include "flash/flashimage.h"
+#include "link/frame.h"
 #include "link/linkstate.h"
 #include "support/linkfixture.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <string_view>
 
 namespace korvel::test {
@@ -51,34 +53,61 @@ TEST_F(FlashImageTest, WordsAreLittleEndianAndTheImageStartsErased) {
     EXPECT_EQ(FlashImage()[0x1FFFF], 0xFF);
 }
 
-TEST_F(FlashImageTest, PageReplyStoresAtTheNamedAddressWithinBounds) {
+// A page-half reply for word address `word`, data bytes 0, 1, 2, ...
+QByteArray PageReply(int command, int word) {
     QByteArray frame(138, '\0');
     frame[0] = char(137);
+    frame[5] = char(PKT_REPLY);
+    frame[6] = char(command);
+    frame[7] = char(word >> 8);
+    frame[8] = char(word & 0xFF);
     for (int i = 0; i < 128; ++i) frame[9 + i] = char(i);
-    PutRx(frame);
+    return frame;
+}
 
-    int32_t address = 0x10;
-    EXPECT_TRUE(StoreFlashPageReply(address));
-    EXPECT_EQ(address, 0x20);
+// The page read the link waits on.
+void AwaitPage(int command, int word) {
+    auto& s = linkState();
+    s.OpenTxFrame = Bytes({9, 0, 0, 0, 0, PKT_GET, command, word >> 8, word & 0xFF, 0});
+    s.TxState = TX_WAIT_REPLY;
+}
+
+TEST_F(FlashImageTest, PageReplyIsStoredOnlyForThePageAskedFor) {
+    AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
+    PutRx(PageReply(CMD_FLASH_PAGE_LOW, 0x10));
+    EXPECT_TRUE(StoreFlashPageReply(0x10));
     EXPECT_EQ(FlashImage()[0x1F], 0xFF);
     EXPECT_EQ(FlashImage()[0x20], 0);
     EXPECT_EQ(FlashImage()[0x9F], 127);
     EXPECT_EQ(FlashImage()[0xA0], 0xFF);
 
-    address = 0xFFC0;  // the last half page of the image
-    EXPECT_TRUE(StoreFlashPageReply(address));
+    AwaitPage(CMD_FLASH_PAGE_HIGH, 0xFFC0);  // the last half page of the image
+    PutRx(PageReply(CMD_FLASH_PAGE_HIGH, 0xFFC0));
+    EXPECT_TRUE(StoreFlashPageReply(0xFFC0));
     EXPECT_EQ(FlashImage()[0x1FFFF], 127);
 
     ClearFlashImage();
-    address = 0xFFC1;  // one word further would run past the end
-    EXPECT_FALSE(StoreFlashPageReply(address));
-    EXPECT_EQ(address, 0x1FF82);
-    EXPECT_EQ(FlashImage()[0x1FF82], 0xFF);
-
-    linkState().RxBuffer[0] = 136;  // checksum where data byte 136 should be
-    address = 0;
-    EXPECT_FALSE(StoreFlashPageReply(address));
-    EXPECT_EQ(FlashImage()[0], 0xFF);
+    // Another address, another command, a short or long reply, a reply nobody waits for,
+    // a half page past the end: nothing lands anywhere.
+    AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
+    PutRx(PageReply(CMD_FLASH_PAGE_LOW, 0x50));
+    EXPECT_FALSE(StoreFlashPageReply(0x50));
+    PutRx(PageReply(CMD_FLASH_PAGE_HIGH, 0x10));
+    EXPECT_FALSE(StoreFlashPageReply(0x10));
+    for (const int length : {136, 138}) {
+        QByteArray frame = PageReply(CMD_FLASH_PAGE_LOW, 0x10);
+        frame[0] = char(length);
+        frame.resize(length + 1);
+        PutRx(frame);
+        EXPECT_FALSE(StoreFlashPageReply(0x10)) << length;
+    }
+    PutRx(PageReply(CMD_FLASH_PAGE_LOW, 0x10));
+    linkState().TxState = TX_WAIT_ACK;
+    EXPECT_FALSE(StoreFlashPageReply(0x10));
+    AwaitPage(CMD_FLASH_PAGE_LOW, 0xFFC1);
+    PutRx(PageReply(CMD_FLASH_PAGE_LOW, 0xFFC1));
+    EXPECT_FALSE(StoreFlashPageReply(0xFFC1));
+    EXPECT_TRUE(std::all_of(FlashImage().begin(), FlashImage().end(), [](uint8_t b) { return b == 0xFF; }));
 }
 
 TEST_F(FlashImageTest, RecordsLoadLowByteAtTheEvenAddress) {
@@ -108,7 +137,7 @@ TEST_F(FlashImageTest, CrcCoversGapsAndLaterRecordsOverwrite) {
     // The last word of the flash still loads; one more is beyond the image.
     EXPECT_EQ(Load(Header(CrcOf({0x00, 0x01})) + "00FFFF:0100\n").result, RomLoadResult::Loaded);
     EXPECT_EQ(FlashImage()[0x1FFFF], 0x01);
-    EXPECT_EQ(Load(Header(0) + "010000:0100\n").result, RomLoadResult::Fault);
+    EXPECT_EQ(Load(Header(0) + "010000:0100\n").result, RomLoadResult::WrongFormat);
 }
 
 TEST_F(FlashImageTest, HeaderRefusals) {
@@ -143,22 +172,47 @@ TEST_F(FlashImageTest, WrongFormatRefusals) {
     EXPECT_EQ(Load(Header(0) + "0000001FFFF\n").result, RomLoadResult::WrongFormat);
     // A file with no record at all would erase the first page of flash.
     EXPECT_EQ(Load(Header(0)).result, RomLoadResult::WrongFormat);
-    EXPECT_EQ(Load(Header(0) + "bootver=2.0\nprevver=1\n").result, RomLoadResult::Fault);
+    EXPECT_EQ(Load(Header(0) + "bootver=2.0\nprevver=1\n").result, RomLoadResult::WrongFormat);
 }
 
-TEST_F(FlashImageTest, MalformedFilesEndSilently) {
+TEST_F(FlashImageTest, BootVersionNeedsTwoNumbersOrAsksForNone) {
+    const QByteArray record = "000000:1234\n";
+    const uint16_t crc = CrcOf({0x34, 0x12});
+    RomFile f = Load(Header(crc) + "bootver=2.1\n" + record);
+    EXPECT_EQ(f.requiredBootMajor, 2);
+    EXPECT_EQ(f.requiredBootMinor, 1);
+    for (const QByteArray& none : {QByteArray("2"), QByteArray("2.1.0")}) {
+        f = Load(Header(crc) + "bootver=" + none + "\n" + record);
+        EXPECT_EQ(f.result, RomLoadResult::Loaded) << none.toStdString();
+        EXPECT_EQ(f.requiredBootMajor, 0);
+        EXPECT_EQ(f.requiredBootMinor, 0);
+    }
+    // Checked with the rest of the file, before anything reaches the module.
+    for (const QByteArray& bad : {QByteArray("2.x"), QByteArray("a.1"), QByteArray("2."), QByteArray("40000.1")})
+        EXPECT_EQ(Load(Header(crc) + "bootver=" + bad + "\n" + record).result, RomLoadResult::WrongFormat)
+            << bad.toStdString();
+}
+
+TEST_F(FlashImageTest, MalformedFilesAreTheWrongFormat) {
+    const QByteArray wrong = "File specified is the wrong format\n\rClick on OK to select new file or Cancel to exit";
     for (const QByteArray& text : {Header(0) + "000000:12ab\n",     // lower-case digits
                                    Header(0) + "000000:1/00\n",     // below "0"
                                    Header(0) + "00000G:1200\n",     // no hex digit in the address
                                    Header(0) + "000000:12\n",       // record cut short
                                    QByteArray("type=Korvel\nCRC16=12x\n000000:0000\n"),
-                                   QByteArray("type=Korvel\n"),
-                                   QByteArray()}) {
+                                   QByteArray("type=Korvel\nCRC16=\n000000:0000\n"),
+                                   QByteArray("type=Korvel\n")}) {
         const RomFile f = Load(text);
-        EXPECT_EQ(f.result, RomLoadResult::Fault) << text.toStdString();
-        EXPECT_TRUE(f.message.isEmpty());
+        EXPECT_EQ(f.result, RomLoadResult::WrongFormat) << text.toStdString();
+        EXPECT_EQ(f.message, wrong);
     }
-    EXPECT_EQ(LoadRomFile(dir.filePath("missing.rom")).result, RomLoadResult::Fault);
+    // An empty file names no product.
+    EXPECT_EQ(Load(QByteArray()).result, RomLoadResult::BadHeader);
+
+    const RomFile missing = LoadRomFile(dir.filePath("missing.rom"));
+    EXPECT_EQ(missing.result, RomLoadResult::Unreadable);
+    EXPECT_TRUE(missing.message.startsWith("File error: ")) << missing.message.toStdString();
+    EXPECT_TRUE(missing.message.endsWith("\n\rClick on OK to select new file or Cancel to exit"));
 }
 
 TEST_F(FlashImageTest, RefusalAsksForAnotherFile) {

@@ -144,6 +144,19 @@ TEST_F(DispatchTest, ModuleInformationOfAKorvel) {
     EXPECT_EQ(State(), TX_REPLY_RECEIVED);
 }
 
+TEST_F(DispatchTest, ABootLoaderReportsItsVersionAndLeavesTheStationAlone) {
+    target().ChildCount = 2;
+    config().AnalogConfigTable[2].Present[0] = true;
+    // Byte 9 is the boot loader's version (8.1 here), not a count of child modules.
+    Reply(CMD_MODULE_INFO, {0x03, 0x00, 0x81, 0, 0, 0, 0});
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+    EXPECT_EQ(target().TargetIdentity, 0x03);
+    EXPECT_EQ(target().BootLoaderVersion, 0x81);
+    EXPECT_EQ(target().ChildCount, 2);
+    EXPECT_TRUE(config().AnalogConfigTable[2].Present[0]);
+    EXPECT_EQ(State(), TX_REPLY_RECEIVED);
+}
+
 TEST_F(DispatchTest, ModuleInformationOfAPellarFollowsItsBoards) {
     target().PellarDevice = true;
     Reply(CMD_MODULE_INFO, {0x23, 0x3F, 0x35, 0x02, 0x13, 0, 0});

@@ -48,11 +48,20 @@ TEST(SerialSettingsTest, PortNumbersNameSerialDevicesAndPathsStay) {
 
 } // namespace
 
+TEST(PromptsTest, EachLineEndPairIsOneLineBreakOnScreen) {
+    EXPECT_EQ(DisplayLineBreaks("a\n\rb\r\nc\rd\ne"), "a\nb\nc\nd\ne");
+    EXPECT_EQ(DisplayLineBreaks("a\n\r\n\rb"), "a\n\nb");  // a blank line stays one
+    EXPECT_EQ(DisplayLineBreaks("ends\n\r"), "ends\n");
+}
+
 TEST(FileFilterTest, ProgramFiltersBecomeQtNameFilters) {
     EXPECT_EQ(QtNameFilters(QStringLiteral("Korvel Configuration Files (*.ZPF)|*.ZPF")),
               QStringLiteral("Korvel Configuration Files (*.ZPF)"));
     EXPECT_EQ(QtNameFilters(QStringLiteral("Task Files|*.JTF;*.jtf|All Files (*.*)|*.*")),
               QStringLiteral("Task Files (*.JTF *.jtf);;All Files (*.*)"));
+    // The patterns that filter are the filter's own, not the description's.
+    EXPECT_EQ(QtNameFilters(QStringLiteral("Flash File (korvel_*.rom; quimzrl_*.rom)|Korvel_*.rom; QUIMZRL_*.rom")),
+              QStringLiteral("Flash File (Korvel_*.rom QUIMZRL_*.rom)"));
     EXPECT_EQ(QtNameFilters(QString()), QString());
     // A lone pattern without its partner is still offered.
     EXPECT_EQ(QtNameFilters(QStringLiteral("Logs|*.LOG|*.TXT")), QStringLiteral("Logs (*.LOG);;*.TXT"));

@@ -104,13 +104,15 @@ TEST_F(LocalPortTest, EachProtocolShowsItsOwnMenus) {
         // flash loading under a switch-through link, which that link has switched off.
         host->SetMenuVisible(MenuItem::mnuEventFSM, !c.fsm);
         host->SetMenuEnabled(MenuItem::mnuEventFSM, !c.fsm);
-        host->SetMenuEnabled(MenuItem::mnuSystemFlash, c.linkMode == LINK_SWITCH_THROUGH ? false : !c.flash);
+        SetFlashCommandsEnabled(*host, c.linkMode == LINK_SWITCH_THROUGH ? false : !c.flash);
         linkState().LinkMode = c.linkMode;
         StoreLocalPortValues(Values(QStringLiteral("/dev/ttyS0"), 1500, c.protocol));
         EXPECT_EQ(settings().PortProtocol, c.protocol);
         EXPECT_EQ(host->MenuVisible(MenuItem::mnuEventFSM), c.fsm) << c.protocol << "/" << c.linkMode;
         EXPECT_EQ(host->MenuEnabled(MenuItem::mnuEventFSM), c.fsm) << c.protocol << "/" << c.linkMode;
         EXPECT_EQ(host->MenuEnabled(MenuItem::mnuSystemFlash), c.flash) << c.protocol << "/" << c.linkMode;
+        // The board information page goes with the firmware load.
+        EXPECT_EQ(host->MenuEnabled(MenuItem::mnuViewManuf), c.flash) << c.protocol << "/" << c.linkMode;
     }
 }
 

@@ -67,8 +67,10 @@ int main(int argc, char** argv)
         "no-live", "Keep inputs, analog and temperature readings still (they move once a second by default).");
     const QCommandLineOption eventsOption(
         "events", "Send an event every N seconds, in turn from each station (default: none).", "N");
+    const QCommandLineOption bootLoaderOption(
+        "boot-loader", "Start in the boot loader with an incomplete application, as after a firmware load that lost power.");
     parser.addOptions({portOption, ptyOption, verboseOption, korvelOption, pellarOption, stationOption, baudOption,
-                       silentOption, radioOption, radioFleetOption, noLiveOption, eventsOption});
+                       silentOption, radioOption, radioFleetOption, noLiveOption, eventsOption, bootLoaderOption});
     parser.process(app);
 
     bool ok = false;
@@ -108,6 +110,12 @@ int main(int argc, char** argv)
         sim.AddRemoteStation(int(station));
     }
     SetUpLogger(sim);
+    // A real module takes about this long to start its other program.
+    sim.SetModeSwitchMs(1000);
+    if (parser.isSet(bootLoaderOption)) {
+        sim.SetApplicationComplete(false);
+        sim.PowerUp();
+    }
     if (parser.isSet(baudOption)) {
         const uint baud = parser.value(baudOption).toUInt(&ok);
         if (!ok || baud == 0 || baud > 10'000'000) {

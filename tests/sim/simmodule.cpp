@@ -16,6 +16,8 @@
 #include <fcntl.h>
 #include <iterator>
 #include <limits>
+#include <optional>
+#include <utility>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,7 +38,6 @@ constexpr int kCmdModuleInfo = 0x00;
 constexpr int kCmdDateTime = 0x10;
 constexpr int kCmdDeviceType = 0x7E;
 constexpr int kCmdStopProcesses = 0x86;
-constexpr int kCmdRestartProcesses = 0xD1;
 constexpr int kCmdChildInfo = 0xF0;
 // Live status; a SET of the output status command switches one output.
 constexpr int kCmdInputStatus = 0x01;
@@ -83,6 +84,34 @@ constexpr int kPellarTempZero = 111;
 
 // A new sim is a Korvel with this many children, so group loops run past group 0.
 constexpr int kDefaultChildren = 2;
+
+// Where a page-half frame's word address points, in bytes, or -1 when the frame has
+// no address or the half it names is not one `command` takes.
+int HalfAddress(int command, const QByteArray& data)
+{
+    if (data.size() < 2)
+        return -1;
+    const int address = 2 * (quint8(data[0]) << 8 | quint8(data[1]));
+    const int offset = command == kCmdFlashPageLow ? 0 : kFlashHalfBytes;
+    return address % kFlashPageBytes == offset && address + kFlashHalfBytes <= kFlashBytes ? address : -1;
+}
+
+bool IsPageHalf(int command)
+{
+    return command == kCmdFlashPageLow || command == kCmdFlashPageHigh;
+}
+
+// The application a new sim holds, the board page, and erased flash elsewhere. A
+// multiplier prime to 256 runs each half page through distinct values, and the page
+// number keeps the pages apart.
+QByteArray InitialFlash()
+{
+    QByteArray flash(kFlashBytes, char(0xFF));
+    for (int i = 0; i < kInitialApplicationBytes; ++i)
+        flash[i] = char(i * 0x9D + (i >> 8));
+    flash.replace(kBoardPageAddress, kFlashPageBytes, SimModule::MakeBoardPage({}));
+    return flash;
+}
 
 // Answer or event without its checksum: [L, destination, source, route, id, type, command, data...].
 QByteArray Body(quint8 destination, quint8 source, quint8 route, quint8 packetId, quint8 type, quint8 command,
@@ -481,6 +510,7 @@ SimModule::SimModule(QObject* parent) : QObject(parent), m_ptyLine(QStringLitera
         connect(port->outTimer, &QTimer::timeout, this, [this, port] { Pump(*port); });
     }
     m_stations.emplace(0, NewStation());
+    m_flash = InitialFlash();
 
     m_liveTimer = new QTimer(this);
     m_liveTimer->setInterval(kLiveStepMs);
@@ -973,6 +1003,9 @@ SimModule::Station* SimModule::Responder(const QByteArray& frame)
     // The poll asks the local module about its own radio channel.
     if (!m_stationRouting || destination == 0 || command == kCmdChannelClear)
         return Find(0);
+    // A boot loader passes nothing on over the radio.
+    if (m_flashMode == FlashMode::BootLoader)
+        return nullptr;
     return route == kRadioRoute ? Find(destination) : nullptr;
 }
 
@@ -1032,6 +1065,8 @@ void SimModule::SetModuleMode(quint8 modeByte, int station)
 
 QByteArray SimModule::ModuleInfo(int station) const
 {
+    if (station == 0 && m_flashMode == FlashMode::BootLoader)
+        return QByteArray(1, char(kBootLoaderIdentity)) + char(0) + char(m_bootLoaderVersion) + QByteArray(4, '\0');
     const Station* s = Find(station);
     return s ? ModuleInfoOf(*s) : QByteArray();
 }
@@ -1171,6 +1206,8 @@ void SimModule::SetLiveChanges(bool on)
 
 void SimModule::LiveStep()
 {
+    if (!ApplicationRunning())
+        return;
     // Up for kLiveSwing steps, down for as many: each value stays near its start.
     const int direction = (m_liveTicks / kLiveSwing) % 2 == 0 ? 1 : -1;
     const int toggle = m_liveTicks % 8;
@@ -1463,6 +1500,8 @@ void SimModule::SetEventInterval(int seconds)
 
 void SimModule::SendNextEvent()
 {
+    if (!ApplicationRunning())
+        return;
     // The local module first, then each remote station, round and round.
     auto it = m_stations.begin();
     std::advance(it, m_eventTurn % int(m_stations.size()));
@@ -1546,6 +1585,192 @@ const QList<BlockKey>& SimModule::BlockWrites(int station) const
     return s ? s->blockWrites : kNone;
 }
 
+// ---- Program flash and boot loader ---------------------------------------------
+
+bool SimModule::ApplicationRunning() const
+{
+    return m_powered && m_flashMode == FlashMode::Application && m_clock.nsecsElapsed() >= m_deafUntilNs;
+}
+
+void SimModule::SetModeSwitchMs(int ms)
+{
+    m_modeSwitchMs = qMax(0, ms);
+}
+
+void SimModule::SetFlash(int byteAddress, const QByteArray& bytes)
+{
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const qint64 at = qint64(byteAddress) + i;
+        if (at >= 0 && at < kFlashBytes)
+            m_flash[at] = bytes[i];
+    }
+}
+
+QByteArray SimModule::BoardPage() const
+{
+    return m_flash.mid(kBoardPageAddress, kFlashPageBytes);
+}
+
+void SimModule::CutPowerAfterPageWrites(int n)
+{
+    m_powerCutAfter = qMax(0, n);
+}
+
+void SimModule::PowerUp()
+{
+    m_powered = true;
+    m_flashMode = m_applicationComplete ? FlashMode::Application : FlashMode::BootLoader;
+    m_flashUnlocked = false;
+    m_modeSwitchPending = false;
+    m_deafUntilNs = 0;
+}
+
+void SimModule::LosePageWrite(int byteAddress, int times)
+{
+    if (times == 0)
+        m_lostPageWrites.remove(byteAddress);
+    else
+        m_lostPageWrites.insert(byteAddress, times < 0 ? -1 : times);
+}
+
+bool SimModule::TakeLostPageWrite(const QByteArray& frame)
+{
+    const int command = quint8(frame[6]);
+    if (frame[5] != char(kPktSet) || !IsPageHalf(command) || frame.size() < 10)
+        return false;
+    const int address = 2 * (quint8(frame[7]) << 8 | quint8(frame[8]));
+    const auto it = m_lostPageWrites.find(address);
+    if (it == m_lostPageWrites.end())
+        return false;
+    if (*it > 0 && --*it == 0)
+        m_lostPageWrites.erase(it);
+    return true;
+}
+
+void SimModule::StartModeSwitch(Port& port)
+{
+    // Paced, the answer is on the line until the line is free again.
+    const qint64 answered = std::max(m_clock.nsecsElapsed(), m_wireBaud > 0 ? port.lineFreeNs : 0);
+    m_deafUntilNs = answered + qint64(m_modeSwitchMs) * 1'000'000;
+}
+
+std::optional<bool> SimModule::FlashSet(int command, const QByteArray& data, bool commit)
+{
+    if (command == kCmdEnterBootLoader) {
+        if (commit) {
+            m_flashMode = FlashMode::BootLoader;
+            m_flashUnlocked = false;
+            ++m_bootLoaderEntries;
+            m_modeSwitchPending = true;
+        }
+        return true;
+    }
+    const bool inBootLoader = m_flashMode == FlashMode::BootLoader;
+    if (command == kCmdFlashUnlock) {
+        if (commit && inBootLoader && !m_refuseUnlock)
+            m_flashUnlocked = true;
+        return inBootLoader;
+    }
+    if (IsPageHalf(command)) {
+        const int address = HalfAddress(command, data);
+        if (!inBootLoader || !m_flashUnlocked || data.size() != 2 + kFlashHalfBytes || address < 0)
+            return false;
+        if (commit) {
+            m_flash.replace(address, kFlashHalfBytes, data.mid(2));
+            m_pageWrites.append(address);
+            m_applicationComplete = false;
+            if (m_powerCutAfter > 0 && --m_powerCutAfter == 0)
+                m_powered = false;  // after this answer, which is on its way already
+        }
+        return true;
+    }
+    if (!inBootLoader)
+        return std::nullopt;
+    if (command == kCmdRestartProcesses) {
+        if (commit) {
+            m_flashMode = FlashMode::Application;
+            m_flashUnlocked = false;
+            m_applicationComplete = true;
+            ++m_bootLoaderRestarts;
+            m_modeSwitchPending = true;
+        }
+        return true;
+    }
+    return false;
+}
+
+std::optional<bool> SimModule::FlashGet(int command, const QByteArray& params, bool commit, QByteArray* reply)
+{
+    if (command == kCmdFlashUnlock) {
+        *reply = QByteArray(1, char(m_flashUnlocked ? 1 : 0));
+        return true;
+    }
+    if (IsPageHalf(command)) {
+        const int asked = HalfAddress(command, params);
+        if (params.size() != 2 || asked < 0)
+            return false;
+        const qint64 answered = qint64(asked) + m_pageReadShift;
+        if (answered < 0 || answered + kFlashHalfBytes > kFlashBytes)
+            return false;
+        const int word = int(answered / 2);
+        *reply = QByteArray(1, char(word >> 8)) + char(word & 0xFF) + m_flash.mid(answered, kFlashHalfBytes);
+        if (commit)
+            m_pageReads.append(asked);
+        return true;
+    }
+    if (m_flashMode == FlashMode::Application)
+        return std::nullopt;
+    if (command != kCmdModuleInfo)
+        return false;
+    *reply = ModuleInfo(0);
+    return true;
+}
+
+QByteArray SimModule::MakeBoardPage(const BoardInfo& info)
+{
+    QByteArray page(kFlashPageBytes, '\0');
+    for (int i = 0; i < 0xD8; ++i)
+        page[i] = char((i * 7 + 3) & 0x7F);
+    auto text = [&](int at, int width, const QByteArray& value, bool decimal) {
+        const QByteArray field = value.left(width).leftJustified(width, ' ');
+        for (int i = 0; i < width; ++i) {
+            const int code = quint8(field[i]);
+            page[at + i] = char(decimal ? (code / 10 % 10) << 4 | code % 10 : code);
+        }
+    };
+    auto number = [&](int at, quint16 value) {
+        page[at] = char(value & 0xFF);
+        page[at + 1] = char(value >> 8);
+    };
+    text(0xD8, 8, info.serial, true);
+    text(0xE0, 2, info.type, true);
+    text(0xE2, 2, info.revision, true);
+    text(0xE4, 19, info.lastLoad, false);
+    page[0xF7] = 0;
+    number(0xF8, info.flashCount);
+    number(0xFA, info.highestWord);
+    number(0xFC, info.fileCrc);
+    number(0xFE, Crc16(page.left(0xFE)));
+    return page;
+}
+
+quint16 SimModule::Crc16(const QByteArray& bytes)
+{
+    quint16 crc = 0;
+    for (char c : bytes) {
+        crc ^= quint16(quint8(c) << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 0x8000 ? quint16(crc << 1) ^ 0x1021 : quint16(crc << 1);
+    }
+    return crc;
+}
+
+bool SimModule::BoardPageCrcGood(const QByteArray& page)
+{
+    return page.size() == kFlashPageBytes
+        && Crc16(page.left(0xFE)) == (quint8(page[0xFE]) | quint8(page[0xFF]) << 8);
+}
+
 // ---- Faults, pacing and the wire -----------------------------------------------
 
 void SimModule::SetReplyDelayMs(int ms)
@@ -1590,6 +1815,8 @@ void SimModule::ClearReceived()
     for (auto& [n, station] : m_stations)
         station.blockWrites.clear();
     m_channelPolls = 0;
+    m_pageWrites.clear();
+    m_pageReads.clear();
 }
 
 void SimModule::Feed(Port& port, QByteArray bytes)
@@ -1640,6 +1867,11 @@ void SimModule::HandleFrame(Port& port, const QByteArray& frame)
 {
     m_received.append(frame);
     emit frameReceived(frame);
+    // Without power, or while restarting into its other program, the module hears nothing.
+    if (!m_powered || m_clock.nsecsElapsed() < m_deafUntilNs) {
+        Occupy(port, frame.size());
+        return;
+    }
     if (ChecksumGood(frame) && m_silentAfter >= 0) {
         if (m_silentAfter == 0) {
             Occupy(port, frame.size());  // unheard, but it still took its time on the line
@@ -1652,7 +1884,7 @@ void SimModule::HandleFrame(Port& port, const QByteArray& frame)
     Station* station = nullptr;
     if (ChecksumGood(frame) && frame.size() >= 8 && (frame[5] == char(kPktGet) || frame[5] == char(kPktSet)))
         station = Responder(frame);
-    if (!station) {
+    if (!station || (station == Find(0) && TakeLostPageWrite(frame))) {
         Occupy(port, frame.size());  // the request still took its time on the line
         return;
     }
@@ -1663,14 +1895,24 @@ void SimModule::HandleFrame(Port& port, const QByteArray& frame)
     const Fault fault = TakeFault();
     const QByteArray answer = Answer(*station, frame, fault != Fault::Nack && fault != Fault::Resend);
     const int requestBytes = int(frame.size());
+    // A switch of program starts once its acknowledgement has left; until then the
+    // module is already on its way and hears nothing either.
+    const bool modeSwitch = std::exchange(m_modeSwitchPending, false) && m_modeSwitchMs > 0;
+    if (modeSwitch)
+        m_deafUntilNs = std::numeric_limits<qint64>::max();
     if (m_replyDelayMs == 0) {
         Emit(port, fault, answer, requestBytes);
+        if (modeSwitch)
+            StartModeSwitch(port);
         return;
     }
     QTimer::singleShot(m_replyDelayMs, Qt::PreciseTimer, this,
-                       [this, &port, generation = port.generation, fault, answer, requestBytes] {
+                       [this, &port, generation = port.generation, fault, answer, requestBytes, modeSwitch] {
                            if (port.generation == generation)
                                Emit(port, fault, answer, requestBytes);
+                           // Unless PowerUp started the module afresh meanwhile.
+                           if (modeSwitch && m_deafUntilNs == std::numeric_limits<qint64>::max())
+                               StartModeSwitch(port);
                        });
 }
 
@@ -1696,11 +1938,22 @@ QByteArray SimModule::Answer(Station& station, const QByteArray& frame, bool com
 
     if (command == m_nackCommand)
         return answer(kPktNack);
-    if (type == kPktSet)
-        return answer(ApplySet(station, command, data, commit) ? kPktAck : kPktNack);
+    const bool local = &station == Find(0);
+    if (!local && (command == kCmdFlashUnlock || IsPageHalf(command) || command == kCmdEnterBootLoader))
+        return answer(kPktNack);  // a remote station has no boot loader to enter
+    if (type == kPktSet) {
+        const std::optional<bool> flash = local ? FlashSet(command, data, commit) : std::nullopt;
+        const bool ack = flash ? *flash : ApplySet(station, command, data, commit);
+        return answer(ack ? kPktAck : kPktNack);
+    }
     const auto custom = m_replyData.constFind(command);
     if (custom != m_replyData.constEnd())
         return answer(kPktReply, *custom);
+    if (local) {
+        QByteArray reply;
+        if (const std::optional<bool> flash = FlashGet(command, data, commit, &reply))
+            return *flash ? answer(kPktReply, reply) : answer(kPktNack);
+    }
     if (command == kCmdChannelClear)
         return answer(kPktReply, QByteArray(1, char(channelBusy ? kChannelBusy : 0)));
     QByteArray reply;

@@ -18,6 +18,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 
 class QSocketNotifier;
 class QTcpServer;
@@ -97,6 +98,36 @@ bool IsChannelBlock(int code);
 inline constexpr int kCmdResetNvrAll = 0x85;  // every block to FactoryConfig
 inline constexpr int kCmdResetNvrIo = 0x89;   // the channel blocks to FactoryConfig
 inline constexpr int kCmdResetSystem = 0xD3;  // restart: stopped processes run again
+// Stopped processes run again; in the boot loader, the restart into the application.
+inline constexpr int kCmdRestartProcesses = 0xD1;
+
+// The local module's program flash and its boot loader. Remote stations have neither.
+//  - SET kCmdEnterBootLoader (no data): the module restarts into its boot loader.
+//  - SET kCmdFlashUnlock (no data, boot loader only) unlocks the flash; GET answers
+//    [1] when it is unlocked, [0] when not.
+//  - A page half travels as frame bytes 7, 8 = its word address (byte address / 2),
+//    high byte first, then kFlashHalfBytes flash bytes (L = kPageHalfLength): SET
+//    writes them, GET (L = 9, the address only) reads them. kCmdFlashPageLow takes
+//    the first half of a 256-byte page, kCmdFlashPageHigh the second.
+inline constexpr int kCmdFlashUnlock = 0xCE;
+inline constexpr int kCmdFlashPageLow = 0xCF;
+inline constexpr int kCmdFlashPageHigh = 0xD0;
+inline constexpr int kCmdEnterBootLoader = 0xD2;
+inline constexpr int kFlashBytes = 0x20000;
+inline constexpr int kFlashPageBytes = 256;
+inline constexpr int kFlashHalfBytes = 128;
+inline constexpr int kPageHalfLength = 7 + 2 + kFlashHalfBytes;
+// Where the board information page (MakeBoardPage) lives.
+inline constexpr int kBoardPageAddress = 0x1DF00;
+// A new sim's application fills bytes 0 .. kInitialApplicationBytes - 1.
+inline constexpr int kInitialApplicationBytes = 0x10000;
+// Module-information data bytes 7 and 9 in the boot loader: family 0 (the boot
+// loader only), product line 3; version 2.1 unless SetBootLoaderVersion says otherwise.
+inline constexpr quint8 kBootLoaderIdentity = 0x03;
+inline constexpr quint8 kBootLoaderVersion = 0x21;
+
+// The program the local module runs.
+enum class FlashMode { Application, BootLoader };
 
 // Module identity as the module-information reply reports it.
 inline constexpr quint8 kIdentity = 0x23;         // this program's family, product line 3
@@ -341,7 +372,8 @@ public:
     void SetOptions(quint8 lowNibble, int station = 0);
     // Module-information data byte 10 as sent.
     void SetModuleMode(quint8 modeByte, int station = 0);
-    // Data bytes 7 .. 13 of the module-information reply for the station's target.
+    // Data bytes 7 .. 13 of the module-information reply for the station's target;
+    // for the local module in its boot loader, the boot loader's.
     QByteArray ModuleInfo(int station = 0) const;
     // Without a clock the module NACKs the date/time GET and SET.
     void SetHasClock(bool hasClock, int station = 0);
@@ -503,6 +535,112 @@ public:
     // value (0.02 V per count) and the four crossing states come round in turn.
     void SetEventInterval(int seconds);
 
+    // The local module's flash and boot loader (see kCmdFlashUnlock). A flash command
+    // (unlock, page halves, entering the boot loader) to a remote station is NACKed.
+    //
+    // In the application the module answers as ever, but for: SET kCmdEnterBootLoader
+    // (acknowledged, counted, then the boot loader runs, locked); unlock and page-half
+    // SETs NACKed; page-half GETs and the unlock GET answered. In the boot loader
+    // (entered again by kCmdEnterBootLoader, locked again and counted):
+    //  - GET 0x00 answers [kBootLoaderIdentity, 0, boot-loader version, 0, 0, 0, 0];
+    //  - SET kCmdFlashUnlock is acknowledged and unlocks, unless SetRefuseUnlock;
+    //  - a page-half SET is acknowledged only when the flash is unlocked, L is
+    //    kPageHalfLength and the address is a page start (kCmdFlashPageLow) or a page
+    //    start + kFlashHalfBytes (kCmdFlashPageHigh) with the half inside the flash;
+    //    it stores the bytes as sent, is recorded in PageWrites and leaves the
+    //    application incomplete. Otherwise it is NACKed and stores nothing;
+    //  - SET kCmdRestartProcesses is acknowledged, counted, and the application runs
+    //    again, locked and complete;
+    //  - every other GET and SET is NACKed, frames to remote stations get no answer
+    //    (nothing passes them on), and neither events nor live changes happen.
+    // A page-half GET (either mode) with L = 9 and an address as above answers
+    // [the word address, high first, kFlashHalfBytes bytes] (L = kPageHalfLength)
+    // and is recorded in PageReads; any other is NACKed. Reply data, SetNackCommand,
+    // faults and wire pacing apply to these answers as to any.
+    FlashMode Mode() const { return m_flashMode; }
+    bool InBootLoader() const { return m_flashMode == FlashMode::BootLoader; }
+    bool FlashUnlocked() const { return m_flashUnlocked; }
+    // True in a new sim; false from the first accepted page write, true again when the
+    // boot loader restarts into the application. PowerUp starts the boot loader while false.
+    bool ApplicationComplete() const { return m_applicationComplete; }
+    // Takes effect at the next start: SetApplicationComplete(false) and PowerUp are a
+    // module whose load lost power part way.
+    void SetApplicationComplete(bool complete) { m_applicationComplete = complete; }
+    // Module-information data byte 9 in the boot loader (0x21 = 2.1).
+    void SetBootLoaderVersion(quint8 version) { m_bootLoaderVersion = version; }
+    // After acknowledging kCmdEnterBootLoader, and kCmdRestartProcesses in the boot
+    // loader, the module hears nothing until `ms` after the acknowledgement has
+    // left (wire pacing and reply delay included): frames then show in Received()
+    // and frameReceived but are not acted on, count toward no GoSilentAfter and use
+    // up no fault. 0 (the default): it hears the next frame.
+    void SetModeSwitchMs(int ms);
+
+    // All kFlashBytes bytes. A new sim holds an application in the first
+    // kInitialApplicationBytes (a pattern of no one value, no page of 0xFF only),
+    // MakeBoardPage(BoardInfo{}) at kBoardPageAddress and 0xFF elsewhere.
+    QByteArray Flash() const { return m_flash; }
+    // Bytes that fall outside the flash are left out.
+    void SetFlash(int byteAddress, const QByteArray& bytes);
+    // The kFlashPageBytes bytes at kBoardPageAddress.
+    QByteArray BoardPage() const;
+    // Byte addresses of the accepted page-half writes and of the answered page-half
+    // reads (as asked, whatever SetPageReadAddressShift answers), in order, since
+    // the start or ClearReceived.
+    const QList<int>& PageWrites() const { return m_pageWrites; }
+    const QList<int>& PageReads() const { return m_pageReads; }
+    // Accepted kCmdEnterBootLoader SETs, and restarts from the boot loader into the
+    // application; ClearReceived leaves both.
+    int BootLoaderEntries() const { return m_bootLoaderEntries; }
+    int BootLoaderRestarts() const { return m_bootLoaderRestarts; }
+
+    // Power: after `n` more accepted page-half writes (the n-th still acknowledged)
+    // the module loses power and hears nothing at all, as with GoSilentAfter(0): no
+    // answers, no events, no live changes, a SET stores nothing, and neither
+    // GoSilentAfter nor a fault counts. Answers on their way still arrive; SendRaw
+    // and SendEvent still send. n <= 0 cancels a cut still to come.
+    void CutPowerAfterPageWrites(int n);
+    // The module starts, powered or not: in its boot loader while the application
+    // is incomplete, otherwise in the application; locked, without a mode switch
+    // still to wait out. Flash, configuration, logger and settings stay as they were.
+    void PowerUp();
+    bool Powered() const { return m_powered; }
+
+    // Flash faults.
+    // The unlock is acknowledged but the flash stays locked while set.
+    void SetRefuseUnlock(bool refuse) { m_refuseUnlock = refuse; }
+    // The next `times` page-half SETs to `byteAddress` (either command, either mode,
+    // any length) get no answer at all and store nothing, as if lost on the way;
+    // later ones are handled as usual. Negative: every one; 0 forgets the address.
+    // They count toward GoSilentAfter as any frame; while silent none is used up.
+    void LosePageWrite(int byteAddress, int times = -1);
+    // Page-half reads are answered for the byte address asked + `bytes` instead: its
+    // word address (rounded down) and its data, as a module that answers the wrong
+    // page; NACKed when that half is not all inside the flash. 0 (the default) = off.
+    void SetPageReadAddressShift(int bytes) { m_pageReadShift = bytes; }
+
+    // The board information page as the loader writes it: offsets 0x00 .. 0xD7 a
+    // fixed filler of no 0xFF; 0xD8 .. 0xDF the serial, 0xE0 .. 0xE1 the type,
+    // 0xE2 .. 0xE3 the revision, each character as its code written in two decimal
+    // digits in one byte ('1', code 49, as 0x49); 0xE4 .. 0xF6 lastLoad as plain
+    // character codes; 0xF7 = 0; then flashCount, highestWord, fileCrc and the page's
+    // Crc16 over offsets 0x00 .. 0xFD, each low byte first. Text fields are cut or
+    // padded with spaces to their width; a code above 99 keeps its last two digits.
+    struct BoardInfo {
+        QByteArray serial = "10293847";
+        QByteArray type = "A1";
+        QByteArray revision = "03";
+        QByteArray lastLoad = "03-Feb-25, 10:20:30";
+        quint16 flashCount = 7;
+        // The word address of the initial application's last byte.
+        quint16 highestWord = (kInitialApplicationBytes - 1) / 2;
+        quint16 fileCrc = 0x5A3C;
+    };
+    static QByteArray MakeBoardPage(const BoardInfo& info);
+    // CRC-16/XMODEM: polynomial 0x1021, start 0, most significant bit first, no final XOR.
+    static quint16 Crc16(const QByteArray& bytes);
+    // True for a page of kFlashPageBytes whose last two bytes are the Crc16 of the rest.
+    static bool BoardPageCrcGood(const QByteArray& page);
+
     // Frame bytes 7 .. L-1 of a stored block (index ignored for the blocks that
     // exist once); empty when there is none. SetBlockData stores the bytes as
     // given, any length, so a test can also make the module answer a malformed block.
@@ -523,7 +661,7 @@ public:
     // them (before the TCP side doubles each 255).
     const QByteArray& SentRaw() const { return m_sentRaw; }
     // Forgets the received and sent frames and bytes, every station's block
-    // writes and the channel polls.
+    // writes, the channel polls and the page-half writes and reads.
     void ClearReceived();
 
     // True once the current (or last) TCP connection began with the full
@@ -648,6 +786,17 @@ private:
     void SendContactEvent(int number, Station& s);
     void SendAnalogEvent(int number, Station& s);
     static QByteArray ModuleInfoOf(const Station& s);
+    // Whether the local module runs its application now: powered, not in its boot
+    // loader, not restarting. Events and live changes wait for it.
+    bool ApplicationRunning() const;
+    // The local module's flash and boot loader side of a SET or GET: nothing when the
+    // application handles the command as any other, else ACK (true) or NACK.
+    std::optional<bool> FlashSet(int command, const QByteArray& data, bool commit);
+    std::optional<bool> FlashGet(int command, const QByteArray& params, bool commit, QByteArray* reply);
+    // Whether a good frame for the local module is a page-half write LosePageWrite drops.
+    bool TakeLostPageWrite(const QByteArray& frame);
+    // Deaf for the mode switch from now, counted from when the answer has left `port`.
+    void StartModeSwitch(Port& port);
     Station* Find(int station);
     const Station* Find(int station) const;
     // Find, with a warning when the station does not exist.
@@ -705,6 +854,26 @@ private:
     int m_channelPolls = 0;
     int m_wireBaud = 0;
     bool m_tcpStartTextReceived = false;
+
+    // The local module's flash and boot loader.
+    QByteArray m_flash;
+    FlashMode m_flashMode = FlashMode::Application;
+    bool m_flashUnlocked = false;
+    bool m_applicationComplete = true;
+    bool m_powered = true;
+    quint8 m_bootLoaderVersion = kBootLoaderVersion;
+    int m_modeSwitchMs = 0;
+    // Set by an accepted switch until HandleFrame starts the deaf time after its answer.
+    bool m_modeSwitchPending = false;
+    qint64 m_deafUntilNs = 0;  // on m_clock
+    int m_powerCutAfter = 0;   // accepted page writes still to come before the cut; 0: none
+    bool m_refuseUnlock = false;
+    QHash<int, int> m_lostPageWrites;  // byte address -> frames still to lose, -1: all
+    int m_pageReadShift = 0;
+    QList<int> m_pageWrites;
+    QList<int> m_pageReads;
+    int m_bootLoaderEntries = 0;
+    int m_bootLoaderRestarts = 0;
 
     QTimer* m_liveTimer = nullptr;
     int m_liveTicks = 0;

@@ -1913,3 +1913,328 @@ TEST(SimProgram, StartsWithARunningLoggerThatHoldsRecords)
     program.kill();
     program.waitForFinished(2000);
 }
+
+// ---- Program flash and boot loader ---------------------------------------------------
+
+namespace {
+
+// The word address of a page half, high byte first, as its frames carry it.
+QByteArray Word(int byteAddress)
+{
+    return Bytes({(byteAddress / 2) >> 8, (byteAddress / 2) & 0xFF});
+}
+
+QByteArray PageWrite(int command, int byteAddress, const QByteArray& bytes)
+{
+    return Set(command, Word(byteAddress) + bytes);
+}
+
+QByteArray PageRead(int command, int byteAddress)
+{
+    return Get(command, Word(byteAddress));
+}
+
+QByteArray PageReply(int command, int byteAddress, const QByteArray& bytes)
+{
+    return Reply(command, Word(byteAddress) + bytes);
+}
+
+// A page half that tells which one it is.
+QByteArray Half(int seed)
+{
+    QByteArray bytes(kFlashHalfBytes, '\0');
+    for (int i = 0; i < kFlashHalfBytes; ++i)
+        bytes[i] = char(seed + 3 * i);
+    return bytes;
+}
+
+QByteArray Ack(int command)
+{
+    return Answer(0, 0, kPktAck, command);
+}
+
+QByteArray Nack(int command)
+{
+    return Answer(0, 0, kPktNack, command);
+}
+
+const QByteArray kAskInfo = Bytes({2});
+const QByteArray kBootLoaderInfo = Bytes({kBootLoaderIdentity, 0, kBootLoaderVersion, 0, 0, 0, 0});
+
+// Like Exchange, for requests some of which get no answer: the answers once `answers`
+// have come. As answers keep their order, a later request's answer shows that an
+// earlier one got none.
+QList<QByteArray> Answers(TcpPc& pc, const QList<QByteArray>& requests, int answers)
+{
+    pc.chunks.clear();
+    pc.socket.write(requests.join());
+    EXPECT_TRUE(pc.WaitFrames(answers));
+    return pc.Frames();
+}
+
+}  // namespace
+
+TEST(SimFlash, NewSimHoldsAnApplicationTheBoardPageAndErasedFlashElsewhere)
+{
+    SimModule sim;
+    const QByteArray flash = sim.Flash();
+    ASSERT_EQ(flash.size(), kFlashBytes);
+    int flatPages = 0;
+    for (int page = 0; page < kInitialApplicationBytes; page += kFlashPageBytes)
+        flatPages += flash.mid(page, kFlashPageBytes).count(flash[page]) == kFlashPageBytes;
+    EXPECT_EQ(flatPages, 0);
+    const int erased = kBoardPageAddress - kInitialApplicationBytes;
+    EXPECT_EQ(flash.mid(kInitialApplicationBytes, erased), QByteArray(erased, char(0xFF)));
+    EXPECT_EQ(sim.BoardPage(), SimModule::MakeBoardPage({}));
+    const int top = kFlashBytes - kBoardPageAddress - kFlashPageBytes;
+    EXPECT_EQ(flash.mid(kBoardPageAddress + kFlashPageBytes), QByteArray(top, char(0xFF)));
+
+    // SetFlash keeps to the flash at both ends.
+    sim.SetFlash(kFlashBytes - 2, Bytes({1, 2, 3}));
+    sim.SetFlash(-2, Bytes({4, 5, 6}));
+    EXPECT_EQ(sim.Flash().size(), kFlashBytes);
+    EXPECT_EQ(sim.Flash().right(2), Bytes({1, 2}));
+    EXPECT_EQ(sim.Flash().left(2), Bytes({6, flash[1]}));
+}
+
+TEST(SimFlash, BoardPageCodesItsFieldsAndCarriesItsOwnCrc)
+{
+    EXPECT_EQ(SimModule::Crc16("123456789"), 0x31C3);
+    const QByteArray page = SimModule::MakeBoardPage({});
+    ASSERT_EQ(page.size(), kFlashPageBytes);
+    EXPECT_FALSE(page.left(0xD8).contains(char(0xFF)));
+    // Serial "10293847", type "A1", revision "03": each character code in two decimal digits.
+    EXPECT_EQ(page.mid(0xD8, 12), Bytes({0x49, 0x48, 0x50, 0x57, 0x51, 0x56, 0x52, 0x55, 0x65, 0x49, 0x48, 0x51}));
+    EXPECT_EQ(page.mid(0xE4, 20), QByteArray("03-Feb-25, 10:20:30") + char(0));
+    EXPECT_EQ(page.mid(0xF8, 6), Bytes({7, 0, 0xFF, 0x7F, 0x3C, 0x5A}));
+    EXPECT_EQ(quint8(page[0xFE]) | quint8(page[0xFF]) << 8, SimModule::Crc16(page.left(0xFE)));
+    EXPECT_TRUE(SimModule::BoardPageCrcGood(page));
+    for (int at : {0, 0xD8, 0xFD, 0xFE, 0xFF}) {
+        QByteArray bad = page;
+        bad[at] = char(bad[at] ^ 0x01);
+        EXPECT_FALSE(SimModule::BoardPageCrcGood(bad)) << at;
+    }
+    EXPECT_FALSE(SimModule::BoardPageCrcGood(page.left(0xFF)));
+}
+
+TEST_F(SimTcp, FirmwareLoadWritesBothHalvesOfAPageReadsThemBackAndRestarts)
+{
+    const QByteArray before = sim.Flash();
+    const QByteArray appInfo = sim.ModuleInfo();
+    const QByteArray low = Half(0x10), high = Half(0x90);
+    // 0x1280 is word 0x0940: a swapped address would be no page half at all.
+    QList<QByteArray> got = Exchange(pc, {Set(kCmdEnterBootLoader), Get(0x00, kAskInfo), Get(kCmdFlashUnlock),
+                                          Set(kCmdFlashUnlock), Get(kCmdFlashUnlock),
+                                          PageWrite(kCmdFlashPageLow, 0x1200, low),
+                                          PageWrite(kCmdFlashPageHigh, 0x1280, high)});
+    EXPECT_EQ(got, QList<QByteArray>({Ack(kCmdEnterBootLoader), Reply(0x00, kBootLoaderInfo),
+                                      Reply(kCmdFlashUnlock, Bytes({0})), Ack(kCmdFlashUnlock),
+                                      Reply(kCmdFlashUnlock, Bytes({1})), Ack(kCmdFlashPageLow), Ack(kCmdFlashPageHigh)}));
+    EXPECT_FALSE(sim.ApplicationComplete());
+
+    got = Exchange(pc, {PageRead(kCmdFlashPageLow, 0x1200), PageRead(kCmdFlashPageHigh, 0x1280),
+                        Set(kCmdRestartProcesses), Get(0x00, kAskInfo), Get(kCmdFlashUnlock)});
+    EXPECT_EQ(got, QList<QByteArray>({PageReply(kCmdFlashPageLow, 0x1200, low), PageReply(kCmdFlashPageHigh, 0x1280, high),
+                                      Ack(kCmdRestartProcesses), Reply(0x00, appInfo), Reply(kCmdFlashUnlock, Bytes({0}))}));
+    EXPECT_EQ(sim.Mode(), FlashMode::Application);
+    EXPECT_TRUE(sim.ApplicationComplete());
+    EXPECT_EQ(sim.PageWrites(), QList<int>({0x1200, 0x1280}));
+    EXPECT_EQ(sim.BootLoaderRestarts(), 1);
+    QByteArray expected = before;
+    expected.replace(0x1200, kFlashPageBytes, low + high);
+    EXPECT_EQ(sim.Flash(), expected);
+
+    sim.ClearReceived();
+    EXPECT_TRUE(sim.PageWrites().isEmpty() && sim.PageReads().isEmpty());
+    EXPECT_EQ(sim.BootLoaderEntries(), 1);
+}
+
+TEST_F(SimTcp, PageWritesAreTakenOnlyUnlockedInTheBootLoaderWithTheRightHalfAndLength)
+{
+    sim.AddRemoteStation(5);
+    const QByteArray before = sim.Flash();
+    const QByteArray half = Half(1);
+    // A remote station has no boot loader; its restart keeps its meaning.
+    QList<QByteArray> got = Exchange(pc, {ToStation(5, 3, kPktSet, kCmdEnterBootLoader),
+                                          ToStation(5, 3, kPktSet, kCmdFlashUnlock),
+                                          ToStation(5, 3, kPktGet, kCmdFlashPageLow, Word(0)),
+                                          ToStation(5, 3, kPktSet, kCmdRestartProcesses)});
+    EXPECT_EQ(Types(got), QList<int>({kPktNack, kPktNack, kPktNack, kPktAck}));
+
+    got = Exchange(pc, {Set(kCmdFlashUnlock), PageWrite(kCmdFlashPageLow, 0, half),  // in the application
+                        Set(kCmdEnterBootLoader), PageWrite(kCmdFlashPageLow, 0, half),  // locked
+                        Set(kCmdFlashUnlock), PageWrite(kCmdFlashPageLow, 0x80, half), PageWrite(kCmdFlashPageHigh, 0x100, half),
+                        PageWrite(kCmdFlashPageLow, 0x100, half.left(127)), PageWrite(kCmdFlashPageLow, 0x100, half + char(0)),
+                        Get(kCmdFlashPageLow, Word(0x100) + char(0)), PageRead(kCmdFlashPageHigh, 0x100),
+                        PageWrite(kCmdFlashPageHigh, kFlashBytes - kFlashHalfBytes, half)});
+    EXPECT_EQ(Types(got), QList<int>({kPktNack, kPktNack, kPktAck, kPktNack, kPktAck, kPktNack, kPktNack, kPktNack,
+                                      kPktNack, kPktNack, kPktNack, kPktAck}));
+    EXPECT_EQ(sim.PageWrites(), QList<int>({kFlashBytes - kFlashHalfBytes}));
+    EXPECT_TRUE(sim.PageReads().isEmpty());
+    QByteArray expected = before;
+    expected.replace(kFlashBytes - kFlashHalfBytes, kFlashHalfBytes, half);
+    EXPECT_EQ(sim.Flash(), expected);
+
+    // Entered again, the boot loader is locked; a refused unlock is acknowledged all the same.
+    sim.SetRefuseUnlock(true);
+    got = Exchange(pc, {Set(kCmdEnterBootLoader), Set(kCmdFlashUnlock), Get(kCmdFlashUnlock),
+                        PageWrite(kCmdFlashPageLow, 0, half)});
+    EXPECT_EQ(got, QList<QByteArray>({Ack(kCmdEnterBootLoader), Ack(kCmdFlashUnlock), Reply(kCmdFlashUnlock, Bytes({0})),
+                                      Nack(kCmdFlashPageLow)}));
+    EXPECT_EQ(sim.BootLoaderEntries(), 2);
+
+    // A refused page write stores nothing; the other half still goes.
+    sim.SetRefuseUnlock(false);
+    sim.SetNackCommand(kCmdFlashPageLow);
+    got = Exchange(pc, {Set(kCmdFlashUnlock), PageWrite(kCmdFlashPageLow, 0x200, half),
+                        PageWrite(kCmdFlashPageHigh, 0x280, half)});
+    EXPECT_EQ(Types(got), QList<int>({kPktAck, kPktNack, kPktAck}));
+    EXPECT_EQ(sim.PageWrites().last(), 0x280);
+    EXPECT_EQ(sim.Flash().mid(0x200, kFlashHalfBytes), before.mid(0x200, kFlashHalfBytes));
+}
+
+TEST_F(SimTcp, BootLoaderNacksAllElsePassesNothingOnAndTheSiteKeepsStill)
+{
+    sim.AddRemoteStation(5);
+    const quint8 localInputs = sim.InputBits(0), remoteInputs = sim.InputBits(0, 5);
+    const int analog = sim.AnalogCode(0, 0);
+    QList<QByteArray> got = Exchange(pc, {Set(kCmdEnterBootLoader), Get(kBlockSystem, Bytes({0})), Set(0x86),
+                                          Get(kCmdChannelClear), Get(kCmdEnterBootLoader), Set(0x44)});
+    EXPECT_EQ(Types(got), QList<int>({kPktAck, kPktNack, kPktNack, kPktNack, kPktNack, kPktNack}));
+    EXPECT_FALSE(sim.ProcessesStopped());
+    got = Answers(pc, {ToStation(5, 3, kPktGet, 0x10), Get(0x10)}, 1);
+    EXPECT_EQ(got, QList<QByteArray>({Nack(0x10)}));
+
+    sim.SetEventInterval(1);
+    sim.SetLiveChanges(true);
+    pc.chunks.clear();
+    RunFor(1500);
+    EXPECT_TRUE(pc.chunks.isEmpty());
+    EXPECT_EQ(sim.InputBits(0), localInputs);
+    EXPECT_EQ(sim.InputBits(0, 5), remoteInputs);
+    EXPECT_EQ(sim.AnalogCode(0, 0), analog);
+}
+
+TEST_F(SimTcp, LostPageWritesGetNoAnswerForTheirCountThenGoThrough)
+{
+    const QByteArray before = sim.Flash();
+    const QByteArray a = Half(0x20), b = Half(0x40);
+    sim.LosePageWrite(0x400, 1);
+    sim.LosePageWrite(0x500);
+    Exchange(pc, {Set(kCmdEnterBootLoader), Set(kCmdFlashUnlock)});
+    const QList<QByteArray> got =
+        Answers(pc, {PageWrite(kCmdFlashPageLow, 0x400, a), PageWrite(kCmdFlashPageHigh, 0x480, b),
+                     PageWrite(kCmdFlashPageLow, 0x500, b), PageWrite(kCmdFlashPageLow, 0x400, a),
+                     PageWrite(kCmdFlashPageLow, 0x500, b), Get(kCmdFlashUnlock)}, 3);
+    EXPECT_EQ(got, QList<QByteArray>({Ack(kCmdFlashPageHigh), Ack(kCmdFlashPageLow), Reply(kCmdFlashUnlock, Bytes({1}))}));
+    EXPECT_EQ(sim.PageWrites(), QList<int>({0x480, 0x400}));
+    EXPECT_EQ(sim.Flash().mid(0x400, kFlashPageBytes), a + b);
+    EXPECT_EQ(sim.Flash().mid(0x500, kFlashHalfBytes), before.mid(0x500, kFlashHalfBytes));
+
+    sim.LosePageWrite(0x500, 0);
+    EXPECT_EQ(Exchange(pc, {PageWrite(kCmdFlashPageLow, 0x500, b)}), QList<QByteArray>({Ack(kCmdFlashPageLow)}));
+}
+
+TEST_F(SimTcp, ShiftedPageReadsAnswerAnotherPagesAddressAndData)
+{
+    const QByteArray flash = sim.Flash();
+    ASSERT_NE(flash.mid(0x1000, kFlashHalfBytes), flash.mid(0x1100, kFlashHalfBytes));
+    // Read in the application: reads need no boot loader.
+    sim.SetPageReadAddressShift(kFlashPageBytes);
+    QList<QByteArray> got = Exchange(pc, {PageRead(kCmdFlashPageLow, 0x1000), PageRead(kCmdFlashPageHigh, 0x1080),
+                                          PageRead(kCmdFlashPageHigh, kFlashBytes - kFlashHalfBytes)});
+    EXPECT_EQ(got, QList<QByteArray>({PageReply(kCmdFlashPageLow, 0x1100, flash.mid(0x1100, kFlashHalfBytes)),
+                                      PageReply(kCmdFlashPageHigh, 0x1180, flash.mid(0x1180, kFlashHalfBytes)),
+                                      Nack(kCmdFlashPageHigh)}));
+    EXPECT_EQ(sim.PageReads(), QList<int>({0x1000, 0x1080}));
+
+    sim.SetPageReadAddressShift(0);
+    got = Exchange(pc, {PageRead(kCmdFlashPageLow, 0x1000)});
+    EXPECT_EQ(got, QList<QByteArray>({PageReply(kCmdFlashPageLow, 0x1000, flash.mid(0x1000, kFlashHalfBytes))}));
+}
+
+TEST_F(SimTcp, PowerCutDuringALoadKeepsWhatWasWrittenAndStartsTheBootLoader)
+{
+    const QByteArray before = sim.Flash();
+    const QByteArray system = sim.BlockData(kBlockSystem, 0);
+    const QByteArray appInfo = sim.ModuleInfo();
+    const QByteArray a = Half(3), b = Half(5), c = Half(7);
+    Exchange(pc, {Set(kCmdEnterBootLoader), Set(kCmdFlashUnlock)});
+    sim.CutPowerAfterPageWrites(1);
+    sim.CutPowerAfterPageWrites(0);
+    Exchange(pc, {PageWrite(kCmdFlashPageLow, 0, a)});
+    ASSERT_TRUE(sim.Powered());
+
+    sim.CutPowerAfterPageWrites(2);
+    QByteArray changed = system;
+    changed[1] = char(changed[1] ^ 0x33);
+    QList<QByteArray> got = Answers(pc, {PageWrite(kCmdFlashPageHigh, 0x80, b), PageWrite(kCmdFlashPageLow, 0x100, c),
+                                         PageWrite(kCmdFlashPageHigh, 0x180, c), Get(0x00, kAskInfo),
+                                         Set(kBlockSystem, changed)}, 2);
+    EXPECT_EQ(got, QList<QByteArray>({Ack(kCmdFlashPageHigh), Ack(kCmdFlashPageLow)}));
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 8; }));
+    EXPECT_FALSE(sim.Powered());
+
+    sim.PowerUp();
+    EXPECT_TRUE(sim.InBootLoader());
+    EXPECT_FALSE(sim.FlashUnlocked());
+    EXPECT_FALSE(sim.ApplicationComplete());
+    // The first answer after the two before the cut: the unpowered frames got none.
+    got = Answers(pc, {Get(kCmdFlashUnlock), PageWrite(kCmdFlashPageHigh, 0x180, c)}, 2);
+    EXPECT_EQ(got, QList<QByteArray>({Reply(kCmdFlashUnlock, Bytes({0})), Nack(kCmdFlashPageHigh)}));
+    EXPECT_EQ(sim.Flash().left(0x180), a + b + c);
+    EXPECT_EQ(sim.Flash().mid(0x180), before.mid(0x180));
+    EXPECT_EQ(sim.BlockData(kBlockSystem, 0), system);
+
+    got = Exchange(pc, {Set(kCmdFlashUnlock), PageWrite(kCmdFlashPageHigh, 0x180, c), Set(kCmdRestartProcesses),
+                        Get(0x00, kAskInfo)});
+    EXPECT_EQ(got, QList<QByteArray>({Ack(kCmdFlashUnlock), Ack(kCmdFlashPageHigh), Ack(kCmdRestartProcesses),
+                                      Reply(0x00, appInfo)}));
+    EXPECT_TRUE(sim.ApplicationComplete());
+    sim.PowerUp();
+    EXPECT_EQ(sim.Mode(), FlashMode::Application);
+}
+
+TEST_F(SimTcp, SwitchingProgramsTheModuleHearsNothingForTheSwitchTime)
+{
+    sim.SetModeSwitchMs(300);
+    sim.SetBootLoaderVersion(0x17);
+    const QByteArray appInfo = sim.ModuleInfo();
+    for (const auto& [command, info] : {std::pair{kCmdEnterBootLoader, Bytes({kBootLoaderIdentity, 0, 0x17, 0, 0, 0, 0})},
+                                        std::pair{kCmdRestartProcesses, appInfo}}) {
+        SCOPED_TRACE(command);
+        const int received = sim.ReceivedCount();
+        // The GET comes with the SET, while the module restarts.
+        Answers(pc, {Set(command), Get(0x00, kAskInfo)}, 1);
+        ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == received + 2; }));
+        RunFor(400);
+        pc.socket.write(Get(0x00, kAskInfo));
+        ASSERT_TRUE(pc.WaitFrames(2));
+        EXPECT_EQ(pc.Frames(), QList<QByteArray>({Ack(command), Reply(0x00, info)}));
+    }
+}
+
+TEST(SimProgram, BootLoaderOptionStartsThereAndTheRestartTakesASecond)
+{
+    QProcess program;
+    const quint16 port = StartSimProgram(program, {"--port", "0", "--boot-loader"});
+    ASSERT_NE(port, 0);
+    TcpPc pc;
+    pc.socket.connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_EQ(Exchange(pc, {Get(0x00, kAskInfo)}), QList<QByteArray>({Reply(0x00, kBootLoaderInfo)}));
+
+    QElapsedTimer clock;
+    clock.start();
+    pc.chunks.clear();
+    pc.socket.write(Set(kCmdRestartProcesses));
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] { pc.socket.write(Get(0x00, kAskInfo)); });
+    poll.start(100);
+    ASSERT_TRUE(WaitUntil([&] { return pc.Frames().size() >= 2; }));
+    EXPECT_GE(clock.elapsed(), 990);
+    poll.stop();
+    EXPECT_EQ(pc.Frames().mid(0, 2),
+              QList<QByteArray>({Ack(kCmdRestartProcesses), Reply(0x00, SimModule().ModuleInfo())}));
+    program.kill();
+    program.waitForFinished(2000);
+}
