@@ -11,9 +11,6 @@ namespace korvel {
 
 namespace {
 
-// These messages break their lines with LF then CR, as the check always has.
-const QString kBreak = QStringLiteral("\n\r");
-
 int16_t Fail(const QString& text) {
     MsgBox(text, vbOKOnly + vbCritical, QStringLiteral("Configuration Check"));
     return 1;
@@ -22,7 +19,7 @@ int16_t Fail(const QString& text) {
 QString OffModuleText(const char* kind) {
     return QStringLiteral("At least one %1 local output configuration refers to an off module output.")
                .arg(QLatin1String(kind)) +
-           kBreak + QStringLiteral("Please correct at least the following error:") + kBreak + kBreak;
+           kLineBreak + QStringLiteral("Please correct at least the following error:") + kLineBreak + kLineBreak;
 }
 
 // The first slot of groups 0 .. ChildCount whose output lies off its module, or false.
@@ -55,13 +52,13 @@ int16_t CheckConfiguration() {
     const int p1 = PortProtocol(config(), SPORT1_CCB2);
     if (p1 == PortProtocol(config(), SPORT2_CCB2) && p1 != PORT_BINMP) {
         return Fail(QStringLiteral("The configuration contains errors that will cause Korvel to malfunction.") +
-                    kBreak +
+                    kLineBreak +
                     QStringLiteral("Both serial ports have been configured to use the same protocol (other than "
                                    "BINMP)") +
-                    kBreak +
+                    kLineBreak +
                     QStringLiteral("which, if written, will prevent the module from being controlled by the OMRU "
                                    "utility.") +
-                    kBreak + QStringLiteral("At least one serial port must be configured to include the BINMP "
+                    kLineBreak + QStringLiteral("At least one serial port must be configured to include the BINMP "
                                             "protocol."));
     }
 

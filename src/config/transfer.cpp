@@ -142,7 +142,7 @@ public:
         MsgBox(QStringLiteral("The transfer did not complete, and the processes of ") +
                    left.join(QStringLiteral(" and ")) +
                    QStringLiteral(" that were stopped for it could not be restarted.") +
-                   QStringLiteral("\n\r") +
+                   kLineBreak +
                    QStringLiteral("They stay stopped until they are restarted (System > Restart) or the "
                                   "configuration is written again."),
                vbOKOnly + vbExclamation, QString());

@@ -12,7 +12,6 @@ namespace korvel {
 
 namespace {
 
-const QString kLineBreak = QStringLiteral("\n\r");
 // The page read's reply time-out, in ticks of 100 ms.
 constexpr int16_t kPageReadTimeout = 160;
 

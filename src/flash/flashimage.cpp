@@ -26,9 +26,6 @@ FlashImageBytes& imageStorage() {
     return image;
 }
 
-// Messages of a refused firmware file; their first text is followed by a line feed and
-// then a carriage return.
-const QString kLineBreak = QStringLiteral("\n\r");
 const QString kChooseAgain = QStringLiteral("Click on OK to select new file or Cancel to exit");
 
 QString BadHeaderMessage(const QString& typeValue) {

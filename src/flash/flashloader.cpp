@@ -14,12 +14,12 @@
 #include "platform/serialport.h"
 #include "session/localsettings.h"
 #include "session/progress.h"
+#include "session/targetcheck.h"
 
 namespace korvel {
 
 namespace {
 
-const QString kLineBreak = QStringLiteral("\n\r");
 const QString kTitle = QStringLiteral("Flash Loader");
 constexpr int kProductKorvel = 3;
 
@@ -38,15 +38,6 @@ void WaitPeriod(int ms) {
 void ClosePort() {
     SerialPortIo& port = CommPort();
     if (port.IsOpen()) port.Close();
-}
-
-QString ProductName(uint8_t identity) {
-    switch (identity) {
-    case 1: return QStringLiteral("Nelk Series I");
-    case 2: return QStringLiteral("Nelk Series II");
-    case 4: return QStringLiteral("Sonavox");
-    default: return QStringLiteral("Unknown Product");
-    }
 }
 
 QString PageText(int index, int pages) { return QString::number(index) + QStringLiteral(" of ") + QString::number(pages); }

@@ -22,22 +22,21 @@ constexpr int16_t kAborted = 255;
 
 QString channelTimeoutText() {
     // Each line ends in LF then CR, the last one in nothing.
-    const QString lineEnd = QStringLiteral("\n\r");
     return QStringLiteral("OMRU has timed out waiting for the target to return that the radio "
                           "channel is clear. ") +
-           lineEnd +
+           kLineBreak +
            QStringLiteral("This possibly indicates that either excessive traffic is present on "
                           "the channel or that") +
-           lineEnd +
+           kLineBreak +
            QStringLiteral("the radio COS/Gate is jammed or is providing false information. You "
                           "may continue to test for") +
-           lineEnd +
+           kLineBreak +
            QStringLiteral("channel clear by clicking on YES, or to abort this operation, click on "
                           "NO. If you abort this") +
-           lineEnd +
+           kLineBreak +
            QStringLiteral("operation you must clear the source of the problem manually by either "
                           "re-powering the radio or") +
-           lineEnd + QStringLiteral("the target. Continue?");
+           kLineBreak + QStringLiteral("the target. Continue?");
 }
 
 } // namespace

@@ -113,12 +113,12 @@ void ShowPortOpenError(int error) {
     switch (error) {
     case COMM_INVALID_PORT:
         text = QStringLiteral("Error: The Operating System has returned an invalid or non existant port number.") +
-               QStringLiteral("\n\r") +
+               kLineBreak +
                QStringLiteral("Select another or a valid communication port in Preferences/Local Connection.");
         break;
     case COMM_PORT_ALREADY_OPEN:
         text = QStringLiteral("Error: The Operating System has returned that the Port is already open.") +
-               QStringLiteral("\n\r") +
+               kLineBreak +
                QStringLiteral("Either terminate the program that is using this port or select another port in ") +
                QStringLiteral("local") + QStringLiteral(" port preferences.");
         break;

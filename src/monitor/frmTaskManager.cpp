@@ -57,9 +57,6 @@ constexpr PeriodField kPeriodFields[4] = {
     {"updDays", "txtDays", "optDays", "&Days", 31},
 };
 
-// Message boxes join their lines with LF CR.
-const QString kLineBreak = QStringLiteral("\n\r");
-
 } // namespace
 
 frmTaskManager::frmTaskManager(QWidget* owner) : QDialog(owner) {

@@ -1,4 +1,5 @@
 #include "monitor/loggerrules.h"
+#include "platform/prompts.h"
 #include "config/systemvalues.h"
 #include "config/target.h"
 #include "config/tempcodes.h"
@@ -21,9 +22,6 @@ constexpr int UNIT_STEP = 64;
 constexpr double SAMPLES_PER_PERCENT = 61.4375;
 
 constexpr int64_t SECONDS_PER_DAY = 86400;
-
-// These messages break their lines with LF then CR.
-const QString kBreak = QStringLiteral("\n\r");
 
 int Count(int32_t encoded) { return encoded & COUNT_MASK; }
 int Unit(int32_t encoded) { return (encoded & UNIT_MASK) / UNIT_STEP; }
@@ -132,7 +130,7 @@ SleepCheck CheckSampleVsSleepTime(LoggerSettings& s, const StationConfig& c) {
     s.SampleInterval = Count(sleep);
     s.SampleUnit = Unit(sleep);
     check.raised = true;
-    check.message = QStringLiteral("Sample time is less than the value set in the sleep time.") + kBreak +
+    check.message = QStringLiteral("Sample time is less than the value set in the sleep time.") + kLineBreak +
                     QStringLiteral("Logger sample time will be increased to the same value as sleep time.");
     return check;
 }

@@ -1,4 +1,5 @@
 #include "monitor/statusrules.h"
+#include "platform/prompts.h"
 
 #include "config/analogcodes.h"
 #include "config/model.h"
@@ -103,13 +104,12 @@ int GetSelectedGroup(StatusView view, int selectorValue) {
 bool StatusMonitorAllowed() { return address()[0] == 0; }
 
 QString RemoteStationRefusalText() {
-    const QString lineBreak = QStringLiteral("\n\r");
     return QStringLiteral("The OMRU Configuration program cannot perform status monitoring to remote stations "
                           "as this will interfere with") +
-           lineBreak +
+           kLineBreak +
            QStringLiteral("the operation of the remote(s). Either connect physically to the remote station or "
                           "use the Korvel Explorer") +
-           lineBreak + QStringLiteral("to perform status monitoring on an active system.");
+           kLineBreak + QStringLiteral("to perform status monitoring on an active system.");
 }
 
 uint8_t OutputSwitchData(int group, int slot, bool on) {

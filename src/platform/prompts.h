@@ -76,6 +76,9 @@ void SetPrompts(Prompts* p);
 // matches (without regard to case, as the program's file names need).
 QString QtNameFilters(const QString& filter);
 
+// The line break of the program's messages: a line feed, then a carriage return.
+inline const QString kLineBreak = QStringLiteral("\n\r");
+
 // A message's line ends as a box shows them: the pairs CR LF and LF CR that the
 // program's texts use are one line break each, as is a lone CR or LF.
 QString DisplayLineBreaks(const QString& text);

@@ -31,8 +31,6 @@ public:
 
 ConnectionUi* g_ui = nullptr;
 
-const QString kLineBreak = QStringLiteral("\n\r");
-
 long MyAddress() { return static_cast<long>(std::nearbyint(config().SystemConfig[0])); }
 
 void Enable(std::initializer_list<MenuItem> items, bool on) {

@@ -20,8 +20,6 @@ namespace korvel {
 
 namespace {
 
-const QString kLineBreak = QStringLiteral("\n\r");
-
 } // namespace
 
 void ResetSystemNvr() {

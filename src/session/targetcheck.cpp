@@ -20,17 +20,6 @@ constexpr int kRadioPortOption = 0x2;
 constexpr int kModeMaster = 2;
 constexpr int kModeGateway = 3;
 
-const QString kBreak = QStringLiteral("\n\r");
-
-QString ProductText(int productLine) {
-    switch (productLine) {
-    case 1: return QStringLiteral("Nelk Series I");
-    case 2: return QStringLiteral("Nelk Series II");
-    case 4: return QStringLiteral("Sonavox");
-    default: return QStringLiteral("Unknown Product");
-    }
-}
-
 struct FamilyTexts {
     QString family;
     QString application;
@@ -55,6 +44,15 @@ void OfferFirmwareLoad(const QString& text, const QString& title,
 
 } // namespace
 
+QString ProductName(int code) {
+    switch (code) {
+    case 1: return QStringLiteral("Nelk Series I");
+    case 2: return QStringLiteral("Nelk Series II");
+    case 4: return QStringLiteral("Sonavox");
+    default: return QStringLiteral("Unknown Product");
+    }
+}
+
 int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
     TargetState& t = target();
     // A Pellar flag left from an earlier connection must not make this module a Pellar:
@@ -67,7 +65,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
     if (productLine != kProductKorvel) {
         MsgBox(QStringLiteral("This application is incorrect for the target found. The target "
                               "identified as: ") +
-                   ProductText(productLine) + kBreak +
+                   ProductName(productLine) + kLineBreak +
                    QStringLiteral("and is not compatible with this application. Please run the "
                                   "correct application."),
                vbOKOnly + vbCritical, QStringLiteral("Flash Loader"));
@@ -78,7 +76,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
     if (family == kFamilyBootLoader) {
         OfferFirmwareLoad(QStringLiteral("The target is running an application loader (bootstrap) "
                                          "and appears to have no application present.") +
-                              kBreak +
+                              kLineBreak +
                               QStringLiteral("Do you want to load an application (new firmware) "
                                              "into this module?"),
                           QStringLiteral("OMRU - ModuleModeCheck - Bootcode returned"), runFlashLoad);
@@ -88,7 +86,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
         const FamilyTexts texts = FamilyTextsOf(family);
         MsgBox(QStringLiteral("This application (OMRU) is incorrect for the target found. The "
                               "target firmware (") +
-                   texts.family + QStringLiteral(")") + kBreak +
+                   texts.family + QStringLiteral(")") + kLineBreak +
                    QStringLiteral("is not compatible with this application. Please run the correct "
                                   "application (") +
                    texts.application + QStringLiteral(")."),
@@ -107,10 +105,10 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
                                "earlier version than this")
                         .arg(major)
                         .arg(minor) +
-                    kBreak +
+                    kLineBreak +
                     QStringLiteral("OMRU supports. This version of OMRU supports firmware "
                                    "revisions 3.0 and above.") +
-                    kBreak + QStringLiteral("Do you want to upgrade the firmware in this module?"),
+                    kLineBreak + QStringLiteral("Do you want to upgrade the firmware in this module?"),
                 QStringLiteral("OMRU - PreviousVersionError"), runFlashLoad);
             return 1;
         }
@@ -127,10 +125,10 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
 
     MsgBox(QStringLiteral("The remote target cannot be reached because the present module mode "
                           "is set to one of the slave modes,") +
-               kBreak +
+               kLineBreak +
                QStringLiteral("and therefore does not support this operation. The module mode must "
                               "be set to either Master or Gateway") +
-               kBreak + QStringLiteral(" to access a remote target"),
+               kLineBreak + QStringLiteral(" to access a remote target"),
            vbOKOnly + vbCritical, QStringLiteral("OMRU - ModuleModeCheck"));
     return 1;
 }

@@ -1,4 +1,5 @@
 #include "editors/station/fleetsyncrules.h"
+#include "platform/prompts.h"
 #include "config/systemvalues.h"
 #include "config/textnumber.h"
 #include "link/builders.h"
@@ -11,9 +12,6 @@
 namespace korvel {
 
 namespace {
-
-// The messages and the add prompt break their lines with LF then CR.
-const QString kBreak = QStringLiteral("\n\r");
 
 constexpr long kFleetMin = 100, kFleetMax = 349;
 constexpr long kIdMin = 1000, kIdMax = 4999;
@@ -74,7 +72,7 @@ BoxVerdict CheckFleetBox(const QString& text, int radio, bool master) {
         QStringLiteral("Fleet number must be zero or, between 100 and 349, please renter"), QStringLiteral("100"),
         QStringLiteral("Invalid Fleet number for configuration! Fleet number cannot be zero (broadcast) when "
                        "configured in master mode,") +
-            kBreak + QStringLiteral("please renter a valid Fleet number between 100 and 349"));
+            kLineBreak + QStringLiteral("please renter a valid Fleet number between 100 and 349"));
 }
 
 BoxVerdict CheckIdBox(const QString& text, int radio, bool master) {
@@ -83,7 +81,7 @@ BoxVerdict CheckIdBox(const QString& text, int radio, bool master) {
         QStringLiteral("ID number must be zero or, between 1000 and 4999, please renter"), QStringLiteral("1000"),
         QStringLiteral("Invalid ID number for configuration! ID 'base' number cannot be zero (broadcast) when "
                        "configured in master mode,") +
-            kBreak + QStringLiteral("please renter a valid ID base number between 1000 and 4999"));
+            kLineBreak + QStringLiteral("please renter a valid ID base number between 1000 and 4999"));
 }
 
 QString MobileLine(long fleet, long id) { return FleetText(fleet) + QLatin1Char(':') + IdText(id); }
@@ -124,7 +122,7 @@ QString MobilePrompt() {
                        QStringLiteral("Where IIII = the 4 digit mobile ID."),
                        QStringLiteral("For example 100:1234 would allow the mobile in fleet"),
                        QStringLiteral("100 with an ID of 1234 to have configuration privileges")}
-        .join(kBreak);
+        .join(kLineBreak);
 }
 
 QString MobileTitle() { return QStringLiteral("Mobile Fleet/ID"); }

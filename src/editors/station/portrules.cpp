@@ -1,13 +1,11 @@
 #include "editors/station/portrules.h"
+#include "platform/prompts.h"
 #include "config/systemvalues.h"
 #include "config/tempcodes.h"
 
 namespace korvel {
 
 namespace {
-
-// These messages break their lines with LF then CR.
-const QString kBreak = QStringLiteral("\n\r");
 
 constexpr int kBaudMask = 0x0F;
 constexpr int kConnectionMask = 0x70;
@@ -84,12 +82,12 @@ ProtocolOutcome ApplyProtocolRule(PortSettings& s, int protocol, bool pellarBaud
             s.ModuleMode = (mode & 0xF0) | MODE_SLAVE_NOMAPPING;
             out.messages << QStringLiteral("Fleetsync mode selected. The module mode has been reset to "
                                            "SLAVE-NOMAPPING.") +
-                                kBreak +
+                                kLineBreak +
                                 QStringLiteral("If master mode is required, return to the system window and change "
                                                "module mode to MASTER");
         } else if ((mode & 0xF0) >> 4 != kPathSerialPort2) {
             s.ModuleMode = (mode & 15) | (kPathSerialPort2 << 4);
-            out.messages << QStringLiteral("Fleetsync mode selected. Primary transmission path has been") + kBreak +
+            out.messages << QStringLiteral("Fleetsync mode selected. Primary transmission path has been") + kLineBreak +
                                 QStringLiteral("reset to Serial Port 2");
         } else {
             out.retryTimeoutMs = 15000;
@@ -98,7 +96,7 @@ ProtocolOutcome ApplyProtocolRule(PortSettings& s, int protocol, bool pellarBaud
         const int options = Whole(s.StartUpOptions);
         if (options & kPowerSaveBits) {
             s.StartUpOptions = options & ~kPowerSaveBits;
-            out.messages << QStringLiteral("Fleetsync protocol does not support power save mode.") + kBreak +
+            out.messages << QStringLiteral("Fleetsync protocol does not support power save mode.") + kLineBreak +
                                 QStringLiteral("Power save mode has been disabled");
         }
         out.connectionEnabled = false;
@@ -111,7 +109,7 @@ ProtocolOutcome ApplyProtocolRule(PortSettings& s, int protocol, bool pellarBaud
         const uint8_t cleared = seen & (kMonitoring | kRadios23);
         s.FleetSyncCleared |= kMonitoring | kRadios23;
         if (cleared && port2Protocol == PORT_FLEETSYNC)
-            out.messages << QStringLiteral("Serial Port 2 is currently set to Fleetsync mode.") + kBreak +
+            out.messages << QStringLiteral("Serial Port 2 is currently set to Fleetsync mode.") + kLineBreak +
                                 QStringLiteral("Vistrel monitoring and secondary radios are disabled");
         out.connectionEnabled = false;
         break;
@@ -143,7 +141,7 @@ bool FleetSyncModeAllowed(int moduleMode) {
 }
 
 QString FleetSyncModeRefusal() {
-    return QStringLiteral("Cannot configure Fleetsync as system mode is incorrect. Return to") + kBreak +
+    return QStringLiteral("Cannot configure Fleetsync as system mode is incorrect. Return to") + kLineBreak +
            QStringLiteral("System dialog and set Module Mode to either SLAVE-NOMAPPING or MASTER");
 }
 

@@ -1,4 +1,5 @@
 #include "editors/station/systemrules.h"
+#include "platform/prompts.h"
 #include "config/systemvalues.h"
 #include "config/tempcodes.h"
 #include "config/textnumber.h"
@@ -7,9 +8,6 @@
 namespace korvel {
 
 namespace {
-
-// These messages break their lines with LF then CR.
-const QString kBreak = QStringLiteral("\n\r");
 
 int32_t Whole(double v) { return RoundToLong(v); }
 
@@ -105,22 +103,22 @@ SystemOkOutcome ApplySystemOk(SystemSettings& staged, const SystemForm& form, bo
 
     const int mode = Whole(s.ModuleMode) & 15;
     if (port2FleetSync && (mode == MODE_SLAVE_INPUTMAPPING || mode == MODE_GATEWAY)) {
-        out.messages << QStringLiteral("Port 2 protocol is currently set to FLEETSYNC.") + kBreak +
-                            QStringLiteral("Module mode must be set to either SLAVE-NOMAPPING or MASTER.") + kBreak +
+        out.messages << QStringLiteral("Port 2 protocol is currently set to FLEETSYNC.") + kLineBreak +
+                            QStringLiteral("Module mode must be set to either SLAVE-NOMAPPING or MASTER.") + kLineBreak +
                             QStringLiteral("Module mode will be defaulted to SLAVE-NOMAPPING.");
         out.stop = SystemOkOutcome::FleetSyncMode;
         return out;
     }
     if ((s.Radio1Fleet == 0 || s.Radio1Id == 0) && mode != MODE_SLAVE_NOMAPPING) {
-        out.messages << QStringLiteral("FLEETSYNC Radio 1 Properties contains broadcast address's,") + kBreak +
-                            QStringLiteral("and Module mode is set to other than SLAVE-NOMAPPING.") + kBreak +
+        out.messages << QStringLiteral("FLEETSYNC Radio 1 Properties contains broadcast address's,") + kLineBreak +
+                            QStringLiteral("and Module mode is set to other than SLAVE-NOMAPPING.") + kLineBreak +
                             QStringLiteral("FLEETSYNC Radio 1 Properties will be defaulted to Fleet 100 and ID 1000.");
         s.Radio1Fleet = staged.Radio1Fleet = 100;
         s.Radio1Id = staged.Radio1Id = 1000;
     }
     if ((Whole(s.StartUpOptions) & START_POWER_SAVE) && Whole(s.SleepTime) > Whole(s.SampleTime)) {
         out.messages << QStringLiteral("Sleep time is greater than the value set in the logger sample time.") +
-                            kBreak +
+                            kLineBreak +
                             QStringLiteral("Logger sample time has been increased to the same value as sleep time.");
         staged.SampleTime = s.SleepTime;
         out.stop = SystemOkOutcome::SampleTimeRaised;
@@ -187,7 +185,7 @@ QString PathChangeQuestion() {
 }
 
 QString PowerSaveRefusedMessage() {
-    return QStringLiteral("Power save mode is not supported when Port protocol is set to Fleetsync.") + kBreak +
+    return QStringLiteral("Power save mode is not supported when Port protocol is set to Fleetsync.") + kLineBreak +
            QStringLiteral("Power save mode has been disabled");
 }
 
