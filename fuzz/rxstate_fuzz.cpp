@@ -32,6 +32,7 @@
 #include "monitor/eventlist.h"
 #include "monitor/loggerdata.h"
 #include "monitor/taskblock.h"
+#include "platform/iohandler.h"
 #include "platform/prompts.h"
 #include "platform/scriptedprompts.h"
 #include "platform/serialport.h"
@@ -124,10 +125,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         linkState().TxState = kOpenTransaction[(mode >> 5) & 3];
         auto& port = static_cast<SinkSerialPort&>(CommPort());
         port.Queue(stream);
-        // One receive event takes bytes until the state machine refuses one (a radio
-        // hunt that meets something other than STX); the next arrival resumes after it.
-        while (port.InBufferCount() > 0) emit port.comm(comEvReceive);
+        // One receive event takes every byte waiting.
+        emit port.comm(comEvReceive);
+        if (port.InBufferCount() != 0) std::abort();
     }
+    // The frames are dispatched once the handler has returned.
+    RunQueuedJobs();
 
     // The receiver must always be ready for the next frame or still inside one.
     const int16_t rx = linkState().RxState;

@@ -80,7 +80,7 @@ void WrapPacketInFleetSync() {
 
 bool DecodeFleetSyncPayload() {
     auto& s = linkState();
-    const int end = std::min<int>(s.RxIndex, LINK_BUFFER_SIZE);
+    const int end = std::min<int>(s.RxLength, LINK_BUFFER_SIZE);
     QByteArray text;
     for (int i = 9; i < end && s.RxBuffer[i] != ETX; ++i) text.append(char(s.RxBuffer[i]));
     if (text.isEmpty() || text.size() % 2 != 0) return false;
@@ -97,7 +97,7 @@ bool DecodeFleetSyncPayload() {
 
 void ParseFleetSyncInput() {
     auto& s = linkState();
-    const int size = std::min<int>(s.RxIndex, LINK_BUFFER_SIZE);
+    const int size = std::min<int>(s.RxLength, LINK_BUFFER_SIZE);
     const QByteArray frame(reinterpret_cast<const char*>(s.RxBuffer), size);
     const char kind = frame.size() > 1 ? frame[1] : '\0';
     const bool reply = frame.size() > 2 && frame[2] == char(ETX);
@@ -151,29 +151,28 @@ void ParseFleetSyncInput() {
             break;
         }
         host.SetTimerEnabled(LinkTimer::CommIn, false);
-        s.RxState = RX_COMPLETE;
         ProcessRxPacket();
-        s.RxState = RX_HUNT;
         // An event or a late answer leaves the transaction waiting: its time-out runs.
         KeepReplyTimeout(false);
         ShowRadioProgress(ProgressLabel::Label1, QStringLiteral("Waiting for radio"));
-        // The radio needs this pause before it can take the next message; frames that
-        // arrive meanwhile are handled inside it.
-        if (s.FleetSyncPauseMs > 0) {
-            const QDeadlineTimer pause(s.FleetSyncPauseMs);
-            while (!pause.hasExpired()) WaitForEvents(int(std::max<qint64>(1, pause.remainingTime())));
-        }
+        // The radio needs this pause before it can take the next message: whatever is
+        // sent next, an answer's follow-up or an acknowledgement, waits it out. Frames
+        // that arrive meanwhile are handled as they come.
+        s.RadioQuietUntil = QDeadlineTimer(s.FleetSyncPauseMs);
         break;
     }
     default:
         ShowRadioProgress(ProgressLabel::lblKen, QStringLiteral("RADIO TRAFFIC... wait"));
         host.SetTimerEnabled(LinkTimer::InterByte, true);
         KeepReplyTimeout(false);
-        s.RxState = RX_HUNT;
         return;
     }
     host.SetTimerEnabled(LinkTimer::InterByte, false);
-    s.RxState = RX_HUNT;
+}
+
+void WaitForRadioPause() {
+    const QDeadlineTimer& quiet = linkState().RadioQuietUntil;
+    while (!quiet.hasExpired()) WaitForEvents(int(std::max<qint64>(1, quiet.remainingTime())));
 }
 
 } // namespace korvel

@@ -26,8 +26,10 @@ constexpr char FSREPLY_DATA_ERROR = '3';
 // Replaces the module frame in TxBuffer with its radio text frame addressed to
 // FleetSyncTarget, sets TxLength and keeps the text in FleetSyncTxFrame.
 void WrapPacketInFleetSync();
-// Handles the complete radio frame (STX .. ETX) in RxBuffer[0 .. RxIndex-1].
+// Handles the complete radio frame (STX .. ETX) in RxBuffer[0 .. RxLength-1].
 void ParseFleetSyncInput();
+// Waits until the radio has had its pause after the last data message it passed on.
+void WaitForRadioPause();
 // Turns the hexadecimal content of the data message in RxBuffer into the module frame
 // at the start of RxBuffer. False, with RxBuffer unchanged, when the content is not an
 // even number of upper-case hexadecimal digits spelling exactly one frame.

@@ -2,6 +2,7 @@
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "link/transport.h"
+#include "platform/iohandler.h"
 
 namespace korvel {
 
@@ -24,6 +25,8 @@ TcpClient& TcpClientSocket() {
         g_ports.tcpClient = std::make_unique<TcpClient>();
         QObject::connect(g_ports.tcpClient.get(), &TcpClient::dataArrival,
                          [](int bytesTotal) { TcpDataArrival(bytesTotal); });
+        QObject::connect(g_ports.tcpClient.get(), &TcpClient::errorOccurred,
+                         [](int number, const QString& description) { TcpError(number, description); });
     }
     return *g_ports.tcpClient;
 }
@@ -34,6 +37,9 @@ TcpClient& SwitchThroughSocket() {
 }
 
 void ResetLinkState() {
+    // Released here, so never from inside one of their own handlers.
+    RequireNoIoHandler("releasing the port and sockets");
+    ForgetQueuedJobs();
     if (g_ports.MSComm1) g_ports.MSComm1->Close();
     if (g_ports.tcpClient) g_ports.tcpClient->Close();
     if (g_ports.tcpSwitchThroughClient) g_ports.tcpSwitchThroughClient->Close();

@@ -6,6 +6,7 @@
 #include "link/frame.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -38,7 +39,6 @@ enum SendResult : int16_t {
 enum RxStateValue : int16_t {
     RX_HUNT = 0,
     RX_IN_FRAME = 1,
-    RX_COMPLETE = 10,
 };
 
 enum LinkModeValue : int16_t {
@@ -50,7 +50,13 @@ struct LinkState {
     uint8_t TxBuffer[LINK_BUFFER_SIZE] = {};
     int16_t TxLength = 0;
     int16_t TxIndex = 0;
+    // The frame being dispatched, and how many of its bytes came (a radio text frame's
+    // length is not in its first byte).
     uint8_t RxBuffer[LINK_BUFFER_SIZE] = {};
+    int16_t RxLength = 0;
+    // The frame the receiver is assembling: kept apart from RxBuffer because dispatching
+    // runs after the port's handler has returned, while the next frame may be arriving.
+    uint8_t RxAssembly[LINK_BUFFER_SIZE] = {};
     int16_t RxIndex = 0;
     uint8_t RxExpected = 0;
     uint8_t PacketId = 0;
@@ -114,8 +120,10 @@ struct LinkState {
     // and the pause once the host has connected, while it readies its own side.
     quint16 SwitchThroughListenPort = 14004;
     int SwitchThroughAcceptPauseMs = 2000;
-    // The pause after each data message from the radio, before it can take the next.
+    // The pause after each data message from the radio, before it can take the next,
+    // and when the one under way ends (expired when none is).
     int FleetSyncPauseMs = 1500;
+    QDeadlineTimer RadioQuietUntil;
 };
 
 LinkState& linkState();

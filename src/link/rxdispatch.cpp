@@ -58,10 +58,7 @@ void ProcessRxPacket() {
     auto& s = linkState();
     const uint8_t* f = s.RxBuffer;
     if (g_observer) g_observer(f, f[FRAME_LENGTH] + 1);
-    if (f[FRAME_DESTINATION] != 0 && f[FRAME_DESTINATION] != 255) {
-        s.RxState = RX_HUNT;
-        return;
-    }
+    if (f[FRAME_DESTINATION] != 0 && f[FRAME_DESTINATION] != 255) return;
     switch (f[FRAME_PACKET_TYPE]) {
     case PKT_ACK:
         // Only a transaction that waits for an acknowledgement (or a send-only one)
@@ -96,7 +93,6 @@ void ProcessRxPacket() {
             s.RetryRequest = 1;
         } else {
             g_ack.EventSource = f[FRAME_SOURCE];
-            s.RxState = RX_HUNT;
             DisplayEventPacket();
             g_ack.AckPending = true;
             g_ack.OwedAcks.append(g_ack.EventSource);
@@ -109,7 +105,6 @@ void ProcessRxPacket() {
         s.RetryRequest = 1;
         break;
     }
-    s.RxState = RX_HUNT;
 }
 
 void UpdateAnalogPresence() {

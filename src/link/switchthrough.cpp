@@ -5,6 +5,7 @@
 #include "link/linkstate.h"
 #include "link/rxdispatch.h"
 #include "platform/eventpump.h"
+#include "platform/iohandler.h"
 #include "platform/prompts.h"
 #include "platform/tcpclient.h"
 
@@ -96,11 +97,14 @@ int SwitchThroughLink::startSwitchThroughConnect(const QString& host, const QStr
     client.Close();
     ended_ = false;
     connect(&client, &TcpClient::closed, this, [this] {
+        const IoHandlerScope handler;
         SwitchThroughSocket().Close();
         End();
     });
-    connect(&client, &TcpClient::errorOccurred, this,
-            [this](int number, const QString& text) { OnSocketError(number, text); });
+    connect(&client, &TcpClient::errorOccurred, this, [this](int number, const QString& text) {
+        const IoHandlerScope handler;
+        OnSocketError(number, text);
+    });
     s.UserCancel = false;
     client.SetRemote(host, static_cast<quint16>(*number));
     client.Connect();
@@ -142,6 +146,7 @@ bool SwitchThroughLink::HostConnected() const {
 }
 
 void SwitchThroughLink::OnHostConnecting() {
+    const IoHandlerScope handler;
     while (QTcpSocket* incoming = server_.nextPendingConnection()) {
         // One host, from this PC: anything else is turned away and the wait goes on.
         if (host_ || !incoming->peerAddress().isLoopback()) {
@@ -154,39 +159,51 @@ void SwitchThroughLink::OnHostConnecting() {
         host_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(host_, &QTcpSocket::readyRead, this, &SwitchThroughLink::OnHostData);
         connect(host_, &QTcpSocket::disconnected, this, [this] {
+            const IoHandlerScope handler;
             if (host_) host_->abort();
             End();
         });
         connect(host_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+            const IoHandlerScope handler;
             OnSocketError(TcpClient::WinsockErrorNumber(error), host_ ? host_->errorString() : QString());
         });
         server_.close();
-
-        auto& s = linkState();
-        LinkHost& h = linkHost();
-        SetFlashCommandsEnabled(h, false);
-        s.LinkMode = LINK_SWITCH_THROUGH;
-        SleepMs(s.SwitchThroughAcceptPauseMs);
-        h.SetPanelText(4, QStringLiteral("CONNECTING ...") + QString::number(s.RetryNumber));
-        h.RefreshStatusBar();
-        s.LinkMode = LINK_SWITCH_THROUGH;
-        // Whatever the host sent at once is waiting already.
-        if (host_->bytesAvailable() > 0) OnHostData();
+        // The pause and the status text belong to the link's start, not to this handler.
+        RunAfterHandler([this] { OnHostAccepted(); }, this);
     }
 }
 
-void SwitchThroughLink::OnHostData() { TakeStream(QByteArray()); }
+void SwitchThroughLink::OnHostAccepted() {
+    auto& s = linkState();
+    LinkHost& h = linkHost();
+    SetFlashCommandsEnabled(h, false);
+    s.LinkMode = LINK_SWITCH_THROUGH;
+    SleepMs(s.SwitchThroughAcceptPauseMs);
+    h.SetPanelText(4, QStringLiteral("CONNECTING ...") + QString::number(s.RetryNumber));
+    h.RefreshStatusBar();
+    s.LinkMode = LINK_SWITCH_THROUGH;
+    // Whatever the host sent at once is waiting already.
+    if (host_) pending_.append(host_->readAll());
+    TakeMessages();
+}
+
+void SwitchThroughLink::OnHostData() {
+    const IoHandlerScope handler;
+    if (host_) pending_.append(host_->readAll());
+    RunAfterHandler([this] { TakeMessages(); }, this);
+}
 
 void SwitchThroughLink::TakeStream(const QByteArray& bytes) {
     pending_.append(bytes);
-    if (host_) pending_.append(host_->readAll());
-    // A prompt's box or a dispatched frame may run the event loop; the outer call goes on
-    // with whatever arrives meanwhile, in order.
+    TakeMessages();
+}
+
+void SwitchThroughLink::TakeMessages() {
+    // A prompt's box waits in the event loop; whatever arrives meanwhile is appended and
+    // taken by this loop once the box has closed, so the host's messages keep their order.
     if (parsing_) return;
     parsing_ = true;
     while (TakeMessage()) {
-        DoEvents();
-        if (host_) pending_.append(host_->readAll());
     }
     if (pending_.size() > kMaxPendingBytes) pending_.clear();
     parsing_ = false;
@@ -251,9 +268,13 @@ void SwitchThroughLink::OnSocketError(int number, const QString& description) {
     // The host closing its side is the ordinary end of the link (its close handler ends
     // it), not an error.
     if (ended_ || number == TcpClient::WinsockErrorNumber(QAbstractSocket::RemoteHostClosedError)) return;
-    MsgBox(QStringLiteral("Winsock Error: ") + QString::number(number) + QStringLiteral("\r\n") + description,
-           vbOKOnly + vbInformation, QString());
-    End();
+    const auto report = [this, number, description] {
+        if (ended_) return;
+        MsgBox(WinsockErrorText(number, description), vbOKOnly + vbInformation, QString());
+        End();
+    };
+    if (InIoHandler()) RunAfterHandler(report, this);
+    else report();
 }
 
 void SwitchThroughLink::End() {
@@ -262,7 +283,11 @@ void SwitchThroughLink::End() {
     SwitchThroughSocket().Close();
     if (host_) host_->abort();
     server_.close();
-    if (onEnd_) onEnd_();
+    // The window's shut-down asks questions and releases the sockets: never under a
+    // socket's own handler.
+    RunAfterHandler([this] {
+        if (onEnd_) onEnd_();
+    }, this);
 }
 
 void SwitchThroughLink::Close() {

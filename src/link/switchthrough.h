@@ -51,13 +51,18 @@ public:
     void Close();
 
     // Takes bytes of the host's stream: whole messages are acted on, an incomplete one
-    // waits for the rest.
+    // waits for the rest. Not for a socket's handler: a message may open a box.
     void TakeStream(const QByteArray& bytes);
 
 private:
     void OnClientConnected();
     void OnHostConnecting();
+    // The rest of the host's connection, once the listener's handler has returned.
+    void OnHostAccepted();
     void OnHostData();
+    // Acts on every whole message pending, in order; a call made while a message's box
+    // is up leaves the rest to the call that showed it.
+    void TakeMessages();
     void OnSocketError(int number, const QString& description);
     void End();
     // Acts on the first whole message of pending_ and removes it; false when pending_

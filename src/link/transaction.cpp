@@ -9,6 +9,7 @@
 #include "link/transport.h"
 #include "monitor/eventlist.h"
 #include "platform/eventpump.h"
+#include "platform/iohandler.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
@@ -87,6 +88,7 @@ void AbandonTransaction() {
 }
 
 int16_t SendPacket(int16_t mode) {
+    RequireNoIoHandler("a send that waits for its reply");
     auto& s = linkState();
     if (s.TxState != TX_IDLE) {
         // Another sender reached us from inside the open transaction's wait. Its frame
@@ -110,6 +112,8 @@ int16_t SendPacket(int16_t mode) {
                                qBound<int>(0, s.TxLength, LINK_BUFFER_SIZE));
     if (s.LinkMode == LINK_SWITCH_THROUGH) return sendSwitchThroughAndWait();
 
+    // The transaction is open already, so nothing else sends while the radio rests.
+    if (radioProtocol()) WaitForRadioPause();
     if (s.TcpLinkActive) {
         TcpSendTxBuffer();
     } else {
@@ -179,6 +183,7 @@ void Retransmit() {
     ++s.RetryNumber;
     s.TxIndex = 0;
     if (s.TraceOn) TraceTxFrame("RTX: ");
+    if (radioProtocol() && !s.TcpLinkActive) WaitForRadioPause();
     StartWaitTimer();
     if (eventMonitor().EventMonitorOpen) {
         // Like every traffic line the monitor shows, the resend goes to its log as well.

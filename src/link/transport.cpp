@@ -7,6 +7,7 @@
 #include "link/rxdispatch.h"
 #include "link/trace.h"
 #include "platform/eventpump.h"
+#include "platform/iohandler.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
@@ -34,35 +35,59 @@ void armReplyTimeout() {
 
 void startFrame(uint8_t b) {
     auto& s = linkState();
-    s.RxBuffer[0] = b;
+    s.RxAssembly[0] = b;
     s.InterByteCount = settings().InterByteTimeout;
     s.RxState = RX_IN_FRAME;
     s.RxIndex = 1;
     linkHost().SetTimerEnabled(LinkTimer::InterByte, true);
 }
 
-void frameComplete(bool fromTcp) {
+// Puts a received frame where the dispatcher reads it.
+void intoRxBuffer(const QByteArray& frame) {
     auto& s = linkState();
-    linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
-    if (!fromTcp) {
-        if (settings().LinkDebugDisplay) panel(2, QString());
-        if (s.TraceOn) TraceWriteLine("RX: " + HexOf(s.RxBuffer, s.RxBuffer[0] + 1));
-    }
-    if (RxChecksumBad()) {
-        s.RxState = RX_HUNT;
-        if (!fromTcp && s.TraceOn) TraceWriteLine("CHECKSUM ERROR");
-        return;
-    }
+    const int n = std::min<int>(int(frame.size()), LINK_BUFFER_SIZE);
+    std::copy_n(frame.constData(), n, reinterpret_cast<char*>(s.RxBuffer));
+    s.RxLength = static_cast<int16_t>(n);
+}
+
+// What a module frame means is worked out once the handler that received it has
+// returned: the dispatcher may open a box or start a request.
+void dispatchModuleFrame(const QByteArray& frame) {
+    auto& s = linkState();
+    intoRxBuffer(frame);
     const bool counting = linkHost().TimerEnabled(LinkTimer::CommIn);
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
-    s.RxState = RX_COMPLETE;
     ProcessRxPacket();
     // A frame that did not end the wait (a late answer to an earlier command, another
     // station's frame) must not stop its count-down, or the wait would never end.
     if (counting && (s.TxState == TX_WAIT_ACK || s.TxState == TX_WAIT_REPLY))
         linkHost().SetTimerEnabled(LinkTimer::CommIn, true);
-    // The dispatcher hands the receiver back; make sure a frame never leaves it stuck.
-    if (s.RxState == RX_COMPLETE) s.RxState = RX_HUNT;
+}
+
+void dispatchRadioText(const QByteArray& text) {
+    intoRxBuffer(text);
+    ParseFleetSyncInput();
+}
+
+QByteArray assembled() {
+    const auto& s = linkState();
+    return QByteArray(reinterpret_cast<const char*>(s.RxAssembly), std::min<int>(s.RxIndex, LINK_BUFFER_SIZE));
+}
+
+void frameComplete(bool fromTcp) {
+    auto& s = linkState();
+    linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
+    s.RxState = RX_HUNT;
+    const QByteArray frame = assembled();
+    if (!fromTcp) {
+        if (settings().LinkDebugDisplay) panel(2, QString());
+        if (s.TraceOn) TraceWriteLine("RX: " + HexOf(s.RxAssembly, s.RxAssembly[0] + 1));
+    }
+    if (!FrameChecksumGood(s.RxAssembly, s.RxAssembly[0])) {
+        if (!fromTcp && s.TraceOn) TraceWriteLine("CHECKSUM ERROR");
+        return;
+    }
+    RunAfterHandler([frame] { dispatchModuleFrame(frame); });
 }
 
 // A new connection must not finish a frame that began on the old one.
@@ -158,49 +183,46 @@ void StopWaitTimer() {
     linkHost().SetTimerEnabled(LinkTimer::Wait, false);
 }
 
-bool RxStateMachine(uint8_t b, bool fromTcp) {
+void RxStateMachine(uint8_t b, bool fromTcp) {
     auto& s = linkState();
     const bool debug = !fromTcp && settings().LinkDebugDisplay;
-    switch (s.RxState) {
-    case RX_HUNT:
+    if (s.RxState == RX_HUNT) {
         if (radioProtocol()) {
-            if (b != STX) return false;
+            // Whatever is not the start of a radio text frame is dropped here, byte by
+            // byte: left in the port, it would wait for a receive event that never comes.
+            if (b != STX) return;
         } else {
             s.RxExpected = b;
             if (debug) panel(3, QStringLiteral("BYTECOUNT=") + QString::number(b));
         }
         startFrame(b);
-        return true;
-    case RX_IN_FRAME:
-        if (s.RxIndex >= LINK_BUFFER_SIZE) {
-            // A radio frame that never ends: drop it rather than run past the buffer.
-            s.RxState = RX_HUNT;
-            linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
-            return true;
-        }
-        s.RxBuffer[s.RxIndex] = b;
-        s.InterByteCount = settings().InterByteTimeout;
-        ++s.RxIndex;
-        linkHost().SetTimerEnabled(LinkTimer::InterByte, true);
-        if (radioProtocol()) {
-            if (b == ETX) {
-                linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
-                s.RxState = RX_COMPLETE;
-                ParseFleetSyncInput();
-                if (s.RxState == RX_COMPLETE) s.RxState = RX_HUNT;
-            }
-            return true;
-        }
-        if (s.RxExpected > 0) --s.RxExpected;
-        if (debug) panel(3, QStringLiteral("BYTESRXD= ") + QString::number(s.RxIndex - 1));
-        if (s.RxExpected == 0) frameComplete(fromTcp);
-        return true;
-    default:
-        return true;  // dropped while a frame is being dispatched
+        return;
     }
+    if (s.RxIndex >= LINK_BUFFER_SIZE) {
+        // A radio frame that never ends: drop it rather than run past the buffer.
+        s.RxState = RX_HUNT;
+        linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
+        return;
+    }
+    s.RxAssembly[s.RxIndex] = b;
+    s.InterByteCount = settings().InterByteTimeout;
+    ++s.RxIndex;
+    linkHost().SetTimerEnabled(LinkTimer::InterByte, true);
+    if (radioProtocol()) {
+        if (b == ETX) {
+            linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
+            s.RxState = RX_HUNT;
+            RunAfterHandler([text = assembled()] { dispatchRadioText(text); });
+        }
+        return;
+    }
+    if (s.RxExpected > 0) --s.RxExpected;
+    if (debug) panel(3, QStringLiteral("BYTESRXD= ") + QString::number(s.RxIndex - 1));
+    if (s.RxExpected == 0) frameComplete(fromTcp);
 }
 
 void CommOnComm(int event) {
+    const IoHandlerScope handler;
     auto& s = linkState();
     SerialPortIo& port = CommPort();
     if (event == comEvSend) {
@@ -233,10 +255,11 @@ void CommOnComm(int event) {
         return;
     }
     if (event != comEvReceive) return;
+    // Every byte waiting is taken now: Qt signals a receive only for new bytes.
     while (port.InBufferCount() > 0) {
         const int b = port.ReadByte();
         if (b < 0) break;
-        if (!RxStateMachine(static_cast<uint8_t>(b), false)) break;
+        RxStateMachine(static_cast<uint8_t>(b), false);
     }
 }
 
@@ -268,10 +291,13 @@ int16_t TcpConnect() {
 
     TcpClient& sock = TcpClientSocket();
     const auto connectFailed = [&] {
+        // Whether the module refused, was not found or went away is the socket's to say.
+        QString text = QStringLiteral("Failed to connect to Korvel");
+        if (sock.State() == sckError) text += kLineBreak + sock.LastErrorReport();
         sock.Close();
         s.TcpConnecting = false;
         panel(3, QString());
-        MsgBox(QStringLiteral("Failed to connect to Korvel"), vbOKOnly, QString());
+        MsgBox(text, vbOKOnly, QString());
         return fail();
     };
     if (sock.State() != sckConnected || sock.RemotePort() != port || sock.RemoteHost() != host) {
@@ -330,7 +356,23 @@ void TcpSendTxBuffer() {
     armReplyTimeout();
 }
 
-void TcpDataArrival(int) { TcpReceiveBytes(TcpClientSocket().ReadAll()); }
+void TcpDataArrival(int) {
+    const IoHandlerScope handler;
+    TcpReceiveBytes(TcpClientSocket().ReadAll());
+}
+
+void TcpError(int number, const QString& description) {
+    const IoHandlerScope handler;
+    const auto& s = linkState();
+    if (s.TcpConnecting) return;
+    // The module closing an idle connection is its ordinary close, not an error; in the
+    // middle of a transaction it is a reset the user must hear of.
+    if (number == TcpClient::WinsockErrorNumber(QAbstractSocket::RemoteHostClosedError) && s.TxState == TX_IDLE)
+        return;
+    RunAfterHandler([text = WinsockErrorText(number, description)] {
+        MsgBox(text, vbOKOnly + vbInformation, QString());
+    });
+}
 
 void TcpReceiveBytes(const QByteArray& bytes) {
     auto& s = linkState();

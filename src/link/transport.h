@@ -44,6 +44,10 @@ bool ParseTcpEndpoint(const QString& text, QString* host, quint16* port);
 int16_t TcpConnect();
 void TcpSendTxBuffer();
 void TcpDataArrival(int bytesTotal);
+// The module socket's error: "Winsock Error: " with its number and description, once the
+// handler has returned; the socket is left as it is. An error while a connect waits goes
+// into the connect's own failure message instead.
+void TcpError(int number, const QString& description);
 // Bytes taken from the TCP stream, in order: undoes the module's doubling of 255 and
 // runs the receive state machine.
 void TcpReceiveBytes(const QByteArray& bytes);
@@ -51,8 +55,8 @@ void TcpReceiveBytes(const QByteArray& bytes);
 void SendSwitchThrough();
 
 // The receive state machine, one byte at a time. fromTcp selects the TCP variant
-// (silent: no trace lines, no debug panel texts). False when the byte was not
-// consumed (a radio hunt that met something other than STX on the serial port).
-bool RxStateMachine(uint8_t b, bool fromTcp);
+// (silent: no trace lines, no debug panel texts). It only assembles: a complete frame
+// is dispatched from the event loop once the handler that received it has returned.
+void RxStateMachine(uint8_t b, bool fromTcp);
 
 } // namespace korvel

@@ -1,4 +1,5 @@
 #include "platform/eventpump.h"
+#include "platform/iohandler.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -7,9 +8,13 @@
 
 namespace korvel {
 
-void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void DoEvents() {
+    RequireNoIoHandler("pumping events");
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void WaitForEvents(int maxMs) {
+    RequireNoIoHandler("waiting for events");
     // A wake-up timer bounds the wait, so a condition changed outside the event
     // system (a flag set by a nested procedure) is seen within maxMs.
     QTimer wake;
@@ -19,6 +24,7 @@ void WaitForEvents(int maxMs) {
 }
 
 void SleepMs(int ms) {
+    RequireNoIoHandler("a pause");
     if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
 }
 

@@ -1,5 +1,6 @@
 #include "platform/prompts.h"
 #include "platform/scriptedprompts.h"
+#include "platform/iohandler.h"
 
 #include <QCoreApplication>
 
@@ -13,7 +14,11 @@ ScriptedPrompts& fallback() {
 Prompts* installed = nullptr;
 } // namespace
 
-Prompts& prompts() { return installed ? *installed : fallback(); }
+Prompts& prompts() {
+    // Every box waits for its answer in a modal loop.
+    RequireNoIoHandler("a message or file box");
+    return installed ? *installed : fallback();
+}
 
 void SetPrompts(Prompts* p) { installed = p; }
 

@@ -32,6 +32,12 @@ int TcpClient::WinsockErrorNumber(QAbstractSocket::SocketError error) {
     }
 }
 
+QString WinsockErrorText(int number, const QString& description) {
+    return QStringLiteral("Winsock Error: ") + QString::number(number) + QStringLiteral("\r\n") + description;
+}
+
+QString TcpClient::LastErrorReport() const { return WinsockErrorText(LastErrorNumber(), LastErrorText()); }
+
 int TcpClient::State() const {
     if (failed_) return sckError;
     switch (socket_.state()) {

@@ -43,6 +43,9 @@ public:
     // The last error in the classic socket-control numbering (10061 refused, ...).
     int LastErrorNumber() const { return WinsockErrorNumber(socket_.error()); }
     static int WinsockErrorNumber(QAbstractSocket::SocketError error);
+    // What the last error says to the user: "Winsock Error: ", its number, a line break
+    // and its description.
+    QString LastErrorReport() const;
 
 signals:
     void dataArrival(int bytesTotal);
@@ -56,5 +59,8 @@ private:
     quint16 remotePort_ = 0;
     bool failed_ = false;
 };
+
+// The socket error box's text: "Winsock Error: " and the number, CR LF, the description.
+QString WinsockErrorText(int number, const QString& description);
 
 } // namespace korvel

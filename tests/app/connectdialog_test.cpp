@@ -338,7 +338,8 @@ TEST_F(ConnectDialogTest, IpConnectToAnEndpointThatDoesNotAnswerClosesCancelled)
     EXPECT_EQ(StationNow(), (Station{0, 0, 0}));
     ExpectTimeout(20);
     ASSERT_EQ(prompts.Shown().size(), 1);
-    EXPECT_EQ(prompts.Shown()[0].text, "Failed to connect to Korvel");
+    EXPECT_TRUE(prompts.Shown()[0].text.startsWith(QStringLiteral("Failed to connect to Korvel") + kLineBreak +
+                                                   QStringLiteral("Winsock Error: 10061")));
 }
 
 TEST_F(ConnectDialogTest, BadEndpointsAreRefusedWithNothingSent) {

@@ -62,6 +62,69 @@ TEST_F(HostStartTest, ReadThroughTheHostThenTheHostEndsTheProgram) {
         << titles.join('\n').toStdString();
 }
 
+// The host going away at any moment ends the program through its ordinary shut-down,
+// and nothing is released under a handler still running.
+class HostGoesAwayTest : public HostStartTest {
+protected:
+    void Start() {
+        sim.SetKorvel(1);
+        session().CommandLine = relay.CommandLine(0);
+        Open(true);
+        ASSERT_TRUE(WaitUntil([this] { return relay.Linked() && switchThrough().HostConnected(); }));
+    }
+    // Closes the host's links once the utility has sent `frames` more frames.
+    void GoAwayAfterFrames(int frames) {
+        QObject::connect(&relay, &sim::SwitchHost::frameFromUtility, &relay, [this, frames]() mutable {
+            if (--frames == 0) relay.CloseUtilityLinks();
+        });
+    }
+    void ExpectEnded() {
+        QStringList shown;
+        for (const ShownBox& b : prompts.Shown()) shown << b.title + ": " + b.text;
+        EXPECT_TRUE(WaitUntil([this] { return !window->isVisible(); })) << shown.join('\n').toStdString();
+        EXPECT_FALSE(switchThrough().HostConnected());
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST_F(HostGoesAwayTest, WhileItsQuestionIsOnScreen) {
+    Start();
+    bool asked = false;
+    prompts.WhileShowing([&](const ShownBox& box) {
+        if (box.title != QStringLiteral("Host asks")) return;
+        asked = true;
+        // The box waits in the event loop while the host leaves and the window closes.
+        relay.CloseUtilityLinks();
+        WaitUntil([this] { return !window->isVisible(); });
+    });
+    prompts.QueueAnswer(vbYes);
+    relay.SendUserPrompt(36, "Host asks", "Go on?");
+    ASSERT_TRUE(WaitUntil([&] { return asked; }));
+    prompts.WhileShowing({});
+    ExpectEnded();
+}
+
+TEST_F(HostGoesAwayTest, WhileAReadWaits) {
+    Start();
+    GoAwayAfterFrames(3);
+    Press(ToolButton::Read);
+    ExpectEnded();
+    EXPECT_NE(Panel(2), QStringLiteral("Configuration Downloaded"));
+}
+
+TEST_F(HostGoesAwayTest, WhileAWriteRuns) {
+    Start();
+    LoadKorvel(1);
+    window->SetToolbarButtonEnabled(ToolButton::Write, true);  // as a loaded configuration leaves it
+    GoAwayAfterFrames(5);
+    prompts.QueueAnswer(vbYes);  // overwrite the module's configuration
+    prompts.QueueAnswer(vbOK);   // the processes could not be restarted
+    prompts.QueueAnswer(vbNo);   // save the configuration before the program ends
+    Press(ToolButton::Write);
+    ExpectEnded();
+    EXPECT_NE(Panel(2), QStringLiteral("Configuration Uploaded"));
+}
+
 TEST_F(HostStartTest, WithoutACommandLineNothingIsOpened) {
     session().CommandLine = QString::number(relay.ListenPort());  // one word only
     Open(true);

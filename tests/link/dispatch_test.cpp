@@ -39,10 +39,11 @@ TEST_F(DispatchTest, DestinationFilter) {
     EXPECT_EQ(State(), TX_REPLY_RECEIVED) << "destination 0";
     Receive(Frame(PKT_REPLY, 0x42, {}, 255), TX_WAIT_REPLY);
     EXPECT_EQ(State(), TX_REPLY_RECEIVED) << "broadcast";
-    linkState().RxState = RX_COMPLETE;
+    // The next frame may be arriving while this one is dispatched: its assembly is left alone.
+    linkState().RxState = RX_IN_FRAME;
     Receive(Frame(PKT_REPLY, 0x42, {}, 7), TX_WAIT_REPLY);
     EXPECT_EQ(State(), TX_WAIT_REPLY) << "another station's frame is ignored";
-    EXPECT_EQ(linkState().RxState, RX_HUNT);
+    EXPECT_EQ(linkState().RxState, RX_IN_FRAME);
     EXPECT_EQ(linkState().RetryRequest, 0);
 }
 

@@ -7,6 +7,7 @@
 #include "link/transport.h"
 #include "monitor/eventlist.h"
 #include "session/localsettings.h"
+#include "platform/iohandler.h"
 #include "platform/serialport.h"
 #include "session/progress.h"
 #include "support/linkfixture.h"
@@ -32,6 +33,7 @@ protected:
     // Feeds text through the serial receive state machine, as the port delivers it.
     static void Receive(const QByteArray& text) {
         for (char c : text) RxStateMachine(uint8_t(c), false);
+        RunQueuedJobs();
     }
     static QByteArray Text(const char* middle) { return char(STX) + QByteArray(middle) + char(ETX); }
     // A module frame of `length` with every byte but the last 0x11 and a good checksum.

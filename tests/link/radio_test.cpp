@@ -3,6 +3,7 @@
 #include "config/model.h"
 #include "config/transfer.h"
 #include "link/builders.h"
+#include "link/fleetsync.h"
 #include "link/linkstate.h"
 #include "link/rxdispatch.h"
 #include "link/simfixture.h"
@@ -103,12 +104,68 @@ TEST_F(RadioLinkTest, ModuleEventArrivesAndIsAcknowledgedThroughTheRadio) {
     EXPECT_EQ(uint8_t(sim.Received().back()[5]), PKT_ACK);
 }
 
+// Events from the local module and a remote station keep coming while the link is idle,
+// during a whole read and write and during a monitor's polling: each one is acknowledged
+// (a remote one after a clear channel), and no wait ever loses its answer.
+TEST_F(RadioLinkTest, EventsAreAcknowledgedWhileIdleAndDuringTransfers) {
+    sim.SetKorvel(1);
+    sim.AddRemoteStation(5);
+    linkState().FleetSyncPauseMs = 100;
+    linkState().PacketTimeoutReload = 20;
+    QList<QByteArray> heard;
+    QObject::connect(&sim, &sim::SimModule::frameReceived, [&](const QByteArray& f) { heard.append(f); });
+    sim.SetEventRepeatMs(600);
+    sim.SetEventInterval(1);
+    const auto allAcknowledged = [this](int atLeast) {
+        return WaitUntil([&] { return sim.EventsSent() >= atLeast && sim.EventsOwed() == 0; }, 15000);
+    };
+    EXPECT_TRUE(allAcknowledged(2)) << "idle";
+    EXPECT_EQ(ReadAndWriteBack().size() > 30, true);
+    EXPECT_TRUE(allAcknowledged(sim.EventsSent() + 1)) << "after a read and a write";
+    // A monitor's polling, one request after another.
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL), SEND_OK) << i;
+    EXPECT_TRUE(allAcknowledged(sim.EventsSent() + 1)) << "after polling";
+    EXPECT_GE(sim.EventsAcknowledged(), 4);
+    EXPECT_TRUE(prompts.Shown().isEmpty()) << prompts.Shown().value(0).text.toStdString();
+    // Every acknowledgement to the remote station follows a clear-channel poll.
+    bool polled = false;
+    for (const QByteArray& f : heard) {
+        if (uint8_t(f[5]) == PKT_GET && uint8_t(f[6]) == CMD_CHANNEL_CLEAR) polled = true;
+        if (uint8_t(f[5]) == PKT_ACK && uint8_t(f[1]) == 5) {
+            EXPECT_TRUE(polled);
+            polled = false;
+        }
+    }
+}
+
+// The rest of a radio frame that lost its end byte is thrown away at once, not left in
+// the port to trickle through one byte per receive event.
+TEST_F(RadioLinkTest, AFrameWithoutItsEndByteCostsAtMostOneResend) {
+    linkState().PacketTimeoutReload = 5;
+    radio.SendRaw(QByteArray(1, char(STX)) + QByteArray(1299, 'F'));
+    ASSERT_TRUE(WaitUntil([] { return CommPort().InBufferCount() == 0 && linkState().RxState == RX_HUNT; }));
+    sim.ClearReceived();
+    radio.ClearReceived();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << i;
+    EXPECT_LE(radio.Received().size(), 4);
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+}
+
 TEST_F(RadioLinkTest, TheRadioGetsItsPauseAfterEachAnswer) {
     linkState().FleetSyncPauseMs = 300;
     QElapsedTimer clock;
     clock.start();
+    qint64 answered = -1, nextSent = -1;
+    SetRxPacketObserver([&](const uint8_t*, int) {
+        if (answered < 0) answered = clock.elapsed();
+    });
+    QObject::connect(&radio, &sim::SimRadio::textReceived, [&] { nextSent = clock.elapsed(); });
     EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
-    EXPECT_GE(clock.elapsed(), 300);
+    ASSERT_GE(answered, 0);
+    // The answer is in at once; what goes to the radio next waits out its pause.
+    EXPECT_LT(clock.elapsed() - answered, 300);
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_GE(nextSent - answered, 300);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "link/rxdispatch.h"
 #include "link/trace.h"
 #include "link/transport.h"
+#include "platform/iohandler.h"
 #include "support/linkfixture.h"
 #include "support/memoryserialport.h"
 
@@ -158,6 +159,7 @@ TEST_F(ReceiveTest, TcpUndoesDoublingSoRunsOf255ArriveIntact) {
     }
     const QByteArray next = Frame(0x02);
     TcpReceiveBytes(wire + next);
+    RunQueuedJobs();
     ASSERT_EQ(dispatched.size(), 2);
     EXPECT_EQ(dispatched[0], f);
     EXPECT_EQ(dispatched[1], next);
@@ -172,9 +174,12 @@ TEST_F(ReceiveTest, TcpChecksum255DoubledAcrossReadsDoesNotStartAFrame) {
     f.append(char(255));
     ASSERT_TRUE(FrameChecksumGood(reinterpret_cast<const uint8_t*>(f.constData()), 8));
     TcpReceiveBytes(f);
+    RunQueuedJobs();
     TcpReceiveBytes(Bytes({255}));
+    RunQueuedJobs();
     const QByteArray next = Frame(0x02);
     TcpReceiveBytes(next);
+    RunQueuedJobs();
     ASSERT_EQ(dispatched.size(), 2);
     EXPECT_EQ(dispatched[1], next);
 }
@@ -187,6 +192,7 @@ TEST_F(ReceiveTest, TcpBadChecksumIsDroppedSilently) {
     QByteArray bad = Frame(0x01);
     bad[bad.size() - 1] = char(uint8_t(bad.back()) ^ 1);
     TcpReceiveBytes(bad + Frame(0x02));
+    RunQueuedJobs();
     TraceCloseFile();
     EXPECT_EQ(dispatched.size(), 1);
     QFile file(dir.filePath("t.txt"));

@@ -92,7 +92,9 @@ TEST_F(TcpTest, RefusedConnectionShowsFailedToConnect) {
     linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(UnusedPort());
     EXPECT_EQ(TcpConnect(), 0);
     ASSERT_EQ(prompts.Shown().size(), 1);
-    EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Failed to connect to Korvel"));
+    // The refusal is named in the one message, not in a second box.
+    EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Failed to connect to Korvel") + kLineBreak +
+                                           QStringLiteral("Winsock Error: 10061\r\nConnection refused"));
     EXPECT_EQ(prompts.Shown()[0].buttons, vbOKOnly);
     EXPECT_EQ(prompts.Shown()[0].title, AppTitle());
     EXPECT_FALSE(linkState().TcpLinkActive);
@@ -199,6 +201,23 @@ TEST_F(TcpTest, AReconnectInsideATransferBeginsWithTheStartTextAndForgetsTheHalf
     EXPECT_EQ(sim.ReceivedCount(), 1) << "answered at the first try";
     ASSERT_EQ(dispatched.size(), 1);
     EXPECT_EQ(quint8(dispatched[0][6]), CMD_MODULE_INFO);
+}
+
+TEST_F(TcpTest, AResetInTheMiddleOfATransactionIsReportedAndTheTryRepeated) {
+    ASSERT_EQ(TcpConnect(), 1);
+    sim.SetReplyDelayMs(300);
+    Later(50, [this] { sim.DropClient(); });
+    prompts.QueueAnswer(vbOK);
+    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Winsock Error: 10053\r\nThe remote host closed the connection"));
+    EXPECT_EQ(prompts.Shown()[0].icon, vbInformation);
+    EXPECT_EQ(prompts.Shown()[0].title, AppTitle());
+    // The module closing a connection nobody is using says nothing.
+    sim.DropClient();
+    ASSERT_TRUE(WaitUntil([] { return TcpClientSocket().State() != sckConnected; }));
+    WaitUntil([] { return false; }, 100);
+    EXPECT_EQ(prompts.Shown().size(), 1);
 }
 
 TEST_F(TcpTest, AConnectThatNeverCompletesGivesUp) {

@@ -1,7 +1,14 @@
+#include "link/linkstate.h"
+#include "link/transaction.h"
+#include "platform/eventpump.h"
+#include "platform/iohandler.h"
 #include "platform/scriptedprompts.h"
 #include "platform/serialport.h"
 
+#include <QDeadlineTimer>
+#include <QStringList>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace korvel;
 
@@ -65,4 +72,52 @@ TEST(FileFilterTest, ProgramFiltersBecomeQtNameFilters) {
     EXPECT_EQ(QtNameFilters(QString()), QString());
     // A lone pattern without its partner is still offered.
     EXPECT_EQ(QtNameFilters(QStringLiteral("Logs|*.LOG|*.TXT")), QStringLiteral("Logs (*.LOG);;*.TXT"));
+}
+
+// A wait called while a port's or socket's handler is on the stack is a fault of the
+// program: it stops at once in tests and debug builds, whatever kind of wait it is.
+TEST(IoHandlerDeathTest, EveryKindOfWaitInsideAHandlerStops) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH({ const IoHandlerScope h; WaitForEvents(1); }, "waiting for events inside an I/O handler");
+    EXPECT_DEATH({ const IoHandlerScope h; DoEvents(); }, "pumping events inside an I/O handler");
+    EXPECT_DEATH({ const IoHandlerScope h; SleepMs(1); }, "a pause inside an I/O handler");
+    EXPECT_DEATH({ const IoHandlerScope h; MsgBox(QStringLiteral("?")); }, "box inside an I/O handler");
+    EXPECT_DEATH({ const IoHandlerScope h; SendPacket(TX_WAIT_ACK); }, "a send that waits for its reply inside");
+    // Outside every handler the same calls are fine.
+    {
+        const IoHandlerScope h;
+        EXPECT_TRUE(InIoHandler());
+    }
+    EXPECT_FALSE(InIoHandler());
+    WaitForEvents(1);
+}
+
+// What a handler starts runs after it, in the order it was started; a job that waits
+// lets the later ones run inside its wait; a job whose owner is gone is dropped.
+TEST(IoHandlerTest, QueuedJobsRunInOrderOnceTheHandlerHasReturned) {
+    QStringList ran;
+    {
+        const IoHandlerScope h;
+        RunAfterHandler([&] {
+            EXPECT_FALSE(InIoHandler());
+            ran << "first";
+            const QDeadlineTimer until(2000);
+            while (ran.size() < 3 && !until.hasExpired()) WaitForEvents(10);
+            ran << "first done";
+        });
+        RunAfterHandler([&] { ran << "second"; });
+        auto owner = std::make_unique<QObject>();
+        RunAfterHandler([&] { ran << "orphan"; }, owner.get());
+        owner.reset();
+        RunAfterHandler([&] { ran << "third"; });
+        EXPECT_TRUE(ran.isEmpty());
+    }
+    EXPECT_EQ(QueuedJobCount(), 4);
+    const QDeadlineTimer until(2000);
+    while (ran.size() < 4 && !until.hasExpired()) WaitForEvents(10);
+    EXPECT_EQ(ran, QStringList({"first", "second", "third", "first done"}));
+    RunAfterHandler([&] { ran << "forgotten"; });
+    ForgetQueuedJobs();
+    RunQueuedJobs();
+    EXPECT_EQ(ran.size(), 4);
 }

@@ -1799,7 +1799,27 @@ void SimModule::SendRaw(const QByteArray& bytes)
 
 void SimModule::SendFrame(const QByteArray& withoutChecksum)
 {
-    SendRaw(MakeFrame(withoutChecksum));
+    const QByteArray frame = MakeFrame(withoutChecksum);
+    if (frame.size() > 5 && quint8(frame[5]) == kPktEvent) {
+        ++m_eventsSent;
+        m_owedEvents[quint8(frame[2])] = frame;
+    }
+    SendRaw(frame);
+}
+
+void SimModule::SetEventRepeatMs(int ms)
+{
+    if (!m_eventRepeatTimer) {
+        m_eventRepeatTimer = new QTimer(this);
+        connect(m_eventRepeatTimer, &QTimer::timeout, this, [this] {
+            for (const QByteArray& frame : std::as_const(m_owedEvents))
+                SendRaw(frame);
+        });
+    }
+    if (ms <= 0)
+        m_eventRepeatTimer->stop();
+    else
+        m_eventRepeatTimer->start(ms);
 }
 
 void SimModule::SendEvent(int station, int eventClass, const QByteArray& data)
@@ -1879,6 +1899,9 @@ void SimModule::HandleFrame(Port& port, const QByteArray& frame)
         }
         --m_silentAfter;
     }
+    if (ChecksumGood(frame) && frame.size() == 7 && quint8(frame[5]) == kPktAck &&
+        m_owedEvents.remove(quint8(frame[1])) > 0)
+        ++m_eventsAcknowledged;
     // The event acknowledgement (L = 6) has no command byte and gets no answer;
     // only GET and SET are answered, and only by a station that is there.
     Station* station = nullptr;

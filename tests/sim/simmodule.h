@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QPair>
 #include <QString>
@@ -534,6 +535,14 @@ public:
     // one after the other; an analog record carries the channel's AnalogCode as its
     // value (0.02 V per count) and the four crossing states come round in turn.
     void SetEventInterval(int seconds);
+    // An event is owed its acknowledgement (a frame of type ACK to the event's station)
+    // until one comes; with a repeat period, every owed event is sent again each period,
+    // as a module does with an event nobody acknowledged. 0 (the default) sends each once.
+    void SetEventRepeatMs(int ms);
+    // Events sent (repeats not counted), events acknowledged, and those still owed.
+    int EventsSent() const { return m_eventsSent; }
+    int EventsAcknowledged() const { return m_eventsAcknowledged; }
+    int EventsOwed() const { return int(m_owedEvents.size()); }
 
     // The local module's flash and boot loader (see kCmdFlashUnlock). A flash command
     // (unlock, page halves, entering the boot loader) to a remote station is NACKed.
@@ -879,6 +888,10 @@ private:
     int m_liveTicks = 0;
     QTimer* m_eventTimer = nullptr;
     int m_eventTurn = 0;
+    QTimer* m_eventRepeatTimer = nullptr;
+    QMap<int, QByteArray> m_owedEvents;  // station -> its last unacknowledged event frame
+    int m_eventsSent = 0;
+    int m_eventsAcknowledged = 0;
 
     QList<QByteArray> m_received;
     QByteArray m_receivedRaw;

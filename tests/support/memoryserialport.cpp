@@ -1,4 +1,5 @@
 #include "support/memoryserialport.h"
+#include "platform/iohandler.h"
 
 #include <QTimer>
 
@@ -34,6 +35,8 @@ int MemorySerialPort::ReadByte() {
 void MemorySerialPort::Feed(const QByteArray& bytes) {
     in_.append(bytes);
     emit comm(comEvReceive);
+    // What the bytes start runs once the handler has returned, as the event loop would.
+    RunQueuedJobs();
 }
 
 QByteArray MemorySerialPort::Written() const {
