@@ -7,6 +7,7 @@
 #include "link/linkstate.h"
 #include "link/transport.h"
 #include "platform/scriptedprompts.h"
+#include "session/linkservices.h"
 #include "session/localsettings.h"
 #include "sim/simmodule.h"
 
@@ -19,6 +20,7 @@ struct BenchEnvironment {
     BenchEnvironment() {
         SetPrompts(&prompts);
         SetLinkHost(&host);
+        InstallProgramLinkClient();
         linkState().TcpReconnectPauseMs = 0;
         linkState().TcpStartPauseMs = 0;
     }

@@ -13,7 +13,7 @@
 #include "link/builders.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/transport.h"
 #include "monitor/frmStatus.h"
 #include "platform/tcpclient.h"

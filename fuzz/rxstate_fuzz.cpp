@@ -26,7 +26,7 @@
 #include "link/basiclinkhost.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/trace.h"
 #include "link/transport.h"
 #include "monitor/eventlist.h"

@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "session/linkservices.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
 #include "app/windowregistry.h"
@@ -16,6 +17,8 @@ QString PreferredDataFolder() {
 }
 
 frmMain* StartProgram(const QString& preferredDataFolder) {
+    // The link runs by the program's settings and hands it every frame from the start.
+    InstallProgramLinkClient();
     session().DataFolder = ChooseDataFolder(preferredDataFolder, QCoreApplication::applicationDirPath());
     // Before the window: its items are usable only for the windows that exist.
     RegisterProgramWindows();

@@ -5,7 +5,7 @@
 #include "config/model.h"
 #include "config/target.h"
 #include "link/builders.h"
-#include "link/channelclear.h"
+#include "session/channelclear.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "platform/prompts.h"

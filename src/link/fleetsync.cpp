@@ -3,23 +3,16 @@
 #include "link/frame.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
-#include "monitor/eventlist.h"
+#include "link/linkclient.h"
 #include "platform/eventpump.h"
-#include "session/progress.h"
 
-#include <QDateTime>
 #include <QDeadlineTimer>
 
 namespace korvel {
 
 namespace {
 
-void MonitorLine(const QString& text) {
-    const QString line = EventLogStamp(QDateTime::currentDateTime()) + text;
-    AddEventLine(line);
-    if (eventMonitor().EventLogOn) PrintEventLog(line);
-}
+void MonitorLine(const QString& text) { linkClient().TrafficLine(text); }
 
 bool Waiting() {
     const int16_t t = linkState().TxState;
@@ -40,16 +33,7 @@ bool IsHexDigit(uint8_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 
 
 } // namespace
 
-void ShowRadioProgress(ProgressLabel label, const QString& text) {
-    ProgressView& view = progressView();
-    if (!view.Loaded()) {
-        // Loading the window must not forget a cancel the user already asked for.
-        const bool cancel = linkState().UserCancel;
-        view.Load();
-        linkState().UserCancel = cancel;
-    }
-    view.SetLabelText(label, text);
-}
+void ShowRadioProgress(ProgressLabel label, const QString& text) { linkClient().RadioProgress(label, text); }
 
 uint8_t HexCharToNibble(uint8_t code) { return static_cast<uint8_t>(code < 58 ? code - 48 : code - 55); }
 
@@ -75,7 +59,7 @@ void WrapPacketInFleetSync() {
     const int n = std::min<int>(int(s.FleetSyncTxFrame.size()), LINK_BUFFER_SIZE);
     std::copy_n(s.FleetSyncTxFrame.constData(), n, reinterpret_cast<char*>(s.TxBuffer));
     s.TxLength = static_cast<int16_t>(n);
-    if (eventMonitor().EventMonitorOpen) MonitorLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
+    if (linkClient().TrafficShown()) MonitorLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
 }
 
 bool DecodeFleetSyncPayload() {
@@ -101,7 +85,7 @@ void ParseFleetSyncInput() {
     const QByteArray frame(reinterpret_cast<const char*>(s.RxBuffer), size);
     const char kind = frame.size() > 1 ? frame[1] : '\0';
     const bool reply = frame.size() > 2 && frame[2] == char(ETX);
-    const bool monitor = eventMonitor().EventMonitorOpen;
+    const bool monitor = linkClient().TrafficShown();
     const auto upToEtx = [&frame](int from) {
         const int etx = frame.indexOf(char(ETX), from);
         return QString::fromLatin1(frame.mid(from, etx < 0 ? -1 : etx - from));
@@ -118,7 +102,7 @@ void ParseFleetSyncInput() {
     if (monitor) {
         const QString from = QStringLiteral("Fleet:") + QString::fromLatin1(s.LastRxFleet) +
                              QStringLiteral(" RadioID:") + QString::fromLatin1(s.LastRxRadioId) + QLatin1Char(' ');
-        if (eventMonitor().EventShowAll) MonitorLine(QStringLiteral(" - RX ") + upToEtx(1));
+        if (linkClient().AllTrafficShown()) MonitorLine(QStringLiteral(" - RX ") + upToEtx(1));
         else if (kind == FSMSG_STATUS)
             MonitorLine(QStringLiteral(" - RX ") + from + QStringLiteral("Status:") + QString::fromLatin1(frame.mid(9, 2)));
         else if (kind == FSMSG_SDM) MonitorLine(QStringLiteral(" RX - ") + from + QStringLiteral("SDM:") + upToEtx(9));
@@ -151,7 +135,7 @@ void ParseFleetSyncInput() {
             break;
         }
         host.SetTimerEnabled(LinkTimer::CommIn, false);
-        ProcessRxPacket();
+        linkClient().FrameReceived();
         // An event or a late answer leaves the transaction waiting: its time-out runs.
         KeepReplyTimeout(false);
         ShowRadioProgress(ProgressLabel::Label1, QStringLiteral("Waiting for radio"));

@@ -66,7 +66,5 @@ void InterByteTick();
 void WaitTick();
 void MsgTimerTick();
 void BGProcessTick();
-// Forgets a tick in progress, for the program-wide reset.
-void ResetLinkTimerState();
 
 } // namespace korvel

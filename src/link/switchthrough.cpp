@@ -3,7 +3,7 @@
 #include "link/frame.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "link/linkclient.h"
 #include "platform/eventpump.h"
 #include "platform/iohandler.h"
 #include "platform/prompts.h"
@@ -260,7 +260,7 @@ bool SwitchThroughLink::TakeMessage() {
     if (!FrameChecksumGood(reinterpret_cast<const uint8_t*>(frame.constData()), int(frame.size()))) return true;
     auto& s = linkState();
     std::copy_n(frame.constData(), frame.size(), reinterpret_cast<char*>(s.RxBuffer));
-    ProcessRxPacket();
+    linkClient().FrameReceived();
     return true;
 }
 

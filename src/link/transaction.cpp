@@ -1,28 +1,24 @@
 #include "link/transaction.h"
 
-#include "session/localsettings.h"
-#include "config/target.h"
 #include "link/fleetsync.h"
+#include "link/linkclient.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/trace.h"
 #include "link/transport.h"
-#include "monitor/eventlist.h"
 #include "platform/eventpump.h"
 #include "platform/iohandler.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 
-#include <QDateTime>
-#include <QLocale>
 #include <cstring>
 
 namespace korvel {
 
 namespace {
 
-bool radioProtocol() { return settings().PortProtocol == LOCALPORT_FLEETSYNC; }
+bool radioProtocol() { return linkClient().Settings().Radio; }
 
 void panel(int n, const QString& text) { linkHost().SetPanelText(n, text); }
 
@@ -144,7 +140,7 @@ void HandleCommTimeout() {
         s.TxState = TX_GAVE_UP;
         return;
     }
-    if (s.RetryNumber < settings().RetryCount) {
+    if (s.RetryNumber < linkClient().Settings().RetryCount) {
         panel(3, QStringLiteral("RETRY ...") + QString::number(s.RetryNumber));
         linkHost().RefreshStatusBar();
         Retransmit();
@@ -185,13 +181,7 @@ void Retransmit() {
     if (s.TraceOn) TraceTxFrame("RTX: ");
     if (radioProtocol() && !s.TcpLinkActive) WaitForRadioPause();
     StartWaitTimer();
-    if (eventMonitor().EventMonitorOpen) {
-        // Like every traffic line the monitor shows, the resend goes to its log as well.
-        const QString line = EventLogStamp(QDateTime::currentDateTime()) + QStringLiteral(" - TX ") +
-                             QString::fromLatin1(s.FleetSyncTxFrame);
-        AddEventLine(line);
-        PrintEventLog(line);
-    }
+    if (linkClient().TrafficShown()) linkClient().TrafficLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
     if (s.TcpLinkActive) {
         TcpSendTxBuffer();
         return;
@@ -205,12 +195,13 @@ void Retransmit() {
 void ShowCommsFailure(const QString& message) {
     auto& s = linkState();
     s.LinkMode = LINK_NORMAL;
-    target().PellarDevice = false;
+    linkClient().CommunicationLost();
     panel(3, QString());
     panel(4, message);
     linkHost().RefreshStatusBar();
     SerialPortIo& port = CommPort();
-    if (!eventMonitor().EventMonitorOpen && port.IsOpen()) port.Close();
+    // An open event monitor keeps listening on the port.
+    if (!linkClient().TrafficShown() && port.IsOpen()) port.Close();
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
     port.ClearInput();
     port.ClearOutput();

@@ -1,10 +1,9 @@
 #include "link/transport.h"
 
-#include "session/localsettings.h"
 #include "link/fleetsync.h"
+#include "link/linkclient.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
 #include "link/trace.h"
 #include "platform/eventpump.h"
 #include "platform/iohandler.h"
@@ -19,7 +18,9 @@ namespace korvel {
 
 namespace {
 
-bool radioProtocol() { return settings().PortProtocol == LOCALPORT_FLEETSYNC; }
+bool radioProtocol() { return linkClient().Settings().Radio; }
+int16_t interByteTimeout() { return static_cast<int16_t>(linkClient().Settings().InterByteTimeout); }
+bool debugDisplay() { return linkClient().Settings().DebugDisplay; }
 
 void panel(int n, const QString& text, bool refresh = true) {
     linkHost().SetPanelText(n, text);
@@ -36,7 +37,7 @@ void armReplyTimeout() {
 void startFrame(uint8_t b) {
     auto& s = linkState();
     s.RxAssembly[0] = b;
-    s.InterByteCount = settings().InterByteTimeout;
+    s.InterByteCount = interByteTimeout();
     s.RxState = RX_IN_FRAME;
     s.RxIndex = 1;
     linkHost().SetTimerEnabled(LinkTimer::InterByte, true);
@@ -57,7 +58,7 @@ void dispatchModuleFrame(const QByteArray& frame) {
     intoRxBuffer(frame);
     const bool counting = linkHost().TimerEnabled(LinkTimer::CommIn);
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
-    ProcessRxPacket();
+    linkClient().FrameReceived();
     // A frame that did not end the wait (a late answer to an earlier command, another
     // station's frame) must not stop its count-down, or the wait would never end.
     if (counting && (s.TxState == TX_WAIT_ACK || s.TxState == TX_WAIT_REPLY))
@@ -80,7 +81,7 @@ void frameComplete(bool fromTcp) {
     s.RxState = RX_HUNT;
     const QByteArray frame = assembled();
     if (!fromTcp) {
-        if (settings().LinkDebugDisplay) panel(2, QString());
+        if (debugDisplay()) panel(2, QString());
         if (s.TraceOn) TraceWriteLine("RX: " + HexOf(s.RxAssembly, s.RxAssembly[0] + 1));
     }
     if (!FrameChecksumGood(s.RxAssembly, s.RxAssembly[0])) {
@@ -111,10 +112,9 @@ int16_t OpenCommPort() {
     if (s.LinkMode == LINK_SWITCH_THROUGH) return 0;
     SerialPortIo& port = CommPort();
     if (port.IsOpen()) return 0;
-    const LocalSettings& ls = settings();
-    port.SetPort(ls.CommPortDevice.isEmpty() ? QString::number(ls.CommPortNumber) : ls.CommPortDevice);
-    port.SetSettings(ls.PortProtocol == LOCALPORT_MODULE_8N1 ? QStringLiteral("9600,N,8,1")
-                                                             : QStringLiteral("9600,N,8,2"));
+    const LinkSettings ls = linkClient().Settings();
+    port.SetPort(ls.Port);
+    port.SetSettings(ls.OneStopBit ? QStringLiteral("9600,N,8,1") : QStringLiteral("9600,N,8,2"));
     const int error = port.Open();
     if (error != COMM_OK) {
         ShowPortOpenError(error);
@@ -185,7 +185,7 @@ void StopWaitTimer() {
 
 void RxStateMachine(uint8_t b, bool fromTcp) {
     auto& s = linkState();
-    const bool debug = !fromTcp && settings().LinkDebugDisplay;
+    const bool debug = !fromTcp && debugDisplay();
     if (s.RxState == RX_HUNT) {
         if (radioProtocol()) {
             // Whatever is not the start of a radio text frame is dropped here, byte by
@@ -205,7 +205,7 @@ void RxStateMachine(uint8_t b, bool fromTcp) {
         return;
     }
     s.RxAssembly[s.RxIndex] = b;
-    s.InterByteCount = settings().InterByteTimeout;
+    s.InterByteCount = interByteTimeout();
     ++s.RxIndex;
     linkHost().SetTimerEnabled(LinkTimer::InterByte, true);
     if (radioProtocol()) {
@@ -238,7 +238,7 @@ void CommOnComm(int event) {
             }
             const QString waiting = s.TxState == TX_WAIT_ACK ? QStringLiteral("WAITING ACK")
                                                              : QStringLiteral("WAITING GET");
-            if (settings().LinkDebugDisplay) panel(2, waiting);
+            if (debugDisplay()) panel(2, waiting);
             if (s.TraceOn) TraceWriteLine(waiting.toLatin1());
             armReplyTimeout();
         } else if (s.TxIndex < s.TxLength - 1) {

@@ -2,7 +2,7 @@
 
 #include "config/blocks.h"
 #include "link/builders.h"
-#include "link/channelclear.h"
+#include "session/channelclear.h"
 #include "link/linkstate.h"
 #include "monitor/loggerdata.h"
 #include "monitor/loggerfiles.h"

@@ -1,6 +1,7 @@
 #include "session/programstate.h"
 
 #include "session/connectchoice.h"
+#include "session/linkservices.h"
 #include "session/localsettings.h"
 #include "session/progress.h"
 #include "session/session.h"
@@ -11,7 +12,7 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/switchthrough.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/trace.h"
 #include "monitor/eventlist.h"
 #include "monitor/loggerdata.h"
@@ -22,7 +23,7 @@ namespace korvel {
 void ResetProgramState() {
     ResetSwitchThrough();
     ResetLinkState();
-    ResetLinkTimerState();
+    InstallProgramLinkClient();
     TraceCloseFile();
     ResetConnectState();
     ResetLocalSettings();

@@ -7,7 +7,7 @@
 #include "session/session.h"
 #include "config/target.h"
 #include "link/builders.h"
-#include "link/channelclear.h"
+#include "session/channelclear.h"
 #include "link/frame.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"

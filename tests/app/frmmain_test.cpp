@@ -1,13 +1,14 @@
 // The main window offscreen: its controls as it opens, the link timers it hosts, the
 // window position it keeps, and both ways of shutting down.
 #include "app/frmMain.h"
+#include "session/linkservices.h"
 #include "session/localsettings.h"
 #include "session/session.h"
 #include "session/settingsfile.h"
 #include "app/startup.h"
 #include "session/tracefile.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "support/appfixture.h"
 #include "link/transport.h"
 #include "platform/serialport.h"
@@ -296,10 +297,16 @@ TEST_F(MainWindowTest, StartUpRecreatesABadSettingsFileAndShowsTheWindow) {
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("2\r\n9\r\nfifteen\r\n");
     bad.close();
+    SetLinkClient(nullptr);
     window.reset(StartProgram(folder));
+    // The link runs by the settings read, and hands every frame to the program.
+    ASSERT_NE(dynamic_cast<ProgramLinkClient*>(&linkClient()), nullptr);
+    settings().RetryCount = 9;
+    EXPECT_EQ(linkClient().Settings().RetryCount, 9);
     EXPECT_EQ(session().DataFolder, folder);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(settings().CommPortNumber, 1) << "values read before the fault are not kept";
+    settings().RetryCount = 5;
     EXPECT_EQ(SettingsFileText(), "1\r\n5\r\n15\r\n0\r\n8\r\n3\r\n#FALSE#\r\n0\r\n");
     bool splash = false;
     for (QWidget* w : QApplication::topLevelWidgets()) splash |= w->objectName() == "frmSplash" && w->isVisible();

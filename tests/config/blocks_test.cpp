@@ -2,7 +2,7 @@
 #include "config/model.h"
 #include "config/target.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "support/linkfixture.h"
 #include "support/memoryserialport.h"
 

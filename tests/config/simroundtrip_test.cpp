@@ -2,7 +2,7 @@
 #include "config/model.h"
 #include "config/target.h"
 #include "link/builders.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/simfixture.h"
 #include "link/transport.h"
 

@@ -5,7 +5,7 @@
 #include "link/builders.h"
 #include "link/fleetsync.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/simfixture.h"
 #include "platform/serialport.h"
 #include "sim/simradio.h"

@@ -1,7 +1,7 @@
 #include "session/localsettings.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/trace.h"
 #include "link/transport.h"
 #include "platform/iohandler.h"

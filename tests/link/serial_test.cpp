@@ -1,7 +1,7 @@
 #include "session/localsettings.h"
 #include "link/builders.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/transport.h"
 #include "platform/qtserialport.h"
 #include "sim/simmodule.h"

@@ -8,7 +8,7 @@
 #include "link/builders.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/simfixture.h"
 #include "sim/switchhost.h"
 #include "support/configdiff.h"

@@ -3,7 +3,7 @@
 #include "link/builders.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/trace.h"
 #include "link/transaction.h"
 #include "link/transport.h"

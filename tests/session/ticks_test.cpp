@@ -3,7 +3,7 @@
 #include "session/progress.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/simfixture.h"
 #include "link/transport.h"
 #include "platform/tcpclient.h"

@@ -2,7 +2,7 @@
 #include "app/frmCancelSend.h"
 #include "config/model.h"
 #include "config/target.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "session/session.h"
 #include "session/settingsfile.h"
 

@@ -4,7 +4,7 @@
 #include "session/programstate.h"
 #include "session/progress.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "link/transport.h"
 #include "platform/serialport.h"
 

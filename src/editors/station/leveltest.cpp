@@ -1,7 +1,7 @@
 #include "editors/station/leveltest.h"
 
 #include "link/builders.h"
-#include "link/channelclear.h"
+#include "session/channelclear.h"
 #include "link/frame.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"

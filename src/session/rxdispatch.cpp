@@ -1,4 +1,4 @@
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 
 #include "config/blocks.h"
 #include "config/model.h"

@@ -1,4 +1,4 @@
-#include "link/channelclear.h"
+#include "session/channelclear.h"
 
 #include "config/target.h"
 #include "link/frame.h"

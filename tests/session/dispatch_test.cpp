@@ -1,7 +1,7 @@
 #include "config/model.h"
 #include "config/target.h"
 #include "link/linkstate.h"
-#include "link/rxdispatch.h"
+#include "session/rxdispatch.h"
 #include "monitor/loggerdata.h"
 #include "support/linkfixture.h"
 

@@ -1,0 +1,16 @@
+#include "link/linkclient.h"
+
+namespace korvel {
+
+namespace {
+LinkClient* installed = nullptr;
+} // namespace
+
+LinkClient& linkClient() {
+    static LinkClient silent;
+    return installed ? *installed : silent;
+}
+
+void SetLinkClient(LinkClient* c) { installed = c; }
+
+} // namespace korvel

@@ -1,0 +1,54 @@
+// What the link needs from the program above it and what it tells it: the settings it
+// runs by, each frame received, and the texts it reports. The program installs its own;
+// without one the link runs on the defaults below and reports nothing.
+#pragma once
+
+#include "platform/progressview.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace korvel {
+
+struct LinkSettings {
+    // The serial device: a full path, or a port number.
+    QString Port = QStringLiteral("1");
+    // Module frames travel inside a FleetSync radio's text frames.
+    bool Radio = false;
+    // 9600,N,8,1 on the port instead of 9600,N,8,2.
+    bool OneStopBit = false;
+    // Tries of one frame before the user is asked whether to go on.
+    int RetryCount = 5;
+    // 100 ms ticks of silence that drop a half-received frame.
+    int InterByteTimeout = 8;
+    // The receive and transmit states shown in the status bar.
+    bool DebugDisplay = false;
+};
+
+class LinkClient {
+public:
+    virtual ~LinkClient() = default;
+    virtual LinkSettings Settings() const { return {}; }
+    // A complete, checksum-good module frame is in RxBuffer: act on what it means.
+    virtual void FrameReceived() {}
+    // A radio caption in the progress window.
+    virtual void RadioProgress(ProgressLabel, const QString&) {}
+    // The reply countdown's share of the progress bar (may be lowered to the bar's end).
+    virtual void ReplyProgress(int16_t&) {}
+    // The traffic lines of the event monitor: whether it shows them (and every radio
+    // frame, not only messages), and one line to add, without its time stamp.
+    virtual bool TrafficShown() const { return false; }
+    virtual bool AllTrafficShown() const { return false; }
+    virtual void TrafficLine(const QString&) {}
+    // The link gave up on the station: what was known of it no longer holds.
+    virtual void CommunicationLost() {}
+    // The ticks of the blinking progress text and of the acknowledgements owed.
+    virtual void MessageTick() {}
+    virtual void BackgroundTick() {}
+};
+
+LinkClient& linkClient();
+// Installs c (not owned); nullptr restores the silent default.
+void SetLinkClient(LinkClient* c);
+
+} // namespace korvel

@@ -1,0 +1,28 @@
+// The program's side of the link: the settings it runs by, what a received frame means,
+// the progress and event-monitor texts it reports, and the two ticks that act on them
+// (the blinking wait text, the acknowledgements owed for events).
+#pragma once
+
+#include "link/linkclient.h"
+
+namespace korvel {
+
+class ProgramLinkClient : public LinkClient {
+public:
+    LinkSettings Settings() const override;
+    void FrameReceived() override;
+    void RadioProgress(ProgressLabel label, const QString& text) override;
+    void ReplyProgress(int16_t& value) override;
+    bool TrafficShown() const override;
+    bool AllTrafficShown() const override;
+    void TrafficLine(const QString& text) override;
+    void CommunicationLost() override;
+    void MessageTick() override;
+    void BackgroundTick() override;
+};
+
+// Installs the program's client on the link, and forgets an acknowledging tick in
+// progress (program-wide reset).
+void InstallProgramLinkClient();
+
+} // namespace korvel
