@@ -1,5 +1,5 @@
-# Keeps the two libraries apart by folder and file name. Windows live in app/, or are
-# named frm* (a window beside its data side or rules in editors/, monitor/ or flash/), with
+# Keeps the two libraries apart by folder and file name, and the core's layers in order.
+# Windows live in app/, or are named frm* (a window beside its rules in editors/ or monitor/), with
 # the widget prompts in platform/qtprompts; everything else is core. A core file (listed
 # or not) may include no widget header and nothing that belongs to the windows, and each
 # library's sources must be on its own side. CORE and APP list the libraries' sources
@@ -47,3 +47,33 @@ if(bad)
   message(FATAL_ERROR "the core and the windows are mixed:\n  ${text}")
 endif()
 message(STATUS "the core is free of widgets and windows")
+
+# The core's layers run one way. A file in platform/ includes only platform/; in link/,
+# platform/ and link/; in model/, platform/ and model/; in control/, any of the four. The
+# rest (the rules beside the windows in editors/ and monitor/, the windows) stand on all
+# of them, and nothing below includes them.
+set(allowed_platform "platform")
+set(allowed_link "platform|link")
+set(allowed_model "platform|model")
+set(allowed_control "platform|link|model|control")
+foreach(rel ${all})
+  if(NOT rel MATCHES "^(platform|link|model|control)/")
+    continue()
+  endif()
+  string(REGEX REPLACE "/.*" "" layer "${rel}")
+  file(STRINGS "${SRC}/${rel}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line ${includes})
+    string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*" "\\1" target "${line}")
+    if(NOT target MATCHES "/")
+      continue()
+    endif()
+    if(NOT target MATCHES "^(${allowed_${layer}})/")
+      list(APPEND bad "${rel} includes ${target}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  list(JOIN bad "\n  " text)
+  message(FATAL_ERROR "an include runs back up the layers:\n  ${text}")
+endif()
+message(STATUS "the layers platform, link, model and control run one way")

@@ -1,5 +1,5 @@
 #include "app/frmSplash.h"
-#include "session/version.h"
+#include "config/version.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,7 +1,7 @@
 #include "app/printreport.h"
 
 #include "config/target.h"
-#include "session/version.h"
+#include "config/version.h"
 
 #include <QFile>
 #include <QFont>

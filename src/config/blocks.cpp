@@ -2,11 +2,8 @@
 
 #include "config/model.h"
 #include "config/target.h"
-#include "link/builders.h"
-#include "link/frame.h"
-#include "link/linkstate.h"
-#include "link/transaction.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -15,46 +12,41 @@ namespace korvel {
 
 namespace {
 
-constexpr int NMEA_INIT1_AT = 12;
-constexpr int NMEA_INIT2_AT = 53;
-constexpr int NMEA_CUSTOM_AT = 94;
+// Block byte k travels as frame byte 7 + k: the positions below are the frame positions
+// of the module's documentation less 7.
+constexpr int NMEA_INIT1_AT = 5;
+constexpr int NMEA_INIT2_AT = 46;
+constexpr int NMEA_CUSTOM_AT = 87;
 constexpr int NMEA_INIT_FIELD = NMEA_INIT_LENGTH + 1;
 constexpr int NMEA_CUSTOM_FIELD = NMEA_CUSTOM_LENGTH + 1;
+// The FleetSync settings' last pair (the twentieth security ID) ends at byte 96.
+constexpr int FLEETSYNC_SETTINGS_NEEDED = 97;
+// The eighth name field of a tag list ends at byte 168.
+constexpr int FLEETSYNC_TAGS_NEEDED = 1 + 8 * NAME_FIELD_WIDTH;
 
-uint8_t* tx() { return linkState().TxBuffer; }
-const uint8_t* rx() { return linkState().RxBuffer; }
-int rxLength() { return linkState().RxBuffer[FRAME_LENGTH]; }
-
-// Header of a block sent to the module. The data part is cleared so that bytes the
-// model does not carry go out as zero rather than as an earlier frame's leftovers.
-void header(int length, int16_t code, int16_t destination, int16_t source, int16_t route) {
-    uint8_t* t = WriteTxHeader(length, destination, source, route, PKT_SET, code);
-    std::memset(t + FRAME_DATA, 0, static_cast<size_t>(length + 1 - FRAME_DATA));
+void put16(uint8_t* t, int at, int32_t v) {
+    t[at] = static_cast<uint8_t>(v & 0xFF);
+    t[at + 1] = static_cast<uint8_t>((v & 0xFF00) >> 8);
 }
 
-void put16(int at, int32_t v) {
-    tx()[at] = static_cast<uint8_t>(v & 0xFF);
-    tx()[at + 1] = static_cast<uint8_t>((v & 0xFF00) >> 8);
+int32_t get16(const uint8_t* f, int at) { return f[at] + 256 * f[at + 1]; }
+
+void putThreshold(uint8_t* t, int at, int v) {
+    t[at] = static_cast<uint8_t>(v & 0xFF);
+    t[at + 1] = static_cast<uint8_t>((v & 0x300) / 256);
 }
 
-int32_t get16(int at) { return rx()[at] + 256 * rx()[at + 1]; }
+int getThreshold(const uint8_t* f, int at) { return f[at] + 256 * (f[at + 1] & 3); }
 
-void putThreshold(int at, int v) {
-    tx()[at] = static_cast<uint8_t>(v & 0xFF);
-    tx()[at + 1] = static_cast<uint8_t>((v & 0x300) / 256);
-}
-
-int getThreshold(int at) { return rx()[at] + 256 * (rx()[at + 1] & 3); }
-
-void putRow(int at, const uint8_t (&values)[SLOTS]) { std::memcpy(tx() + at, values, SLOTS); }
-void getRow(int at, uint8_t (&values)[SLOTS]) { std::memcpy(values, rx() + at, SLOTS); }
+void putRow(uint8_t* t, int at, const uint8_t (&values)[SLOTS]) { std::memcpy(t + at, values, SLOTS); }
+void getRow(const uint8_t* f, int at, uint8_t (&values)[SLOTS]) { std::memcpy(values, f + at, SLOTS); }
 
 // The seven one-byte fields of each side of an alarm input (hold, two destination
 // stations, two destination channels, local output, output delay): rows of eight from
-// byte 32 for the low side and from byte 104 for the high side, in both alarm blocks.
+// byte 25 for the low side and from byte 97 for the high side, in both alarm blocks.
 using AlarmFields = std::array<uint8_t*, 14>;
-constexpr int LOW_SIDE_ROW = 32;
-constexpr int HIGH_SIDE_ROW = 104;
+constexpr int LOW_SIDE_ROW = 25;
+constexpr int HIGH_SIDE_ROW = 97;
 
 AlarmFields alarmFields(AnalogGroupRecord& a, int s) {
     return {&a.LowHold[s],          &a.LowDestStation[0][s],  &a.LowDestStation[1][s],
@@ -73,12 +65,12 @@ AlarmFields alarmFields(TempChannelRecord& r) {
 
 int alarmPosition(int k, int s) { return (k < 7 ? LOW_SIDE_ROW + 8 * k : HIGH_SIDE_ROW + 8 * (k - 7)) + s; }
 
-void putAlarmFields(const AlarmFields& fields, int s) {
-    for (int k = 0; k < 14; ++k) tx()[alarmPosition(k, s)] = *fields[k];
+void putAlarmFields(uint8_t* t, const AlarmFields& fields, int s) {
+    for (int k = 0; k < 14; ++k) t[alarmPosition(k, s)] = *fields[k];
 }
 
-void getAlarmFields(const AlarmFields& fields, int s) {
-    for (int k = 0; k < 14; ++k) *fields[k] = rx()[alarmPosition(k, s)];
+void getAlarmFields(const uint8_t* f, const AlarmFields& fields, int s) {
+    for (int k = 0; k < 14; ++k) *fields[k] = f[alarmPosition(k, s)];
 }
 
 // A system element as the byte it travels as: rounded half to even. False when it does
@@ -90,71 +82,17 @@ bool systemByte(double v, uint8_t& out) {
     return true;
 }
 
-bool buildSystem() {
-    const StationConfig& c = config();
-    for (int i = 0; i <= 60; ++i)
-        if (!systemByte(c.SystemConfig[i], tx()[8 + i])) return false;
-    put16(69, c.SystemBlockTrailer);
+bool validGroup(int group) { return group >= 0 && group < GROUPS; }
+
+// Builds into a cleared scratch block and copies it to data only when whole, so a
+// refused block leaves data as it was.
+template <typename Build>
+bool buildBlock(int bytes, uint8_t* data, int size, Build build) {
+    if (data == nullptr || size < bytes) return false;
+    std::array<uint8_t, CONFIG_BLOCK_MAX_BYTES> t{};
+    if (!build(t.data())) return false;
+    std::memcpy(data, t.data(), static_cast<size_t>(bytes));
     return true;
-}
-
-void buildInputs(int g) {
-    const ContactInputGroupRecord& r = config().ContactInputTable[g];
-    putRow(8, r.Flags);
-    putRow(16, r.Hold);
-    putRow(24, r.LocalOutputDelay);
-    putRow(32, r.LocalOutput);
-    for (int d = 0; d < 4; ++d) {
-        putRow(40 + 8 * d, r.DestStation[d]);
-        putRow(72 + 8 * d, r.DestChannel[d]);
-    }
-    putRow(104, r.Reserved);
-    put16(112, r.BlockTrailer);
-}
-
-void buildOutputs(int g) {
-    const OutputGroupRecord& r = config().OutputConfigTable[g];
-    putRow(8, r.Flags);
-    putRow(16, r.PulseWidth);
-    put16(24, r.BlockTrailer);
-}
-
-void buildAnalogs(int g) {
-    AnalogGroupRecord& r = config().AnalogConfigTable[g];
-    const bool pellar = target().PellarDevice;
-    uint8_t* t = tx();
-    for (int s = 0; s < SLOTS; ++s) {
-        t[8 + s] = r.Flags[s];
-        putThreshold(16 + 2 * s, r.LowThreshold[s]);
-        const int code = OffsetToCode(r.Offset[s]) & 63;
-        if (pellar)
-            t[17 + 2 * s] = static_cast<uint8_t>(t[17 + 2 * s] + code * 4);
-        else
-            t[168 + s] = static_cast<uint8_t>(code * 4);
-        putThreshold(88 + 2 * s, r.HighThreshold[s]);
-        if (pellar) t[89 + 2 * s] = static_cast<uint8_t>(t[89 + 2 * s] + (r.Modifier[s] & 0xFC));
-        putAlarmFields(alarmFields(r, s), s);
-        // A Korvel has no room for the qualifier: that byte carries bits 2-5 of the
-        // user range instead.
-        t[160 + s] = pellar ? r.Qualifier[s] : static_cast<uint8_t>(((r.Modifier[s] & 0x3C) / 4) * 16);
-        if (pellar) t[168 + s] = r.Reserved[s];
-    }
-    put16(176, r.BlockTrailer);
-}
-
-void buildTemps() {
-    StationConfig& c = config();
-    uint8_t* t = tx();
-    for (int s = 0; s < SLOTS; ++s) {
-        TempChannelRecord& r = c.TempConfigTable[s];
-        t[8 + s] = r.Flags;
-        putThreshold(16 + 2 * s, r.LowThreshold);
-        putThreshold(88 + 2 * s, r.HighThreshold);
-        putAlarmFields(alarmFields(r), s);
-        t[160 + s] = r.Qualifier;
-        t[168 + s] = r.Reserved;
-    }
-    put16(176, c.TempBlockTrailer);
 }
 
 const QByteArray* tagList(int list) {
@@ -167,107 +105,166 @@ const QByteArray* tagList(int list) {
     }
 }
 
-void buildFleetSyncSettings() {
-    const FleetSyncSettings& fs = config().FleetSyncConfig;
-    uint8_t* t = tx();
-    t[8] = fs.Ccb1;
-    t[9] = fs.Ccb2;
-    t[10] = fs.Ccb3;
-    t[11] = fs.ReportTime;
-    for (int i = 0; i < 3; ++i) {
-        put16(12 + 2 * i, fs.FleetNumber[i]);
-        put16(18 + 2 * i, fs.IDNumber[i]);
-    }
-    for (int i = 0; i < 20; ++i) {
-        put16(24 + 2 * i, fs.SecurityFleet[i]);
-        put16(64 + 2 * i, fs.SecurityIDNumber[i]);
-    }
-}
-
-void buildFleetSyncTags(int list) {
-    const QByteArray* tags = tagList(list);
-    int position = 8;
-    for (int k = 0; k < 8; ++k) position += PutStringInTxBuf(tags[k], position, TAG_LENGTH);
-}
-
 } // namespace
 
 int OffsetToCode(int offset) { return offset < 0 ? 32 - offset : offset; }
 int CodeToOffset(int code) { return code <= 32 ? code : -(code - 32); }
 
-int16_t SendConfigBlock(int16_t code, int16_t destination, int16_t source, int16_t route, int16_t index) {
-    int length = 0;
-    switch (code) {
-    case CMD_CFG_SYSTEM: length = SYSTEM_BLOCK_LENGTH; break;
-    case CMD_CFG_INPUTS: length = INPUT_BLOCK_LENGTH; break;
-    case CMD_CFG_OUTPUTS: length = OUTPUT_BLOCK_LENGTH; break;
-    case CMD_CFG_ANALOGS: length = ANALOG_BLOCK_LENGTH; break;
-    case CMD_CFG_TEMPS: length = TEMP_BLOCK_LENGTH; break;
-    case CMD_CFG_FLEETSYNC:
-        if (index < 0 || index > 4) return SEND_FAILED;
-        length = index == 0 ? FLEETSYNC_SETTINGS_LENGTH : FLEETSYNC_TAGS_LENGTH;
-        break;
-    default: return SEND_FAILED;
-    }
-    const bool grouped = code == CMD_CFG_INPUTS || code == CMD_CFG_OUTPUTS || code == CMD_CFG_ANALOGS;
-    if (grouped && (index < 0 || index >= GROUPS)) return SEND_FAILED;
-
-    // A transaction still open keeps its frame: SendPacket refuses and restores it.
-    header(length, code, destination, source, route);
-    tx()[FRAME_DATA] = static_cast<uint8_t>(index);
-    switch (code) {
-    case CMD_CFG_SYSTEM:
-        if (!buildSystem()) return SEND_FAILED;
-        break;
-    case CMD_CFG_INPUTS: buildInputs(index); break;
-    case CMD_CFG_OUTPUTS: buildOutputs(index); break;
-    case CMD_CFG_ANALOGS: buildAnalogs(index); break;
-    case CMD_CFG_TEMPS: buildTemps(); break;
-    case CMD_CFG_FLEETSYNC:
-        if (index == 0)
-            buildFleetSyncSettings();
-        else
-            buildFleetSyncTags(index);
-        break;
-    }
-    return SendTxFrame(length, TX_WAIT_ACK, false);
+bool BuildSystemBlock(uint8_t index, uint8_t* data, int size) {
+    return buildBlock(SYSTEM_BLOCK_BYTES, data, size, [index](uint8_t* t) {
+        const StationConfig& c = config();
+        t[0] = index;
+        for (int i = 0; i <= 60; ++i)
+            if (!systemByte(c.SystemConfig[i], t[1 + i])) return false;
+        put16(t, 62, c.SystemBlockTrailer);
+        return true;
+    });
 }
 
-int16_t SendNmeaConfig(int16_t destination, int16_t source, int16_t route) {
-    const NmeaSettings& n = config().NmeaConfig;
-    header(NMEA_BLOCK_LENGTH, CMD_CFG_NMEA, destination, source, route);
-    uint8_t* t = tx();
-    t[7] = n.Ccb1;
-    t[8] = n.Ccb2;
-    t[9] = n.Ccb3;
-    t[10] = n.ReportTime;
-    t[11] = n.TimeMark;
-    PutStringInTxBuf(n.Init1, NMEA_INIT1_AT, NMEA_INIT_LENGTH);
-    PutStringInTxBuf(n.Init2, NMEA_INIT2_AT, NMEA_INIT_LENGTH);
-    PutStringInTxBuf(n.Custom, NMEA_CUSTOM_AT, NMEA_CUSTOM_LENGTH);
-    return SendTxFrame(NMEA_BLOCK_LENGTH, TX_WAIT_ACK, true);
+bool BuildInputBlock(int group, uint8_t* data, int size) {
+    if (!validGroup(group)) return false;
+    return buildBlock(INPUT_BLOCK_BYTES, data, size, [group](uint8_t* t) {
+        const ContactInputGroupRecord& r = config().ContactInputTable[group];
+        t[0] = static_cast<uint8_t>(group);
+        putRow(t, 1, r.Flags);
+        putRow(t, 9, r.Hold);
+        putRow(t, 17, r.LocalOutputDelay);
+        putRow(t, 25, r.LocalOutput);
+        for (int d = 0; d < 4; ++d) {
+            putRow(t, 33 + 8 * d, r.DestStation[d]);
+            putRow(t, 65 + 8 * d, r.DestChannel[d]);
+        }
+        putRow(t, 97, r.Reserved);
+        put16(t, 105, r.BlockTrailer);
+        return true;
+    });
 }
 
-int PutStringInTxBuf(const QByteArray& text, int position, int width) {
+bool BuildOutputBlock(int group, uint8_t* data, int size) {
+    if (!validGroup(group)) return false;
+    return buildBlock(OUTPUT_BLOCK_BYTES, data, size, [group](uint8_t* t) {
+        const OutputGroupRecord& r = config().OutputConfigTable[group];
+        t[0] = static_cast<uint8_t>(group);
+        putRow(t, 1, r.Flags);
+        putRow(t, 9, r.PulseWidth);
+        put16(t, 17, r.BlockTrailer);
+        return true;
+    });
+}
+
+bool BuildAnalogBlock(int group, uint8_t* data, int size) {
+    if (!validGroup(group)) return false;
+    return buildBlock(ANALOG_BLOCK_BYTES, data, size, [group](uint8_t* t) {
+        AnalogGroupRecord& r = config().AnalogConfigTable[group];
+        const bool pellar = target().PellarDevice;
+        t[0] = static_cast<uint8_t>(group);
+        for (int s = 0; s < SLOTS; ++s) {
+            t[1 + s] = r.Flags[s];
+            putThreshold(t, 9 + 2 * s, r.LowThreshold[s]);
+            const int code = OffsetToCode(r.Offset[s]) & 63;
+            if (pellar)
+                t[10 + 2 * s] = static_cast<uint8_t>(t[10 + 2 * s] + code * 4);
+            else
+                t[161 + s] = static_cast<uint8_t>(code * 4);
+            putThreshold(t, 81 + 2 * s, r.HighThreshold[s]);
+            if (pellar) t[82 + 2 * s] = static_cast<uint8_t>(t[82 + 2 * s] + (r.Modifier[s] & 0xFC));
+            putAlarmFields(t, alarmFields(r, s), s);
+            // A Korvel has no room for the qualifier: that byte carries bits 2-5 of the
+            // user range instead.
+            t[153 + s] = pellar ? r.Qualifier[s] : static_cast<uint8_t>(((r.Modifier[s] & 0x3C) / 4) * 16);
+            if (pellar) t[161 + s] = r.Reserved[s];
+        }
+        put16(t, 169, r.BlockTrailer);
+        return true;
+    });
+}
+
+bool BuildTemperatureBlock(uint8_t index, uint8_t* data, int size) {
+    return buildBlock(TEMP_BLOCK_BYTES, data, size, [index](uint8_t* t) {
+        StationConfig& c = config();
+        t[0] = index;
+        for (int s = 0; s < SLOTS; ++s) {
+            TempChannelRecord& r = c.TempConfigTable[s];
+            t[1 + s] = r.Flags;
+            putThreshold(t, 9 + 2 * s, r.LowThreshold);
+            putThreshold(t, 81 + 2 * s, r.HighThreshold);
+            putAlarmFields(t, alarmFields(r), s);
+            t[153 + s] = r.Qualifier;
+            t[161 + s] = r.Reserved;
+        }
+        put16(t, 169, c.TempBlockTrailer);
+        return true;
+    });
+}
+
+int FleetSyncBlockBytes(int part) {
+    if (part == 0) return FLEETSYNC_SETTINGS_BYTES;
+    if (part >= 1 && part <= 4) return FLEETSYNC_TAGS_BYTES;
+    return 0;
+}
+
+bool BuildFleetSyncBlock(int part, uint8_t* data, int size) {
+    const int bytes = FleetSyncBlockBytes(part);
+    if (bytes == 0) return false;
+    return buildBlock(bytes, data, size, [part](uint8_t* t) {
+        t[0] = static_cast<uint8_t>(part);
+        if (part == 0) {
+            const FleetSyncSettings& fs = config().FleetSyncConfig;
+            t[1] = fs.Ccb1;
+            t[2] = fs.Ccb2;
+            t[3] = fs.Ccb3;
+            t[4] = fs.ReportTime;
+            for (int i = 0; i < 3; ++i) {
+                put16(t, 5 + 2 * i, fs.FleetNumber[i]);
+                put16(t, 11 + 2 * i, fs.IDNumber[i]);
+            }
+            for (int i = 0; i < 20; ++i) {
+                put16(t, 17 + 2 * i, fs.SecurityFleet[i]);
+                put16(t, 57 + 2 * i, fs.SecurityIDNumber[i]);
+            }
+        } else {
+            const QByteArray* tags = tagList(part);
+            int position = 1;
+            for (int k = 0; k < 8; ++k) position += PutBlockString(t, tags[k], position, TAG_LENGTH);
+        }
+        return true;
+    });
+}
+
+bool BuildNmeaBlock(uint8_t* data, int size) {
+    return buildBlock(NMEA_BLOCK_BYTES, data, size, [](uint8_t* t) {
+        const NmeaSettings& n = config().NmeaConfig;
+        t[0] = n.Ccb1;
+        t[1] = n.Ccb2;
+        t[2] = n.Ccb3;
+        t[3] = n.ReportTime;
+        t[4] = n.TimeMark;
+        PutBlockString(t, n.Init1, NMEA_INIT1_AT, NMEA_INIT_LENGTH);
+        PutBlockString(t, n.Init2, NMEA_INIT2_AT, NMEA_INIT_LENGTH);
+        PutBlockString(t, n.Custom, NMEA_CUSTOM_AT, NMEA_CUSTOM_LENGTH);
+        return true;
+    });
+}
+
+int PutBlockString(uint8_t* data, const QByteArray& text, int position, int width) {
     QByteArray s = text.left(width);
     while (s.endsWith(' ')) s.chop(1);
-    uint8_t* t = tx();
-    std::memcpy(t + position, s.constData(), static_cast<size_t>(s.size()));
-    t[position + s.size()] = 0;
+    std::memcpy(data + position, s.constData(), static_cast<size_t>(s.size()));
+    data[position + s.size()] = 0;
     return NAME_FIELD_WIDTH;
 }
 
-QByteArray GetRxString(int position, int fieldWidth) {
-    // The frame's checksum stands at byte L: the text ends before it.
-    const int end = std::min(position + fieldWidth, rxLength());
+QByteArray GetBlockString(const uint8_t* data, int count, int position, int fieldWidth) {
+    // The received bytes end before the frame's checksum: the text ends with them.
+    const int end = std::min(position + fieldWidth, count);
     QByteArray s;
-    for (int i = position; i < end && rx()[i] != 0; ++i) s.append(static_cast<char>(rx()[i]));
+    for (int i = position; i < end && data[i] != 0; ++i) s.append(static_cast<char>(data[i]));
     return s;
 }
 
-int StoreRxName(int tag, int position) {
+int StoreTagName(int tag, const uint8_t* data, int count, int position) {
     FleetSyncSettings& fs = config().FleetSyncConfig;
-    const QByteArray name = GetRxString(position, NAME_FIELD_WIDTH).left(TAG_LENGTH);
+    const QByteArray name = GetBlockString(data, count, position, NAME_FIELD_WIDTH).left(TAG_LENGTH);
     if (tag < 8)
         fs.InputTagOff[tag] = name;
     else if (tag < 16)
@@ -279,132 +276,130 @@ int StoreRxName(int tag, int position) {
     return NAME_FIELD_WIDTH;
 }
 
-ParseResult ParseSystemBlock(int count) {
-    const int length = count + 8;
+ParseResult ParseSystemBlock(const uint8_t* data, int count) {
     // Elements 0 to 60 are sent back, so a shorter block would send stale values.
-    if (length < SYSTEM_BLOCK_LENGTH) return ParseResult::TooShort;
-    if (length > SYSTEM_REPLY_MAX_LENGTH) return ParseResult::BadIndex;
+    if (count < SYSTEM_BLOCK_BYTES) return ParseResult::TooShort;
+    if (count > SYSTEM_REPLY_MAX_BYTES) return ParseResult::BadIndex;
     StationConfig& c = config();
-    const int n = count - 3;
-    for (int i = 0; i <= n; ++i) c.SystemConfig[i] = rx()[8 + i];
-    c.SystemBlockTrailer = get16(8 + n + 1);
+    // Elements from byte 1, the two trailer bytes last.
+    const int n = count - 4;
+    for (int i = 0; i <= n; ++i) c.SystemConfig[i] = data[1 + i];
+    c.SystemBlockTrailer = get16(data, n + 2);
     return ParseResult::Ok;
 }
 
 namespace {
 
-ParseResult checkGroupReply(int count, int needLength) {
-    if (count + 8 < needLength) return ParseResult::TooShort;
-    if (rx()[FRAME_DATA] >= GROUPS) return ParseResult::BadIndex;
+ParseResult checkGroupReply(const uint8_t* data, int count, int needBytes) {
+    if (count < needBytes) return ParseResult::TooShort;
+    if (data[0] >= GROUPS) return ParseResult::BadIndex;
     return ParseResult::Ok;
 }
 
 } // namespace
 
-ParseResult ParseInputBlock(int count) {
-    if (const ParseResult r = checkGroupReply(count, INPUT_BLOCK_LENGTH); r != ParseResult::Ok) return r;
-    ContactInputGroupRecord& r = config().ContactInputTable[rx()[FRAME_DATA]];
-    getRow(8, r.Flags);
-    getRow(16, r.Hold);
-    getRow(24, r.LocalOutputDelay);
-    getRow(32, r.LocalOutput);
+ParseResult ParseInputBlock(const uint8_t* data, int count) {
+    if (const ParseResult r = checkGroupReply(data, count, INPUT_BLOCK_BYTES); r != ParseResult::Ok) return r;
+    ContactInputGroupRecord& r = config().ContactInputTable[data[0]];
+    getRow(data, 1, r.Flags);
+    getRow(data, 9, r.Hold);
+    getRow(data, 17, r.LocalOutputDelay);
+    getRow(data, 25, r.LocalOutput);
     for (int d = 0; d < 4; ++d) {
-        getRow(40 + 8 * d, r.DestStation[d]);
-        getRow(72 + 8 * d, r.DestChannel[d]);
+        getRow(data, 33 + 8 * d, r.DestStation[d]);
+        getRow(data, 65 + 8 * d, r.DestChannel[d]);
     }
-    getRow(104, r.Reserved);
-    r.BlockTrailer = get16(112);
+    getRow(data, 97, r.Reserved);
+    r.BlockTrailer = get16(data, 105);
     return ParseResult::Ok;
 }
 
-ParseResult ParseOutputBlock(int count) {
-    if (const ParseResult r = checkGroupReply(count, OUTPUT_BLOCK_LENGTH); r != ParseResult::Ok) return r;
-    OutputGroupRecord& r = config().OutputConfigTable[rx()[FRAME_DATA]];
-    getRow(8, r.Flags);
-    getRow(16, r.PulseWidth);
-    r.BlockTrailer = get16(24);
+ParseResult ParseOutputBlock(const uint8_t* data, int count) {
+    if (const ParseResult r = checkGroupReply(data, count, OUTPUT_BLOCK_BYTES); r != ParseResult::Ok) return r;
+    OutputGroupRecord& r = config().OutputConfigTable[data[0]];
+    getRow(data, 1, r.Flags);
+    getRow(data, 9, r.PulseWidth);
+    r.BlockTrailer = get16(data, 17);
     return ParseResult::Ok;
 }
 
-ParseResult ParseAnalogBlock(int count) {
-    if (const ParseResult r = checkGroupReply(count, ANALOG_BLOCK_LENGTH); r != ParseResult::Ok) return r;
-    AnalogGroupRecord& r = config().AnalogConfigTable[rx()[FRAME_DATA]];
+ParseResult ParseAnalogBlock(const uint8_t* data, int count) {
+    if (const ParseResult r = checkGroupReply(data, count, ANALOG_BLOCK_BYTES); r != ParseResult::Ok) return r;
+    AnalogGroupRecord& r = config().AnalogConfigTable[data[0]];
     const bool pellar = target().PellarDevice;
-    const uint8_t* f = rx();
+    const uint8_t* f = data;
     for (int s = 0; s < SLOTS; ++s) {
-        r.Flags[s] = f[8 + s];
+        r.Flags[s] = f[1 + s];
         r.Modifier[s] = static_cast<int16_t>((r.Flags[s] & 0x18) / 8);
-        r.LowThreshold[s] = static_cast<int16_t>(getThreshold(16 + 2 * s));
-        const int carrier = pellar ? f[17 + 2 * s] : f[168 + s];
+        r.LowThreshold[s] = static_cast<int16_t>(getThreshold(f, 9 + 2 * s));
+        const int carrier = pellar ? f[10 + 2 * s] : f[161 + s];
         r.Offset[s] = static_cast<int16_t>(CodeToOffset((carrier & 0xFC) / 4));
-        r.HighThreshold[s] = static_cast<int16_t>(getThreshold(88 + 2 * s));
-        if (pellar) r.Modifier[s] = static_cast<int16_t>(r.Modifier[s] + (f[89 + 2 * s] & 0xFC));
-        getAlarmFields(alarmFields(r, s), s);
-        r.Qualifier[s] = f[160 + s];
-        if (!pellar) r.Modifier[s] = static_cast<int16_t>(r.Modifier[s] + (f[160 + s] & 0xF0) / 4);
-        r.Reserved[s] = f[168 + s];
+        r.HighThreshold[s] = static_cast<int16_t>(getThreshold(f, 81 + 2 * s));
+        if (pellar) r.Modifier[s] = static_cast<int16_t>(r.Modifier[s] + (f[82 + 2 * s] & 0xFC));
+        getAlarmFields(f, alarmFields(r, s), s);
+        r.Qualifier[s] = f[153 + s];
+        if (!pellar) r.Modifier[s] = static_cast<int16_t>(r.Modifier[s] + (f[153 + s] & 0xF0) / 4);
+        r.Reserved[s] = f[161 + s];
     }
-    r.BlockTrailer = get16(176);
+    r.BlockTrailer = get16(f, 169);
     return ParseResult::Ok;
 }
 
-ParseResult ParseTemperatureBlock(int count) {
-    if (count + 8 < TEMP_BLOCK_LENGTH) return ParseResult::TooShort;
+ParseResult ParseTemperatureBlock(const uint8_t* data, int count) {
+    if (count < TEMP_BLOCK_BYTES) return ParseResult::TooShort;
     StationConfig& c = config();
-    const uint8_t* f = rx();
+    const uint8_t* f = data;
     for (int s = 0; s < SLOTS; ++s) {
         TempChannelRecord& r = c.TempConfigTable[s];
-        r.Flags = f[8 + s];
-        r.LowThreshold = static_cast<int16_t>(getThreshold(16 + 2 * s));
-        r.HighThreshold = static_cast<int16_t>(getThreshold(88 + 2 * s));
-        getAlarmFields(alarmFields(r), s);
-        r.Qualifier = f[160 + s];
-        r.Reserved = f[168 + s];
+        r.Flags = f[1 + s];
+        r.LowThreshold = static_cast<int16_t>(getThreshold(f, 9 + 2 * s));
+        r.HighThreshold = static_cast<int16_t>(getThreshold(f, 81 + 2 * s));
+        getAlarmFields(f, alarmFields(r), s);
+        r.Qualifier = f[153 + s];
+        r.Reserved = f[161 + s];
     }
-    c.TempBlockTrailer = get16(176);
+    c.TempBlockTrailer = get16(f, 169);
     return ParseResult::Ok;
 }
 
-ParseResult ParseFleetSyncBlock(int count) {
-    const int length = count + 8;
-    const int sub = rx()[FRAME_DATA];
-    if (sub == 0) {
-        // The last pair (the twentieth security ID) ends at byte 103.
-        if (length < 104) return ParseResult::TooShort;
+ParseResult ParseFleetSyncBlock(const uint8_t* data, int count) {
+    if (count < 1) return ParseResult::TooShort;
+    const int part = data[0];
+    if (part == 0) {
+        if (count < FLEETSYNC_SETTINGS_NEEDED) return ParseResult::TooShort;
         FleetSyncSettings& fs = config().FleetSyncConfig;
-        fs.Ccb1 = rx()[8];
-        fs.Ccb2 = rx()[9];
-        fs.Ccb3 = rx()[10];
-        fs.ReportTime = rx()[11];
+        fs.Ccb1 = data[1];
+        fs.Ccb2 = data[2];
+        fs.Ccb3 = data[3];
+        fs.ReportTime = data[4];
         for (int i = 0; i < 3; ++i) {
-            fs.FleetNumber[i] = get16(12 + 2 * i);
-            fs.IDNumber[i] = get16(18 + 2 * i);
+            fs.FleetNumber[i] = get16(data, 5 + 2 * i);
+            fs.IDNumber[i] = get16(data, 11 + 2 * i);
         }
         for (int i = 0; i < 20; ++i) {
-            fs.SecurityFleet[i] = get16(24 + 2 * i);
-            fs.SecurityIDNumber[i] = get16(64 + 2 * i);
+            fs.SecurityFleet[i] = get16(data, 17 + 2 * i);
+            fs.SecurityIDNumber[i] = get16(data, 57 + 2 * i);
         }
-    } else if (sub <= 4) {
-        // The eighth name field ends at byte 175.
-        if (length < 8 + 8 * NAME_FIELD_WIDTH) return ParseResult::TooShort;
-        int position = 8;
-        for (int k = 0; k < 8; ++k) position += StoreRxName(8 * (sub - 1) + k, position);
+    } else if (part <= 4) {
+        if (count < FLEETSYNC_TAGS_NEEDED) return ParseResult::TooShort;
+        int position = 1;
+        for (int k = 0; k < 8; ++k) position += StoreTagName(8 * (part - 1) + k, data, count, position);
     }
     return ParseResult::Ok;
 }
 
-ParseResult ParseNmeaBlock(int count) {
+ParseResult ParseNmeaBlock(const uint8_t* data, int count) {
     // The Custom field is the last one read: its 13 bytes end the block.
-    if (count + 8 < NMEA_BLOCK_LENGTH) return ParseResult::TooShort;
+    if (count < NMEA_BLOCK_BYTES) return ParseResult::TooShort;
     NmeaSettings& n = config().NmeaConfig;
-    n.Ccb1 = rx()[7];
-    n.Ccb2 = rx()[8];
-    n.Ccb3 = rx()[9];
-    n.ReportTime = rx()[10];
-    n.TimeMark = rx()[11];
-    n.Init1 = GetRxString(NMEA_INIT1_AT, NMEA_INIT_FIELD);
-    n.Init2 = GetRxString(NMEA_INIT2_AT, NMEA_INIT_FIELD);
-    n.Custom = GetRxString(NMEA_CUSTOM_AT, NMEA_CUSTOM_FIELD);
+    n.Ccb1 = data[0];
+    n.Ccb2 = data[1];
+    n.Ccb3 = data[2];
+    n.ReportTime = data[3];
+    n.TimeMark = data[4];
+    n.Init1 = GetBlockString(data, count, NMEA_INIT1_AT, NMEA_INIT_FIELD);
+    n.Init2 = GetBlockString(data, count, NMEA_INIT2_AT, NMEA_INIT_FIELD);
+    n.Custom = GetBlockString(data, count, NMEA_CUSTOM_AT, NMEA_CUSTOM_FIELD);
     return ParseResult::Ok;
 }
 

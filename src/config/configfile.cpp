@@ -1,8 +1,8 @@
 #include "config/configfile.h"
 
-#include "session/version.h"
 #include "config/itemreader.h"
 #include "config/target.h"
+#include "config/version.h"
 
 #include <QLocale>
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "config/transfer.h"
 
+#include "session/configblocks.h"
 #include "session/progress.h"
-#include "config/blocks.h"
 #include "config/model.h"
 #include "config/target.h"
 #include "link/builders.h"

@@ -1,6 +1,5 @@
 #include "flash/flashimage.h"
 
-#include "link/linkstate.h"
 #include "platform/prompts.h"
 
 #include <QFile>
@@ -135,24 +134,13 @@ uint16_t CalcCrc16(std::span<const uint8_t> bytes, int32_t first, int32_t last) 
     return crc;
 }
 
-bool StoreFlashPageReply(int32_t wordAddress) {
-    const auto& s = linkState();
-    const uint8_t* rx = s.RxBuffer;
+bool StoreFlashPageReply(int32_t wordAddress, const uint8_t* data, int count) {
     // Exactly one half page: with fewer bytes the checksum and stale bytes of an earlier
     // frame would be taken for flash contents.
-    if (rx[FRAME_LENGTH] != FLASH_REPLY_DATA + FLASH_HALF_PAGE_BYTES) return false;
-    // The page read that waits now: the same command and word address, so a late or
-    // misdirected reply can never put one page's bytes in the place of another.
-    const QByteArray& request = s.OpenTxFrame;
-    if (s.TxState != TX_WAIT_REPLY || request.size() <= FLASH_REPLY_ADDRESS_LOW ||
-        uint8_t(request[FRAME_LENGTH]) != FLASH_REPLY_DATA || uint8_t(request[FRAME_PACKET_TYPE]) != PKT_GET ||
-        uint8_t(request[FRAME_COMMAND]) != rx[FRAME_COMMAND] ||
-        uint8_t(request[FLASH_REPLY_ADDRESS_HIGH]) != rx[FLASH_REPLY_ADDRESS_HIGH] ||
-        uint8_t(request[FLASH_REPLY_ADDRESS_LOW]) != rx[FLASH_REPLY_ADDRESS_LOW])
-        return false;
+    if (data == nullptr || count != FLASH_HALF_PAGE_BYTES) return false;
     const int64_t byteAddress = int64_t(wordAddress) * 2;
     if (byteAddress < 0 || byteAddress + FLASH_HALF_PAGE_BYTES > FLASH_IMAGE_SIZE) return false;
-    std::memcpy(imageStorage().data() + byteAddress, rx + FLASH_REPLY_DATA, FLASH_HALF_PAGE_BYTES);
+    std::memcpy(imageStorage().data() + byteAddress, data, FLASH_HALF_PAGE_BYTES);
     return true;
 }
 

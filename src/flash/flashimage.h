@@ -15,10 +15,6 @@ namespace korvel {
 constexpr int32_t FLASH_IMAGE_SIZE = 0x20000;
 // Bytes of flash carried by one page-half frame.
 constexpr int32_t FLASH_HALF_PAGE_BYTES = 128;
-// Frame bytes of a page-half reply: the word address, then the data.
-constexpr int FLASH_REPLY_ADDRESS_HIGH = 7;
-constexpr int FLASH_REPLY_ADDRESS_LOW = 8;
-constexpr int FLASH_REPLY_DATA = 9;
 
 using FlashImageBytes = std::array<uint8_t, FLASH_IMAGE_SIZE>;
 
@@ -39,11 +35,11 @@ void PutImageWord(int32_t byteAddress, uint16_t value);
 // not read: the range is cut to it.
 uint16_t CalcCrc16(std::span<const uint8_t> bytes, int32_t first, int32_t last);
 
-// Copies the 128 data bytes of a flash-page reply in RxBuffer into the image at byte
-// address 2 x wordAddress. Only the answer to the page read that waits now is taken: the
-// reply must carry exactly one half page, for the command and word address the request
-// named, and fit the image; false otherwise, and nothing is stored.
-bool StoreFlashPageReply(int32_t wordAddress);
+// Copies the count bytes of a flash-page reply's page data into the image at byte
+// address 2 x wordAddress. They must be exactly one half page and fit the image; false
+// otherwise, and nothing is stored. (That the reply answers the page read waiting now is
+// the dispatcher's check.)
+bool StoreFlashPageReply(int32_t wordAddress, const uint8_t* data, int count);
 
 // ---- Firmware file -------------------------------------------------------------------
 

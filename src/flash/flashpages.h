@@ -11,6 +11,10 @@ constexpr int32_t FLASH_PAGE_BYTES = 256;
 // Length byte of a half-page write (address and 128 data bytes) and of a read.
 constexpr int FLASH_WRITE_LENGTH = 137;
 constexpr int FLASH_READ_LENGTH = 9;
+// Frame bytes of a half-page frame, either way: the word address, then the data.
+constexpr int FLASH_REPLY_ADDRESS_HIGH = 7;
+constexpr int FLASH_REPLY_ADDRESS_LOW = 8;
+constexpr int FLASH_REPLY_DATA = 9;
 
 // Writes the 128 bytes of FlashImage from byteAddress (even) with command
 // CMD_FLASH_PAGE_LOW or CMD_FLASH_PAGE_HIGH to the station StationAddress names; the

@@ -18,9 +18,6 @@ int16_t SendCommand(int16_t command, int16_t destination, int16_t source, int16_
 int16_t SendCommandBytes(int16_t command, int16_t destination, int16_t source, int16_t route,
                          uint8_t firstByte, uint8_t secondByte);
 int16_t SendLevelCommand(int16_t destination, int16_t source, int16_t route, int16_t level);
-// To the current StationAddress, the clock from ModuleClock.
-int16_t SendSetDateTime();
-int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route);
 int16_t SendRequest(int16_t command, int16_t destination, int16_t source, int16_t route);
 // The same two to the station the link addresses now (StationAddress).
 int16_t SendToStation(int16_t command);

@@ -1,6 +1,6 @@
 #include "monitor/clockrules.h"
-#include "link/builders.h"
 #include "link/linkstate.h"
+#include "session/settingwrites.h"
 
 #include <QTime>
 

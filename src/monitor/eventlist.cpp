@@ -1,7 +1,6 @@
 #include "monitor/eventlist.h"
 
 #include "platform/prompts.h"
-#include "session/session.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,10 +57,10 @@ void abandonLog(const QString& what) {
 
 } // namespace
 
-bool StartEventLog(const QDateTime& now) {
+bool StartEventLog(const QString& dataFolder, const QDateTime& now) {
     if (g_monitor.EventLogOn) return true;
     // The log goes with the program's other data files unless told otherwise.
-    QString folder = g_monitor.LogFolder.isEmpty() ? session().DataFolder : g_monitor.LogFolder;
+    QString folder = g_monitor.LogFolder.isEmpty() ? dataFolder : g_monitor.LogFolder;
     if (folder.isEmpty()) folder = QDir::currentPath();
     const QString path = QDir(folder).filePath(now.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".log"));
     // Switching the log off and on within one second gives the same name again; the

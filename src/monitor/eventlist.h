@@ -21,8 +21,8 @@ struct EventMonitorState {
     QString Caption = QStringLiteral("Event Monitor");
     // The show-all switch is offered for the local FleetSync radio only.
     bool ShowAllOffered = false;
-    // Where event log files are created; empty means the data folder (the current
-    // directory when that is not known either).
+    // Where event log files are created; empty means the data folder handed to
+    // StartEventLog (the current directory when that is empty too).
     QString LogFolder;
     // Full name of the log file being written, or of the last one written.
     QString LogFileName;
@@ -41,10 +41,11 @@ void SetEventLineListener(std::function<void(const QString&)> listener);
 // The time stamp that begins the event log's lines: short date, blank, time.
 QString EventLogStamp(const QDateTime& when);
 
-// Creates the log file named by the start time in the log folder and writes its opening
-// line; sets EventLogOn. When the file cannot be created or written the user is told
-// and logging stays off (false). Does nothing while a log is already being written.
-bool StartEventLog(const QDateTime& now = QDateTime::currentDateTime());
+// Creates the log file named by the start time in the log folder (LogFolder, else
+// dataFolder, the program's data folder, else the current directory) and writes its
+// opening line; sets EventLogOn. When the file cannot be created or written the user is
+// told and logging stays off (false). Does nothing while a log is already being written.
+bool StartEventLog(const QString& dataFolder, const QDateTime& now = QDateTime::currentDateTime());
 // Writes the closing line, closes the file and clears EventLogOn (nothing when off).
 void StopEventLog(const QDateTime& now = QDateTime::currentDateTime());
 // Writes one line to the event log while EventLogOn is set; the link layer copies its

@@ -3,6 +3,7 @@
 #include "app/statecolours.h"
 #include "monitor/eventdisplay.h"
 #include "monitor/eventlist.h"
+#include "session/session.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -131,7 +132,7 @@ void frmEventMonitor::cmdFileLog_Click() {
     if (eventMonitor().EventLogOn)
         StopEventLog();
     else
-        StartEventLog();
+        StartEventLog(session().DataFolder);
     ShowSwitches();
 }
 

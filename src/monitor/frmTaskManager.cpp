@@ -8,6 +8,7 @@
 #include "monitor/taskfile.h"
 #include "platform/prompts.h"
 #include "session/session.h"
+#include "session/taskblockio.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -35,10 +35,13 @@ struct LoggerTime {
     bool operator==(const LoggerTime&) const = default;
 };
 
+// The two logs of the module's data logger.
+enum class LoggerLog { None, Sample, MinMax };
+
 // The block a log read asks for: the reply must start where asked and bring no more
 // records than asked (a block never brings more than the rest of the log).
 struct LoggerBlockRequest {
-    int Command = -1;  // -1: no block read is waiting
+    LoggerLog Log = LoggerLog::None;  // None: no block read is waiting
     int Start = 0;
     int MaxRecords = 0;
     int Received = 0;  // records the reply brought, set when it is stored

@@ -1,6 +1,6 @@
 #include "monitor/loggerfiles.h"
 
-#include "session/version.h"
+#include "config/version.h"
 
 #include <QDir>
 #include <QFileInfo>

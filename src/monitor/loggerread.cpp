@@ -1,12 +1,13 @@
 #include "monitor/loggerread.h"
 
-#include "config/blocks.h"
 #include "link/builders.h"
 #include "session/channelclear.h"
 #include "link/linkstate.h"
 #include "monitor/loggerdata.h"
 #include "monitor/loggerfiles.h"
+#include "session/configblocks.h"
 #include "session/progress.h"
+#include "session/settingwrites.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -30,6 +31,7 @@ struct BlockRequestGuard {
 };
 
 struct LogPass {
+    LoggerLog log;
     int command;
     int blockRecords;
     int tableSize;
@@ -55,7 +57,7 @@ LoggerStep ReadLog(const LogPass& pass, int count, int& received) {
         if (linkState().UserCancel) return LoggerStep::Cancelled;
         const int start = pass.blockRecords * i;
         const int wanted = std::clamp(readable - start, 0, pass.blockRecords);
-        request = LoggerBlockRequest{pass.command, start, wanted, 0};
+        request = LoggerBlockRequest{pass.log, start, wanted, 0};
         const LoggerStep step = StepResult(SendRequestWord(static_cast<int16_t>(pass.command), a[0], a[1], a[2], start));
         if (step != LoggerStep::Done) return step;
         received += request.Received;
@@ -126,12 +128,14 @@ LogReadOutcome ReadLoggerLogs(const QString& folder, uint8_t sampleTime, const s
     const auto sampleText = [&](const QDateTime& at) { return SampleLogText(lg, sampleTime, at, locale); };
     const auto minMaxText = [&](const QDateTime& at) { return MinMaxLogText(lg, at, locale); };
     LoggerStep step = ReadLogIntoFile(
-        {CMD_SAMPLE_BLOCK, SAMPLE_BLOCK_RECORDS, SAMPLE_LOG_SIZE, "Reading sample data ...", kSampleLogExtension},
+        {LoggerLog::Sample, CMD_SAMPLE_BLOCK, SAMPLE_BLOCK_RECORDS, SAMPLE_LOG_SIZE, "Reading sample data ...",
+         kSampleLogExtension},
         folder, now, sampleText, out.sampleExpected, out.sampleReceived, lg.SampleLogCount, out.sampleFile,
         out.fileError);
     if (step == LoggerStep::Done)
         step = ReadLogIntoFile(
-            {CMD_MINMAX_BLOCK, MINMAX_BLOCK_RECORDS, MINMAX_LOG_SIZE, "Reading min/max data ...", kMinMaxLogExtension},
+            {LoggerLog::MinMax, CMD_MINMAX_BLOCK, MINMAX_BLOCK_RECORDS, MINMAX_LOG_SIZE, "Reading min/max data ...",
+             kMinMaxLogExtension},
             folder, now, minMaxText, out.minMaxExpected, out.minMaxReceived, lg.MinMaxLogCount, out.minMaxFile,
             out.fileError);
     view.Unload();

@@ -1,6 +1,5 @@
 #include "monitor/logrecords.h"
 
-#include "link/linkstate.h"
 #include "monitor/loggerdata.h"
 
 #include <algorithm>
@@ -9,49 +8,46 @@ namespace korvel {
 
 namespace {
 
-constexpr int BLOCK_START_LOW = 7;
-constexpr int BLOCK_START_HIGH = 8;
-constexpr int BLOCK_RECORDS = 9;  // first record byte; a reply without records has Length 9
+constexpr int BLOCK_START_LOW = 0;
+constexpr int BLOCK_START_HIGH = 1;
+constexpr int BLOCK_RECORDS = 2;  // first record byte; a block without records has 2 bytes
 constexpr int SAMPLE_RECORD_SIZE = 4;
 constexpr int MINMAX_RECORD_SIZE = 11;
 
-// Hands store(index, recordBytes) each record of the block reply, after checking that
-// every record lies inside the frame and inside the table.
+// Hands store(index, recordBytes) each record of the block, after checking that every
+// record lies inside the block and inside the table.
 template <typename Store>
-bool saveBlock(int command, int recordSize, int tableSize, Store store) {
-    const uint8_t* f = linkState().RxBuffer;
-    const int length = f[FRAME_LENGTH];
-    if (f[FRAME_COMMAND] != command || length < BLOCK_RECORDS) return false;
-    // Records fill the bytes up to the checksum exactly; a part record would need
-    // bytes from past the frame.
-    const int recordBytes = length - BLOCK_RECORDS;
+bool saveBlock(const uint8_t* data, int count, LoggerLog log, int recordSize, int tableSize, Store store) {
+    if (count < BLOCK_RECORDS) return false;
+    // Records fill the bytes up to the end of the block exactly; a part record would
+    // need bytes from past it.
+    const int recordBytes = count - BLOCK_RECORDS;
     if (recordBytes % recordSize != 0) return false;
-    const int count = recordBytes / recordSize;
-    const int start = f[BLOCK_START_LOW] + 256 * f[BLOCK_START_HIGH];
-    // A log read asks for one block at a time: a reply from elsewhere in the log, or
+    const int records = recordBytes / recordSize;
+    const int start = data[BLOCK_START_LOW] + 256 * data[BLOCK_START_HIGH];
+    // A log read asks for one block at a time: a block from elsewhere in the log, or
     // with more records than the log has left, would put records where they do not
     // belong.
     LoggerBlockRequest& request = loggerData().BlockRequest;
-    const bool asked = request.Command == command;
-    if (asked && (start != request.Start || count > request.MaxRecords)) return false;
-    if (count > 0 && start + count > tableSize) return false;
-    for (int i = 0; i < count; ++i) store(start + i, f + BLOCK_RECORDS + recordSize * i);
-    if (asked) request.Received = count;
+    const bool asked = request.Log == log;
+    if (asked && (start != request.Start || records > request.MaxRecords)) return false;
+    if (records > 0 && start + records > tableSize) return false;
+    for (int i = 0; i < records; ++i) store(start + i, data + BLOCK_RECORDS + recordSize * i);
+    if (asked) request.Received = records;
     return true;
 }
 
 } // namespace
 
-bool SaveSampleLog() {
+bool SaveSampleLog(const uint8_t* data, int count) {
     auto& log = loggerData().SampleLog;
-    return saveBlock(CMD_SAMPLE_BLOCK, SAMPLE_RECORD_SIZE, SAMPLE_LOG_SIZE, [&log](int index, const uint8_t* r) {
-        std::copy(r, r + SAMPLE_RECORD_SIZE, log[index].Bytes);
-    });
+    return saveBlock(data, count, LoggerLog::Sample, SAMPLE_RECORD_SIZE, SAMPLE_LOG_SIZE,
+                     [&log](int index, const uint8_t* r) { std::copy(r, r + SAMPLE_RECORD_SIZE, log[index].Bytes); });
 }
 
-bool SaveMinMaxLog() {
+bool SaveMinMaxLog(const uint8_t* data, int count) {
     auto& log = loggerData().MinMaxLog;
-    return saveBlock(CMD_MINMAX_BLOCK, MINMAX_RECORD_SIZE, MINMAX_LOG_SIZE, [&log](int index, const uint8_t* r) {
+    const auto store = [&log](int index, const uint8_t* r) {
         MinMaxRecord& m = log[index];
         m.Channel = r[0];
         m.Value1 = r[1] + 256 * r[2];
@@ -62,7 +58,8 @@ bool SaveMinMaxLog() {
         m.Time4 = r[8];
         m.Time5 = r[9];
         m.Year = r[10];
-    });
+    };
+    return saveBlock(data, count, LoggerLog::MinMax, MINMAX_RECORD_SIZE, MINMAX_LOG_SIZE, store);
 }
 
 } // namespace korvel

@@ -1,9 +1,6 @@
 #include "monitor/taskblock.h"
 
 #include "config/textnumber.h"
-#include "link/builders.h"
-#include "link/linkstate.h"
-#include "link/transaction.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,8 +9,6 @@ namespace korvel {
 
 namespace {
 
-constexpr int TASK_BLOCK_BYTES = TASK_BLOCK_ENTRIES * TASK_RECORD_SIZE;  // frame bytes 7 .. 198
-constexpr int TASK_BLOCK_LENGTH = 201;
 TaskState g_task;
 
 } // namespace
@@ -21,16 +16,20 @@ TaskState g_task;
 TaskState& taskState() { return g_task; }
 void ResetTaskState() { g_task = TaskState{}; }
 
-bool LoadTaskBlock() {
-    const uint8_t* f = linkState().RxBuffer;
-    if (f[FRAME_COMMAND] != CMD_TASK_BLOCK) return false;
-    // The last record byte must come before the checksum at byte L.
-    if (f[FRAME_LENGTH] < FRAME_DATA + TASK_BLOCK_BYTES) return false;
-    std::memcpy(g_task.TaskTable, f + FRAME_DATA, TASK_BLOCK_BYTES);
+bool LoadTaskBlock(const uint8_t* data, int count) {
+    if (count < TASK_RECORDS_BYTES) return false;
+    std::memcpy(g_task.TaskTable, data, TASK_RECORDS_BYTES);
     return true;
 }
 
-int16_t RequestTaskBlock() { return RequestFromStation(CMD_TASK_BLOCK); }
+bool BuildTaskBlock(uint8_t* data, int size) {
+    if (size < TASK_BLOCK_BYTES) return false;
+    std::memcpy(data, g_task.TaskTable, TASK_RECORDS_BYTES);
+    // Two bytes between the records and the checksum that the module ignores.
+    data[TASK_RECORDS_BYTES] = 0;
+    data[TASK_RECORDS_BYTES + 1] = 0;
+    return true;
+}
 
 QString TaskBlockProblem() {
     for (int i = 0; i < TASK_BLOCK_ENTRIES; ++i) {
@@ -43,16 +42,6 @@ QString TaskBlockProblem() {
             .arg(TASK_MAX_OUTPUT);
     }
     return QString();
-}
-
-int16_t UpLoadTaskBlock() {
-    const int16_t* a = linkState().StationAddress;
-    uint8_t* t = WriteTxHeader(TASK_BLOCK_LENGTH, a[0], a[1], a[2], PKT_SET, CMD_TASK_BLOCK);
-    std::memcpy(t + FRAME_DATA, g_task.TaskTable, TASK_BLOCK_BYTES);
-    // Two bytes between the records and the checksum that the module ignores.
-    t[FRAME_DATA + TASK_BLOCK_BYTES] = 0;
-    t[FRAME_DATA + TASK_BLOCK_BYTES + 1] = 0;
-    return SendTxFrame(TASK_BLOCK_LENGTH, TX_WAIT_ACK, true);
 }
 
 int PackTaskStations(const StationOutputs& outputs, int periodMinutes) {

@@ -1,5 +1,6 @@
 // The station poller task as the module keeps it: the task table carried by the task
-// block, reading it from a reply, packing the stations into it and writing it back.
+// block, its bytes read from a reply and written for the module, and packing the
+// stations into it.
 #pragma once
 
 #include <QString>
@@ -40,21 +41,22 @@ void ResetTaskState();
 // Output assigned to each station, index = station - 1; 0 = not in the task.
 using StationOutputs = std::array<int16_t, TASK_STATIONS>;
 
-// Copies the task records of the task-block reply in RxBuffer into task table entries
-// 0 .. 31; false (nothing stored) when the reply is not a task block or is too short
-// to hold all 32 records before its checksum.
-bool LoadTaskBlock();
+// The task block's data: the 32 records of entries 0 .. 31, then two bytes the module
+// ignores (sent as 0).
+constexpr int TASK_RECORDS_BYTES = TASK_BLOCK_ENTRIES * TASK_RECORD_SIZE;
+constexpr int TASK_BLOCK_BYTES = TASK_RECORDS_BYTES + 2;
 
-// Asks the module at StationAddress for its task block and waits for it (LoadTaskBlock
-// takes the reply in); returns the send result.
-int16_t RequestTaskBlock();
+// Copies the task records at the start of a received task block's count data bytes into
+// task table entries 0 .. 31; false (nothing stored) when count is too short to hold
+// all 32 records.
+bool LoadTaskBlock(const uint8_t* data, int count);
+// Writes the task block (TASK_BLOCK_BYTES) from entries 0 .. 31 of the table into data;
+// false, nothing written, when size is smaller.
+bool BuildTaskBlock(uint8_t* data, int size);
+
 // Empty when every station of entries 0 .. 31 has an output the task can hold;
 // otherwise the message that refuses the block, naming the first station that has not.
 QString TaskBlockProblem();
-
-// Writes task table entries 0 .. 31 to the module at StationAddress as a PKT_SET task
-// block and waits for the acknowledgement; returns the send result.
-int16_t UpLoadTaskBlock();
 
 // Puts the stations that have an output into the table, in ascending station order
 // from entry 0, with the poll period in entry 0; every other entry's station and

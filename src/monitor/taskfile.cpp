@@ -1,9 +1,9 @@
 #include "monitor/taskfile.h"
 #include "config/configfile.h"
+#include "config/datafile.h"
 #include "config/itemreader.h"
 #include "config/textnumber.h"
 #include "platform/prompts.h"
-#include "session/configfiles.h"
 
 #include <QFile>
 #include <cmath>

@@ -1,5 +1,6 @@
 // Opening and saving configuration files through the user's file dialogs, and the
-// offer to save when a connection ends.
+// offer to save when a connection ends. Writing a file and its messages are the
+// model's (config/datafile.h).
 #pragma once
 
 #include "config/configfile.h"
@@ -11,18 +12,6 @@ namespace korvel {
 
 // The file dialogs' filter, in the dialog layer's "description|pattern" form.
 extern const QString CONFIG_FILE_FILTER;
-
-// The message for a data file whose header lines were refused; empty for Ok and
-// Corrupt, which have no header message of their own.
-QString FileHeaderMessage(ConfigFileStatus status);
-
-// "File error: <description>, please select another filename", for a file that could
-// not be created or written.
-void ShowFileError(const QString& description);
-
-// Writes text to fileName through a temporary file renamed over the old one, so a
-// failed save leaves the old file whole; a failure is shown. True when written.
-bool SaveFileText(const QString& fileName, const QByteArray& text);
 
 // Checks the configuration, asks for a file name and writes the file. 6 (vbYes) when
 // the file was written; 2 (vbCancel) when nothing was written (check failed, dialog

@@ -229,6 +229,26 @@ Stored storeChildInfo() {
     return Stored::Ok;
 }
 
+Stored storeFlashPage() {
+    if (!holds(8)) return Stored::Malformed;
+    // A page frame: the word address in data bytes 0 and 1, then the page's bytes.
+    constexpr int addressHigh = FRAME_DATA;
+    constexpr int addressLow = FRAME_DATA + 1;
+    constexpr int pageData = FRAME_DATA + 2;
+    const auto& s = linkState();
+    const uint8_t* f = rx();
+    // Only the answer to the page read that waits now: the same command and word
+    // address, so a late or misdirected reply can never put one page's bytes in the
+    // place of another.
+    const QByteArray& request = s.OpenTxFrame;
+    if (s.TxState != TX_WAIT_REPLY || request.size() <= addressLow || uint8_t(request[FRAME_LENGTH]) != pageData ||
+        uint8_t(request[FRAME_PACKET_TYPE]) != PKT_GET || uint8_t(request[FRAME_COMMAND]) != f[FRAME_COMMAND] ||
+        uint8_t(request[addressHigh]) != f[addressHigh] || uint8_t(request[addressLow]) != f[addressLow])
+        return Stored::Malformed;
+    const int32_t wordAddress = f[addressHigh] * 256 + f[addressLow];
+    return StoreFlashPageReply(wordAddress, f + pageData, rxLength() - pageData) ? Stored::Ok : Stored::Malformed;
+}
+
 Stored storeReply(int command) {
     TargetState& t = target();
     LoggerData& lg = loggerData();
@@ -258,12 +278,14 @@ Stored storeReply(int command) {
         if (!holds(8)) return Stored::Malformed;
         lg.SampleLogCount = static_cast<uint16_t>(word(7));
         return Stored::Ok;
-    case CMD_SAMPLE_BLOCK: return SaveSampleLog() ? Stored::Ok : Stored::Malformed;
+    case CMD_SAMPLE_BLOCK:
+        return SaveSampleLog(f + FRAME_DATA, rxLength() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
     case CMD_MINMAX_COUNT:
         if (!holds(8)) return Stored::Malformed;
         lg.MinMaxLogCount = static_cast<uint16_t>(word(7));
         return Stored::Ok;
-    case CMD_MINMAX_BLOCK: return SaveMinMaxLog() ? Stored::Ok : Stored::Malformed;
+    case CMD_MINMAX_BLOCK:
+        return SaveMinMaxLog(f + FRAME_DATA, rxLength() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
     case CMD_LOGGER_START:
     case CMD_LOGGER_STOP:
         if (!holds(7)) return Stored::Malformed;
@@ -291,31 +313,30 @@ Stored storeReply(int command) {
     case CMD_CFG_OUTPUTS:
     case CMD_CFG_ANALOGS:
     case CMD_CFG_TEMPS: {
-        const int count = rxLength() - 8;
-        if (count < 0) return Stored::Malformed;
+        // The block's data: from its index byte up to the checksum.
+        const uint8_t* data = f + FRAME_DATA;
+        const int count = rxLength() - FRAME_DATA;
+        if (count < 1) return Stored::Malformed;
         switch (command) {
-        case CMD_CFG_SYSTEM: return fromParse(ParseSystemBlock(count));
-        case CMD_CFG_INPUTS: return fromParse(ParseInputBlock(count));
-        case CMD_CFG_OUTPUTS: return fromParse(ParseOutputBlock(count));
-        case CMD_CFG_ANALOGS: return fromParse(ParseAnalogBlock(count));
-        default: return fromParse(ParseTemperatureBlock(count));
+        case CMD_CFG_SYSTEM: return fromParse(ParseSystemBlock(data, count));
+        case CMD_CFG_INPUTS: return fromParse(ParseInputBlock(data, count));
+        case CMD_CFG_OUTPUTS: return fromParse(ParseOutputBlock(data, count));
+        case CMD_CFG_ANALOGS: return fromParse(ParseAnalogBlock(data, count));
+        default: return fromParse(ParseTemperatureBlock(data, count));
         }
     }
-    case CMD_TASK_BLOCK: return LoadTaskBlock() ? Stored::Ok : Stored::Malformed;
+    case CMD_TASK_BLOCK: return LoadTaskBlock(f + FRAME_DATA, rxLength() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
     case CMD_CFG_FLEETSYNC:
         if (!holds(7)) return Stored::Malformed;
         t.StatusGroup = f[7];
-        return fromParse(ParseFleetSyncBlock(rxLength() - 8));
-    case CMD_CFG_NMEA: return fromParse(ParseNmeaBlock(rxLength() - 8));
+        return fromParse(ParseFleetSyncBlock(f + FRAME_DATA, rxLength() - FRAME_DATA));
+    case CMD_CFG_NMEA: return fromParse(ParseNmeaBlock(f + FRAME_DATA, rxLength() - FRAME_DATA));
     case CMD_FLASH_UNLOCK:
         if (!holds(7)) return Stored::Malformed;
         t.FlashUnlocked = f[7];
         return Stored::Ok;
     case CMD_FLASH_PAGE_LOW:
-    case CMD_FLASH_PAGE_HIGH: {
-        if (!holds(8)) return Stored::Malformed;
-        return StoreFlashPageReply(f[7] * 256 + f[8]) ? Stored::Ok : Stored::Malformed;
-    }
+    case CMD_FLASH_PAGE_HIGH: return storeFlashPage();
     case CMD_CHILD_INFO: return storeChildInfo();
     default:  // replies without data to keep (0x03, 0x05, 0x09, 0x80, unknown codes)
         return Stored::Ok;

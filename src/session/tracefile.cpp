@@ -1,6 +1,6 @@
 #include "session/tracefile.h"
 #include "session/session.h"
-#include "session/version.h"
+#include "config/version.h"
 #include "link/linkstate.h"
 #include "link/trace.h"
 #include "platform/prompts.h"

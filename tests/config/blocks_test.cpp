@@ -3,10 +3,12 @@
 #include "config/target.h"
 #include "link/linkstate.h"
 #include "session/rxdispatch.h"
+#include "session/configblocks.h"
 #include "support/linkfixture.h"
 #include "support/memoryserialport.h"
 
 #include <QRandomGenerator>
+#include <array>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -109,6 +111,54 @@ TEST_F(BlocksTest, GroupBlocksCarryTheirGroupAndTrailer) {
     EXPECT_EQ(out.mid(24, 2), Bytes({0, 0})) << "a trailer never received";
     EXPECT_EQ(SendConfigBlock(CMD_CFG_INPUTS, 0, 0, 0, 8), SEND_FAILED) << "no group 8";
     EXPECT_EQ(SendConfigBlock(CMD_RESET_NVR_IO, 0, 0, 0, 0), SEND_FAILED) << "not a block";
+}
+
+TEST_F(BlocksTest, ARefusedBlockLeavesTheFrameBufferAlone) {
+    linkState().TxBuffer[7] = 0xEE;
+    config().SystemConfig[3] = 256;
+    EXPECT_EQ(SendConfigBlock(CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendConfigBlock(CMD_CFG_FLEETSYNC, 0, 0, 0, 5), SEND_FAILED) << "no FleetSync part 5";
+    EXPECT_EQ(linkState().TxBuffer[7], 0xEE);
+    EXPECT_TRUE(port->writes.isEmpty());
+}
+
+// The model's side alone: builders write into the buffer they are given, parsers read
+// the bytes they are given, and neither reaches past them.
+TEST_F(BlocksTest, BuildersWriteOnlyIntoABufferTheBlockFits) {
+    std::array<uint8_t, CONFIG_BLOCK_MAX_BYTES + 1> data;
+    data.fill(0xEE);
+    config().OutputConfigTable[2].BlockTrailer = 0x1234;
+    EXPECT_FALSE(BuildOutputBlock(2, data.data(), OUTPUT_BLOCK_BYTES - 1));
+    EXPECT_FALSE(BuildOutputBlock(GROUPS, data.data(), int(data.size())));
+    EXPECT_FALSE(BuildFleetSyncBlock(1, data.data(), FLEETSYNC_TAGS_BYTES - 1));
+    EXPECT_EQ(data[0], 0xEE) << "nothing written";
+    ASSERT_TRUE(BuildOutputBlock(2, data.data(), OUTPUT_BLOCK_BYTES));
+    EXPECT_EQ(data[0], 2) << "the group is the block's first byte";
+    EXPECT_EQ(data[17], 0x34);
+    EXPECT_EQ(data[18], 0x12);
+    EXPECT_EQ(data[OUTPUT_BLOCK_BYTES], 0xEE) << "nothing past the block";
+    EXPECT_EQ(FleetSyncBlockBytes(0), FLEETSYNC_SETTINGS_BYTES);
+    EXPECT_EQ(FleetSyncBlockBytes(4), FLEETSYNC_TAGS_BYTES);
+    EXPECT_EQ(FleetSyncBlockBytes(-1), 0);
+}
+
+TEST_F(BlocksTest, ParsersGivenFewerBytesThanTheLayoutStoreNothing) {
+    std::array<uint8_t, SYSTEM_REPLY_MAX_BYTES + 1> data;
+    data.fill(9);
+    data[0] = 1;
+    config().OutputConfigTable[1].Flags[0] = 0x40;
+    EXPECT_EQ(ParseOutputBlock(data.data(), OUTPUT_BLOCK_BYTES - 1), ParseResult::TooShort);
+    EXPECT_EQ(config().OutputConfigTable[1].Flags[0], 0x40);
+    EXPECT_EQ(ParseOutputBlock(data.data(), OUTPUT_BLOCK_BYTES), ParseResult::Ok);
+    EXPECT_EQ(config().OutputConfigTable[1].Flags[0], 9);
+    EXPECT_EQ(ParseSystemBlock(data.data(), SYSTEM_BLOCK_BYTES - 1), ParseResult::TooShort);
+    EXPECT_EQ(ParseSystemBlock(data.data(), SYSTEM_REPLY_MAX_BYTES + 1), ParseResult::BadIndex);
+    EXPECT_EQ(ParseFleetSyncBlock(data.data(), 0), ParseResult::TooShort) << "not even the part byte";
+    EXPECT_EQ(ParseNmeaBlock(data.data(), -1), ParseResult::TooShort);
+    data[0] = GROUPS;
+    EXPECT_EQ(ParseAnalogBlock(data.data(), ANALOG_BLOCK_BYTES), ParseResult::BadIndex);
+    // A text runs to the end of the bytes given when its field has no NUL.
+    EXPECT_EQ(GetBlockString(data.data(), 4, 1, NAME_FIELD_WIDTH), QByteArray(3, char(9)));
 }
 
 TEST_F(BlocksTest, OffsetCodes) {

@@ -3,9 +3,7 @@
 #include "config/itemreader.h"
 #include "config/model.h"
 #include "config/target.h"
-#include "link/frame.h"
-#include "link/linkstate.h"
-#include "session/version.h"
+#include "config/version.h"
 #include "support/linkfixture.h"
 
 #include <QList>
@@ -463,7 +461,7 @@ TEST_F(ConfigFileTest, SavedFileOpensToTheSameConfiguration) {
 // Every value a module's blocks can deliver, at both ends of each field, goes into a
 // file and back unchanged: no field's file range is narrower than its block's.
 TEST_F(ConfigFileTest, WhatAModuleDeliversSurvivesASaveAndOpen) {
-    uint8_t* rx = linkState().RxBuffer;
+    uint8_t data[CONFIG_BLOCK_MAX_BYTES];
     for (const bool pellar : {false, true}) {
         for (const int fill : {0x00, 0x80, 0xFF}) {
             SCOPED_TRACE((pellar ? "Pellar, every byte " : "Korvel, every byte ") + std::to_string(fill));
@@ -472,22 +470,21 @@ TEST_F(ConfigFileTest, WhatAModuleDeliversSurvivesASaveAndOpen) {
             t.PellarDevice = pellar;
             t.ChildCount = 7;
             t.ExpansionBoardMask = 0xFF;  // a Pellar files input and analog groups 0 to 4
-            auto deliver = [&](int length, int index, ParseResult (*parse)(int)) {
-                std::memset(rx, fill, size_t(length) + 1);
-                rx[FRAME_LENGTH] = uint8_t(length);
-                rx[FRAME_DATA] = uint8_t(index);
-                ASSERT_EQ(parse(length - 8), ParseResult::Ok);
+            auto deliver = [&](int bytes, int index, ParseResult (*parse)(const uint8_t*, int)) {
+                std::memset(data, fill, sizeof data);
+                data[0] = uint8_t(index);
+                ASSERT_EQ(parse(data, bytes), ParseResult::Ok);
             };
-            deliver(SYSTEM_BLOCK_LENGTH, 0, ParseSystemBlock);
-            deliver(TEMP_BLOCK_LENGTH, 0, ParseTemperatureBlock);
-            deliver(NMEA_BLOCK_LENGTH, fill, ParseNmeaBlock);  // its first setting stands at the index byte
-            deliver(FLEETSYNC_SETTINGS_LENGTH, 0, ParseFleetSyncBlock);
-            for (int sub = 1; sub <= 4; ++sub) deliver(FLEETSYNC_TAGS_LENGTH, sub, ParseFleetSyncBlock);
+            deliver(SYSTEM_BLOCK_BYTES, 0, ParseSystemBlock);
+            deliver(TEMP_BLOCK_BYTES, 0, ParseTemperatureBlock);
+            deliver(NMEA_BLOCK_BYTES, fill, ParseNmeaBlock);  // its first setting stands at the index byte
+            deliver(FLEETSYNC_SETTINGS_BYTES, 0, ParseFleetSyncBlock);
+            for (int sub = 1; sub <= 4; ++sub) deliver(FLEETSYNC_TAGS_BYTES, sub, ParseFleetSyncBlock);
             for (int g = 0; g < GROUPS; ++g) {
-                deliver(OUTPUT_BLOCK_LENGTH, g, ParseOutputBlock);
+                deliver(OUTPUT_BLOCK_BYTES, g, ParseOutputBlock);
                 if (pellar && g > 4) continue;
-                deliver(INPUT_BLOCK_LENGTH, g, ParseInputBlock);
-                deliver(ANALOG_BLOCK_LENGTH, g, ParseAnalogBlock);
+                deliver(INPUT_BLOCK_BYTES, g, ParseInputBlock);
+                deliver(ANALOG_BLOCK_BYTES, g, ParseAnalogBlock);
             }
             const AnalogGroupRecord& a = config().AnalogConfigTable[4];
             if (fill == 0xFF) {  // the ends the blocks reach

@@ -5,6 +5,7 @@
 #include "session/rxdispatch.h"
 #include "link/simfixture.h"
 #include "link/transport.h"
+#include "session/configblocks.h"
 
 using namespace korvel;
 using namespace korvel::test;

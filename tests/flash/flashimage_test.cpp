@@ -1,6 +1,4 @@
 #include "flash/flashimage.h"
-#include "link/frame.h"
-#include "link/linkstate.h"
 #include "support/linkfixture.h"
 
 #include <QFile>
@@ -53,60 +51,36 @@ TEST_F(FlashImageTest, WordsAreLittleEndianAndTheImageStartsErased) {
     EXPECT_EQ(FlashImage()[0x1FFFF], 0xFF);
 }
 
-// A page-half reply for word address `word`, data bytes 0, 1, 2, ...
-QByteArray PageReply(int command, int word) {
-    QByteArray frame(138, '\0');
-    frame[0] = char(137);
-    frame[5] = char(PKT_REPLY);
-    frame[6] = char(command);
-    frame[7] = char(word >> 8);
-    frame[8] = char(word & 0xFF);
-    for (int i = 0; i < 128; ++i) frame[9 + i] = char(i);
-    return frame;
+// A half page's data bytes 0, 1, 2, ..., with one byte more than a half page.
+QByteArray PageData() {
+    QByteArray data(FLASH_HALF_PAGE_BYTES + 1, '\0');
+    for (int i = 0; i < data.size(); ++i) data[i] = char(i);
+    return data;
 }
 
-// The page read the link waits on.
-void AwaitPage(int command, int word) {
-    auto& s = linkState();
-    s.OpenTxFrame = Bytes({9, 0, 0, 0, 0, PKT_GET, command, word >> 8, word & 0xFF, 0});
-    s.TxState = TX_WAIT_REPLY;
+bool StorePage(int32_t word, int count) {
+    const QByteArray data = PageData();
+    return StoreFlashPageReply(word, reinterpret_cast<const uint8_t*>(data.constData()), count);
 }
 
-TEST_F(FlashImageTest, PageReplyIsStoredOnlyForThePageAskedFor) {
-    AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
-    PutRx(PageReply(CMD_FLASH_PAGE_LOW, 0x10));
-    EXPECT_TRUE(StoreFlashPageReply(0x10));
+// (That a reply is stored only for the page read waiting now is the dispatcher's check:
+// tests/link/dispatch_test.cpp.)
+TEST_F(FlashImageTest, HalfPageIsStoredOnlyWhenWholeAndInsideTheImage) {
+    EXPECT_TRUE(StorePage(0x10, FLASH_HALF_PAGE_BYTES));
     EXPECT_EQ(FlashImage()[0x1F], 0xFF);
     EXPECT_EQ(FlashImage()[0x20], 0);
     EXPECT_EQ(FlashImage()[0x9F], 127);
     EXPECT_EQ(FlashImage()[0xA0], 0xFF);
-
-    AwaitPage(CMD_FLASH_PAGE_HIGH, 0xFFC0);  // the last half page of the image
-    PutRx(PageReply(CMD_FLASH_PAGE_HIGH, 0xFFC0));
-    EXPECT_TRUE(StoreFlashPageReply(0xFFC0));
+    EXPECT_TRUE(StorePage(0xFFC0, FLASH_HALF_PAGE_BYTES));  // the last half page of the image
     EXPECT_EQ(FlashImage()[0x1FFFF], 127);
 
     ClearFlashImage();
-    // Another address, another command, a short or long reply, a reply nobody waits for,
-    // a half page past the end: nothing lands anywhere.
-    AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
-    PutRx(PageReply(CMD_FLASH_PAGE_LOW, 0x50));
-    EXPECT_FALSE(StoreFlashPageReply(0x50));
-    PutRx(PageReply(CMD_FLASH_PAGE_HIGH, 0x10));
-    EXPECT_FALSE(StoreFlashPageReply(0x10));
-    for (const int length : {136, 138}) {
-        QByteArray frame = PageReply(CMD_FLASH_PAGE_LOW, 0x10);
-        frame[0] = char(length);
-        frame.resize(length + 1);
-        PutRx(frame);
-        EXPECT_FALSE(StoreFlashPageReply(0x10)) << length;
-    }
-    PutRx(PageReply(CMD_FLASH_PAGE_LOW, 0x10));
-    linkState().TxState = TX_WAIT_ACK;
-    EXPECT_FALSE(StoreFlashPageReply(0x10));
-    AwaitPage(CMD_FLASH_PAGE_LOW, 0xFFC1);
-    PutRx(PageReply(CMD_FLASH_PAGE_LOW, 0xFFC1));
-    EXPECT_FALSE(StoreFlashPageReply(0xFFC1));
+    // Fewer or more bytes than a half page, a half page past either end: nothing lands.
+    EXPECT_FALSE(StorePage(0x10, FLASH_HALF_PAGE_BYTES - 1));
+    EXPECT_FALSE(StorePage(0x10, FLASH_HALF_PAGE_BYTES + 1));
+    EXPECT_FALSE(StorePage(0xFFC1, FLASH_HALF_PAGE_BYTES));
+    EXPECT_FALSE(StorePage(-1, FLASH_HALF_PAGE_BYTES));
+    EXPECT_FALSE(StoreFlashPageReply(0x10, nullptr, FLASH_HALF_PAGE_BYTES));
     EXPECT_TRUE(std::all_of(FlashImage().begin(), FlashImage().end(), [](uint8_t b) { return b == 0xFF; }));
 }
 

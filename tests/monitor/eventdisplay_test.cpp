@@ -85,7 +85,7 @@ protected:
 };
 
 TEST_F(EventLogTest, StartTrafficStopInSingleBytes) {
-    ASSERT_TRUE(StartEventLog(t0));
+    ASSERT_TRUE(StartEventLog(QString(), t0));
     PrintEventLog(QStringLiteral("RX Gr\u00FC\u00DFe"));
     PutRx(WithChecksum({8, 0, 12, 0, 0, PKT_EVENT, EVENT_CLASS_CONTACT, 0x84}));
     DisplayEventPacketAt(QTime(14, 5, 30));  // events are logged as the list shows them
@@ -103,7 +103,7 @@ TEST_F(EventLogTest, EveryKindOfEventFromEveryStationIsLogged) {
     };
     // Collected before the log starts: shown, never logged.
     receive(WithChecksum({8, 0, 3, 0, 0, PKT_EVENT, EVENT_CLASS_CONTACT, 0x80}), QTime(14, 4, 59));
-    ASSERT_TRUE(StartEventLog(t0));
+    ASSERT_TRUE(StartEventLog(QString(), t0));
     receive(WithChecksum({9, 0, 0, 0, 0, PKT_EVENT, EVENT_CLASS_CONTACT, 0x87, 0x47}), QTime(14, 5, 1));
     receive(WithChecksum({19, 0, 254, 0, 0, PKT_EVENT, EVENT_CLASS_ANALOG,
                           0x00, 0x32, 0x00, 0x41, 0x64, 0x00, 0x82, 0xF4, 0x01, 0xFF, 0xB2, 0x02}),
@@ -124,18 +124,26 @@ TEST_F(EventLogTest, EveryKindOfEventFromEveryStationIsLogged) {
 }
 
 TEST_F(EventLogTest, RestartWithinTheSameSecondKeepsTheLogJustClosed) {
-    ASSERT_TRUE(StartEventLog(t0));
+    ASSERT_TRUE(StartEventLog(QString(), t0));
     PrintEventLog(QStringLiteral("first"));
     StopEventLog(t0);
-    ASSERT_TRUE(StartEventLog(t0));
+    ASSERT_TRUE(StartEventLog(QString(), t0));
     StopEventLog(t0);
     EXPECT_EQ(Read("20161207140500.log"), Stamped(t0, " - Log started") + "first\r\n" + Stamped(t0, " - Log stopped") +
                                               Stamped(t0, " - Log started") + Stamped(t0, " - Log stopped"));
 }
 
+TEST_F(EventLogTest, WithoutALogFolderTheLogGoesToTheDataFolderHandedIn) {
+    eventMonitor().LogFolder.clear();
+    ASSERT_TRUE(StartEventLog(dir.path(), t0));
+    StopEventLog(t0);
+    EXPECT_EQ(eventMonitor().LogFileName, dir.filePath(QStringLiteral("20161207140500.log")));
+    EXPECT_EQ(Read("20161207140500.log"), Stamped(t0, " - Log started") + Stamped(t0, " - Log stopped"));
+}
+
 TEST_F(EventLogTest, FileThatCannotBeCreatedLeavesLoggingOff) {
     eventMonitor().LogFolder = dir.filePath(QStringLiteral("missing/folder"));
-    EXPECT_FALSE(StartEventLog(t0));
+    EXPECT_FALSE(StartEventLog(QString(), t0));
     EXPECT_FALSE(eventMonitor().EventLogOn);
     EXPECT_EQ(prompts.Shown().size(), 1);
 }

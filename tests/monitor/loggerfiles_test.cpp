@@ -1,5 +1,5 @@
 #include "monitor/loggerfiles.h"
-#include "session/version.h"
+#include "config/version.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

@@ -1,6 +1,6 @@
+#include "config/datafile.h"
 #include "monitor/taskfile.h"
 #include "platform/scriptedprompts.h"
-#include "session/configfiles.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

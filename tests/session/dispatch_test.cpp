@@ -1,9 +1,12 @@
 #include "config/model.h"
 #include "config/target.h"
+#include "flash/flashimage.h"
 #include "link/linkstate.h"
 #include "session/rxdispatch.h"
 #include "monitor/loggerdata.h"
 #include "support/linkfixture.h"
+
+#include <algorithm>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -32,6 +35,31 @@ protected:
         Receive(Frame(PKT_REPLY, command, data), state);
     }
     int16_t State() const { return linkState().TxState; }
+
+    // A half-page reply for word address `word`, data bytes 0, 1, 2, ...; Length 137 is
+    // the address and exactly one half page.
+    static QByteArray PageReply(int command, int word, int length = 137) {
+        QByteArray frame(length + 1, '\0');
+        frame[0] = char(length);
+        frame[5] = char(PKT_REPLY);
+        frame[6] = char(command);
+        frame[7] = char(word >> 8);
+        frame[8] = char(word & 0xFF);
+        for (int i = 9; i < length; ++i) frame[i] = char(i - 9);
+        return frame;
+    }
+    // The page read the link waits on.
+    static void AwaitPage(int command, int word) {
+        auto& s = linkState();
+        s.OpenTxFrame = Bytes({9, 0, 0, 0, 0, PKT_GET, command, word >> 8, word & 0xFF, 0});
+        s.TxState = TX_WAIT_REPLY;
+    }
+    // True when the reply ended the read as answered.
+    bool PageStored(const QByteArray& reply) {
+        PutRx(reply);
+        ProcessRxPacket();
+        return State() == TX_REPLY_RECEIVED;
+    }
 };
 
 TEST_F(DispatchTest, DestinationFilter) {
@@ -282,6 +310,38 @@ TEST_F(DispatchTest, DeviceTypeChildInformationAndFleetSyncSubBlock) {
     EXPECT_EQ(target().StatusGroup, 5);
     EXPECT_EQ(config().FleetSyncConfig.Ccb1, 0x81);
     EXPECT_EQ(State(), TX_REPLY_RECEIVED);
+}
+
+TEST_F(DispatchTest, FlashPageReplyIsStoredOnlyForThePageAskedFor) {
+    ClearFlashImage();
+    AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
+    EXPECT_TRUE(PageStored(PageReply(CMD_FLASH_PAGE_LOW, 0x10)));
+    EXPECT_EQ(FlashImage()[0x1F], 0xFF);
+    EXPECT_EQ(FlashImage()[0x20], 0);
+    EXPECT_EQ(FlashImage()[0x9F], 127);
+    EXPECT_EQ(FlashImage()[0xA0], 0xFF);
+    AwaitPage(CMD_FLASH_PAGE_HIGH, 0xFFC0);  // the last half page of the image
+    EXPECT_TRUE(PageStored(PageReply(CMD_FLASH_PAGE_HIGH, 0xFFC0)));
+    EXPECT_EQ(FlashImage()[0x1FFFF], 127);
+
+    ClearFlashImage();
+    // Another address, another command, a short or long reply, a reply nobody waits for,
+    // a half page past the end: nothing lands anywhere, and the read ends as failed.
+    AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
+    EXPECT_FALSE(PageStored(PageReply(CMD_FLASH_PAGE_LOW, 0x50)));
+    EXPECT_EQ(State(), TX_REFUSED);
+    AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
+    EXPECT_FALSE(PageStored(PageReply(CMD_FLASH_PAGE_HIGH, 0x10)));
+    for (const int length : {136, 138}) {
+        AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
+        EXPECT_FALSE(PageStored(PageReply(CMD_FLASH_PAGE_LOW, 0x10, length))) << length;
+    }
+    AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
+    linkState().TxState = TX_WAIT_ACK;
+    PageStored(PageReply(CMD_FLASH_PAGE_LOW, 0x10));
+    AwaitPage(CMD_FLASH_PAGE_LOW, 0xFFC1);
+    EXPECT_FALSE(PageStored(PageReply(CMD_FLASH_PAGE_LOW, 0xFFC1)));
+    EXPECT_TRUE(std::all_of(FlashImage().begin(), FlashImage().end(), [](uint8_t b) { return b == 0xFF; }));
 }
 
 } // namespace
