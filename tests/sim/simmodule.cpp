@@ -1676,6 +1676,9 @@ std::optional<bool> SimModule::FlashSet(int command, const QByteArray& data, boo
         if (!inBootLoader || !m_flashUnlocked || data.size() != 2 + kFlashHalfBytes || address < 0)
             return false;
         if (commit) {
+            // As a real flash: the page is erased whole before its first half goes in.
+            if (command == kCmdFlashPageLow)
+                m_flash.replace(address, kFlashPageBytes, QByteArray(kFlashPageBytes, char(0xFF)));
             m_flash.replace(address, kFlashHalfBytes, data.mid(2));
             m_pageWrites.append(address);
             m_applicationComplete = false;

@@ -547,8 +547,10 @@ public:
     //  - a page-half SET is acknowledged only when the flash is unlocked, L is
     //    kPageHalfLength and the address is a page start (kCmdFlashPageLow) or a page
     //    start + kFlashHalfBytes (kCmdFlashPageHigh) with the half inside the flash;
-    //    it stores the bytes as sent, is recorded in PageWrites and leaves the
-    //    application incomplete. Otherwise it is NACKed and stores nothing;
+    //    it stores the bytes as sent (a low half erases the whole page to 0xFF
+    //    first, so a page whose high half never follows has lost it), is recorded in
+    //    PageWrites and leaves the application incomplete. Otherwise it is NACKed and
+    //    stores nothing;
     //  - SET kCmdRestartProcesses is acknowledged, counted, and the application runs
     //    again, locked and complete;
     //  - every other GET and SET is NACKed, frames to remote stations get no answer
