@@ -490,6 +490,11 @@ public:
     // Accepted SET 0x18s, and the 52 data bytes of the last one (empty before any).
     int LoggerTimerWrites(int station = 0) const;
     QByteArray LastLoggerTimerWrite(int station = 0) const;
+    // A module whose record counters ran past its memory: the count replies say
+    // `samples` and `minMax` records more than it holds, and a block read past the
+    // records held goes round them again from the oldest. 0, 0 (the default) is a sound
+    // module.
+    void SetLogCountsBeyondMemory(int samples, int minMax, int station = 0);
     // How many records of each kind the memory holds with the stored system block as
     // it is now: samples = (100 - LogRatio) x 61.4375 rounded half to even, at most
     // kMaxSampleRecords; min/max records fill what the samples leave. LogRatio is
@@ -768,6 +773,8 @@ private:
         int loggerStarts = 0;
         int loggerStops = 0;
         int loggerTimerWrites = 0;
+        int samplesBeyond = 0;
+        int minMaxBeyond = 0;
         QByteArray lastLoggerTimerWrite;
 
         // The station's own event turn: a contact event, then an analog one.

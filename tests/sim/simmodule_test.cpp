@@ -1756,6 +1756,16 @@ TEST_F(SimTcp, LoggerCountsAndBlocksAnswerFromTheStartIndexUpToTheCount)
                        Reply(kSampleBlock, Index(0) + Bytes({65, 0x51, 0, 0}), 4),
                    }));
     EXPECT_EQ(got.value(5).left(1), Bytes({9}));
+
+    // Counted beyond its memory: the counts say more, and blocks past the records held
+    // bring them round again.
+    sim.SetLogCountsBeyondMemory(30, 5);
+    EXPECT_EQ(Exchange(pc, {Get(kSampleCount), Get(kMinMaxCount), Get(kSampleBlock, Index(290)),
+                            Get(kMinMaxBlock, Index(20)), Get(kSampleBlock, Index(330))}),
+              QList<QByteArray>({Reply(kSampleCount, Bytes({74, 1})), Reply(kMinMaxCount, Bytes({28, 0})),
+                                 Reply(kSampleBlock, Index(290) + samples.mid(290 * 4) + samples.left(30 * 4)),
+                                 Reply(kMinMaxBlock, Index(20) + minMax.mid(20 * 11) + minMax.left(5 * 11)),
+                                 Reply(kSampleBlock, Index(330))}));
 }
 
 TEST_F(SimTcp, SamplesOfOneInstantShareASerialThatWrapsAfter65535)
