@@ -306,8 +306,23 @@ TEST_F(FlashLoaderTest, EveryFailedStepIsNamedAndNothingRestartsAPartialImage) {
     EXPECT_EQ(Texts().last(), "The firmware load failed while starting the boot loader.\n\r" + kRestarted);
     EXPECT_FALSE(sim.InBootLoader());
 
-    // A page the module refuses.
+    // The boot loader stops answering before anything is written: with the link given
+    // up, no restart is tried and the module is said to wait in its boot loader.
     sim.SetNackCommand(-1);
+    OnFrame([&](const QByteArray& f) {
+        if (quint8(f[6]) == CMD_FLASH_UNLOCK) sim.GoSilentAfter(0);
+    });
+    prompts.Clear();
+    sim.ClearReceived();
+    EXPECT_EQ(Load(0, 0x3FE, {}, {kGiveUp}), FlashLoadOutcome::Stopped);
+    EXPECT_EQ(Texts().last(), "The firmware load failed while unlocking the flash.\n\r" + kStuck);
+    EXPECT_FALSE(Commands().contains(CMD_RESTART_PROCESSES));
+    QObject::disconnect(&sim, &SimModule::frameReceived, nullptr, nullptr);
+    sim.GoSilentAfter(-1);
+    sim.SetApplicationComplete(true);
+    sim.PowerUp();
+
+    // A page the module refuses.
     int writes = 0;
     OnFrame([&](const QByteArray& f) {
         if (IsPageWrite(f) && ++writes == 5) sim.SetNackCommand(CMD_FLASH_PAGE_LOW);
