@@ -521,6 +521,14 @@ int16_t frmMain::TerminateConnection() {
     return 0;
 }
 
+void frmMain::ReportOutcome(const QString& text, int style) {
+    if (shutDown_ || text.isEmpty()) return;
+    // The box needs the window it belongs to in view.
+    if (isMinimized()) showNormal();
+    activateWindow();
+    MsgBox(text, style, QString());
+}
+
 void frmMain::FinishShutdown() {
     SaveSettingsFile();
     SaveWindowSettings();

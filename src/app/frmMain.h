@@ -60,6 +60,9 @@ public:
     bool PlayWave(const QString& fileName);
     // Ends the connection: 2 when the user cancelled the save offer, else 0.
     int16_t TerminateConnection();
+    // Tells the user how an operation ended whose own window was closed while it ran (a
+    // log read): in a box over this window, unless the program is ending.
+    void ReportOutcome(const QString& text, int style);
 
     // Whether the window or command behind a menu item or toolbar button exists yet;
     // the control stays disabled while it does not.

@@ -17,13 +17,16 @@ FlashLoaderPauses& flashLoaderPauses();
 enum class FlashLoadOutcome {
     Loaded,     // every page written, the board page stamped, the module restarted
     Abandoned,  // no file chosen, or a refused file given up: the module was not touched
-    Refused,    // the module is not one this firmware is for (its message was shown)
+    Refused,    // the module or its boot loader is not one this firmware is for (said)
     Stopped,    // a failure or cancel; what it left behind has been said
 };
 
 // Runs one firmware load from the file dialog on. The reply time-out and station
-// address are put back when it ends; a load that stops once the boot loader was called
-// never restarts the module, and says what state it left the module in.
+// address are put back when it ends. A load that stops before writing a page restarts
+// the module into the firmware it holds; one that stops part way never restarts a
+// partial image. Pages go whole: a cancel or close takes effect between pages, and once
+// every firmware page is written the load is finished. Any stop says what it left the
+// module with.
 FlashLoadOutcome RunFlashLoader();
 
 } // namespace korvel

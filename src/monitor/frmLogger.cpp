@@ -2,6 +2,7 @@
 
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
+#include "app/frmMain.h"
 #include "app/statecolours.h"
 #include "config/model.h"
 #include "config/systemvalues.h"
@@ -458,12 +459,20 @@ void frmLogger::cmdGetlog_Click() {
     const auto now = [] { return fileClock() ? fileClock()() : QDateTime::currentDateTime(); };
     const LogReadOutcome outcome =
         WhileBusy(this, busy_, [&] { return ReadLoggerLogs(DataFolderPath(), sampleTime, now); });
+    if (closeAfterCommand_) {
+        // The read went on without its window: what came of it is not lost with it.
+        const QString report = LogReadReport(outcome, ReportTo::MainWindow);
+        if (frmMain* main = MainForm())
+            main->ReportOutcome(report, vbOKOnly + LogReadReportIcon(outcome));
+        else
+            MsgBox(report, vbOKOnly + LogReadReportIcon(outcome), AppTitle());
+    }
     if (leftAfterCommand(false)) return;
     const QString report = LogReadReport(outcome);
     switch (outcome.result) {
     case LogReadOutcome::Empty: MsgBox(report, vbOKOnly + vbInformation, AppTitle()); break;
     case LogReadOutcome::Done:
-        if (!report.isEmpty()) MsgBox(report, vbOKOnly + vbExclamation, AppTitle());
+        if (!report.isEmpty()) MsgBox(report, vbOKOnly + LogReadReportIcon(outcome), AppTitle());
         break;
     case LogReadOutcome::Failed:
     case LogReadOutcome::Cancelled:

@@ -6,6 +6,7 @@
 #include "monitor/loggerdata.h"
 #include "monitor/loggerfiles.h"
 #include "session/configblocks.h"
+#include "platform/prompts.h"
 #include "session/progress.h"
 #include "session/settingwrites.h"
 
@@ -15,9 +16,6 @@
 namespace korvel {
 
 namespace {
-
-constexpr int SAMPLE_BLOCK_RECORDS = 40;
-constexpr int MINMAX_BLOCK_RECORDS = 10;
 
 LoggerStep StepResult(int16_t sent) {
     if (sent == SEND_OK) return LoggerStep::Done;
@@ -34,7 +32,7 @@ struct LogPass {
     LoggerLog log;
     int command;
     int blockRecords;
-    int tableSize;
+    int readMost;  // whole blocks that fit the table
     const char* label;
     const char* extension;
 };
@@ -44,10 +42,13 @@ LoggerStep ReadLog(const LogPass& pass, int count, int& received) {
     received = 0;
     ProgressView& view = progressView();
     view.SetLabelText(ProgressLabel::Label1, QString::fromLatin1(pass.label));
-    // The tables hold no more than this; a larger count cannot be read whole.
-    const int readable = std::min(count, pass.tableSize);
-    // One block past the full ones: it brings the rest, or confirms there is none.
-    const int blocks = readable / pass.blockRecords + 1;
+    // A block brings all it has from its start, so the table takes whole blocks only; a
+    // larger count is read that far.
+    const bool beyondTable = count > pass.readMost;
+    const int readable = std::min(count, pass.readMost);
+    // One block past the full ones: it brings the rest, or confirms there is none. A
+    // log beyond the table has no rest that could be kept.
+    const int blocks = readable / pass.blockRecords + (beyondTable ? 0 : 1);
     view.SetMaximum(blocks);
     const int16_t* a = linkState().StationAddress;
     LoggerBlockRequest& request = loggerData().BlockRequest;
@@ -69,26 +70,25 @@ LoggerStep ReadLog(const LogPass& pass, int count, int& received) {
     return LoggerStep::Done;
 }
 
-void WriteFile(const QString& path, const QByteArray& text, QString& written, QString& error) {
+void WriteFile(const QString& path, const QByteArray& text, QString& written, QStringList& errors) {
     const QString problem = WriteLogFile(path, text);
-    if (problem.isEmpty()) {
+    if (problem.isEmpty())
         written = path;
-    } else if (error.isEmpty()) {
-        error = path + QStringLiteral(": ") + problem;
-    }
+    else
+        errors << path + QStringLiteral(": ") + problem;
 }
 
 // Reads one log and writes the records that came into a new file in folder; count is
 // set to them, so the file never reaches past what this read brought.
 LoggerStep ReadLogIntoFile(const LogPass& pass, const QString& folder, const std::function<QDateTime()>& now,
                            const std::function<QByteArray(const QDateTime&)>& text, int expected, int& received,
-                           uint16_t& count, QString& file, QString& error) {
+                           uint16_t& count, QString& file, QStringList& errors) {
     if (expected == 0) return LoggerStep::Done;
     const LoggerStep step = ReadLog(pass, expected, received);
     if (step != LoggerStep::Done || received == 0) return step;
     count = static_cast<uint16_t>(received);
     const QDateTime at = now();
-    WriteFile(NewLogFilePath(folder, at, QString::fromLatin1(pass.extension)), text(at), file, error);
+    WriteFile(NewLogFilePath(folder, at, QString::fromLatin1(pass.extension)), text(at), file, errors);
     return step;
 }
 
@@ -128,26 +128,50 @@ LogReadOutcome ReadLoggerLogs(const QString& folder, uint8_t sampleTime, const s
     const auto sampleText = [&](const QDateTime& at) { return SampleLogText(lg, sampleTime, at, locale); };
     const auto minMaxText = [&](const QDateTime& at) { return MinMaxLogText(lg, at, locale); };
     LoggerStep step = ReadLogIntoFile(
-        {LoggerLog::Sample, CMD_SAMPLE_BLOCK, SAMPLE_BLOCK_RECORDS, SAMPLE_LOG_SIZE, "Reading sample data ...",
+        {LoggerLog::Sample, CMD_SAMPLE_BLOCK, SAMPLE_BLOCK_RECORDS, SAMPLE_READ_MOST, "Reading sample data ...",
          kSampleLogExtension},
         folder, now, sampleText, out.sampleExpected, out.sampleReceived, lg.SampleLogCount, out.sampleFile,
-        out.fileError);
+        out.fileErrors);
     if (step == LoggerStep::Done)
         step = ReadLogIntoFile(
-            {LoggerLog::MinMax, CMD_MINMAX_BLOCK, MINMAX_BLOCK_RECORDS, MINMAX_LOG_SIZE, "Reading min/max data ...",
+            {LoggerLog::MinMax, CMD_MINMAX_BLOCK, MINMAX_BLOCK_RECORDS, MINMAX_READ_MOST, "Reading min/max data ...",
              kMinMaxLogExtension},
             folder, now, minMaxText, out.minMaxExpected, out.minMaxReceived, lg.MinMaxLogCount, out.minMaxFile,
-            out.fileError);
+            out.fileErrors);
     view.Unload();
     out.result = step == LoggerStep::Done ? LogReadOutcome::Done : ReadResult(step);
     return out;
 }
 
-QString LogReadReport(const LogReadOutcome& o) {
-    const QString fileError = QStringLiteral("A log file could not be written: ") + o.fileError;
+namespace {
+
+// What came of one log against what the module reported.
+void SayShortLog(QStringList& lines, const char* kind, int received, int expected, int readMost) {
+    if (received >= expected) return;
+    if (expected > readMost && received == readMost)
+        lines << QStringLiteral("The module reported %1 %2 records, more than the %3 this program can hold: the "
+                                "first %3 were read.")
+                     .arg(expected)
+                     .arg(QLatin1String(kind))
+                     .arg(readMost);
+    else
+        lines << QStringLiteral("The module sent %1 of the %2 %3 records it reported.")
+                     .arg(received)
+                     .arg(expected)
+                     .arg(QLatin1String(kind));
+}
+
+} // namespace
+
+QString LogReadReport(const LogReadOutcome& o, ReportTo to) {
     QStringList lines;
+    // Shown over the main window, the report first says what it is about.
+    if (to == ReportTo::MainWindow)
+        lines << QStringLiteral("The data logger window was closed while its log was read; the read went on.");
+    QStringList fileErrors;
+    for (const QString& e : o.fileErrors) fileErrors << QStringLiteral("A log file could not be written: ") + e;
     switch (o.result) {
-    case LogReadOutcome::Empty: return QString::fromLatin1(kLogsEmptyMessage);
+    case LogReadOutcome::Empty: lines << QString::fromLatin1(kLogsEmptyMessage); break;
     case LogReadOutcome::Cancelled:
     case LogReadOutcome::Failed:
         lines << (o.result == LogReadOutcome::Cancelled ? QStringLiteral("Reading the data log was cancelled.")
@@ -155,25 +179,32 @@ QString LogReadReport(const LogReadOutcome& o) {
         // Only whole logs are written, and the sample log comes first: say whether it came.
         lines << (o.sampleFile.isEmpty() ? QStringLiteral("No log file was written.")
                                          : QStringLiteral("Only the sample log was written: ") + o.sampleFile);
-        if (!o.fileError.isEmpty()) lines << fileError;
+        lines << fileErrors;
         break;
-    case LogReadOutcome::Done:
-        if (o.sampleReceived < o.sampleExpected)
-            lines << QStringLiteral("The module sent %1 of the %2 sample records it reported.")
-                         .arg(o.sampleReceived)
-                         .arg(o.sampleExpected);
-        if (o.minMaxReceived < o.minMaxExpected)
-            lines << QStringLiteral("The module sent %1 of the %2 min/max records it reported.")
-                         .arg(o.minMaxReceived)
-                         .arg(o.minMaxExpected);
-        if (!o.fileError.isEmpty()) lines << fileError;
-        // A read that went as it should needs no word; otherwise say where the files are.
-        if (lines.isEmpty()) break;
+    case LogReadOutcome::Done: {
+        const qsizetype before = lines.size();
+        SayShortLog(lines, "sample", o.sampleReceived, o.sampleExpected, SAMPLE_READ_MOST);
+        SayShortLog(lines, "min/max", o.minMaxReceived, o.minMaxExpected, MINMAX_READ_MOST);
+        lines << fileErrors;
+        // A read that went as it should needs no word in its own window; otherwise say
+        // where the files are.
+        if (lines.size() == before) {
+            if (to == ReportTo::LoggerWindow) break;
+            lines << QStringLiteral("The data log was read.");
+        }
         if (!o.sampleFile.isEmpty()) lines << QStringLiteral("Sample log: ") + o.sampleFile;
         if (!o.minMaxFile.isEmpty()) lines << QStringLiteral("Min/max log: ") + o.minMaxFile;
         break;
     }
+    }
     return lines.join(QStringLiteral("\r\n"));
+}
+
+int LogReadReportIcon(const LogReadOutcome& o) {
+    const bool clean = o.result == LogReadOutcome::Empty ||
+                       (o.result == LogReadOutcome::Done && o.fileErrors.isEmpty() &&
+                        o.sampleReceived >= o.sampleExpected && o.minMaxReceived >= o.minMaxExpected);
+    return clean ? vbInformation : vbExclamation;
 }
 
 LoggerStep ReadLoggerTimers() { return StepResult(RequestFromStation(CMD_LOGGER_TIMERS)); }

@@ -12,6 +12,7 @@
 #include "link/linkstate.h"
 #include "link/transport.h"
 #include "platform/prompts.h"
+#include "platform/serialport.h"
 
 #include <cmath>
 #include <memory>
@@ -112,6 +113,11 @@ ConnectionUi& connectionUi() {
 }
 
 void SetConnectionUi(ConnectionUi* ui) { g_ui = ui; }
+
+bool LinkStillUp() {
+    const LinkState& s = linkState();
+    return s.LinkMode == LINK_SWITCH_THROUGH || s.TcpLinkActive || CommPort().IsOpen();
+}
 
 QString StationText() {
     return QStringLiteral("Station: ") + ThreeDigits(MyAddress());

@@ -42,6 +42,11 @@ int16_t UploadConfiguration();
 // An empty configuration of the chosen device kind, edited without a module.
 void EnterOffLineEditMode();
 
+// False once the link has given up on the module and gone off line: the serial port
+// closed after the user stopped the retries, the TCP link or the switch-through host
+// gone. A command the module refused leaves it up, so a clean-up command still gets there.
+bool LinkStillUp();
+
 // "Station: " and MyAddress with at least three digits, as status panel 1 shows it.
 QString StationText();
 // The radio prompt of the radio protocol: false when the user cancelled.

@@ -69,9 +69,32 @@ void ShowProgressPercent(int16_t& value) {
     view.SetBar(shown, QString::number(percent) + QLatin1Char('%'));
 }
 
+namespace {
+int holdDepth = 0;
+bool cancelNoted = false;
+} // namespace
+
 void ProgressCancelClicked() {
-    linkState().UserCancel = true;
+    if (holdDepth > 0)
+        cancelNoted = true;
+    else
+        linkState().UserCancel = true;
     progressView().SetLabelText(ProgressLabel::lblInner, QString::fromLatin1(kCancelNotice));
+}
+
+HeldCancel::HeldCancel() {
+    LinkState& s = linkState();
+    // A cancel meant for one transaction only ends with that one; any other is kept.
+    if (holdDepth++ == 0 && s.UserCancel && !s.CancelEndsWithTransaction) {
+        cancelNoted = true;
+        s.UserCancel = false;
+    }
+}
+
+HeldCancel::~HeldCancel() {
+    if (--holdDepth > 0 || !cancelNoted) return;
+    cancelNoted = false;
+    linkState().UserCancel = true;
 }
 
 } // namespace korvel

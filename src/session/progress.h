@@ -49,4 +49,17 @@ void ShowProgressPercent(int16_t& value);
 // The Cancel button: asks the running transfer to stop and says so in the window.
 void ProgressCancelClicked();
 
+// While one lives, Cancel (and a close, which cancels) is noted but not passed to the
+// link: a step that must not be cut in two, such as the two halves of a flash page,
+// runs whole. When the last one goes, a cancel noted meanwhile becomes UserCancel, so
+// the caller acts on it right after the step. A cancel already standing when the
+// first one is made is noted as well.
+class HeldCancel {
+public:
+    HeldCancel();
+    ~HeldCancel();
+    HeldCancel(const HeldCancel&) = delete;
+    HeldCancel& operator=(const HeldCancel&) = delete;
+};
+
 } // namespace korvel

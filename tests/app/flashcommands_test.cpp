@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QFile>
+#include <QTimer>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -32,6 +33,30 @@ protected:
         QObject::disconnect(&sim, nullptr, nullptr, nullptr);
         AppFixture::TearDown();
     }
+    // A firmware file of pages 0 .. 7, chosen in the file dialog once asked.
+    void QueueFirmware() {
+        image = PatternImage(0, 0x7FE);
+        const QString path = dir.filePath("korvel_app.rom");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(RomText(image, 0, 0x7FE));
+        f.close();
+        prompts.QueueAnswer(vbYes);  // "Flash loading allows the firmware to be upgraded ..."
+        prompts.QueueFile(path);
+        prompts.QueueAnswer(vbOK);  // the board page's "Click OK to continue"
+    }
+    // Runs act once the module has the n-th page-half write of command.
+    void OnPageWrite(int command, int n, std::function<void()> act) {
+        QObject::connect(&sim, &sim::SimModule::frameReceived, &sim, [=, seen = 0](const QByteArray& f) mutable {
+            if (quint8(f[5]) == sim::kPktSet && quint8(f[6]) == command && ++seen == n) act();
+        });
+    }
+    void ExpectWholePages() const {
+        const QList<int>& w = sim.PageWrites();
+        ASSERT_EQ(w.size() % 2, 0);
+        for (qsizetype i = 0; i < w.size(); i += 2) EXPECT_EQ(w[i + 1], w[i] + 128) << i;
+    }
+    QByteArray image;
     static frmProgress* ShownProgress() {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* p = qobject_cast<frmProgress*>(w); p && p->isVisible()) return p;
@@ -76,6 +101,49 @@ TEST_F(FlashCommandsTest, AModuleFoundInItsBootLoaderIsOfferedTheLoadWhichRunsIn
     EXPECT_EQ(ShownProgress(), nullptr);
     // The waits gave the main window's timer back its own period.
     EXPECT_EQ(w.TimerInterval(LinkTimer::Wait), WAIT_TIMER_MS);
+}
+
+// Runs the program's main loop until the program asks to end, as main() does; a run
+// that never ends gives 99 after a while.
+int RunMainLoop() {
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    giveUp.start(20000);
+    return QApplication::exec();
+}
+
+TEST_F(FlashCommandsTest, ClosingTheProgramWhileTheBoardPageGoesOutFinishesTheLoadThenEnds) {
+    frmMain& w = Open(true);
+    const QByteArray before = sim.BoardPage();
+    QueueFirmware();
+    OnPageWrite(sim::kCmdFlashPageLow, 9, [&w] { QTimer::singleShot(0, &w, [&w] { w.close(); }); });
+    QTimer::singleShot(0, &w, [this] { Trigger(MenuItem::mnuSystemFlash); });
+    EXPECT_EQ(RunMainLoop(), 0);
+    EXPECT_FALSE(w.isVisible());
+    ExpectWholePages();
+    const QByteArray page = sim.BoardPage();
+    EXPECT_EQ(page.left(0xE4), before.left(0xE4)) << "the board's serial number, type and revision";
+    EXPECT_TRUE(sim::SimModule::BoardPageCrcGood(page));
+    EXPECT_EQ(quint8(page[0xF8]), 8);
+    EXPECT_EQ(sim.Flash().left(0x800), image.left(0x800));
+    EXPECT_FALSE(sim.InBootLoader());
+    EXPECT_EQ(prompts.Shown().last().text, "The firmware load was cancelled after every page was written, so it was "
+                                           "finished. The module holds the new firmware and was restarted.");
+}
+
+TEST_F(FlashCommandsTest, ClosingTheProgressWindowMidPageStopsAfterThatPage) {
+    Open(true);
+    QueueFirmware();
+    OnPageWrite(sim::kCmdFlashPageLow, 2, [] {
+        if (frmProgress* p = ShownProgress()) p->close();
+    });
+    Trigger(MenuItem::mnuSystemFlash);
+    EXPECT_EQ(sim.PageWrites(), (QList<int>{0, 128, 256, 384}));
+    EXPECT_TRUE(sim.InBootLoader());
+    EXPECT_TRUE(prompts.Shown().last().text.startsWith("The firmware load was cancelled after page 1 of 8.\n\r"));
+    EXPECT_TRUE(prompts.Shown().last().text.endsWith("waits in its boot loader. Repeat the firmware load."));
+    EXPECT_EQ(ShownProgress(), nullptr);
 }
 
 TEST_F(FlashCommandsTest, BoardInformationGoesWithTheFirmwareLoad) {

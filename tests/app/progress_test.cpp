@@ -2,6 +2,7 @@
 #include "app/frmProgress.h"
 #include "app/frmSplash.h"
 #include "link/linkstate.h"
+#include "session/progress.h"
 #include "platform/scriptedprompts.h"
 #include "support/dialoghelpers.h"
 
@@ -207,6 +208,43 @@ TEST_F(ProgressWindowTest, CloseAndEscapeAskToStopInsteadOfClosing) {
     EXPECT_TRUE(linkState().UserCancel);
     EXPECT_TRUE(view->Loaded());
     EXPECT_TRUE(w->isVisible());
+}
+
+// A step that must run whole: Cancel and close are noted, shown, and passed on only when
+// the outermost hold ends; a cancel meant for one transaction alone is not kept.
+TEST_F(ProgressWindowTest, AHeldCancelWaitsForTheStepToEnd) {
+    view->Show();
+    frmProgress* w = view->Window();
+    {
+        const HeldCancel outer;
+        w->cmdCancel()->click();
+        {
+            const HeldCancel inner;
+            EXPECT_FALSE(w->close());
+        }
+        EXPECT_FALSE(linkState().UserCancel) << "still held by the outer step";
+        EXPECT_EQ(view->LabelText(ProgressLabel::lblInner), QString::fromLatin1(kCancelNotice));
+    }
+    EXPECT_TRUE(linkState().UserCancel);
+    {
+        const HeldCancel standing;
+        EXPECT_FALSE(linkState().UserCancel) << "a cancel already standing is held too";
+    }
+    EXPECT_TRUE(linkState().UserCancel);
+    { const HeldCancel quiet; }
+    linkState().UserCancel = false;
+    { const HeldCancel quiet; }
+    EXPECT_FALSE(linkState().UserCancel) << "nothing pressed, nothing passed on";
+
+    linkState().UserCancel = true;
+    linkState().CancelEndsWithTransaction = true;
+    {
+        const HeldCancel hold;
+        EXPECT_TRUE(linkState().UserCancel) << "it belongs to the transaction under way";
+        linkState().UserCancel = false;
+    }
+    EXPECT_FALSE(linkState().UserCancel);
+    linkState().CancelEndsWithTransaction = false;
 }
 
 TEST_F(ProgressWindowTest, ShowAfterUnloadStartsFromTheDesign) {

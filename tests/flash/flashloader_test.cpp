@@ -24,8 +24,13 @@ using BoardInfo = sim::SimModule::BoardInfo;
 using sim::SimModule;
 
 const QString kNoFirmware = "The module holds no complete firmware and waits in its boot loader. Repeat the firmware load.";
-const QString kUntouched = "Nothing was written to the module's flash, but the module may be waiting in its boot "
-                           "loader. Repeat the firmware load to start it again.";
+const QString kRestarted =
+    "Nothing was written to the module's flash. The module was restarted and runs its firmware as before.";
+const QString kStuck = "Nothing was written to the module's flash, but the module may be waiting in its boot loader. "
+                       "Switch the module off and on again, or repeat the firmware load, to start its firmware.";
+const QString kFinished = "The firmware load was cancelled after every page was written, so it was finished. The "
+                          "module holds the new firmware and was restarted.";
+const QString kNack = "OMRU received NACK from target - unknown command";
 
 class FlashLoaderTest : public SimLinkFixture {
 protected:
@@ -90,6 +95,23 @@ protected:
     }
     static bool IsPageWrite(const QByteArray& f) {
         return quint8(f[5]) == PKT_SET && (quint8(f[6]) == CMD_FLASH_PAGE_LOW || quint8(f[6]) == CMD_FLASH_PAGE_HIGH);
+    }
+    // Every page the module was sent went whole: a low half at a page start, its high
+    // half next.
+    void ExpectWholePages() const {
+        const QList<int>& w = sim.PageWrites();
+        ASSERT_EQ(w.size() % 2, 0) << "a page half written";
+        for (qsizetype i = 0; i < w.size(); i += 2) {
+            EXPECT_EQ(w[i] % 256, 0) << i;
+            EXPECT_EQ(w[i + 1], w[i] + 128) << i;
+        }
+    }
+    // The serial number, type, revision and all before them are as the module had them,
+    // under a good CRC.
+    void ExpectBoardPageIntact() const {
+        const QByteArray page = sim.BoardPage();
+        EXPECT_EQ(page.left(0xE4), originalFlash.mid(BOARD_PAGE_ADDRESS, 0xE4));
+        EXPECT_TRUE(SimModule::BoardPageCrcGood(page));
     }
 
     QTemporaryDir dir;
@@ -244,30 +266,63 @@ TEST_F(FlashLoaderTest, ModulesTheFirmwareIsNotForAreRefused) {
     sim.SetBootLoaderVersion(0x21);
     prompts.Clear();
     EXPECT_EQ(Load(0, 0xFE, "bootver=2.2\r\n"), FlashLoadOutcome::Refused);
-    EXPECT_EQ(Texts(), QStringList{"Cannot update firmware. The device contains bootloader version 2.1 but the "
-                                   "selected firmware file requires bootloader version 2.2 or greater."});
-    EXPECT_TRUE(sim.InBootLoader());
+    const QString tooOld = "Cannot update firmware. The device contains bootloader version 2.1 but the selected "
+                           "firmware file requires bootloader version 2.2 or greater.";
+    EXPECT_EQ(Texts(), (QStringList{tooOld, kRestarted})) << "the firmware runs again, and that is said";
+    EXPECT_EQ(prompts.Shown().last().icon, vbInformation);
+    EXPECT_FALSE(sim.InBootLoader());
+    EXPECT_EQ(sim.BootLoaderRestarts(), 1);
+    EXPECT_EQ(host->PanelText(4), "DISCONNECTED");
     EXPECT_TRUE(sim.PageWrites().isEmpty());
+    EXPECT_EQ(sim.Flash(), originalFlash);
+    EXPECT_FALSE(CommPort().IsOpen());
     ExpectAddressingKept();
+
+    // A boot loader that refuses the restart too is said to hold the module.
+    sim.SetNackCommand(CMD_RESTART_PROCESSES);
+    prompts.Clear();
+    EXPECT_EQ(Load(0, 0xFE, "bootver=2.2\r\n"), FlashLoadOutcome::Refused);
+    EXPECT_EQ(Texts(), (QStringList{tooOld, kNack, kStuck}));
+    EXPECT_EQ(prompts.Shown().last().icon, vbExclamation);
+    EXPECT_TRUE(sim.InBootLoader());
+    EXPECT_EQ(sim.Flash(), originalFlash);
 }
 
 TEST_F(FlashLoaderTest, AFlashThatStaysLockedIsNotWritten) {
     sim.SetRefuseUnlock(true);
     EXPECT_EQ(Load(0, 0xFE), FlashLoadOutcome::Stopped);
-    EXPECT_EQ(Texts(), QStringList{"Flash Not Unlocked, cannot continue"});
-    EXPECT_EQ(prompts.Shown().last().title, "OMRU Flash Loader");
+    EXPECT_EQ(Texts(), (QStringList{"Flash Not Unlocked, cannot continue", kRestarted}));
+    EXPECT_EQ(prompts.Shown()[1].title, "OMRU Flash Loader");
     EXPECT_TRUE(sim.PageWrites().isEmpty());
     EXPECT_TRUE(sim.PageReads().isEmpty());
+    EXPECT_FALSE(sim.InBootLoader()) << "the firmware it holds runs again";
+    EXPECT_EQ(Commands().last(), CMD_RESTART_PROCESSES);
 }
 
 TEST_F(FlashLoaderTest, EveryFailedStepIsNamedAndNothingRestartsAPartialImage) {
     // The boot loader refuses to start: nothing was written.
     sim.SetNackCommand(CMD_ENTER_BOOT_LOADER);
     EXPECT_EQ(Load(0, 0x3FE), FlashLoadOutcome::Stopped);
-    EXPECT_EQ(Texts().last(), "The firmware load failed while starting the boot loader.\n\r" + kUntouched);
+    EXPECT_EQ(Texts().last(), "The firmware load failed while starting the boot loader.\n\r" + kRestarted);
+    EXPECT_FALSE(sim.InBootLoader());
+
+    // The boot loader stops answering before anything is written: with the link given
+    // up, no restart is tried and the module is said to wait in its boot loader.
+    sim.SetNackCommand(-1);
+    OnFrame([&](const QByteArray& f) {
+        if (quint8(f[6]) == CMD_FLASH_UNLOCK) sim.GoSilentAfter(0);
+    });
+    prompts.Clear();
+    sim.ClearReceived();
+    EXPECT_EQ(Load(0, 0x3FE, {}, {kGiveUp}), FlashLoadOutcome::Stopped);
+    EXPECT_EQ(Texts().last(), "The firmware load failed while unlocking the flash.\n\r" + kStuck);
+    EXPECT_FALSE(Commands().contains(CMD_RESTART_PROCESSES));
+    QObject::disconnect(&sim, &SimModule::frameReceived, nullptr, nullptr);
+    sim.GoSilentAfter(-1);
+    sim.SetApplicationComplete(true);
+    sim.PowerUp();
 
     // A page the module refuses.
-    sim.SetNackCommand(-1);
     int writes = 0;
     OnFrame([&](const QByteArray& f) {
         if (IsPageWrite(f) && ++writes == 5) sim.SetNackCommand(CMD_FLASH_PAGE_LOW);
@@ -294,32 +349,109 @@ TEST_F(FlashLoaderTest, ALostPageIsSentAgainAndOneNeverAnsweredStopsTheLoad) {
     EXPECT_EQ(Texts().last(),
               "The firmware load failed while writing page 2 of 4 (flash address 0x000280).\n\r" + kNoFirmware);
     EXPECT_EQ(sim.BootLoaderRestarts(), 1);  // the first load's only
+
+    // The board page's high half never answered: every firmware page is in, and the
+    // board's identity is given for the technician to keep.
+    sim.LosePageWrite(0x280, 0);
+    sim.LosePageWrite(BOARD_PAGE_ADDRESS + 128, -1);
+    prompts.Clear();
+    EXPECT_EQ(Load(0, 0x3FE, {}, {kBoardPageOk, kGiveUp}), FlashLoadOutcome::Stopped);
+    EXPECT_EQ(Texts().last(), "The firmware load failed while writing the board information page.\n\rEvery firmware "
+                              "page was written, but the board information page may not have been written whole, and "
+                              "the module waits in its boot loader. Note the board's serial number 10293847, type A1 "
+                              "and revision 03, which the page may have lost, then repeat the firmware load.");
 }
 
 TEST_F(FlashLoaderTest, ABoardPageReadFromElsewhereStopsTheLoadBeforeAnyWrite) {
     sim.SetFlash(BOARD_PAGE_ADDRESS + 256, QByteArray(256, char(0x5A)));
     sim.SetPageReadAddressShift(256);
     EXPECT_EQ(Load(0, 0x3FE), FlashLoadOutcome::Stopped);
-    EXPECT_EQ(Texts().last(), "The firmware load failed while reading the board information page.\n\r" + kUntouched);
+    EXPECT_EQ(Texts().last(), "The firmware load failed while reading the board information page.\n\r" + kRestarted);
     EXPECT_TRUE(sim.PageWrites().isEmpty());
+    EXPECT_FALSE(sim.InBootLoader());
     // The other page's bytes went nowhere.
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(FlashImage().data()) + BOARD_PAGE_ADDRESS + 256, 256),
               QByteArray(256, char(0xFF)));
 }
 
-TEST_F(FlashLoaderTest, CancelStopsAtThePageInHandWithoutARestart) {
-    // Pressed while a page waits for its acknowledgement: the load stops there.
+TEST_F(FlashLoaderTest, CancelStopsAfterThePageInHandWithoutARestart) {
+    // Pressed while a page's low half waits for its acknowledgement: the page is
+    // finished, then the load stops.
     int writes = 0;
     OnFrame([&](const QByteArray& f) {
         if (IsPageWrite(f) && ++writes == 3) ProgressCancelClicked();
     });
     EXPECT_EQ(Load(0, 0x7FE), FlashLoadOutcome::Stopped);
-    EXPECT_EQ(Texts(), QStringList{"The firmware load was cancelled while writing page 1 of 8 (flash address "
-                                   "0x000100).\n\r" + kNoFirmware});
+    EXPECT_EQ(Texts(), QStringList{"The firmware load was cancelled after page 1 of 8.\n\r" + kNoFirmware});
     EXPECT_EQ(prompts.Shown().last().icon, vbExclamation);
-    EXPECT_EQ(sim.PageWrites(), (QList<int>{0, 128, 256}));
+    EXPECT_EQ(sim.PageWrites(), (QList<int>{0, 128, 256, 384}));
+    EXPECT_EQ(sim.Flash().left(0x200), image.left(0x200));
     EXPECT_EQ(sim.BootLoaderRestarts(), 0);
+    EXPECT_FALSE(linkState().UserCancel) << "no cancel left for the next command";
     ExpectAddressingKept();
+}
+
+// A cancel at every step: no page goes out half, the board page keeps the board's
+// identity, and the module either runs a firmware or the message says it waits in its
+// boot loader. Steps are named by the frame the module is handling when it comes.
+TEST_F(FlashLoaderTest, ACancelAtAnyStepLeavesNoHalfPageAndTheModuleAccountedFor) {
+    struct Step {
+        const char* name;
+        int command, type, occurrence;
+        FlashLoadOutcome outcome;
+        QStringList texts;
+        bool inBootLoader;
+        int restarts;
+    };
+    const QString cancelled = "The firmware load was cancelled ";
+    const QString count = "Date/time of last Flash Load: 03-Feb-25, 10:20:30\n\rFlash count: 8\n\rClick OK to continue";
+    const std::vector<Step> steps{
+        {"identity", CMD_MODULE_INFO, PKT_GET, 1, FlashLoadOutcome::Stopped, {}, false, 0},
+        {"boot loader called", CMD_ENTER_BOOT_LOADER, PKT_SET, 1, FlashLoadOutcome::Stopped,
+         {cancelled + "while the boot loader started.\n\r" + kRestarted}, false, 1},
+        {"boot loader version", CMD_MODULE_INFO, PKT_GET, 2, FlashLoadOutcome::Stopped,
+         {cancelled + "while asking the boot loader for its version.\n\r" + kRestarted}, false, 1},
+        {"unlock", CMD_FLASH_UNLOCK, PKT_SET, 1, FlashLoadOutcome::Stopped,
+         {cancelled + "while unlocking the flash.\n\r" + kRestarted}, false, 1},
+        {"board page read", CMD_FLASH_PAGE_HIGH, PKT_GET, 1, FlashLoadOutcome::Stopped,
+         {cancelled + "while reading the board information page.\n\r" + kRestarted}, false, 1},
+        {"page 0", CMD_FLASH_PAGE_LOW, PKT_SET, 1, FlashLoadOutcome::Stopped,
+         {cancelled + "after page 0 of 8.\n\r" + kNoFirmware}, true, 0},
+        {"mid-page", CMD_FLASH_PAGE_HIGH, PKT_SET, 2, FlashLoadOutcome::Stopped,
+         {cancelled + "after page 1 of 8.\n\r" + kNoFirmware}, true, 0},
+        {"last page", CMD_FLASH_PAGE_LOW, PKT_SET, 8, FlashLoadOutcome::Loaded, {count, kFinished}, false, 1},
+        {"board page", CMD_FLASH_PAGE_LOW, PKT_SET, 9, FlashLoadOutcome::Loaded, {count, kFinished}, false, 1},
+        {"board page high", CMD_FLASH_PAGE_HIGH, PKT_SET, 9, FlashLoadOutcome::Loaded, {count, kFinished}, false, 1},
+        {"restart", CMD_RESTART_PROCESSES, PKT_SET, 1, FlashLoadOutcome::Loaded, {count, kFinished}, false, 1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        sim.SetFlash(0, originalFlash);
+        sim.SetApplicationComplete(true);
+        sim.PowerUp();
+        sim.ClearReceived();
+        prompts.Clear();
+        int seen = 0;
+        OnFrame([&](const QByteArray& f) {
+            if (quint8(f[5]) == step.type && quint8(f[6]) == step.command && ++seen == step.occurrence)
+                ProgressCancelClicked();
+        });
+        const int restarts = sim.BootLoaderRestarts();
+        EXPECT_EQ(Load(0, 0x7FE, {}, {kBoardPageOk}), step.outcome);
+        QObject::disconnect(&sim, &SimModule::frameReceived, nullptr, nullptr);
+        EXPECT_GE(seen, step.occurrence) << "the step was reached";
+        EXPECT_EQ(Texts(), step.texts);
+        ExpectWholePages();
+        ExpectBoardPageIntact();
+        EXPECT_EQ(sim.InBootLoader(), step.inBootLoader);
+        EXPECT_EQ(sim.BootLoaderRestarts() - restarts, step.restarts);
+        EXPECT_FALSE(linkState().UserCancel);
+        if (step.outcome == FlashLoadOutcome::Loaded) {
+            EXPECT_EQ(sim.Flash().left(0x800), image.left(0x800));
+            EXPECT_EQ(quint8(sim.BoardPage()[0xF8]), 8) << "the page stamped";
+        }
+        ExpectAddressingKept();
+    }
 }
 
 TEST_F(FlashLoaderTest, ASecondLoadAfterPowerLostMidLoadSucceeds) {

@@ -438,6 +438,83 @@ TEST_F(LoggerWindowTest, ACancelledOrFailedReadSaysSoAndLeavesNoFileThatLooksWho
     EXPECT_TRUE(LogFiles(dir.path()).isEmpty());
 }
 
+TEST_F(LoggerWindowTest, AModuleCountingBeyondTheTablesHasWhatTheyHoldReadWrittenAndSaid) {
+    GoOnline();
+    Set(SAMPLE_TIME, 2);
+    frmLogger& d = StartedWith(50, false);
+    sim.FillLogger(1536, 2, 1117);
+    const QByteArray samples = sim.SampleRecords(), minMax = sim.MinMaxRecords();
+    ASSERT_EQ(samples.size(), 3072 * 4);
+    sim.SetLogCountsBeyondMemory(7100 - 3072, 2600 - 1117);
+    d.cmdGetlog()->click();
+
+    // Whole blocks up to the tables' ends, and none past them.
+    const QList<int> sampleStarts = BlockStarts(CMD_SAMPLE_BLOCK), minMaxStarts = BlockStarts(CMD_MINMAX_BLOCK);
+    ASSERT_EQ(sampleStarts.size(), 175);
+    EXPECT_EQ(sampleStarts.last(), 6960);
+    ASSERT_EQ(minMaxStarts.size(), 254);
+    EXPECT_EQ(minMaxStarts.last(), 2530);
+    // The module brings its records round again past its memory.
+    const auto repeated = [](const QByteArray& records, int bytes) {
+        QByteArray out;
+        while (out.size() < bytes) out += records;
+        return out.left(bytes);
+    };
+    // Past the memory the serials start again, which the times need not follow: the
+    // records the memory holds come first, as they are.
+    const QByteArray slf = ReadAll(File("slf"));
+    EXPECT_EQ(slf.count('\n'), 2 + 7000);
+    EXPECT_TRUE(slf.startsWith(ExpectedSampleFile(samples, 2)));
+    EXPECT_EQ(ReadAll(File("mlf")), ExpectedMinMaxFile(repeated(minMax, 2540 * 11)));
+    EXPECT_EQ(ShownTexts(prompts),
+              QStringList{"The module reported 7100 sample records, more than the 7000 this program can hold: the "
+                          "first 7000 were read.\r\nThe module reported 2600 min/max records, more than the 2540 "
+                          "this program can hold: the first 2540 were read.\r\nSample log: " + File("slf") +
+                          "\r\nMin/max log: " + File("mlf")});
+    EXPECT_EQ(prompts.Shown().value(0).icon, vbExclamation);
+    EXPECT_EQ(frmLogger::Instance(), &d) << "the window stays";
+}
+
+// The window closed while its read runs: the read goes on, and what came of it is told
+// over the main window, a clean read included.
+TEST_F(LoggerWindowTest, ClosingTheWindowDuringAReadStillReportsWhatCameOfIt) {
+    GoOnline();
+    Open();
+    frmLogger& d = StartedWith(50, false);
+    sim.FillLogger(100, 2, 20);
+    QObject::connect(&sim, &sim::SimModule::frameReceived, &d, [&d](const QByteArray& f) {
+        if (f.size() > 6 && uint8_t(f[6]) == CMD_SAMPLE_BLOCK) d.close();
+    });
+    const QString lead = "The data logger window was closed while its log was read; the read went on.\r\n";
+    session().DataFolder = dir.filePath(QStringLiteral("gone"));
+    d.cmdGetlog()->click();
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(BlockStarts(CMD_MINMAX_BLOCK).size(), 3) << "the read went on";
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    const QStringList lines = prompts.Shown()[0].text.split("\r\n");
+    ASSERT_EQ(lines.size(), 3) << prompts.Shown()[0].text.toStdString();
+    EXPECT_EQ(lines[0] + "\r\n", lead);
+    for (const QString& line : lines.mid(1))
+        EXPECT_TRUE(line.startsWith("A log file could not be written: " + dir.filePath("gone/"))) << line.toStdString();
+    EXPECT_TRUE(lines[1].contains(".slf: ")) << "each file named";
+    EXPECT_TRUE(lines[2].contains(".mlf: "));
+    EXPECT_EQ(prompts.Shown()[0].icon, vbExclamation);
+    ReleaseDeferred();
+    EXPECT_EQ(frmLogger::Instance(), nullptr);
+
+    session().DataFolder = dir.path();
+    prompts.Clear();
+    frmLogger& e = Show();
+    QObject::connect(&sim, &sim::SimModule::frameReceived, &e, [&e](const QByteArray& f) {
+        if (f.size() > 6 && uint8_t(f[6]) == CMD_MINMAX_BLOCK) e.close();
+    });
+    e.cmdGetlog()->click();
+    EXPECT_EQ(ShownTexts(prompts), QStringList{lead + "The data log was read.\r\nSample log: " + File("slf") +
+                                               "\r\nMin/max log: " + File("mlf")});
+    EXPECT_EQ(prompts.Shown().value(0).icon, vbInformation);
+    EXPECT_EQ(ReadAll(File("slf")).count('\n'), 2 + 200);
+}
+
 TEST_F(LoggerWindowTest, BothLogsEmptyIsSaidAndNothingIsRead) {
     GoOnline();
     frmLogger& d = StartedWith(50, false);

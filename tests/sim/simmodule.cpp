@@ -205,13 +205,17 @@ bool MakeRoom(Log& log, int capacity, bool rollover)
 
 // The start index, then at most `most` records from it on.
 template <typename Log>
-QByteArray LogBlock(const Log& log, int start, int most)
+QByteArray LogBlock(const Log& log, int start, int most, int beyond)
 {
     QByteArray out;
     out.append(char(start & 0xFF));
     out.append(char(start >> 8));
-    for (int i = start; i < int(log.size()) && i < start + most; ++i)
-        out.append(reinterpret_cast<const char*>(log[size_t(i)].data()), int(log[size_t(i)].size()));
+    // Records counted beyond the memory come round again from the oldest.
+    const int counted = log.empty() ? 0 : int(log.size()) + beyond;
+    for (int i = start; i < counted && i < start + most; ++i) {
+        const auto& record = log[size_t(i) % log.size()];
+        out.append(reinterpret_cast<const char*>(record.data()), int(record.size()));
+    }
     return out;
 }
 
@@ -1406,6 +1410,14 @@ QByteArray SimModule::LoggerSettingBytes(int station) const
     return s ? s->loggerSettings : QByteArray();
 }
 
+void SimModule::SetLogCountsBeyondMemory(int samples, int minMax, int station)
+{
+    if (Station* s = FindForSet(station, "SetLogCountsBeyondMemory")) {
+        s->samplesBeyond = qMax(0, samples);
+        s->minMaxBeyond = qMax(0, minMax);
+    }
+}
+
 int SimModule::LoggerTimerWrites(int station) const
 {
     const Station* s = Find(station);
@@ -1676,6 +1688,9 @@ std::optional<bool> SimModule::FlashSet(int command, const QByteArray& data, boo
         if (!inBootLoader || !m_flashUnlocked || data.size() != 2 + kFlashHalfBytes || address < 0)
             return false;
         if (commit) {
+            // As a real flash: the page is erased whole before its first half goes in.
+            if (command == kCmdFlashPageLow)
+                m_flash.replace(address, kFlashPageBytes, QByteArray(kFlashPageBytes, char(0xFF)));
             m_flash.replace(address, kFlashHalfBytes, data.mid(2));
             m_pageWrites.append(address);
             m_applicationComplete = false;
@@ -2033,18 +2048,18 @@ bool SimModule::GetData(const Station& station, int command, const QByteArray& p
         *reply = station.taskBlock;
         return true;
     case kCmdSampleCount:
-        *reply = Count16(station.samples.size());
+        *reply = Count16(station.samples.size() + size_t(station.samplesBeyond));
         return true;
     case kCmdMinMaxCount:
-        *reply = Count16(station.minMax.size());
+        *reply = Count16(station.minMax.size() + size_t(station.minMaxBeyond));
         return true;
     case kCmdSampleBlock:
     case kCmdMinMaxBlock: {
         if (params.size() < 2)
             return false;
         const int start = quint8(params[0]) | quint8(params[1]) << 8;
-        *reply = command == kCmdSampleBlock ? LogBlock(station.samples, start, kSamplesPerBlock)
-                                            : LogBlock(station.minMax, start, kMinMaxPerBlock);
+        *reply = command == kCmdSampleBlock ? LogBlock(station.samples, start, kSamplesPerBlock, station.samplesBeyond)
+                                            : LogBlock(station.minMax, start, kMinMaxPerBlock, station.minMaxBeyond);
         return true;
     }
     case kCmdLoggerStart:

@@ -491,6 +491,11 @@ public:
     // Accepted SET 0x18s, and the 52 data bytes of the last one (empty before any).
     int LoggerTimerWrites(int station = 0) const;
     QByteArray LastLoggerTimerWrite(int station = 0) const;
+    // A module whose record counters ran past its memory: the count replies say
+    // `samples` and `minMax` records more than it holds, and a block read past the
+    // records held goes round them again from the oldest. 0, 0 (the default) is a sound
+    // module.
+    void SetLogCountsBeyondMemory(int samples, int minMax, int station = 0);
     // How many records of each kind the memory holds with the stored system block as
     // it is now: samples = (100 - LogRatio) x 61.4375 rounded half to even, at most
     // kMaxSampleRecords; min/max records fill what the samples leave. LogRatio is
@@ -556,8 +561,10 @@ public:
     //  - a page-half SET is acknowledged only when the flash is unlocked, L is
     //    kPageHalfLength and the address is a page start (kCmdFlashPageLow) or a page
     //    start + kFlashHalfBytes (kCmdFlashPageHigh) with the half inside the flash;
-    //    it stores the bytes as sent, is recorded in PageWrites and leaves the
-    //    application incomplete. Otherwise it is NACKed and stores nothing;
+    //    it stores the bytes as sent (a low half erases the whole page to 0xFF
+    //    first, so a page whose high half never follows has lost it), is recorded in
+    //    PageWrites and leaves the application incomplete. Otherwise it is NACKed and
+    //    stores nothing;
     //  - SET kCmdRestartProcesses is acknowledged, counted, and the application runs
     //    again, locked and complete;
     //  - every other GET and SET is NACKed, frames to remote stations get no answer
@@ -775,6 +782,8 @@ private:
         int loggerStarts = 0;
         int loggerStops = 0;
         int loggerTimerWrites = 0;
+        int samplesBeyond = 0;
+        int minMaxBeyond = 0;
         QByteArray lastLoggerTimerWrite;
 
         // The station's own event turn: a contact event, then an analog one.

@@ -1756,6 +1756,16 @@ TEST_F(SimTcp, LoggerCountsAndBlocksAnswerFromTheStartIndexUpToTheCount)
                        Reply(kSampleBlock, Index(0) + Bytes({65, 0x51, 0, 0}), 4),
                    }));
     EXPECT_EQ(got.value(5).left(1), Bytes({9}));
+
+    // Counted beyond its memory: the counts say more, and blocks past the records held
+    // bring them round again.
+    sim.SetLogCountsBeyondMemory(30, 5);
+    EXPECT_EQ(Exchange(pc, {Get(kSampleCount), Get(kMinMaxCount), Get(kSampleBlock, Index(290)),
+                            Get(kMinMaxBlock, Index(20)), Get(kSampleBlock, Index(330))}),
+              QList<QByteArray>({Reply(kSampleCount, Bytes({74, 1})), Reply(kMinMaxCount, Bytes({28, 0})),
+                                 Reply(kSampleBlock, Index(290) + samples.mid(290 * 4) + samples.left(30 * 4)),
+                                 Reply(kMinMaxBlock, Index(20) + minMax.mid(20 * 11) + minMax.left(5 * 11)),
+                                 Reply(kSampleBlock, Index(330))}));
 }
 
 TEST_F(SimTcp, SamplesOfOneInstantShareASerialThatWrapsAfter65535)
@@ -2031,6 +2041,10 @@ TEST_F(SimTcp, FirmwareLoadWritesBothHalvesOfAPageReadsThemBackAndRestarts)
                                       Reply(kCmdFlashUnlock, Bytes({0})), Ack(kCmdFlashUnlock),
                                       Reply(kCmdFlashUnlock, Bytes({1})), Ack(kCmdFlashPageLow), Ack(kCmdFlashPageHigh)}));
     EXPECT_FALSE(sim.ApplicationComplete());
+    // A low half erases its whole page: without its high half the page has lost it.
+    ASSERT_EQ(Exchange(pc, {PageWrite(kCmdFlashPageLow, 0x1300, low)}), QList<QByteArray>({Ack(kCmdFlashPageLow)}));
+    EXPECT_EQ(sim.Flash().mid(0x1300, kFlashPageBytes), low + QByteArray(kFlashHalfBytes, char(0xFF)));
+    ASSERT_NE(before.mid(0x1380, kFlashHalfBytes), QByteArray(kFlashHalfBytes, char(0xFF)));
 
     got = Exchange(pc, {PageRead(kCmdFlashPageLow, 0x1200), PageRead(kCmdFlashPageHigh, 0x1280),
                         Set(kCmdRestartProcesses), Get(0x00, kAskInfo), Get(kCmdFlashUnlock)});
@@ -2038,10 +2052,11 @@ TEST_F(SimTcp, FirmwareLoadWritesBothHalvesOfAPageReadsThemBackAndRestarts)
                                       Ack(kCmdRestartProcesses), Reply(0x00, appInfo), Reply(kCmdFlashUnlock, Bytes({0}))}));
     EXPECT_EQ(sim.Mode(), FlashMode::Application);
     EXPECT_TRUE(sim.ApplicationComplete());
-    EXPECT_EQ(sim.PageWrites(), QList<int>({0x1200, 0x1280}));
+    EXPECT_EQ(sim.PageWrites(), QList<int>({0x1200, 0x1280, 0x1300}));
     EXPECT_EQ(sim.BootLoaderRestarts(), 1);
     QByteArray expected = before;
     expected.replace(0x1200, kFlashPageBytes, low + high);
+    expected.replace(0x1300, kFlashPageBytes, low + QByteArray(kFlashHalfBytes, char(0xFF)));
     EXPECT_EQ(sim.Flash(), expected);
 
     sim.ClearReceived();
@@ -2128,7 +2143,8 @@ TEST_F(SimTcp, LostPageWritesGetNoAnswerForTheirCountThenGoThrough)
                      PageWrite(kCmdFlashPageLow, 0x500, b), Get(kCmdFlashUnlock)}, 3);
     EXPECT_EQ(got, QList<QByteArray>({Ack(kCmdFlashPageHigh), Ack(kCmdFlashPageLow), Reply(kCmdFlashUnlock, Bytes({1}))}));
     EXPECT_EQ(sim.PageWrites(), QList<int>({0x480, 0x400}));
-    EXPECT_EQ(sim.Flash().mid(0x400, kFlashPageBytes), a + b);
+    // The high half went in first; the low half then erased its page.
+    EXPECT_EQ(sim.Flash().mid(0x400, kFlashPageBytes), a + QByteArray(kFlashHalfBytes, char(0xFF)));
     EXPECT_EQ(sim.Flash().mid(0x500, kFlashHalfBytes), before.mid(0x500, kFlashHalfBytes));
 
     sim.LosePageWrite(0x500, 0);
@@ -2183,7 +2199,9 @@ TEST_F(SimTcp, PowerCutDuringALoadKeepsWhatWasWrittenAndStartsTheBootLoader)
     got = Answers(pc, {Get(kCmdFlashUnlock), PageWrite(kCmdFlashPageHigh, 0x180, c)}, 2);
     EXPECT_EQ(got, QList<QByteArray>({Reply(kCmdFlashUnlock, Bytes({0})), Nack(kCmdFlashPageHigh)}));
     EXPECT_EQ(sim.Flash().left(0x180), a + b + c);
-    EXPECT_EQ(sim.Flash().mid(0x180), before.mid(0x180));
+    // Erased with its page's low half, never written.
+    EXPECT_EQ(sim.Flash().mid(0x180, kFlashHalfBytes), QByteArray(kFlashHalfBytes, char(0xFF)));
+    EXPECT_EQ(sim.Flash().mid(0x200), before.mid(0x200));
     EXPECT_EQ(sim.BlockData(kBlockSystem, 0), system);
 
     got = Exchange(pc, {Set(kCmdFlashUnlock), PageWrite(kCmdFlashPageHigh, 0x180, c), Set(kCmdRestartProcesses),

@@ -6,6 +6,7 @@
 #include "config/model.h"
 #include "config/systemvalues.h"
 #include "link/linkstate.h"
+#include "platform/prompts.h"
 
 #include <QApplication>
 #include <QColor>
@@ -147,7 +148,8 @@ void frmLevel::keyTransmitter() {
         warn_->hide();
         break;
     case LevelTestResult::Failed:
-        endAfterFailure();
+    case LevelTestResult::Restored:
+        endAfterFailure(result);
         break;
     }
 }
@@ -158,7 +160,7 @@ void frmLevel::releaseTransmitter() {
     const LevelTestResult result =
         WhileBusy(this, busy_, [this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
     if (result != LevelTestResult::Done) {
-        endAfterFailure();
+        endAfterFailure(result);
         return;
     }
     moduleHeld_ = false;
@@ -168,7 +170,9 @@ void frmLevel::releaseTransmitter() {
 void frmLevel::Slider1_Change() {
     if (!pttOn_ || busy_) return;
     const auto level = static_cast<int16_t>(slider_->value());
-    if (WhileBusy(this, busy_, [level] { return SetTransmitLevel(level); }) != LevelTestResult::Done) endAfterFailure();
+    const LevelTestResult result = WhileBusy(
+        this, busy_, [this, level] { return SetTransmitLevel(level, [this](LevelTestStage s) { showStage(s); }); });
+    if (result != LevelTestResult::Done) endAfterFailure(result);
 }
 
 void frmLevel::tmrTest_Timer() {
@@ -205,11 +209,15 @@ void frmLevel::reject() {
     QDialog::reject();
 }
 
-void frmLevel::endAfterFailure() {
+void frmLevel::endAfterFailure(LevelTestResult result) {
     timer_->stop();
-    pttOn_ = false;
-    // The link has given up or the module refused: nothing more is sent.
+    showKeyed(false, QStringLiteral("&PTT-OFF"));
+    // The link has given up or the module refused; what could be put back has been.
     moduleHeld_ = false;
+    if (result == LevelTestResult::Restored)
+        MsgBox(QStringLiteral("The module did not accept a command of the level test, so the test was ended. The "
+                              "transmitter is switched off and the system processes run again."),
+               vbOKOnly + vbExclamation, QString());
     linkState().UserCancel = true;
     QDialog::reject();
 }

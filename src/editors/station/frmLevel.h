@@ -48,8 +48,9 @@ private:
     void releaseTransmitter();
     void showKeyed(bool keyed, const QString& caption);
     void showStage(LevelTestStage stage);
-    // A command failed: the test ends here, the caller learns of it by UserCancel.
-    void endAfterFailure();
+    // A command failed: the test ends here, after saying how a module the test had
+    // to put back was left; the caller learns of it by UserCancel.
+    void endAfterFailure(LevelTestResult result);
 
     QSlider* slider_ = nullptr;
     QPushButton* keyTx_ = nullptr;

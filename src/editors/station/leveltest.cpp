@@ -5,6 +5,7 @@
 #include "link/frame.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "session/connection.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +24,15 @@ bool command(int16_t code) { return sent(SendCommand(code, 0, 0, 0)); }
 
 void report(const LevelTestProgress& progress, LevelTestStage stage) {
     if (progress) progress(stage);
+}
+
+// A command failed while the test held the module (the link has said why). A module
+// that refused it still hears us: its transmitter is switched off and its processes
+// restarted, as the test's own end does, before the failure ends the test.
+LevelTestResult PutModuleBack(const LevelTestProgress& progress) {
+    if (!LinkStillUp()) return LevelTestResult::Failed;
+    return ReleaseTransmitter(progress) == LevelTestResult::Done ? LevelTestResult::Restored
+                                                                 : LevelTestResult::Failed;
 }
 
 } // namespace
@@ -45,7 +55,7 @@ LevelTestResult KeyTransmitter(int16_t level, const LevelTestProgress& progress)
         // A link that gave up leaves the main window's wait message blinking.
         linkHost().SetTimerEnabled(LinkTimer::MsgTimer, false);
         linkState().ProgressActive = 0;
-        return LevelTestResult::Failed;
+        return PutModuleBack(progress);
     case ChannelWait::Abandoned:
         // Nothing was keyed, but the processes were stopped: the module must not be left
         // that way because the channel stayed busy.
@@ -54,9 +64,9 @@ LevelTestResult KeyTransmitter(int16_t level, const LevelTestProgress& progress)
     }
 
     report(progress, LevelTestStage::ProcessesStopped);
-    if (!sent(SendCommandBytes(CMD_PTT_ON, 0, 0, 0, kTestData1, kTestData2))) return LevelTestResult::Failed;
-    if (!sent(SendLevelCommand(0, 0, 0, level))) return LevelTestResult::Failed;
-    if (!sent(SendCommandBytes(CMD_TEST_TONE, 0, 0, 0, kTestData1, kTestData2))) return LevelTestResult::Failed;
+    if (!sent(SendCommandBytes(CMD_PTT_ON, 0, 0, 0, kTestData1, kTestData2)) || !sent(SendLevelCommand(0, 0, 0, level)) ||
+        !sent(SendCommandBytes(CMD_TEST_TONE, 0, 0, 0, kTestData1, kTestData2)))
+        return PutModuleBack(progress);
     return LevelTestResult::Done;
 }
 
@@ -66,8 +76,8 @@ LevelTestResult ReleaseTransmitter(const LevelTestProgress& progress) {
     return command(CMD_RESTART_PROCESSES) ? LevelTestResult::Done : LevelTestResult::Failed;
 }
 
-LevelTestResult SetTransmitLevel(int16_t level) {
-    return sent(SendLevelCommand(0, 0, 0, level)) ? LevelTestResult::Done : LevelTestResult::Failed;
+LevelTestResult SetTransmitLevel(int16_t level, const LevelTestProgress& progress) {
+    return sent(SendLevelCommand(0, 0, 0, level)) ? LevelTestResult::Done : PutModuleBack(progress);
 }
 
 } // namespace korvel

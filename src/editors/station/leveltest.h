@@ -22,6 +22,9 @@ enum class LevelTestResult {
     Done,       // every command was acknowledged
     Abandoned,  // the user gave up waiting for a clear channel; the processes run again
     Failed,     // a command failed and the link has told the user; nothing more was sent
+    // A command failed (the link has told the user) while the module's processes were
+    // stopped; the transmitter was then switched off and the processes restarted.
+    Restored,
 };
 
 // How far a sequence has got, for the window's progress text.
@@ -33,11 +36,14 @@ enum class LevelTestStage {
 using LevelTestProgress = std::function<void(LevelTestStage)>;
 
 // Switches the transmitter off, stops the module's processes, waits for a clear radio
-// channel, then keys the transmitter, sets level and starts the test tone.
+// channel, then keys the transmitter, sets level and starts the test tone. A failure
+// once the processes are stopped releases the transmitter again (Restored) unless the
+// link has given up.
 LevelTestResult KeyTransmitter(int16_t level, const LevelTestProgress& progress = {});
 // Switches the transmitter off, then restarts the module's processes.
 LevelTestResult ReleaseTransmitter(const LevelTestProgress& progress = {});
-// A new transmit level while the tone is on.
-LevelTestResult SetTransmitLevel(int16_t level);
+// A new transmit level while the tone is on; a failure releases the transmitter as
+// KeyTransmitter's do.
+LevelTestResult SetTransmitLevel(int16_t level, const LevelTestProgress& progress = {});
 
 } // namespace korvel

@@ -33,6 +33,8 @@ const QList<int> kRelease{kPttOff, kRestart};
 const QByteArray kTestData("\x78\xFF", 2);  // 120, 255
 const QString kNack = QStringLiteral("OMRU received NACK from target - unknown command");
 const QString kChannelTitle = QStringLiteral("OMRU - Channel clear timeout");
+const QString kPutBack = QStringLiteral("The module did not accept a command of the level test, so the test was "
+                                        "ended. The transmitter is switched off and the system processes run again.");
 
 double& Level() { return config().SystemConfig[FFSK_OUTPUT_LEVEL]; }
 
@@ -277,7 +279,9 @@ TEST_F(LevelTest, APollTheLinkGivesUpOnEndsTheTestAndItsWaitMessage) {
         if (quint8(f.at(6)) == kPoll) sim.GoSilentAfter(0);
     });
     d.cmdKeyTx()->click();  // the link's question is answered No
-    EXPECT_EQ(Sent().mid(0, 3), QList<int>({kPttOff, kStop, kPoll}));
+    const QList<int> sent = Sent();
+    EXPECT_EQ(sent.mid(0, 3), QList<int>({kPttOff, kStop, kPoll}));
+    EXPECT_EQ(sent.count(kPttOff), 1) << "nothing is tried once the link has given up";
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::MsgTimer));
     EXPECT_EQ(linkState().ProgressActive, 0);
     EXPECT_FALSE(d.isVisible());
@@ -285,12 +289,15 @@ TEST_F(LevelTest, APollTheLinkGivesUpOnEndsTheTestAndItsWaitMessage) {
 }
 
 // Through the FFSK dialog's Set Level, as the user gets there: a refused command at any
-// stage ends the test and the FFSK dialog, and the next command still goes out.
+// stage ends the test and the FFSK dialog, and the next command still goes out. Once the
+// processes are stopped, the transmitter is switched off and the processes restarted
+// before that is said.
 TEST_F(LevelTest, AFailureAtAnyStageClosesBothDialogsAndLeavesNoCancelStanding) {
     struct Stage {
         const char* name;
         std::function<void(frmLevel&)> act;
         QList<int> sent;
+        bool putBack = false;
     };
     auto failKeying = [this](int command) {
         return [this, command](frmLevel& d) {
@@ -309,13 +316,14 @@ TEST_F(LevelTest, AFailureAtAnyStageClosesBothDialogsAndLeavesNoCancelStanding) 
     const std::vector<Stage> stages{
         {"PTT off", failKeying(kPttOff), {kPttOff}},
         {"stop", failKeying(kStop), {kPttOff, kStop}},
-        {"channel poll", failKeying(kPoll), {kPttOff, kStop, kPoll}},
-        {"PTT on", failKeying(kPttOn), {kPttOff, kStop, kPoll, kPttOn}},
-        {"level", failKeying(kLevel), kKeying.mid(0, 5)},
-        {"tone", failKeying(kTone), kKeying},
+        {"channel poll", failKeying(kPoll), QList<int>{kPttOff, kStop, kPoll} + kRelease, true},
+        {"PTT on", failKeying(kPttOn), QList<int>{kPttOff, kStop, kPoll, kPttOn} + kRelease, true},
+        {"level", failKeying(kLevel), kKeying.mid(0, 5) + kRelease, true},
+        {"tone", failKeying(kTone), kKeying + kRelease, true},
         {"release", afterKeying(kPttOff, [](frmLevel& d) { d.cmdKeyTx()->click(); }), {kPttOff}},
         {"restart", afterKeying(kRestart, [](frmLevel& d) { d.cmdKeyTx()->click(); }), kRelease},
-        {"slider", afterKeying(kLevel, [](frmLevel& d) { TypeKey(d.Slider1(), Qt::Key_Left); }), {kLevel}},
+        {"slider", afterKeying(kLevel, [](frmLevel& d) { TypeKey(d.Slider1(), Qt::Key_Left); }),
+         QList<int>{kLevel} + kRelease, true},
         {"OK", afterKeying(kPttOff, [](frmLevel& d) { d.cmdOK()->click(); }), {kPttOff}},
         {"close box", afterKeying(kRestart, [](frmLevel& d) { d.close(); }), kRelease},
     };
@@ -334,8 +342,15 @@ TEST_F(LevelTest, AFailureAtAnyStageClosesBothDialogsAndLeavesNoCancelStanding) 
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the level test has closed";
         EXPECT_FALSE(ffsk.isVisible());
         EXPECT_EQ(ffsk.result(), QDialog::Rejected);
-        EXPECT_EQ(Sent(), stage.sent) << "nothing after the failure";
-        EXPECT_EQ(ShownTexts(prompts), QStringList{kNack}) << "the link's report only";
+        EXPECT_EQ(Sent(), stage.sent) << "nothing after the failure but the release";
+        if (stage.putBack) {
+            EXPECT_EQ(ShownTexts(prompts), (QStringList{kNack, kPutBack}));
+            EXPECT_FALSE(sim.PttOn());
+            EXPECT_FALSE(sim.ToneOn());
+            EXPECT_FALSE(sim.ProcessesStopped());
+        } else {
+            EXPECT_EQ(ShownTexts(prompts), QStringList{kNack}) << "the link's report only";
+        }
         EXPECT_FALSE(linkState().UserCancel);
         sim.SetNackCommand(-1);
         EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK) << "not refused as cancelled";
