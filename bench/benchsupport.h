@@ -7,8 +7,8 @@
 #include "link/linkstate.h"
 #include "link/transport.h"
 #include "platform/scriptedprompts.h"
-#include "session/linkservices.h"
-#include "session/localsettings.h"
+#include "control/linkservices.h"
+#include "control/localsettings.h"
 #include "sim/simmodule.h"
 
 #include <QElapsedTimer>

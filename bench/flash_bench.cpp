@@ -3,10 +3,10 @@
 // and over TCP: the time of the load, file reading included, against the wire time of
 // every byte exchanged, and against that plus the pauses the boot loader is given.
 #include "benchsupport.h"
-#include "flash/flashimage.h"
-#include "flash/flashloader.h"
-#include "flash/romtext.h"
-#include "session/localsettings.h"
+#include "model/flashimage.h"
+#include "control/flashloader.h"
+#include "support/romtext.h"
+#include "control/localsettings.h"
 
 #include <QCoreApplication>
 #include <QFile>

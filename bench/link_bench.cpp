@@ -2,7 +2,7 @@
 //  1. CPU used by the process while a request waits out its 1.5 s reply time-out;
 //  2. the average time of one request/reply transaction over 1,000 transactions.
 #include "benchsupport.h"
-#include "session/localsettings.h"
+#include "control/localsettings.h"
 #include "link/basiclinkhost.h"
 #include "link/builders.h"
 #include "link/linkstate.h"

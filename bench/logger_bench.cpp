@@ -3,10 +3,10 @@
 // (3072 sample and 1117 min/max records), over TCP and over a pseudo-terminal: the time
 // of the read, files written included, against the wire time of every byte exchanged.
 #include "benchsupport.h"
-#include "config/model.h"
-#include "monitor/loggerdata.h"
-#include "monitor/loggerread.h"
-#include "session/localsettings.h"
+#include "model/model.h"
+#include "model/loggerdata.h"
+#include "control/loggerread.h"
+#include "control/localsettings.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

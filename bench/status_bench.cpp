@@ -8,12 +8,12 @@
 // beside the program idle on the same link with no monitor open.
 // Runs offscreen unless a platform is chosen.
 #include "benchsupport.h"
-#include "config/model.h"
-#include "config/target.h"
+#include "model/model.h"
+#include "model/target.h"
 #include "link/builders.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "session/rxdispatch.h"
+#include "control/rxdispatch.h"
 #include "link/transport.h"
 #include "monitor/frmStatus.h"
 #include "platform/tcpclient.h"

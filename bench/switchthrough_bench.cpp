@@ -2,16 +2,16 @@
 // same read relayed through the switch-through test host (itself on TCP loopback to the
 // module), the connect pauses left out: the overhead the host link adds.
 #include "benchsupport.h"
-#include "config/model.h"
-#include "config/target.h"
-#include "config/transfer.h"
+#include "model/model.h"
+#include "model/target.h"
+#include "control/transfer.h"
 #include "link/basiclinkhost.h"
 #include "link/linkstate.h"
 #include "link/switchthrough.h"
 #include "link/transport.h"
 #include "platform/scriptedprompts.h"
 #include "platform/tcpclient.h"
-#include "session/localsettings.h"
+#include "control/localsettings.h"
 #include "sim/simmodule.h"
 #include "sim/switchhost.h"
 

@@ -5,10 +5,10 @@
 //     whole read and a whole write over TCP and over a pseudo-terminal, against the wire
 //     time of every byte exchanged.
 #include "benchsupport.h"
-#include "session/localsettings.h"
-#include "config/model.h"
-#include "config/target.h"
-#include "config/transfer.h"
+#include "control/localsettings.h"
+#include "model/model.h"
+#include "model/target.h"
+#include "control/transfer.h"
 #include "link/basiclinkhost.h"
 #include "link/linkstate.h"
 #include "link/transport.h"

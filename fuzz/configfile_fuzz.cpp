@@ -1,8 +1,8 @@
 // Fuzzes the configuration file reader: any bytes, read as a whole file into a model
 // prepared with the factory defaults, the way opening a file does.
-#include "config/configfile.h"
-#include "config/model.h"
-#include "config/target.h"
+#include "model/configfile.h"
+#include "model/model.h"
+#include "model/target.h"
 
 #include <QByteArray>
 #include <cstddef>

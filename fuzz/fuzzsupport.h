@@ -8,8 +8,8 @@
 #include "link/linkstate.h"
 #include "platform/prompts.h"
 #include "platform/scriptedprompts.h"
-#include "session/programstate.h"
-#include "session/progress.h"
+#include "control/programstate.h"
+#include "control/progress.h"
 
 #include <QCoreApplication>
 #include <memory>

@@ -1,6 +1,6 @@
 // Fuzzes the firmware file reader: any bytes, read as a whole file the way the flash
 // loader reads one, with the reader's promises checked on what it hands back.
-#include "flash/flashimage.h"
+#include "model/flashimage.h"
 
 #include <QByteArray>
 #include <cstddef>

@@ -1,6 +1,6 @@
 // Fuzzes the station poller task file reader: any bytes, read as a whole file the way
 // opening a task file does, with the reader's promises checked on what it hands back.
-#include "monitor/taskfile.h"
+#include "model/taskfile.h"
 
 #include <QByteArray>
 #include <cstddef>

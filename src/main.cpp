@@ -1,5 +1,5 @@
 #include "app/frmMain.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "app/startup.h"
 #include "platform/qtprompts.h"
 

@@ -1,6 +1,6 @@
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
-#include "config/tempcodes.h"
+#include "model/tempcodes.h"
 #include "platform/prompts.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 #include "app/entryhelpers.h"
 #include "app/boundedfield.h"
-#include "config/analogcodes.h"
+#include "model/analogcodes.h"
 #include "platform/prompts.h"
 
 #include <QApplication>

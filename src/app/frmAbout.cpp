@@ -1,7 +1,7 @@
 #include "app/frmAbout.h"
 #include "app/frmSplash.h"
 #include "app/singleinstance.h"
-#include "config/version.h"
+#include "model/version.h"
 #include "platform/prompts.h"
 
 #include <QHBoxLayout>

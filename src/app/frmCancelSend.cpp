@@ -1,6 +1,6 @@
 #include "app/frmCancelSend.h"
 
-#include "session/connectchoice.h"
+#include "control/connectchoice.h"
 #include "app/entryhelpers.h"
 
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "app/frmLocalComSetUp.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
-#include "session/localsettings.h"
+#include "control/localsettings.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

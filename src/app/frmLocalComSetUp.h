@@ -2,7 +2,7 @@
 // count, the two time-outs and the port's protocol.
 #pragma once
 
-#include "session/localport.h"
+#include "control/localport.h"
 
 #include <QDialog>
 

@@ -2,7 +2,7 @@
 // timers that pace the link layer, which it hosts; and the orderly shut-down.
 #pragma once
 
-#include "session/connection.h"
+#include "control/connection.h"
 #include "link/linkhost.h"
 #include "link/linktimerset.h"
 

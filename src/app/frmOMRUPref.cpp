@@ -1,6 +1,6 @@
 #include "app/frmOMRUPref.h"
 #include "app/singleinstance.h"
-#include "session/localsettings.h"
+#include "control/localsettings.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -2,7 +2,7 @@
 // the core drive it through ProgressView.
 #pragma once
 
-#include "session/progress.h"
+#include "control/progress.h"
 
 #include <QDialog>
 #include <QPointer>

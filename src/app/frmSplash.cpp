@@ -1,5 +1,5 @@
 #include "app/frmSplash.h"
-#include "config/version.h"
+#include "model/version.h"
 
 #include <QApplication>
 #include <QFrame>

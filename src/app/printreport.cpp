@@ -1,7 +1,7 @@
 #include "app/printreport.h"
 
-#include "config/target.h"
-#include "config/version.h"
+#include "model/target.h"
+#include "model/version.h"
 
 #include <QFile>
 #include <QFont>

@@ -1,11 +1,11 @@
 #include "app/startup.h"
-#include "session/linkservices.h"
+#include "control/linkservices.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
 #include "app/windowregistry.h"
-#include "session/localport.h"
-#include "session/session.h"
-#include "session/settingsfile.h"
+#include "control/localport.h"
+#include "control/session.h"
+#include "control/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QStandardPaths>

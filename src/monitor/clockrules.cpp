@@ -1,6 +1,6 @@
 #include "monitor/clockrules.h"
 #include "link/linkstate.h"
-#include "session/settingwrites.h"
+#include "control/settingwrites.h"
 
 #include <QTime>
 

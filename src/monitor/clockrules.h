@@ -3,7 +3,7 @@
 // frame can carry, and the set action itself.
 #pragma once
 
-#include "config/target.h"
+#include "model/target.h"
 
 #include <QDate>
 #include <QDateTime>

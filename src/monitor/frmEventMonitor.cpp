@@ -1,9 +1,9 @@
 #include "monitor/frmEventMonitor.h"
 
 #include "app/statecolours.h"
-#include "monitor/eventdisplay.h"
-#include "monitor/eventlist.h"
-#include "session/session.h"
+#include "control/eventdisplay.h"
+#include "model/eventlist.h"
+#include "control/session.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -4,14 +4,14 @@
 #include "app/entryhelpers.h"
 #include "app/frmMain.h"
 #include "app/statecolours.h"
-#include "config/model.h"
-#include "config/systemvalues.h"
+#include "model/model.h"
+#include "model/systemvalues.h"
 #include "link/linkstate.h"
-#include "monitor/loggerdata.h"
-#include "monitor/loggerfiles.h"
-#include "monitor/loggerread.h"
+#include "model/loggerdata.h"
+#include "model/loggerfiles.h"
+#include "control/loggerread.h"
 #include "platform/prompts.h"
-#include "session/session.h"
+#include "control/session.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "monitor/frmPollerTask.h"
 
-#include "monitor/taskblock.h"
+#include "model/taskblock.h"
 
 #include <QCloseEvent>
 #include <QDateTime>

@@ -2,13 +2,13 @@
 
 #include "app/entryhelpers.h"
 #include "app/statecolours.h"
-#include "config/model.h"
-#include "config/target.h"
-#include "config/tempcodes.h"
+#include "model/model.h"
+#include "model/target.h"
+#include "model/tempcodes.h"
 #include "link/linkstate.h"
 #include "link/transaction.h"
 #include "platform/prompts.h"
-#include "session/localsettings.h"
+#include "control/localsettings.h"
 
 #include <QApplication>
 #include <QGridLayout>

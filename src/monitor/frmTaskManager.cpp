@@ -2,13 +2,13 @@
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
-#include "config/target.h"
+#include "model/target.h"
 #include "link/linkstate.h"
 #include "monitor/frmPollerTask.h"
-#include "monitor/taskfile.h"
+#include "model/taskfile.h"
 #include "platform/prompts.h"
-#include "session/session.h"
-#include "session/taskblockio.h"
+#include "control/session.h"
+#include "control/taskblockio.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 // module's task block or a task file, and the PC-side poller window started from it.
 #pragma once
 
-#include "monitor/taskblock.h"
+#include "model/taskblock.h"
 
 #include <QDialog>
 

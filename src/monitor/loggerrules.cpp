@@ -1,9 +1,9 @@
 #include "monitor/loggerrules.h"
 #include "platform/prompts.h"
-#include "config/systemvalues.h"
-#include "config/target.h"
-#include "config/tempcodes.h"
-#include "session/session.h"
+#include "model/systemvalues.h"
+#include "model/target.h"
+#include "model/tempcodes.h"
+#include "control/session.h"
 
 #include <algorithm>
 #include <bit>

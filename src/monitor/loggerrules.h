@@ -3,8 +3,8 @@
 // run lengths that split gives, and the sample time against the power-save sleep time.
 #pragma once
 
-#include "config/model.h"
-#include "config/systemvalues.h"
+#include "model/model.h"
+#include "model/systemvalues.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "monitor/pollerrules.h"
 
-#include "monitor/taskblock.h"
-#include "session/session.h"
+#include "model/taskblock.h"
+#include "control/session.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,14 +1,14 @@
 #include "monitor/statusrules.h"
 #include "platform/prompts.h"
 
-#include "config/analogcodes.h"
-#include "config/model.h"
-#include "config/target.h"
-#include "config/tempcodes.h"
+#include "model/analogcodes.h"
+#include "model/model.h"
+#include "model/target.h"
+#include "model/tempcodes.h"
 #include "link/builders.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "session/localsettings.h"
+#include "control/localsettings.h"
 
 namespace korvel {
 

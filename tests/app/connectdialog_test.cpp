@@ -1,11 +1,11 @@
 // The connect dialog and the off-line device choice, offscreen: what the boxes offer,
 // what each choice leaves in the link's globals, the TCP start text against the
 // simulated module, and input the dialog refuses while it stays open.
-#include "session/connectchoice.h"
+#include "control/connectchoice.h"
 #include "app/frmCancelSend.h"
 #include "app/frmOfflineDeviceSelection.h"
-#include "session/localsettings.h"
-#include "session/session.h"
+#include "control/localsettings.h"
+#include "control/session.h"
 #include "link/simfixture.h"
 #include "platform/tcpclient.h"
 #include "support/dialoghelpers.h"

@@ -2,11 +2,11 @@
 // menu, against the simulated module on the serial path.
 #include "app/frmCancelSend.h"
 #include "app/frmProgress.h"
-#include "flash/flashloader.h"
-#include "flash/romtext.h"
+#include "control/flashloader.h"
+#include "support/romtext.h"
 #include "link/linkhost.h"
-#include "session/localport.h"
-#include "session/localsettings.h"
+#include "control/localport.h"
+#include "control/localsettings.h"
 #include "support/appfixture.h"
 
 #include <QApplication>

@@ -2,10 +2,10 @@
 // the command line, the toolbar reads through the host without the connect dialog, and
 // the host ending the link ends the program through the ordinary shut-down.
 #include "app/frmMain.h"
-#include "config/target.h"
+#include "model/target.h"
 #include "link/linkstate.h"
 #include "link/switchthrough.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "sim/switchhost.h"
 #include "support/appfixture.h"
 

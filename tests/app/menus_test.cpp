@@ -2,16 +2,16 @@
 // which items wait for their windows, and the file and check steps on the toolbar.
 #include "app/frmMain.h"
 #include "app/windowregistry.h"
-#include "session/localsettings.h"
-#include "session/session.h"
-#include "config/configfile.h"
-#include "config/model.h"
-#include "config/target.h"
+#include "control/localsettings.h"
+#include "control/session.h"
+#include "model/configfile.h"
+#include "model/model.h"
+#include "model/target.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
 #include "support/appfixture.h"
 #include "link/transport.h"
-#include "monitor/eventlist.h"
+#include "model/eventlist.h"
 
 #include <QAction>
 #include <QFile>

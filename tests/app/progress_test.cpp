@@ -2,7 +2,7 @@
 #include "app/frmProgress.h"
 #include "app/frmSplash.h"
 #include "link/linkstate.h"
-#include "session/progress.h"
+#include "control/progress.h"
 #include "platform/scriptedprompts.h"
 #include "support/dialoghelpers.h"
 

@@ -5,11 +5,11 @@
 #include "link/frame.h"
 #include "link/linkstate.h"
 #include "link/transport.h"
-#include "monitor/eventlist.h"
-#include "session/localsettings.h"
+#include "model/eventlist.h"
+#include "control/localsettings.h"
 #include "platform/iohandler.h"
 #include "platform/serialport.h"
-#include "session/progress.h"
+#include "control/progress.h"
 #include "support/linkfixture.h"
 
 using namespace korvel;

@@ -1,11 +1,11 @@
 // The link through a FleetSync radio on the serial port, end to end: the simulated
 // radio on a pseudo-terminal with the simulated module behind it as the remote station.
-#include "config/model.h"
-#include "config/transfer.h"
+#include "model/model.h"
+#include "control/transfer.h"
 #include "link/builders.h"
 #include "link/fleetsync.h"
 #include "link/linkstate.h"
-#include "session/rxdispatch.h"
+#include "control/rxdispatch.h"
 #include "link/simfixture.h"
 #include "platform/serialport.h"
 #include "sim/simradio.h"

@@ -2,9 +2,9 @@
 // question, every dispatched frame recorded, and the module closed after each test.
 #pragma once
 
-#include "config/model.h"
-#include "config/transfer.h"
-#include "session/localsettings.h"
+#include "model/model.h"
+#include "control/transfer.h"
+#include "control/localsettings.h"
 #include "link/linkstate.h"
 #include "link/transport.h"
 #include "sim/simmodule.h"

@@ -3,12 +3,12 @@
 // messages, prompts, and the end of the link.
 #include "link/switchthrough.h"
 
-#include "config/model.h"
-#include "config/transfer.h"
+#include "model/model.h"
+#include "control/transfer.h"
 #include "link/builders.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "session/rxdispatch.h"
+#include "control/rxdispatch.h"
 #include "link/simfixture.h"
 #include "sim/switchhost.h"
 #include "support/configdiff.h"

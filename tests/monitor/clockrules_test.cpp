@@ -1,6 +1,6 @@
 // The module clock without a window: what a reported clock shows as, and the set action
 // against the simulated module, the years its frame cannot carry included.
-#include "config/target.h"
+#include "model/target.h"
 #include "link/frame.h"
 #include "link/simfixture.h"
 #include "monitor/clockrules.h"

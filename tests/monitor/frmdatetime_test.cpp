@@ -2,7 +2,7 @@
 // of the module clock, the frames PC Clock and Update put on the wire, the buttons while
 // a send runs, a failed send, a year the module cannot take, closing during a send, the
 // keyboard, and the menu road with a second use while the window is open.
-#include "config/target.h"
+#include "model/target.h"
 #include "link/frame.h"
 #include "monitor/frmDateTime.h"
 #include "support/appfixture.h"

@@ -2,7 +2,7 @@
 // its ticks bring, the closing line and a new run after it, a second start while it is
 // open, and a log file that cannot be written.
 #include "monitor/frmPollerTask.h"
-#include "monitor/taskblock.h"
+#include "model/taskblock.h"
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"
 #include "support/qtprint.h"

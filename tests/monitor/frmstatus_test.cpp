@@ -1,14 +1,14 @@
 // The status monitor driven offscreen against the simulated module: what each view asks
 // for and shows, every control's frame on the wire, the refresh modes, the group
 // selector of a Pellar, switching outputs, and every way the window closes.
-#include "config/analogcodes.h"
-#include "config/model.h"
-#include "config/target.h"
+#include "model/analogcodes.h"
+#include "model/model.h"
+#include "model/target.h"
 #include "link/builders.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
 #include "monitor/frmStatus.h"
-#include "session/localsettings.h"
+#include "control/localsettings.h"
 #include "sim/simradio.h"
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"

@@ -5,7 +5,7 @@
 #include "link/frame.h"
 #include "monitor/frmPollerTask.h"
 #include "monitor/frmTaskManager.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"
 

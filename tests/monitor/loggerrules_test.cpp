@@ -1,10 +1,10 @@
 // The data logger's rules without its window: the memory split and the run lengths it
 // gives, the settings as the configuration stores them, and the sample time against the
 // power-save sleep time.
-#include "config/systemvalues.h"
-#include "config/target.h"
+#include "model/systemvalues.h"
+#include "model/target.h"
 #include "monitor/loggerrules.h"
-#include "session/session.h"
+#include "control/session.h"
 
 #include <QList>
 #include <gtest/gtest.h>

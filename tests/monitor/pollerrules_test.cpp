@@ -1,7 +1,7 @@
 // The station poller's countdown without a window: ticks to each poll over the real
 // period, the time left as shown, a new period taken up at a poll, and the log lines.
 #include "monitor/pollerrules.h"
-#include "monitor/taskblock.h"
+#include "model/taskblock.h"
 #include "support/qtprint.h"
 
 #include <QDateTime>

@@ -1,8 +1,8 @@
 // The status monitor's rules without a window: the group selector of a Pellar's boards,
 // the analog and temperature meter texts, and the output switch as the module gets it.
-#include "config/analogcodes.h"
-#include "config/model.h"
-#include "config/target.h"
+#include "model/analogcodes.h"
+#include "model/model.h"
+#include "model/target.h"
 #include "link/frame.h"
 #include "link/simfixture.h"
 #include "monitor/statusrules.h"

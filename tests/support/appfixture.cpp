@@ -1,10 +1,10 @@
 #include "support/appfixture.h"
 #include "app/frmCancelSend.h"
-#include "config/model.h"
-#include "config/target.h"
-#include "session/rxdispatch.h"
-#include "session/session.h"
-#include "session/settingsfile.h"
+#include "model/model.h"
+#include "model/target.h"
+#include "control/rxdispatch.h"
+#include "control/session.h"
+#include "control/settingsfile.h"
 
 #include <QAction>
 #include <QLineEdit>

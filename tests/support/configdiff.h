@@ -2,7 +2,7 @@
 // values a dialog or a reader was to change and see by name any other that moved.
 #pragma once
 
-#include "config/model.h"
+#include "model/model.h"
 
 #include <QStringList>
 

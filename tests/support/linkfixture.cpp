@@ -1,10 +1,10 @@
 #include "support/linkfixture.h"
 #include "support/memoryserialport.h"
 
-#include "session/programstate.h"
-#include "session/progress.h"
+#include "control/programstate.h"
+#include "control/progress.h"
 #include "link/linkstate.h"
-#include "session/rxdispatch.h"
+#include "control/rxdispatch.h"
 #include "link/transport.h"
 #include "platform/serialport.h"
 

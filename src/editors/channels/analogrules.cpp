@@ -1,7 +1,7 @@
 #include "editors/channels/analogrules.h"
 
-#include "config/analogcodes.h"
-#include "config/tempcodes.h"
+#include "model/analogcodes.h"
+#include "model/tempcodes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 // limits, and which destination maps a module mode offers.
 #pragma once
 
-#include "config/model.h"
+#include "model/model.h"
 
 #include <QString>
 #include <QStringList>

@@ -4,7 +4,7 @@
 // chooses the kind when it opens.
 #pragma once
 
-#include "config/tempcodes.h"
+#include "model/tempcodes.h"
 #include "editors/channels/analogrules.h"
 
 #include <QDialog>

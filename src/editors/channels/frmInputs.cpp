@@ -3,17 +3,17 @@
 #include "app/channelstepper.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
-#include "config/model.h"
-#include "config/target.h"
-#include "config/tempcodes.h"
-#include "config/textnumber.h"
+#include "model/model.h"
+#include "model/target.h"
+#include "model/tempcodes.h"
+#include "model/textnumber.h"
 #include "editors/channels/analogrules.h"
 #include "editors/channels/frmShowConfiguration.h"
 #include "editors/channels/steprules.h"
 #include "editors/station/frmSystem.h"
 #include "editors/station/systemrules.h"
 #include "platform/prompts.h"
-#include "session/session.h"
+#include "control/session.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,13 +3,13 @@
 #include "app/channelstepper.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
-#include "config/model.h"
-#include "config/target.h"
+#include "model/model.h"
+#include "model/target.h"
 #include "editors/channels/outputrules.h"
 #include "editors/channels/steprules.h"
 #include "editors/station/systemrules.h"
 #include "platform/prompts.h"
-#include "session/session.h"
+#include "control/session.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -2,11 +2,11 @@
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
 #include "app/windowregistry.h"
-#include "config/model.h"
-#include "config/target.h"
-#include "config/textnumber.h"
+#include "model/model.h"
+#include "model/target.h"
+#include "model/textnumber.h"
 #include "editors/channels/overviewrules.h"
-#include "session/session.h"
+#include "control/session.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

@@ -2,7 +2,7 @@
 // and the one change it makes to an output: a set or reset output leaves its pulse mode.
 #pragma once
 
-#include "config/model.h"
+#include "model/model.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "editors/channels/outputrules.h"
 
-#include "config/tempcodes.h"
+#include "model/tempcodes.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // back: the rest state, LATCH or PULSE, and the width in milliseconds.
 #pragma once
 
-#include "config/model.h"
+#include "model/model.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "editors/channels/overviewrules.h"
 
-#include "config/analogcodes.h"
-#include "config/tempcodes.h"
-#include "config/textnumber.h"
+#include "model/analogcodes.h"
+#include "model/tempcodes.h"
+#include "model/textnumber.h"
 #include "editors/channels/analogrules.h"
 #include "editors/channels/inputrules.h"
 #include "editors/channels/outputrules.h"

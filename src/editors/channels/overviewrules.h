@@ -3,7 +3,7 @@
 // headings stand over.
 #pragma once
 
-#include "config/model.h"
+#include "model/model.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "editors/channels/reportrules.h"
 
-#include "config/analogcodes.h"
-#include "config/systemvalues.h"
-#include "config/tempcodes.h"
+#include "model/analogcodes.h"
+#include "model/systemvalues.h"
+#include "model/tempcodes.h"
 #include "editors/channels/analogrules.h"
 #include "editors/channels/inputrules.h"
 #include "editors/channels/outputrules.h"

@@ -5,7 +5,7 @@
 // without a printer.
 #pragma once
 
-#include "config/model.h"
+#include "model/model.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,8 +1,8 @@
 #include "editors/channels/steprules.h"
 
-#include "config/model.h"
-#include "config/target.h"
-#include "config/tempcodes.h"
+#include "model/model.h"
+#include "model/target.h"
+#include "model/tempcodes.h"
 
 #include <algorithm>
 

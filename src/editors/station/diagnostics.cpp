@@ -1,5 +1,5 @@
 #include "editors/station/diagnostics.h"
-#include "config/target.h"
+#include "model/target.h"
 #include "link/builders.h"
 #include "link/frame.h"
 #include "link/linkstate.h"

@@ -1,7 +1,7 @@
 #include "editors/station/ffskrules.h"
-#include "config/systemvalues.h"
-#include "config/tempcodes.h"
-#include "config/textnumber.h"
+#include "model/systemvalues.h"
+#include "model/tempcodes.h"
+#include "model/textnumber.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // clamp, the output level's check, and what OK makes of the form.
 #pragma once
 
-#include "config/model.h"
+#include "model/model.h"
 
 #include <QString>
 

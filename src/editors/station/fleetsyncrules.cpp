@@ -1,7 +1,7 @@
 #include "editors/station/fleetsyncrules.h"
 #include "platform/prompts.h"
-#include "config/systemvalues.h"
-#include "config/textnumber.h"
+#include "model/systemvalues.h"
+#include "model/textnumber.h"
 #include "link/builders.h"
 #include "link/linkstate.h"
 

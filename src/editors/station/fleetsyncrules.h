@@ -2,7 +2,7 @@
 // list lines, the acknowledge period and the raw message's limits.
 #pragma once
 
-#include "config/model.h"
+#include "model/model.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,12 +3,12 @@
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
 #include "app/windowregistry.h"
-#include "config/systemvalues.h"
-#include "config/tempcodes.h"
+#include "model/systemvalues.h"
+#include "model/tempcodes.h"
 #include "editors/station/systemrules.h"
 #include "link/linkstate.h"
 #include "platform/prompts.h"
-#include "session/session.h"
+#include "control/session.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,8 +3,8 @@
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
 #include "app/statecolours.h"
-#include "config/model.h"
-#include "config/systemvalues.h"
+#include "model/model.h"
+#include "model/systemvalues.h"
 #include "link/linkstate.h"
 #include "platform/prompts.h"
 

@@ -2,7 +2,7 @@
 // host, distance and time based reports, and the strings sent to the GPS receiver.
 #pragma once
 
-#include "config/model.h"
+#include "model/model.h"
 
 #include <QDialog>
 

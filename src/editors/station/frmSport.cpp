@@ -2,10 +2,10 @@
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
-#include "config/systemvalues.h"
-#include "config/target.h"
-#include "config/tempcodes.h"
-#include "config/textnumber.h"
+#include "model/systemvalues.h"
+#include "model/target.h"
+#include "model/tempcodes.h"
+#include "model/textnumber.h"
 #include "editors/station/fleetsyncrules.h"
 #include "editors/station/frmKenwood.h"
 #include "editors/station/frmModemProperty.h"
@@ -13,7 +13,7 @@
 #include "editors/station/systemrules.h"
 #include "link/linkstate.h"
 #include "platform/prompts.h"
-#include "session/session.h"
+#include "control/session.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -5,13 +5,13 @@
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
 #include "app/windowregistry.h"
-#include "config/systemvalues.h"
-#include "config/target.h"
-#include "config/tempcodes.h"
-#include "config/textnumber.h"
+#include "model/systemvalues.h"
+#include "model/target.h"
+#include "model/tempcodes.h"
+#include "model/textnumber.h"
 #include "editors/station/stationinfo.h"
 #include "platform/prompts.h"
-#include "session/session.h"
+#include "control/session.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,11 +1,11 @@
 #include "editors/station/leveltest.h"
 
 #include "link/builders.h"
-#include "session/channelclear.h"
+#include "control/channelclear.h"
 #include "link/frame.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "session/connection.h"
+#include "control/connection.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "editors/station/portrules.h"
 #include "platform/prompts.h"
-#include "config/systemvalues.h"
-#include "config/tempcodes.h"
+#include "model/systemvalues.h"
+#include "model/tempcodes.h"
 
 namespace korvel {
 

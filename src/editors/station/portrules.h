@@ -3,7 +3,7 @@
 // no power save; NMEA on a port switches off FleetSync monitoring and the extra radios.
 #pragma once
 
-#include "config/model.h"
+#include "model/model.h"
 
 #include <QStringList>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "editors/station/stationinfo.h"
-#include "config/model.h"
-#include "config/systemvalues.h"
-#include "config/target.h"
-#include "session/session.h"
+#include "model/model.h"
+#include "model/systemvalues.h"
+#include "model/target.h"
+#include "control/session.h"
 #include "editors/station/systemrules.h"
 
 #include <algorithm>

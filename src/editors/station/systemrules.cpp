@@ -1,8 +1,8 @@
 #include "editors/station/systemrules.h"
 #include "platform/prompts.h"
-#include "config/systemvalues.h"
-#include "config/tempcodes.h"
-#include "config/textnumber.h"
+#include "model/systemvalues.h"
+#include "model/tempcodes.h"
+#include "model/textnumber.h"
 #include "link/linkstate.h"
 
 namespace korvel {

@@ -3,8 +3,8 @@
 // against the logger's sample time, and the help text of the channel dialogs' maps.
 #pragma once
 
-#include "config/model.h"
-#include "config/systemvalues.h"
+#include "model/model.h"
+#include "model/systemvalues.h"
 
 #include <QString>
 #include <QStringList>

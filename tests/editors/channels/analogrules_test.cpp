@@ -1,7 +1,7 @@
 // What an analog or temperature channel shows and stores: the sensor list both ways, the
 // bit layout of a channel's flags, the modifier a range keeps, set-point codes both ways.
-#include "config/analogcodes.h"
-#include "config/target.h"
+#include "model/analogcodes.h"
+#include "model/target.h"
 #include "editors/channels/analogrules.h"
 #include "support/configdiff.h"
 

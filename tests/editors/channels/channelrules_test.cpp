@@ -1,7 +1,7 @@
 // Where the channel dialogs' up-downs land, over channels that are not fitted, and how
 // many channels each kind offers on a Korvel with children and on a Pellar.
-#include "config/model.h"
-#include "config/target.h"
+#include "model/model.h"
+#include "model/target.h"
 #include "editors/channels/outputrules.h"
 #include "editors/channels/steprules.h"
 #include "support/linkfixture.h"

@@ -4,11 +4,11 @@
 // that reaches the module byte for byte.
 #include "app/boundedfield.h"
 #include "app/channelstepper.h"
-#include "config/target.h"
+#include "model/target.h"
 #include "editors/channels/frmInputs.h"
 #include "editors/channels/frmShowConfiguration.h"
 #include "editors/station/frmSystem.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/appfixture.h"
 #include "support/configdiff.h"
 #include "support/dialoghelpers.h"

@@ -3,10 +3,10 @@
 // it cannot show, OK and Cancel, and an edit that reaches the module.
 #include "app/boundedfield.h"
 #include "app/channelstepper.h"
-#include "config/target.h"
+#include "model/target.h"
 #include "editors/channels/frmOutputs.h"
 #include "link/linkstate.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/appfixture.h"
 #include "support/configdiff.h"
 #include "support/dialoghelpers.h"

@@ -2,12 +2,12 @@
 // headings, the editors its lines open (by mouse and by keyboard) and the lists rebuilt
 // after them, and its opening from the toolbar and closing by Exit.
 #include "app/channelstepper.h"
-#include "config/analogcodes.h"
-#include "config/target.h"
+#include "model/analogcodes.h"
+#include "model/target.h"
 #include "editors/channels/frmAnalogs.h"
 #include "editors/channels/frmOutputs.h"
 #include "editors/channels/frmShowConfiguration.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"
 

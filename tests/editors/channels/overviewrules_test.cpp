@@ -1,7 +1,7 @@
 // The overview's lines: which channels get one, in what order, every field's format, the
 // set points in volts, the output modes, and that each heading's column matches where
 // its values stand.
-#include "config/analogcodes.h"
+#include "model/analogcodes.h"
 #include "editors/channels/overviewrules.h"
 
 #include <gtest/gtest.h>

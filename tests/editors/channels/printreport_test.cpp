@@ -5,7 +5,7 @@
 // real print dialog's answers. Set KORVEL_UPDATE_GOLDEN=1 to rewrite the printouts after
 // a deliberate change, and review the difference.
 #include "app/printreport.h"
-#include "config/systemvalues.h"
+#include "model/systemvalues.h"
 #include "platform/qtprompts.h"
 #include "support/appfixture.h"
 

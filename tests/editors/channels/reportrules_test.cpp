@@ -1,7 +1,7 @@
 // The configuration report as text: the print model's number items and tabs, the header,
 // the system, port and FFSK sections with their name tables, and the channel tables'
 // rows, columns and pages.
-#include "config/systemvalues.h"
+#include "model/systemvalues.h"
 #include "editors/channels/reportrules.h"
 #include "support/qtprint.h"
 

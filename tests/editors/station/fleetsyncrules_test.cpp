@@ -1,7 +1,7 @@
 // The FleetSync settings' rules without a window: the radio boxes' checks, the permitted
 // mobiles' answers, what OK composes, and which raw messages can travel.
-#include "config/model.h"
-#include "config/systemvalues.h"
+#include "model/model.h"
+#include "model/systemvalues.h"
 #include "editors/station/fleetsyncrules.h"
 #include "support/qtprint.h"
 

@@ -2,10 +2,10 @@
 // channel-clear clamp, the preamble's limit, the level box's check, the level test,
 // Cancel, the captions, and an edit that reaches the module.
 #include "app/boundedfield.h"
-#include "config/systemvalues.h"
+#include "model/systemvalues.h"
 #include "editors/station/frmFFSK.h"
 #include "link/linkstate.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/appfixture.h"
 #include "support/configdiff.h"
 #include "support/dialoghelpers.h"

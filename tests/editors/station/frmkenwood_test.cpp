@@ -1,10 +1,10 @@
 // The FleetSync properties dialog driven offscreen: master and slave texts, the radio
 // boxes' checks, the permitted mobiles, what OK stores and Cancel keeps, the NMEA port,
 // the raw message on the wire and an edit that reaches the module.
-#include "config/systemvalues.h"
+#include "model/systemvalues.h"
 #include "editors/station/frmKenwood.h"
 #include "link/linkstate.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/appfixture.h"
 #include "support/configdiff.h"
 #include "support/dialoghelpers.h"

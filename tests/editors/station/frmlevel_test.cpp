@@ -2,13 +2,13 @@
 // level following the slider only while keyed, the two-minute limit, OK, the close box,
 // a busy channel, and a failure at every stage ending the test and the FFSK dialog
 // without leaving a cancel standing.
-#include "config/systemvalues.h"
+#include "model/systemvalues.h"
 #include "editors/station/frmFFSK.h"
 #include "editors/station/frmLevel.h"
 #include "link/builders.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"
 

@@ -2,14 +2,14 @@
 // protocol rules as the dialog applies them, the properties it opens, OK and Cancel,
 // and an edit that reaches the module.
 #include "app/boundedfield.h"
-#include "config/systemvalues.h"
-#include "config/target.h"
+#include "model/systemvalues.h"
+#include "model/target.h"
 #include "editors/station/frmKenwood.h"
 #include "editors/station/frmModemProperty.h"
 #include "editors/station/frmNMEAProperty.h"
 #include "editors/station/frmSport.h"
 #include "link/linkstate.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/appfixture.h"
 #include "support/configdiff.h"
 #include "support/dialoghelpers.h"

@@ -3,11 +3,11 @@
 // values on their way to the module, the address allocation and its failures, the
 // controls while a command runs, and the keyboard.
 #include "app/boundedfield.h"
-#include "config/target.h"
+#include "model/target.h"
 #include "editors/station/frmSysDiag.h"
 #include "editors/station/frmSystem.h"
 #include "link/frame.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/appfixture.h"
 #include "support/configdiff.h"
 #include "support/dialoghelpers.h"

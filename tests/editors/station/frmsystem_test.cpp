@@ -1,11 +1,11 @@
 // The system dialog driven offscreen: what it shows, the rules of each choice, the OK
 // order with its stops, Cancel, the debug entry, and an edit that reaches the module.
 #include "app/boundedfield.h"
-#include "config/systemvalues.h"
-#include "config/target.h"
+#include "model/systemvalues.h"
+#include "model/target.h"
 #include "editors/station/frmSystem.h"
 #include "link/linkstate.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"
 #include "support/configdiff.h"

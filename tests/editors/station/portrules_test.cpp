@@ -1,6 +1,6 @@
 // A serial port's protocol rules and what OK composes, without a window.
-#include "config/model.h"
-#include "config/systemvalues.h"
+#include "model/model.h"
+#include "model/systemvalues.h"
 #include "editors/station/portrules.h"
 #include "support/qtprint.h"
 

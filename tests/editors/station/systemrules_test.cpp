@@ -1,11 +1,11 @@
 // The system values' rules and the station list, without a window.
-#include "config/model.h"
-#include "config/systemvalues.h"
-#include "config/target.h"
+#include "model/model.h"
+#include "model/systemvalues.h"
+#include "model/target.h"
 #include "editors/station/stationinfo.h"
 #include "editors/station/systemrules.h"
 #include "link/linkstate.h"
-#include "session/session.h"
+#include "control/session.h"
 #include "support/qtprint.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,56 @@
+#include "control/flashpages.h"
+
+#include "model/flashimage.h"
+#include "link/builders.h"
+#include "link/linkstate.h"
+
+#include <cstring>
+
+namespace korvel {
+
+namespace {
+
+bool HalfPageInImage(int32_t byteAddress) {
+    return byteAddress >= 0 && byteAddress % 2 == 0 && byteAddress + FLASH_HALF_PAGE_BYTES <= FLASH_IMAGE_SIZE;
+}
+
+uint8_t* WritePageHeader(int length, int type, int16_t command, int32_t byteAddress) {
+    const int16_t* a = linkState().StationAddress;
+    uint8_t* t = WriteTxHeader(length, a[0], a[1], a[2], type, command);
+    const int32_t word = byteAddress / 2;
+    t[FLASH_REPLY_ADDRESS_HIGH] = uint8_t((word & 0xFF00) / 256);
+    t[FLASH_REPLY_ADDRESS_LOW] = uint8_t(word & 0xFF);
+    return t;
+}
+
+} // namespace
+
+int16_t SendFlashPage(int16_t command, int32_t byteAddress) {
+    if (!HalfPageInImage(byteAddress)) return SEND_FAILED;
+    uint8_t* t = WritePageHeader(FLASH_WRITE_LENGTH, PKT_SET, command, byteAddress);
+    std::memcpy(t + FLASH_REPLY_DATA, FlashImage().data() + byteAddress, FLASH_HALF_PAGE_BYTES);
+    return SendTxFrame(FLASH_WRITE_LENGTH, TX_WAIT_ACK, true);
+}
+
+int16_t RequestFlashPage(int16_t command, int32_t byteAddress) {
+    if (!HalfPageInImage(byteAddress)) return SEND_FAILED;
+    WritePageHeader(FLASH_READ_LENGTH, PKT_GET, command, byteAddress);
+    return SendTxFrame(FLASH_READ_LENGTH, TX_WAIT_REPLY, true);
+}
+
+
+KeepLinkAddressing::KeepLinkAddressing() {
+    const LinkState& s = linkState();
+    reload_ = s.PacketTimeoutReload;
+    count_ = s.PacketTimeoutCount;
+    std::memcpy(address_, s.StationAddress, sizeof address_);
+}
+
+KeepLinkAddressing::~KeepLinkAddressing() {
+    LinkState& s = linkState();
+    s.PacketTimeoutReload = reload_;
+    s.PacketTimeoutCount = count_;
+    std::memcpy(s.StationAddress, address_, sizeof address_);
+}
+
+} // namespace korvel

@@ -1,0 +1,375 @@
+#include "control/rxdispatch.h"
+
+#include "model/blocks.h"
+#include "model/model.h"
+#include "model/target.h"
+#include "model/tempcodes.h"
+#include "model/flashimage.h"
+#include "link/linkhost.h"
+#include "link/linkstate.h"
+#include "link/transaction.h"
+#include "control/eventdisplay.h"
+#include "model/loggerdata.h"
+#include "model/logrecords.h"
+#include "model/taskblock.h"
+#include "platform/prompts.h"
+
+namespace korvel {
+
+static EventAckState g_ack;
+static std::function<void(const uint8_t*, int)> g_observer;
+
+void SetRxPacketObserver(std::function<void(const uint8_t*, int)> observer) { g_observer = std::move(observer); }
+EventAckState& eventAck() { return g_ack; }
+void ResetEventAckState() {
+    g_ack = EventAckState{};
+    g_observer = nullptr;
+}
+
+void ReportUnexpectedError(int number, const QString& description, const QString& procedure) {
+    const QString crlf = QStringLiteral("\r\n");
+    const QString text = QStringLiteral("An unexpected error has occured: ") + crlf +
+                         QStringLiteral("Error number: ") + QString::number(number) + crlf +
+                         QStringLiteral("Description: ") + description + crlf +
+                         QStringLiteral("Location: ") + linkHost().ActiveWindowName() + crlf +
+                         QStringLiteral("Procedure: ") + procedure + crlf +
+                         QStringLiteral("Source Command: ") +
+                         QString::number(linkState().RxBuffer[FRAME_PACKET_TYPE]);
+    MsgBox(text, vbOKOnly, AppTitle());
+}
+
+namespace {
+
+bool transactionOpen() {
+    const int16_t t = linkState().TxState;
+    return t == TX_WAIT_ACK || t == TX_WAIT_REPLY || t == TX_SEND_ONLY;
+}
+
+void refuse(const char* what) {
+    MsgBox(QStringLiteral("OMRU received %1 from target - unknown command").arg(QLatin1String(what)),
+           vbOKOnly + vbInformation, QStringLiteral("Unknown Command"));
+    // A refusal while no transaction is open must not leave the link looking busy.
+    if (transactionOpen()) linkState().TxState = TX_REFUSED;
+}
+
+} // namespace
+
+void ProcessRxPacket() {
+    auto& s = linkState();
+    const uint8_t* f = s.RxBuffer;
+    if (g_observer) g_observer(f, f[FRAME_LENGTH] + 1);
+    if (f[FRAME_DESTINATION] != 0 && f[FRAME_DESTINATION] != 255) return;
+    switch (f[FRAME_PACKET_TYPE]) {
+    case PKT_ACK:
+        // Only a transaction that waits for an acknowledgement (or a send-only one)
+        // ends on it; a stray ACK cannot complete a request still owed its reply.
+        // A cancel request standing does not hold it open: the sender then ends the
+        // call as cancelled. Held open, a cancelled command over TCP would run into
+        // its time-out and be reported as a lost link.
+        // One that names a command answers only that command: a late acknowledgement
+        // of an earlier command must not end the one now waiting.
+        if (f[FRAME_PACKET_ID] == s.PacketId &&
+            (s.TxState == TX_WAIT_ACK || s.TxState == TX_SEND_ONLY) &&
+            (f[FRAME_LENGTH] <= FRAME_COMMAND || s.OpenCommand < 0 || f[FRAME_COMMAND] == s.OpenCommand))
+            s.TxState = TX_DONE;
+        break;
+    case PKT_NACK:
+        if (f[FRAME_COMMAND] == CMD_DATE_TIME) {
+            // The module has no clock: the request ends as answered, the clock values
+            // stay as they were.
+            linkHost().SetMenuEnabled(MenuItem::mnuDateTime, false);
+            if (s.TxState == TX_WAIT_REPLY) s.TxState = TX_REPLY_RECEIVED;
+        } else {
+            refuse("NACK");
+        }
+        break;
+    case PKT_GET: refuse("GET"); break;
+    case PKT_SET: refuse("SET"); break;
+    case PKT_REPLY: ProcessStatusPacket(f[FRAME_COMMAND]); break;
+    case PKT_EVENT:
+        if (transactionOpen()) {
+            // Dropped unacknowledged: the module repeats it, and the frame we wait on
+            // is resent at once.
+            s.RetryRequest = 1;
+        } else {
+            g_ack.EventSource = f[FRAME_SOURCE];
+            DisplayEventPacket();
+            g_ack.AckPending = true;
+            g_ack.OwedAcks.append(g_ack.EventSource);
+            // The acknowledging tick stops itself after each run; wake it for this one.
+            linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
+            s.RetryRequest = 1;
+        }
+        break;
+    default:  // PKT_RESEND and anything unknown: send the current frame again
+        s.RetryRequest = 1;
+        break;
+    }
+}
+
+void UpdateAnalogPresence() {
+    const TargetState& t = target();
+    for (int g = 0; g < GROUPS; ++g) {
+        const bool exists = t.PellarDevice ? (g == 0 || (t.ExpansionBoardMask >> (g - 1 + ANALOG_BOARD_BITS)) & 1)
+                                           : g <= t.ChildCount;
+        for (bool& p : config().AnalogConfigTable[g].Present) p = exists;
+    }
+}
+
+void UpdateContactPresence() {
+    const TargetState& t = target();
+    for (int g = 0; g < GROUPS; ++g) {
+        const bool exists = t.PellarDevice ? (g == 0 || (t.ExpansionBoardMask >> (g - 1 + CONTACT_BOARD_BITS)) & 1)
+                                           : g <= t.ChildCount;
+        for (bool& p : config().ContactInputTable[g].Present) p = exists;
+    }
+}
+
+namespace {
+
+const QString kStatusProcedure = QStringLiteral("ProcessStatusPacket");
+
+// The outcome of storing one reply.
+enum class Stored { Ok, Malformed, Refused };
+
+const uint8_t* rx() { return linkState().RxBuffer; }
+int rxLength() { return linkState().RxBuffer[FRAME_LENGTH]; }
+// True when the reply holds data bytes up to frame byte last (the checksum is at L).
+bool holds(int last) { return last < rxLength(); }
+int word(int at) { return rx()[at] + 256 * rx()[at + 1]; }
+
+Stored fromParse(ParseResult r) { return r == ParseResult::Ok ? Stored::Ok : Stored::Malformed; }
+
+Stored storeModuleInfo() {
+    if (!holds(13)) return Stored::Malformed;
+    TargetState& t = target();
+    const uint8_t* f = rx();
+    // A module that runs only its boot loader (family 0) puts the boot loader's version
+    // in byte 9 and reports no modules, options or sensors: the station's values stay
+    // as they were.
+    if ((f[7] >> 4) == 0) {
+        t.TargetIdentity = f[7];
+        t.TargetFirmwareVersion = f[8];
+        t.BootLoaderVersion = f[9];
+        return Stored::Ok;
+    }
+    const int children = t.PellarDevice ? 0 : (f[9] & 0xF0) / 16;
+    if (children > MAX_CHILD_MODULES) {
+        // The tables hold one group per module: more could not be read or written
+        // without losing modules, so the station is not used at all.
+        MsgBox(QStringLiteral("The target reports %1 child modules. At most %2 child modules are "
+                              "supported, so this connection cannot be used.")
+                   .arg(children)
+                   .arg(MAX_CHILD_MODULES),
+               vbOKOnly + vbCritical, AppTitle());
+        return Stored::Refused;
+    }
+    t.TargetIdentity = f[7];
+    t.TargetFirmwareVersion = f[8];
+    t.TargetOptions = static_cast<int16_t>(f[9] & 15);
+    t.BootLoaderVersion = f[9];
+    t.ChildCount = static_cast<uint8_t>(children);
+    t.TargetModuleMode = f[10] & 15;
+    t.ExpansionBoardMask = f[11];
+    t.ModuleDebugFlags = f[12];
+    t.TempSensorInfo = f[13];
+    t.TempSensorsKnown = true;
+    UpdateAnalogPresence();
+    UpdateContactPresence();
+    return Stored::Ok;
+}
+
+Stored storeAnalogStatus() {
+    if (!holds(23)) return Stored::Malformed;
+    const int g = rx()[7];
+    if (g >= GROUPS) return Stored::Malformed;
+    target().StatusGroup = static_cast<uint8_t>(g);
+    AnalogGroupRecord& a = config().AnalogConfigTable[g];
+    for (int s = 0; s < SLOTS; ++s)
+        a.LiveValue[s] = static_cast<int16_t>(rx()[8 + 2 * s] + 256 * (rx()[9 + 2 * s] & 15));
+    return Stored::Ok;
+}
+
+constexpr int kTempAbsent = 32767;
+
+Stored storeTempStatus() {
+    if (!holds(23)) return Stored::Malformed;
+    TargetState& t = target();
+    t.StatusGroup = rx()[7];
+    for (int c = 0; c < 8; ++c) {
+        const int reading = word(8 + 2 * c);
+        if (reading == kTempAbsent) {
+            t.TempReadings[c] = kTempAbsent;
+        } else if (reading > kTempAbsent) {
+            // No temperature code is this large; show the channel as without a reading
+            // rather than a made-up temperature.
+            ReportUnexpectedError(ERR_OVERFLOW, QStringLiteral("Overflow"), kStatusProcedure);
+            t.TempReadings[c] = kTempAbsent;
+        } else {
+            t.TempReadings[c] = ConvertTempFromBinary(reading);
+        }
+    }
+    return Stored::Ok;
+}
+
+Stored storeChildInfo() {
+    if (!holds(14)) return Stored::Malformed;
+    const int n = rx()[7];
+    if (n < 1 || n > 8) return Stored::Malformed;
+    const uint8_t* f = rx();
+    ChildModuleInfo& c = target().ChildModuleList[n - 1];
+    c.Identity = f[8];
+    c.FirmwareVersion = f[9];
+    c.Options = f[10] & 15;
+    c.OptionsHigh = (f[10] & 0xF0) / 16;
+    c.ModuleMode = f[11] & 15;
+    c.BoardMask = f[12];
+    c.DebugFlags = f[13];
+    c.TempSensors = f[14];
+    return Stored::Ok;
+}
+
+Stored storeFlashPage() {
+    if (!holds(8)) return Stored::Malformed;
+    // A page frame: the word address in data bytes 0 and 1, then the page's bytes.
+    constexpr int addressHigh = FRAME_DATA;
+    constexpr int addressLow = FRAME_DATA + 1;
+    constexpr int pageData = FRAME_DATA + 2;
+    const auto& s = linkState();
+    const uint8_t* f = rx();
+    // Only the answer to the page read that waits now: the same command and word
+    // address, so a late or misdirected reply can never put one page's bytes in the
+    // place of another.
+    const QByteArray& request = s.OpenTxFrame;
+    if (s.TxState != TX_WAIT_REPLY || request.size() <= addressLow || uint8_t(request[FRAME_LENGTH]) != pageData ||
+        uint8_t(request[FRAME_PACKET_TYPE]) != PKT_GET || uint8_t(request[FRAME_COMMAND]) != f[FRAME_COMMAND] ||
+        uint8_t(request[addressHigh]) != f[addressHigh] || uint8_t(request[addressLow]) != f[addressLow])
+        return Stored::Malformed;
+    const int32_t wordAddress = f[addressHigh] * 256 + f[addressLow];
+    return StoreFlashPageReply(wordAddress, f + pageData, rxLength() - pageData) ? Stored::Ok : Stored::Malformed;
+}
+
+Stored storeReply(int command) {
+    TargetState& t = target();
+    LoggerData& lg = loggerData();
+    const uint8_t* f = rx();
+    switch (command) {
+    case CMD_MODULE_INFO: return storeModuleInfo();
+    case CMD_INPUT_STATUS:
+    case CMD_OUTPUT_STATUS:
+    case CMD_STATUS_06:
+    case CMD_STATUS_07:
+        if (!holds(8)) return Stored::Malformed;
+        t.StatusGroup = f[7];
+        t.StatusBits = f[8];
+        return Stored::Ok;
+    case CMD_ANALOG_STATUS: return storeAnalogStatus();
+    case CMD_CHANNEL_CLEAR:
+        if (!holds(7)) return Stored::Malformed;
+        t.ChannelState = f[7];
+        return Stored::Ok;
+    case CMD_TEMP_STATUS: return storeTempStatus();
+    case CMD_DATE_TIME:
+        if (!holds(12)) return Stored::Malformed;
+        t.ModuleClock = {f[7], f[8], static_cast<int16_t>(f[9] + 2000), f[10], f[11], f[12]};
+        linkHost().SetMenuEnabled(MenuItem::mnuDateTime, !t.PellarDevice);
+        return Stored::Ok;
+    case CMD_SAMPLE_COUNT:
+        if (!holds(8)) return Stored::Malformed;
+        lg.SampleLogCount = static_cast<uint16_t>(word(7));
+        return Stored::Ok;
+    case CMD_SAMPLE_BLOCK:
+        return SaveSampleLog(f + FRAME_DATA, rxLength() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
+    case CMD_MINMAX_COUNT:
+        if (!holds(8)) return Stored::Malformed;
+        lg.MinMaxLogCount = static_cast<uint16_t>(word(7));
+        return Stored::Ok;
+    case CMD_MINMAX_BLOCK:
+        return SaveMinMaxLog(f + FRAME_DATA, rxLength() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
+    case CMD_LOGGER_START:
+    case CMD_LOGGER_STOP:
+        if (!holds(7)) return Stored::Malformed;
+        lg.LoggerRunning = f[7] != 0;
+        return Stored::Ok;
+    case CMD_LOGGER_START_TIME:
+        if (!holds(12)) return Stored::Malformed;
+        lg.LoggerStartTime = {f[7], f[8], f[9], f[10], f[11], f[12]};
+        return Stored::Ok;
+    case CMD_LOGGER_TIMERS:
+        if (!holds(58)) return Stored::Malformed;
+        for (int i = 0; i < 9; ++i) lg.LoggerTimers[i] = f[7 + 3 * i] + 256 * f[8 + 3 * i] + 65536 * f[9 + 3 * i];
+        for (int j = 0; j < 25; ++j) lg.LoggerSettingBytes[j] = f[34 + j];
+        return Stored::Ok;
+    case CMD_DEVICE_TYPE:
+        if (!holds(8)) return Stored::Malformed;
+        if (f[8] == 0) {
+            if (!holds(14)) return Stored::Malformed;
+            t.PellarDevice = true;
+            for (int i = 0; i < 4; ++i) t.PellarVersion[i] = f[11 + i];
+        }
+        return Stored::Ok;
+    case CMD_CFG_SYSTEM:
+    case CMD_CFG_INPUTS:
+    case CMD_CFG_OUTPUTS:
+    case CMD_CFG_ANALOGS:
+    case CMD_CFG_TEMPS: {
+        // The block's data: from its index byte up to the checksum.
+        const uint8_t* data = f + FRAME_DATA;
+        const int count = rxLength() - FRAME_DATA;
+        if (count < 1) return Stored::Malformed;
+        switch (command) {
+        case CMD_CFG_SYSTEM: return fromParse(ParseSystemBlock(data, count));
+        case CMD_CFG_INPUTS: return fromParse(ParseInputBlock(data, count));
+        case CMD_CFG_OUTPUTS: return fromParse(ParseOutputBlock(data, count));
+        case CMD_CFG_ANALOGS: return fromParse(ParseAnalogBlock(data, count));
+        default: return fromParse(ParseTemperatureBlock(data, count));
+        }
+    }
+    case CMD_TASK_BLOCK: return LoadTaskBlock(f + FRAME_DATA, rxLength() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
+    case CMD_CFG_FLEETSYNC:
+        if (!holds(7)) return Stored::Malformed;
+        t.StatusGroup = f[7];
+        return fromParse(ParseFleetSyncBlock(f + FRAME_DATA, rxLength() - FRAME_DATA));
+    case CMD_CFG_NMEA: return fromParse(ParseNmeaBlock(f + FRAME_DATA, rxLength() - FRAME_DATA));
+    case CMD_FLASH_UNLOCK:
+        if (!holds(7)) return Stored::Malformed;
+        t.FlashUnlocked = f[7];
+        return Stored::Ok;
+    case CMD_FLASH_PAGE_LOW:
+    case CMD_FLASH_PAGE_HIGH: return storeFlashPage();
+    case CMD_CHILD_INFO: return storeChildInfo();
+    default:  // replies without data to keep (0x03, 0x05, 0x09, 0x80, unknown codes)
+        return Stored::Ok;
+    }
+}
+
+} // namespace
+
+void ProcessStatusPacket(int16_t command) {
+    const Stored stored = storeReply(command & 0xFF);
+    if (stored == Stored::Malformed)
+        ReportUnexpectedError(ERR_SUBSCRIPT, QStringLiteral("Subscript out of range"), kStatusProcedure);
+
+    // Common exit: the reply ends the request that waits for it; one that could not be
+    // stored ends it as failed, so the requester never goes on with stale values.
+    linkHost().SetPanelText(3, QString());
+    auto& s = linkState();
+    if (s.TxState == TX_WAIT_REPLY) s.TxState = stored == Stored::Ok ? TX_REPLY_RECEIVED : TX_REFUSED;
+}
+
+int16_t SendAck(int16_t destination) {
+    auto& s = linkState();
+    if (s.TxState != TX_IDLE) return SEND_FAILED;
+    s.TxBuffer[0] = 6;
+    s.TxBuffer[1] = static_cast<uint8_t>(destination);
+    s.TxBuffer[2] = 0;
+    s.TxBuffer[3] = 3;
+    s.TxBuffer[4] = 0;
+    s.TxBuffer[5] = PKT_ACK;
+    int16_t n = 6;
+    AppendTxChecksum(n);
+    s.PacketId = 0;
+    return SendPacket(TX_SEND_ONLY);
+}
+
+} // namespace korvel

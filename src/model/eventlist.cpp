@@ -1,0 +1,100 @@
+#include "model/eventlist.h"
+
+#include "platform/prompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+
+namespace korvel {
+
+static EventMonitorState g_monitor;
+static std::function<void(const QString&)> g_listener;
+
+static QFile& logFile() {
+    static QFile f;
+    return f;
+}
+
+EventMonitorState& eventMonitor() { return g_monitor; }
+
+void ResetEventMonitorState() {
+    if (logFile().isOpen()) logFile().close();
+    g_monitor = EventMonitorState{};
+    g_listener = nullptr;
+}
+
+void AddEventLine(const QString& line) {
+    g_monitor.lstEvents.append(line);
+    if (g_listener) g_listener(line);
+}
+
+void SetEventLineListener(std::function<void(const QString&)> listener) {
+    g_listener = std::move(listener);
+}
+
+QString EventLogStamp(const QDateTime& when) {
+    return QLocale::system().toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           when.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+namespace {
+
+// The log is a single-byte text file with CR LF line ends.
+bool writeLogLine(const QString& line) {
+    const QByteArray bytes = line.toLatin1() + "\r\n";
+    QFile& f = logFile();
+    return f.write(bytes) == bytes.size() && f.flush();
+}
+
+void abandonLog(const QString& what) {
+    if (logFile().isOpen()) logFile().close();
+    g_monitor.EventLogOn = false;
+    MsgBox(what + QStringLiteral(" the event log file ") + QDir::toNativeSeparators(g_monitor.LogFileName) +
+               QStringLiteral(". Event logging is off."),
+           vbOKOnly + vbExclamation);
+}
+
+} // namespace
+
+bool StartEventLog(const QString& dataFolder, const QDateTime& now) {
+    if (g_monitor.EventLogOn) return true;
+    // The log goes with the program's other data files unless told otherwise.
+    QString folder = g_monitor.LogFolder.isEmpty() ? dataFolder : g_monitor.LogFolder;
+    if (folder.isEmpty()) folder = QDir::currentPath();
+    const QString path = QDir(folder).filePath(now.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".log"));
+    // Switching the log off and on within one second gives the same name again; the
+    // log just closed continues in that file instead of being wiped.
+    const bool sameAsLast = path == g_monitor.LogFileName && QFile::exists(path);
+    QFile& f = logFile();
+    if (f.isOpen()) f.close();
+    f.setFileName(path);
+    g_monitor.LogFileName = path;
+    if (!f.open(QIODevice::WriteOnly | (sameAsLast ? QIODevice::Append : QIODevice::Truncate))) {
+        abandonLog(QStringLiteral("Could not create"));
+        return false;
+    }
+    if (!writeLogLine(EventLogStamp(now) + QStringLiteral(" - Log started"))) {
+        abandonLog(QStringLiteral("Could not write to"));
+        return false;
+    }
+    g_monitor.EventLogOn = true;
+    return true;
+}
+
+void StopEventLog(const QDateTime& now) {
+    if (!g_monitor.EventLogOn) return;
+    if (!logFile().isOpen() || !writeLogLine(EventLogStamp(now) + QStringLiteral(" - Log stopped"))) {
+        abandonLog(QStringLiteral("Could not write to"));
+        return;
+    }
+    logFile().close();
+    g_monitor.EventLogOn = false;
+}
+
+void PrintEventLog(const QString& line) {
+    if (!g_monitor.EventLogOn) return;
+    if (!logFile().isOpen() || !writeLogLine(line)) abandonLog(QStringLiteral("Could not write to"));
+}
+
+} // namespace korvel

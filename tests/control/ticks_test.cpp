@@ -1,0 +1,204 @@
+// The link timers' ticks, driven one tick at a time: the reply countdown, the inter-byte
+// drop, the stall guard, the progress blink and the owed event acknowledgements.
+#include "control/progress.h"
+#include "link/linkhost.h"
+#include "link/linkstate.h"
+#include "control/rxdispatch.h"
+#include "link/simfixture.h"
+#include "link/transport.h"
+#include "platform/tcpclient.h"
+#include "control/localsettings.h"
+
+using namespace korvel;
+using namespace korvel::test;
+
+namespace {
+
+class TickTest : public LinkFixture {};
+
+TEST_F(TickTest, ReplyCountdownShowsMillisecondsThenAsksForAResendAndReloads) {
+    auto& s = linkState();
+    s.PacketTimeoutCount = 15;
+    s.PacketTimeoutReload = 15;
+    QStringList shown;
+    for (int i = 0; i < 15; ++i) {
+        EXPECT_EQ(s.RetryRequest, 0) << "tick " << i;
+        CommInTick();
+        shown << host->PanelText(4);
+    }
+    EXPECT_EQ(shown.first(), "1400mS");
+    EXPECT_EQ(shown[1], "1300mS");
+    EXPECT_EQ(shown.last(), "0mS");
+    EXPECT_EQ(s.RetryRequest, 1);
+    EXPECT_EQ(s.PacketTimeoutCount, 15) << "the countdown restarts from the reload value";
+}
+
+TEST_F(TickTest, CountdownAtZeroRestsAndAZeroReloadStopsIt) {
+    auto& s = linkState();
+    s.PacketTimeoutCount = 1;
+    s.PacketTimeoutReload = 0;
+    CommInTick();
+    EXPECT_EQ(s.RetryRequest, 1);
+    s.RetryRequest = 0;
+    host->SetPanelText(4, "x");
+    CommInTick();
+    EXPECT_EQ(s.RetryRequest, 0);
+    EXPECT_EQ(host->PanelText(4), "x") << "a resting countdown writes nothing";
+}
+
+TEST_F(TickTest, ProgressBarClimbsHalfAPercentPerTickRoundingHalvesToEven) {
+    auto& s = linkState();
+    progressView().Show();
+    s.ProgressActive = 1;
+    s.PacketTimeoutCount = 15;
+    s.PacketTimeoutReload = 15;
+    CommInTick();  // 100 - 14/2
+    EXPECT_EQ(progressView().PercentText(), "93%");
+    CommInTick();  // 100 - 6.5 = 93.5 -> 94
+    EXPECT_EQ(progressView().PercentText(), "94%");
+    CommInTick();  // 100 - 6 = 94
+    EXPECT_EQ(progressView().BarValue(), 94);
+    s.PacketTimeoutCount = 12;
+    CommInTick();  // 100 - 5.5 = 94.5 -> 94
+    EXPECT_EQ(progressView().BarValue(), 94);
+
+    // A countdown longer than 200 ticks would ask for less than an empty bar.
+    s.PacketTimeoutCount = 300;
+    CommInTick();
+    EXPECT_EQ(progressView().BarValue(), 0);
+    EXPECT_EQ(progressView().PercentText(), "0%");
+
+    s.ProgressActive = 0;
+    progressView().SetBar(5, "5%");
+    CommInTick();
+    EXPECT_EQ(progressView().BarValue(), 5) << "without the progress window the bar is left alone";
+}
+
+TEST_F(TickTest, InterByteCountdownDropsAHalfFrameOnlyWhenItRunsOut) {
+    auto& s = linkState();
+    settings().InterByteTimeout = 8;
+    s.InterByteCount = 2;
+    s.RxState = RX_IN_FRAME;
+    host->SetTimerEnabled(LinkTimer::InterByte, true);
+    InterByteTick();
+    EXPECT_EQ(s.RxState, RX_IN_FRAME);
+    EXPECT_TRUE(host->TimerEnabled(LinkTimer::InterByte));
+    InterByteTick();
+    EXPECT_EQ(s.RxState, RX_HUNT);
+    EXPECT_EQ(s.InterByteCount, 8);
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::InterByte));
+}
+
+TEST_F(TickTest, StallGuardFiresOnce) {
+    host->SetTimerEnabled(LinkTimer::Wait, true);
+    WaitTick();
+    EXPECT_EQ(linkState().WaitElapsed, 1);
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::Wait));
+}
+
+TEST_F(TickTest, MessageTimerBlinksWhileProgressIsUpAndClearsThePanelAfter) {
+    auto& s = linkState();
+    progressView().Show();
+    s.ProgressActive = 1;
+    host->SetTimerEnabled(LinkTimer::MsgTimer, true);
+    MsgTimerTick();
+    EXPECT_EQ(progressView().LabelText(ProgressLabel::Label1), "") << "the design text blinks off first";
+    MsgTimerTick();
+    EXPECT_EQ(progressView().LabelText(ProgressLabel::Label1), "Please wait ...");
+    MsgTimerTick();
+    s.ChannelClearWait = 1;
+    MsgTimerTick();
+    EXPECT_EQ(progressView().LabelText(ProgressLabel::Label1), "Waiting for communication clear ...");
+    EXPECT_TRUE(host->TimerEnabled(LinkTimer::MsgTimer));
+
+    s.ProgressActive = 0;
+    host->SetPanelText(4, "700mS");
+    MsgTimerTick();
+    EXPECT_EQ(host->PanelText(4), "");
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::MsgTimer));
+}
+
+// Events from the simulated module, acknowledged by the background tick.
+class OwedAckTest : public SimLinkFixture {
+protected:
+    void SetUp() override {
+        SimLinkFixture::SetUp();
+        linkState().PacketTimeoutReload = 20;
+        ConnectOverTcp();
+        // The test runs the tick itself.
+        host->Timer(LinkTimer::BGProcess).setInterval(3600 * 1000);
+    }
+    QList<QByteArray> Acks() const {
+        QList<QByteArray> acks;
+        for (const QByteArray& f : sim.Received())
+            if (f.size() >= 6 && uint8_t(f[5]) == PKT_ACK) acks << f;
+        return acks;
+    }
+};
+
+TEST_F(OwedAckTest, EveryEventBeforeTheTickGetsItsOwnAcknowledgement) {
+    sim.SendEvent(0, 1, QByteArray(1, char(0x85)));
+    sim.SendEvent(0, 1, QByteArray(1, char(0x05)));
+    ASSERT_TRUE(WaitUntil([] { return eventAck().OwedAcks.size() == 2; }));
+    EXPECT_TRUE(host->TimerEnabled(LinkTimer::BGProcess)) << "an owed acknowledgement wakes the tick";
+    linkState().StationAddress[0] = 42;
+
+    BGProcessTick();
+    ASSERT_TRUE(WaitUntil([this] { return Acks().size() == 2; }));
+    EXPECT_EQ(Acks()[0], Bytes({6, 0, 0, 3, 0, PKT_ACK, 248}));
+    EXPECT_FALSE(eventAck().AckPending);
+    EXPECT_FALSE(host->TimerEnabled(LinkTimer::BGProcess));
+    EXPECT_EQ(linkState().StationAddress[0], 42) << "the station in use is restored";
+
+    // A later event wakes the stopped tick again.
+    sim.SendEvent(0, 1, QByteArray(1, char(0x85)));
+    ASSERT_TRUE(WaitUntil([] { return eventAck().AckPending; }));
+    EXPECT_TRUE(host->TimerEnabled(LinkTimer::BGProcess));
+    BGProcessTick();
+    EXPECT_TRUE(WaitUntil([this] { return Acks().size() == 3; }));
+}
+
+TEST_F(OwedAckTest, AnAcknowledgementOwedAcrossANewConnectionFollowsItsStartText) {
+    sim.SendEvent(0, 1, QByteArray(1, char(0x85)));
+    ASSERT_TRUE(WaitUntil([] { return eventAck().AckPending; }));
+    // The tick comes due while the new connection is being opened.
+    Later(0, [] { BGProcessTick(); });
+    TcpClientSocket().Close();
+    ASSERT_EQ(TcpConnect(), 1);
+    EXPECT_TRUE(eventAck().AckPending) << "still owed, not lost";
+    BGProcessTick();
+    ASSERT_TRUE(WaitUntil([this] { return Acks().size() == 1; }));
+    const QByteArray raw = sim.ReceivedRaw();
+    const QByteArray start(TCP_START_TEXT, TCP_START_TEXT_LENGTH);
+    const QByteArray ack = Acks()[0];
+    EXPECT_EQ(raw.count(start), 2);
+    EXPECT_GT(raw.indexOf(ack), raw.lastIndexOf(start)) << "the new connection's start text goes first";
+}
+
+TEST_F(OwedAckTest, AcknowledgementWaitsWhileATransactionIsOpen) {
+    sim.SendEvent(0, 1, QByteArray(1, char(0x85)));
+    ASSERT_TRUE(WaitUntil([] { return eventAck().AckPending; }));
+    linkState().TxState = TX_WAIT_REPLY;
+    BGProcessTick();
+    EXPECT_TRUE(eventAck().AckPending);
+    EXPECT_EQ(eventAck().OwedAcks.size(), 1);
+    EXPECT_TRUE(host->TimerEnabled(LinkTimer::BGProcess)) << "tried again on a later tick";
+    linkState().TxState = TX_IDLE;
+    BGProcessTick();
+    EXPECT_TRUE(WaitUntil([this] { return Acks().size() == 1; }));
+    EXPECT_FALSE(eventAck().AckPending);
+}
+
+TEST_F(OwedAckTest, RemoteStationIsAcknowledgedOnlyOnceItsChannelIsClear) {
+    sim.SetChannelBusyPolls(2);
+    sim.SendEvent(9, 1, QByteArray(1, char(0x85)));
+    ASSERT_TRUE(WaitUntil([] { return eventAck().AckPending; }));
+    sim.ClearReceived();
+    BGProcessTick();
+    ASSERT_TRUE(WaitUntil([this] { return Acks().size() == 1; }));
+    EXPECT_EQ(sim.ChannelPolls(), 3);
+    EXPECT_EQ(Acks()[0], Bytes({6, 9, 0, 3, 0, PKT_ACK, 239}));
+    EXPECT_EQ(uint8_t(sim.Received().last()[5]), PKT_ACK) << "the acknowledgement follows the polls";
+}
+
+} // namespace
