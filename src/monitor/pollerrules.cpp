@@ -1,5 +1,6 @@
 #include "monitor/pollerrules.h"
 
+#include "config/textnumber.h"
 #include "monitor/taskblock.h"
 #include "session/session.h"
 
@@ -53,7 +54,9 @@ QString PollerCountText(int64_t remainingSeconds) {
 
 QString PollerLogLine(const QString& prefix, const QDateTime& at, const QLocale& locale) {
     // With AP in the format, hh is the 12-hour clock.
-    return prefix + locale.toString(at, QStringLiteral(" dddd, MMMM dd, yyyy, hh:mm AP"));
+    return prefix + SingleByteLocaleText(locale, [&at](const QLocale& l) {
+               return l.toString(at, QStringLiteral(" dddd, MMMM dd, yyyy, hh:mm AP"));
+           });
 }
 
 QString PollerLogPath() {
