@@ -5,8 +5,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QShortcutEvent>
+#include <QTabBar>
 #include <QTimer>
 #include <QStyle>
 #include <QStyleOptionSpinBox>
@@ -29,6 +34,14 @@ bool IsDigits(const QString& text) {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
+// widget, or the part of a window it belongs to, takes the focus without checking the
+// field it leaves (a Cancel button).
+bool LeavesUnchecked(const QWidget* widget) {
+    for (const QWidget* w = widget; w; w = w->parentWidget())
+        if (w->property(kUncheckedProperty).toBool()) return true;
+    return false;
+}
+
 // The focus moves between controls of the same window, as the user moves it.
 bool LeavesForSibling(const QFocusEvent* event, const QWidget* field) {
     switch (event->reason()) {
@@ -40,11 +53,9 @@ bool LeavesForSibling(const QFocusEvent* event, const QWidget* field) {
     }
     const QWidget* next = QApplication::focusWidget();
     if (!next || next->window() != field->window()) return false;
-    for (const QWidget* w = next; w; w = w->parentWidget()) {
+    for (const QWidget* w = next; w; w = w->parentWidget())
         if (w == field) return false;  // a part of the field itself
-        if (w->property(kUncheckedProperty).toBool()) return false;
-    }
-    return true;
+    return !LeavesUnchecked(next);
 }
 
 // A button pressed with the mouse takes the focus before it sees the press. When the
@@ -104,7 +115,62 @@ LeaveCheck* LeaveCheckOf(const QWidget* widget) {
                   : nullptr;
 }
 
+// A command given from the keyboard while a field keeps the focus: an access key clicks
+// its button (or turns a page) without moving the focus, and Enter in a field presses
+// the dialog's default button. The field is never left, so its check would never run and
+// the command would use the value accepted before, not the one on screen. This filter,
+// on the application, gives every window the same rule: the focused field is checked
+// first, and a refused check drops the command.
+class CommandKeyGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Shortcut: return guardAccessKey(watched, static_cast<QShortcutEvent*>(event));
+        case QEvent::KeyPress: return guardEnter(watched, static_cast<QKeyEvent*>(event));
+        default: return false;
+        }
+    }
+
+private:
+    static bool guardAccessKey(QObject* watched, const QShortcutEvent* event) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (!widget || (!button && !qobject_cast<QTabBar*>(watched))) return false;
+        // A key that several controls share only moves the focus; leaving the field
+        // checks it then.
+        if (event->isAmbiguous()) return false;
+        if (!LeavesUnchecked(widget) && !CheckFocusedField(widget->window())) return true;
+        if (!button) return false;
+        // Clicked now, not after Qt's press animation: a key typed into the field in
+        // that moment would be shown but not used.
+        button->click();
+        return true;
+    }
+
+    static bool guardEnter(QObject* watched, const QKeyEvent* event) {
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        if (!dialog || (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)) return false;
+        const bool keypadEnter = event->key() == Qt::Key_Enter && event->modifiers() == Qt::KeypadModifier;
+        if (event->modifiers() != Qt::NoModifier && !keypadEnter) return false;
+        // The button Enter presses, found as the dialog finds it.
+        for (QPushButton* b : dialog->findChildren<QPushButton*>()) {
+            if (!b->isDefault() || !b->isVisible()) continue;
+            if (!b->isEnabled() || LeavesUnchecked(b)) return false;
+            return !CheckFocusedField(dialog);
+        }
+        return false;
+    }
+};
+
+void InstallCommandKeyGuard() { qApp->installEventFilter(new CommandKeyGuard(qApp)); }
+
 } // namespace
+
+// Every window of the program gets the guard, with nothing to call.
+Q_COREAPP_STARTUP_FUNCTION(InstallCommandKeyGuard)
 
 void InstallLeaveCheck(QWidget* widget, std::function<bool()> check) {
     if (!widget || LeaveCheckOf(widget)) return;
@@ -114,8 +180,17 @@ void InstallLeaveCheck(QWidget* widget, std::function<bool()> check) {
 bool CheckFocusedField(QWidget* window) {
     if (!window) return true;
     if (checking) return false;
-    for (QWidget* w = window->focusWidget(); w && w != window; w = w->parentWidget()) {
+    QWidget* focus = window->focusWidget();
+    for (QWidget* w = focus; w && w != window; w = w->parentWidget()) {
         if (LeaveCheck* c = LeaveCheckOf(w)) return c->Run();
+    }
+    // A plain up-down (a clock's hours, a monitor's group) has no check of its own: its
+    // text becomes its value, corrected into its range and shown, as leaving it would.
+    for (QWidget* w = focus; w && w != window; w = w->parentWidget()) {
+        auto* upDown = qobject_cast<QAbstractSpinBox*>(w);
+        if (!upDown) continue;
+        if (!qobject_cast<StepperField*>(upDown)) upDown->interpretText();
+        break;
     }
     return true;
 }

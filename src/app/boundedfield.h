@@ -15,10 +15,13 @@ namespace korvel {
 // field's validation does. check shows its own message and returns false to keep the
 // focus in widget. The focus changes its message box causes check nothing.
 void InstallLeaveCheck(QWidget* widget, std::function<bool()> check);
-// For a dialog's OK: runs the leave check of the control of window that has the focus,
-// if it has one; true when there is none or it passed.
+// For a command: runs the leave check of the control of window that has the focus, if
+// it has one (a plain up-down takes its typed text as its value); true when there is
+// none or it passed. Every window runs it by itself before a button's access key or
+// Enter presses a button; a handler calls it only for a press that comes from code.
 bool CheckFocusedField(QWidget* window);
-// Moving the focus to widget never checks the field left (a Cancel button).
+// Moving the focus to widget, or pressing it by its access key or Enter, never checks
+// the field left (a Cancel or Exit button).
 void LeaveUnchecked(QWidget* widget);
 
 class BoundedField : public StepperField {

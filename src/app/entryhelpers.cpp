@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include <algorithm>
 
@@ -145,11 +147,38 @@ QCheckBox* NamedCheckBox(const QString& text, const char* name, QWidget* parent)
     return b;
 }
 
+void SizeForText(QLineEdit* box, const QString& longest) {
+    box->ensurePolished();
+    // As QLineEdit sizes itself: the text, its margins inside the frame, then the frame
+    // as the style draws it.
+    constexpr int kInnerMargin = 2;  // QLineEdit's own margin each side of the text
+    const QMargins margins = box->textMargins();
+    const QFontMetrics fm = box->fontMetrics();
+    const int width = fm.horizontalAdvance(longest) + 2 * kInnerMargin + margins.left() + margins.right() + 1;
+    QStyleOptionFrame option;
+    option.initFrom(box);
+    option.rect = box->contentsRect();
+    option.lineWidth = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box) : 0;
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken;
+    const QSize size =
+        box->style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(width, fm.height()), box);
+    box->setMinimumWidth(size.width());
+}
+
 QLineEdit* NamedLineEdit(const char* name, const QString& toolTip, int widthInChars, QWidget* parent) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
     e->setToolTip(toolTip);
-    e->setMinimumWidth(e->fontMetrics().averageCharWidth() * widthInChars + 12);
+    // The widest characters a single-byte text takes in the usual fonts, measured as a
+    // run: a fraction of a pixel per character adds up.
+    const QFontMetrics fm = e->fontMetrics();
+    QString widest;
+    for (QChar c : {QChar(u'W'), QChar(u'M'), QChar(u'@'), QChar(u'\u00C6')}) {
+        const QString run(widthInChars, c);
+        if (fm.horizontalAdvance(run) > fm.horizontalAdvance(widest)) widest = run;
+    }
+    SizeForText(e, widest);
     return e;
 }
 

@@ -51,8 +51,12 @@ void AddFieldRow(QGridLayout* grid, int row, const QString& label, QWidget* fiel
 void AddFieldRow(QGridLayout* grid, int row, const QString& label, QWidget* field, int rowSpan, int columnSpan);
 QPushButton* NamedButton(const QString& text, const char* name, QWidget* parent);
 QCheckBox* NamedCheckBox(const QString& text, const char* name, QWidget* parent);
-// A text box wide enough for widthInChars characters.
+// A text box wide enough for widthInChars characters, each as wide as the widest a
+// text may hold: a box that takes 20 characters shows 20 capital Ws whole.
 QLineEdit* NamedLineEdit(const char* name, const QString& toolTip, int widthInChars, QWidget* parent);
+// Makes box at least as wide as it must be to show longest whole, unscrolled, in its
+// own font and style: for a box whose texts are known (digits, a fixed format).
+void SizeForText(QLineEdit* box, const QString& longest);
 
 // The name of one element of a control array: "txtADestStation" and 2 give
 // "txtADestStation2".

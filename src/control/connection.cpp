@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 
 namespace korvel {
 
@@ -41,23 +42,45 @@ void EnableButtons(std::initializer_list<ToolButton> buttons, bool on) {
     for (ToolButton button : buttons) linkHost().SetToolbarButtonEnabled(button, on);
 }
 
-// The check that fails first, or an empty text when the entry is a valid "FFF:IIII":
-// exactly three digits, a colon and four digits, which is what the radio frame carries.
-QString FleetSyncEntryError(const QString& entry) {
-    const auto digits = [&entry](int from, int count) {
-        for (int i = from; i < from + count; ++i)
-            if (entry[i] < QLatin1Char('0') || entry[i] > QLatin1Char('9')) return false;
-        return true;
+// The fleet and ID of a prompt's entry "FFF:IIII", or the message of the check that
+// fails first. The ID is characters 5 to 12 read as one number, so "100:999" is an ID
+// too small and "100:10000" one too large, not a malformed entry. Text that is no
+// number, or more than the eight characters the ID is read from, is malformed.
+struct FleetSyncEntry {
+    int fleet = 0;
+    int id = 0;
+    QString error;
+};
+
+FleetSyncEntry ParseFleetSyncEntry(const QString& entry) {
+    const auto digitsValue = [](QStringView text) -> std::optional<int> {
+        if (text.isEmpty()) return std::nullopt;
+        int value = 0;
+        for (QChar c : text) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+            value = value * 10 + (c.unicode() - u'0');
+        }
+        return value;
     };
-    if (entry.size() != 8 || entry[3] != QLatin1Char(':') || !digits(0, 3) || !digits(4, 4))
-        return QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
-    const int fleet = entry.left(3).toInt();
-    const int id = entry.mid(4, 4).toInt();
-    if (fleet > 349) return QStringLiteral("Fleet number is higher than 349, click OK and re-enter");
-    if (fleet < 100) return QStringLiteral("Fleet number must be between 100 and 349, click OK and re-enter");
-    if (id > 4999) return QStringLiteral("ID number is higher than 4999, click OK and re-enter");
-    if (id < 1000) return QStringLiteral("ID number must be between 1000 and 4999, click OK and re-enter");
-    return QString();
+    FleetSyncEntry e;
+    const std::optional<int> fleet = entry.size() > 3 ? digitsValue(QStringView(entry).left(3)) : std::nullopt;
+    const std::optional<int> id = entry.size() > 4 && entry.size() <= 12 ? digitsValue(QStringView(entry).mid(4))
+                                                                          : std::nullopt;
+    if (entry.size() < 4 || entry[3] != QLatin1Char(':') || !fleet || !id)
+        e.error = QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
+    else if (*fleet > 349)
+        e.error = QStringLiteral("Fleet number is higher than 349, click OK and re-enter");
+    else if (*fleet < 100)
+        e.error = QStringLiteral("Fleet number must be between 100 and 349, click OK and re-enter");
+    else if (*id > 4999)
+        e.error = QStringLiteral("ID number is higher than 4999, click OK and re-enter");
+    else if (*id < 1000)
+        e.error = QStringLiteral("ID number must be between 1000 and 4999, click OK and re-enter");
+    else {
+        e.fleet = *fleet;
+        e.id = *id;
+    }
+    return e;
 }
 
 // What a read changes besides the link: put back when it does not complete.
@@ -133,9 +156,14 @@ bool AskFleetSyncTarget() {
             prompts().InputBox(prompt, QStringLiteral("Kenwood FleetSync Mobile Fleet/ID"), QString());
         linkState().FleetSyncTarget = answer.value_or(QString());
         if (linkState().FleetSyncTarget.isEmpty()) return false;
-        const QString error = FleetSyncEntryError(linkState().FleetSyncTarget);
-        if (error.isEmpty()) return true;
-        MsgBox(error, vbOKOnly, QString());
+        const FleetSyncEntry entry = ParseFleetSyncEntry(linkState().FleetSyncTarget);
+        if (entry.error.isEmpty()) {
+            // The radio frame carries three fleet digits and four ID digits: an ID typed
+            // with a leading zero ("100:01000") is the radio 100:1000.
+            linkState().FleetSyncTarget = QStringLiteral("%1:%2").arg(entry.fleet).arg(entry.id);
+            return true;
+        }
+        MsgBox(entry.error, vbOKOnly, QString());
     }
 }
 

@@ -20,8 +20,8 @@ constexpr int ANALOG_RECORD_SIZE = 3;
 
 // "hh:mm:ss" on the 12-hour clock followed by the regional AM/PM designator.
 QString eventTime(const QTime& now) {
-    const QLocale loc = QLocale::system();
-    QString designator = now.hour() < 12 ? loc.amText() : loc.pmText();
+    QString designator = SingleByteLocaleText(
+        QLocale(), [&now](const QLocale& l) { return now.hour() < 12 ? l.amText() : l.pmText(); });
     if (designator.isEmpty()) designator = now.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
     int hour = now.hour() % 12;
     if (hour == 0) hour = 12;
@@ -36,7 +36,9 @@ QString eventTime(const QTime& now) {
 // rounding gives exactly what rounding the product would.
 QString volts(int value) {
     const int tenths = (value + 2) / 5;
-    return QString::number(tenths / 10) + QLocale::system().decimalPoint() + QString::number(tenths % 10);
+    return QString::number(tenths / 10) +
+           SingleByteLocaleText(QLocale(), [](const QLocale& l) { return l.decimalPoint(); }) +
+           QString::number(tenths % 10);
 }
 
 // An event goes to the monitor's list and, while logging is on, to the event log: the

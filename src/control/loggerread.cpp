@@ -123,7 +123,7 @@ LogReadOutcome ReadLoggerLogs(const QString& folder, uint8_t sampleTime, const s
     // Rows left from an earlier read must never reach a file as if the module sent them.
     lg.SampleLog.fill(SampleRecord{});
     lg.MinMaxLog.fill(MinMaxRecord{});
-    const QLocale locale = QLocale::system();
+    const QLocale locale;
 
     const auto sampleText = [&](const QDateTime& at) { return SampleLogText(lg, sampleTime, at, locale); };
     const auto minMaxText = [&](const QDateTime& at) { return MinMaxLogText(lg, at, locale); };

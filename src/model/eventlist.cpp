@@ -1,5 +1,6 @@
 #include "model/eventlist.h"
 
+#include "model/textnumber.h"
 #include "platform/prompts.h"
 
 #include <QDir>
@@ -34,7 +35,8 @@ void SetEventLineListener(std::function<void(const QString&)> listener) {
 }
 
 QString EventLogStamp(const QDateTime& when) {
-    return QLocale::system().toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+    const auto date = [&when](const QLocale& l) { return l.toString(when.date(), QLocale::ShortFormat); };
+    return SingleByteLocaleText(QLocale(), date) + QLatin1Char(' ') +
            when.time().toString(QStringLiteral("HH:mm:ss"));
 }
 

@@ -1,5 +1,6 @@
 #include "model/loggerfiles.h"
 
+#include "model/textnumber.h"
 #include "model/version.h"
 
 #include <QDir>
@@ -95,8 +96,10 @@ QString LogFileVersion() {
 
 QString LogFileDateLine(const QDateTime& now, const QLocale& locale) {
     // With AP in the format Qt writes hh on the 12-hour clock.
-    return locale.toString(now.date(), QStringLiteral("dddd, MMMM dd, yyyy,")) +
-           locale.toString(now.time(), QStringLiteral(" hh:mm:ss AP"));
+    return SingleByteLocaleText(locale, [&now](const QLocale& l) {
+        return l.toString(now.date(), QStringLiteral("dddd, MMMM dd, yyyy,")) +
+               l.toString(now.time(), QStringLiteral(" hh:mm:ss AP"));
+    });
 }
 
 QByteArray SampleLogText(const LoggerData& data, uint8_t sampleTime, const QDateTime& now, const QLocale& locale) {

@@ -1,5 +1,6 @@
 #include "model/textnumber.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <climits>
@@ -77,6 +78,12 @@ std::optional<int> LeadingInteger(QStringView text, NumberForm form) {
     const std::optional<double> v = LeadingNumber(text, form);
     if (!v || *v < double(INT_MIN) || *v > double(INT_MAX)) return std::nullopt;
     return static_cast<int>(*v);
+}
+
+QString SingleByteLocaleText(const QLocale& locale, const std::function<QString(const QLocale&)>& make) {
+    const QString text = make(locale);
+    const bool singleBytes = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+    return singleBytes ? text : make(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 QString ThreeDigits(long n) { return QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')); }

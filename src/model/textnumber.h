@@ -3,8 +3,10 @@
 // how many digits it takes at most.
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QStringView>
+#include <functional>
 #include <optional>
 
 namespace korvel {
@@ -31,6 +33,11 @@ std::optional<double> WholeDecimal(QStringView text);
 
 // A whole number; empty when there is none or it is outside the range of int.
 std::optional<int> LeadingInteger(QStringView text, NumberForm form = {});
+
+// Text of a locale for a single-byte file or frame: made with locale, or, where that
+// text has a character no single byte holds (a Greek month, a Russian day, an Arabic
+// digit or designator), made again in US English, so that no character is lost.
+QString SingleByteLocaleText(const QLocale& locale, const std::function<QString(const QLocale&)>& make);
 
 // A number as station addresses are shown: at least three digits, "007".
 QString ThreeDigits(long n);

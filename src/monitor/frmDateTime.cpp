@@ -1,4 +1,5 @@
 #include "monitor/frmDateTime.h"
+#include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "platform/prompts.h"
 
@@ -94,6 +95,7 @@ void frmDateTime::build() {
     update_->setToolTip(QStringLiteral("Manual time update"));
     exit_ = NamedButton(QStringLiteral("E&xit"), "cmdCancel", this);
     exit_->setToolTip(QStringLiteral("Exit"));
+    LeaveUnchecked(exit_);
     // Enter in a box sends nothing: each setting goes to the module at once, so only a
     // deliberate press of its button may start one.
     for (QPushButton* b : {pcClock_, update_, exit_}) b->setAutoDefault(false);

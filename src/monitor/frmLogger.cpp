@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 namespace korvel {
 
@@ -68,9 +69,16 @@ const char* const kHintLines[] = {
     "configuration to the module. Return to this window and start the logger.",
 };
 
-QLineEdit* Display(const char* name, const QString& tip, int widthInChars, QWidget* parent) {
-    QLineEdit* box = NamedLineEdit(name, tip, widthInChars, parent);
+// The longest time a run length or timer box shows: the most seconds a count holds.
+QString LongestRunLength() { return FormatRunLength(std::numeric_limits<uint32_t>::max()); }
+
+// A box that shows what the window works out, as wide as longest, its widest text.
+QLineEdit* Display(const char* name, const QString& tip, const QString& longest, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setToolTip(tip);
     box->setReadOnly(true);
+    SizeForText(box, longest);
     return box;
 }
 
@@ -124,7 +132,8 @@ frmLogger* frmLogger::Instance() { return instance.data(); }
 void frmLogger::SetFileClock(std::function<QDateTime()> clock) { fileClock() = std::move(clock); }
 
 void frmLogger::build() {
-    header_ = Display("txtHeader", QString(), 40, this);
+    header_ = Display("txtHeader", QString(),
+                      kSettingsHeader.size() > kTimersHeader.size() ? kSettingsHeader : kTimersHeader, this);
     header_->setText(kSettingsHeader);
     header_->setAccessibleName(QStringLiteral("View"));
 
@@ -202,7 +211,7 @@ QWidget* frmLogger::buildSettings() {
         field->SetToolTips(tip);
         unit = NamedList(unitName, units, "Select the basic sampling interval type", frame);
         unit->setAccessibleName(unitLabel);
-        run = Display(runName, kRunLengthTip, 15, frame);
+        run = Display(runName, kRunLengthTip, LongestRunLength(), frame);
         auto* grid = new QGridLayout(frame);
         AddFieldRow(grid, 0, fieldLabel, field);
         grid->addWidget(unit, 0, 2);
@@ -257,8 +266,8 @@ QWidget* frmLogger::buildSettings() {
     slider_->setToolTip(QStringLiteral("Adjust the ratio of samples versus min max logging"));
     // Samples at the top, as the share boxes read.
     slider_->setInvertedAppearance(true);
-    samplesShare_ = Display("txtSamples", QString(), 4, view);
-    minMaxShare_ = Display("txtMinMax", QString(), 4, view);
+    samplesShare_ = Display("txtSamples", QString(), PercentText(100), view);
+    minMaxShare_ = Display("txtMinMax", QString(), PercentText(100), view);
     auto* allocation = new QGridLayout;
     QLabel* allocationLabel = BuddyLabel(QStringLiteral("&Buffer Allocation"), slider_, view);
     allocationLabel->setObjectName(QStringLiteral("Label2"));
@@ -319,7 +328,7 @@ QWidget* frmLogger::buildTimers() {
     view->setObjectName(QStringLiteral("fraRams"));
     const auto row = [this](QGridLayout* grid, int r, int k, const QString& label, const QString& tip,
                             const QString& what, QWidget* parent) {
-        timers_[k] = Display(Indexed("txtRams", k).toLatin1().constData(), tip, 15, parent);
+        timers_[k] = Display(Indexed("txtRams", k).toLatin1().constData(), tip, LongestRunLength(), parent);
         QLabel* name = BuddyLabel(label, timers_[k], parent);
         name->setObjectName(Indexed("lblRams", k));
         clears_[k] = NamedButton(QStringLiteral("Clear"), Indexed("cmdClear", k).toLatin1().constData(), parent);

@@ -107,7 +107,7 @@ void frmPollerTask::tmrPoller_Timer() {
 void frmPollerTask::ShowCount() { count_->setText(PollerCountText(countdown_.Remaining())); }
 
 void frmPollerTask::Log(const QString& prefix) {
-    const QString line = PollerLogLine(prefix, QDateTime::currentDateTime(), QLocale::system());
+    const QString line = PollerLogLine(prefix, QDateTime::currentDateTime(), QLocale());
     log_->addItem(line);
     log_->scrollToBottom();
     WriteLogFile(line);
@@ -132,7 +132,7 @@ void frmPollerTask::Stop() {
     stopped_ = true;
     timer_->stop();
     // Nobody is left to read a failure here.
-    AppendPollerLog(PollerLogLine(POLLER_STOPPED, QDateTime::currentDateTime(), QLocale::system()));
+    AppendPollerLog(PollerLogLine(POLLER_STOPPED, QDateTime::currentDateTime(), QLocale()));
 }
 
 void frmPollerTask::closeEvent(QCloseEvent* event) {

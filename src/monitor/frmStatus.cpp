@@ -1,5 +1,6 @@
 #include "monitor/frmStatus.h"
 
+#include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/statecolours.h"
 #include "model/model.h"
@@ -177,6 +178,7 @@ void frmStatus::build() {
     autoRefresh_ = NamedButton(QStringLiteral("A&uto"), "cmdAutoRefresh", this);
     autoRefresh_->setToolTip(AutoRefreshToolTip(false));
     cancel_ = NamedButton(QStringLiteral("E&xit"), "cmdCancel", this);
+    LeaveUnchecked(cancel_);
     connect(refresh_, &QPushButton::clicked, this, &frmStatus::cmdRefresh_Click);
     connect(autoRefresh_, &QPushButton::clicked, this, &frmStatus::cmdAutoRefresh_Click);
     connect(cancel_, &QPushButton::clicked, this, &frmStatus::cmdCancel_Click);
@@ -388,16 +390,14 @@ void frmStatus::tmrPacketSend_Timer() {
 
 bool frmStatus::ReadStatus(StatusRequest request) {
     StatusView view = StatusView::ContactInputs;
-    int group = group_->value();
     switch (request) {
-    case StatusRequest::Analog:
-        view = StatusView::Analogs;
-        group = GetSelectedGroup(view, group);
-        break;
+    case StatusRequest::Analog: view = StatusView::Analogs; break;
     case StatusRequest::Temperature: view = StatusView::Temperatures; break;
     case StatusRequest::Outputs: view = StatusView::Outputs; break;
     default: break;
     }
+    // The selector counts the boards fitted; the request names the board itself.
+    const int group = GetSelectedGroup(view, group_->value());
     const int16_t result = OnLine([request, group] { return SendStatusRequest(request, group); });
     if (closing_) return true;
     if (result != SEND_OK) return false;
@@ -415,7 +415,7 @@ bool frmStatus::ReadStatus(StatusRequest request) {
 bool frmStatus::ChangeOutput() {
     const int index = outputIndex_;
     const bool on = meters_[size_t(index)]->text() != kMeterOn;
-    const int data = OutputSwitchData(group_->value(), index, on);
+    const int data = OutputSwitchData(GetSelectedGroup(StatusView::Outputs, group_->value()), index, on);
     const int16_t result = OnLine([data] { return SendSetLogicalOutput(data); });
     if (closing_) return true;
     if (result != SEND_OK) return false;

@@ -269,12 +269,14 @@ void frmTaskManager::cboTAChannel_Click() {
         MsgBox(kMaximumAllocated, vbOKOnly);
         return;
     }
-    if (assigned == output) return;
-    assigned = int16_t(output);
-    const int row = entryRow(station);
-    if (row >= 0) delete list_->takeItem(row);
-    if (output != 0) appendEntry(station);
-    if (output != 0 && TaskStationCount(outputs_) == TASK_BLOCK_ENTRIES) MsgBox(kMaximumAllocated, vbOKOnly);
+    if (assigned != output) {
+        assigned = int16_t(output);
+        const int row = entryRow(station);
+        if (row >= 0) delete list_->takeItem(row);
+        if (output != 0) appendEntry(station);
+    }
+    // Said after every choice that leaves the list full, one that changed nothing too.
+    if (TaskStationCount(outputs_) == TASK_BLOCK_ENTRIES) MsgBox(kMaximumAllocated, vbOKOnly);
 }
 
 void frmTaskManager::lstCurrent_DblClick() {

@@ -1,6 +1,7 @@
 #include "monitor/pollerrules.h"
 
 #include "model/taskblock.h"
+#include "model/textnumber.h"
 #include "control/session.h"
 
 #include <QDateTime>
@@ -53,7 +54,9 @@ QString PollerCountText(int64_t remainingSeconds) {
 
 QString PollerLogLine(const QString& prefix, const QDateTime& at, const QLocale& locale) {
     // With AP in the format, hh is the 12-hour clock.
-    return prefix + locale.toString(at, QStringLiteral(" dddd, MMMM dd, yyyy, hh:mm AP"));
+    return prefix + SingleByteLocaleText(locale, [&at](const QLocale& l) {
+               return l.toString(at, QStringLiteral(" dddd, MMMM dd, yyyy, hh:mm AP"));
+           });
 }
 
 QString PollerLogPath() {

@@ -70,14 +70,30 @@ QString AutoRefreshToolTip(bool slow) {
     return slow ? QStringLiteral("Updates meters every 20 seconds") : QStringLiteral("Updates meters every 1 second");
 }
 
+namespace {
+
+// The first bit of a view's expansion boards in ExpansionBoardMask, or none when a view
+// has no boards to choose.
+std::optional<int> BoardBits(StatusView view) {
+    switch (view) {
+    case StatusView::Analogs: return ANALOG_BOARD_BITS;
+    case StatusView::ContactInputs: return CONTACT_BOARD_BITS;
+    default: return std::nullopt;
+    }
+}
+
+bool BoardFitted(int mask, int firstBit, int board) { return mask & (1 << (board - 1 + firstBit)); }
+
+} // namespace
+
 int GroupSelectorMaximum(StatusView view) {
     const TargetState& t = target();
     if (!t.PellarDevice) return t.ChildCount;
-    switch (view) {
-    case StatusView::Analogs: return LastBoard(t.ExpansionBoardMask, ANALOG_BOARD_BITS);
-    case StatusView::ContactInputs: return LastBoard(t.ExpansionBoardMask, CONTACT_BOARD_BITS);
-    default: return 0;
-    }
+    const std::optional<int> bits = BoardBits(view);
+    if (!bits) return 0;
+    int fitted = 0;
+    for (int board = 1; board <= 4; ++board) fitted += BoardFitted(t.ExpansionBoardMask, *bits, board);
+    return fitted;
 }
 
 bool GroupSelectorShown(StatusView view) { return target().PellarDevice && GroupSelectorMaximum(view) > 0; }
@@ -85,20 +101,15 @@ bool GroupSelectorShown(StatusView view) { return target().PellarDevice && Group
 int GetSelectedGroup(StatusView view, int selectorValue) {
     const TargetState& t = target();
     if (!t.PellarDevice) return selectorValue;
-    if (selectorValue < 1) return 0;
-    switch (view) {
-    case StatusView::ContactInputs: return selectorValue;
-    case StatusView::Analogs: {
-        int found = 0, last = 0;
-        for (int board = 1; board <= 4; ++board) {
-            if (!(t.ExpansionBoardMask & (1 << (board - 1 + ANALOG_BOARD_BITS)))) continue;
-            last = board;
-            if (++found == selectorValue) return board;
-        }
-        return last;
+    const std::optional<int> bits = BoardBits(view);
+    if (selectorValue < 1 || !bits) return 0;
+    int found = 0, last = 0;
+    for (int board = 1; board <= 4; ++board) {
+        if (!BoardFitted(t.ExpansionBoardMask, *bits, board)) continue;
+        last = board;
+        if (++found == selectorValue) return board;
     }
-    default: return 0;
-    }
+    return last;
 }
 
 bool StatusMonitorAllowed() { return address()[0] == 0; }

@@ -39,14 +39,15 @@ QString AutoRefreshToolTip(bool slow);
 
 // The group selector of a view: its largest value (0 when there is nothing to choose)
 // and whether it is shown. A Korvel keeps it hidden, so the monitor shows the main
-// module; a Pellar offers its analog boards in the analog view and its contact input
-// boards in the contact input view.
+// module; a Pellar offers its fitted analog boards in the analog view and its fitted
+// contact input boards in the contact input view, one position each after the main
+// board's, so no position stands for an empty slot or for a board twice.
 int GroupSelectorMaximum(StatusView view);
 bool GroupSelectorShown(StatusView view);
-// The group a selector value stands for. In the analog view of a Pellar the value
-// counts the fitted analog boards from the first: the value-th fitted board, or the
-// last one when the value goes beyond them, so a board behind an empty slot is still
-// reached and no empty slot is asked for.
+// The group a selector value stands for. On a Pellar the value counts the view's
+// fitted boards from the first: the value-th fitted board (the last one when the value
+// goes beyond them), so a board behind an empty slot is still reached and no empty slot
+// is asked for.
 int GetSelectedGroup(StatusView view, int selectorValue);
 
 // The monitor reads only the local module: polling a remote station over the radio

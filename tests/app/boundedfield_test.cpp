@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 using namespace korvel;
@@ -193,6 +194,64 @@ TEST_F(BoundedFieldTest, AClickThatTheCheckRefusesIsNoClick) {
     click();  // the reset text passes
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(field->Value(), 20000);
+}
+
+TEST_F(BoundedFieldTest, AnAccessKeyOrEnterChecksTheFocusedFieldFirstAndARefusalDropsThePress) {
+    auto* send = new QPushButton(QStringLiteral("&Send"), &dialog);
+    auto* quit = new QPushButton(QStringLiteral("E&xit"), &dialog);
+    auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+    LeaveUnchecked(quit);
+    ok->setDefault(true);
+    for (QWidget* w : {static_cast<QWidget*>(send), static_cast<QWidget*>(quit), static_cast<QWidget*>(ok)})
+        dialog.layout()->addWidget(w);
+    QCoreApplication::processEvents();  // shows the buttons added to the open window
+    QList<long> sent, accepted;
+    int quits = 0;
+    QObject::connect(send, &QPushButton::clicked, [&] { sent << field->Value(); });
+    QObject::connect(ok, &QPushButton::clicked, [&] { accepted << field->Value(); });
+    QObject::connect(quit, &QPushButton::clicked, [&] { ++quits; });
+
+    // The typed value is checked and taken before the press, which comes at once.
+    Enter(field, QStringLiteral("3000"));
+    PressAccessKey(send);
+    EXPECT_EQ(sent, QList<long>{3000});
+    EXPECT_EQ(QApplication::focusWidget(), field) << "the focus stays where the user typed";
+
+    Enter(field, QStringLiteral("88888"));
+    PressAccessKey(send);
+    EXPECT_EQ(sent, QList<long>{3000}) << "a refused value sends nothing";
+    EXPECT_EQ(Texts(), QStringList{kAbove});
+    EXPECT_EQ(field->Text(), QStringLiteral("20000"));
+
+    Enter(field, QString());
+    TypeKey(field, Qt::Key_Backspace);
+    TypeKey(field, Qt::Key_Return);
+    EXPECT_TRUE(accepted.isEmpty()) << "Enter presses no default button past a refused field";
+    EXPECT_EQ(Texts(), (QStringList{kAbove, kEmpty}));
+    Enter(field, QStringLiteral("700"));
+    TypeKey(field, Qt::Key_Return);
+    EXPECT_EQ(accepted, QList<long>{700});
+
+    // Exit takes nothing from the window, so it checks nothing.
+    Enter(field, QStringLiteral("5"));
+    PressAccessKey(quit);
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(Texts().size(), 2);
+}
+
+TEST_F(BoundedFieldTest, APlainUpDownTakesItsTypedTextBeforeACommand) {
+    auto* hours = new QSpinBox(&dialog);
+    hours->setRange(0, 23);
+    hours->setValue(5);
+    dialog.layout()->addWidget(hours);
+    QCoreApplication::processEvents();
+    hours->setFocus(Qt::TabFocusReason);
+    hours->findChild<QLineEdit*>()->setText(QString());
+    EXPECT_TRUE(CheckFocusedField(&dialog));
+    EXPECT_EQ(hours->text(), QStringLiteral("5")) << "an emptied box shows the value it keeps";
+    hours->findChild<QLineEdit*>()->setText(QStringLiteral("17"));
+    EXPECT_TRUE(CheckFocusedField(&dialog));
+    EXPECT_EQ(hours->value(), 17);
 }
 
 TEST_F(BoundedFieldTest, ArrowsStepFromTheValueAndStopAtTheLimits) {

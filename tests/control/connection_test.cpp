@@ -294,11 +294,16 @@ TEST_F(FleetSyncPromptTest, RepeatsUntilAValidEntryAndNamesTheFirstFault) {
         {"100:5000", "ID number is higher than 4999, click OK and re-enter"},
         {"100:0999", "ID number must be between 1000 and 4999, click OK and re-enter"},
         {"ABC:1000", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
-        // Only what the radio frame carries is checked: three digits, colon, four digits.
-        {"100:999", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
-        {"100:01000", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
+        // The ID is read whole from character 5: too few digits or too many make it too
+        // small or too large, not malformed.
+        {"100:999", "ID number must be between 1000 and 4999, click OK and re-enter"},
+        {"100:10000", "ID number is higher than 4999, click OK and re-enter"},
+        {"100:00000999", "ID number must be between 1000 and 4999, click OK and re-enter"},
+        {"100:", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
+        {"100:000001000", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
         {" 100:1000", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
         {"100:+100", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
+        {"100:10 0", "Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII"},
     };
     for (const auto& r : refused) {
         prompts.QueueInput(r.first);
@@ -318,6 +323,11 @@ TEST_F(FleetSyncPromptTest, RepeatsUntilAValidEntryAndNamesTheFirstFault) {
 TEST_F(FleetSyncPromptTest, TheLowestEntryIsAcceptedAndCancelEndsTheConnect) {
     prompts.QueueInput(QStringLiteral("100:1000"));
     EXPECT_TRUE(AskFleetSyncTarget());
+    // An ID typed with leading zeros is the radio the frame can name.
+    prompts.QueueInput(QStringLiteral("100:00001000"));
+    EXPECT_TRUE(AskFleetSyncTarget());
+    EXPECT_EQ(linkState().FleetSyncTarget, QStringLiteral("100:1000"));
+    EXPECT_EQ(prompts.Shown().size(), 2) << "no message";
     prompts.QueueInput(std::nullopt);
     EXPECT_FALSE(AskFleetSyncTarget());
 

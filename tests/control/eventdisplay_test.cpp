@@ -5,6 +5,7 @@
 #include "support/linkfixture.h"
 #include "support/memoryserialport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -94,6 +95,37 @@ TEST_F(EventLogTest, StartTrafficStopInSingleBytes) {
     EXPECT_EQ(Read("20161207140500.log"),
               Stamped(t0, " - Log started") + "RX Gr\xFC\xDF" "e\r\n" +
                   "02:05:30 PM, Station: 012 Contact Input 5 ON\r\n" + Stamped(t0.addSecs(65), " - Log stopped"));
+}
+
+TEST_F(EventLogTest, ALanguageWhoseTextsNoSingleByteHoldsLosesNoCharacter) {
+    // Greek writes its designators in Greek letters, Arabic its digits and decimal point.
+    struct DefaultLocale {
+        const QLocale kept;
+        ~DefaultLocale() { QLocale::setDefault(kept); }
+    } restore;
+    // Greece's decimal comma is a single byte and stays; Egypt's decimal separator is not.
+    for (const auto& [locale, point] : {std::pair{QLocale(QLocale::Greek, QLocale::Greece), ','},
+                                        std::pair{QLocale(QLocale::Arabic, QLocale::Egypt), '.'}}) {
+        QLocale::setDefault(locale);
+        eventMonitor().lstEvents.clear();
+        eventMonitor().LogFolder = dir.filePath(locale.name());
+        ASSERT_TRUE(QDir().mkpath(eventMonitor().LogFolder));
+        ASSERT_TRUE(StartEventLog(QString(), t0));
+        PutRx(WithChecksum({10, 0, 12, 0, 0, PKT_EVENT, EVENT_CLASS_ANALOG, 0xC2, 0xB2, 0x02}));
+        DisplayEventPacketAt(QTime(14, 5, 30));
+        StopEventLog(t0.addSecs(65));
+        QFile f(QDir(eventMonitor().LogFolder).filePath(QStringLiteral("20161207140500.log")));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << locale.name().toStdString();
+        const QByteArray log = f.readAll();
+        const QList<QByteArray> lines = log.split('\n');
+        ASSERT_EQ(lines.size(), 4) << log.toStdString();
+        EXPECT_EQ(QString::fromLatin1(lines[1]).toStdString(),
+                  std::string("02:05:30 PM, Station: 012 Analog Input3, above high set, current voltage =  13") +
+                      point + "8V\r");
+        EXPECT_FALSE(log.contains('?')) << log.toStdString();
+        for (int i : {0, 2}) EXPECT_TRUE(lines[i].contains(" 14:0")) << lines[i].toStdString();
+        EXPECT_EQ(eventMonitor().lstEvents.value(0).toLatin1() + '\r', lines[1]) << "the monitor shows what is logged";
+    }
 }
 
 TEST_F(EventLogTest, EveryKindOfEventFromEveryStationIsLogged) {

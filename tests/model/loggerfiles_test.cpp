@@ -109,6 +109,12 @@ TEST(LogFileText, VersionAndTwelveHourDateLine) {
     EXPECT_EQ(LogFileDateLine(Utc(2026, 1, 2, 0, 5, 9), kEnglish), "Friday, January 02, 2026, 12:05:09 AM");
     EXPECT_EQ(LogFileDateLine(Utc(2026, 1, 2, 12, 0, 0), kEnglish), "Friday, January 02, 2026, 12:00:00 PM");
     EXPECT_TRUE(LogFileDateLine(kNow, kGerman).startsWith("Mittwoch, Dezember 09, 2026, 04:31:05 "));
+    // Greek and Russian names would be lost as single bytes: the line is in English.
+    for (QLocale::Language language : {QLocale::Greek, QLocale::Russian})
+        EXPECT_EQ(LogFileDateLine(kNow, QLocale(language)) + "\r\n", kDateLine) << int(language);
+    auto data = std::make_unique<LoggerData>();
+    EXPECT_EQ(MinMaxLogText(*data, kNow, QLocale(QLocale::Russian, QLocale::Russia)),
+              "OMRU Min Max Log - Version " + kVersion + "\r\n" + kDateLine);
 }
 
 TEST(LogFileText, WholeFilesWithRebuiltSampleTimesAndMinMaxAsReceived) {

@@ -118,6 +118,35 @@ TEST_F(DateTimeDialogTest, TextTypedIntoATimeBoxCountsAndItsRangeRefusesTheRest)
     EXPECT_EQ(d.DTPicker1()->minimumDate(), QDate(2000, 1, 1));
 }
 
+TEST_F(DateTimeDialogTest, AccessKeysSendTheClockTheWindowShows) {
+    target().ModuleClock = {1, 6, 2030, 10, 20, 30};
+    frmDateTime& d = Show();
+    d.show();
+    Enter(d.updMinutes(), "4");
+    Enter(d.updHours(), "");
+    TypeKey(d.updHours(), Qt::Key_Backspace);  // an emptied box
+    PressAccessKey(d.cmdUpdate());
+    EXPECT_EQ(SetFrameData(), Bytes({1, 6, 30, 10, 4, 30}));
+    EXPECT_EQ(d.txtHours()->text(), "10") << "the emptied box shows the hour sent";
+    EXPECT_EQ(d.txtMinutes()->text(), "4");
+    EXPECT_EQ(QApplication::focusWidget(), d.updHours()) << "the focus stays where the user typed";
+
+    sim.ClearReceived();
+    frmDateTime::SetPcClock([] { return QDateTime(QDate(2026, 12, 7), QTime(23, 5, 9)); });
+    Enter(d.updSeconds(), "5");
+    PressAccessKey(d.cmdPcClock());
+    EXPECT_EQ(SetFrameData(), Bytes({7, 12, 26, 23, 5, 9}));
+    EXPECT_EQ(OnScreen(d), QList<int>({7, 12, 2026, 23, 5, 9}));
+    EXPECT_EQ(d.txtSeconds()->text(), "9") << "the PC's second replaces the one typed";
+
+    sim.ClearReceived();
+    Enter(d.updMinutes(), "5");
+    PressAccessKey(d.cmdCancel());
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_TRUE(sim.Received().isEmpty());
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+}
+
 TEST_F(DateTimeDialogTest, APcYearTheModuleCannotTakeIsRefusedAndNothingIsSent) {
     target().ModuleClock = {14, 3, 2024, 15, 9, 26};
     frmDateTime& d = Show();

@@ -228,6 +228,47 @@ TEST_F(LoggerWindowTest, KnownSensorsLimitTheTemperatureInputsAndIntervalsAreChe
     EXPECT_EQ(SystemValue(config(), SAMPLE_TIME), 60);
 }
 
+TEST_F(LoggerWindowTest, AccessKeysTakeTheTypedIntervalOrRefuseItBeforeTheModuleHearsOfIt) {
+    GoOnline();
+    Set(LOG_ANALOGS, 3);
+    frmLogger& d = Show();
+    d.cboSampleType()->setCurrentIndex(SAMPLE_MINUTES);
+    Enter(d.updSampleInterval(), QStringLiteral("45"));
+    d.chkAutoRun()->setFocus(Qt::TabFocusReason);  // 45 checked and taken
+    const auto sentSampleTime = [this] { return int(uint8_t(sim.BlockData(sim::kBlockSystem, 0)[SAMPLE_TIME + 1])); };
+
+    Enter(d.updSampleInterval(), QStringLiteral("30"));
+    prompts.QueueAnswer(vbYes);
+    PressAccessKey(d.cmdStartLog());
+    ASSERT_TRUE(sim.LoggerRunning());
+    EXPECT_EQ(d.updSampleInterval()->Text(), QStringLiteral("30"));
+    EXPECT_EQ(TakeLoggerSettings(config()).SampleInterval, 30);
+    EXPECT_EQ(sentSampleTime(), SystemValue(config(), SAMPLE_TIME)) << "the module logs what the window shows";
+
+    // Past the maximum: its message, the box reset, and no command reaches the module.
+    sim.ClearReceived();
+    prompts.Clear();
+    for (QPushButton* b : {d.cmdStartLog(), d.cmdGetlog(), d.cmdRams()}) {
+        Enter(d.updSampleInterval(), QStringLiteral("88"));
+        PressAccessKey(b);
+        EXPECT_EQ(ShownTexts(prompts).value(0), "Value greater than maximum, value is reset to maximum")
+            << b->objectName().toStdString();
+        EXPECT_EQ(prompts.Shown().size(), 1) << "nothing is asked after the refusal";
+        EXPECT_TRUE(sim.Received().isEmpty());
+        EXPECT_EQ(d.updSampleInterval()->Text(), QStringLiteral("60"));
+        EXPECT_EQ(ControlName(QApplication::focusWidget()), QStringLiteral("updSampleInterval"));
+        prompts.Clear();
+    }
+    EXPECT_TRUE(sim.LoggerRunning());
+    EXPECT_EQ(TakeLoggerSettings(config()).SampleInterval, 30);
+
+    // The reset value passes: the logger stops with 60 stored.
+    prompts.QueueAnswer(vbYes);
+    PressAccessKey(d.cmdStartLog());
+    EXPECT_FALSE(sim.LoggerRunning());
+    EXPECT_EQ(TakeLoggerSettings(config()).SampleInterval, 60);
+}
+
 TEST_F(LoggerWindowTest, ASampleTimeBelowTheSleepTimeIsRaisedAndOkStays) {
     Set(START_UP_OPTIONS, 0x80);
     Set(SLEEP_TIME, 65);

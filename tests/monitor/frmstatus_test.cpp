@@ -295,7 +295,7 @@ TEST_F(StatusWindowTest, APellarsBoardSelectorAsksForAndShowsTheSameFittedBoard)
     sim.SetAnalogCode(3, 0, 512);
     frmStatus& d = Show();
     EXPECT_TRUE(d.updGroup()->isVisible()) << "the contact input board";
-    EXPECT_EQ(d.updGroup()->maximum(), 2);
+    EXPECT_EQ(d.updGroup()->maximum(), 1) << "one position for the one board fitted";
     d.cmdViewOutputs()->click();
     EXPECT_FALSE(d.updGroup()->isVisible());
     EXPECT_FALSE(d.LabelGroup()->isVisible());
@@ -317,9 +317,53 @@ TEST_F(StatusWindowTest, APellarsBoardSelectorAsksForAndShowsTheSameFittedBoard)
     // The contact input view asks for the board the selector names.
     d.cmdViewInputs()->click();
     EXPECT_EQ(Captions().first(), QStringLiteral("CH 1")) << "a view starts on the main board";
-    d.updGroup()->setValue(2);
+    d.updGroup()->setValue(1);
+    EXPECT_EQ(Captions().first(), QStringLiteral("CH 17"));
     Poll();
     EXPECT_EQ(Sent(CMD_INPUT_STATUS).value(0), Request(CMD_INPUT_STATUS, 2));
+}
+
+TEST_F(StatusWindowTest, ContactBoardsWithAGapAreEachReachedByTheirAccessKeysWithTheTypedPosition) {
+    sim.SetPellar(0x50);  // contact input boards 1 and 3
+    LoadPellar(0x50);
+    sim.SetInputBits(3, 0x0F);
+    frmStatus& d = Show();
+    EXPECT_EQ(d.updGroup()->maximum(), 2) << "a position for each board fitted, none for the gap";
+
+    // The position typed counts for Manual pressed by its access key.
+    Enter(d.updGroup(), QStringLiteral("2"));
+    PressAccessKey(d.cmdRefresh());
+    Poll();
+    EXPECT_EQ(Sent(CMD_INPUT_STATUS).value(0), Request(CMD_INPUT_STATUS, 3));
+    EXPECT_EQ(Captions().first(), QStringLiteral("CH 25"));
+    EXPECT_EQ(Meters().mid(3, 2), QStringList({"ON", "OFF"}));
+    EXPECT_FALSE(d.Closing());
+
+    // An emptied box shows the position the reading asks for.
+    Enter(d.updGroup(), QString());
+    TypeKey(d.updGroup(), Qt::Key_Backspace);
+    PressAccessKey(d.cmdAutoRefresh());
+    EXPECT_EQ(d.txtGroup()->text(), QStringLiteral("2"));
+    Poll();
+    EXPECT_EQ(Sent(CMD_INPUT_STATUS).value(1), Request(CMD_INPUT_STATUS, 3));
+    EXPECT_TRUE(d.tmrRefresh()->isActive());
+
+    // Each view button by its key: the view starts on the main board.
+    Enter(d.updGroup(), QStringLiteral("1"));
+    const QList<QPair<QPushButton*, int>> views{{d.cmdViewOutputs(), CMD_OUTPUT_STATUS},
+                                                {d.cmdViewAnalogs(), CMD_ANALOG_STATUS},
+                                                {d.cmdViewTemperatures(), CMD_TEMP_STATUS},
+                                                {d.cmdViewInputs(), CMD_INPUT_STATUS}};
+    for (const auto& [button, command] : views) {
+        sim.ClearReceived();
+        PressAccessKey(button);
+        Poll();
+        EXPECT_EQ(sim.Received(), QList<QByteArray>{Request(command, 0)}) << button->objectName().toStdString();
+        EXPECT_EQ(d.updGroup()->value(), 0);
+    }
+    PressAccessKey(d.cmdCancel());
+    ExpectClosed();
+    EXPECT_TRUE(prompts.Shown().isEmpty());
 }
 
 TEST_F(StatusWindowTest, ManualReadsOnceAndAutoStartsTheRefreshAgain) {

@@ -162,6 +162,50 @@ TEST_F(TaskManagerTest, ThirtyTwoStationsAreAnnouncedAndAThirtyThirdRefused) {
     EXPECT_EQ(d.cboTAChannel()->currentIndex(), 9);
 }
 
+TEST_F(TaskManagerTest, EveryChoiceThatLeavesThirtyTwoStationsAnnouncesItEvenOneThatChangesNothing) {
+    frmTaskManager& d = Show();
+    for (int s = 1; s <= 32; ++s) Choose(d, s, s);
+    EXPECT_EQ(prompts.Shown().size(), 1);
+    Choose(d, 7, 7);  // the output it already has
+    EXPECT_EQ(prompts.Shown().size(), 2);
+    Choose(d, 200, 0);  // NONE for a station without an entry
+    EXPECT_EQ(ShownTexts(prompts), (QStringList{kMaximum, kMaximum, kMaximum}));
+    EXPECT_EQ(d.lstCurrent()->count(), 32);
+    EXPECT_EQ(Lines(d.lstCurrent()).value(6), QStringLiteral("007      07")) << "an unchanged station keeps its place";
+    for (const ShownBox& b : prompts.Shown()) EXPECT_EQ(b.buttons + b.icon, vbOKOnly);
+}
+
+TEST_F(TaskManagerTest, AccessKeysTakeTheTypedMinutesOrStopAtAnEmptyBox) {
+    GoOnline();
+    frmTaskManager& d = Show();
+    Choose(d, 5, 3);
+    Enter(d.updMinutes(), "300");
+    prompts.QueueAnswer(vbYes);
+    PressAccessKey(d.cmdSaveTask());
+    EXPECT_EQ(d.updMinutes()->Text(), "255");
+    EXPECT_EQ(sim.TaskBlockWrites(), 1);
+    EXPECT_EQ(uint8_t(sim.TaskBlock()[3]), 255) << "the module polls at the period shown";
+    EXPECT_EQ(ControlName(QApplication::focusWidget()), "updMinutes");
+
+    for (QPushButton* b : {d.cmdLoadTask(), d.cmdSaveTask(), d.cmdStartTask()}) {
+        prompts.Clear();
+        sim.ClearReceived();
+        Enter(d.updMinutes(), "");
+        TypeKey(d.updMinutes(), Qt::Key_Backspace);
+        PressAccessKey(b);
+        EXPECT_EQ(ShownTexts(prompts), QStringList{"Nothing was entered in the field, please enter valid data!"})
+            << b->objectName().toStdString();
+        EXPECT_TRUE(sim.Received().isEmpty());
+        EXPECT_EQ(frmPollerTask::Instance(), nullptr);
+        EXPECT_EQ(d.updMinutes()->Text(), "0");
+    }
+    Enter(d.updMinutes(), "9");
+    prompts.QueueAnswer(vbNo);  // edited: not saved first
+    PressAccessKey(d.cmdStartTask());
+    ASSERT_NE(frmPollerTask::Instance(), nullptr);
+    EXPECT_EQ(taskState().PollerInterval[POLL_MINUTES], 9);
+}
+
 TEST_F(TaskManagerTest, ABlockWithAnOutputBeyondSixtyFourIsRefusedAndTheTaskKept) {
     GoOnline();
     frmTaskManager& d = Show();

@@ -90,3 +90,14 @@ TEST(PollerRules, ALogLineCarriesTheDateAndA12HourTime) {
     EXPECT_TRUE(PollerLogLine(POLLER_POLL_DUE, QDateTime(monday, QTime(9, 5)), QLocale(QLocale::German))
                     .startsWith("Poll due:  Montag, Dezember 07"));
 }
+
+TEST(PollerRules, ALanguageWhoseNamesNoSingleByteHoldsIsWrittenInEnglish) {
+    const QDateTime at(QDate(2026, 12, 7), QTime(23, 21, 59));
+    for (const QLocale& locale : {QLocale(QLocale::Greek, QLocale::Greece), QLocale(QLocale::Russian, QLocale::Russia),
+                                  QLocale(QLocale::Arabic, QLocale::Egypt)})
+        EXPECT_EQ(PollerLogLine(POLLER_POLL_DUE, at, locale), "Poll due:  Monday, December 07, 2026, 11:21 PM")
+            << locale.name().toStdString();
+    // Names a single byte holds stay the language's own.
+    EXPECT_EQ(PollerLogLine(POLLER_POLL_DUE, at, QLocale(QLocale::French, QLocale::France)).toLatin1(),
+              QByteArray("Poll due:  lundi, d\xE9" "cembre 07, 2026, 11:21 PM"));
+}

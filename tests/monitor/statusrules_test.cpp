@@ -33,10 +33,10 @@ TEST_F(StatusRulesTest, AKorvelNeverOffersTheSelectorAndShowsItsMainModule) {
 }
 
 TEST_F(StatusRulesTest, APellarOffersEachViewItsOwnBoards) {
-    Pellar(0x20);  // contact input board 2 only
+    Pellar(0x20);  // contact input board 2 only: one position after the main board's
     EXPECT_TRUE(GroupSelectorShown(StatusView::ContactInputs));
-    EXPECT_EQ(GroupSelectorMaximum(StatusView::ContactInputs), 2);
-    EXPECT_EQ(GetSelectedGroup(StatusView::ContactInputs, 2), 2);
+    EXPECT_EQ(GroupSelectorMaximum(StatusView::ContactInputs), 1);
+    EXPECT_EQ(GetSelectedGroup(StatusView::ContactInputs, 1), 2);
     EXPECT_FALSE(GroupSelectorShown(StatusView::Analogs));
     EXPECT_FALSE(GroupSelectorShown(StatusView::Outputs));
     EXPECT_FALSE(GroupSelectorShown(StatusView::Temperatures));
@@ -53,17 +53,28 @@ TEST_F(StatusRulesTest, APellarOffersEachViewItsOwnBoards) {
     EXPECT_EQ(GetSelectedGroup(StatusView::Analogs, 0), 0) << "0 is the main board";
 }
 
-TEST_F(StatusRulesTest, EveryFittedAnalogBoardIsReachedAndNoEmptySlotAskedFor) {
-    for (int mask : {0x01, 0x03, 0x05, 0x0A, 0x0C, 0x09, 0x0F}) {
-        Pellar(mask);
-        QSet<int> reached;
-        for (int v = 1; v <= GroupSelectorMaximum(StatusView::Analogs); ++v) {
-            const int g = GetSelectedGroup(StatusView::Analogs, v);
-            EXPECT_TRUE(mask & (1 << (g - 1))) << "mask " << mask << " value " << v << " asks for group " << g;
-            reached.insert(g);
+TEST_F(StatusRulesTest, EachFittedBoardHasOnePositionAndNoPositionAnEmptySlot) {
+    // Contact input boards 1 and 3: the second position is board 3, never the empty 2.
+    Pellar(0x50);
+    EXPECT_EQ(GroupSelectorMaximum(StatusView::ContactInputs), 2);
+    EXPECT_EQ(GetSelectedGroup(StatusView::ContactInputs, 2), 3);
+    // Analog boards 1 and 3: groups 0, 1 and 3, none offered twice.
+    Pellar(0x05);
+    EXPECT_EQ(GroupSelectorMaximum(StatusView::Analogs), 2);
+    EXPECT_EQ(GetSelectedGroup(StatusView::Analogs, 2), 3);
+
+    for (const auto& [view, firstBit] : {std::pair{StatusView::Analogs, 0}, std::pair{StatusView::ContactInputs, 4}}) {
+        for (int boards = 0; boards < 16; ++boards) {
+            const int mask = boards << firstBit;
+            Pellar(mask | (0x0F << (4 - firstBit)));  // the other view's boards change nothing
+            QList<int> offered;
+            for (int v = 0; v <= GroupSelectorMaximum(view); ++v) offered << GetSelectedGroup(view, v);
+            QList<int> fitted{0};
+            for (int board = 1; board <= 4; ++board)
+                if (boards & (1 << (board - 1))) fitted << board;
+            EXPECT_EQ(offered, fitted) << "view " << int(view) << " mask " << mask;
+            EXPECT_EQ(GroupSelectorShown(view), boards != 0);
         }
-        for (int board = 1; board <= 4; ++board)
-            EXPECT_EQ(reached.contains(board), bool(mask & (1 << (board - 1)))) << "mask " << mask << " board " << board;
     }
 }
 

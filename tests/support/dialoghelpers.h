@@ -5,12 +5,18 @@
 #include "app/boundedfield.h"
 #include "platform/scriptedprompts.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
+#include <QPointer>
+#include <QTest>
 #include <QStringList>
 #include <QWidget>
 
@@ -34,6 +40,21 @@ inline void Enter(QWidget* field, const QString& text) {
     if (auto* f = qobject_cast<QAbstractSpinBox*>(field)) f->selectAll();
     if (auto* e = qobject_cast<QLineEdit*>(field)) e->selectAll();
     TypeText(field, text);
+}
+
+// A button's access key pressed as the user presses it: Alt and the key, through Qt's
+// shortcut map, to the window's focused control, which keeps the focus.
+inline void PressAccessKey(QAbstractButton* button) {
+    const QKeySequence key = QKeySequence::mnemonic(button->text());
+    ASSERT_FALSE(key.isEmpty()) << button->objectName().toStdString() << " has no access key";
+    QWidget* window = button->window();
+    QApplication::setActiveWindow(window);
+    QWidget* focus = window->focusWidget() ? window->focusWidget() : window;
+    const QPointer<QAbstractButton> pressed(button);
+    QTest::keyClick(focus, key[0].key(), key[0].keyboardModifiers());
+    // Qt clicks a button shown pressed once its press animation ends.
+    QDeadlineTimer deadline(5000);
+    while (pressed && pressed->isDown() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 // The control a focused widget belongs to: a bounded field's box counts as the field.

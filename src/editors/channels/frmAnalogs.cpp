@@ -206,8 +206,10 @@ QGroupBox* frmAnalogs::buildSide(int which) {
                                high ? QStringLiteral("A voltage ABOVE this value will trigger an alarm")
                                     : QStringLiteral("A voltage BELOW this value will trigger an alarm"),
                                12, f);
-    // Shown to read and copy, never typed into.
+    // Shown to read and copy, never typed into; sized for the longest reading it shows,
+    // a bound of the RF sensor's span or a value with its unit.
     s.adjusted->setReadOnly(true);
+    SizeForText(s.adjusted, QStringLiteral("< -000.00dBm"));
     s.adjustedLabel = BuddyLabel(QStringLiteral("Adjusted:"), s.adjusted, f);
     s.adjustedLabel->setObjectName(high ? QStringLiteral("LabelHighDBM") : QStringLiteral("LabelLowDBM"));
 

@@ -45,7 +45,7 @@ void ShowNumber(QLineEdit* box, const QString& text, int digits) {
 }
 
 QLineEdit* TagBox(const QString& name, const QString& tip, QWidget* parent) {
-    QLineEdit* box = NamedLineEdit(name.toLatin1().constData(), tip, kTagLength + 2, parent);
+    QLineEdit* box = NamedLineEdit(name.toLatin1().constData(), tip, kTagLength, parent);
     box->setMaxLength(kTagLength);
     InstallSingleByteText(box);
     return box;

@@ -46,6 +46,8 @@ protected:
     }
 };
 
+constexpr int kPhoneLength = 16;
+
 QLineEdit* makeText(const char* name, const QString& text, int maxLength, int widthInChars, const QString& toolTip,
                     QWidget* parent) {
     auto* e = NamedLineEdit(name, toolTip, widthInChars, parent);
@@ -76,8 +78,10 @@ frmModemProperty::frmModemProperty(QWidget* owner) : QDialog(owner) {
     frame_ = new QGroupBox(this);
     frame_->setObjectName(QStringLiteral("fraModem"));
 
-    phone_ = makeText("txtPhoneNum", QString(), 16, 17,
+    phone_ = makeText("txtPhoneNum", QString(), kPhoneLength, kPhoneLength,
                       QStringLiteral("This is the number that the module must dial to report status."), frame_);
+    // Digits, blanks and commas only: sized for digits, the widest of them.
+    SizeForText(phone_, QString(kPhoneLength, u'0'));
     phone_->installEventFilter(new PhoneKeyFilter(phone_));
     // Key events never see pasted or dropped text; the validator keeps that out.
     phone_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9 ,]*")), phone_));
@@ -91,7 +95,7 @@ frmModemProperty::frmModemProperty(QWidget* owner) : QDialog(owner) {
     // The command only serves an IS-99 modem, and the box starts cleared.
     baudCmd_->setEnabled(false);
     atInitial_ = makeText(
-        "txtATInitial", QStringLiteral("ATE0&D1&C1S0=1"), 35, 36,
+        "txtATInitial", QStringLiteral("ATE0&D1&C1S0=1"), 35, 35,
         QStringLiteral("The 'AT' string that will be sent to the modem during initialization & the heartbeat function"),
         frame_);
     InstallSingleByteText(atInitial_);

@@ -70,7 +70,8 @@ frmNMEAProperty::frmNMEAProperty(QWidget* owner) : QDialog(owner) {
         sentence_[i] = NamedCheckBox(tr(sentences[i].first), sentences[i].second, headers_);
     custom_ = NamedCheckBox(tr("C&ustom"), "ckbCustom", headers_);
     customText_ =
-        NamedLineEdit("txtCustom", QStringLiteral("Enter a custom header NMEA header, eg. $PABCD"), 12, headers_);
+        NamedLineEdit("txtCustom", QStringLiteral("Enter a custom header NMEA header, eg. $PABCD"), kCustomLength,
+                      headers_);
     customText_->setAccessibleName(tr("Custom header"));
 
     distance_ = makeField("updDistance", "txtDistance", kDistanceMask,

@@ -229,6 +229,31 @@ TEST_F(FfskDialogTest, TheLevelIsCheckedWhenLeftAndOnOk) {
     EXPECT_FALSE(d.isVisible());
 }
 
+TEST_F(FfskDialogTest, SetLevelByItsAccessKeyChecksTheFocusedBoxFirst) {
+    ownerIsMainWindow = false;
+    session().Online = 1;
+    Fake(WindowId::frmLevel);
+    frmFFSK& d = Show();
+    Enter(d.txtLevel(), "40");
+    PressAccessKey(d.cmdSetLevel());
+    EXPECT_EQ(Texts(), QStringList{kLevelRefused});
+    EXPECT_TRUE(opened.isEmpty()) << "no level test past a refused level";
+    EXPECT_EQ(QApplication::focusWidget(), d.txtLevel());
+    TypeText(d.txtLevel(), "20");
+
+    prompts.Clear();
+    Enter(d.updRetryTimeout(), "99999");
+    PressAccessKey(d.cmdSetLevel());
+    EXPECT_EQ(Texts(), QStringList{"Value greater than maximum, value is reset to maximum"});
+    EXPECT_TRUE(opened.isEmpty());
+
+    Enter(d.updRetryTimeout(), "2000");
+    PressAccessKey(d.cmdSetLevel());
+    EXPECT_EQ(opened, QList<WindowId>{WindowId::frmLevel});
+    EXPECT_EQ(d.updRetryTimeout()->Value(), 2000);
+    EXPECT_EQ(prompts.Shown().size(), 1);
+}
+
 TEST_F(FfskDialogTest, SetLevelIsOfferedOnLineToTheLocalModuleWhenTheTestExists) {
     session().Online = 1;
     UnregisterWindow(WindowId::frmLevel);

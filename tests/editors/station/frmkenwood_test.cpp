@@ -390,6 +390,41 @@ TEST_F(KenwoodTest, TheTwentyFirstMobileIsRefusedButAFullListCanStillBeEditedAnd
     EXPECT_EQ(d.List1()->count(), 19);
 }
 
+TEST_F(KenwoodTest, AccessKeysCheckTheFocusedRadioBoxFirstAndCancelChecksNothing) {
+    ConnectOverTcp();
+    sim.ClearReceived();
+    frmKenwood& d = Show();
+    DoubleClick(&d);  // shows Send Raw Message
+    Enter(d.txtFleetNumber(1), "5");
+    PressAccessKey(d.cmdSendMsg());
+    EXPECT_EQ(Texts(), QStringList{kFleetRange}) << "no message asked for past a refused box";
+    EXPECT_EQ(QApplication::focusWidget(), d.txtFleetNumber(1));
+    TypeText(d.txtFleetNumber(1), "101");
+    prompts.QueueInput(QStringLiteral("AT"));
+    PressAccessKey(d.cmdSendMsg());
+    EXPECT_EQ(Texts().value(1), "Enter the raw FleetSync Message");
+    EXPECT_EQ(sim.Received().size(), 1);
+
+    prompts.Clear();
+    Enter(d.txtIDNumber(2), "5000");
+    PressAccessKey(d.cmdOKButton());
+    EXPECT_EQ(Texts(), QStringList{"ID number must be zero or, between 1000 and 4999, please renter"});
+    EXPECT_TRUE(d.isVisible());
+    TypeText(d.txtIDNumber(2), "1234");
+    PressAccessKey(d.cmdOKButton());
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(config().FleetSyncConfig.FleetNumber[1], 101);
+    EXPECT_EQ(config().FleetSyncConfig.IDNumber[2], 1234);
+
+    const StationConfig before = config();
+    frmKenwood& again = Show();
+    Enter(again.txtIDNumber(2), "5000");
+    PressAccessKey(again.cmdCancelButton());
+    EXPECT_EQ(again.result(), QDialog::Rejected);
+    EXPECT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(ConfigDifferences(before, config()), QStringList{});
+}
+
 TEST_F(KenwoodTest, PortOneOnNmeaDisablesTheRadioSideAndItsPagesStayDisabled) {
     FleetSyncView view;
     view.port1Protocol = PORT_NMEA;

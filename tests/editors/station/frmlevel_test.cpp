@@ -111,6 +111,26 @@ TEST_F(LevelTest, KeyingWaitsForTheChannelAndReleaseRestartsTheModule) {
     EXPECT_TRUE(d.isVisible());
 }
 
+TEST_F(LevelTest, ThePttAccessKeyKeysAtTheLevelTheSliderShowsAndReleasesAgain) {
+    Level() = 10;
+    frmLevel& d = Show();
+    d.Slider1()->setFocus();
+    TypeKey(d.Slider1(), Qt::Key_Right);
+    TypeKey(d.Slider1(), Qt::Key_Right);
+    PressAccessKey(d.cmdKeyTx());
+    EXPECT_EQ(Sent(), kKeying);
+    EXPECT_EQ(sim.TxLevel(), 12);
+    EXPECT_EQ(QApplication::focusWidget(), d.Slider1());
+    TypeKey(d.Slider1(), Qt::Key_Left);
+    EXPECT_EQ(Sent(), QList<int>{kLevel});
+    EXPECT_EQ(sim.TxLevel(), 11);
+    PressAccessKey(d.cmdKeyTx());
+    EXPECT_EQ(Sent(), kRelease);
+    EXPECT_FALSE(sim.PttOn());
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(Level(), 10) << "only OK keeps a level";
+}
+
 TEST_F(LevelTest, TheLevelFollowsTheSliderOnlyWhileKeyed) {
     Level() = 10;
     frmLevel& d = Show();

@@ -195,6 +195,24 @@ TEST_F(SerialPortDialogTest, ATypedValueBeyondItsLimitIsRefusedAtOk) {
     EXPECT_EQ(ConfigDifferences(before, config()), QStringList{});
 }
 
+TEST_F(SerialPortDialogTest, PropertiesByItsAccessKeyChecksTheFocusedFieldFirst) {
+    const StationConfig before = config();
+    frmSport& d = Show(2);  // FleetSync, no connection protocol
+    d.cboConnectionProtocol()->setCurrentIndex(0);
+    Enter(d.updRetryTimeout(), "25000");
+    PressAccessKey(d.cmdSetProperties());
+    EXPECT_EQ(Texts(), QStringList{"Value greater than maximum, value is reset to maximum"});
+    EXPECT_EQ(modalDialogs, 0) << "no properties past a refused value";
+    EXPECT_EQ(ControlName(QApplication::focusWidget()), "updRetryTimeout");
+
+    Enter(d.updRetryTimeout(), "2000");
+    WhenModal<frmKenwood>([](frmKenwood& k) { k.reject(); });
+    PressAccessKey(d.cmdSetProperties());
+    EXPECT_EQ(modalDialogs, 1);
+    EXPECT_EQ(d.updRetryTimeout()->Value(), 2000);
+    EXPECT_EQ(ConfigDifferences(before, config()), QStringList{}) << "only OK stores";
+}
+
 TEST_F(SerialPortDialogTest, APellarShowsRateOnlyAndItsOwnListFromFirmware4786) {
     LoadPellar(0);
     Port(1, 0x02, 0, 2, 5, 3);

@@ -97,6 +97,34 @@ TEST_F(SysDiagDialogTest, ALedValueBeyondItsRangeIsRefusedBeforeOkStoresAnything
     EXPECT_EQ(Element(31), 100);
 }
 
+TEST_F(SysDiagDialogTest, AddressAllocateByItsAccessKeyChecksTheTypedLedValueFirstAndClearAllChecksNothing) {
+    sim.SetChildrenAfterAllocate(2);
+    frmSysDiag& d = Show();
+    Enter(d.updRedOn(), "101");
+    PressAccessKey(d.cmdAllocate());
+    EXPECT_EQ(ShownTexts(prompts), QStringList{"Value greater than maximum, value is reset to maximum"});
+    EXPECT_TRUE(sim.Received().isEmpty()) << "a refused value allocates nothing";
+    EXPECT_EQ(d.updRedOn()->Text(), "100");
+    EXPECT_EQ(ControlName(QApplication::focusWidget()), "updRedOn");
+
+    prompts.Clear();
+    Enter(d.updRedOn(), "42");
+    PressAccessKey(d.cmdAllocate());
+    EXPECT_EQ(sim.AddressAllocations(), 1);
+    EXPECT_EQ(ShownTexts(prompts), QStringList{kAllocatedTwo});
+    EXPECT_EQ(d.updRedOn()->Value(), 42);
+
+    // ClearAll stores no LED value: a typed one is neither checked nor kept.
+    sim.ClearReceived();
+    prompts.Clear();
+    Enter(d.updRedOn(), "500");
+    PressAccessKey(d.cmdClearAll());
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+    EXPECT_EQ(sim.Received(), QList<QByteArray>{WithChecksum({9, 0, 0, 0, 0, PKT_SET, CMD_SET_DEBUG_FLAGS, 0, 0})});
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(Element(26), 3) << "the red on time as loaded";
+}
+
 TEST_F(SysDiagDialogTest, ClearAllSendsZeroEvenWithNothingTickedAndKeepsTheLedValues) {
     target().ModuleDebugFlags = 0;
     const auto before = std::make_unique<StationConfig>(config());

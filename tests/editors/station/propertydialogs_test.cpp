@@ -214,6 +214,31 @@ TEST_F(NmeaPropertyTest, CancelAndARefusedEntryLeaveTheRecordAsItWas) {
     EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
 }
 
+TEST_F(NmeaPropertyTest, OkByItsAccessKeyChecksTheFocusedFieldAndCancelChecksNothing) {
+    const auto before = std::make_unique<StationConfig>(config());
+    WithNmea([](frmNMEAProperty& d) {
+        Enter(d.updUpdateTime(), "256");
+        PressAccessKey(d.cmdCancel());
+        EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+    EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
+
+    WithNmea([](frmNMEAProperty& d) {
+        Enter(d.updUpdateTime(), "256");
+        PressAccessKey(d.cmdOK());
+        EXPECT_TRUE(d.isVisible()) << "OK stops at the refused value";
+        EXPECT_EQ(d.txtUpdateTime()->text(), "255");
+        Enter(d.updUpdateTime(), "200");
+        PressAccessKey(d.cmdOK());
+        EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_EQ(ShownTexts(prompts), QStringList{"Value greater than maximum, value is reset to maximum"});
+    // The unused bit goes with any OK.
+    EXPECT_EQ(ConfigDifferences(*before, config()),
+              (QStringList{"NmeaConfig.Ccb1: 129 -> 128", "NmeaConfig.ReportTime: 0 -> 200"}));
+}
+
 TEST_F(NmeaPropertyTest, TextsAreStoredByteForByteAndLongStoredOnesKeptWhole) {
     // A custom header longer than one can type, as a module or a file may hold.
     config().NmeaConfig.Ccb1 = 0x80;
@@ -312,6 +337,20 @@ TEST_F(ModemPropertyTest, ThePhoneNumberTakesDigitsBlanksAndCommasOnly) {
     EXPECT_EQ(phone->text(), "555 12,4 5,6");
     TypeText(phone, "7890123");
     EXPECT_EQ(phone->text(), "555 12,4 5,67890") << "sixteen characters at most";
+}
+
+TEST_F(ModemPropertyTest, ItsAccessKeysCloseItWithoutCheckingWhatItDoesNotKeep) {
+    const auto before = std::make_unique<StationConfig>(config());
+    for (const bool ok : {true, false}) {
+        WithModem([ok](frmModemProperty& d) {
+            Enter(d.updRingsUntilAnswer(), "500");
+            PressAccessKey(ok ? d.cmdOK() : d.cmdCancel());
+            EXPECT_FALSE(d.isVisible());
+        });
+    }
+    EXPECT_EQ(modalDialogs, 2);
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+    EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
 }
 
 TEST_F(ModemPropertyTest, OkKeepsNothingAndTheNextOpeningStartsAfresh) {
