@@ -4,6 +4,7 @@
 #include "control/localsettings.h"
 #include "control/session.h"
 #include "control/targetcheck.h"
+#include "model/fleetid.h"
 #include "model/model.h"
 #include "model/target.h"
 #include "model/textnumber.h"
@@ -42,46 +43,9 @@ void EnableButtons(std::initializer_list<ToolButton> buttons, bool on) {
     for (ToolButton button : buttons) linkHost().SetToolbarButtonEnabled(button, on);
 }
 
-// The fleet and ID of a prompt's entry "FFF:IIII", or the message of the check that
-// fails first. The ID is characters 5 to 12 read as one number, so "100:999" is an ID
-// too small and "100:10000" one too large, not a malformed entry. Text that is no
-// number, or more than the eight characters the ID is read from, is malformed.
-struct FleetSyncEntry {
-    int fleet = 0;
-    int id = 0;
-    QString error;
-};
-
-FleetSyncEntry ParseFleetSyncEntry(const QString& entry) {
-    const auto digitsValue = [](QStringView text) -> std::optional<int> {
-        if (text.isEmpty()) return std::nullopt;
-        int value = 0;
-        for (QChar c : text) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
-            value = value * 10 + (c.unicode() - u'0');
-        }
-        return value;
-    };
-    FleetSyncEntry e;
-    const std::optional<int> fleet = entry.size() > 3 ? digitsValue(QStringView(entry).left(3)) : std::nullopt;
-    const std::optional<int> id = entry.size() > 4 && entry.size() <= 12 ? digitsValue(QStringView(entry).mid(4))
-                                                                          : std::nullopt;
-    if (entry.size() < 4 || entry[3] != QLatin1Char(':') || !fleet || !id)
-        e.error = QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
-    else if (*fleet > 349)
-        e.error = QStringLiteral("Fleet number is higher than 349, click OK and re-enter");
-    else if (*fleet < 100)
-        e.error = QStringLiteral("Fleet number must be between 100 and 349, click OK and re-enter");
-    else if (*id > 4999)
-        e.error = QStringLiteral("ID number is higher than 4999, click OK and re-enter");
-    else if (*id < 1000)
-        e.error = QStringLiteral("ID number must be between 1000 and 4999, click OK and re-enter");
-    else {
-        e.fleet = *fleet;
-        e.id = *id;
-    }
-    return e;
-}
+// The ID is read from characters 5 to 12 of the prompt's entry: anything longer is
+// malformed.
+constexpr int kFleetSyncEntryLongest = 12;
 
 // What a read changes besides the link: put back when it does not complete.
 struct KeptState {
@@ -156,14 +120,14 @@ bool AskFleetSyncTarget() {
             prompts().InputBox(prompt, QStringLiteral("Kenwood FleetSync Mobile Fleet/ID"), QString());
         linkState().FleetSyncTarget = answer.value_or(QString());
         if (linkState().FleetSyncTarget.isEmpty()) return false;
-        const FleetSyncEntry entry = ParseFleetSyncEntry(linkState().FleetSyncTarget);
-        if (entry.error.isEmpty()) {
+        const FleetIdEntry entry = ParseFleetId(linkState().FleetSyncTarget, kFleetSyncEntryLongest);
+        if (entry.accepted()) {
             // The radio frame carries three fleet digits and four ID digits: an ID typed
             // with a leading zero ("100:01000") is the radio 100:1000.
             linkState().FleetSyncTarget = QStringLiteral("%1:%2").arg(entry.fleet).arg(entry.id);
             return true;
         }
-        MsgBox(entry.error, vbOKOnly, QString());
+        MsgBox(entry.message, vbOKOnly, QString());
     }
 }
 

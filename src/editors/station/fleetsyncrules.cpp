@@ -1,5 +1,6 @@
 #include "editors/station/fleetsyncrules.h"
 #include "platform/prompts.h"
+#include "model/fleetid.h"
 #include "model/systemvalues.h"
 #include "model/textnumber.h"
 #include "link/builders.h"
@@ -12,20 +13,6 @@
 namespace korvel {
 
 namespace {
-
-constexpr long kFleetMin = 100, kFleetMax = 349;
-constexpr long kIdMin = 1000, kIdMax = 4999;
-
-// The number a text of digits only stands for; empty for no digits or anything else.
-// Too many digits for a long read as the largest, which every limit refuses.
-std::optional<long> DigitsValue(QStringView text) {
-    if (text.isEmpty()) return std::nullopt;
-    for (const QChar c : text)
-        if (c < u'0' || c > u'9') return std::nullopt;
-    bool ok = false;
-    const qlonglong v = text.toLongLong(&ok);
-    return ok && v <= LONG_MAX ? long(v) : LONG_MAX;
-}
 
 // The leave check of a radio's box; the two kinds differ in limits and wording only.
 BoxVerdict CheckRadioBox(const QString& text, bool baseRadio, long min, long max, const QString& emptyText,
@@ -68,7 +55,7 @@ QString IdText(long id) { return QStringLiteral("%1").arg(id, 4, 10, QLatin1Char
 
 BoxVerdict CheckFleetBox(const QString& text, int radio, bool master) {
     return CheckRadioBox(
-        text, radio == 0 && master, kFleetMin, kFleetMax, QStringLiteral("000"),
+        text, radio == 0 && master, FLEET_MIN, FLEET_MAX, QStringLiteral("000"),
         QStringLiteral("Fleet number must be zero or, between 100 and 349, please renter"), QStringLiteral("100"),
         QStringLiteral("Invalid Fleet number for configuration! Fleet number cannot be zero (broadcast) when "
                        "configured in master mode,") +
@@ -77,7 +64,7 @@ BoxVerdict CheckFleetBox(const QString& text, int radio, bool master) {
 
 BoxVerdict CheckIdBox(const QString& text, int radio, bool master) {
     return CheckRadioBox(
-        text, radio == 0 && master, kIdMin, kIdMax, QStringLiteral("0000"),
+        text, radio == 0 && master, RADIO_ID_MIN, RADIO_ID_MAX, QStringLiteral("0000"),
         QStringLiteral("ID number must be zero or, between 1000 and 4999, please renter"), QStringLiteral("1000"),
         QStringLiteral("Invalid ID number for configuration! ID 'base' number cannot be zero (broadcast) when "
                        "configured in master mode,") +
@@ -93,28 +80,7 @@ QStringList MobileLines(const FleetSyncSettings& s) {
     return lines;
 }
 
-MobileEntry ParseMobile(const QString& answer) {
-    MobileEntry e;
-    // Three fleet digits, the colon, then the ID: its digits are read whole, so what is
-    // accepted is what is stored.
-    const std::optional<long> fleet = answer.size() > 3 ? DigitsValue(QStringView(answer).left(3)) : std::nullopt;
-    const std::optional<long> id = answer.size() > 4 ? DigitsValue(QStringView(answer).mid(4)) : std::nullopt;
-    if (answer.size() < 4 || answer[3] != u':' || !fleet || !id)
-        e.message = QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
-    else if (*fleet > kFleetMax)
-        e.message = QStringLiteral("Fleet number is higher than 349, click OK and re-enter");
-    else if (*fleet < kFleetMin)
-        e.message = QStringLiteral("Fleet number must be between 100 and 349, click OK and re-enter");
-    else if (*id > kIdMax)
-        e.message = QStringLiteral("ID number is higher than 4999, click OK and re-enter");
-    else if (*id < kIdMin)
-        e.message = QStringLiteral("ID number must be between 1000 and 4999, click OK and re-enter");
-    else {
-        e.fleet = *fleet;
-        e.id = *id;
-    }
-    return e;
-}
+MobileEntry ParseMobile(const QString& answer) { return ParseFleetId(answer); }
 
 QString MobilePrompt() {
     return QStringList{QStringLiteral("Enter the mobiles unique ID in the format FFF:IIII"), QString(),

@@ -2,6 +2,7 @@
 // list lines, the acknowledge period and the raw message's limits.
 #pragma once
 
+#include "model/fleetid.h"
 #include "model/model.h"
 
 #include <QByteArray>
@@ -62,12 +63,7 @@ BoxVerdict CheckIdBox(const QString& text, int radio, bool master);
 QString MobileLine(long fleet, long id);
 QStringList MobileLines(const FleetSyncSettings& s);
 // An answer to the add or edit box: accepted when message is empty.
-struct MobileEntry {
-    long fleet = 0;
-    long id = 0;
-    QString message;
-    bool accepted() const { return message.isEmpty(); }
-};
+using MobileEntry = FleetIdEntry;
 MobileEntry ParseMobile(const QString& answer);
 QString MobilePrompt();
 QString MobileTitle();

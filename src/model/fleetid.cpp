@@ -1,0 +1,40 @@
+#include "model/fleetid.h"
+
+#include <climits>
+
+namespace korvel {
+
+std::optional<long> DigitsValue(QStringView text) {
+    if (text.isEmpty()) return std::nullopt;
+    for (const QChar c : text)
+        if (c < u'0' || c > u'9') return std::nullopt;
+    bool ok = false;
+    const qlonglong v = text.toLongLong(&ok);
+    return ok && v <= LONG_MAX ? long(v) : LONG_MAX;
+}
+
+FleetIdEntry ParseFleetId(const QString& text, int longest) {
+    FleetIdEntry e;
+    const bool fits = longest < 0 || text.size() <= longest;
+    const std::optional<long> fleet = text.size() > 3 ? DigitsValue(QStringView(text).left(3)) : std::nullopt;
+    const std::optional<long> id = text.size() > 4 && fits ? DigitsValue(QStringView(text).mid(4)) : std::nullopt;
+    if (!fleet || !id || text[3] != u':') {
+        e.message = QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
+        return e;
+    }
+    if (*fleet > FLEET_MAX)
+        e.message = QStringLiteral("Fleet number is higher than 349, click OK and re-enter");
+    else if (*fleet < FLEET_MIN)
+        e.message = QStringLiteral("Fleet number must be between 100 and 349, click OK and re-enter");
+    else if (*id > RADIO_ID_MAX)
+        e.message = QStringLiteral("ID number is higher than 4999, click OK and re-enter");
+    else if (*id < RADIO_ID_MIN)
+        e.message = QStringLiteral("ID number must be between 1000 and 4999, click OK and re-enter");
+    else {
+        e.fleet = *fleet;
+        e.id = *id;
+    }
+    return e;
+}
+
+} // namespace korvel
