@@ -173,7 +173,7 @@ QString FormatNumberPattern(double value, QStringView pattern) {
 
 QString PlainDecimalText(double value) {
     std::string digits = ShortestFixed(value);
-    if (value < 0 && digits.find_first_not_of("0.") != std::string::npos) digits.insert(0, "-");
+    if (value < 0 && digits.find_first_not_of("0.") != std::string::npos) digits = "-" + digits;
     return QString::fromLatin1(digits.data(), qsizetype(digits.size()));
 }
 
