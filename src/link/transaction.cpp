@@ -179,7 +179,7 @@ void Retransmit() {
     ++s.RetryNumber;
     s.TxIndex = 0;
     if (s.TraceOn) TraceTxFrame("RTX: ");
-    if (radioProtocol() && !s.TcpLinkActive) WaitForRadioPause();
+    if (radioProtocol()) WaitForRadioPause();
     StartWaitTimer();
     if (linkClient().TrafficShown()) linkClient().TrafficLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
     if (s.TcpLinkActive) {

@@ -16,12 +16,8 @@ class SettingWritesTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        port = OpenMemoryPort();
+        port = OpenAcknowledgingPort();
         ASSERT_NE(port, nullptr);
-        port->onWrite = [this](const QByteArray& w) {
-            if (w.size() < 7) return;
-            port->Feed(WithChecksum({7, 0, uint8_t(w[1]), uint8_t(w[3]), 0, PKT_ACK, uint8_t(w[6])}));
-        };
     }
     QByteArray Sent() const { return port->writes.isEmpty() ? QByteArray() : port->writes.last(); }
     MemorySerialPort* port = nullptr;

@@ -22,11 +22,8 @@ class BlocksTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        port = OpenMemoryPort();
+        port = OpenAcknowledgingPort();
         ASSERT_NE(port, nullptr);
-        port->onWrite = [this](const QByteArray& w) {
-            port->Feed(WithChecksum({7, 0, uint8_t(w[1]), uint8_t(w[3]), uint8_t(w[4]), PKT_ACK, uint8_t(w[6])}));
-        };
     }
     // The block as sent: the whole frame with its checksum.
     QByteArray Send(int code, int index) {

@@ -46,6 +46,16 @@ MemorySerialPort* LinkFixture::OpenMemoryPort() {
     return LastMemoryPort();
 }
 
+MemorySerialPort* LinkFixture::OpenAcknowledgingPort() {
+    MemorySerialPort* port = OpenMemoryPort();
+    if (!port) return nullptr;
+    port->onWrite = [port](const QByteArray& w) {
+        if (w.size() < 7) return;
+        port->Feed(WithChecksum({7, 0, uint8_t(w[1]), uint8_t(w[3]), uint8_t(w[4]), PKT_ACK, uint8_t(w[6])}));
+    };
+    return port;
+}
+
 void LinkFixture::TearDown() {
     ResetProgramState();
     SetSerialPortFactory(nullptr);

@@ -34,6 +34,8 @@ protected:
     void RecordDispatched();
     // Makes the serial port an in-memory one and opens it.
     MemorySerialPort* OpenMemoryPort();
+    // The same, with a module behind it that acknowledges every frame it is sent.
+    MemorySerialPort* OpenAcknowledgingPort();
 
     ScriptedPrompts prompts;
     QList<QByteArray> dispatched;
