@@ -2,6 +2,7 @@
 #include "control/configfiles.h"
 #include "control/progress.h"
 #include "control/connection.h"
+#include "control/linkuser.h"
 #include "app/entryhelpers.h"
 #include "app/frmCancelSend.h"
 #include "app/frmOfflineDeviceSelection.h"
@@ -433,6 +434,12 @@ void frmMain::Load() {
     addRow(QStringLiteral("DOG"), QStyle::SP_CustomBase, false, QStringLiteral("Serial"), QString());
 
     timers_.SetEnabled(LinkTimer::BGProcess, true);
+    SetLinkQueueObserver([](bool waiting) {
+        if (waiting)
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
     clock_.start();
     tcpLoadTimer_.start();
 }
@@ -530,6 +537,12 @@ void frmMain::ReportOutcome(const QString& text, int style) {
 }
 
 void frmMain::FinishShutdown() {
+    // Whatever holds the link (the acknowledging tick in its channel wait, a log read
+    // whose window is open or closed) gives up now: every wait ends, its job unwinds and
+    // the program ends, instead of waiting on a link that is about to close.
+    SetProgramEnding(true);
+    linkState().UserCancel = true;
+    ForgetLinkQueue();
     SaveSettingsFile();
     SaveWindowSettings();
     for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -552,6 +565,12 @@ void frmMain::FinishShutdown() {
 }
 
 void frmMain::RunCommand(const std::function<void()>& command) {
+    // A command given while another job has the link (an acknowledgement waiting for a
+    // clear channel, a poll under way) waits its turn under the busy cursor, then runs.
+    if (LinkTakenByAnother()) {
+        WhenLinkFree([this, command] { RunCommand(command); }, this);
+        return;
+    }
     ++commandDepth_;
     command();
     --commandDepth_;

@@ -62,10 +62,12 @@ ChannelWait PollChannelClear() {
     }
 }
 
-int16_t WaitChannelClear() {
+int16_t WaitChannelClear() { return WaitChannelClear(linkState().StationAddress[0]); }
+
+int16_t WaitChannelClear(int16_t station) {
     LinkState& s = linkState();
     s.ChannelClearWait = 1;
-    if (s.StationAddress[0] == 0) {
+    if (station == 0) {
         s.ChannelClearWait = 0;
         return kClear;
     }

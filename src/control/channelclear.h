@@ -8,6 +8,8 @@ namespace korvel {
 // 0 when the channel is clear (or the target is the local module), 255 when the user
 // gave up or a poll failed. The target is StationAddress(0).
 int16_t WaitChannelClear();
+// The same before talking to station (an event's acknowledgement goes to its source).
+int16_t WaitChannelClear(int16_t station);
 
 enum class ChannelWait { Clear, Abandoned, Failed };
 // Polls the local module until it reports its radio channel clear (ChannelState is set

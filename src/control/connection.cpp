@@ -1,4 +1,5 @@
 #include "control/connection.h"
+#include "control/linkuser.h"
 
 #include "control/connectchoice.h"
 #include "control/localsettings.h"
@@ -132,6 +133,7 @@ bool AskFleetSyncTarget() {
 }
 
 void ConnectAndRun(int16_t operation) {
+    const LinkHold hold;
     LinkState& s = linkState();
     switch (settings().PortProtocol) {
     case LOCALPORT_FLEETSYNC:
@@ -180,6 +182,7 @@ void ConnectAndRun(int16_t operation) {
 }
 
 int16_t DownloadConfiguration(ReadStart start) {
+    const LinkHold hold;
     // The blocks arrive one by one into the model. Until the last has come, what was in
     // memory is kept aside and put back if the read does not complete, so a broken read
     // never leaves a half-new configuration to be saved or written.
@@ -211,6 +214,7 @@ int16_t DownloadConfiguration(ReadStart start) {
 }
 
 int16_t UploadConfiguration() {
+    const LinkHold hold;
     LinkState& s = linkState();
     LinkHost& host = linkHost();
     // A module reached over TCP needs no serial port.

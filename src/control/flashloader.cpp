@@ -1,4 +1,5 @@
 #include "control/flashloader.h"
+#include "control/linkuser.h"
 
 #include "model/target.h"
 #include "control/boardpage.h"
@@ -31,7 +32,7 @@ FlashLoaderPauses g_pauses;
 void WaitPeriod(int ms) {
     linkHost().SetTimerInterval(LinkTimer::Wait, ms);
     StartWaitTimer();
-    while (linkState().WaitElapsed == 0) WaitForEvents();
+    while (linkState().WaitElapsed == 0 && !ProgramEnding()) WaitForEvents();
     StopWaitTimer();
     linkHost().SetTimerInterval(LinkTimer::Wait, WAIT_TIMER_MS);
 }
@@ -227,6 +228,7 @@ FlashLoadOutcome Program(int pages) {
 FlashLoaderPauses& flashLoaderPauses() { return g_pauses; }
 
 FlashLoadOutcome RunFlashLoader() {
+    const LinkHold hold;
     const KeepLinkAddressing keep;
     struct EndLoad {
         // A cancel belongs to this load: left standing, it would cancel the next command.

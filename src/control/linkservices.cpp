@@ -1,5 +1,8 @@
 #include "control/linkservices.h"
 
+#include "control/linkuser.h"
+#include "platform/eventpump.h"
+
 #include "model/target.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
@@ -30,7 +33,17 @@ LinkSettings ProgramLinkClient::Settings() const {
     return l;
 }
 
-void ProgramLinkClient::FrameReceived() { ProcessRxPacket(); }
+void ProgramLinkClient::FrameReceived() {
+    // Each frame is handled from its own copy. A frame handled while an earlier one
+    // waits in a box it opened replaces RxBuffer; when it is done, the earlier frame's
+    // bytes go back, so the earlier one goes on with its own frame, not a mix of two.
+    static QList<QByteArray> handling;
+    auto& s = linkState();
+    handling.append(QByteArray(reinterpret_cast<const char*>(s.RxBuffer), LINK_BUFFER_SIZE));
+    ProcessRxPacket();
+    handling.removeLast();
+    if (!handling.isEmpty()) std::copy_n(handling.last().constData(), LINK_BUFFER_SIZE, reinterpret_cast<char*>(s.RxBuffer));
+}
 
 void ProgramLinkClient::RadioProgress(ProgressLabel label, const QString& text) {
     ProgressView& view = progressView();
@@ -77,29 +90,32 @@ void ProgramLinkClient::MessageTick() {
 
 void ProgramLinkClient::BackgroundTick() {
     bool& running = bgProcessRunning;
-    auto& s = linkState();
     auto& ack = eventAck();
     linkHost().SetTimerEnabled(LinkTimer::BGProcess, false);
     // A tick that fires while an earlier one waits for the channel leaves the queue to
     // that one, which keeps sending until nothing is owed.
     if (running) return;
+    // The link belongs to a job this tick interrupts (a transfer, a poll, a TCP connect
+    // under way): the acknowledgements go out on a later tick.
+    if (LinkTakenByAnother()) {
+        ack.AckPending = !ack.OwedAcks.isEmpty();
+        if (ack.AckPending) linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
+        return;
+    }
     running = true;
-    while (!ack.OwedAcks.isEmpty()) {
-        // An acknowledgement cannot go out inside another transaction, nor while a TCP
-        // connection is still being opened: try again later.
-        if (s.TxState != TX_IDLE || s.TcpConnecting) break;
-        const int16_t source = ack.OwedAcks.takeFirst();
-        const int16_t saved = s.StationAddress[0];
-        s.StationAddress[0] = source;
-        // A wait the user abandons drops this acknowledgement; the module repeats its
-        // event and a new one is owed then.
-        const bool clear = WaitChannelClear() == 0;
-        if (clear) SendAck(source);
-        s.StationAddress[0] = saved;
+    {
+        const LinkHold hold;
+        while (!ack.OwedAcks.isEmpty() && !ProgramEnding()) {
+            // Each acknowledgement keeps its own station, passed along rather than put
+            // where every job would see it for the length of the channel wait. A wait the
+            // user abandons drops it; the module repeats its event and a new one is owed.
+            const int16_t source = ack.OwedAcks.takeFirst();
+            if (WaitChannelClear(source) == 0) SendAck(source);
+        }
     }
     ack.AckPending = !ack.OwedAcks.isEmpty();
     running = false;
-    if (ack.AckPending) linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
+    if (ack.AckPending && !ProgramEnding()) linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
 }
 
 void InstallProgramLinkClient() {

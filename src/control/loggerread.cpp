@@ -1,4 +1,5 @@
 #include "control/loggerread.h"
+#include "control/linkuser.h"
 
 #include "link/builders.h"
 #include "control/channelclear.h"
@@ -99,6 +100,7 @@ LogReadOutcome::Result ReadResult(LoggerStep step) {
 } // namespace
 
 LogReadOutcome ReadLoggerLogs(const QString& folder, uint8_t sampleTime, const std::function<QDateTime()>& now) {
+    const LinkHold hold;
     LogReadOutcome out;
     LoggerData& lg = loggerData();
     if (WaitChannelClear() != 0) return out;
@@ -221,6 +223,7 @@ LoggerStep ClearLoggerTimer(int k) {
 }
 
 LoggerStep StopLogger(const LoggerStatus& status) {
+    const LinkHold hold;
     status(QStringLiteral("Please wait, stopping system processes..."));
     if (WaitChannelClear() != 0) return LoggerStep::Failed;
     status(QStringLiteral("Please wait, stopping logger..."));
@@ -230,6 +233,7 @@ LoggerStep StopLogger(const LoggerStatus& status) {
 }
 
 LoggerStep StartLogger(const LoggerStatus& status) {
+    const LinkHold hold;
     status(QStringLiteral("Please wait, stopping system processes..."));
     if (WaitChannelClear() != 0) return LoggerStep::Failed;
     status(QStringLiteral("Please wait, uploading logger configuration..."));

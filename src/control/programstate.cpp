@@ -2,6 +2,7 @@
 
 #include "control/connectchoice.h"
 #include "control/linkservices.h"
+#include "control/linkuser.h"
 #include "control/localsettings.h"
 #include "control/progress.h"
 #include "control/session.h"
@@ -17,10 +18,13 @@
 #include "model/eventlist.h"
 #include "model/loggerdata.h"
 #include "model/taskblock.h"
+#include "platform/eventpump.h"
 
 namespace korvel {
 
 void ResetProgramState() {
+    SetProgramEnding(false);
+    ForgetLinkQueue();
     ResetSwitchThrough();
     ResetLinkState();
     InstallProgramLinkClient();

@@ -7,6 +7,7 @@
 #include "model/flashimage.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/trace.h"
 #include "link/transaction.h"
 #include "control/eventdisplay.h"
 #include "model/loggerdata.h"
@@ -52,6 +53,50 @@ void refuse(const char* what) {
     if (transactionOpen()) linkState().TxState = TX_REFUSED;
 }
 
+// Replies that carry, in their first data byte, the block, group or module index their
+// request asked for.
+bool EchoesIndex(int command) {
+    switch (command) {
+    case CMD_CFG_SYSTEM:
+    case CMD_CFG_INPUTS:
+    case CMD_CFG_OUTPUTS:
+    case CMD_CFG_ANALOGS:
+    case CMD_CFG_TEMPS:
+    case CMD_CFG_FLEETSYNC:
+    case CMD_CHILD_INFO:
+    case CMD_INPUT_STATUS:
+    case CMD_OUTPUT_STATUS:
+    case CMD_ANALOG_STATUS:
+    case CMD_TEMP_STATUS: return true;
+    default: return false;
+    }
+}
+
+// Whether frame f (an ACK or a REPLY) answers the open request, as far as the frame says:
+// the same command, from the station asked (a remote station answers with its own
+// address; what the local module gives as its source is not relied on), and for a
+// reply that names one, the same block or group. Anything else is a late or repeated
+// answer to an earlier request: taken for the open one, it would end it without its own
+// answer, and the block it asked for would be lost.
+bool AnswersOpenRequest(const uint8_t* f) {
+    const auto& s = linkState();
+    const int length = f[FRAME_LENGTH];
+    if (length > FRAME_COMMAND && s.OpenCommand >= 0 && f[FRAME_COMMAND] != s.OpenCommand) return false;
+    const QByteArray& r = s.OpenRequest;
+    if (r.size() <= FRAME_COMMAND) return true;
+    const auto req = [&r](int i) { return uint8_t(r[i]); };
+    const uint8_t asked = req(FRAME_DESTINATION);
+    if (asked != 0 && asked != 255 && f[FRAME_SOURCE] != asked) return false;
+    if (f[FRAME_PACKET_TYPE] == PKT_REPLY && EchoesIndex(f[FRAME_COMMAND]) && req(FRAME_LENGTH) > FRAME_DATA &&
+        length > FRAME_DATA && f[FRAME_DATA] != req(FRAME_DATA))
+        return false;
+    return true;
+}
+
+void TraceStale(const uint8_t* f) {
+    if (linkState().TraceOn) TraceWriteLine("STALE, IGNORED: " + HexOf(f, f[FRAME_LENGTH] + 1));
+}
+
 } // namespace
 
 void ProcessRxPacket() {
@@ -68,10 +113,11 @@ void ProcessRxPacket() {
         // its time-out and be reported as a lost link.
         // One that names a command answers only that command: a late acknowledgement
         // of an earlier command must not end the one now waiting.
-        if (f[FRAME_PACKET_ID] == s.PacketId &&
-            (s.TxState == TX_WAIT_ACK || s.TxState == TX_SEND_ONLY) &&
-            (f[FRAME_LENGTH] <= FRAME_COMMAND || s.OpenCommand < 0 || f[FRAME_COMMAND] == s.OpenCommand))
+        if (f[FRAME_PACKET_ID] == s.PacketId && (s.TxState == TX_WAIT_ACK || s.TxState == TX_SEND_ONLY) &&
+            AnswersOpenRequest(f))
             s.TxState = TX_DONE;
+        else
+            TraceStale(f);
         break;
     case PKT_NACK:
         if (f[FRAME_COMMAND] == CMD_DATE_TIME) {
@@ -85,17 +131,27 @@ void ProcessRxPacket() {
         break;
     case PKT_GET: refuse("GET"); break;
     case PKT_SET: refuse("SET"); break;
-    case PKT_REPLY: ProcessStatusPacket(f[FRAME_COMMAND]); break;
+    case PKT_REPLY:
+        // Only the answer to the request that waits is stored: a late one for an earlier
+        // request (or another block of it) must neither end the request nor put its data
+        // where the waiting one's belongs.
+        if (s.TxState == TX_WAIT_REPLY && AnswersOpenRequest(f))
+            ProcessStatusPacket(f[FRAME_COMMAND]);
+        else
+            TraceStale(f);
+        break;
     case PKT_EVENT:
         if (transactionOpen()) {
             // Dropped unacknowledged: the module repeats it, and the frame we wait on
             // is resent at once.
             s.RetryRequest = 1;
         } else {
-            g_ack.EventSource = f[FRAME_SOURCE];
+            // Owed to this frame's station, whatever frames the monitor's box lets in.
+            const int16_t source = f[FRAME_SOURCE];
+            g_ack.EventSource = source;
             DisplayEventPacket();
             g_ack.AckPending = true;
-            g_ack.OwedAcks.append(g_ack.EventSource);
+            g_ack.OwedAcks.append(source);
             // The acknowledging tick stops itself after each run; wake it for this one.
             linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
             s.RetryRequest = 1;

@@ -1,4 +1,5 @@
 #include "control/settingwrites.h"
+#include "control/linkuser.h"
 
 #include "model/target.h"
 #include "link/builders.h"
@@ -22,6 +23,7 @@ int16_t SendSetDateTime() {
 }
 
 int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route) {
+    const LinkHold hold;
     uint8_t* t = WriteTxHeader(59, destination, source, route, PKT_SET, CMD_LOGGER_TIMERS);
     const LoggerData& d = loggerData();
     for (int k = 0; k < 9; ++k) {

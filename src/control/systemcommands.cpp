@@ -1,4 +1,5 @@
 #include "control/systemcommands.h"
+#include "control/linkuser.h"
 
 #include "control/connectchoice.h"
 #include "control/connection.h"
@@ -23,6 +24,7 @@ namespace {
 } // namespace
 
 void ResetSystemNvr() {
+    const LinkHold hold;
     LinkState& s = linkState();
     LinkHost& host = linkHost();
     // A remote station is wiped only as far as its input/output configuration: losing its
@@ -77,6 +79,7 @@ void ResetSystemNvr() {
 }
 
 void RestartSystem() {
+    const LinkHold hold;
     if (OpenLinkPort() != 0) return;
     if (MsgBox(QStringLiteral("Ok to reset system?"), vbYesNo + vbQuestion, QStringLiteral("Confirm Reset System")) !=
         vbYes)
@@ -86,6 +89,7 @@ void RestartSystem() {
 }
 
 bool RequestModuleDateTime() {
+    const LinkHold hold;
     if (RequestFromStation(CMD_DATE_TIME) != SEND_OK) return false;
     // A clock that was never set reports zeros, which no date control can show.
     ModuleClockValue& c = target().ModuleClock;
@@ -98,6 +102,7 @@ bool RequestModuleDateTime() {
 }
 
 bool PrepareLoggerWindow() {
+    const LinkHold hold;
     // Off-line the window shows what was last read or loaded.
     if (session().Online != 1) return true;
     if (OpenLinkPort() != 0) return false;

@@ -1,4 +1,5 @@
 #include "control/taskblockio.h"
+#include "control/linkuser.h"
 
 #include "link/builders.h"
 #include "link/linkstate.h"
@@ -10,6 +11,7 @@ namespace korvel {
 int16_t RequestTaskBlock() { return RequestFromStation(CMD_TASK_BLOCK); }
 
 int16_t UpLoadTaskBlock() {
+    const LinkHold hold;
     constexpr int length = FRAME_DATA + TASK_BLOCK_BYTES;
     const int16_t* a = linkState().StationAddress;
     uint8_t* t = WriteTxHeader(length, a[0], a[1], a[2], PKT_SET, CMD_TASK_BLOCK);

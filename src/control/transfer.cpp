@@ -1,4 +1,5 @@
 #include "control/transfer.h"
+#include "control/linkuser.h"
 
 #include "control/configblocks.h"
 #include "control/progress.h"
@@ -69,7 +70,7 @@ public:
         return SendConfigBlock(code, station_[0], station_[1], station_[2], group) == 0;
     }
     bool Nmea() { return SendNmeaConfig(station_[0], station_[1], station_[2]) == 0; }
-    static bool ChannelClear() { return WaitChannelClear() == 0; }
+    bool ChannelClear() const { return WaitChannelClear(station_[0]) == 0; }
     // One block either way: requested on a read, sent from the model on a write.
     bool Move(int16_t code, int number) {
         return writing_ ? Block(code, static_cast<int16_t>(number)) : RequestByte(code, static_cast<int16_t>(number));
@@ -164,7 +165,7 @@ bool ReadSequence(Transfer& t) {
         // The window is loaded by its first text but only shown once the stops are done.
         view.Load();
         Label1(QStringLiteral("Stopping local processes..."));
-        if (!t.Stop(false) || !Transfer::ChannelClear()) return false;
+        if (!t.Stop(false) || !t.ChannelClear()) return false;
         Label1(QStringLiteral("Stopping remote processes ..."));
         if (!t.Stop(true)) return false;
     }
@@ -173,16 +174,16 @@ bool ReadSequence(Transfer& t) {
     linkHost().SetPanelText(2, QString());
     view.SetMaximum(100);
 
-    if (!Transfer::ChannelClear()) return false;
+    if (!t.ChannelClear()) return false;
     if (!t.RequestParam(CMD_MODULE_INFO, MODULE_INFO_FULL)) return false;
     t.StartProgress();
 
     if (!tg.PellarDevice) {
         for (int n = 1; n <= tg.ChildCount; ++n)
-            if (!Transfer::ChannelClear() || !t.RequestByte(CMD_CHILD_INFO, static_cast<int16_t>(n))) return false;
+            if (!t.ChannelClear() || !t.RequestByte(CMD_CHILD_INFO, static_cast<int16_t>(n))) return false;
     }
     t.Advance();
-    if (!Transfer::ChannelClear() || !t.Request(CMD_DATE_TIME) || !Transfer::ChannelClear()) return false;
+    if (!t.ChannelClear() || !t.Request(CMD_DATE_TIME) || !t.ChannelClear()) return false;
     t.Advance();
 
     Label1(QStringLiteral("System block"));
@@ -201,14 +202,14 @@ bool ReadSequence(Transfer& t) {
 
     Label1(QStringLiteral("Temperature input block"));
     t.Advance();
-    if (!Transfer::ChannelClear() || !t.RequestByte(CMD_CFG_TEMPS, 0)) return false;
+    if (!t.ChannelClear() || !t.RequestByte(CMD_CFG_TEMPS, 0)) return false;
 
     for (int i = 0; i <= 4; ++i) {
         Label1(QStringLiteral("Protocols ...") + QString::number(i));
         t.Advance();
-        if (!Transfer::ChannelClear() || !t.RequestByte(CMD_CFG_FLEETSYNC, static_cast<int16_t>(i))) return false;
+        if (!t.ChannelClear() || !t.RequestByte(CMD_CFG_FLEETSYNC, static_cast<int16_t>(i))) return false;
     }
-    if (!Transfer::ChannelClear() || !t.RequestByte(CMD_CFG_NMEA, 5) || !Transfer::ChannelClear()) return false;
+    if (!t.ChannelClear() || !t.RequestByte(CMD_CFG_NMEA, 5) || !t.ChannelClear()) return false;
 
     // The local module is restarted even after a local read, which stopped nothing.
     if ((t.Remote() && !t.Restart(true)) || !t.Restart(false)) return false;
@@ -233,7 +234,7 @@ bool WriteSequence(Transfer& t) {
     Label1(QStringLiteral("Stopping local processes ..."));
     if (!t.Stop(false)) return false;
     Label1(QStringLiteral("Stopping remote processes ..."));
-    if (!Transfer::ChannelClear() || !t.Stop(true)) return false;
+    if (!t.ChannelClear() || !t.Stop(true)) return false;
 
     LinkState& s = linkState();
     s.PacketTimeoutReload = kWriteReplyTimeout;
@@ -242,9 +243,9 @@ bool WriteSequence(Transfer& t) {
     view.SetMaximum(100);
 
     t.StartProgress();
-    if (!Transfer::ChannelClear()) return false;
+    if (!t.ChannelClear()) return false;
     t.SetProgress(ProgressStep(tg.ChildCount));
-    if (!Transfer::ChannelClear()) return false;
+    if (!t.ChannelClear()) return false;
 
     Label1(QStringLiteral("System block"));
     if (!t.Block(CMD_CFG_SYSTEM, 0)) return false;
@@ -262,14 +263,14 @@ bool WriteSequence(Transfer& t) {
 
     Label1(QStringLiteral("Temperature input block"));
     t.Advance();
-    if (!Transfer::ChannelClear() || !t.Block(CMD_CFG_TEMPS, 0)) return false;
+    if (!t.ChannelClear() || !t.Block(CMD_CFG_TEMPS, 0)) return false;
 
     for (int i = 0; i <= 4; ++i) {
         t.Advance(8);
         Label1(QStringLiteral("Protocols ...") + QString::number(i));
-        if (!Transfer::ChannelClear() || !t.Block(CMD_CFG_FLEETSYNC, static_cast<int16_t>(i))) return false;
+        if (!t.ChannelClear() || !t.Block(CMD_CFG_FLEETSYNC, static_cast<int16_t>(i))) return false;
     }
-    if (!Transfer::ChannelClear() || !t.Nmea() || !Transfer::ChannelClear()) return false;
+    if (!t.ChannelClear() || !t.Nmea() || !t.ChannelClear()) return false;
 
     // Like the stops, both restarts go out whatever the target.
     if (!t.Restart(true) || !t.Restart(false)) return false;
@@ -291,6 +292,7 @@ int16_t ProgressStep(int childCount) {
 }
 
 TransferResult ReadConfiguration() {
+    const LinkHold hold;
     const LinkState& s = linkState();
     LinkHost& host = linkHost();
     const bool local = s.StationAddress[0] == 0;
@@ -308,6 +310,7 @@ TransferResult ReadConfiguration() {
 }
 
 TransferResult WriteConfiguration() {
+    const LinkHold hold;
     LinkState& s = linkState();
     // A remote station's longer time-out, set at connect, must outlive the write.
     const int16_t reload = s.PacketTimeoutReload;

@@ -156,7 +156,7 @@ void ParseFleetSyncInput() {
 
 void WaitForRadioPause() {
     const QDeadlineTimer& quiet = linkState().RadioQuietUntil;
-    while (!quiet.hasExpired()) WaitForEvents(int(std::max<qint64>(1, quiet.remainingTime())));
+    while (!quiet.hasExpired() && !ProgramEnding()) WaitForEvents(int(std::max<qint64>(1, quiet.remainingTime())));
 }
 
 } // namespace korvel

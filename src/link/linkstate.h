@@ -100,6 +100,9 @@ struct LinkState {
     // The command byte of the open transaction's frame, -1 when it carries none: an
     // acknowledgement that names another command belongs to an earlier transaction.
     int16_t OpenCommand = -1;
+    // The module frame of the open transaction as built, before any radio wrapping: an
+    // answer is matched against its command, station and block index.
+    QByteArray OpenRequest;
 
     // The TCP stream doubles every byte 255 the module sends; true while the last
     // byte taken from the stream was a 255 whose twin has not yet arrived.

@@ -39,6 +39,7 @@ int16_t cancelTransaction() {
     panel(4, QStringLiteral("User Cancel"));
     s.TxState = TX_IDLE;
     s.OpenTxFrame.clear();
+    s.OpenRequest.clear();
     s.OpenCommand = -1;
     return SEND_CANCELLED;
 }
@@ -49,6 +50,7 @@ int16_t endTransaction() {
     dropTransactionCancel();
     s.TxState = TX_IDLE;
     s.OpenTxFrame.clear();
+    s.OpenRequest.clear();
     s.OpenCommand = -1;
     return result;
 }
@@ -63,7 +65,7 @@ int16_t sendSwitchThroughAndWait() {
     while (s.TxState < TX_REPLY_RECEIVED) {
         // The host may never answer: the user (or the program's shut-down) can still end
         // the wait.
-        if (s.UserCancel) return cancelTransaction();
+        if (s.UserCancel || ProgramEnding()) return cancelTransaction();
         // Without the host nobody will ever answer.
         if (host.State() != sckConnected) {
             s.TxState = TX_LINK_LOST;
@@ -93,8 +95,12 @@ int16_t SendPacket(int16_t mode) {
         std::memcpy(s.TxBuffer, s.OpenTxFrame.constData(), size_t(n));
         return SEND_FAILED;
     }
+    // An ending program sends nothing more.
+    if (ProgramEnding()) return SEND_CANCELLED;
     // Taken before the radio wrapping replaces the frame in TxBuffer.
     s.OpenCommand = s.TxBuffer[FRAME_LENGTH] > FRAME_COMMAND ? s.TxBuffer[FRAME_COMMAND] : -1;
+    s.OpenRequest = QByteArray(reinterpret_cast<const char*>(s.TxBuffer),
+                               std::min<int>(s.TxBuffer[FRAME_LENGTH] + 1, LINK_BUFFER_SIZE));
     if (radioProtocol()) WrapPacketInFleetSync();
 
     panel(3, QString());
@@ -109,7 +115,13 @@ int16_t SendPacket(int16_t mode) {
     if (s.LinkMode == LINK_SWITCH_THROUGH) return sendSwitchThroughAndWait();
 
     // The transaction is open already, so nothing else sends while the radio rests.
-    if (radioProtocol()) WaitForRadioPause();
+    // A reason to resend that came meanwhile (an event dropped while the frame waited)
+    // is answered by the frame's first send; sent again at once, its second answer
+    // would end the next request.
+    if (radioProtocol()) {
+        WaitForRadioPause();
+        s.RetryRequest = 0;
+    }
     if (s.TcpLinkActive) {
         TcpSendTxBuffer();
     } else {
@@ -120,6 +132,8 @@ int16_t SendPacket(int16_t mode) {
     for (;;) {
         if (s.TxState >= TX_REPLY_RECEIVED || s.TxState == TX_IDLE) break;
         if (s.TxIndex == s.TxLength - 1 && s.UserCancel) return cancelTransaction();
+        // The program is ending: no answer is waited for, whatever went out.
+        if (ProgramEnding()) return cancelTransaction();
         WaitForEvents();
         if (s.RetryRequest) HandleCommTimeout();
         if ((s.TxState == TX_WAIT_ACK || s.TxState == TX_WAIT_REPLY) && s.WaitElapsed == 1) {
@@ -179,7 +193,11 @@ void Retransmit() {
     ++s.RetryNumber;
     s.TxIndex = 0;
     if (s.TraceOn) TraceTxFrame("RTX: ");
-    if (radioProtocol()) WaitForRadioPause();
+    if (radioProtocol()) {
+        WaitForRadioPause();
+        // This resend answers whatever asked for one while the radio rested.
+        s.RetryRequest = 0;
+    }
     StartWaitTimer();
     if (linkClient().TrafficShown()) linkClient().TrafficLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
     if (s.TcpLinkActive) {

@@ -198,6 +198,12 @@ void RxStateMachine(uint8_t b, bool fromTcp) {
         startFrame(b);
         return;
     }
+    // A radio text frame holds printable characters only: a start byte in the middle of
+    // one means its end was lost, and the new frame (the radio's ACK, say) is whole.
+    if (radioProtocol() && b == STX) {
+        startFrame(b);
+        return;
+    }
     if (s.RxIndex >= LINK_BUFFER_SIZE) {
         // A radio frame that never ends: drop it rather than run past the buffer.
         s.RxState = RX_HUNT;

@@ -1,4 +1,5 @@
 #include "monitor/clockrules.h"
+#include "control/linkuser.h"
 #include "link/linkstate.h"
 #include "control/settingwrites.h"
 
@@ -55,6 +56,7 @@ QString ClockYearRefusal(int year) {
 }
 
 ClockSetResult SetModuleClock(const ModuleClockValue& clock) {
+    const LinkHold hold;
     // Sent as it stands, the year would wrap round in its byte and set the module to a
     // date nobody chose.
     if (!ClockYearFits(clock.year)) return ClockSetResult::YearRefused;

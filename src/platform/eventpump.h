@@ -1,5 +1,6 @@
 // Waiting primitives: pumping pending events while a procedure waits for the module,
-// and the real blocking sleep used around connects.
+// the real blocking sleep used around connects, how deeply waits are nested, and the
+// program's end, which every wait gives way to.
 #pragma once
 
 namespace korvel {
@@ -11,5 +12,15 @@ void DoEvents();
 void WaitForEvents(int maxMs = 100);
 // Blocks the whole program, pumping nothing.
 void SleepMs(int ms);
+
+// How many waits and modal loops the code running now sits inside. Whatever a wait
+// delivers (a click, a tick, a frame) runs one level deeper than the code that waits,
+// so two pieces of code at different depths belong to different jobs.
+int WaitDepth();
+
+// The program is ending (its main window was closed): every wait stops waiting, so the
+// job it belongs to unwinds and the program can end. Cleared only by a test's reset.
+void SetProgramEnding(bool ending);
+bool ProgramEnding();
 
 } // namespace korvel

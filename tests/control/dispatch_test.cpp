@@ -149,8 +149,7 @@ TEST_F(DispatchTest, CommonExitForEveryReply) {
     EXPECT_EQ(host->PanelText(3), "");
     Reply(CMD_INPUT_STATUS, {2, 0xA5}, TX_WAIT_ACK);
     EXPECT_EQ(State(), TX_WAIT_ACK) << "an unrequested reply leaves the transaction alone";
-    EXPECT_EQ(target().StatusGroup, 2);
-    EXPECT_EQ(target().StatusBits, 0xA5);
+    EXPECT_NE(target().StatusBits, 0xA5) << "and stores nothing";
 }
 
 TEST_F(DispatchTest, ModuleInformationOfAKorvel) {

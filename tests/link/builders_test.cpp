@@ -24,7 +24,10 @@ protected:
             if (static_cast<uint8_t>(w[5]) == PKT_GET) {
                 const uint8_t cmd = uint8_t(w[6]);
                 QByteArray reply = Bytes({0, 0, uint8_t(w[1]), uint8_t(w[3]), 0, PKT_REPLY, cmd});
-                reply.append(QByteArray(cmd == CMD_SAMPLE_BLOCK || cmd == CMD_MINMAX_BLOCK ? 2 : 7, 0));
+                const bool log = cmd == CMD_SAMPLE_BLOCK || cmd == CMD_MINMAX_BLOCK;
+                reply.append(QByteArray(log ? 2 : 7, 0));
+                // A module answers with the block or group it was asked for.
+                if (!log && uint8_t(w[0]) >= 8) reply[7] = w[7];
                 reply[0] = char(reply.size());
                 reply.append(char(FrameChecksum(reinterpret_cast<const uint8_t*>(reply.constData()), reply.size())));
                 port->Feed(reply);

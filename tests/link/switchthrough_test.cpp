@@ -79,7 +79,7 @@ TEST_F(HostLinkTest, HostConnectsBackOnceAndFramesCarryTheRoute) {
     intruder.connectToHost(QStringLiteral("127.0.0.1"), relay.UtilityPort());
     EXPECT_FALSE(intruder.waitForConnected(2000) && intruder.waitForReadyRead(200));
 
-    Later(0, [this] { relay.SendFrame(Good({7, 0, 12, 3, 0, PKT_REPLY, 0x42})); });
+    Later(0, [this] { relay.SendFrame(Good({7, 0, 5, 3, 0, PKT_REPLY, 0x42})); });
     EXPECT_EQ(SendRequest(0x42, 5, 0, 0), SEND_OK);
     ASSERT_EQ(relay.FramesFromUtility().size(), 1);
     const QByteArray sent = relay.FramesFromUtility()[0];

@@ -1,4 +1,5 @@
 #include "editors/station/diagnostics.h"
+#include "control/linkuser.h"
 #include "model/target.h"
 #include "link/builders.h"
 #include "link/frame.h"
@@ -20,6 +21,7 @@ bool SetModuleDebugFlags(uint8_t flags) {
 }
 
 AllocationResult AllocateChildAddresses() {
+    const LinkHold hold;
     const int16_t* a = Station();
     if (SendCommand(CMD_ADDRESS_ALLOCATE, a[0], a[1], a[2]) != SEND_OK) return AllocationResult::NotAllocated;
     if (SendRequestParam(CMD_MODULE_INFO, a[0], a[1], a[2], MODULE_INFO_FULL) != SEND_OK)
