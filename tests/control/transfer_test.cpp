@@ -4,6 +4,7 @@
 #include "control/transfer.h"
 #include "link/frame.h"
 #include "link/simfixture.h"
+#include "support/configdiff.h"
 #include "link/transport.h"
 #include "platform/serialport.h"
 
@@ -220,6 +221,31 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"TtyRemoteKorvel0", Path::Tty, {12, 0, false, 0}},
                       Case{"TtyLocalPellar", Path::Tty, {0, 0, true, 0x5A}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A busy module sends events in place of answers and right behind them: every block the
+// read asked for comes back as that block, and the write changes nothing.
+TEST_F(TransferTest, ABusyModuleCostsNoBlock) {
+    for (const Case& c : {Case{"tcp", Path::Tcp, {0, 7, false, 0}}, Case{"tty", Path::Tty, {12, 2, false, 0}}}) {
+        Restart();
+        settings().PacketTimeout = 20;
+        Connect(c.path);
+        Target(c.station);
+        sim.SetBusy(0);
+        SetDefaultConfiguration();
+        ASSERT_EQ(ReadConfiguration(), 0) << c.name;
+        const StationConfig held = config();
+        const auto before = sim.Blocks(c.station.number);
+        sim.SetBusy(3);
+        SetDefaultConfiguration();
+        ASSERT_EQ(ReadConfiguration(), 0) << c.name;
+        EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << c.name;
+        ASSERT_EQ(WriteConfiguration(), 0) << c.name;
+        EXPECT_EQ(sim.Blocks(c.station.number), before) << c.name;
+        sim.SetBusy(0);
+        CommPort().Close();
+        sim.Close();
+    }
+}
 
 TEST_F(TransferTest, ProgressStepPerChildCount) {
     const int expected[] = {7, 10, 7, 6, 5, 4, 3, 3};

@@ -67,10 +67,14 @@ int main(int argc, char** argv)
         "no-live", "Keep inputs, analog and temperature readings still (they move once a second by default).");
     const QCommandLineOption eventsOption(
         "events", "Send an event every N seconds, in turn from each station (default: none).", "N");
+    const QCommandLineOption busyOption(
+        "busy", "A busy module: events every 1 to 3 s, every Nth answer replaced by an event, the next one followed by one.",
+        "N");
     const QCommandLineOption bootLoaderOption(
         "boot-loader", "Start in the boot loader with an incomplete application, as after a firmware load that lost power.");
     parser.addOptions({portOption, ptyOption, verboseOption, korvelOption, pellarOption, stationOption, baudOption,
-                       silentOption, radioOption, radioFleetOption, noLiveOption, eventsOption, bootLoaderOption});
+                       silentOption, radioOption, radioFleetOption, noLiveOption, eventsOption, busyOption,
+                       bootLoaderOption});
     parser.process(app);
 
     bool ok = false;
@@ -141,6 +145,14 @@ int main(int argc, char** argv)
             return 2;
         }
         sim.SetEventInterval(int(seconds));
+    }
+    if (parser.isSet(busyOption)) {
+        const uint nth = parser.value(busyOption).toUInt(&ok);
+        if (!ok || nth < 2 || nth > 1000) {
+            std::fprintf(stderr, "korvel-sim: bad busy count '%s', want 2 to 1000\n", qPrintable(parser.value(busyOption)));
+            return 2;
+        }
+        sim.SetBusy(int(nth));
     }
     if (parser.isSet(radioFleetOption) && !parser.isSet(radioOption)) {
         std::fprintf(stderr, "korvel-sim: --radio-fleet needs --radio\n");

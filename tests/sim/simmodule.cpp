@@ -1510,10 +1510,40 @@ void SimModule::SetEventInterval(int seconds)
     m_eventTimer->start(std::min(seconds, kLongest) * 1000);
 }
 
+void SimModule::SetBusy(int nth)
+{
+    m_busyNth = std::max(0, nth);
+    m_busyAnswers = 0;
+    if (m_busyNth > 0)
+        m_eventTimer->start(1000);
+    else
+        m_eventTimer->stop();
+}
+
+void SimModule::EmitAnswer(Port& port, Fault fault, const QByteArray& answer, int requestBytes)
+{
+    if (m_busyNth == 0 || fault != Fault::None) {
+        Emit(port, fault, answer, requestBytes);
+        return;
+    }
+    const int n = ++m_busyAnswers % m_busyNth;
+    if (n == 0) {
+        Occupy(port, requestBytes);
+        SendNextEvent();
+        return;
+    }
+    Emit(port, fault, answer, requestBytes);
+    if (n == 1 && m_busyAnswers > 1)
+        SendNextEvent();
+}
+
 void SimModule::SendNextEvent()
 {
     if (!ApplicationRunning())
         return;
+    // A busy module's events come 1, 3 and 2 s apart, round and round.
+    if (m_busyNth > 0)
+        m_eventTimer->setInterval(1000 * (1 + (2 * m_eventTurn + 2) % 3));
     // The local module first, then each remote station, round and round.
     auto it = m_stations.begin();
     std::advance(it, m_eventTurn % int(m_stations.size()));
@@ -1939,7 +1969,7 @@ void SimModule::HandleFrame(Port& port, const QByteArray& frame)
     if (modeSwitch)
         m_deafUntilNs = std::numeric_limits<qint64>::max();
     if (m_replyDelayMs == 0) {
-        Emit(port, fault, answer, requestBytes);
+        EmitAnswer(port, fault, answer, requestBytes);
         if (modeSwitch)
             StartModeSwitch(port);
         return;
@@ -1947,7 +1977,7 @@ void SimModule::HandleFrame(Port& port, const QByteArray& frame)
     QTimer::singleShot(m_replyDelayMs, Qt::PreciseTimer, this,
                        [this, &port, generation = port.generation, fault, answer, requestBytes, modeSwitch] {
                            if (port.generation == generation)
-                               Emit(port, fault, answer, requestBytes);
+                               EmitAnswer(port, fault, answer, requestBytes);
                            // Unless PowerUp started the module afresh meanwhile.
                            if (modeSwitch && m_deafUntilNs == std::numeric_limits<qint64>::max())
                                StartModeSwitch(port);

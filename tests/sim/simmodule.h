@@ -544,6 +544,12 @@ public:
     // until one comes; with a repeat period, every owed event is sent again each period,
     // as a module does with an event nobody acknowledged. 0 (the default) sends each once.
     void SetEventRepeatMs(int ms);
+    // A busy module (0 = off, the default): events every 1 to 3 s, in turn from itself and
+    // each remote station; every `nth` answer is replaced by the next event (the request
+    // is taken, its answer lost, so the PC must send it again), and the answer after
+    // that one is followed at once by an event, which reaches a radio link while the
+    // radio rests after the answer.
+    void SetBusy(int nth);
     // Events sent (repeats not counted), events acknowledged, and those still owed.
     int EventsSent() const { return m_eventsSent; }
     int EventsAcknowledged() const { return m_eventsAcknowledged; }
@@ -896,6 +902,10 @@ private:
     QTimer* m_liveTimer = nullptr;
     int m_liveTicks = 0;
     QTimer* m_eventTimer = nullptr;
+    int m_busyNth = 0;
+    int m_busyAnswers = 0;
+    // Sends an answer, or an event in its place or behind it while the module is busy.
+    void EmitAnswer(Port& port, Fault fault, const QByteArray& answer, int requestBytes);
     int m_eventTurn = 0;
     QTimer* m_eventRepeatTimer = nullptr;
     QMap<int, QByteArray> m_owedEvents;  // station -> its last unacknowledged event frame
