@@ -2,6 +2,7 @@
 
 #include "control/connectchoice.h"
 #include "app/entryhelpers.h"
+#include "platform/qtprompts.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -98,7 +99,7 @@ frmCancelSend::frmCancelSend(QWidget* owner) : QDialog(owner) {
 
 void frmCancelSend::Run(QWidget* owner) {
     frmCancelSend dialog(owner);
-    dialog.exec();
+    ExecModal(dialog);
 }
 
 void frmCancelSend::showEvent(QShowEvent* event) {

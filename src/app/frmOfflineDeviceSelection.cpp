@@ -1,5 +1,7 @@
 #include "app/frmOfflineDeviceSelection.h"
 
+#include "platform/qtprompts.h"
+
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -31,7 +33,7 @@ frmOfflineDeviceSelection::frmOfflineDeviceSelection(QWidget* owner) : QDialog(o
 
 int frmOfflineDeviceSelection::Choose(QWidget* owner) {
     frmOfflineDeviceSelection dialog(owner);
-    dialog.exec();
+    ExecModal(dialog);
     return dialog.GetDeviceType();
 }
 

@@ -36,20 +36,15 @@ std::optional<int> WholeNumber(const QByteArray& part) {
     return text.toInt();
 }
 
-// The arguments of a text message that begins pending: `count` parts after the keyword,
-// each ended by the delimiter; empty when they have not all arrived. *end receives
-// where the next message begins.
-QList<QByteArray> MessageArguments(const QByteArray& pending, int count, qsizetype* end) {
-    QList<QByteArray> parts;
-    qsizetype from = pending.indexOf(kDelimiter) + kDelimiter.size();
-    for (int i = 0; i < count; ++i) {
-        const qsizetype stop = pending.indexOf(kDelimiter, from);
-        if (stop < 0) return {};
-        parts.append(pending.mid(from, stop - from));
-        from = stop + kDelimiter.size();
+// A text the host shows: single-byte characters, with no control characters but tab and
+// line ends. A module frame always holds some (its destination, route or type byte), so a
+// message short of an argument cannot take the frame behind it for one.
+bool IsText(const QByteArray& bytes) {
+    for (char c : bytes) {
+        const uint8_t b = uint8_t(c);
+        if (b < 0x20 && b != '\t' && b != '\r' && b != '\n') return false;
     }
-    *end = from;
-    return parts;
+    return true;
 }
 
 void SendToHost(const QByteArray& bytes) { SwitchThroughSocket().Send(bytes); }
@@ -183,84 +178,144 @@ void SwitchThroughLink::OnHostAccepted() {
     h.RefreshStatusBar();
     s.LinkMode = LINK_SWITCH_THROUGH;
     // Whatever the host sent at once is waiting already.
-    if (host_) pending_.append(host_->readAll());
+    if (host_) Append(host_->readAll());
     TakeMessages();
 }
 
 void SwitchThroughLink::OnHostData() {
     const IoHandlerScope handler;
-    if (host_) pending_.append(host_->readAll());
+    if (host_) Append(host_->readAll());
     RunAfterHandler([this] { TakeMessages(); }, this);
 }
 
 void SwitchThroughLink::TakeStream(const QByteArray& bytes) {
-    pending_.append(bytes);
+    Append(bytes);
     TakeMessages();
 }
 
-void SwitchThroughLink::TakeMessages() {
-    // A prompt's box waits in the event loop; whatever arrives meanwhile is appended and
-    // taken by this loop once the box has closed, so the host's messages keep their order.
-    if (parsing_) return;
-    parsing_ = true;
-    while (TakeMessage()) {
-    }
-    if (pending_.size() > kMaxPendingBytes) pending_.clear();
-    parsing_ = false;
+void SwitchThroughLink::Append(const QByteArray& bytes) {
+    if (bytes.isEmpty()) return;
+    if (!pending_.isEmpty()) blockStarts_.append(pending_.size());
+    pending_.append(bytes);
 }
 
-bool SwitchThroughLink::TakeMessage() {
-    if (pending_.isEmpty()) return false;
-    qsizetype end = 0;
-    if (pending_.startsWith(kPanelMessage + kDelimiter)) {
-        const QList<QByteArray> args = MessageArguments(pending_, 2, &end);
-        if (args.isEmpty()) return false;
-        pending_.remove(0, end);
-        if (const std::optional<int> panel = WholeNumber(args[0])) {
-            linkHost().SetPanelText(*panel, QString::fromLatin1(args[1]));
-            linkHost().RefreshStatusBar();
-        }
-        return true;
+void SwitchThroughLink::Remove(qsizetype count) {
+    pending_.remove(0, count);
+    QList<qsizetype> kept;
+    for (const qsizetype start : blockStarts_)
+        if (start > count) kept.append(start - count);
+    blockStarts_ = kept;
+}
+
+void SwitchThroughLink::TakeMessages() {
+    // This runs again, nested, when more comes from the host while a box shown for an
+    // earlier message is up: the frames are taken then and there, because whatever runs
+    // inside that box's modal loop (an event's acknowledgement with its channel poll) may
+    // be waiting for them. Each message leaves pending_ before it is acted on, so no
+    // message is taken twice.
+    while (TakeMessage()) {
     }
-    if (pending_.startsWith(kUserPrompt + kDelimiter)) {
-        const QList<QByteArray> args = MessageArguments(pending_, 3, &end);
-        if (args.isEmpty()) return false;
-        pending_.remove(0, end);
-        const std::optional<int> style = WholeNumber(args[0]);
-        if (!style) return true;
-        const int answer = MsgBox(QString::fromLatin1(args[2]), *style, QString::fromLatin1(args[1]));
+    if (pending_.size() > kMaxPendingBytes) {
+        pending_.clear();
+        blockStarts_.clear();
+    }
+    AnswerPrompts();
+}
+
+void SwitchThroughLink::AnswerPrompts() {
+    // One question at a time, in the host's order, so that the answers go back in the
+    // order asked: a question that comes while a box is up waits behind it.
+    if (prompting_) return;
+    prompting_ = true;
+    while (!questions_.isEmpty()) {
+        const HostQuestion q = questions_.takeFirst();
+        const int answer = MsgBox(QString::fromLatin1(q.prompt), q.style, QString::fromLatin1(q.title));
         SendToHost("DIALOGRESULT" + kDelimiter + QStringLiteral("%1").arg(answer, 5, 10, QLatin1Char('0')).toLatin1() +
                    kDelimiter);
         linkHost().RefreshStatusBar();
-        return true;
     }
+    prompting_ = false;
+}
+
+bool SwitchThroughLink::TakeMessage() {
+    const qsizetype first = pending_.indexOf(kDelimiter);
+    // The first part is not whole yet.
+    if (first < 0) return false;
     // An empty part is no message.
-    if (pending_.startsWith(kDelimiter)) {
-        pending_.remove(0, kDelimiter.size());
+    if (first == 0) {
+        Remove(kDelimiter.size());
         return true;
     }
-    // A frame: its length byte says where it ends, so data bytes that happen to spell
-    // the delimiter are kept.
-    const int length = uint8_t(pending_[0]);
-    end = length + 1;
-    if (pending_.size() < end + kDelimiter.size()) return false;
-    if (pending_.mid(end, kDelimiter.size()) != kDelimiter) {
-        // No frame after all: dropped up to the next delimiter, so one bad part costs
-        // only itself.
-        const qsizetype next = pending_.indexOf(kDelimiter);
-        if (next < 0) {
-            pending_.clear();
-            return false;
+    const QByteArray head = pending_.left(first);
+    if (head == kPanelMessage) return TakeHostMessage({Argument::Number, Argument::Text});
+    if (head == kUserPrompt) return TakeHostMessage({Argument::Number, Argument::Text, Argument::Text});
+    return TakeFrame(first);
+}
+
+bool SwitchThroughLink::TakeHostMessage(const QList<Argument>& kinds) {
+    QList<QByteArray> args;
+    qsizetype from = pending_.indexOf(kDelimiter) + kDelimiter.size();
+    for (const Argument kind : kinds) {
+        const qsizetype stop = pending_.indexOf(kDelimiter, from);
+        const QByteArray arg = pending_.mid(from, stop < 0 ? -1 : stop - from);
+        // A message ends at the first part that is not the argument it needs: the keyword
+        // and the arguments before go, and that part is taken for what it is. A text
+        // that has already failed is not waited for.
+        const bool fits = kind == Argument::Number ? stop < 0 || WholeNumber(arg).has_value() : IsText(arg);
+        if (!fits) {
+            Remove(from);
+            return true;
         }
-        pending_.remove(0, next + kDelimiter.size());
-        return true;
+        if (stop < 0) return false;
+        args.append(arg);
+        from = stop + kDelimiter.size();
+    }
+    Remove(from);
+    const int number = *WholeNumber(args[0]);
+    if (args.size() == 2) {
+        linkHost().SetPanelText(number, QString::fromLatin1(args[1]));
+        linkHost().RefreshStatusBar();
+    } else {
+        questions_.append({number, args[1], args[2]});
+    }
+    return true;
+}
+
+bool SwitchThroughLink::TakeFrame(qsizetype first) {
+    // The length byte says where the frame ends; its delimiter follows at once.
+    const qsizetype end = uint8_t(pending_[0]) + 1;
+    if (first < end) {
+        // Data bytes may spell the delimiter. Such a frame is known once its own
+        // delimiter has come; a part cut short or with too large a length byte is known
+        // once the part after it is whole, so it never holds back the module's next
+        // answers.
+        const qsizetype next = pending_.indexOf(kDelimiter, first + kDelimiter.size());
+        if (next < 0 && pending_.size() < end + kDelimiter.size()) return false;
+        if (pending_.mid(end, kDelimiter.size()) != kDelimiter) return DropPart(first);
+    } else if (first > end) {
+        return DropPart(first);
     }
     const QByteArray frame = pending_.left(end);
-    pending_.remove(0, end + kDelimiter.size());
+    Remove(end + kDelimiter.size());
     if (!FrameChecksumGood(reinterpret_cast<const uint8_t*>(frame.constData()), int(frame.size()))) return true;
     auto& s = linkState();
     std::copy_n(frame.constData(), frame.size(), reinterpret_cast<char*>(s.RxBuffer));
     linkClient().FrameReceived();
+    return true;
+}
+
+bool SwitchThroughLink::DropPart(qsizetype delimiter) {
+    // One bad part costs only itself. When a block began inside it, it is the end of an
+    // earlier block that never got the rest of its part, glued to the new block's first
+    // part: only that end goes, and the new block is read from its start.
+    qsizetype cut = delimiter + kDelimiter.size();
+    for (const qsizetype start : blockStarts_) {
+        if (start <= delimiter) {
+            cut = start;
+            break;
+        }
+    }
+    Remove(cut);
     return true;
 }
 
@@ -302,6 +357,8 @@ void SwitchThroughLink::Close() {
     }
     SwitchThroughSocket().Close();
     pending_.clear();
+    blockStarts_.clear();
+    questions_.clear();
 }
 
 SwitchThroughLink& switchThrough() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTcpServer>
@@ -50,8 +51,10 @@ public:
     // Closes both connections and the listener quietly (program shut-down).
     void Close();
 
-    // Takes bytes of the host's stream: whole messages are acted on, an incomplete one
-    // waits for the rest. Not for a socket's handler: a message may open a box.
+    // Takes a block of the host's stream: whole messages are acted on, an incomplete one
+    // waits for the rest. A part that is malformed or incomplete at its delimiter is
+    // dropped, and the stream goes on with the next part. Not for a socket's handler: a
+    // message may open a box.
     void TakeStream(const QByteArray& bytes);
 
 private:
@@ -60,19 +63,39 @@ private:
     // The rest of the host's connection, once the listener's handler has returned.
     void OnHostAccepted();
     void OnHostData();
-    // Acts on every whole message pending, in order; a call made while a message's box
-    // is up leaves the rest to the call that showed it.
+    // What an argument of a host message must be.
+    enum class Argument { Number, Text };
+    struct HostQuestion {
+        int style = 0;
+        QByteArray title;
+        QByteArray prompt;
+    };
+
+    // Adds a block to pending_, noting where it starts.
+    void Append(const QByteArray& bytes);
+    // Removes count bytes from the front of pending_.
+    void Remove(qsizetype count);
+    // Acts on every whole message pending, in order, then asks the questions waiting.
     void TakeMessages();
+    // Shows the host's questions one at a time and sends each answer back.
+    void AnswerPrompts();
     void OnSocketError(int number, const QString& description);
     void End();
-    // Acts on the first whole message of pending_ and removes it; false when pending_
-    // holds no whole message yet.
+    // Removes the first whole message of pending_ and acts on it (or drops it); false
+    // when pending_ holds no whole message yet.
     bool TakeMessage();
+    bool TakeHostMessage(const QList<Argument>& kinds);
+    bool TakeFrame(qsizetype firstDelimiter);
+    // Drops the malformed first part of pending_, which ends at this delimiter.
+    bool DropPart(qsizetype delimiter);
 
     QTcpServer server_;
     QTcpSocket* host_ = nullptr;
     QByteArray pending_;
-    bool parsing_ = false;
+    // Where each block after the first one in pending_ starts.
+    QList<qsizetype> blockStarts_;
+    QList<HostQuestion> questions_;
+    bool prompting_ = false;
     bool ended_ = false;
     std::function<void()> onEnd_;
 };

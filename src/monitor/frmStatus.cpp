@@ -2,6 +2,7 @@
 
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
+#include "app/singleinstance.h"
 #include "app/statecolours.h"
 #include "model/model.h"
 #include "model/target.h"
@@ -84,17 +85,14 @@ frmStatus::frmStatus(QWidget* owner) : QDialog(owner) {
 }
 
 void frmStatus::Run(QWidget* owner) {
-    if (instance) {
-        instance->raise();
-        instance->activateWindow();
-        return;
-    }
-    instance = new frmStatus(owner);
-    QTimer::singleShot(0, instance.data(), &frmStatus::Form_Activate);
-    instance->exec();
-    // exec returns only once every handler of the window (a poll waiting for the module
-    // included) has returned, so nothing of it is still running here.
-    delete instance.data();
+    // The modal loop returns only once every handler of the window (a poll waiting for
+    // the module included) has returned, so nothing of it is still running when the
+    // instance is released.
+    RunSingleInstance(instance, [owner] {
+        auto* window = new frmStatus(owner);
+        QTimer::singleShot(0, window, &frmStatus::Form_Activate);
+        return window;
+    });
 }
 
 QLineEdit* frmStatus::txtGroup() const { return group_->findChild<QLineEdit*>(); }

@@ -14,11 +14,7 @@ ScriptedPrompts& fallback() {
 Prompts* installed = nullptr;
 } // namespace
 
-Prompts& prompts() {
-    // Every box waits for its answer in a modal loop.
-    RequireNoIoHandler("a message or file box");
-    return installed ? *installed : fallback();
-}
+Prompts& prompts() { return installed ? *installed : fallback(); }
 
 void SetPrompts(Prompts* p) { installed = p; }
 
@@ -62,6 +58,7 @@ bool ScriptedPrompts::take(Answer& a) {
 }
 
 int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title) {
+    RequireNoIoHandler("a message box");
     shown_.append({ShownBox::Message, text, title.isEmpty() ? AppTitle() : title, ButtonsOf(style),
                    IconOf(style)});
     if (whileShowing_) {
@@ -75,6 +72,7 @@ int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title
 
 std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QString& title,
                                                  const QString& defaultText) {
+    RequireNoIoHandler("an input box");
     shown_.append({ShownBox::Input, prompt, title.isEmpty() ? AppTitle() : title, 0, 0});
     if (whileShowing_) {
         const ShownBox box = shown_.last();  // the hook may show further boxes
@@ -86,12 +84,14 @@ std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QS
 }
 
 QString ScriptedPrompts::GetOpenFileName(const QString& title, const QString&, const QString&) {
+    RequireNoIoHandler("a file box");
     shown_.append({ShownBox::OpenFile, QString(), title, 0, 0});
     Answer a;
     return take(a) ? a.text.value_or(QString()) : QString();
 }
 
 QString ScriptedPrompts::GetSaveFileName(const QString& title, const QString&, const QString&) {
+    RequireNoIoHandler("a file box");
     shown_.append({ShownBox::SaveFile, QString(), title, 0, 0});
     Answer a;
     return take(a) ? a.text.value_or(QString()) : QString();
@@ -99,6 +99,7 @@ QString ScriptedPrompts::GetSaveFileName(const QString& title, const QString&, c
 
 // Unscripted, the print dialog is cancelled: nothing prints.
 std::optional<PrintChoice> ScriptedPrompts::ChoosePrinter(const QString& title) {
+    RequireNoIoHandler("the print dialog");
     shown_.append({ShownBox::Print, QString(), title.isEmpty() ? AppTitle() : title, 0, 0});
     Answer a;
     return take(a) ? a.printer : std::nullopt;

@@ -47,6 +47,8 @@ struct PrintChoice {
     bool landscape = false;
 };
 
+// Every box is a modal loop, so each implementation refuses to show one inside a port's
+// or socket's handler (RequireNoIoHandler), whoever asks for it.
 class Prompts {
 public:
     virtual ~Prompts() = default;

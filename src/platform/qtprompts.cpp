@@ -1,5 +1,7 @@
 #include "platform/qtprompts.h"
 
+#include "platform/iohandler.h"
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -8,6 +10,11 @@
 #include <QPrinter>
 
 namespace korvel {
+
+int ExecModal(QDialog& dialog) {
+    RequireNoIoHandler("a modal window");
+    return dialog.exec();
+}
 
 int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
     QMessageBox box(owner_);
@@ -38,7 +45,7 @@ int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
     for (const B& b : buttons) set |= b.button;
     box.setStandardButtons(set);
     box.setDefaultButton(buttons.first().button);
-    const int clicked = box.exec();
+    const int clicked = ExecModal(box);
     for (const B& b : buttons)
         if (clicked == b.button) return b.result;
     // Closed with Escape: the cancelling answer of the set.
@@ -51,19 +58,37 @@ int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
 
 std::optional<QString> QtPrompts::InputBox(const QString& prompt, const QString& title,
                                            const QString& defaultText) {
-    bool ok = false;
-    const QString text = QInputDialog::getText(owner_, title.isEmpty() ? AppTitle() : title, prompt,
-                                               QLineEdit::Normal, defaultText, &ok);
-    if (!ok) return std::nullopt;
-    return text;
+    QInputDialog dialog(owner_);
+    dialog.setWindowTitle(title.isEmpty() ? AppTitle() : title);
+    dialog.setLabelText(prompt);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(defaultText);
+    if (ExecModal(dialog) != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
 }
 
+namespace {
+
+// The file chosen in a file dialog, empty when it was cancelled.
+QString ChosenFile(QFileDialog& dialog) {
+    if (ExecModal(dialog) != QDialog::Accepted) return QString();
+    return dialog.selectedFiles().value(0);
+}
+
+} // namespace
+
 QString QtPrompts::GetOpenFileName(const QString& title, const QString& filter, const QString& folder) {
-    return QFileDialog::getOpenFileName(owner_, title, folder, QtNameFilters(filter));
+    QFileDialog dialog(owner_, title, folder, QtNameFilters(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return ChosenFile(dialog);
 }
 
 QString QtPrompts::GetSaveFileName(const QString& title, const QString& filter, const QString& suggested) {
-    return QFileDialog::getSaveFileName(owner_, title, suggested, QtNameFilters(filter));
+    QFileDialog dialog(owner_, title, suggested, QtNameFilters(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    return ChosenFile(dialog);
 }
 
 std::optional<PrintChoice> QtPrompts::ChoosePrinter(const QString& title) {
@@ -72,7 +97,7 @@ std::optional<PrintChoice> QtPrompts::ChoosePrinter(const QString& title) {
     dialog.setWindowTitle(title.isEmpty() ? AppTitle() : title);
     // Printed once and whole: no selection, current page or range to offer.
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (ExecModal(dialog) != QDialog::Accepted) return std::nullopt;
     const QPageLayout layout = printer.pageLayout();
     return PrintChoice{printer.printerName(), printer.outputFileName(),
                        layout.pageSize().size(QPageSize::Millimeter),

@@ -1,11 +1,16 @@
-// Prompts shown as real dialogs.
+// Prompts shown as real dialogs, and the one way any window of this program runs modal.
 #pragma once
 
 #include "platform/prompts.h"
 
+class QDialog;
 class QWidget;
 
 namespace korvel {
+
+// Runs dialog's modal loop and returns its result. A modal loop is a wait: inside a
+// port's or socket's handler it is refused like any other.
+int ExecModal(QDialog& dialog);
 
 class QtPrompts : public Prompts {
 public:

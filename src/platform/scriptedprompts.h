@@ -1,5 +1,6 @@
 // A Prompts implementation that answers from a queue prepared in advance and records
-// every box shown, for tests and for running without a user.
+// every box shown, for tests and for running without a user. Each box stands for a
+// modal loop and is refused inside an I/O handler as a real one is.
 #pragma once
 
 #include "platform/prompts.h"

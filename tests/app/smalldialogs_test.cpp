@@ -5,6 +5,7 @@
 #include "app/frmAbout.h"
 #include "app/frmCancelSend.h"
 #include "app/frmLocalComSetUp.h"
+#include "app/frmOfflineDeviceSelection.h"
 #include "app/frmOMRUPref.h"
 #include "app/frmSplash.h"
 #include "app/startup.h"
@@ -12,10 +13,14 @@
 #include "control/localsettings.h"
 #include "control/session.h"
 #include "control/settingsfile.h"
+#include "editors/station/frmKenwood.h"
+#include "monitor/frmStatus.h"
 #include "model/target.h"
 #include "model/version.h"
 #include "link/linkstate.h"
 #include "link/transport.h"
+#include "platform/iohandler.h"
+#include "platform/qtprompts.h"
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"
 #include "support/memoryserialport.h"
@@ -406,6 +411,24 @@ TEST_F(SmallDialogsTest, TheSplashGoesByItselfTwoSecondsAfterItLoads) {
     // Its time runs from the load, whether or not the window system ever shows it.
     QPointer<frmSplash> hidden = new frmSplash(nullptr);
     EXPECT_TRUE(WaitUntil([&] { return hidden.isNull(); }, 3000));
+}
+
+// Every modal loop of the windows is a wait: shown inside a port's or socket's handler it
+// stops the program at once, whichever kind it is (a box, a file, input or print dialog,
+// a window that exists once, the connect dialog, the device choice).
+TEST(IoHandlerDeathTest, EveryModalWindowInsideAHandlerStops) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    QtPrompts real;
+    EXPECT_DEATH({ const IoHandlerScope h; real.MsgBox({}, vbOKOnly, {}); }, "a modal window inside");
+    EXPECT_DEATH({ const IoHandlerScope h; real.InputBox({}, {}, {}); }, "a modal window inside");
+    EXPECT_DEATH({ const IoHandlerScope h; real.GetOpenFileName({}, {}, {}); }, "a modal window inside");
+    EXPECT_DEATH({ const IoHandlerScope h; real.GetSaveFileName({}, {}, {}); }, "a modal window inside");
+    EXPECT_DEATH({ const IoHandlerScope h; real.ChoosePrinter({}); }, "a modal window inside");
+    EXPECT_DEATH({ const IoHandlerScope h; frmAbout::Run(nullptr); }, "a modal window inside");
+    EXPECT_DEATH({ const IoHandlerScope h; frmKenwood::Run(nullptr); }, "a modal window inside");
+    EXPECT_DEATH({ const IoHandlerScope h; frmStatus::Run(nullptr); }, "a modal window inside");
+    EXPECT_DEATH({ const IoHandlerScope h; frmCancelSend::Run(nullptr); }, "a modal window inside");
+    EXPECT_DEATH({ const IoHandlerScope h; frmOfflineDeviceSelection::Choose(nullptr); }, "a modal window inside");
 }
 
 } // namespace

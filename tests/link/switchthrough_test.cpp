@@ -8,6 +8,7 @@
 #include "link/builders.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
+#include "control/eventdisplay.h"
 #include "control/rxdispatch.h"
 #include "link/simfixture.h"
 #include "sim/switchhost.h"
@@ -15,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QTcpSocket>
+#include <QTimer>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -126,6 +128,130 @@ TEST_F(HostLinkTest, StreamTakesWholeMessagesAndKeepsTheRest) {
     EXPECT_EQ(host->PanelText(1), QString());
     switchThrough().TakeStream("tial<<>>");
     EXPECT_EQ(host->PanelText(1), QStringLiteral("Partial"));
+}
+
+// An event from a remote station and, in the same block from the host, a question or a
+// refusal: the box sits in its modal loop while the acknowledging tick polls the channel
+// through the host. The poll's answer gets through, the event is acknowledged, the
+// question is answered, and the next request is answered too.
+TEST_F(HostLinkTest, EventThenPromptOrRefusalInOneBlock) {
+    sim.AddRemoteStation(5);
+    Link();
+    const auto acknowledged = [this] {
+        for (const QByteArray& f : sim.Received())
+            if (uint8_t(f[FRAME_PACKET_TYPE]) == PKT_ACK && uint8_t(f[FRAME_DESTINATION]) == 5) return true;
+        return false;
+    };
+    bool ackedWhileShown = false;
+    prompts.WhileShowing([&](const ShownBox&) { ackedWhileShown = WaitUntil(acknowledged); });
+    for (const bool question : {true, false}) {
+        sim.ClearReceived();
+        relay.ClearRecords();
+        prompts.Clear();
+        ackedWhileShown = false;
+        relay.HoldToUtility();
+        sim.SendEvent(5, EVENT_CLASS_CONTACT, Bytes({0x81}));
+        ASSERT_TRUE(WaitUntil([this] { return relay.FramesFromModule().size() == 1; }));
+        if (question) {
+            prompts.QueueAnswer(vbYes);
+            relay.SendUserPrompt(36, "Relay", "Go on?");
+        } else {
+            relay.SendFrame(Good({7, 0, 0, 0, 0, PKT_NACK, 0x42}));
+        }
+        relay.ReleaseToUtility();
+        ASSERT_TRUE(WaitUntil([&] { return prompts.Shown().size() == 1 && acknowledged(); })) << question;
+        EXPECT_TRUE(ackedWhileShown) << "acknowledged while the box was up";
+        EXPECT_GE(sim.ChannelPolls(), 1) << "after a clear channel";
+        if (question) {
+            ASSERT_TRUE(WaitUntil([this] { return !relay.DialogResults().isEmpty(); }));
+            EXPECT_EQ(relay.DialogResults(), QList<int>({vbYes}));
+        }
+        ASSERT_TRUE(WaitUntil([] { return linkState().TxState == TX_IDLE; }));
+        EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << "the next request is answered";
+    }
+    prompts.WhileShowing(nullptr);
+}
+
+// A part that is malformed or cut short at its delimiter is dropped, alone: the frame
+// behind it is taken at once, whether it came in the same block or the next one.
+TEST_F(HostLinkTest, ABadPartCostsOnlyItself) {
+    const QByteArray a = Good({8, 0, 12, 3, 0, PKT_REPLY, 0x42, 1});
+    const QByteArray b = Good({11, 0, 12, 3, 0, PKT_REPLY, 0x42, '<', '<', '>', '>'});
+    QByteArray oversized = a;
+    oversized[0] = char(a.size() + 30);
+    QByteArray undersized = a;
+    undersized[0] = char(a.size() - 3);
+    const QList<QByteArray> bad = {
+        Bytes({0x20, 0, 0}) + "<<>>",                // cut short
+        oversized + "<<>>",                          // a length byte past the part's end
+        oversized + "<<>>" + Bytes({1, 2}) + "<<>>", // ... and behind it a part cut short as well
+        undersized + "<<>>",                         // a length byte short of it
+        "USERPROMPT<<>>36<<>>",                      // a question without its texts
+        "USERPROMPT<<>>36<<>>Title<<>>",
+        "USERPROMPT<<>>x<<>>",                       // not a style
+        "PNLMESSAGE<<>>2<<>>",                       // a panel without its text
+    };
+    for (const QByteArray& part : bad) {
+        for (const bool oneBlock : {false, true}) {
+            dispatched.clear();
+            if (oneBlock) {
+                switchThrough().TakeStream(part + a + "<<>>");
+            } else {
+                switchThrough().TakeStream(part);
+                switchThrough().TakeStream(a + "<<>>");
+            }
+            ASSERT_EQ(dispatched.size(), 1) << part.toHex(' ').toStdString() << " " << oneBlock;
+            EXPECT_EQ(dispatched[0], a);
+            // Nothing of the bad part is left to spoil the next frame, even one whose data
+            // spell the delimiter.
+            switchThrough().TakeStream(b + "<<>>");
+            ASSERT_EQ(dispatched.size(), 2) << part.toHex(' ').toStdString();
+            EXPECT_EQ(dispatched[1], b);
+        }
+    }
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+    EXPECT_EQ(host->PanelText(2), QString());
+
+    // A block that ends in the middle of a part loses that part and nothing more, also
+    // when its length byte runs past the next block's first part.
+    for (const QByteArray& cut : {a.left(3), Bytes({0x20, 0}), QByteArray("USERPROMPT<<>>36<<>>Ti")}) {
+        dispatched.clear();
+        switchThrough().TakeStream(cut);
+        switchThrough().TakeStream(a + "<<>>");
+        switchThrough().TakeStream(b + "<<>>");
+        EXPECT_EQ(dispatched, QList<QByteArray>({a, b})) << cut.toHex(' ').toStdString();
+    }
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+
+    // Split anywhere, a good frame still goes whole, its data delimiter too.
+    for (qsizetype at = 1; at < b.size() + 4; ++at) {
+        dispatched.clear();
+        const QByteArray part = b + "<<>>";
+        switchThrough().TakeStream(part.left(at));
+        switchThrough().TakeStream(part.mid(at));
+        EXPECT_EQ(dispatched, QList<QByteArray>({b})) << at;
+    }
+}
+
+// Over the host, each bad part ends with the delimiter and is followed by nothing until the
+// next request: that request is answered.
+TEST_F(HostLinkTest, AfterABadPartTheNextRequestIsAnswered) {
+    Link();
+    // The wait has no time-out on this link: should an answer be swallowed, closing the
+    // host ends it, and the test fails rather than hangs.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &relay, [this] { relay.CloseUtilityLinks(); });
+    const QByteArray oversized = Bytes({0x60}) + Good({8, 0, 0, 0, 0, PKT_REPLY, 0x42, 1}).mid(1);
+    for (const QByteArray& part : {Bytes({0x20, 0, 0}) + "<<>>", oversized + "<<>>", QByteArray("USERPROMPT<<>>36<<>>")}) {
+        relay.SendRaw(part);
+        ASSERT_TRUE(WaitUntil([&] { return relay.SentRaw().endsWith(part); }));
+        watchdog.start(5000);
+        EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << part.toHex(' ').toStdString();
+        watchdog.stop();
+    }
+    EXPECT_TRUE(prompts.Shown().isEmpty());
+    EXPECT_EQ(ended, 0);
 }
 
 TEST_F(HostLinkTest, SendOnlyFrameIsDoneOnceWithTheHost) {

@@ -82,6 +82,18 @@ TEST(IoHandlerDeathTest, EveryKindOfWaitInsideAHandlerStops) {
     EXPECT_DEATH({ const IoHandlerScope h; DoEvents(); }, "pumping events inside an I/O handler");
     EXPECT_DEATH({ const IoHandlerScope h; SleepMs(1); }, "a pause inside an I/O handler");
     EXPECT_DEATH({ const IoHandlerScope h; MsgBox(QStringLiteral("?")); }, "box inside an I/O handler");
+    // Each kind of box refuses by itself, whoever holds it: not only through the accessor.
+    ScriptedPrompts boxes;
+    EXPECT_DEATH({ const IoHandlerScope h; boxes.MsgBox({}, vbOKOnly, {}); }, "a message box inside");
+    EXPECT_DEATH({ const IoHandlerScope h; boxes.InputBox({}, {}, {}); }, "an input box inside");
+    EXPECT_DEATH({ const IoHandlerScope h; boxes.GetOpenFileName({}, {}, {}); }, "a file box inside");
+    EXPECT_DEATH({ const IoHandlerScope h; boxes.GetSaveFileName({}, {}, {}); }, "a file box inside");
+    EXPECT_DEATH({ const IoHandlerScope h; boxes.ChoosePrinter({}); }, "the print dialog inside");
+    {
+        // Holding the prompts is no wait.
+        const IoHandlerScope h;
+        EXPECT_EQ(&prompts(), &prompts());
+    }
     EXPECT_DEATH({ const IoHandlerScope h; SendPacket(TX_WAIT_ACK); }, "a send that waits for its reply inside");
     // Outside every handler the same calls are fine.
     {

@@ -250,6 +250,8 @@ void SwitchHost::CloseUtilityLinks()
     Retire(m_client, this);
     Retire(m_server, this);
     m_toUtility.clear();
+    m_heldBlock.clear();
+    m_holding = false;
     m_in.clear();
     if (m_state != State::Idle)
         m_state = State::Closed;
@@ -257,7 +259,9 @@ void SwitchHost::CloseUtilityLinks()
 
 void SwitchHost::ToUtility(const QByteArray& bytes)
 {
-    if (m_state == State::Linked && m_server) {
+    if (m_holding) {
+        m_heldBlock.append(bytes);
+    } else if (m_state == State::Linked && m_server) {
         m_sentRaw.append(bytes);
         m_server->write(bytes);
     } else if (m_state != State::Closed && m_state != State::ConnectBackFailed) {
@@ -283,6 +287,20 @@ void SwitchHost::SendFrame(const QByteArray& frame)
 void SwitchHost::SendRaw(const QByteArray& bytes)
 {
     ToUtility(bytes);
+}
+
+void SwitchHost::HoldToUtility()
+{
+    m_holding = true;
+}
+
+void SwitchHost::ReleaseToUtility()
+{
+    m_holding = false;
+    QByteArray block;
+    block.swap(m_heldBlock);
+    if (!block.isEmpty())
+        ToUtility(block);
 }
 
 // ---- The utility's stream ----------------------------------------------------------

@@ -117,6 +117,11 @@ public:
     void SendFrame(const QByteArray& frame);
     // The bytes alone, no kPartEnd added: half a part, two parts at once, noise.
     void SendRaw(const QByteArray& bytes);
+    // Holding, everything for the utility (the module's frames too) is gathered; on
+    // release it goes out in one write, in order, so the utility receives it as one
+    // block, as from a host that relays in bursts.
+    void HoldToUtility();
+    void ReleaseToUtility();
 
     // Off: frames from the utility are recorded and signalled but not written to
     // the module. The module's frames still reach the utility. On by default.
@@ -197,6 +202,8 @@ private:
 
     QByteArray m_in;          // client bytes not yet a whole part
     QByteArray m_toUtility;   // held until the link is up
+    QByteArray m_heldBlock;   // held until ReleaseToUtility
+    bool m_holding = false;
     QByteArray m_moduleIn;    // module bytes, undoubled, not yet a whole frame
     bool m_moduleFFPending = false;  // the first of a doubled 255 came, the second not yet
 

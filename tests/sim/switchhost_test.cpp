@@ -286,6 +286,29 @@ TEST_F(SwitchHostStream, WhatIsSentBeforeTheLinkWaitsForItInOrder)
     EXPECT_TRUE(utility.WaitFromHost("PNLMESSAGE<<>>4<<>>early<<>>" + Delimited(sim.SentRaw())));
 }
 
+TEST_F(SwitchHostStream, HeldOutputGoesOutAtReleaseInOneBlockInOrder)
+{
+    ASSERT_TRUE(utility.Link(host));
+    host.HoldToUtility();
+    sim.SendEvent(0, 0x21, Bytes({1}));
+    ASSERT_TRUE(WaitUntil([&] { return host.FramesFromModule().size() == 1; }));
+    host.SendUserPrompt(kStyleYesNoQuestion, "Relay", "Go on?");
+    host.SendRaw("PNLMESS");
+    EXPECT_TRUE(host.SentRaw().isEmpty()) << "nothing goes while held";
+    host.ReleaseToUtility();
+    const QByteArray block = Delimited(host.FramesFromModule()[0]) + "USERPROMPT<<>>36<<>>Relay<<>>Go on?<<>>PNLMESS";
+    EXPECT_EQ(host.SentRaw(), block);
+    EXPECT_TRUE(utility.WaitFromHost(block));
+    // Released, the host writes as before; a session the host ends forgets what it held.
+    host.SendRaw("AGE");
+    EXPECT_TRUE(utility.WaitFromHost(block + "AGE"));
+    host.HoldToUtility();
+    host.SendRaw("lost");
+    host.CloseUtilityLinks();
+    host.ReleaseToUtility();
+    EXPECT_EQ(host.SentRaw(), block + "AGE");
+}
+
 // ---- Relaying to the module ---------------------------------------------------------
 
 TEST_F(SwitchHostRelay, FrameGoesToTheModuleAfterTheStartTextAndTheAnswerComesBack)

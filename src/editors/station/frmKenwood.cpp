@@ -1,6 +1,7 @@
 #include "editors/station/frmKenwood.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
+#include "app/singleinstance.h"
 #include "link/builders.h"
 #include "link/linkstate.h"
 #include "platform/prompts.h"
@@ -71,14 +72,7 @@ frmKenwood::frmKenwood(QWidget* owner, const FleetSyncView& view) : QDialog(owne
 }
 
 void frmKenwood::Run(QWidget* owner, const FleetSyncView& view) {
-    if (instance) {
-        instance->raise();
-        instance->activateWindow();
-        return;
-    }
-    instance = new frmKenwood(owner, view);
-    instance->exec();
-    delete instance.data();
+    RunSingleInstance(instance, [owner, &view] { return new frmKenwood(owner, view); });
 }
 
 void frmKenwood::Run(QWidget* owner) { Run(owner, FleetSyncViewOf(config())); }
