@@ -18,12 +18,15 @@
 namespace korvel {
 
 static EventAckState g_ack;
+// True while a reply to the open request is being stored.
+static bool g_storingReply = false;
 static std::function<void(const uint8_t*, int)> g_observer;
 
 void SetRxPacketObserver(std::function<void(const uint8_t*, int)> observer) { g_observer = std::move(observer); }
 EventAckState& eventAck() { return g_ack; }
 void ResetEventAckState() {
     g_ack = EventAckState{};
+    g_storingReply = false;
     g_observer = nullptr;
 }
 
@@ -135,10 +138,15 @@ void ProcessRxPacket() {
         // Only the answer to the request that waits is stored: a late one for an earlier
         // request (or another block of it) must neither end the request nor put its data
         // where the waiting one's belongs.
-        if (s.TxState == TX_WAIT_REPLY && AnswersOpenRequest(f))
+        // One that comes while the answer is being stored (in a box the storing opened)
+        // answers nothing any more: the request has its answer.
+        if (s.TxState == TX_WAIT_REPLY && !g_storingReply && AnswersOpenRequest(f)) {
+            g_storingReply = true;
             ProcessStatusPacket(f[FRAME_COMMAND]);
-        else
+            g_storingReply = false;
+        } else {
             TraceStale(f);
+        }
         break;
     case PKT_EVENT:
         if (transactionOpen()) {

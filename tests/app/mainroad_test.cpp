@@ -3,6 +3,7 @@
 #include "app/frmCancelSend.h"
 #include "app/frmMain.h"
 #include "app/frmOfflineDeviceSelection.h"
+#include "control/linkuser.h"
 #include "control/session.h"
 #include "model/model.h"
 #include "model/target.h"
@@ -10,6 +11,7 @@
 #include "link/frame.h"
 #include "link/linkstate.h"
 #include "support/appfixture.h"
+#include "support/dialoghelpers.h"
 #include "platform/serialport.h"
 
 #include <QAction>
@@ -218,3 +220,104 @@ TEST_F(MainRoadTest, ClosingTheWindowDuringAReadEndsTheReadThenTheProgram) {
     EXPECT_FALSE(window->TimerEnabled(LinkTimer::BGProcess));
     EXPECT_TRUE(WaitUntil([this] { return !sim.ClientConnected(); }));
 }
+
+namespace {
+
+class LinkTurnTest : public MainRoadTest {
+protected:
+    // A read over TCP from a Korvel with a remote station 5 behind it, answers paced so
+    // a channel wait lasts long enough to act inside it.
+    void SetUp() override {
+        MainRoadTest::SetUp();
+        ServeKorvel(1);
+        sim.AddRemoteStation(5);
+        ReadFromSim();
+        ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
+        sim.SetReplyDelayMs(20);
+    }
+    // Station 5 sends an event; once the acknowledging tick polls the channel for it,
+    // act runs inside that wait.
+    bool ActInsideTheAcknowledgementsWait(const std::function<void()>& act) {
+        bool given = false;
+        const auto c = QObject::connect(&sim, &sim::SimModule::frameReceived, window.get(),
+                                        [this, &given, act](const QByteArray& f) {
+                                            if (given || uint8_t(f[5]) != PKT_GET || uint8_t(f[6]) != CMD_CHANNEL_CLEAR)
+                                                return;
+                                            given = true;
+                                            QTimer::singleShot(0, window.get(), act);
+                                        });
+        sim.SendEvent(5, 1, QByteArray(1, char(2)));
+        WaitUntil([&given] { return given; }, 5000);
+        QObject::disconnect(c);
+        return given;
+    }
+    void ConnectWhenShown() {
+        WhenShown<frmCancelSend>([this](frmCancelSend& d) { ConnectOverIp(d); });
+    }
+};
+
+// What the user starts while an acknowledgement waits for a clear channel waits its turn,
+// then runs, on the station the user chose rather than the event's.
+TEST_F(LinkTurnTest, CommandsGivenWhileAnAcknowledgementWaitsForItsChannelRunAfterIt) {
+    Fake(WindowId::frmStatus);
+    Fake(WindowId::frmDateTime);
+    struct Step {
+        const char* name;
+        std::function<void()> give;
+        std::function<bool()> done;
+    };
+    const QList<Step> steps = {
+        {"Write",
+         [this] {
+             prompts.QueueAnswer(vbYes);
+             ConnectWhenShown();
+             Press(ToolButton::Write);
+         },
+         [this] { return Panel(2) == QStringLiteral("Configuration Uploaded"); }},
+        {"Read",
+         [this] {
+             prompts.QueueAnswer(vbYes);
+             ConnectWhenShown();
+             Press(ToolButton::Read);
+         },
+         [this] { return Panel(2) == QStringLiteral("Configuration Downloaded"); }},
+        {"Current Status", [this] { Trigger(MenuItem::mnuViewStatus); },
+         [this] { return opened.contains(WindowId::frmStatus); }},
+        {"Date&Time", [this] { Trigger(MenuItem::mnuDateTime); },
+         [this] { return opened.contains(WindowId::frmDateTime); }},
+    };
+    for (const Step& step : steps) {
+        window->SetPanelText(2, QString());
+        opened.clear();
+        prompts.Clear();
+        sim.ClearReceived();
+        sim.SetChannelBusyPolls(5);
+        ASSERT_TRUE(ActInsideTheAcknowledgementsWait(step.give)) << step.name;
+        ASSERT_TRUE(WaitUntil(step.done, 15000)) << step.name << ": " << ShownTexts(prompts).join('|').toStdString();
+        EXPECT_EQ(ShownTexts(prompts).filter(QStringLiteral("remote")), QStringList()) << step.name;
+        const QList<QByteArray> frames = sim.Received();
+        qsizetype ack = -1;
+        for (qsizetype i = 0; i < frames.size() && ack < 0; ++i)
+            if (uint8_t(frames[i][5]) == PKT_ACK && uint8_t(frames[i][1]) == 5) ack = i;
+        ASSERT_GE(ack, 0) << step.name << ": the event is acknowledged";
+        for (qsizetype i = 0; i < frames.size(); ++i) {
+            if (i < ack) {
+                EXPECT_EQ(uint8_t(frames[i][6]), CMD_CHANNEL_CLEAR) << step.name << " went out first";
+            } else if (i > ack) {
+                EXPECT_EQ(uint8_t(frames[i][1]), 0) << step.name << " to the chosen station";
+            }
+        }
+    }
+}
+
+TEST_F(LinkTurnTest, ExitWhileAnAcknowledgementWaitsForItsChannelEndsTheProgram) {
+    sim.SetChannelBusyPolls(1'000'000);
+    QTimer::singleShot(0, window.get(), [this] {
+        ActInsideTheAcknowledgementsWait([this] { window->Menu(MenuItem::mnuFileExit)->trigger(); });
+    });
+    EXPECT_EQ(RunMainLoop(), 0);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(LinkQueueLength(), 0);
+}
+
+} // namespace

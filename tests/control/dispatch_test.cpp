@@ -5,8 +5,11 @@
 #include "control/rxdispatch.h"
 #include "model/loggerdata.h"
 #include "support/linkfixture.h"
+#include "link/linkclient.h"
+#include "model/eventlist.h"
 
 #include <algorithm>
+#include <utility>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -150,6 +153,50 @@ TEST_F(DispatchTest, CommonExitForEveryReply) {
     Reply(CMD_INPUT_STATUS, {2, 0xA5}, TX_WAIT_ACK);
     EXPECT_EQ(State(), TX_WAIT_ACK) << "an unrequested reply leaves the transaction alone";
     EXPECT_NE(target().StatusBits, 0xA5) << "and stores nothing";
+}
+
+// A frame that comes while an earlier one waits in a box leaves the earlier one whole: two
+// temperature replies do not end as a mix, and two events are owed to their own stations.
+TEST_F(DispatchTest, AFrameArrivingInsideAnotherFramesBoxLeavesItWhole) {
+    const QByteArray first = Frame(PKT_REPLY, CMD_TEMP_STATUS, {0, 40, 1, 0xFF, 0xFF, 50, 1, 60, 1, 70, 1, 80, 1, 90, 1, 99, 1});
+    const QByteArray second = Frame(PKT_REPLY, CMD_TEMP_STATUS, {0, 10, 2, 20, 2, 30, 2, 40, 2, 50, 2, 60, 2, 70, 2, 80, 2});
+    const auto deliver = [](const QByteArray& f) {
+        PutRx(f);
+        linkClient().FrameReceived();
+    };
+    linkState().TxState = TX_WAIT_REPLY;
+    deliver(first);
+    const auto alone = target().TempReadings;
+    ASSERT_EQ(prompts.Shown().size(), 1) << "the out-of-range reading's box";
+
+    prompts.Clear();
+    linkState().TxState = TX_WAIT_REPLY;
+    bool once = true;
+    prompts.WhileShowing([&](const ShownBox&) {
+        if (std::exchange(once, false)) deliver(second);
+    });
+    deliver(first);
+    EXPECT_EQ(target().TempReadings, alone) << "the second reply answers nothing open";
+    EXPECT_EQ(State(), TX_REPLY_RECEIVED);
+
+    // Two events, the event log failing on the first: each is owed its own acknowledgement.
+    prompts.Clear();
+    eventMonitor().EventLogOn = true;
+    QByteArray fromTwo = Frame(PKT_EVENT, 1, {3});
+    fromTwo[FRAME_SOURCE] = 2;
+    QByteArray fromOne = Frame(PKT_EVENT, 1, {4});
+    fromOne[FRAME_SOURCE] = 1;
+    once = true;
+    prompts.WhileShowing([&](const ShownBox&) {
+        if (std::exchange(once, false)) deliver(fromTwo);
+    });
+    linkState().TxState = TX_IDLE;
+    deliver(fromOne);
+    prompts.WhileShowing({});
+    QList<int16_t> owed = eventAck().OwedAcks;
+    std::sort(owed.begin(), owed.end());
+    EXPECT_EQ(owed, (QList<int16_t>{1, 2}));
+    EXPECT_EQ(prompts.Shown().size(), 1);
 }
 
 TEST_F(DispatchTest, ModuleInformationOfAKorvel) {

@@ -556,6 +556,51 @@ TEST_F(LoggerWindowTest, ClosingTheWindowDuringAReadStillReportsWhatCameOfIt) {
     EXPECT_EQ(ReadAll(File("slf")).count('\n'), 2 + 200);
 }
 
+// Exit by the menu or the main window's close box during a log read ends the read and
+// the program, whether the logger window is still open or was closed first; the read cut
+// short leaves no log file behind.
+TEST_F(LoggerWindowTest, ExitDuringAReadEndsTheProgram) {
+    const auto run = [this](bool loggerClosedFirst, bool byCloseBox) {
+        session().DataFolder = dir.path();
+        GoOnline();
+        Open(true);
+        frmLogger& d = StartedWith(50, false);
+        sim.FillLogger(100, 2, 20);
+        bool asked = false;
+        QObject::connect(&sim, &sim::SimModule::frameReceived, &d, [&, loggerClosedFirst, byCloseBox](const QByteArray& f) {
+            if (asked || f.size() <= 6 || uint8_t(f[6]) != CMD_SAMPLE_BLOCK) return;
+            asked = true;
+            if (loggerClosedFirst) d.close();
+            QTimer::singleShot(0, window.get(), [this, byCloseBox] {
+                if (byCloseBox)
+                    window->close();
+                else
+                    window->Menu(MenuItem::mnuFileExit)->trigger();
+            });
+        });
+        QTimer::singleShot(0, &d, [&d] { d.cmdGetlog()->click(); });
+        QTimer giveUp;
+        giveUp.setSingleShot(true);
+        QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        giveUp.start(20000);
+        EXPECT_EQ(QApplication::exec(), 0) << loggerClosedFirst << byCloseBox;
+        EXPECT_TRUE(asked);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(File("slf"), QString()) << loggerClosedFirst << byCloseBox;
+        EXPECT_EQ(File("mlf"), QString());
+    };
+    run(false, false);
+    for (const auto& [closedFirst, closeBox] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+        delete frmLogger::Instance();
+        window.reset();
+        sim.Close();
+        ResetForTest();
+        LoadKorvel(1);
+        sim.SetLoggerRunning(false);
+        run(closedFirst, closeBox);
+    }
+}
+
 TEST_F(LoggerWindowTest, BothLogsEmptyIsSaidAndNothingIsRead) {
     GoOnline();
     frmLogger& d = StartedWith(50, false);
