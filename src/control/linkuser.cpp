@@ -95,6 +95,12 @@ void WhenLinkFree(std::function<void()> job, QObject* context) {
     postDrain();
 }
 
+bool DeferWhileLinkTaken(QObject* context, std::function<void()> again) {
+    if (!LinkTakenByAnother()) return false;
+    WhenLinkFree(std::move(again), context);
+    return true;
+}
+
 void SetLinkQueueObserver(std::function<void(bool)> observer) { g_observer = std::move(observer); }
 
 int LinkQueueLength() { return int(g_queue.size()); }

@@ -28,6 +28,11 @@ bool LinkTakenByAnother();
 // has let it go, in the order asked. A job whose context has gone meanwhile is dropped.
 void WhenLinkFree(std::function<void()> job, QObject* context = nullptr);
 
+// For a command a window gives: true when another job has the link, and the command
+// has been queued to be given again (through again) once the link is free; the caller
+// returns at once. False when the command may go on now.
+bool DeferWhileLinkTaken(QObject* context, std::function<void()> again);
+
 // Told true when a job starts waiting for its turn, false when none waits any more (the
 // program shows the busy cursor meanwhile).
 void SetLinkQueueObserver(std::function<void(bool)> observer);

@@ -1,4 +1,5 @@
 #include "monitor/frmDateTime.h"
+#include "control/linkuser.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "platform/prompts.h"
@@ -138,6 +139,8 @@ void frmDateTime::showClock(const ModuleClockValue& clock) {
 }
 
 void frmDateTime::cmdPcClock_Click() {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdPcClock_Click(); })) return;
     const ModuleClockValue clock = ClockValue(PcNow());
     if (!ClockYearFits(clock.year)) {
         MsgBox(ClockYearRefusal(clock.year), vbOKOnly + vbExclamation);
@@ -148,6 +151,8 @@ void frmDateTime::cmdPcClock_Click() {
 }
 
 void frmDateTime::cmdUpdate_Click() {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdUpdate_Click(); })) return;
     // A number typed into a box counts even while the box still has the focus.
     date_->interpretText();
     for (QSpinBox* box : {hours_, minutes_, seconds_}) box->interpretText();

@@ -1,4 +1,5 @@
 #include "monitor/frmLogger.h"
+#include "control/linkuser.h"
 
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
@@ -464,6 +465,8 @@ bool frmLogger::raiseSampleTimeToSleepTime() {
 }
 
 void frmLogger::cmdGetlog_Click() {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdGetlog_Click(); })) return;
     const uint8_t sampleTime = static_cast<uint8_t>(SystemValue(config(), SAMPLE_TIME));
     const auto now = [] { return fileClock() ? fileClock()() : QDateTime::currentDateTime(); };
     const LogReadOutcome outcome =
@@ -492,6 +495,8 @@ void frmLogger::cmdGetlog_Click() {
 }
 
 void frmLogger::cmdRams_Click() {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdRams_Click(); })) return;
     if (views_->currentWidget() == timersView_) {
         views_->setCurrentWidget(settingsView_);
         header_->setText(kSettingsHeader);
@@ -510,6 +515,8 @@ void frmLogger::ShowRams() {
 }
 
 void frmLogger::cmdClear_Click(int index) {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this, index] { cmdClear_Click(index); })) return;
     if (MsgBox(QStringLiteral("Clear timer, are you sure?"), vbYesNo + vbQuestion, QStringLiteral("Clear timer")) !=
         vbYes)
         return;
@@ -519,6 +526,8 @@ void frmLogger::cmdClear_Click(int index) {
 }
 
 void frmLogger::cmdStartLog_Click() {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdStartLog_Click(); })) return;
     storeLoggerSettings();
     const auto status = [this](const QString& text) { setStatus(text); };
     LoggerStep step = LoggerStep::Done;

@@ -1,4 +1,5 @@
 #include "monitor/frmStatus.h"
+#include "control/linkuser.h"
 
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
@@ -368,8 +369,9 @@ void frmStatus::tmrRefresh_Timer() {
 }
 
 void frmStatus::tmrPacketSend_Timer() {
-    // One request at a time: a tick that comes while one waits for the module does nothing.
-    if (closing_ || inTick_) return;
+    // One request at a time: a tick that comes while one waits for the module, or while
+    // another job has the link, does nothing; the request goes on a later tick.
+    if (closing_ || inTick_ || LinkTakenByAnother()) return;
     const StatusRequest s = pendingRequest_;
     if (s == StatusRequest::None) return;
     inTick_ = true;

@@ -1,4 +1,5 @@
 #include "monitor/frmTaskManager.h"
+#include "control/linkuser.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
@@ -342,6 +343,8 @@ void frmTaskManager::cmdSaveTask_Click() {
 }
 
 void frmTaskManager::cmdStartTask_Click() {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdStartTask_Click(); })) return;
     if (!CheckFocusedField(this)) return;
     if (edited_) {
         const int answer = MsgBox(QStringLiteral("The task was edited. Save the current task before running?"),

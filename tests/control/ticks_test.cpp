@@ -1,5 +1,6 @@
 // The link timers' ticks, driven one tick at a time: the reply countdown, the inter-byte
 // drop, the stall guard, the progress blink and the owed event acknowledgements.
+#include "control/linkuser.h"
 #include "control/progress.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
@@ -199,6 +200,38 @@ TEST_F(OwedAckTest, RemoteStationIsAcknowledgedOnlyOnceItsChannelIsClear) {
     EXPECT_EQ(sim.ChannelPolls(), 3);
     EXPECT_EQ(Acks()[0], Bytes({6, 9, 0, 3, 0, PKT_ACK, 239}));
     EXPECT_EQ(uint8_t(sim.Received().last()[5]), PKT_ACK) << "the acknowledgement follows the polls";
+}
+
+// While the tick waits for the channel the link is its own: the station in use stays,
+// and what is given meanwhile waits its turn, in order, unless its window went away.
+TEST_F(OwedAckTest, WhatIsGivenDuringTheChannelWaitRunsAfterTheAcknowledgementInOrder) {
+    sim.SetChannelBusyPolls(2);
+    sim.SendEvent(9, 1, QByteArray(1, char(0x85)));
+    ASSERT_TRUE(WaitUntil([] { return eventAck().AckPending; }));
+    linkState().StationAddress[0] = 42;
+    QStringList order;
+    QList<int16_t> stationDuringWait;
+    auto* window = new QObject;
+    QObject scope;
+    QObject::connect(&sim, &sim::SimModule::frameReceived, &scope, [&](const QByteArray& f) {
+        if (uint8_t(f[6]) != CMD_CHANNEL_CLEAR || !stationDuringWait.isEmpty()) return;
+        stationDuringWait << linkState().StationAddress[0];
+        Later(0, [&, window] {
+            EXPECT_TRUE(LinkTakenByAnother());
+            WhenLinkFree([&] { order << QStringLiteral("first %1").arg(Acks().size()); });
+            WhenLinkFree([&] { order << "gone"; }, window);
+            WhenLinkFree([&] { order << "second"; });
+            delete window;
+            BGProcessTick();  // a tick inside the wait leaves the work to the one waiting
+        });
+    });
+    BGProcessTick();
+    ASSERT_TRUE(WaitUntil([&] { return order.size() == 2; }));
+    EXPECT_EQ(order, QStringList({"first 1", "second"})) << "after the acknowledgement";
+    EXPECT_EQ(stationDuringWait, QList<int16_t>{42});
+    EXPECT_EQ(Acks().size(), 1);
+    EXPECT_FALSE(LinkTakenByAnother());
+    EXPECT_EQ(LinkQueueLength(), 0);
 }
 
 } // namespace

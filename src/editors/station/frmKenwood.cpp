@@ -1,4 +1,5 @@
 #include "editors/station/frmKenwood.h"
+#include "control/linkuser.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
@@ -441,6 +442,8 @@ int16_t frmKenwood::SendRawFleetSync(const QString& message) {
 }
 
 void frmKenwood::cmdSendMsg_Click() {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdSendMsg_Click(); })) return;
     const std::optional<QString> message =
         prompts().InputBox(QStringLiteral("Enter the raw FleetSync Message"), QString(), QString());
     // The link reports its own failures.

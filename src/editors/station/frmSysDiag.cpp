@@ -1,4 +1,5 @@
 #include "editors/station/frmSysDiag.h"
+#include "control/linkuser.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
@@ -118,6 +119,8 @@ void frmSysDiag::load() {
 }
 
 void frmSysDiag::cmdOK_Click() {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdOK_Click(); })) return;
     if (!CheckFocusedField(this)) return;
     for (int i = 0; i < LED_TIMER_COUNT; ++i) config().SystemConfig[RED_LED_ON_TIME + i] = double(led_[i]->Value());
     uint8_t flags = 0;
@@ -130,11 +133,15 @@ void frmSysDiag::cmdOK_Click() {
 }
 
 void frmSysDiag::cmdClearAll_Click() {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdClearAll_Click(); })) return;
     WhileBusy(this, busy_, [] { return SetModuleDebugFlags(0); });
     reject();
 }
 
 void frmSysDiag::cmdAllocate_Click() {
+    // Given while another job has the link, it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdAllocate_Click(); })) return;
     switch (WhileBusy(this, busy_, [] { return AllocateChildAddresses(); })) {
     case AllocationResult::NotAllocated: return;
     case AllocationResult::ChildReadFailed: reject(); return;
