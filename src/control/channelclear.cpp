@@ -41,7 +41,7 @@ QString channelTimeoutText() {
 
 } // namespace
 
-ChannelWait PollChannelClear() {
+ChannelWait PollChannelClear(const std::function<bool()>& stopAsked) {
     target().ChannelState = 255;
     int16_t budget = kPollBudget;
     for (;;) {
@@ -51,6 +51,7 @@ ChannelWait PollChannelClear() {
         // The radio channel belongs to the local module: it is asked, whatever
         // station the caller is about to talk to.
         if (SendRequest(CMD_CHANNEL_CLEAR, 0, 0, 0) != SEND_OK) return ChannelWait::Failed;
+        if (stopAsked && stopAsked()) return ChannelWait::Abandoned;
         if (budget == 0) {
             const int answer = MsgBox(channelTimeoutText(), vbYesNo + vbCritical,
                                       QStringLiteral("OMRU - Channel clear timeout"));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace korvel {
 
@@ -15,7 +16,8 @@ enum class ChannelWait { Clear, Abandoned, Failed };
 // Polls the local module until it reports its radio channel clear (ChannelState is set
 // busy first, so at least one poll goes out), whatever station is addressed. After 100
 // busy polls, and after every further one, the user is asked whether to go on; No ends
-// the wait as Abandoned. Failed: a poll failed and the link has told the user.
-ChannelWait PollChannelClear();
+// the wait as Abandoned, as does stopAsked turning true after a poll. Failed: a poll
+// failed and the link has told the user.
+ChannelWait PollChannelClear(const std::function<bool()>& stopAsked = {});
 
 } // namespace korvel

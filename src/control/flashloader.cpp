@@ -16,6 +16,7 @@
 #include "control/connection.h"
 #include "control/localsettings.h"
 #include "control/progress.h"
+#include "control/refusals.h"
 #include "control/targetcheck.h"
 
 namespace korvel {
@@ -46,6 +47,7 @@ QString PageText(int index, int pages) { return QString::number(index) + QString
 
 // What the module is left with when a load stops, for the message that says so.
 enum class LeftWith {
+    NotStarted,       // the boot loader was not called: the module runs its firmware
     FlashUntouched,   // the boot loader may have been called, nothing written
     PartialFlash,     // some firmware pages written: no complete firmware
     BoardPageUnsure,  // every firmware page written, the board page perhaps not whole
@@ -103,7 +105,7 @@ Untouched RestartUntouched() {
 // restarted and the user told how it was left.
 void EndRefusedUntouched() {
     const Untouched left = RestartUntouched();
-    MsgBox(left.text, vbOKOnly + (left.restarted ? vbInformation : vbExclamation), kTitle);
+    MsgBox(AfterRefusal(left.text), vbOKOnly + (left.restarted ? vbInformation : vbExclamation), kTitle);
 }
 
 QString BoardPageNote() {
@@ -114,10 +116,14 @@ QString BoardPageNote() {
         .arg(f.serial, f.type, f.revision);
 }
 
-// Ends the load at a failed or cancelled step, saying where and what it left behind.
+// Ends the load at a failed or cancelled step, saying where and what it left behind,
+// after the text of a refusal that ended it: the module is put back before that is said.
 FlashLoadOutcome Stop(const QString& where, bool cancelled, LeftWith left) {
     QString tail;
     switch (left) {
+    case LeftWith::NotStarted:
+        tail = QStringLiteral("Nothing was written to the module's flash. The module runs its firmware as before.");
+        break;
     case LeftWith::FlashUntouched: tail = RestartUntouched().text; break;
     case LeftWith::PartialFlash:
         tail = QStringLiteral("The module holds no complete firmware and waits in its boot loader. Repeat the "
@@ -129,8 +135,9 @@ FlashLoadOutcome Stop(const QString& where, bool cancelled, LeftWith left) {
                               "its boot loader. Switch the module off and on again to start the new firmware.");
         break;
     }
-    MsgBox((cancelled ? QStringLiteral("The firmware load was cancelled ") : QStringLiteral("The firmware load failed ")) +
-               where + QStringLiteral(".") + kLineBreak + tail,
+    MsgBox(AfterRefusal((cancelled ? QStringLiteral("The firmware load was cancelled ")
+                                   : QStringLiteral("The firmware load failed ")) +
+                        where + QStringLiteral(".") + kLineBreak + tail),
            vbOKOnly + (cancelled ? vbExclamation : vbCritical), kTitle);
     return FlashLoadOutcome::Stopped;
 }
@@ -200,8 +207,11 @@ QString FlashAddressText(int32_t address) {
 // Writes every page from address 0 through the one holding the highest loaded word,
 // all but the board information page, which keeps what the module holds until it is
 // stamped. A cancel stops the load after the page under way, but not after the last.
-FlashLoadOutcome Program(int pages) {
+FlashLoadOutcome Program(int pages, const RefusalScope& refusals) {
     ProgressView& view = progressView();
+    // A refused half was not written: until a half is acknowledged the flash holds what
+    // it held, and a refusal then is one before any write.
+    bool written = false;
     view.SetCaption(QStringLiteral("Programming ..."));
     view.SetMaximum(pages);
     int32_t address = 0;
@@ -209,11 +219,15 @@ FlashLoadOutcome Program(int pages) {
         view.SetLabelText(ProgressLabel::Label1, QStringLiteral("Programming page: ") + PageText(i, pages));
         if (address != BOARD_PAGE_ADDRESS) {
             int32_t failedAt = 0;
+            const int refusedBefore = refusals.Count();
             const int16_t r = WritePage(address, failedAt);
-            if (r != SEND_OK)
+            if (r != SEND_OK) {
+                const bool untouched = !written && failedAt == address && refusals.Count() > refusedBefore;
                 return Stop(QStringLiteral("while writing page %1 (flash address 0x%2)")
                                 .arg(PageText(i, pages), FlashAddressText(failedAt)),
-                            r == SEND_CANCELLED, LeftWith::PartialFlash);
+                            r == SEND_CANCELLED, untouched ? LeftWith::FlashUntouched : LeftWith::PartialFlash);
+            }
+            written = true;
         }
         int16_t shown = static_cast<int16_t>(i);
         ShowProgressPercent(shown);
@@ -240,6 +254,8 @@ FlashLoadOutcome RunFlashLoader() {
 
     RomFile file;
     if (!ChooseFirmwareFile(file)) return FlashLoadOutcome::Abandoned;
+    // A refusal is said by the load's own message, once the module is put back.
+    const RefusalScope refusals;
 
     LinkState& s = linkState();
     TargetState& t = target();
@@ -249,9 +265,15 @@ FlashLoadOutcome RunFlashLoader() {
     if (OpenLinkPort() != 0) return FlashLoadOutcome::Stopped;
     s.StationAddress[0] = 0;
     s.StationAddress[2] = 0;
+    int16_t r;
 
     // Up to here the module runs its firmware, untouched: a failure or cancel just ends.
-    if (SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL) != SEND_OK) return FlashLoadOutcome::Stopped;
+    // A link that gave up has said so.
+    r = SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL);
+    if (r != SEND_OK) {
+        if (!Cancelled(r) && !refusals.Refused()) return FlashLoadOutcome::Stopped;
+        return Stop(QStringLiteral("while asking the module for its identity"), Cancelled(r), LeftWith::NotStarted);
+    }
     if ((t.TargetIdentity & 0x0F) != kProductKorvel) {
         MsgBox(QStringLiteral("This application is incorrect for the product type found.The product found, ") +
                    ProductName(t.TargetIdentity) + kLineBreak +
@@ -264,7 +286,6 @@ FlashLoadOutcome RunFlashLoader() {
     // From here on a load that writes nothing restarts the module into its firmware. The
     // boot loader's start is waited out whole, so that a cancel meanwhile finds it ready
     // to take the restart.
-    int16_t r;
     {
         const HeldCancel hold;
         r = SendCommand(CMD_ENTER_BOOT_LOADER, 0, 0, 0);
@@ -310,7 +331,7 @@ FlashLoadOutcome RunFlashLoader() {
     const bool pageValid = BoardPageCrcGood();
     const QString previousLoad = BoardPageFieldsOf().lastLoad;
 
-    if (const FlashLoadOutcome programmed = Program(file.highest / FLASH_PAGE_BYTES + 1);
+    if (const FlashLoadOutcome programmed = Program(file.highest / FLASH_PAGE_BYTES + 1, refusals);
         programmed != FlashLoadOutcome::Loaded)
         return programmed;
 

@@ -9,6 +9,7 @@
 #include "control/configblocks.h"
 #include "platform/prompts.h"
 #include "control/progress.h"
+#include "control/refusals.h"
 #include "control/settingwrites.h"
 
 #include <QLocale>
@@ -97,10 +98,7 @@ LogReadOutcome::Result ReadResult(LoggerStep step) {
     return step == LoggerStep::Cancelled ? LogReadOutcome::Cancelled : LogReadOutcome::Failed;
 }
 
-} // namespace
-
-LogReadOutcome ReadLoggerLogs(const QString& folder, uint8_t sampleTime, const std::function<QDateTime()>& now) {
-    const LinkHold hold;
+LogReadOutcome ReadLogs(const QString& folder, uint8_t sampleTime, const std::function<QDateTime()>& now) {
     LogReadOutcome out;
     LoggerData& lg = loggerData();
     if (WaitChannelClear() != 0) return out;
@@ -145,6 +143,17 @@ LogReadOutcome ReadLoggerLogs(const QString& folder, uint8_t sampleTime, const s
     return out;
 }
 
+} // namespace
+
+LogReadOutcome ReadLoggerLogs(const QString& folder, uint8_t sampleTime, const std::function<QDateTime()>& now) {
+    const LinkHold hold;
+    // A refusal is said in the read's report, after the progress window has gone.
+    RefusalScope refusals;
+    LogReadOutcome out = ReadLogs(folder, sampleTime, now);
+    out.refusal = refusals.Take();
+    return out;
+}
+
 namespace {
 
 // What came of one log against what the module reported.
@@ -176,6 +185,7 @@ QString LogReadReport(const LogReadOutcome& o, ReportTo to) {
     case LogReadOutcome::Empty: lines << QString::fromLatin1(kLogsEmptyMessage); break;
     case LogReadOutcome::Cancelled:
     case LogReadOutcome::Failed:
+        if (!o.refusal.isEmpty()) lines << o.refusal;
         lines << (o.result == LogReadOutcome::Cancelled ? QStringLiteral("Reading the data log was cancelled.")
                                                         : QStringLiteral("Reading the data log failed."));
         // Only whole logs are written, and the sample log comes first: say whether it came.

@@ -31,6 +31,8 @@ struct LogReadOutcome {
     QString sampleFile, minMaxFile;
     // Each file that could not be written, and why.
     QStringList fileErrors;
+    // The text of the module's refusal that ended the read, said in its report.
+    QString refusal;
 };
 
 // Reads the record counts and the start time, then the sample and the min/max log

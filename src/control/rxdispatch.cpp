@@ -10,6 +10,7 @@
 #include "link/trace.h"
 #include "link/transaction.h"
 #include "control/eventdisplay.h"
+#include "control/refusals.h"
 #include "model/loggerdata.h"
 #include "model/logrecords.h"
 #include "model/taskblock.h"
@@ -50,9 +51,16 @@ bool transactionOpen() {
 }
 
 void refuse(const char* what) {
-    MsgBox(QStringLiteral("OMRU received %1 from target - unknown command").arg(QLatin1String(what)),
-           vbOKOnly + vbInformation, QStringLiteral("Unknown Command"));
-    // A refusal while no transaction is open must not leave the link looking busy.
+    const QString text = QStringLiteral("OMRU received %1 from target - unknown command").arg(QLatin1String(what));
+    const QString title = QStringLiteral("Unknown Command");
+    // A refusal while no transaction is open ended nothing a sequence sent: said at once.
+    // It must not leave the link looking busy either.
+    if (!transactionOpen()) {
+        MsgBox(text, vbOKOnly + vbInformation, title);
+        return;
+    }
+    // Inside a sequence only recorded: the sequence says it once the module is put back.
+    ReportRefusal(text, title);
     if (transactionOpen()) linkState().TxState = TX_REFUSED;
 }
 
@@ -306,10 +314,20 @@ Stored storeFlashPage() {
     // place of another.
     const QByteArray& request = s.OpenTxFrame;
     if (s.TxState != TX_WAIT_REPLY || request.size() <= addressLow || uint8_t(request[FRAME_LENGTH]) != pageData ||
-        uint8_t(request[FRAME_PACKET_TYPE]) != PKT_GET || uint8_t(request[FRAME_COMMAND]) != f[FRAME_COMMAND] ||
-        uint8_t(request[addressHigh]) != f[addressHigh] || uint8_t(request[addressLow]) != f[addressLow])
+        uint8_t(request[FRAME_PACKET_TYPE]) != PKT_GET || uint8_t(request[FRAME_COMMAND]) != f[FRAME_COMMAND])
         return Stored::Malformed;
     const int32_t wordAddress = f[addressHigh] * 256 + f[addressLow];
+    if (uint8_t(request[addressHigh]) != f[addressHigh] || uint8_t(request[addressLow]) != f[addressLow]) {
+        // Another page's bytes answer the read that waits: nothing of them is stored, and
+        // the read ends refused with what came, not as a fault of ours.
+        const int32_t asked = uint8_t(request[addressHigh]) * 256 + uint8_t(request[addressLow]);
+        const auto hex = [](int32_t word) { return QString::number(word * 2, 16).toUpper().rightJustified(6, u'0'); };
+        ReportRefusal(QStringLiteral("The module answered the read of flash address 0x%1 with the bytes of flash "
+                                     "address 0x%2.")
+                          .arg(hex(asked), hex(wordAddress)),
+                      AppTitle());
+        return Stored::Refused;
+    }
     return StoreFlashPageReply(wordAddress, f + pageData, rxLength() - pageData) ? Stored::Ok : Stored::Malformed;
 }
 

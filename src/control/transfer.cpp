@@ -3,6 +3,7 @@
 
 #include "control/configblocks.h"
 #include "control/progress.h"
+#include "control/refusals.h"
 #include "model/model.h"
 #include "model/target.h"
 #include "link/builders.h"
@@ -140,12 +141,11 @@ public:
         if (local && !(usable && Restart(false))) left.prepend(QStringLiteral("the local module"));
         stationStopped_ = localStopped_ = false;
         if (left.isEmpty()) return;
-        MsgBox(QStringLiteral("The transfer did not complete, and the processes of ") +
-                   left.join(QStringLiteral(" and ")) +
-                   QStringLiteral(" that were stopped for it could not be restarted.") +
-                   kLineBreak +
-                   QStringLiteral("They stay stopped until they are restarted (System > Restart) or the "
-                                  "configuration is written again."),
+        MsgBox(AfterRefusal(QStringLiteral("The transfer did not complete, and the processes of ") +
+                            left.join(QStringLiteral(" and ")) +
+                            QStringLiteral(" that were stopped for it could not be restarted.") + kLineBreak +
+                            QStringLiteral("They stay stopped until they are restarted (System > Restart) or the "
+                                           "configuration is written again.")),
                vbOKOnly + vbExclamation, QString());
     }
 
@@ -298,6 +298,8 @@ TransferResult ReadConfiguration() {
     const bool local = s.StationAddress[0] == 0;
     SetFlashCommandsEnabled(host, local && s.LinkMode != LINK_SWITCH_THROUGH);
     host.SetMenuEnabled(MenuItem::mnuPortsFFSK, false);
+    // A refusal is said once the stopped processes are restarted, with what could not be.
+    const RefusalScope refusals;
 
     Transfer t(false);
     const bool ok = ReadSequence(t);
@@ -314,6 +316,7 @@ TransferResult WriteConfiguration() {
     LinkState& s = linkState();
     // A remote station's longer time-out, set at connect, must outlive the write.
     const int16_t reload = s.PacketTimeoutReload;
+    const RefusalScope refusals;
     Transfer t(true);
     const bool ok = WriteSequence(t);
     const TransferResult result = Outcome(ok);

@@ -2,6 +2,7 @@
 #include "model/target.h"
 #include "model/flashimage.h"
 #include "link/linkstate.h"
+#include "control/refusals.h"
 #include "control/rxdispatch.h"
 #include "model/loggerdata.h"
 #include "support/linkfixture.h"
@@ -38,6 +39,11 @@ protected:
         Receive(Frame(PKT_REPLY, command, data), state);
     }
     int16_t State() const { return linkState().TxState; }
+    QStringList ShownTexts() const {
+        QStringList texts;
+        for (const ShownBox& b : prompts.Shown()) texts << b.text;
+        return texts;
+    }
 
     // A half-page reply for word address `word`, data bytes 0, 1, 2, ...; Length 137 is
     // the address and exactly one half page.
@@ -124,6 +130,44 @@ TEST_F(DispatchTest, RefusalsAndRequestsFromTheModule) {
     EXPECT_EQ(prompts.Shown()[0].icon, vbInformation);
     EXPECT_EQ(prompts.Shown()[1].text, "OMRU received GET from target - unknown command");
     EXPECT_EQ(prompts.Shown()[2].text, "OMRU received SET from target - unknown command");
+}
+
+// Inside a sequence a refusal only ends the transaction and is recorded: the sequence
+// says it once the module is put back. One nobody took is shown as the box would have
+// been, when the outermost sequence ends.
+TEST_F(DispatchTest, ARefusalInsideASequenceIsRecordedForIt) {
+    const QString nack = "OMRU received NACK from target - unknown command";
+    {
+        RefusalScope scope;
+        EXPECT_EQ(scope.Take(), "") << "nothing refused yet";
+        Receive(Frame(PKT_NACK, CMD_PTT_ON, {}), TX_WAIT_ACK);
+        EXPECT_EQ(State(), TX_REFUSED);
+        Receive(Frame(PKT_GET, 0x10, {}), TX_WAIT_REPLY);
+        EXPECT_EQ(State(), TX_REFUSED);
+        EXPECT_EQ(scope.Count(), 2);
+        EXPECT_TRUE(prompts.Shown().isEmpty()) << "no box while the module is held";
+        Receive(Frame(PKT_SET, 0x10, {}), TX_IDLE);
+        EXPECT_EQ(ShownTexts(), QStringList{"OMRU received SET from target - unknown command"})
+            << "one that ended nothing is said at once";
+        EXPECT_EQ(scope.Count(), 2);
+        EXPECT_EQ(scope.Take(), nack) << "the first one";
+    }
+    EXPECT_EQ(prompts.Shown().size(), 1) << "taken: not said again";
+
+    prompts.Clear();
+    {
+        RefusalScope outer;
+        {
+            RefusalScope inner;
+            Receive(Frame(PKT_NACK, CMD_RESTART_PROCESSES, {}), TX_WAIT_ACK);
+        }
+        EXPECT_TRUE(prompts.Shown().isEmpty()) << "handed on to the sequence around it";
+        EXPECT_EQ(outer.Count(), 1);
+    }
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown()[0].text, nack);
+    EXPECT_EQ(prompts.Shown()[0].title, "Unknown Command");
+    EXPECT_EQ(prompts.Shown()[0].icon, vbInformation);
 }
 
 TEST_F(DispatchTest, EventsAndResendRequests) {
@@ -376,6 +420,18 @@ TEST_F(DispatchTest, FlashPageReplyIsStoredOnlyForThePageAskedFor) {
     AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
     EXPECT_FALSE(PageStored(PageReply(CMD_FLASH_PAGE_LOW, 0x50)));
     EXPECT_EQ(State(), TX_REFUSED);
+    // Another page's answer is said for what it is, not as a fault of the storer.
+    EXPECT_EQ(ShownTexts(), QStringList{"The module answered the read of flash address 0x000020 with the "
+                                               "bytes of flash address 0x0000A0."});
+    prompts.Clear();
+    {
+        RefusalScope load;
+        AwaitPage(CMD_FLASH_PAGE_HIGH, 0xFFC0);
+        EXPECT_FALSE(PageStored(PageReply(CMD_FLASH_PAGE_HIGH, 0x0040)));
+        EXPECT_TRUE(prompts.Shown().isEmpty());
+        EXPECT_EQ(load.Take(), "The module answered the read of flash address 0x01FF80 with the bytes of flash "
+                               "address 0x000080.");
+    }
     AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
     EXPECT_FALSE(PageStored(PageReply(CMD_FLASH_PAGE_HIGH, 0x10)));
     for (const int length : {136, 138}) {

@@ -31,6 +31,7 @@ const QString kStuck = "Nothing was written to the module's flash, but the modul
 const QString kFinished = "The firmware load was cancelled after every page was written, so it was finished. The "
                           "module holds the new firmware and was restarted.";
 const QString kNack = "OMRU received NACK from target - unknown command";
+const QString kNotStarted = "Nothing was written to the module's flash. The module runs its firmware as before.";
 
 class FlashLoaderTest : public SimLinkFixture {
 protected:
@@ -282,7 +283,7 @@ TEST_F(FlashLoaderTest, ModulesTheFirmwareIsNotForAreRefused) {
     sim.SetNackCommand(CMD_RESTART_PROCESSES);
     prompts.Clear();
     EXPECT_EQ(Load(0, 0xFE, "bootver=2.2\r\n"), FlashLoadOutcome::Refused);
-    EXPECT_EQ(Texts(), (QStringList{tooOld, kNack, kStuck}));
+    EXPECT_EQ(Texts(), (QStringList{tooOld, kNack + "\n\r" + kStuck})) << "the refusal said with its outcome";
     EXPECT_EQ(prompts.Shown().last().icon, vbExclamation);
     EXPECT_TRUE(sim.InBootLoader());
     EXPECT_EQ(sim.Flash(), originalFlash);
@@ -303,8 +304,18 @@ TEST_F(FlashLoaderTest, EveryFailedStepIsNamedAndNothingRestartsAPartialImage) {
     // The boot loader refuses to start: nothing was written.
     sim.SetNackCommand(CMD_ENTER_BOOT_LOADER);
     EXPECT_EQ(Load(0, 0x3FE), FlashLoadOutcome::Stopped);
-    EXPECT_EQ(Texts().last(), "The firmware load failed while starting the boot loader.\n\r" + kRestarted);
+    EXPECT_EQ(Texts(), QStringList{kNack + "\n\rThe firmware load failed while starting the boot loader.\n\r" +
+                                   kRestarted});
     EXPECT_FALSE(sim.InBootLoader());
+
+    // The module refuses to say who it is: it was never touched.
+    sim.SetNackCommand(CMD_MODULE_INFO);
+    prompts.Clear();
+    sim.ClearReceived();
+    EXPECT_EQ(Load(0, 0x3FE), FlashLoadOutcome::Stopped);
+    EXPECT_EQ(Texts(), QStringList{kNack + "\n\rThe firmware load failed while asking the module for its identity.\n\r" +
+                                   kNotStarted});
+    EXPECT_EQ(Commands(), QList<int>{CMD_MODULE_INFO});
 
     // The boot loader stops answering before anything is written: with the link given
     // up, no restart is tried and the module is said to wait in its boot loader.
@@ -329,12 +340,40 @@ TEST_F(FlashLoaderTest, EveryFailedStepIsNamedAndNothingRestartsAPartialImage) {
     });
     prompts.Clear();
     EXPECT_EQ(Load(0, 0x3FE), FlashLoadOutcome::Stopped);
-    EXPECT_EQ(Texts().last(),
-              "The firmware load failed while writing page 2 of 4 (flash address 0x000200).\n\r" + kNoFirmware);
+    EXPECT_EQ(Texts(), QStringList{kNack + "\n\rThe firmware load failed while writing page 2 of 4 (flash address "
+                                           "0x000200).\n\r" + kNoFirmware});
     EXPECT_EQ(sim.BootLoaderRestarts(), 0);
     EXPECT_TRUE(sim.InBootLoader());
     EXPECT_FALSE(sim.PageWrites().contains(BOARD_PAGE_ADDRESS));
     ExpectAddressingKept();
+}
+
+// A refused half was not written: a refusal of the very first one leaves the flash as it
+// was, so the module goes back to its firmware. Once a half is in, the flash is partial.
+TEST_F(FlashLoaderTest, ARefusedFirstPageWritesNothingAndRestartsTheModule) {
+    // The page reads before it are answered: only the write is refused.
+    int refuse = CMD_FLASH_PAGE_LOW;
+    OnFrame([&](const QByteArray& f) {
+        if (IsPageWrite(f) && refuse >= 0) sim.SetNackCommand(std::exchange(refuse, -1), 1);
+    });
+    EXPECT_EQ(Load(0, 0x3FE), FlashLoadOutcome::Stopped);
+    EXPECT_EQ(Texts(), QStringList{kNack + "\n\rThe firmware load failed while writing page 0 of 4 (flash address "
+                                           "0x000000).\n\r" + kRestarted});
+    EXPECT_EQ(sim.Flash(), originalFlash);
+    EXPECT_FALSE(sim.InBootLoader()) << "the firmware it holds runs again";
+    EXPECT_EQ(sim.BootLoaderRestarts(), 1);
+    EXPECT_EQ(Commands().last(), CMD_RESTART_PROCESSES);
+
+    // The first page's high half refused: its low half erased the page.
+    refuse = CMD_FLASH_PAGE_HIGH;
+    sim.ClearReceived();
+    prompts.Clear();
+    const int restarts = sim.BootLoaderRestarts();
+    EXPECT_EQ(Load(0, 0x3FE), FlashLoadOutcome::Stopped);
+    EXPECT_EQ(Texts(), QStringList{kNack + "\n\rThe firmware load failed while writing page 0 of 4 (flash address "
+                                           "0x000080).\n\r" + kNoFirmware});
+    EXPECT_EQ(sim.BootLoaderRestarts(), restarts);
+    EXPECT_TRUE(sim.InBootLoader());
 }
 
 TEST_F(FlashLoaderTest, ALostPageIsSentAgainAndOneNeverAnsweredStopsTheLoad) {
@@ -366,7 +405,10 @@ TEST_F(FlashLoaderTest, ABoardPageReadFromElsewhereStopsTheLoadBeforeAnyWrite) {
     sim.SetFlash(BOARD_PAGE_ADDRESS + 256, QByteArray(256, char(0x5A)));
     sim.SetPageReadAddressShift(256);
     EXPECT_EQ(Load(0, 0x3FE), FlashLoadOutcome::Stopped);
-    EXPECT_EQ(Texts().last(), "The firmware load failed while reading the board information page.\n\r" + kRestarted);
+    // Said plainly, once, after the restart: no range error of the storer.
+    EXPECT_EQ(Texts(), QStringList{"The module answered the read of flash address 0x01DF00 with the bytes of flash "
+                                   "address 0x01E000.\n\rThe firmware load failed while reading the board information "
+                                   "page.\n\r" + kRestarted});
     EXPECT_TRUE(sim.PageWrites().isEmpty());
     EXPECT_FALSE(sim.InBootLoader());
     // The other page's bytes went nowhere.
@@ -406,7 +448,8 @@ TEST_F(FlashLoaderTest, ACancelAtAnyStepLeavesNoHalfPageAndTheModuleAccountedFor
     const QString cancelled = "The firmware load was cancelled ";
     const QString count = "Date/time of last Flash Load: 03-Feb-25, 10:20:30\n\rFlash count: 8\n\rClick OK to continue";
     const std::vector<Step> steps{
-        {"identity", CMD_MODULE_INFO, PKT_GET, 1, FlashLoadOutcome::Stopped, {}, false, 0},
+        {"identity", CMD_MODULE_INFO, PKT_GET, 1, FlashLoadOutcome::Stopped,
+         {cancelled + "while asking the module for its identity.\n\r" + kNotStarted}, false, 0},
         {"boot loader called", CMD_ENTER_BOOT_LOADER, PKT_SET, 1, FlashLoadOutcome::Stopped,
          {cancelled + "while the boot loader started.\n\r" + kRestarted}, false, 1},
         {"boot loader version", CMD_MODULE_INFO, PKT_GET, 2, FlashLoadOutcome::Stopped,

@@ -5,6 +5,8 @@
 #include "link/frame.h"
 #include "link/simfixture.h"
 #include "support/configdiff.h"
+
+#include <optional>
 #include "link/transport.h"
 #include "platform/serialport.h"
 
@@ -439,6 +441,41 @@ TEST_F(TransferFailureTest, AStationLostMidReadIsReportedAsLeftStopped) {
                              "that were stopped for it could not be restarted.\n\rThey stay stopped until they are "
                              "restarted (System > Restart) or the configuration is written again."));
     EXPECT_EQ(prompts.Shown().last().icon, vbExclamation);
+}
+
+// A refusal is said once the stopped processes run again, by the box it always had; a
+// restart refused as well is said in the same one message.
+TEST_F(TransferFailureTest, ARefusalIsSaidOnlyAfterTheRestarts) {
+    const QString nack = QStringLiteral("OMRU received NACK from target - unknown command");
+    Connect(Path::Tcp);
+    Target({5, 0, false, 0});
+    std::optional<std::pair<bool, bool>> stoppedAtBox;
+    prompts.WhileShowing([&](const ShownBox&) {
+        if (!stoppedAtBox) stoppedAtBox = std::make_pair(sim.ProcessesStopped(0), sim.ProcessesStopped(5));
+    });
+    When(QStringLiteral("G83>5:0"), [this] { sim.SetFault(sim::Fault::Nack, 1); });
+    EXPECT_EQ(ReadConfiguration(), TRANSFER_FAILED);
+    EXPECT_EQ(After(QStringLiteral("G83>5:0")), (QStringList{"G0B>0", "SD1>5", "SD1>0"}));
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown()[0].text, nack);
+    EXPECT_EQ(prompts.Shown()[0].title, QStringLiteral("Unknown Command"));
+    EXPECT_EQ(stoppedAtBox, std::make_pair(false, false)) << "both ends run again before the box";
+
+    QObject::disconnect(&sim, &sim::SimModule::frameReceived, nullptr, nullptr);
+    prompts.Clear();
+    stoppedAtBox.reset();
+    sim.SetNackCommand(CMD_RESTART_PROCESSES);
+    When(QStringLiteral("S83>5:0"), [this] { sim.SetFault(sim::Fault::Nack, 1); });
+    EXPECT_EQ(WriteConfiguration(), TRANSFER_FAILED);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown()[0].text,
+              nack + QStringLiteral("\n\rThe transfer did not complete, and the processes of the local module and "
+                                    "station 5 that were stopped for it could not be restarted.\n\rThey stay stopped "
+                                    "until they are restarted (System > Restart) or the configuration is written "
+                                    "again."));
+    EXPECT_TRUE(sim.ProcessesStopped(0));
+    EXPECT_TRUE(sim.ProcessesStopped(5));
+    prompts.WhileShowing(nullptr);
 }
 
 TEST_F(TransferFailureTest, NothingIsSentOverALinkThatIsGone) {

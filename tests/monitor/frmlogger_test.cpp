@@ -469,13 +469,16 @@ TEST_F(LoggerWindowTest, ACancelledOrFailedReadSaysSoAndLeavesNoFileThatLooksWho
     EXPECT_EQ(frmLogger::Instance(), nullptr);
     QFile::remove(File("slf"));
 
-    // The module stops answering in the middle of the sample log.
+    // The module refuses a block in the middle of the sample log: the refusal is said
+    // in the read's one report.
     frmLogger& e = Show();
     prompts.Clear();
     sim.SetNackCommand(CMD_SAMPLE_BLOCK);
     for (int i = 0; i < 4; ++i) prompts.QueueAnswer(vbOK);
     e.cmdGetlog()->click();
-    EXPECT_EQ(prompts.Shown().last().text, "Reading the data log failed.\r\nNo log file was written.");
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown().last().text, "OMRU received NACK from target - unknown command\r\nReading the data log "
+                                           "failed.\r\nNo log file was written.");
     EXPECT_TRUE(LogFiles(dir.path()).isEmpty());
 }
 

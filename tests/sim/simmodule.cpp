@@ -879,9 +879,10 @@ void SimModule::ClearReplyData(int command)
     m_replyData.remove(command & 0xFF);
 }
 
-void SimModule::SetNackCommand(int command)
+void SimModule::SetNackCommand(int command, int times)
 {
     m_nackCommand = command < 0 ? -1 : command & 0xFF;
+    m_nackTimes = times;
 }
 
 // ---- Stations ----------------------------------------------------------------
@@ -2004,8 +2005,11 @@ QByteArray SimModule::Answer(Station& station, const QByteArray& frame, bool com
             --m_channelBusyPolls;
     }
 
-    if (command == m_nackCommand)
+    if (command == m_nackCommand && m_nackTimes != 0) {
+        if (commit && m_nackTimes > 0 && --m_nackTimes == 0)
+            m_nackCommand = -1;
         return answer(kPktNack);
+    }
     const bool local = &station == Find(0);
     if (!local && (command == kCmdFlashUnlock || IsPageHalf(command) || command == kCmdEnterBootLoader))
         return answer(kPktNack);  // a remote station has no boot loader to enter

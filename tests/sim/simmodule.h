@@ -317,8 +317,9 @@ public:
     // does not know is answered with the one data byte 0x00.
     void SetReplyData(int command, const QByteArray& data);
     void ClearReplyData(int command);
-    // NACKs every GET and SET of `command` (nothing is stored) until called with -1.
-    void SetNackCommand(int command);
+    // NACKs every GET and SET of `command` (nothing is stored) until called with -1, or
+    // only the next `times` of them when times > 0.
+    void SetNackCommand(int command, int times = -1);
     void SetReplyDelayMs(int ms);
     // Replaces the extra frame that Fault::BackToBack sends before the answer
     // (without checksum, byte 0 = L). Empty restores the default: a REPLY of the
@@ -870,6 +871,7 @@ private:
     QHash<int, QByteArray> m_replyData;
     QByteArray m_backToBack;
     int m_nackCommand = -1;
+    int m_nackTimes = -1;
     int m_silentAfter = -1;  // good frames still handled before silence; -1: never silent
 
     std::map<int, Station> m_stations;  // 0: the local module

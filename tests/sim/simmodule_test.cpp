@@ -659,6 +659,15 @@ TEST_F(SimTcp, RefusedOrWrongLengthSetStoresNothing)
     ASSERT_TRUE(pc.WaitFrames(1));
     EXPECT_EQ(pc.Frames().value(0), Answer(0, 0, kPktAck, kBlockFleetSync));
     EXPECT_EQ(sim.BlockData(kBlockFleetSync, 2), tags);
+
+    // Refused a number of times only: the one after them is taken.
+    pc.chunks.clear();
+    sim.SetNackCommand(kBlockFleetSync, 2);
+    pc.socket.write(Request(0, 0, kPktSet, kBlockFleetSync, tags).repeated(3));
+    ASSERT_TRUE(pc.WaitFrames(3));
+    EXPECT_EQ(pc.Frames(), QList<QByteArray>({Answer(0, 0, kPktNack, kBlockFleetSync),
+                                              Answer(0, 0, kPktNack, kBlockFleetSync),
+                                              Answer(0, 0, kPktAck, kBlockFleetSync)}));
 }
 
 TEST_F(SimTcp, IdentityAndChildRepliesFollowTheTarget)

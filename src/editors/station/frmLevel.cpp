@@ -123,6 +123,20 @@ void frmLevel::showStage(LevelTestStage stage) {
     }
 }
 
+LevelTestEnd frmLevel::whileBusy(const std::function<LevelTestEnd()>& sequence) {
+    // Only the controls are locked, not the window: the close box and Esc stay heard, and
+    // are honoured once the step on the line has ended.
+    const QPointer<QWidget> focus = focusWidget();
+    const QList<QWidget*> controls{keyTx_, slider_, ok_};
+    busy_ = true;
+    for (QWidget* w : controls) w->setEnabled(false);
+    const LevelTestEnd end = sequence();
+    for (QWidget* w : controls) w->setEnabled(true);
+    busy_ = false;
+    if (focus) focus->setFocus(Qt::OtherFocusReason);
+    return end;
+}
+
 void frmLevel::cmdKeyTx_Click() {
     if (busy_) return;
     if (pttOn_)
@@ -136,43 +150,49 @@ void frmLevel::keyTransmitter() {
     // From the stop command on, the module's processes may be stopped.
     moduleHeld_ = true;
     const auto level = static_cast<int16_t>(slider_->value());
-    const LevelTestResult result =
-        WhileBusy(this, busy_, [&] { return KeyTransmitter(level, [this](LevelTestStage s) { showStage(s); }); });
-    switch (result) {
+    const LevelTestEnd end = whileBusy([&] {
+        return KeyTransmitter(level, [this](LevelTestStage s) { showStage(s); }, [this] { return closeAsked_; });
+    });
+    switch (end.result) {
     case LevelTestResult::Done:
         txTimerTicks_ = TX_TEST_TICKS;
         timer_->start();
         break;
     case LevelTestResult::Abandoned:
         moduleHeld_ = false;
+        if (pttOn_) showKeyed(false, QStringLiteral("&PTT-OFF"));
         warn_->hide();
         break;
     case LevelTestResult::Failed:
     case LevelTestResult::Restored:
-        endAfterFailure(result);
-        break;
+        endAfterFailure(end);
+        return;
     }
+    closeIfAsked();
 }
 
 void frmLevel::releaseTransmitter() {
     timer_->stop();
     showKeyed(false, QStringLiteral("&PTT-OFF"));
-    const LevelTestResult result =
-        WhileBusy(this, busy_, [this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
-    if (result != LevelTestResult::Done) {
-        endAfterFailure(result);
+    const LevelTestEnd end =
+        whileBusy([this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
+    if (end.result != LevelTestResult::Done) {
+        endAfterFailure(end);
         return;
     }
     moduleHeld_ = false;
     warn_->hide();
+    closeIfAsked();
 }
 
 void frmLevel::Slider1_Change() {
     if (!pttOn_ || busy_) return;
     const auto level = static_cast<int16_t>(slider_->value());
-    const LevelTestResult result = WhileBusy(
-        this, busy_, [this, level] { return SetTransmitLevel(level, [this](LevelTestStage s) { showStage(s); }); });
-    if (result != LevelTestResult::Done) endAfterFailure(result);
+    const LevelTestEnd end = whileBusy([this, level] { return SetTransmitLevel(level, [this](LevelTestStage s) { showStage(s); }); });
+    if (end.result != LevelTestResult::Done)
+        endAfterFailure(end);
+    else
+        closeIfAsked();
 }
 
 void frmLevel::tmrTest_Timer() {
@@ -189,35 +209,50 @@ void frmLevel::cmdOK_Click() {
     timer_->stop();
     config().SystemConfig[FFSK_OUTPUT_LEVEL] = slider_->value();
     pttOn_ = false;
-    const LevelTestResult result =
-        WhileBusy(this, busy_, [this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
-    if (result != LevelTestResult::Done) linkState().UserCancel = true;
-    moduleHeld_ = false;
+    putBackAndLeave();
     accept();
 }
 
 void frmLevel::reject() {
-    if (busy_) return;
+    // A close while a command is on the line is honoured once that step has ended.
+    if (busy_) {
+        closeAsked_ = true;
+        return;
+    }
+    closeAsked_ = false;
     timer_->stop();
     if (moduleHeld_) {
         pttOn_ = false;
-        const LevelTestResult result =
-            WhileBusy(this, busy_, [this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
-        if (result != LevelTestResult::Done) linkState().UserCancel = true;
-        moduleHeld_ = false;
+        putBackAndLeave();
     }
     QDialog::reject();
 }
 
-void frmLevel::endAfterFailure(LevelTestResult result) {
+void frmLevel::putBackAndLeave() {
+    const LevelTestEnd end =
+        whileBusy([this] { return ReleaseTransmitter([this](LevelTestStage s) { showStage(s); }); });
+    moduleHeld_ = false;
+    if (end.result == LevelTestResult::Done) return;
+    sayHowLeft(end);
+    linkState().UserCancel = true;
+}
+
+void frmLevel::closeIfAsked() {
+    if (closeAsked_) reject();
+}
+
+void frmLevel::sayHowLeft(const LevelTestEnd& end) {
+    const QString text = LevelTestMessage(end);
+    if (!text.isEmpty()) MsgBox(text, vbOKOnly + vbExclamation, QString());
+}
+
+void frmLevel::endAfterFailure(const LevelTestEnd& end) {
     timer_->stop();
     showKeyed(false, QStringLiteral("&PTT-OFF"));
     // The link has given up or the module refused; what could be put back has been.
     moduleHeld_ = false;
-    if (result == LevelTestResult::Restored)
-        MsgBox(QStringLiteral("The module did not accept a command of the level test, so the test was ended. The "
-                              "transmitter is switched off and the system processes run again."),
-               vbOKOnly + vbExclamation, QString());
+    closeAsked_ = false;
+    sayHowLeft(end);
     linkState().UserCancel = true;
     QDialog::reject();
 }

@@ -39,18 +39,25 @@ public:
     void cmdOK_Click();
     // The close box and Esc: the level is not stored, but a transmitter the test keyed
     // is switched off and processes it stopped are restarted, as OK does. While a
-    // command is on the line the window stays.
+    // command is on the line the close waits for that step to end; keying then goes no
+    // further.
     void reject() override;
 
 private:
     void build();
+    LevelTestEnd whileBusy(const std::function<LevelTestEnd()>& sequence);
     void keyTransmitter();
     void releaseTransmitter();
     void showKeyed(bool keyed, const QString& caption);
     void showStage(LevelTestStage stage);
     // A command failed: the test ends here, after saying how a module the test had
     // to put back was left; the caller learns of it by UserCancel.
-    void endAfterFailure(LevelTestResult result);
+    void endAfterFailure(const LevelTestEnd& end);
+    // OK and the close: the module is put back, and a put-back that did not go whole is
+    // said and told to the caller by UserCancel.
+    void putBackAndLeave();
+    void sayHowLeft(const LevelTestEnd& end);
+    void closeIfAsked();
 
     QSlider* slider_ = nullptr;
     QPushButton* keyTx_ = nullptr;
@@ -63,6 +70,8 @@ private:
     // test (its transmitter may still be keyed after the time limit): closing restarts it.
     bool moduleHeld_ = false;
     bool busy_ = false;
+    // The close box or Esc was pressed while a command was on the line.
+    bool closeAsked_ = false;
     int txTimerTicks_ = 0;
 };
 

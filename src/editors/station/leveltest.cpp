@@ -6,6 +6,8 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "control/connection.h"
+#include "control/refusals.h"
+#include "platform/prompts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,16 +28,58 @@ void report(const LevelTestProgress& progress, LevelTestStage stage) {
     if (progress) progress(stage);
 }
 
-// A command failed while the test held the module (the link has said why). A module
-// that refused it still hears us: its transmitter is switched off and its processes
-// restarted, as the test's own end does, before the failure ends the test.
-LevelTestResult PutModuleBack(const LevelTestProgress& progress) {
-    if (!LinkStillUp()) return LevelTestResult::Failed;
-    return ReleaseTransmitter(progress) == LevelTestResult::Done ? LevelTestResult::Restored
-                                                                 : LevelTestResult::Failed;
-}
+// One sequence of the test. Its refusals are recorded, not shown, so the module is put
+// back before anything is said.
+class Sequence {
+public:
+    explicit Sequence(const LevelTestProgress& progress) : progress_(progress) {}
+
+    // Ends with nothing to put back. A refusal then is said by its own box, as the
+    // dispatcher would have said it.
+    LevelTestEnd End(LevelTestResult result) { return {result, QString(), false, false}; }
+
+    // Switches the transmitter off and restarts the processes. PTT off is tried once more
+    // when refused, and the restart is tried even when the transmitter stayed keyed: a
+    // module left running is better off than one left stopped. A link that has given up
+    // carries nothing.
+    LevelTestEnd PutBack(LevelTestResult result) {
+        if (!LinkStillUp()) return End(LevelTestResult::Failed);
+        const int before = refusals_.Count();
+        bool off = command(CMD_PTT_OFF);
+        if (!off && refusals_.Count() > before && LinkStillUp()) off = command(CMD_PTT_OFF);
+        report(progress_, LevelTestStage::RestartingProcesses);
+        const bool restarted = LinkStillUp() && command(CMD_RESTART_PROCESSES);
+        if (refusals_.Refused()) result = LevelTestResult::Restored;
+        else if (!off || !restarted) result = LevelTestResult::Failed;
+        return {result, refusals_.Take(), !off, !restarted};
+    }
+
+private:
+    const LevelTestProgress& progress_;
+    RefusalScope refusals_;
+};
+
+const QString kEnded = QStringLiteral("The module did not accept a command of the level test, so the test was ended.");
 
 } // namespace
+
+QString LevelTestMessage(const LevelTestEnd& end) {
+    if (end.refusal.isEmpty()) return QString();
+    QString left;
+    if (end.keyed && end.stopped)
+        left = QStringLiteral("Its transmitter could not be switched off nor its system processes restarted: the "
+                              "transmitter may still be keyed and the processes are stopped. Switch the module off "
+                              "and on again.");
+    else if (end.keyed)
+        left = QStringLiteral("Its transmitter could not be switched off and may still be keyed; the system processes "
+                              "run again. Switch the module off and on again to release the transmitter.");
+    else if (end.stopped)
+        left = QStringLiteral("The transmitter is switched off, but the system processes could not be restarted. "
+                              "Restart them with System > ReStart System, or switch the module off and on again.");
+    else
+        left = QStringLiteral("The transmitter is switched off and the system processes run again.");
+    return end.refusal + kLineBreak + kEnded + QLatin1Char(' ') + left;
+}
 
 int16_t ShownTxLevel(double configured) {
     // A value from a file or another program may be anything, NaN included.
@@ -43,41 +87,50 @@ int16_t ShownTxLevel(double configured) {
     return static_cast<int16_t>(std::clamp(std::nearbyint(configured), double(TX_LEVEL_MIN), double(TX_LEVEL_MAX)));
 }
 
-LevelTestResult KeyTransmitter(int16_t level, const LevelTestProgress& progress) {
+LevelTestEnd KeyTransmitter(int16_t level, const LevelTestProgress& progress, const LevelTestStop& stopAsked) {
+    const auto asked = [&stopAsked] { return stopAsked && stopAsked(); };
+    Sequence seq(progress);
     report(progress, LevelTestStage::StoppingProcesses);
-    if (!command(CMD_PTT_OFF)) return LevelTestResult::Failed;
-    if (!command(CMD_STOP_PROCESSES)) return LevelTestResult::Failed;
+    if (!command(CMD_PTT_OFF)) return seq.End(LevelTestResult::Failed);
+    if (asked()) return seq.End(LevelTestResult::Abandoned);
+    if (!command(CMD_STOP_PROCESSES)) return seq.End(LevelTestResult::Failed);
+    if (asked()) return seq.PutBack(LevelTestResult::Abandoned);
 
-    switch (PollChannelClear()) {
+    switch (PollChannelClear(asked)) {
     case ChannelWait::Clear:
         break;
     case ChannelWait::Failed:
         // A link that gave up leaves the main window's wait message blinking.
         linkHost().SetTimerEnabled(LinkTimer::MsgTimer, false);
         linkState().ProgressActive = 0;
-        return PutModuleBack(progress);
+        return seq.PutBack(LevelTestResult::Restored);
     case ChannelWait::Abandoned:
         // Nothing was keyed, but the processes were stopped: the module must not be left
-        // that way because the channel stayed busy.
-        report(progress, LevelTestStage::RestartingProcesses);
-        return command(CMD_RESTART_PROCESSES) ? LevelTestResult::Abandoned : LevelTestResult::Failed;
+        // that way because the channel stayed busy or the window is closing.
+        return seq.PutBack(LevelTestResult::Abandoned);
     }
 
     report(progress, LevelTestStage::ProcessesStopped);
-    if (!sent(SendCommandBytes(CMD_PTT_ON, 0, 0, 0, kTestData1, kTestData2)) || !sent(SendLevelCommand(0, 0, 0, level)) ||
-        !sent(SendCommandBytes(CMD_TEST_TONE, 0, 0, 0, kTestData1, kTestData2)))
-        return PutModuleBack(progress);
-    return LevelTestResult::Done;
+    const std::function<int16_t()> steps[] = {
+        [] { return SendCommandBytes(CMD_PTT_ON, 0, 0, 0, kTestData1, kTestData2); },
+        [level] { return SendLevelCommand(0, 0, 0, level); },
+        [] { return SendCommandBytes(CMD_TEST_TONE, 0, 0, 0, kTestData1, kTestData2); },
+    };
+    for (const auto& step : steps) {
+        if (asked()) return seq.PutBack(LevelTestResult::Abandoned);
+        if (!sent(step())) return seq.PutBack(LevelTestResult::Restored);
+    }
+    return seq.End(LevelTestResult::Done);
 }
 
-LevelTestResult ReleaseTransmitter(const LevelTestProgress& progress) {
-    if (!command(CMD_PTT_OFF)) return LevelTestResult::Failed;
-    report(progress, LevelTestStage::RestartingProcesses);
-    return command(CMD_RESTART_PROCESSES) ? LevelTestResult::Done : LevelTestResult::Failed;
+LevelTestEnd ReleaseTransmitter(const LevelTestProgress& progress) {
+    return Sequence(progress).PutBack(LevelTestResult::Done);
 }
 
-LevelTestResult SetTransmitLevel(int16_t level, const LevelTestProgress& progress) {
-    return sent(SendLevelCommand(0, 0, 0, level)) ? LevelTestResult::Done : PutModuleBack(progress);
+LevelTestEnd SetTransmitLevel(int16_t level, const LevelTestProgress& progress) {
+    Sequence seq(progress);
+    return sent(SendLevelCommand(0, 0, 0, level)) ? seq.End(LevelTestResult::Done)
+                                                  : seq.PutBack(LevelTestResult::Restored);
 }
 
 } // namespace korvel

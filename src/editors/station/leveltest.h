@@ -4,6 +4,7 @@
 // the transmitter being measured is the one at the technician's bench.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <functional>
 
@@ -20,10 +21,14 @@ int16_t ShownTxLevel(double configured);
 
 enum class LevelTestResult {
     Done,       // every command was acknowledged
-    Abandoned,  // the user gave up waiting for a clear channel; the processes run again
-    Failed,     // a command failed and the link has told the user; nothing more was sent
-    // A command failed (the link has told the user) while the module's processes were
-    // stopped; the transmitter was then switched off and the processes restarted.
+    // The user gave up waiting for a clear channel, or asked the window to close while
+    // the transmitter was being keyed: the module was put back.
+    Abandoned,
+    // A command failed before the module was held (the link, or the refusal's own box,
+    // has told the user), or the link gave up: nothing more was sent.
+    Failed,
+    // A command was refused while the module was held, or the put-back itself was: the
+    // put-back was tried in full.
     Restored,
 };
 
@@ -34,16 +39,34 @@ enum class LevelTestStage {
     RestartingProcesses,  // the transmitter is off: the processes are restarted next
 };
 using LevelTestProgress = std::function<void(LevelTestStage)>;
+// Asked between the steps of keying: true stops it there and puts the module back.
+using LevelTestStop = std::function<bool()>;
+
+// What a sequence of the test came to. A refusal is not said while the module is held:
+// it is said with what the module was left with, in LevelTestMessage.
+struct LevelTestEnd {
+    LevelTestResult result = LevelTestResult::Done;
+    // The refusal's box text, when the module refused a command while held.
+    QString refusal;
+    // What the put-back could not undo: PTT off was not acknowledged (twice, when
+    // refused), or the restart was not.
+    bool keyed = false;
+    bool stopped = false;
+};
+
+// The one message that ends a test the module refused something in: the refusal, then
+// what the module is left with and what to do. Empty when nothing was refused.
+QString LevelTestMessage(const LevelTestEnd& end);
 
 // Switches the transmitter off, stops the module's processes, waits for a clear radio
-// channel, then keys the transmitter, sets level and starts the test tone. A failure
-// once the processes are stopped releases the transmitter again (Restored) unless the
-// link has given up.
-LevelTestResult KeyTransmitter(int16_t level, const LevelTestProgress& progress = {});
-// Switches the transmitter off, then restarts the module's processes.
-LevelTestResult ReleaseTransmitter(const LevelTestProgress& progress = {});
-// A new transmit level while the tone is on; a failure releases the transmitter as
-// KeyTransmitter's do.
-LevelTestResult SetTransmitLevel(int16_t level, const LevelTestProgress& progress = {});
+// channel, then keys the transmitter, sets level and starts the test tone. A failure or
+// a stop asked once the processes are stopped puts the module back unless the link has
+// given up.
+LevelTestEnd KeyTransmitter(int16_t level, const LevelTestProgress& progress = {}, const LevelTestStop& stopAsked = {});
+// Puts the module back: PTT off, once more if it was refused, then the restart of the
+// module's processes, tried whatever became of PTT off.
+LevelTestEnd ReleaseTransmitter(const LevelTestProgress& progress = {});
+// A new transmit level while the tone is on; a failure puts the module back.
+LevelTestEnd SetTransmitLevel(int16_t level, const LevelTestProgress& progress = {});
 
 } // namespace korvel

@@ -20,6 +20,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -35,6 +36,19 @@ const QString kNack = QStringLiteral("OMRU received NACK from target - unknown c
 const QString kChannelTitle = QStringLiteral("OMRU - Channel clear timeout");
 const QString kPutBack = QStringLiteral("The module did not accept a command of the level test, so the test was "
                                         "ended. The transmitter is switched off and the system processes run again.");
+const QString kEnded =
+    QStringLiteral("The module did not accept a command of the level test, so the test was ended. ");
+const QString kLeftKeyed = QStringLiteral("Its transmitter could not be switched off and may still be keyed; the "
+                                          "system processes run again. Switch the module off and on again to "
+                                          "release the transmitter.");
+const QString kLeftStopped = QStringLiteral("The transmitter is switched off, but the system processes could not be "
+                                            "restarted. Restart them with System > ReStart System, or switch the "
+                                            "module off and on again.");
+const QString kLeftBoth = QStringLiteral("Its transmitter could not be switched off nor its system processes "
+                                         "restarted: the transmitter may still be keyed and the processes are "
+                                         "stopped. Switch the module off and on again.");
+// The one message of a refusal: the refusal's text, then how the module was left.
+QString Refused(const QString& left) { return kNack + "\n\r" + (left.isEmpty() ? kPutBack : kEnded + left); }
 
 double& Level() { return config().SystemConfig[FFSK_OUTPUT_LEVEL]; }
 
@@ -249,21 +263,51 @@ TEST_F(LevelTest, ClosingNeverLeavesTheTransmitterKeyedNorTheModuleStopped) {
     EXPECT_EQ(Sent(), kRelease);
     EXPECT_FALSE(sim.ProcessesStopped());
 
-    // The close box while a command waits for its answer: the window stays until the
-    // sequence has ended, and then closes as usual.
-    frmLevel& waiting = Show();
-    QObject::connect(&sim, &sim::SimModule::frameReceived, &waiting, [&waiting](const QByteArray& f) {
-        if (quint8(f.at(6)) == kStop) waiting.close();
-    });
-    waiting.cmdKeyTx()->click();
-    EXPECT_TRUE(waiting.isVisible());
-    EXPECT_EQ(Sent(), kKeying);
-    EXPECT_TRUE(waiting.PttOn());
-    waiting.close();
-    EXPECT_EQ(Sent(), kRelease);
-
     EXPECT_FALSE(linkState().UserCancel);
     EXPECT_TRUE(prompts.Shown().isEmpty());
+}
+
+// The close box or Esc while keying is under way: the step on the line ends, nothing
+// further is keyed, the module is put back and the window closes, without a word.
+TEST_F(LevelTest, ACloseWhileKeyingIsHonouredOnceTheStepUnderWayEnds) {
+    struct Case {
+        const char* name;
+        int at;
+        bool escape;
+        QList<int> sent;
+    };
+    const std::vector<Case> cases{
+        {"first PTT off", kPttOff, false, {kPttOff}},
+        {"stop", kStop, true, QList<int>{kPttOff, kStop} + kRelease},
+        {"a busy poll", kPoll, false, QList<int>{kPttOff, kStop, kPoll} + kRelease},
+        {"PTT on", kPttOn, true, QList<int>{kPttOff, kStop, kPoll, kPoll, kPttOn} + kRelease},
+        {"level", kLevel, false, QList<int>{kPttOff, kStop, kPoll, kPoll, kPttOn, kLevel} + kRelease},
+        {"tone", kTone, true, QList<int>{kPttOff, kStop, kPoll, kPoll, kPttOn, kLevel, kTone} + kRelease},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.SetChannelBusyPolls(1);
+        frmLevel& d = Show();
+        bool asked = false;
+        QObject::connect(&sim, &sim::SimModule::frameReceived, &d, [&](const QByteArray& f) {
+            if (asked || quint8(f.at(6)) != c.at) return;
+            asked = true;
+            if (c.escape)
+                TypeKey(&d, Qt::Key_Escape);
+            else
+                d.close();
+        });
+        d.cmdKeyTx()->click();
+        EXPECT_TRUE(asked);
+        EXPECT_EQ(Sent(), c.sent);
+        EXPECT_FALSE(d.isVisible());
+        EXPECT_EQ(d.result(), QDialog::Rejected);
+        EXPECT_FALSE(sim.PttOn());
+        EXPECT_FALSE(sim.ToneOn());
+        EXPECT_FALSE(sim.ProcessesStopped());
+        EXPECT_FALSE(linkState().UserCancel);
+        EXPECT_TRUE(prompts.Shown().isEmpty());
+    }
 }
 
 TEST_F(LevelTest, AChannelThatStaysBusyCanBeGivenUpAndTheModuleRunsAgain) {
@@ -310,14 +354,16 @@ TEST_F(LevelTest, APollTheLinkGivesUpOnEndsTheTestAndItsWaitMessage) {
 
 // Through the FFSK dialog's Set Level, as the user gets there: a refused command at any
 // stage ends the test and the FFSK dialog, and the next command still goes out. Once the
-// processes are stopped, the transmitter is switched off and the processes restarted
-// before that is said.
+// processes are stopped, every way out tries PTT off (twice when refused) and the
+// restart before one message says the refusal and what the module was left with.
 TEST_F(LevelTest, AFailureAtAnyStageClosesBothDialogsAndLeavesNoCancelStanding) {
     struct Stage {
         const char* name;
         std::function<void(frmLevel&)> act;
         QList<int> sent;
-        bool putBack = false;
+        // The message after the refusal; none: the refusal's own box only, nothing held.
+        std::optional<QString> left;
+        bool keyed = false, stopped = false;
     };
     auto failKeying = [this](int command) {
         return [this, command](frmLevel& d) {
@@ -325,27 +371,37 @@ TEST_F(LevelTest, AFailureAtAnyStageClosesBothDialogsAndLeavesNoCancelStanding) 
             d.cmdKeyTx()->click();
         };
     };
-    auto afterKeying = [this](int command, std::function<void(frmLevel&)> act) {
-        return [this, command, act](frmLevel& d) {
+    auto afterKeying = [this](std::function<void()> fault, std::function<void(frmLevel&)> act) {
+        return [this, fault, act](frmLevel& d) {
             d.cmdKeyTx()->click();
             Sent();
-            sim.SetNackCommand(command);
+            fault();
             act(d);
         };
     };
+    auto nack = [this](int command, int times = -1) { return [this, command, times] { sim.SetNackCommand(command, times); }; };
+    const auto release = [](frmLevel& d) { d.cmdKeyTx()->click(); };
+    const QList<int> offTwice{kPttOff, kPttOff, kRestart};
     const std::vector<Stage> stages{
-        {"PTT off", failKeying(kPttOff), {kPttOff}},
-        {"stop", failKeying(kStop), {kPttOff, kStop}},
-        {"channel poll", failKeying(kPoll), QList<int>{kPttOff, kStop, kPoll} + kRelease, true},
-        {"PTT on", failKeying(kPttOn), QList<int>{kPttOff, kStop, kPoll, kPttOn} + kRelease, true},
-        {"level", failKeying(kLevel), kKeying.mid(0, 5) + kRelease, true},
-        {"tone", failKeying(kTone), kKeying + kRelease, true},
-        {"release", afterKeying(kPttOff, [](frmLevel& d) { d.cmdKeyTx()->click(); }), {kPttOff}},
-        {"restart", afterKeying(kRestart, [](frmLevel& d) { d.cmdKeyTx()->click(); }), kRelease},
-        {"slider", afterKeying(kLevel, [](frmLevel& d) { TypeKey(d.Slider1(), Qt::Key_Left); }),
-         QList<int>{kLevel} + kRelease, true},
-        {"OK", afterKeying(kPttOff, [](frmLevel& d) { d.cmdOK()->click(); }), {kPttOff}},
-        {"close box", afterKeying(kRestart, [](frmLevel& d) { d.close(); }), kRelease},
+        {"PTT off", failKeying(kPttOff), {kPttOff}, std::nullopt},
+        {"stop", failKeying(kStop), {kPttOff, kStop}, std::nullopt},
+        {"channel poll", failKeying(kPoll), QList<int>{kPttOff, kStop, kPoll} + kRelease, ""},
+        {"PTT on", failKeying(kPttOn), QList<int>{kPttOff, kStop, kPoll, kPttOn} + kRelease, ""},
+        {"level", failKeying(kLevel), kKeying.mid(0, 5) + kRelease, ""},
+        {"tone", failKeying(kTone), kKeying + kRelease, ""},
+        {"release", afterKeying(nack(kPttOff), release), offTwice, kLeftKeyed, true},
+        {"release, PTT off refused once", afterKeying(nack(kPttOff, 1), release), offTwice, ""},
+        {"restart", afterKeying(nack(kRestart), release), kRelease, kLeftStopped, false, true},
+        {"release, both refused", afterKeying([this] { sim.SetFault(sim::Fault::Nack, 3); }, release), offTwice,
+         kLeftBoth, true, true},
+        {"slider", afterKeying(nack(kLevel), [](frmLevel& d) { TypeKey(d.Slider1(), Qt::Key_Left); }),
+         QList<int>{kLevel} + kRelease, ""},
+        {"OK", afterKeying(nack(kPttOff), [](frmLevel& d) { d.cmdOK()->click(); }), offTwice, kLeftKeyed, true},
+        {"OK, restart", afterKeying(nack(kRestart), [](frmLevel& d) { d.cmdOK()->click(); }), kRelease, kLeftStopped,
+         false, true},
+        {"close box", afterKeying(nack(kRestart), [](frmLevel& d) { d.close(); }), kRelease, kLeftStopped, false,
+         true},
+        {"close box, PTT off", afterKeying(nack(kPttOff), [](frmLevel& d) { d.close(); }), offTwice, kLeftKeyed, true},
     };
     for (const Stage& stage : stages) {
         SCOPED_TRACE(stage.name);
@@ -355,26 +411,56 @@ TEST_F(LevelTest, AFailureAtAnyStageClosesBothDialogsAndLeavesNoCancelStanding) 
         ffsk.show();
         ASSERT_TRUE(ffsk.cmdSetLevel()->isEnabled());
         Sent();
+        // How the module stood when the first box came: put back first, then said.
+        std::optional<std::pair<bool, bool>> atBox;
+        prompts.WhileShowing([&](const ShownBox&) {
+            if (!atBox) atBox = std::make_pair(sim.PttOn(), sim.ProcessesStopped());
+        });
         const int before = modalDialogs;
         WhenModal<frmLevel>([&stage](frmLevel& d) { stage.act(d); });
         ffsk.cmdSetLevel()->click();
+        prompts.WhileShowing(nullptr);
         EXPECT_EQ(modalDialogs, before + 1);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the level test has closed";
         EXPECT_FALSE(ffsk.isVisible());
         EXPECT_EQ(ffsk.result(), QDialog::Rejected);
-        EXPECT_EQ(Sent(), stage.sent) << "nothing after the failure but the release";
-        if (stage.putBack) {
-            EXPECT_EQ(ShownTexts(prompts), (QStringList{kNack, kPutBack}));
-            EXPECT_FALSE(sim.PttOn());
-            EXPECT_FALSE(sim.ToneOn());
-            EXPECT_FALSE(sim.ProcessesStopped());
+        EXPECT_EQ(Sent(), stage.sent) << "nothing after the failure but the put-back";
+        if (stage.left) {
+            EXPECT_EQ(ShownTexts(prompts), QStringList{Refused(*stage.left)});
+            EXPECT_EQ(sim.PttOn(), stage.keyed);
+            EXPECT_EQ(sim.ProcessesStopped(), stage.stopped);
+            if (!stage.keyed) {
+                EXPECT_FALSE(sim.ToneOn());
+            }
+            ASSERT_TRUE(atBox.has_value());
+            EXPECT_EQ(atBox->first, stage.keyed) << "the put-back came before the box";
+            EXPECT_EQ(atBox->second, stage.stopped);
         } else {
             EXPECT_EQ(ShownTexts(prompts), QStringList{kNack}) << "the link's report only";
         }
         EXPECT_FALSE(linkState().UserCancel);
         sim.SetNackCommand(-1);
-        EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK) << "not refused as cancelled";
+        sim.SetFault(sim::Fault::None);
+        EXPECT_EQ(SendCommand(CMD_PTT_OFF, 0, 0, 0), SEND_OK) << "not refused as cancelled";
+        EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     }
+}
+
+// A refusal of the tone, then of PTT off as the module is put back: PTT off is tried
+// once more and the restart still goes, and one message says the transmitter is keyed.
+TEST_F(LevelTest, APttOffRefusedAfterAnEarlierRefusalIsTriedAgainAndTheRestartStillGoes) {
+    frmLevel& d = Show();
+    QObject::connect(&sim, &sim::SimModule::frameReceived, &d, [this](const QByteArray& f) {
+        if (quint8(f.at(6)) == kTone) sim.SetNackCommand(kTone, 1);
+        if (quint8(f.at(6)) == kPttOff && sim.ToneOn() == false && sim.PttOn()) sim.SetNackCommand(kPttOff, 2);
+    });
+    d.cmdKeyTx()->click();
+    EXPECT_EQ(Sent(), (kKeying + QList<int>{kPttOff, kPttOff, kRestart}));
+    EXPECT_EQ(ShownTexts(prompts), QStringList{Refused(kLeftKeyed)});
+    EXPECT_TRUE(sim.PttOn());
+    EXPECT_FALSE(sim.ProcessesStopped());
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_TRUE(linkState().UserCancel) << "the caller learns of it";
 }
 
 TEST_F(LevelTest, TheFfskDialogShowsTheLevelTheTestStored) {
