@@ -12,7 +12,12 @@ ScriptedPrompts& fallback() {
     return p;
 }
 Prompts* installed = nullptr;
+QObject* owner = nullptr;
 } // namespace
+
+PromptOwner::PromptOwner(QObject* window) : previous_(owner) { owner = window; }
+PromptOwner::~PromptOwner() { owner = previous_; }
+QObject* PromptOwner::Current() { return owner; }
 
 Prompts& prompts() {
     // Every box waits for its answer in a modal loop.
@@ -63,7 +68,7 @@ bool ScriptedPrompts::take(Answer& a) {
 
 int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title) {
     shown_.append({ShownBox::Message, text, title.isEmpty() ? AppTitle() : title, ButtonsOf(style),
-                   IconOf(style)});
+                   IconOf(style), PromptOwner::Current()});
     if (whileShowing_) {
         const ShownBox box = shown_.last();  // the hook may show further boxes
         whileShowing_(box);
@@ -75,7 +80,7 @@ int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title
 
 std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QString& title,
                                                  const QString& defaultText) {
-    shown_.append({ShownBox::Input, prompt, title.isEmpty() ? AppTitle() : title, 0, 0});
+    shown_.append({ShownBox::Input, prompt, title.isEmpty() ? AppTitle() : title, 0, 0, PromptOwner::Current()});
     if (whileShowing_) {
         const ShownBox box = shown_.last();  // the hook may show further boxes
         whileShowing_(box);
@@ -86,20 +91,20 @@ std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QS
 }
 
 QString ScriptedPrompts::GetOpenFileName(const QString& title, const QString&, const QString&) {
-    shown_.append({ShownBox::OpenFile, QString(), title, 0, 0});
+    shown_.append({ShownBox::OpenFile, QString(), title, 0, 0, PromptOwner::Current()});
     Answer a;
     return take(a) ? a.text.value_or(QString()) : QString();
 }
 
 QString ScriptedPrompts::GetSaveFileName(const QString& title, const QString&, const QString&) {
-    shown_.append({ShownBox::SaveFile, QString(), title, 0, 0});
+    shown_.append({ShownBox::SaveFile, QString(), title, 0, 0, PromptOwner::Current()});
     Answer a;
     return take(a) ? a.text.value_or(QString()) : QString();
 }
 
 // Unscripted, the print dialog is cancelled: nothing prints.
 std::optional<PrintChoice> ScriptedPrompts::ChoosePrinter(const QString& title) {
-    shown_.append({ShownBox::Print, QString(), title.isEmpty() ? AppTitle() : title, 0, 0});
+    shown_.append({ShownBox::Print, QString(), title.isEmpty() ? AppTitle() : title, 0, 0, PromptOwner::Current()});
     Answer a;
     return take(a) ? a.printer : std::nullopt;
 }

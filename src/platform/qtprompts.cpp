@@ -9,8 +9,13 @@
 
 namespace korvel {
 
+QWidget* QtPrompts::owner() const {
+    auto* window = qobject_cast<QWidget*>(PromptOwner::Current());
+    return window ? window : owner_;
+}
+
 int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
-    QMessageBox box(owner_);
+    QMessageBox box(owner());
     box.setWindowTitle(title.isEmpty() ? AppTitle() : title);
     box.setText(DisplayLineBreaks(text));
     switch (IconOf(style)) {
@@ -52,23 +57,23 @@ int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
 std::optional<QString> QtPrompts::InputBox(const QString& prompt, const QString& title,
                                            const QString& defaultText) {
     bool ok = false;
-    const QString text = QInputDialog::getText(owner_, title.isEmpty() ? AppTitle() : title, prompt,
+    const QString text = QInputDialog::getText(owner(), title.isEmpty() ? AppTitle() : title, prompt,
                                                QLineEdit::Normal, defaultText, &ok);
     if (!ok) return std::nullopt;
     return text;
 }
 
 QString QtPrompts::GetOpenFileName(const QString& title, const QString& filter, const QString& folder) {
-    return QFileDialog::getOpenFileName(owner_, title, folder, QtNameFilters(filter));
+    return QFileDialog::getOpenFileName(owner(), title, folder, QtNameFilters(filter));
 }
 
 QString QtPrompts::GetSaveFileName(const QString& title, const QString& filter, const QString& suggested) {
-    return QFileDialog::getSaveFileName(owner_, title, suggested, QtNameFilters(filter));
+    return QFileDialog::getSaveFileName(owner(), title, suggested, QtNameFilters(filter));
 }
 
 std::optional<PrintChoice> QtPrompts::ChoosePrinter(const QString& title) {
     QPrinter printer;
-    QPrintDialog dialog(&printer, owner_);
+    QPrintDialog dialog(&printer, owner());
     dialog.setWindowTitle(title.isEmpty() ? AppTitle() : title);
     // Printed once and whole: no selection, current page or range to offer.
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
