@@ -9,6 +9,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcutEvent>
 #include <QTabBar>
@@ -58,26 +59,44 @@ bool LeavesForSibling(const QFocusEvent* event, const QWidget* field) {
     return !LeavesUnchecked(next);
 }
 
-// A button pressed with the mouse takes the focus before it sees the press. When the
-// field it took the focus from refused to let it go, that press must not become a click
-// (OK would store what the user has not seen yet): the press on its way is dropped.
+// A press of the mouse or a turn of its wheel gives the control under it the focus
+// before the control sees the press. When the field the focus came from refuses to let
+// it go, that press must do nothing: a button's would become a click (OK would store what
+// the user has not seen yet), an up-down arrow's or a slider groove's would start an
+// auto-repeat whose release went to the message box, so that it would never stop. The
+// press on its way to any control of the field's window is dropped.
 class PressSwallower : public QObject {
 public:
-    explicit PressSwallower(QObject* button) : QObject(button) {
-        button->installEventFilter(this);
+    explicit PressSwallower(QWidget* window) : window_(window) {
+        qApp->installEventFilter(this);
         // The press follows at once, in the same event; nothing later is dropped.
-        QTimer::singleShot(0, this, [this] { deleteLater(); });
+        QTimer::singleShot(0, this, [this] { drop(); });
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick) return false;
-        deleteLater();
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel: break;
+        default: return false;
+        }
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || widget->window() != window_) return false;
+        drop();
         return true;
     }
+
+private:
+    void drop() {
+        qApp->removeEventFilter(this);
+        deleteLater();
+    }
+
+    QPointer<QWidget> window_;
 };
 
-void SwallowPress(QAbstractButton* button) { new PressSwallower(button); }
+void SwallowPress(QWidget* window) { new PressSwallower(window); }
 
 class LeaveCheck : public QObject {
 public:
@@ -88,8 +107,16 @@ public:
     bool Run() {
         if (checking) return false;
         checking = true;
+        // The message belongs to the field's window: closing it gives that window, not
+        // the main one, the focus back (a modeless window would otherwise lose it).
+        const PromptOwner owner(field_->window());
         const bool passed = check_();
-        if (!passed) field_->setFocus(Qt::OtherFocusReason);
+        if (!passed) {
+            field_->setFocus(Qt::OtherFocusReason);
+            // The reset text selected: what the user types next replaces it.
+            if (auto* upDown = qobject_cast<QAbstractSpinBox*>(field_)) upDown->selectAll();
+            if (auto* box = qobject_cast<QLineEdit*>(field_)) box->selectAll();
+        }
         checking = false;
         return passed;
     }
@@ -98,9 +125,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == field_ && event->type() == QEvent::FocusOut && !checking && field_->isEnabled() &&
             LeavesForSibling(static_cast<QFocusEvent*>(event), field_)) {
-            auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
             const bool byMouse = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
-            if (!Run() && button && byMouse) SwallowPress(button);
+            if (!Run()) {
+                if (byMouse) SwallowPress(field_->window());
+                // The field has the focus back before this event reaches it: from its
+                // own point of view it never lost it, so it must not act on losing it
+                // (a text box would drop the selection of its reset text).
+                if (field_->hasFocus()) return true;
+            }
         }
         return false;
     }
@@ -152,9 +184,7 @@ private:
 
     static bool guardEnter(QObject* watched, const QKeyEvent* event) {
         auto* dialog = qobject_cast<QDialog*>(watched);
-        if (!dialog || (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)) return false;
-        const bool keypadEnter = event->key() == Qt::Key_Enter && event->modifiers() == Qt::KeypadModifier;
-        if (event->modifiers() != Qt::NoModifier && !keypadEnter) return false;
+        if (!dialog || !IsPlainEnter(event)) return false;
         // The button Enter presses, found as the dialog finds it.
         for (QPushButton* b : dialog->findChildren<QPushButton*>()) {
             if (!b->isDefault() || !b->isVisible()) continue;

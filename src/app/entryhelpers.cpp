@@ -115,6 +115,11 @@ void InstallNumericKeyFilter(QLineEdit* edit) {
     edit->setValidator(new QRegularExpressionValidator(digits, edit));
 }
 
+bool IsPlainEnter(const QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) return false;
+    return (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
 void ShowEmptyFieldMessage() {
     MsgBox(QStringLiteral("Nothing was entered in the field, please enter valid data!"), vbOKOnly);
 }

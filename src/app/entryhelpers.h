@@ -14,6 +14,7 @@ class QComboBox;
 class QDialog;
 class QDialogButtonBox;
 class QGridLayout;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QObject;
@@ -38,6 +39,10 @@ void InstallNumericKeyFilter(QLineEdit* edit);
 // a signed entry, "-" and "+") are dropped with a beep. What the keys build, and pasted
 // text, is the box's check's business. Idempotent.
 void InstallDecimalKeyFilter(QObject* edit, bool signedEntry);
+
+// Return, or the keypad's Enter, pressed alone: the one Enter a window gives a meaning.
+// The keypad's key comes with the keypad modifier, which is not a modifier the user held.
+bool IsPlainEnter(const QKeyEvent* event);
 
 // "Nothing was entered in the field, please enter valid data!" with OK, in the program's title.
 void ShowEmptyFieldMessage();

@@ -115,8 +115,7 @@ void frmCancelSend::showEvent(QShowEvent* event) {
 
 void frmCancelSend::keyPressEvent(QKeyEvent* event) {
     // Enter in a box presses the button beside it rather than whichever button is default.
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && event->modifiers() == Qt::NoModifier) {
+    if (IsPlainEnter(event)) {
         if (focusWidget() == netAddress_) {
             remote_->click();
             return;

@@ -44,10 +44,6 @@ void EnableButtons(std::initializer_list<ToolButton> buttons, bool on) {
     for (ToolButton button : buttons) linkHost().SetToolbarButtonEnabled(button, on);
 }
 
-// The ID is read from characters 5 to 12 of the prompt's entry: anything longer is
-// malformed.
-constexpr int kFleetSyncEntryLongest = 12;
-
 // What a read changes besides the link: put back when it does not complete.
 struct KeptState {
     StationConfig config;
@@ -121,7 +117,7 @@ bool AskFleetSyncTarget() {
             prompts().InputBox(prompt, QStringLiteral("Kenwood FleetSync Mobile Fleet/ID"), QString());
         linkState().FleetSyncTarget = answer.value_or(QString());
         if (linkState().FleetSyncTarget.isEmpty()) return false;
-        const FleetIdEntry entry = ParseFleetId(linkState().FleetSyncTarget, kFleetSyncEntryLongest);
+        const FleetIdEntry entry = ParseFleetId(linkState().FleetSyncTarget);
         if (entry.accepted()) {
             // The radio frame carries three fleet digits and four ID digits: an ID typed
             // with a leading zero ("100:01000") is the radio 100:1000.

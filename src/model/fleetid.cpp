@@ -13,11 +13,10 @@ std::optional<long> DigitsValue(QStringView text) {
     return ok && v <= LONG_MAX ? long(v) : LONG_MAX;
 }
 
-FleetIdEntry ParseFleetId(const QString& text, int longest) {
+FleetIdEntry ParseFleetId(const QString& text) {
     FleetIdEntry e;
-    const bool fits = longest < 0 || text.size() <= longest;
     const std::optional<long> fleet = text.size() > 3 ? DigitsValue(QStringView(text).left(3)) : std::nullopt;
-    const std::optional<long> id = text.size() > 4 && fits ? DigitsValue(QStringView(text).mid(4)) : std::nullopt;
+    const std::optional<long> id = text.size() > 4 ? DigitsValue(QStringView(text).mid(4)) : std::nullopt;
     if (!fleet || !id || text[3] != u':') {
         e.message = QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
         return e;

@@ -20,10 +20,10 @@ struct FleetIdEntry {
 };
 
 // The fleet is the first three characters; the ID is everything after the colon, read as
-// one number, so "100:999" is an ID too small and "100:10000" one too large, not a
-// malformed entry. With longest >= 0, an entry longer than that many characters is
-// malformed.
-FleetIdEntry ParseFleetId(const QString& text, int longest = -1);
+// one number whatever its length, so "100:999" is an ID too small and "100:999999999"
+// one too large, not a malformed entry. The connect prompt and the list of mobiles read
+// an entry alike and answer it with the same message.
+FleetIdEntry ParseFleetId(const QString& text);
 
 // The number a text of digits only stands for; empty for no digits or anything else.
 // Too many digits for a long read as the largest, which every limit refuses.

@@ -12,7 +12,12 @@ ScriptedPrompts& fallback() {
     return p;
 }
 Prompts* installed = nullptr;
+QObject* owner = nullptr;
 } // namespace
+
+PromptOwner::PromptOwner(QObject* window) : previous_(owner) { owner = window; }
+PromptOwner::~PromptOwner() { owner = previous_; }
+QObject* PromptOwner::Current() { return owner; }
 
 Prompts& prompts() { return installed ? *installed : fallback(); }
 
@@ -60,7 +65,7 @@ bool ScriptedPrompts::take(Answer& a) {
 int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title) {
     RequireNoIoHandler("a message box");
     shown_.append({ShownBox::Message, text, title.isEmpty() ? AppTitle() : title, ButtonsOf(style),
-                   IconOf(style)});
+                   IconOf(style), PromptOwner::Current()});
     if (whileShowing_) {
         const ShownBox box = shown_.last();  // the hook may show further boxes
         whileShowing_(box);
@@ -73,7 +78,7 @@ int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title
 std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QString& title,
                                                  const QString& defaultText) {
     RequireNoIoHandler("an input box");
-    shown_.append({ShownBox::Input, prompt, title.isEmpty() ? AppTitle() : title, 0, 0});
+    shown_.append({ShownBox::Input, prompt, title.isEmpty() ? AppTitle() : title, 0, 0, PromptOwner::Current()});
     if (whileShowing_) {
         const ShownBox box = shown_.last();  // the hook may show further boxes
         whileShowing_(box);
@@ -85,14 +90,14 @@ std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QS
 
 QString ScriptedPrompts::GetOpenFileName(const QString& title, const QString&, const QString&) {
     RequireNoIoHandler("a file box");
-    shown_.append({ShownBox::OpenFile, QString(), title, 0, 0});
+    shown_.append({ShownBox::OpenFile, QString(), title, 0, 0, PromptOwner::Current()});
     Answer a;
     return take(a) ? a.text.value_or(QString()) : QString();
 }
 
 QString ScriptedPrompts::GetSaveFileName(const QString& title, const QString&, const QString&) {
     RequireNoIoHandler("a file box");
-    shown_.append({ShownBox::SaveFile, QString(), title, 0, 0});
+    shown_.append({ShownBox::SaveFile, QString(), title, 0, 0, PromptOwner::Current()});
     Answer a;
     return take(a) ? a.text.value_or(QString()) : QString();
 }
@@ -100,7 +105,7 @@ QString ScriptedPrompts::GetSaveFileName(const QString& title, const QString&, c
 // Unscripted, the print dialog is cancelled: nothing prints.
 std::optional<PrintChoice> ScriptedPrompts::ChoosePrinter(const QString& title) {
     RequireNoIoHandler("the print dialog");
-    shown_.append({ShownBox::Print, QString(), title.isEmpty() ? AppTitle() : title, 0, 0});
+    shown_.append({ShownBox::Print, QString(), title.isEmpty() ? AppTitle() : title, 0, 0, PromptOwner::Current()});
     Answer a;
     return take(a) ? a.printer : std::nullopt;
 }

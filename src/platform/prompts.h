@@ -8,6 +8,8 @@
 #include <QString>
 #include <optional>
 
+class QObject;
+
 namespace korvel {
 
 // Button sets, icons and answers carry the classic message-box numbers, so a style is
@@ -64,6 +66,22 @@ public:
                                     const QString& suggested) = 0;
     // nullopt when the user cancelled.
     virtual std::optional<PrintChoice> ChoosePrinter(const QString& title) = 0;
+};
+
+// While one lives, the boxes shown belong to window (a widget's window, passed as an
+// object so the core needs no widgets), not to the main window: closing one gives that
+// window the focus back. Nested ones restore the one before.
+class PromptOwner {
+public:
+    explicit PromptOwner(QObject* window);
+    ~PromptOwner();
+    PromptOwner(const PromptOwner&) = delete;
+    PromptOwner& operator=(const PromptOwner&) = delete;
+    // The window of the innermost one living; null when none is.
+    static QObject* Current();
+
+private:
+    QObject* previous_;
 };
 
 // The installed implementation; never null (a scripted one answering defaults is

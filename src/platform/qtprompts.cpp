@@ -16,8 +16,13 @@ int ExecModal(QDialog& dialog) {
     return dialog.exec();
 }
 
+QWidget* QtPrompts::owner() const {
+    auto* window = qobject_cast<QWidget*>(PromptOwner::Current());
+    return window ? window : owner_;
+}
+
 int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
-    QMessageBox box(owner_);
+    QMessageBox box(owner());
     box.setWindowTitle(title.isEmpty() ? AppTitle() : title);
     box.setText(DisplayLineBreaks(text));
     switch (IconOf(style)) {
@@ -58,7 +63,7 @@ int QtPrompts::MsgBox(const QString& text, int style, const QString& title) {
 
 std::optional<QString> QtPrompts::InputBox(const QString& prompt, const QString& title,
                                            const QString& defaultText) {
-    QInputDialog dialog(owner_);
+    QInputDialog dialog(owner());
     dialog.setWindowTitle(title.isEmpty() ? AppTitle() : title);
     dialog.setLabelText(prompt);
     dialog.setInputMode(QInputDialog::TextInput);
@@ -78,14 +83,14 @@ QString ChosenFile(QFileDialog& dialog) {
 } // namespace
 
 QString QtPrompts::GetOpenFileName(const QString& title, const QString& filter, const QString& folder) {
-    QFileDialog dialog(owner_, title, folder, QtNameFilters(filter));
+    QFileDialog dialog(owner(), title, folder, QtNameFilters(filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     return ChosenFile(dialog);
 }
 
 QString QtPrompts::GetSaveFileName(const QString& title, const QString& filter, const QString& suggested) {
-    QFileDialog dialog(owner_, title, suggested, QtNameFilters(filter));
+    QFileDialog dialog(owner(), title, suggested, QtNameFilters(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     return ChosenFile(dialog);
@@ -93,7 +98,7 @@ QString QtPrompts::GetSaveFileName(const QString& title, const QString& filter, 
 
 std::optional<PrintChoice> QtPrompts::ChoosePrinter(const QString& title) {
     QPrinter printer;
-    QPrintDialog dialog(&printer, owner_);
+    QPrintDialog dialog(&printer, owner());
     dialog.setWindowTitle(title.isEmpty() ? AppTitle() : title);
     // Printed once and whole: no selection, current page or range to offer.
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);

@@ -24,6 +24,8 @@ public:
     std::optional<PrintChoice> ChoosePrinter(const QString& title) override;
 
 private:
+    // The window a box belongs to: the one a PromptOwner names, else the main window.
+    QWidget* owner() const;
     QWidget* owner_;
 };
 

@@ -6,6 +6,7 @@
 #include "platform/prompts.h"
 
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <deque>
 #include <functional>
@@ -18,6 +19,8 @@ struct ShownBox {
     QString title;  // as shown (application title filled in)
     int buttons = 0;
     int icon = 0;
+    // The window it belonged to, when not the main window (PromptOwner).
+    QPointer<QObject> owner;
 };
 
 class ScriptedPrompts : public Prompts {

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -83,6 +84,7 @@ TEST_F(BoundedFieldTest, AboveAndBelowTheLimitsResetTheBoxKeepTheFocusAndTheValu
     EXPECT_EQ(Texts(), QStringList{kAbove});
     EXPECT_EQ(prompts.Shown()[0].buttons, vbOKOnly);
     EXPECT_EQ(prompts.Shown()[0].icon, vbNoIcon);
+    EXPECT_EQ(prompts.Shown()[0].owner, &dialog) << "the box belongs to the field's window";
     EXPECT_EQ(field->Text(), "20000");
     EXPECT_EQ(field->Value(), 500);
     EXPECT_EQ(QApplication::focusWidget(), field);
@@ -194,6 +196,38 @@ TEST_F(BoundedFieldTest, AClickThatTheCheckRefusesIsNoClick) {
     click();  // the reset text passes
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(field->Value(), 20000);
+}
+
+TEST_F(BoundedFieldTest, AnArrowAWheelOrASliderTheCheckRefusesDoesNothingAndRepeatsNothing) {
+    auto* channel = new QSpinBox(&dialog);
+    channel->setRange(1, 64);
+    channel->setWrapping(true);
+    channel->setValue(5);
+    auto* share = new QSlider(Qt::Horizontal, &dialog);
+    share->setRange(0, 100);
+    share->setValue(50);
+    dialog.layout()->addWidget(channel);
+    dialog.layout()->addWidget(share);
+    QCoreApplication::processEvents();
+    int moves = 0;
+    QObject::connect(channel, &QSpinBox::valueChanged, [&moves] { ++moves; });
+    QObject::connect(share, &QSlider::valueChanged, [&moves] { ++moves; });
+
+    std::vector<MousePress> presses = UpDownPresses(channel);
+    for (const MousePress& p : SliderPresses(share)) presses.push_back(p);
+    ExpectEachPressRefused(prompts, field, QStringLiteral("99999"), kAbove, QStringLiteral("20000"), presses, [&] {
+        EXPECT_EQ(moves, 0);
+        EXPECT_EQ(field->Value(), 500) << "nothing taken";
+    });
+    prompts.Clear();
+    // The reset text passes when the box is left again: the press then steps, once.
+    QTest::mouseClick(channel, Qt::LeftButton, {}, ArrowPoint(channel, true));
+    EXPECT_EQ(channel->value(), 6);
+    EXPECT_EQ(field->Value(), 20000);
+    EXPECT_TRUE(Texts().isEmpty());
+    // A press when no field refuses is untouched.
+    QTest::mouseClick(channel, Qt::LeftButton, {}, ArrowPoint(channel, false));
+    EXPECT_EQ(channel->value(), 5);
 }
 
 TEST_F(BoundedFieldTest, AnAccessKeyOrEnterChecksTheFocusedFieldFirstAndARefusalDropsThePress) {

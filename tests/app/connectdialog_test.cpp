@@ -260,6 +260,27 @@ TEST_F(ConnectDialogTest, RemoteBoxTakesThreeDigitsAndEnterPressesConnectRemoteO
     EXPECT_EQ(presses, 1);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(StationNow(), (Station{4, 0, 3}));
+
+    // After a remote read, Return and the keypad's Enter alike connect to the station
+    // typed, never to the IP address that the dialog's default button would.
+    for (const auto& [key, modifier] : {std::pair{Qt::Key_Return, Qt::NoModifier},
+                                        std::pair{Qt::Key_Enter, Qt::KeypadModifier}}) {
+        SCOPED_TRACE(key == Qt::Key_Return ? "Return" : "keypad Enter");
+        connectState().ConnectType = CONNECT_REMOTE;
+        SetStation({0, 0, 0});
+        Open();
+        QApplication::setActiveWindow(dialog.get());
+        int remote = 0, ip = 0;
+        QObject::connect(dialog->cmdConnectNet(), &QPushButton::clicked, [&remote] { ++remote; });
+        QObject::connect(dialog->cmdIP(), &QPushButton::clicked, [&ip] { ++ip; });
+        Enter(dialog->txtNWAddress(), QStringLiteral("17"));
+        QTest::keyClick(dialog->txtNWAddress(), key, modifier);
+        EXPECT_EQ(remote, 1);
+        EXPECT_EQ(ip, 0);
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_EQ(StationNow(), (Station{17, 0, 3}));
+        EXPECT_EQ(linkState().TcpAddress, QString()) << "no IP connection was made";
+    }
 }
 
 TEST_F(ConnectDialogTest, FocusGoesToTheButtonOfTheLastPath) {

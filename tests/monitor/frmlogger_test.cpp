@@ -269,6 +269,70 @@ TEST_F(LoggerWindowTest, AccessKeysTakeTheTypedIntervalOrRefuseItBeforeTheModule
     EXPECT_EQ(TakeLoggerSettings(config()).SampleInterval, 60);
 }
 
+TEST_F(LoggerWindowTest, AfterARefusedSampleTimeTheSliderAndTheMinMaxArrowsMoveNothing) {
+    Set(LOG_RATIO, 50);
+    const StationConfig before = config();
+    frmLogger& d = Show();
+    const long minMax = d.updAccInterval()->Value();
+    std::vector<MousePress> presses = UpDownPresses(d.updAccInterval());
+    for (const MousePress& p : SliderPresses(d.Slider1())) presses.push_back(p);
+    ExpectEachPressRefused(prompts, d.updSampleInterval(), QStringLiteral("77"),
+                           QStringLiteral("Value greater than maximum, value is reset to maximum"), QStringLiteral("60"),
+                           presses, [&] {
+                               EXPECT_EQ(d.Slider1()->value(), 50);
+                               EXPECT_EQ(d.txtSamples()->text(), "50%");
+                               EXPECT_EQ(d.updAccInterval()->Value(), minMax);
+                               EXPECT_EQ(d.updSampleInterval()->Value(), TakeLoggerSettings(before).SampleInterval);
+                           });
+    d.cmdCancel()->click();
+    EXPECT_EQ(std::memcmp(config().SystemConfig, before.SystemConfig, sizeof before.SystemConfig), 0);
+}
+
+TEST_F(LoggerWindowTest, ARefusedSampleTimeKeepsTheFocusInTheWindowAndStartAndOkTakeWhatItShows) {
+    GoOnline();
+    Set(LOG_ANALOGS, 3);
+    frmLogger& d = Show();
+    d.cboSampleType()->setCurrentIndex(SAMPLE_MINUTES);
+    const int shownBefore = TakeLoggerSettings(config()).SampleInterval;
+    QLineEdit* box = d.updSampleInterval()->Box();
+    // Each way of leaving the box or giving a command from it.
+    const std::pair<const char*, std::function<void()>> leaves[] = {
+        {"Tab", [&] { QTest::keyClick(box, Qt::Key_Tab); }},
+        {"Enter", [&] { QTest::keyClick(box, Qt::Key_Return); }},
+        {"keypad Enter", [&] { QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier); }},
+        {"Alt+T", [&] { PressAccessKey(d.cmdRams()); }},
+    };
+    for (const auto& [name, leave] : leaves) {
+        prompts.Clear();
+        Enter(d.updSampleInterval(), QStringLiteral("77"));
+        leave();
+        ASSERT_EQ(prompts.Shown().size(), 1) << name;
+        EXPECT_EQ(prompts.Shown()[0].owner, &d) << name << ": closing the box gives the logger the focus back";
+        EXPECT_EQ(ControlName(QApplication::focusWidget()), "updSampleInterval") << name;
+        EXPECT_EQ(box->selectedText(), "60") << name;
+        EXPECT_EQ(frmLogger::Instance(), &d) << name;
+        EXPECT_TRUE(sim.Received().isEmpty()) << name;
+    }
+    EXPECT_EQ(TakeLoggerSettings(config()).SampleInterval, shownBefore);
+
+    // Start with the mouse: the box is left, its 60 passes, and 60 is what the module gets.
+    prompts.Clear();
+    prompts.QueueAnswer(vbYes);
+    QTest::mouseClick(d.cmdStartLog(), Qt::LeftButton);
+    ASSERT_TRUE(sim.LoggerRunning()) << ShownTexts(prompts).join('|').toStdString();
+    EXPECT_EQ(TakeLoggerSettings(config()).SampleInterval, 60);
+    EXPECT_EQ(int(uint8_t(sim.BlockData(sim::kBlockSystem, 0)[SAMPLE_TIME + 1])), SystemValue(config(), SAMPLE_TIME));
+
+    // OK after another refusal stores the 60 on screen, not the 77 typed nor an older value.
+    Enter(d.updSampleInterval(), QStringLiteral("5"));
+    QTest::keyClick(box, Qt::Key_Tab);
+    Enter(d.updSampleInterval(), QStringLiteral("99"));
+    QTest::keyClick(box, Qt::Key_Tab);
+    QTest::mouseClick(d.cmdOK(), Qt::LeftButton);
+    EXPECT_EQ(TakeLoggerSettings(config()).SampleInterval, 60);
+    EXPECT_FALSE(d.isVisible());
+}
+
 TEST_F(LoggerWindowTest, ASampleTimeBelowTheSleepTimeIsRaisedAndOkStays) {
     Set(START_UP_OPTIONS, 0x80);
     Set(SLEEP_TIME, 65);

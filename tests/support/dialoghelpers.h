@@ -16,9 +16,20 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QStyleOptionSpinBox>
 #include <QTest>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <QStringList>
 #include <QWidget>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace korvel::test {
 
@@ -57,10 +68,74 @@ inline void PressAccessKey(QAbstractButton* button) {
     while (pressed && pressed->isDown() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-// The control a focused widget belongs to: a bounded field's box counts as the field.
+// The middle of an up-down's up or down arrow, where the style draws it.
+inline QPoint ArrowPoint(const QAbstractSpinBox* box, bool up) {
+    QStyleOptionSpinBox option;
+    option.initFrom(box);
+    option.frame = box->hasFrame();
+    option.buttonSymbols = box->buttonSymbols();
+    option.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField | QStyle::SC_SpinBoxUp |
+                         QStyle::SC_SpinBoxDown;
+    option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+    return box->style()
+        ->subControlRect(QStyle::CC_SpinBox, &option, up ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown, box)
+        .center();
+}
+
+// Where a slider's handle is drawn.
+inline QRect HandleRect(const QSlider* slider) {
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = option.sliderValue = slider->value();
+    option.upsideDown = slider->orientation() == Qt::Horizontal ? slider->invertedAppearance()
+                                                                 : !slider->invertedAppearance();
+    option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+}
+
+// A point of a slider's groove away from its handle, on the side of its minimum when
+// toMinimum.
+inline QPoint GroovePoint(const QSlider* slider, bool toMinimum) {
+    const QRect handle = HandleRect(slider);
+    // The minimum is drawn top or left unless the slider is drawn the other way round.
+    const bool upsideDown = slider->orientation() == Qt::Horizontal ? slider->invertedAppearance()
+                                                                    : !slider->invertedAppearance();
+    const bool before = !upsideDown == toMinimum;
+    if (slider->orientation() == Qt::Vertical)
+        return {handle.center().x(), before ? handle.top() / 2 : (handle.bottom() + slider->height()) / 2};
+    return {before ? handle.left() / 2 : (handle.right() + slider->width()) / 2, handle.center().y()};
+}
+
+// The mouse button held down at at in w, as the window system delivers it, for ms
+// milliseconds (long enough for any auto-repeat to run), then released.
+inline void HoldMouse(QWidget* w, QPoint at, int ms = 700) {
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, at);
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+// The mouse wheel turned by notches (positive away from the user) over at in w, delivered
+// as the window system delivers it: to the control under the pointer, which may take the
+// focus first.
+inline void TurnWheel(QWidget* w, int notches, QPoint at = QPoint(-1, -1)) {
+    if (at == QPoint(-1, -1)) at = w->rect().center();
+    QWidget* under = w->childAt(at);
+    QWidget* target = under ? under : w;
+    const QPoint local = target->mapFrom(w, at);
+    QWheelEvent wheel(local, target->mapToGlobal(local), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    qApp->notify(target, &wheel);
+}
+
+// The control a focused widget belongs to: an up-down field's box counts as the field.
 inline QString ControlName(QWidget* w) {
     for (QWidget* p = w; p; p = p->parentWidget())
-        if (qobject_cast<BoundedField*>(p)) return p->objectName();
+        if (qobject_cast<StepperField*>(p)) return p->objectName();
     return w ? w->objectName() : QStringLiteral("<none>");
 }
 
@@ -95,6 +170,63 @@ inline QStringList SharedAccessKeys(const QWidget* window) {
     for (const QLabel* l : window->findChildren<QLabel*>()) note(l->text());
     for (const QAbstractButton* b : window->findChildren<QAbstractButton*>()) note(b->text());
     return shared;
+}
+
+// A way of pressing a control with the mouse, named for the failure message.
+using MousePress = std::pair<std::string, std::function<void()>>;
+
+// Every way the mouse steps an up-down: each arrow held, an arrow double-clicked, the
+// wheel turned either way.
+inline std::vector<MousePress> UpDownPresses(QAbstractSpinBox* box) {
+    return {
+        {"up arrow held", [box] { HoldMouse(box, ArrowPoint(box, true)); }},
+        {"down arrow held", [box] { HoldMouse(box, ArrowPoint(box, false)); }},
+        {"arrow double-clicked", [box] { QTest::mouseDClick(box, Qt::LeftButton, {}, ArrowPoint(box, true)); }},
+        {"wheel turned up", [box] { TurnWheel(box, 1); }},
+        {"wheel turned down", [box] { TurnWheel(box, -1); }},
+    };
+}
+
+// Every way the mouse moves a slider: its groove held on either side, its handle dragged.
+inline std::vector<MousePress> SliderPresses(QSlider* slider) {
+    return {
+        {"groove held towards the minimum", [slider] { HoldMouse(slider, GroovePoint(slider, true)); }},
+        {"groove held towards the maximum", [slider] { HoldMouse(slider, GroovePoint(slider, false)); }},
+        {"handle dragged",
+         [slider] {
+             const QPoint from = HandleRect(slider).center();
+             const QPoint to = GroovePoint(slider, false);
+             QTest::mousePress(slider, Qt::LeftButton, {}, from);
+             QTest::mouseMove(slider, (from + to) / 2);
+             QTest::mouseMove(slider, to);
+             QTest::mouseRelease(slider, Qt::LeftButton, {}, to);
+         }},
+    };
+}
+
+// The text of a field, an up-down's or a plain box's, and the part of it selected.
+inline QLineEdit* FieldBox(QWidget* field) {
+    if (auto* f = qobject_cast<StepperField*>(field)) return f->Box();
+    return qobject_cast<QLineEdit*>(field);
+}
+
+// Types typed into field, then makes each press: each must be met by the field's check
+// alone, with message once, the focus kept in the field and its reset text selected;
+// unchanged then checks that the press moved nothing.
+inline void ExpectEachPressRefused(const ScriptedPrompts& prompts, QWidget* field, const QString& typed,
+                                   const QString& message, const QString& reset, const std::vector<MousePress>& presses,
+                                   const std::function<void()>& unchanged) {
+    for (const MousePress& p : presses) {
+        SCOPED_TRACE(p.first);
+        const int before = int(prompts.Shown().size());
+        Enter(field, typed);
+        p.second();
+        EXPECT_EQ(ShownTexts(prompts).mid(before), QStringList{message});
+        EXPECT_EQ(ControlName(QApplication::focusWidget()), ControlName(FieldBox(field)));
+        EXPECT_EQ(FieldBox(field)->text(), reset);
+        EXPECT_EQ(FieldBox(field)->selectedText(), reset);
+        unchanged();
+    }
 }
 
 } // namespace korvel::test

@@ -372,6 +372,25 @@ TEST_F(AnalogDialogTest, FieldsRefuseWhatIsOutsideTheirLimitsAndKeepTheFocus) {
     EXPECT_EQ(Group(0).HighThreshold[0], 512);
 }
 
+TEST_F(AnalogDialogTest, TheChannelArrowsAndWheelAfterARefusedHoldMoveNothingAndCancelStoresNothing) {
+    // Both kinds of input, each with a hold typed past its maximum.
+    for (const bool analog : {true, false}) {
+        SCOPED_TRACE(analog ? "analog" : "temperature");
+        const auto before = std::make_unique<StationConfig>(config());
+        frmAnalogs& d = Show(analog);
+        const long hold = d.updHighHold()->Value();
+        ExpectEachPressRefused(prompts, d.updHighHold(), QStringLiteral("300"),
+                               QStringLiteral("Value greater than maximum, value is reset to maximum"),
+                               QStringLiteral("255"), UpDownPresses(d.updChannel()), [&] {
+                                   EXPECT_EQ(Number(), "1");
+                                   EXPECT_EQ(d.updHighHold()->Value(), hold);
+                               });
+        d.cmdCancel()->click();
+        EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
+        dialog.reset();
+    }
+}
+
 TEST_F(AnalogDialogTest, ATemperatureOutsideTheSensorsRangeIsRefused) {
     frmAnalogs& d = Show(false);
     EnterAndLeave(d.updHighThreshold(), QStringLiteral("125.1"));

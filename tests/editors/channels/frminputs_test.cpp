@@ -247,6 +247,21 @@ TEST_F(InputDialogTest, FieldsRefuseWhatIsOutsideTheirLimitsAndKeepTheFocus) {
     EXPECT_EQ(g.LocalOutputDelay[0], 8);
 }
 
+TEST_F(InputDialogTest, TheChannelArrowsAndWheelAfterARefusedHoldMoveNothingAndCancelStoresNothing) {
+    Group(0).Hold[0] = 12;
+    Group(1).Flags[1] = 3;  // a direct function: stepping onto it would latch its output
+    const auto before = std::make_unique<StationConfig>(config());
+    frmInputs& d = Show();
+    ExpectEachPressRefused(prompts, d.updHold(), QStringLiteral("999"),
+                           QStringLiteral("Value greater than maximum, value is reset to maximum"), QStringLiteral("255"),
+                           UpDownPresses(d.updChannel()), [&] {
+                               EXPECT_EQ(Number(), "1");
+                               EXPECT_EQ(d.updHold()->Value(), 12);
+                           });
+    d.cmdCancel()->click();
+    EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
+}
+
 TEST_F(InputDialogTest, TheModuleModeDecidesWhichMapsCanBeEdited) {
     config().SystemConfig[1] = 0x10 | 1;  // the mode is the low four bits
     frmInputs& d = Show();

@@ -157,6 +157,21 @@ TEST_F(OutputDialogTest, TheWidthBoxRefusesWhatIsOutsideTheModesLimits) {
     EXPECT_EQ(Flags(1), 0x40);
 }
 
+TEST_F(OutputDialogTest, TheChannelArrowsAndWheelAfterARefusedWidthMoveNothingAndCancelStoresNothing) {
+    Flags(1) = 0x40;  // pulsed, so the width can be typed
+    StoredWidth(1) = 12;
+    const auto before = std::make_unique<StationConfig>(config());
+    frmOutputs& d = Show();
+    ExpectEachPressRefused(prompts, d.updPulseWidth(), QStringLiteral("3000"),
+                           QStringLiteral("Value greater than maximum, value is reset to maximum"),
+                           QStringLiteral("2550"), UpDownPresses(d.updChannel()), [&] {
+                               EXPECT_EQ(Number(), "1");
+                               EXPECT_EQ(d.updPulseWidth()->Value(), 120);
+                           });
+    d.cmdCancel()->click();
+    EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
+}
+
 TEST_F(OutputDialogTest, LoadsItCannotShowAreReportedAndKept) {
     Flags(3) = 0x60 | 0x05;  // the further pulse type, which the list does not offer
     StoredWidth(3) = 7;

@@ -71,6 +71,8 @@ TEST(FleetSyncMobiles, EachRefusalHasItsMessageInTheOrderTheyAreTested) {
         {"100:12345", "ID number is higher than 4999, click OK and re-enter"},
         {"100:99999999999999999999", "ID number is higher than 4999, click OK and re-enter"},
         {"349:999", "ID number must be between 1000 and 4999, click OK and re-enter"},
+        {"100:999999999", "ID number is higher than 4999, click OK and re-enter"},
+        {"100:000000999", "ID number must be between 1000 and 4999, click OK and re-enter"},
     };
     for (const auto& [answer, message] : cases)
         EXPECT_EQ(ParseMobile(QString::fromLatin1(answer)).message, message) << answer;
