@@ -16,7 +16,8 @@ std::optional<long> DigitsValue(QStringView text) {
 FleetIdEntry ParseFleetId(const QString& text) {
     FleetIdEntry e;
     const std::optional<long> fleet = text.size() > 3 ? DigitsValue(QStringView(text).left(3)) : std::nullopt;
-    const std::optional<long> id = text.size() > 4 ? DigitsValue(QStringView(text).mid(4)) : std::nullopt;
+    // The ID is the (at most eight) characters after the colon, as a number.
+    const std::optional<long> id = text.size() > 4 ? DigitsValue(QStringView(text).mid(4, 8)) : std::nullopt;
     if (!fleet || !id || text[3] != u':') {
         e.message = QStringLiteral("Illegal fleet and ID number, click OK and re-enter in the format FFF:IIII");
         return e;
