@@ -1,4 +1,5 @@
 #include "editors/station/frmLevel.h"
+#include "control/linkuser.h"
 
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
@@ -139,6 +140,8 @@ LevelTestEnd frmLevel::whileBusy(const std::function<LevelTestEnd()>& sequence) 
 
 void frmLevel::cmdKeyTx_Click() {
     if (busy_) return;
+    // Pressed while another job has the link (an event being acknowledged), it waits its turn.
+    if (DeferWhileLinkTaken(this, [this] { cmdKeyTx_Click(); })) return;
     if (pttOn_)
         releaseTransmitter();
     else
@@ -187,6 +190,7 @@ void frmLevel::releaseTransmitter() {
 
 void frmLevel::Slider1_Change() {
     if (!pttOn_ || busy_) return;
+    if (DeferWhileLinkTaken(this, [this] { Slider1_Change(); })) return;
     const auto level = static_cast<int16_t>(slider_->value());
     const LevelTestEnd end = whileBusy([this, level] { return SetTransmitLevel(level, [this](LevelTestStage s) { showStage(s); }); });
     if (end.result != LevelTestResult::Done)
@@ -206,6 +210,7 @@ void frmLevel::tmrTest_Timer() {
 
 void frmLevel::cmdOK_Click() {
     if (busy_) return;
+    if (DeferWhileLinkTaken(this, [this] { cmdOK_Click(); })) return;
     timer_->stop();
     config().SystemConfig[FFSK_OUTPUT_LEVEL] = slider_->value();
     pttOn_ = false;
@@ -219,6 +224,8 @@ void frmLevel::reject() {
         closeAsked_ = true;
         return;
     }
+    // The module is put back once another job that has the link lets it go.
+    if (moduleHeld_ && DeferWhileLinkTaken(this, [this] { reject(); })) return;
     closeAsked_ = false;
     timer_->stop();
     if (moduleHeld_) {
