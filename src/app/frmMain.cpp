@@ -567,10 +567,7 @@ void frmMain::FinishShutdown() {
 void frmMain::RunCommand(const std::function<void()>& command) {
     // A command given while another job has the link (an acknowledgement waiting for a
     // clear channel, a poll under way) waits its turn under the busy cursor, then runs.
-    if (LinkTakenByAnother()) {
-        WhenLinkFree([this, command] { RunCommand(command); }, this);
-        return;
-    }
+    if (DeferWhileLinkTaken(this, [this, command] { RunCommand(command); })) return;
     ++commandDepth_;
     command();
     --commandDepth_;

@@ -159,8 +159,10 @@ void ProcessRxPacket() {
     case PKT_EVENT:
         if (transactionOpen()) {
             // Dropped unacknowledged: the module repeats it, and the frame we wait on
-            // is resent at once.
-            s.RetryRequest = 1;
+            // is resent at once. Not an acknowledgement on its way out: sent again, it
+            // would answer the event just dropped, which the module would then never
+            // repeat.
+            if (s.TxState != TX_SEND_ONLY) s.RetryRequest = 1;
         } else {
             // Owed to this frame's station, whatever frames the monitor's box lets in.
             const int16_t source = f[FRAME_SOURCE];
