@@ -6,7 +6,7 @@
 #include "app/frmOfflineDeviceSelection.h"
 #include "control/localsettings.h"
 #include "control/session.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "platform/tcpclient.h"
 #include "support/dialoghelpers.h"
 

@@ -5,7 +5,7 @@
 #include "model/flashimage.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "control/localsettings.h"
 
 namespace korvel::test {

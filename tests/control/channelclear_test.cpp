@@ -2,7 +2,7 @@
 
 #include "model/target.h"
 #include "link/frame.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "link/transport.h"
 
 using namespace korvel;

@@ -8,7 +8,7 @@
 #include "model/target.h"
 #include "control/transfer.h"
 #include "link/linkstate.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 
 #include <QDir>
 #include <QFile>

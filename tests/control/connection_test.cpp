@@ -6,7 +6,7 @@
 #include "support/configdiff.h"
 #include "model/target.h"
 #include "link/frame.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "link/transport.h"
 #include "platform/serialport.h"
 

@@ -8,7 +8,7 @@
 #include "support/romtext.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "platform/serialport.h"
 #include "control/localsettings.h"
 #include "control/progress.h"

@@ -9,7 +9,7 @@
 #include "model/target.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "link/transport.h"
 #include "model/eventlist.h"
 #include "control/eventdisplay.h"

@@ -4,7 +4,7 @@
 #include "model/target.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "platform/prompts.h"
 
 #include <QObject>

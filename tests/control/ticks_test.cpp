@@ -5,7 +5,7 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "control/rxdispatch.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "link/transport.h"
 #include "platform/tcpclient.h"
 #include "control/localsettings.h"

@@ -3,7 +3,7 @@
 #include "model/target.h"
 #include "control/transfer.h"
 #include "link/frame.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "support/configdiff.h"
 
 #include <optional>

@@ -1,13 +1,20 @@
 #include "link/frame.h"
 #include "link/linkstate.h"
-#include "support/linkfixture.h"
+#include "support/basefixture.h"
+#include "support/putrx.h"
 
 using namespace korvel;
 using namespace korvel::test;
 
 namespace {
 
-class FrameTest : public LinkFixture {};
+class FrameTest : public BaseFixture {
+protected:
+    void SetUp() override {
+        BaseFixture::SetUp();
+        ResetLinkState();
+    }
+};
 
 TEST_F(FrameTest, TxChecksumOfStopProcessesFrame) {
     const uint8_t frame[] = {7, 0, 0, 0, 0, 1, 0x86};

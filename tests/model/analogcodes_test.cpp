@@ -1,6 +1,6 @@
 #include "model/analogcodes.h"
 #include "model/textnumber.h"
-#include "support/linkfixture.h"
+#include "support/modelfixture.h"
 
 #include <cmath>
 #include <limits>
@@ -10,7 +10,7 @@
 namespace korvel::test {
 namespace {
 
-class AnalogCodesTest : public LinkFixture {};
+class AnalogCodesTest : public ModelFixture {};
 
 // Every conversion code there is, found the way callers find them.
 std::vector<int> AllConversionCodes() {

@@ -1,7 +1,7 @@
 #include "model/configcheck.h"
 #include "model/model.h"
 #include "model/target.h"
-#include "support/linkfixture.h"
+#include "support/modelfixture.h"
 
 using namespace korvel;
 using namespace korvel::test;
@@ -10,10 +10,10 @@ namespace {
 
 const QString kBreak = QStringLiteral("\n\r");
 
-class ConfigCheckTest : public LinkFixture {
+class ConfigCheckTest : public ModelFixture {
 protected:
     void SetUp() override {
-        LinkFixture::SetUp();
+        ModelFixture::SetUp();
         target().ChildCount = 0;
         SetDefaultConfiguration();
     }

@@ -4,7 +4,7 @@
 #include "model/model.h"
 #include "model/target.h"
 #include "model/version.h"
-#include "support/linkfixture.h"
+#include "support/modelfixture.h"
 
 #include <QList>
 #include <cstdint>
@@ -17,7 +17,7 @@ using namespace korvel::test;
 
 namespace {
 
-using ConfigFileTest = LinkFixture;
+using ConfigFileTest = ModelFixture;
 
 QByteArray Crlf(QByteArray text) { return text.replace("\n", "\r\n"); }
 

@@ -1,5 +1,5 @@
 #include "model/flashimage.h"
-#include "support/linkfixture.h"
+#include "support/modelfixture.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,7 +9,7 @@
 namespace korvel::test {
 namespace {
 
-class FlashImageTest : public LinkFixture {
+class FlashImageTest : public ModelFixture {
 protected:
     // Writes a firmware file and loads it.
     RomFile Load(const QByteArray& text) {

@@ -1,6 +1,6 @@
 #include "model/loggerdata.h"
 #include "model/logrecords.h"
-#include "support/linkfixture.h"
+#include "support/modelfixture.h"
 
 using namespace korvel;
 using namespace korvel::test;
@@ -30,7 +30,7 @@ QByteArray Pattern(int n) {
 
 QByteArray Sample(int index) { return QByteArray(reinterpret_cast<const char*>(loggerData().SampleLog[index].Bytes), 4); }
 
-using LogRecordsTest = LinkFixture;
+using LogRecordsTest = ModelFixture;
 
 TEST_F(LogRecordsTest, SampleRecordsKeptAsReceivedWithinTheTable) {
     ASSERT_TRUE(SaveSamples(6940, Bytes({0xFF, 0x23, 0x34, 0x12}) + Pattern(240)));  // 61 records

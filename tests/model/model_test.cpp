@@ -1,13 +1,13 @@
 #include "model/model.h"
 #include "model/target.h"
-#include "support/linkfixture.h"
+#include "support/modelfixture.h"
 
 using namespace korvel;
 using namespace korvel::test;
 
 namespace {
 
-using ModelTest = LinkFixture;
+using ModelTest = ModelFixture;
 
 TEST_F(ModelTest, ChannelGroupAndSlot) {
     EXPECT_EQ(GetChannelGroup(0), 0);

@@ -1,6 +1,6 @@
 #include "model/tempcodes.h"
 #include "model/target.h"
-#include "support/linkfixture.h"
+#include "support/modelfixture.h"
 
 #include <utility>
 #include <vector>
@@ -10,7 +10,7 @@ namespace {
 
 using Pairs = std::vector<std::pair<int, int>>;
 
-class TempCodesTest : public LinkFixture {};
+class TempCodesTest : public ModelFixture {};
 
 TEST_F(TempCodesTest, KorvelCodesAreNineBitTwosComplementOfHalfDegrees) {
     target().PellarDevice = false;

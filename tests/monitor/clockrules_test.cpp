@@ -2,7 +2,7 @@
 // against the simulated module, the years its frame cannot carry included.
 #include "model/target.h"
 #include "link/frame.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "monitor/clockrules.h"
 
 using namespace korvel;

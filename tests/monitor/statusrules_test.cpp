@@ -4,7 +4,7 @@
 #include "model/model.h"
 #include "model/target.h"
 #include "link/frame.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "monitor/statusrules.h"
 
 #include <QSet>

@@ -1,7 +1,7 @@
 // A simulated Korvel module: answers the utility's frames over TCP or a
 // pseudo-terminal, and can be told to misbehave in the ways real links do.
 //
-// It frames and checksums on its own (no korvel_core) so that a fault in the
+// It frames and checksums on its own (none of the utility's libraries) so that a fault in the
 // utility's frame code cannot be mirrored here and pass unnoticed.
 #pragma once
 

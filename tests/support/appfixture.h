@@ -7,7 +7,7 @@
 
 #include "app/frmMain.h"
 #include "app/windowregistry.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 
 #include <QApplication>
 #include <QList>

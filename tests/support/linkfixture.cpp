@@ -9,8 +9,6 @@
 #include "platform/serialport.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QTimer>
 
 namespace korvel::test {
 
@@ -63,36 +61,6 @@ void LinkFixture::TearDown() {
     host.reset();
     SetPrompts(nullptr);
     QCoreApplication::processEvents();
-}
-
-bool LinkFixture::WaitUntil(const std::function<bool()>& cond, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!cond()) {
-        if (deadline.hasExpired()) return cond();
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
-
-void LinkFixture::Later(int ms, std::function<void()> f) { QTimer::singleShot(ms, std::move(f)); }
-
-QByteArray Bytes(std::initializer_list<int> values) {
-    QByteArray b;
-    for (int v : values) b.append(char(v));
-    return b;
-}
-
-QByteArray WithChecksum(std::initializer_list<int> values) {
-    QByteArray b = Bytes(values);
-    unsigned s = 0;
-    for (char c : b) s += static_cast<unsigned char>(c);
-    b.append(char(255 - (s & 255)));
-    return b;
-}
-
-void PutRx(const QByteArray& frame) {
-    for (int i = 0; i < frame.size() && i < LINK_BUFFER_SIZE; ++i)
-        linkState().RxBuffer[i] = static_cast<uint8_t>(frame[i]);
 }
 
 } // namespace korvel::test

@@ -3,7 +3,7 @@
 #include "model/target.h"
 #include "link/builders.h"
 #include "control/rxdispatch.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "link/transport.h"
 #include "control/configblocks.h"
 

@@ -5,7 +5,7 @@
 #include "link/transport.h"
 #include "platform/qtserialport.h"
 #include "sim/simmodule.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "platform/scriptedprompts.h"
 
 #include <QEventLoop>

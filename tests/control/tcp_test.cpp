@@ -7,7 +7,7 @@
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "sim/simmodule.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 
 #include <QElapsedTimer>
 #include <arpa/inet.h>

@@ -6,7 +6,7 @@
 #include "link/fleetsync.h"
 #include "link/linkstate.h"
 #include "control/rxdispatch.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "platform/serialport.h"
 #include "sim/simradio.h"
 #include "support/configdiff.h"

@@ -10,7 +10,7 @@
 #include "link/linkstate.h"
 #include "control/eventdisplay.h"
 #include "control/rxdispatch.h"
-#include "link/simfixture.h"
+#include "support/simfixture.h"
 #include "sim/switchhost.h"
 #include "support/configdiff.h"
 
