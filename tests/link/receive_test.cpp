@@ -1,11 +1,9 @@
-#include "control/localsettings.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
-#include "control/rxdispatch.h"
 #include "link/trace.h"
 #include "link/transport.h"
 #include "platform/iohandler.h"
-#include "support/linkfixture.h"
+#include "support/linklayerfixture.h"
 #include "support/memoryserialport.h"
 
 #include <QFile>
@@ -17,16 +15,14 @@ using namespace korvel::test;
 namespace {
 
 // The receive state machine fed from an in-memory serial port and from TCP bytes;
-// every frame handed to the dispatcher is recorded.
-class ReceiveTest : public LinkFixture {
+// every frame handed up is recorded.
+class ReceiveTest : public LinkLayerFixture {
 protected:
     void SetUp() override {
-        LinkFixture::SetUp();
+        LinkLayerFixture::SetUp();
         port = OpenMemoryPort();
         ASSERT_NE(port, nullptr);
-        RecordDispatched();
     }
-    // Destination 7 keeps the dispatcher from acting on the frame beyond recording it.
     static QByteArray Frame(int command, QByteArray data = {}) {
         QByteArray f = Bytes({7 + int(data.size()), 7, 1, 0, 0, PKT_REPLY, command});
         f.append(data);
@@ -36,7 +32,7 @@ protected:
         return f;
     }
     void ExpireInterByte() {
-        for (int i = 0; i < settings().InterByteTimeout; ++i) InterByteTick();
+        for (int i = 0; i < client.settings.InterByteTimeout; ++i) InterByteTick();
     }
     MemorySerialPort* port = nullptr;
 };
@@ -76,11 +72,11 @@ TEST_F(ReceiveTest, InterByteTimeoutDropsPartialFrameAndNextByteIsALength) {
     const QByteArray f = Frame(0x01, Bytes({5, 6}));
     port->Feed(f.left(4));
     // One tick short of the time-out keeps the frame.
-    for (int i = 0; i < settings().InterByteTimeout - 1; ++i) InterByteTick();
+    for (int i = 0; i < client.settings.InterByteTimeout - 1; ++i) InterByteTick();
     EXPECT_EQ(linkState().RxState, RX_IN_FRAME);
     InterByteTick();
     EXPECT_EQ(linkState().RxState, RX_HUNT);
-    EXPECT_EQ(linkState().InterByteCount, settings().InterByteTimeout);
+    EXPECT_EQ(linkState().InterByteCount, client.settings.InterByteTimeout);
     // The rest of the lost frame is taken as a new frame and fails; a fresh frame after
     // another pause goes through.
     port->Feed(f.mid(4));
@@ -94,9 +90,9 @@ TEST_F(ReceiveTest, InterByteTimeoutDropsPartialFrameAndNextByteIsALength) {
 TEST_F(ReceiveTest, ByteArrivingResetsTheInterByteCountdown) {
     const QByteArray f = Frame(0x01, Bytes({5, 6}));
     port->Feed(f.left(2));
-    for (int i = 0; i < settings().InterByteTimeout - 1; ++i) InterByteTick();
+    for (int i = 0; i < client.settings.InterByteTimeout - 1; ++i) InterByteTick();
     port->Feed(f.mid(2, 1));
-    for (int i = 0; i < settings().InterByteTimeout - 1; ++i) InterByteTick();
+    for (int i = 0; i < client.settings.InterByteTimeout - 1; ++i) InterByteTick();
     port->Feed(f.mid(3));
     EXPECT_EQ(dispatched.size(), 1);
 }
@@ -109,7 +105,7 @@ TEST_F(ReceiveTest, LengthZeroEndsWithTheNextByteAndFails) {
 
 TEST_F(ReceiveTest, EightNOneProtocolOpensWithItsSettingsAndReceivesAlike) {
     ResetLinkState();
-    settings().PortProtocol = LOCALPORT_MODULE_8N1;
+    client.settings.OneStopBit = true;
     ASSERT_EQ(OpenCommPort(), 0);
     port = LastMemoryPort();
     EXPECT_EQ(port->Settings(), QStringLiteral("9600,N,8,1"));
@@ -120,7 +116,7 @@ TEST_F(ReceiveTest, EightNOneProtocolOpensWithItsSettingsAndReceivesAlike) {
 }
 
 TEST_F(ReceiveTest, DebugDisplayShowsByteCounts) {
-    settings().LinkDebugDisplay = 1;
+    client.settings.DebugDisplay = true;
     const QByteArray f = Frame(0x01, Bytes({1, 2}));
     port->Feed(f.left(3));
     EXPECT_EQ(host->PanelText(3), QStringLiteral("BYTESRXD= 2"));
@@ -188,7 +184,7 @@ TEST_F(ReceiveTest, TcpBadChecksumIsDroppedSilently) {
     QTemporaryDir dir;
     ASSERT_TRUE(TraceOpenFile(dir.filePath("t.txt")));
     linkState().TraceOn = true;
-    settings().LinkDebugDisplay = 1;
+    client.settings.DebugDisplay = true;
     QByteArray bad = Frame(0x01);
     bad[bad.size() - 1] = char(uint8_t(bad.back()) ^ 1);
     TcpReceiveBytes(bad + Frame(0x02));
