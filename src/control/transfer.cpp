@@ -10,6 +10,7 @@
 #include "control/channelclear.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "platform/eventpump.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
@@ -57,7 +58,9 @@ public:
     }
     bool Stop(bool toStation) {
         // Counted before sending: a stop whose answer was lost may still have stopped them.
-        (toStation ? stationStopped_ : localStopped_) = true;
+        // A stop that cannot leave (the link went away before it, the program is ending)
+        // stops nothing, and nothing is then left to restart or to report as stopped.
+        if (LinkUsable() && !ProgramEnding()) (toStation ? stationStopped_ : localStopped_) = true;
         return Command(CMD_STOP_PROCESSES, toStation);
     }
     bool Request(int16_t command) { return SendRequest(command, station_[0], station_[1], station_[2]) == 0; }

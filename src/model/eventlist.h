@@ -1,4 +1,4 @@
-// The event monitor's data side that the link layer touches: its list of event lines,
+// The event monitor's data side, which the link traffic reaches through the control layer: its list of event lines,
 // whether the window is open (an open monitor keeps the serial port in use), its title
 // and the event log file that the monitor's lines and the link traffic go to.
 #pragma once
@@ -48,7 +48,7 @@ QString EventLogStamp(const QDateTime& when);
 bool StartEventLog(const QString& dataFolder, const QDateTime& now = QDateTime::currentDateTime());
 // Writes the closing line, closes the file and clears EventLogOn (nothing when off).
 void StopEventLog(const QDateTime& now = QDateTime::currentDateTime());
-// Writes one line to the event log while EventLogOn is set; the link layer copies its
+// Writes one line to the event log while EventLogOn is set; the link's traffic
 // traffic lines here. A failed write closes the log and tells the user.
 void PrintEventLog(const QString& line);
 
