@@ -9,6 +9,7 @@
 #include "model/eventlist.h"
 #include "control/channelclear.h"
 #include "control/localsettings.h"
+#include "control/eventdisplay.h"
 #include "control/progress.h"
 #include "control/rxdispatch.h"
 
