@@ -15,7 +15,6 @@
 #include "control/settingsfile.h"
 #include "control/systemcommands.h"
 #include "control/tracefile.h"
-#include "model/configcheck.h"
 #include "model/target.h"
 #include "model/textnumber.h"
 #include "link/linkstate.h"

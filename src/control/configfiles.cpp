@@ -29,6 +29,13 @@ bool SaveFileText(const QString& fileName, const QByteArray& text) {
     return false;
 }
 
+int16_t CheckConfiguration() {
+    const QString problem = ConfigurationProblem();
+    if (problem.isEmpty()) return 0;
+    MsgBox(problem, vbOKOnly + vbCritical, QStringLiteral("Configuration Check"));
+    return 1;
+}
+
 int16_t SaveConfigurationFile() {
     if (CheckConfiguration() != 0) return vbCancel;
     const QString fileName = prompts().GetSaveFileName(QStringLiteral("Save As"), CONFIG_FILE_FILTER, QString());

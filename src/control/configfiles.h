@@ -25,6 +25,11 @@ void ShowFileError(const QString& description);
 // failure is shown. True when written.
 bool SaveFileText(const QString& fileName, const QByteArray& text);
 
+// The check run before a configuration leaves the program (to a module or a file).
+// 0: nothing found, the caller may go on. 1: the first error found was shown in a
+// "Configuration Check" box and the caller must stop.
+int16_t CheckConfiguration();
+
 // Checks the configuration, asks for a file name and writes the file. 6 (vbYes) when
 // the file was written; 2 (vbCancel) when nothing was written (check failed, dialog
 // cancelled or file error, which has been shown).

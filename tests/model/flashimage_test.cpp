@@ -1,3 +1,4 @@
+#include "control/flashloader.h"
 #include "model/flashimage.h"
 #include "support/linkfixture.h"
 
