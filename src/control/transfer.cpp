@@ -39,6 +39,14 @@ bool LinkUsable() {
     return CommPort().IsOpen();
 }
 
+// Whether a frame given now can still reach the module. An ending program sends nothing,
+// and a switch-through host that has closed never comes back; a serial port or a TCP
+// connection lost meanwhile may be opened again by a resend.
+bool StopCanLeave() {
+    if (ProgramEnding()) return false;
+    return linkState().LinkMode != LINK_SWITCH_THROUGH || SwitchThroughSocket().State() == sckConnected;
+}
+
 // One whole transfer: the station it talks to, the stop commands it has sent, and the
 // progress bar's running value.
 class Transfer {
@@ -58,9 +66,9 @@ public:
     }
     bool Stop(bool toStation) {
         // Counted before sending: a stop whose answer was lost may still have stopped them.
-        // A stop that cannot leave (the link went away before it, the program is ending)
-        // stops nothing, and nothing is then left to restart or to report as stopped.
-        if (LinkUsable() && !ProgramEnding()) (toStation ? stationStopped_ : localStopped_) = true;
+        // A stop that cannot leave stops nothing, and nothing is then left to restart or
+        // to report as stopped.
+        if (StopCanLeave()) (toStation ? stationStopped_ : localStopped_) = true;
         return Command(CMD_STOP_PROCESSES, toStation);
     }
     bool Request(int16_t command) { return SendRequest(command, station_[0], station_[1], station_[2]) == 0; }
