@@ -15,7 +15,6 @@
 #include "control/settingsfile.h"
 #include "control/systemcommands.h"
 #include "control/tracefile.h"
-#include "model/configcheck.h"
 #include "model/target.h"
 #include "model/textnumber.h"
 #include "link/linkstate.h"
@@ -516,8 +515,15 @@ bool frmMain::PlayWave(const QString& fileName) {
 int16_t frmMain::TerminateConnection() {
     timers_.SetEnabled(LinkTimer::CommIn, false);
     // A loaded configuration is offered for saving before a switch-through link ends.
-    if (linkState().LinkMode != LINK_NORMAL && session().ConfigLoaded && ConfirmTerminateConnection() == vbCancel)
-        return 2;
+    // One offer at a time: a close that comes while it is on screen (the host leaving
+    // during File > Exit's offer) is answered by that offer, not by a second one.
+    if (terminateOffered_) return 2;
+    if (linkState().LinkMode != LINK_NORMAL && session().ConfigLoaded) {
+        terminateOffered_ = true;
+        const int16_t answer = ConfirmTerminateConnection();
+        terminateOffered_ = false;
+        if (answer == vbCancel) return 2;
+    }
     if (CommPort().IsOpen()) CommPort().Close();
     linkState().LinkMode = LINK_NORMAL;
     target().PellarDevice = false;
@@ -541,7 +547,7 @@ void frmMain::FinishShutdown() {
     // whose window is open or closed) gives up now: every wait ends, its job unwinds and
     // the program ends, instead of waiting on a link that is about to close.
     SetProgramEnding(true);
-    linkState().UserCancel = true;
+    RequestCancel();
     ForgetLinkQueue();
     SaveSettingsFile();
     SaveWindowSettings();

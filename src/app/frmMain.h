@@ -140,6 +140,8 @@ private:
     // during one.
     int commandDepth_ = 0;
     bool exitRequested_ = false;
+    // The offer to save before the link ends is on screen.
+    bool terminateOffered_ = false;
 };
 
 // The one main window while it exists, else nullptr.

@@ -1,5 +1,5 @@
 #include "app/frmProgress.h"
-#include "link/linkstate.h"
+#include "control/progress.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -75,7 +75,7 @@ ProgressWindowView::~ProgressWindowView() { delete window_.data(); }
 void ProgressWindowView::Load() {
     if (!window_) {
         window_ = new frmProgress(owner_.data());
-        linkState().UserCancel = false;
+        ClearCancel();
     }
 }
 

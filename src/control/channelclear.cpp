@@ -63,13 +63,18 @@ ChannelWait PollChannelClear(const std::function<bool()>& stopAsked) {
     }
 }
 
+int16_t& channelClearWait() {
+    static int16_t waiting = 0;
+    return waiting;
+}
+
 int16_t WaitChannelClear() { return WaitChannelClear(linkState().StationAddress[0]); }
 
 int16_t WaitChannelClear(int16_t station) {
     LinkState& s = linkState();
-    s.ChannelClearWait = 1;
+    channelClearWait() = 1;
     if (station == 0) {
-        s.ChannelClearWait = 0;
+        channelClearWait() = 0;
         return kClear;
     }
     linkHost().SetTimerEnabled(LinkTimer::MsgTimer, true);
@@ -77,7 +82,7 @@ int16_t WaitChannelClear(int16_t station) {
 
     const int16_t result = PollChannelClear() == ChannelWait::Clear ? kClear : kAborted;
 
-    s.ChannelClearWait = 0;
+    channelClearWait() = 0;
     linkHost().SetTimerEnabled(LinkTimer::MsgTimer, false);
     s.ProgressActive = 0;
     return result;

@@ -12,6 +12,10 @@ int16_t WaitChannelClear();
 // The same before talking to station (an event's acknowledgement goes to its source).
 int16_t WaitChannelClear(int16_t station);
 
+// 1 while WaitChannelClear polls a remote station's radio channel: the blinking
+// progress text says what is awaited. Back to 0 on a program-wide reset.
+int16_t& channelClearWait();
+
 enum class ChannelWait { Clear, Abandoned, Failed };
 // Polls the local module until it reports its radio channel clear (ChannelState is set
 // busy first, so at least one poll goes out), whatever station is addressed. After 100

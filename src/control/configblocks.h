@@ -1,5 +1,5 @@
 // Sending the model's configuration blocks: the frame around each block's bytes (built by
-// config/blocks), its checksum, and the wait for the module's acknowledgement.
+// model/blocks), its checksum, and the wait for the module's acknowledgement.
 #pragma once
 
 #include <cstdint>

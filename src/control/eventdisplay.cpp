@@ -9,6 +9,7 @@
 #include "link/transport.h"
 #include "model/eventlist.h"
 #include "model/textnumber.h"
+#include "platform/prompts.h"
 
 #include <QLocale>
 
@@ -138,5 +139,22 @@ int16_t SendSetProtocol(uint8_t code, uint8_t station1, uint8_t station2, uint8_
     t[9] = data3;
     return SendTxFrame(10, TX_WAIT_ACK, true);
 }
+
+namespace {
+// Logging is off after a failure; the user is told why.
+bool tellLogFailure(const QString& problem) {
+    if (problem.isEmpty()) return false;
+    MsgBox(problem, vbOKOnly + vbExclamation);
+    return true;
+}
+} // namespace
+
+bool StartEventLog(const QString& dataFolder, const QDateTime& now) {
+    return !tellLogFailure(OpenEventLog(dataFolder, now));
+}
+
+void StopEventLog(const QDateTime& now) { tellLogFailure(CloseEventLog(now)); }
+
+void PrintEventLog(const QString& line) { tellLogFailure(WriteEventLog(line)); }
 
 } // namespace korvel

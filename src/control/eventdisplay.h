@@ -2,6 +2,8 @@
 // opening and closing the monitor for a port, and the port protocol switch.
 #pragma once
 
+#include <QDateTime>
+#include <QString>
 #include <QTime>
 #include <cstdint>
 
@@ -42,5 +44,14 @@ void CloseEventMonitor(bool reopenPort = true);
 // acknowledgement and returns the send result.
 int16_t SendSetProtocol(uint8_t code, uint8_t station1, uint8_t station2, uint8_t station3,
                         uint8_t data1, uint8_t data2, uint8_t data3);
+
+// The event log file, with its failures told to the user (logging is off after one).
+// StartEventLog: false when the file could not be created or written; nothing while a
+// log is already being written. The log is made in the model's LogFolder, else
+// dataFolder, else the current directory.
+bool StartEventLog(const QString& dataFolder, const QDateTime& now = QDateTime::currentDateTime());
+void StopEventLog(const QDateTime& now = QDateTime::currentDateTime());
+// One line, while logging is on (the monitor's lines and the link traffic).
+void PrintEventLog(const QString& line);
 
 } // namespace korvel

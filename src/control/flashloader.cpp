@@ -21,6 +21,10 @@
 
 namespace korvel {
 
+int ShowRomFileRefusal(const RomFile& file) {
+    return MsgBox(file.message, vbOKCancel + vbCritical, QStringLiteral("Flash Loader"));
+}
+
 namespace {
 
 const QString kTitle = QStringLiteral("Flash Loader");

@@ -5,6 +5,12 @@
 
 namespace korvel {
 
+struct RomFile;
+
+// Shows the refusal of a firmware file (critical icon, OK and Cancel, "Flash Loader") and
+// returns the answer: vbOK to choose another file, vbCancel to give up.
+int ShowRomFileRefusal(const RomFile& file);
+
 // The pauses of a load, in milliseconds, paced by the wait timer: the boot loader's
 // start-up after it was called, and the steps of the settling and restart waits.
 // Shortened by tests.

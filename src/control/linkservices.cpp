@@ -9,6 +9,7 @@
 #include "model/eventlist.h"
 #include "control/channelclear.h"
 #include "control/localsettings.h"
+#include "control/eventdisplay.h"
 #include "control/progress.h"
 #include "control/rxdispatch.h"
 
@@ -74,6 +75,20 @@ void ProgramLinkClient::TrafficLine(const QString& text) {
 
 void ProgramLinkClient::CommunicationLost() { target().PellarDevice = false; }
 
+void ProgramLinkClient::CommunicationGivenUp() {
+    // Off line: nothing that needs the station's configuration or the station itself is
+    // offered until the user reads again.
+    using enum MenuItem;
+    LinkHost& host = linkHost();
+    for (MenuItem m : {mnuFileSave, mnuFilePrint, mnuConfiguration, mnuConfigSystem, mnuConfigPorts,
+                       mnuConfigContactInputs, mnuConfigAnalogInputs, mnuConfigTemp, mnuConfigOutputs,
+                       mnuViewStatus, mnuSystemResetNVR, mnuSystemRestart, mnuDateTime})
+        host.SetMenuEnabled(m, false);
+    for (ToolButton b : {ToolButton::Save, ToolButton::Print, ToolButton::Write, ToolButton::Config})
+        host.SetToolbarButtonEnabled(b, false);
+    host.SetToolbarButtonEnabled(ToolButton::Read, true);
+}
+
 void ProgramLinkClient::MessageTick() {
     const auto& s = linkState();
     if (s.ProgressActive != 1) {
@@ -85,7 +100,7 @@ void ProgramLinkClient::MessageTick() {
     if (!view.LabelText(ProgressLabel::Label1).isEmpty()) {
         view.SetLabelText(ProgressLabel::Label1, QString());
     } else {
-        view.SetLabelText(ProgressLabel::Label1, s.ChannelClearWait
+        view.SetLabelText(ProgressLabel::Label1, channelClearWait()
                                                      ? QStringLiteral("Waiting for communication clear ...")
                                                      : QStringLiteral("Please wait ..."));
     }

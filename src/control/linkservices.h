@@ -17,6 +17,7 @@ public:
     bool AllTrafficShown() const override;
     void TrafficLine(const QString& text) override;
     void CommunicationLost() override;
+    void CommunicationGivenUp() override;
     void MessageTick() override;
     void BackgroundTick() override;
 };

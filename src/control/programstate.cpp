@@ -1,5 +1,6 @@
 #include "control/programstate.h"
 
+#include "control/channelclear.h"
 #include "control/connectchoice.h"
 #include "control/linkservices.h"
 #include "control/linkuser.h"
@@ -19,15 +20,20 @@
 #include "model/loggerdata.h"
 #include "model/taskblock.h"
 #include "platform/eventpump.h"
+#include "platform/iohandler.h"
 
 namespace korvel {
 
 void ResetProgramState() {
     SetProgramEnding(false);
+    // Nothing queued survives: neither the jobs waiting for their turn on the link nor
+    // what the I/O handlers left to run after them (a frame to dispatch, a box to show).
     ForgetLinkQueue();
+    ForgetQueuedJobs();
     ResetSwitchThrough();
     ResetLinkState();
     InstallProgramLinkClient();
+    channelClearWait() = 0;
     TraceCloseFile();
     ResetConnectState();
     ResetLocalSettings();

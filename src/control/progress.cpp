@@ -18,7 +18,7 @@ void MemoryProgressView::Reset() {
 void MemoryProgressView::Load() {
     if (!loaded_) {
         Reset();
-        linkState().UserCancel = false;
+        ClearCancel();
     }
     loaded_ = true;
 }
@@ -68,6 +68,10 @@ void ShowProgressPercent(int16_t& value) {
     if (maximum > 0) percent = static_cast<int>(std::floor(100.0 / maximum * shown));
     view.SetBar(shown, QString::number(percent) + QLatin1Char('%'));
 }
+
+void RequestCancel() { linkState().UserCancel = true; }
+void ClearCancel() { linkState().UserCancel = false; }
+bool CancelRequested() { return linkState().UserCancel; }
 
 namespace {
 int holdDepth = 0;

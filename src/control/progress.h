@@ -49,6 +49,13 @@ void ShowProgressPercent(int16_t& value);
 // The Cancel button: asks the running transfer to stop and says so in the window.
 void ProgressCancelClicked();
 
+// The cancel request that every wait of the link watches, for windows: a window that
+// closes or ends the program asks whoever holds the link to stop; a window that has
+// acted on a cancel clears it, so that it does not fail the next command.
+void RequestCancel();
+void ClearCancel();
+bool CancelRequested();
+
 // While one lives, Cancel (and a close, which cancels) is noted but not passed to the
 // link: a step that must not be cut in two, such as the two halves of a flash page,
 // runs whole. When the last one goes, a cancel noted meanwhile becomes UserCancel, so

@@ -10,6 +10,7 @@
 #include "control/channelclear.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "platform/eventpump.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
@@ -38,6 +39,14 @@ bool LinkUsable() {
     return CommPort().IsOpen();
 }
 
+// Whether a frame given now can still reach the module. An ending program sends nothing,
+// and a switch-through host that has closed never comes back; a serial port or a TCP
+// connection lost meanwhile may be opened again by a resend.
+bool StopCanLeave() {
+    if (ProgramEnding()) return false;
+    return linkState().LinkMode != LINK_SWITCH_THROUGH || SwitchThroughSocket().State() == sckConnected;
+}
+
 // One whole transfer: the station it talks to, the stop commands it has sent, and the
 // progress bar's running value.
 class Transfer {
@@ -57,7 +66,9 @@ public:
     }
     bool Stop(bool toStation) {
         // Counted before sending: a stop whose answer was lost may still have stopped them.
-        (toStation ? stationStopped_ : localStopped_) = true;
+        // A stop that cannot leave stops nothing, and nothing is then left to restart or
+        // to report as stopped.
+        if (StopCanLeave()) (toStation ? stationStopped_ : localStopped_) = true;
         return Command(CMD_STOP_PROCESSES, toStation);
     }
     bool Request(int16_t command) { return SendRequest(command, station_[0], station_[1], station_[2]) == 0; }

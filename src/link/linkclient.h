@@ -42,6 +42,9 @@ public:
     virtual void TrafficLine(const QString&) {}
     // The link gave up on the station: what was known of it no longer holds.
     virtual void CommunicationLost() {}
+    // The user would not go on after the retries ran out: the link has gone off line.
+    // What may still be offered to the user is the program's to decide.
+    virtual void CommunicationGivenUp() {}
     // The ticks of the blinking progress text and of the acknowledgements owed.
     virtual void MessageTick() {}
     virtual void BackgroundTick() {}

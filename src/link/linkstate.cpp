@@ -39,7 +39,6 @@ TcpClient& SwitchThroughSocket() {
 void ResetLinkState() {
     // Released here, so never from inside one of their own handlers.
     RequireNoIoHandler("releasing the port and sockets");
-    ForgetQueuedJobs();
     if (g_ports.MSComm1) g_ports.MSComm1->Close();
     if (g_ports.tcpClient) g_ports.tcpClient->Close();
     if (g_ports.tcpSwitchThroughClient) g_ports.tcpSwitchThroughClient->Close();

@@ -77,8 +77,6 @@ struct LinkState {
     bool TraceOn = false;
     // 1 while a long operation shows the progress window (the timers animate it).
     int16_t ProgressActive = 0;
-    // 1 while WaitChannelClear polls a remote station's radio channel.
-    int16_t ChannelClearWait = 0;
 
     int16_t LinkMode = LINK_NORMAL;
     bool TcpLinkActive = false;

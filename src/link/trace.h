@@ -1,6 +1,6 @@
 // The communications trace file as the link layer writes to it: one line per frame
 // while the trace is on. Opening it with its header and closing it with its footer
-// belong to the main window.
+// belong to the control layer (control/tracefile).
 #pragma once
 
 #include <QByteArray>

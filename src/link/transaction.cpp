@@ -172,14 +172,7 @@ void HandleCommTimeout() {
     }
     ShowCommsFailure(QStringLiteral("Communication Timeout"));
     s.TxState = TX_GAVE_UP;
-    using enum MenuItem;
-    for (MenuItem m : {mnuFileSave, mnuFilePrint, mnuConfiguration, mnuConfigSystem, mnuConfigPorts,
-                       mnuConfigContactInputs, mnuConfigAnalogInputs, mnuConfigTemp, mnuConfigOutputs,
-                       mnuViewStatus, mnuSystemResetNVR, mnuSystemRestart, mnuDateTime})
-        linkHost().SetMenuEnabled(m, false);
-    for (ToolButton b : {ToolButton::Save, ToolButton::Print, ToolButton::Write, ToolButton::Config})
-        linkHost().SetToolbarButtonEnabled(b, false);
-    linkHost().SetToolbarButtonEnabled(ToolButton::Read, true);
+    linkClient().CommunicationGivenUp();
     panel(3, QString());
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
     if (s.TcpLinkActive) {

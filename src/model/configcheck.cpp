@@ -11,10 +11,8 @@ namespace korvel {
 
 namespace {
 
-int16_t Fail(const QString& text) {
-    MsgBox(text, vbOKOnly + vbCritical, QStringLiteral("Configuration Check"));
-    return 1;
-}
+// The first error found ends the check.
+QString Fail(const QString& text) { return text; }
 
 QString OffModuleText(const char* kind) {
     return QStringLiteral("At least one %1 local output configuration refers to an off module output.")
@@ -48,7 +46,7 @@ int16_t IsOffModuleOutput(int16_t group, int16_t output) {
     return output < 8 * group + 1 || output > 8 * group + 8 ? 1 : 0;
 }
 
-int16_t CheckConfiguration() {
+QString ConfigurationProblem() {
     const int p1 = PortProtocol(config(), SPORT1_CCB2);
     if (p1 == PortProtocol(config(), SPORT2_CCB2) && p1 != PORT_BINMP) {
         return Fail(QStringLiteral("The configuration contains errors that will cause Korvel to malfunction.") +
@@ -93,7 +91,7 @@ int16_t CheckConfiguration() {
                             .arg(t + 1)
                             .arg(high));
     }
-    return 0;
+    return QString();
 }
 
 } // namespace korvel

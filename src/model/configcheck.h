@@ -3,13 +3,14 @@
 // at another module's outputs.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 
 namespace korvel {
 
-// 0: nothing found, the caller may go on. 1: the first error found was shown in a
-// "Configuration Check" box and the caller must stop.
-int16_t CheckConfiguration();
+// Empty: nothing found, the caller may go on. Else the first error found, for the
+// user, and the caller must stop.
+QString ConfigurationProblem();
 
 // 1 when output (1 .. 64, 0 = none) is not 0, group is 0 to 7 and the output lies
 // outside that group's own outputs 8 x group + 1 .. 8 x group + 8; else 0. For group 0

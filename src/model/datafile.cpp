@@ -1,15 +1,8 @@
 #include "model/datafile.h"
 
-#include "platform/prompts.h"
-
 #include <QSaveFile>
 
 namespace korvel {
-
-void ShowFileError(const QString& description) {
-    MsgBox(QStringLiteral("File error: ") + description + QStringLiteral(", please select another filename"),
-           vbOKOnly, QString());
-}
 
 QString FileHeaderMessage(ConfigFileStatus status) {
     switch (status) {
@@ -26,22 +19,18 @@ QString FileHeaderMessage(ConfigFileStatus status) {
     }
 }
 
-bool SaveFileText(const QString& fileName, const QByteArray& text) {
+QString WriteFileText(const QString& fileName, const QByteArray& text) {
     // The new text goes to a temporary file beside the old one and replaces it only
     // once completely written, so a failed save never costs the previous file.
     QSaveFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly)) {
-        ShowFileError(out.errorString());
-        return false;
-    }
+    if (!out.open(QIODevice::WriteOnly)) return out.errorString();
     // The text is flushed before the commit so a full disk is seen here, not lost.
     if (out.write(text) != text.size() || !out.flush() || !out.commit()) {
         const QString why = out.errorString();
         out.cancelWriting();
-        ShowFileError(why);
-        return false;
+        return why;
     }
-    return true;
+    return QString();
 }
 
 } // namespace korvel

@@ -1,5 +1,5 @@
-// Saving the program's data files (configuration and task files) and the messages for a
-// file that could not be written or whose header lines were refused.
+// Saving the program's data files (configuration and task files), and the message for a
+// file whose header lines were refused. Showing a failure is the caller's.
 #pragma once
 
 #include "model/configfile.h"
@@ -13,12 +13,9 @@ namespace korvel {
 // Corrupt, which have no header message of their own.
 QString FileHeaderMessage(ConfigFileStatus status);
 
-// "File error: <description>, please select another filename", for a file that could
-// not be created or written.
-void ShowFileError(const QString& description);
-
 // Writes text to fileName through a temporary file renamed over the old one, so a
-// failed save leaves the old file whole; a failure is shown. True when written.
-bool SaveFileText(const QString& fileName, const QByteArray& text);
+// failed write leaves the old file whole. Empty when written, else the system's
+// description of the failure.
+QString WriteFileText(const QString& fileName, const QByteArray& text);
 
 } // namespace korvel

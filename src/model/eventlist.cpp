@@ -1,7 +1,6 @@
 #include "model/eventlist.h"
 
 #include "model/textnumber.h"
-#include "platform/prompts.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,18 +48,18 @@ bool writeLogLine(const QString& line) {
     return f.write(bytes) == bytes.size() && f.flush();
 }
 
-void abandonLog(const QString& what) {
+// Closes the log after a failure and says what failed.
+QString abandonLog(const QString& what) {
     if (logFile().isOpen()) logFile().close();
     g_monitor.EventLogOn = false;
-    MsgBox(what + QStringLiteral(" the event log file ") + QDir::toNativeSeparators(g_monitor.LogFileName) +
-               QStringLiteral(". Event logging is off."),
-           vbOKOnly + vbExclamation);
+    return what + QStringLiteral(" the event log file ") + QDir::toNativeSeparators(g_monitor.LogFileName) +
+           QStringLiteral(". Event logging is off.");
 }
 
 } // namespace
 
-bool StartEventLog(const QString& dataFolder, const QDateTime& now) {
-    if (g_monitor.EventLogOn) return true;
+QString OpenEventLog(const QString& dataFolder, const QDateTime& now) {
+    if (g_monitor.EventLogOn) return QString();
     // The log goes with the program's other data files unless told otherwise.
     QString folder = g_monitor.LogFolder.isEmpty() ? dataFolder : g_monitor.LogFolder;
     if (folder.isEmpty()) folder = QDir::currentPath();
@@ -72,31 +71,27 @@ bool StartEventLog(const QString& dataFolder, const QDateTime& now) {
     if (f.isOpen()) f.close();
     f.setFileName(path);
     g_monitor.LogFileName = path;
-    if (!f.open(QIODevice::WriteOnly | (sameAsLast ? QIODevice::Append : QIODevice::Truncate))) {
-        abandonLog(QStringLiteral("Could not create"));
-        return false;
-    }
-    if (!writeLogLine(EventLogStamp(now) + QStringLiteral(" - Log started"))) {
-        abandonLog(QStringLiteral("Could not write to"));
-        return false;
-    }
+    if (!f.open(QIODevice::WriteOnly | (sameAsLast ? QIODevice::Append : QIODevice::Truncate)))
+        return abandonLog(QStringLiteral("Could not create"));
+    if (!writeLogLine(EventLogStamp(now) + QStringLiteral(" - Log started")))
+        return abandonLog(QStringLiteral("Could not write to"));
     g_monitor.EventLogOn = true;
-    return true;
+    return QString();
 }
 
-void StopEventLog(const QDateTime& now) {
-    if (!g_monitor.EventLogOn) return;
-    if (!logFile().isOpen() || !writeLogLine(EventLogStamp(now) + QStringLiteral(" - Log stopped"))) {
-        abandonLog(QStringLiteral("Could not write to"));
-        return;
-    }
+QString CloseEventLog(const QDateTime& now) {
+    if (!g_monitor.EventLogOn) return QString();
+    if (!logFile().isOpen() || !writeLogLine(EventLogStamp(now) + QStringLiteral(" - Log stopped")))
+        return abandonLog(QStringLiteral("Could not write to"));
     logFile().close();
     g_monitor.EventLogOn = false;
+    return QString();
 }
 
-void PrintEventLog(const QString& line) {
-    if (!g_monitor.EventLogOn) return;
-    if (!logFile().isOpen() || !writeLogLine(line)) abandonLog(QStringLiteral("Could not write to"));
+QString WriteEventLog(const QString& line) {
+    if (!g_monitor.EventLogOn) return QString();
+    if (!logFile().isOpen() || !writeLogLine(line)) return abandonLog(QStringLiteral("Could not write to"));
+    return QString();
 }
 
 } // namespace korvel

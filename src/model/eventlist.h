@@ -1,6 +1,7 @@
-// The event monitor's data side that the link layer touches: its list of event lines,
-// whether the window is open (an open monitor keeps the serial port in use), its title
-// and the event log file that the monitor's lines and the link traffic go to.
+// The event monitor's data side: its list of event lines, whether the window is open
+// (an open monitor keeps the serial port in use), its title and the event log file that
+// the monitor's lines and the link traffic go to. A log file that fails is reported by
+// its text; telling the user is the control layer's.
 #pragma once
 
 #include <QDateTime>
@@ -43,13 +44,14 @@ QString EventLogStamp(const QDateTime& when);
 
 // Creates the log file named by the start time in the log folder (LogFolder, else
 // dataFolder, the program's data folder, else the current directory) and writes its
-// opening line; sets EventLogOn. When the file cannot be created or written the user is
-// told and logging stays off (false). Does nothing while a log is already being written.
-bool StartEventLog(const QString& dataFolder, const QDateTime& now = QDateTime::currentDateTime());
+// opening line; sets EventLogOn. Does nothing while a log is already being written.
+// Empty when logging is on; else what went wrong, for the user, and logging stays off.
+QString OpenEventLog(const QString& dataFolder, const QDateTime& now);
 // Writes the closing line, closes the file and clears EventLogOn (nothing when off).
-void StopEventLog(const QDateTime& now = QDateTime::currentDateTime());
-// Writes one line to the event log while EventLogOn is set; the link layer copies its
-// traffic lines here. A failed write closes the log and tells the user.
-void PrintEventLog(const QString& line);
+// Empty, or what went wrong (the log is closed and off all the same).
+QString CloseEventLog(const QDateTime& now);
+// Writes one line to the event log while EventLogOn is set. Empty, or what went wrong:
+// a failed write closes the log and turns it off.
+QString WriteEventLog(const QString& line);
 
 } // namespace korvel

@@ -260,8 +260,4 @@ RomFile LoadRomFile(const QString& path, const std::function<void()>& headerAcce
     return ParseRomFile(contents, headerAccepted);
 }
 
-int ShowRomFileRefusal(const RomFile& file) {
-    return MsgBox(file.message, vbOKCancel + vbCritical, QStringLiteral("Flash Loader"));
-}
-
 } // namespace korvel

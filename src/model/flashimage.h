@@ -96,8 +96,5 @@ RomFile ParseRomFile(const QByteArray& contents, const std::function<void()>& he
 // The same for a file on disk; a file that cannot be read is Unreadable.
 RomFile LoadRomFile(const QString& path, const std::function<void()>& headerAccepted = {});
 
-// Shows the refusal of a firmware file (critical icon, OK and Cancel, "Flash Loader") and
-// returns the answer: vbOK to choose another file, vbCancel to give up.
-int ShowRomFileRefusal(const RomFile& file);
 
 } // namespace korvel

@@ -1,17 +1,13 @@
 #include "model/taskfile.h"
 #include "model/configfile.h"
-#include "model/datafile.h"
 #include "model/itemreader.h"
 #include "model/textnumber.h"
-#include "platform/prompts.h"
 
 #include <QFile>
 #include <cmath>
 #include <cstdint>
 
 namespace korvel {
-
-const QString TASK_FILE_FILTER = QStringLiteral("Korvel Task Files (*.JTF)|*.JTF");
 
 namespace {
 
@@ -115,57 +111,21 @@ TaskFileContent ParseTaskFile(const QByteArray& text) {
     return c;
 }
 
-int16_t SaveTaskFileAs(int periodMinutes, const StationOutputs& outputs) {
-    // The dialog itself asks before an existing file is replaced.
-    const QString fileName = prompts().GetSaveFileName(QStringLiteral("Save As"), TASK_FILE_FILTER, QString());
-    if (fileName.isEmpty()) return vbCancel;
-
-    return SaveFileText(fileName, TaskFileText(periodMinutes, outputs)) ? vbYes : vbCancel;
-}
-
-TaskFileOpened OpenTaskFile() {
-    TaskFileOpened opened;
-    const QString fileName = prompts().GetOpenFileName(QStringLiteral("Open"), TASK_FILE_FILTER, QString());
-    if (fileName.isEmpty()) return opened;
-    opened.outcome = TaskFileOpened::Outcome::Refused;
-
+TaskFileRead ReadTaskFile(const QString& fileName) {
+    TaskFileRead read;
     QFile in(fileName);
     if (!in.open(QIODevice::ReadOnly)) {
-        ShowFileError(in.errorString());
-        return opened;
+        read.fileError = in.errorString();
+        return read;
     }
     const QByteArray text = in.readAll();
     if (in.error() != QFileDevice::NoError) {
-        ShowFileError(in.errorString());
-        return opened;
+        read.fileError = in.errorString();
+        return read;
     }
     in.close();
-
-    const TaskFileContent c = ParseTaskFile(text);
-    if (c.header != ConfigFileStatus::Ok) {
-        if (c.pastEnd) {
-            MsgBox(QStringLiteral("Attempt to read past end-of-file marker:\n\r"
-                                  "possible database file corruption, or previous version file"),
-                   vbOKOnly, QString());
-        } else if (const QString message = FileHeaderMessage(c.header); !message.isEmpty()) {
-            MsgBox(message, vbOKOnly, QString());
-        }
-        return opened;
-    }
-    if (!c.outOfRange.isEmpty()) {
-        MsgBox(c.outOfRange, vbOKOnly + vbExclamation, QString());
-        return opened;
-    }
-    if (c.tooManyStations)
-        MsgBox(QStringLiteral("The file contains more stations then the task manager can allocate.\n\r"
-                              "The rest of the entries will be ignored."),
-               vbOKOnly + vbQuestion, QString());
-    if (c.taken == 0) MsgBox(QStringLiteral("valid task not found"), vbOKOnly, QString());
-
-    opened.outcome = TaskFileOpened::Outcome::Read;
-    opened.minutes = c.minutes;
-    opened.outputs = c.outputs;
-    return opened;
+    read.content = ParseTaskFile(text);
+    return read;
 }
 
 } // namespace korvel

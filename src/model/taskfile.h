@@ -1,5 +1,5 @@
-// The station poller task file (*.JTF): its text, a file's text read back, and saving
-// and opening one through the user's file dialogs.
+// The station poller task file (*.JTF): its text, and a file's text read back. Choosing
+// the file and telling the user what was wrong with it are the control layer's.
 #pragma once
 
 #include "model/configfile.h"
@@ -11,9 +11,6 @@
 #include <optional>
 
 namespace korvel {
-
-// The file dialogs' filter, in the dialog layer's "description|pattern" form.
-extern const QString TASK_FILE_FILTER;
 
 // The whole file for a poll period in minutes and the station outputs.
 QByteArray TaskFileText(int periodMinutes, const StationOutputs& outputs);
@@ -39,22 +36,12 @@ struct TaskFileContent {
 };
 TaskFileContent ParseTaskFile(const QByteArray& text);
 
-// Asks for a file name and writes the task, replacing the old file only once the new
-// one is complete. 6 (vbYes) when written; 2 (vbCancel) when the dialog was cancelled
-// or the file could not be written (the error has been shown).
-int16_t SaveTaskFileAs(int periodMinutes, const StationOutputs& outputs);
-
-// Opening a task file through the open dialog, with the messages shown.
-struct TaskFileOpened {
-    enum class Outcome {
-        Cancelled,  // the user cancelled the file dialog
-        Refused,    // the file was refused with a message; the task on screen stays
-        Read,       // the task was read: outputs replace the dialog's, minutes when set
-    };
-    Outcome outcome = Outcome::Cancelled;
-    std::optional<int16_t> minutes;
-    StationOutputs outputs{};
+// A task file read from disk. fileError: the system's description when the file could
+// not be read; content is then empty.
+struct TaskFileRead {
+    QString fileError;
+    TaskFileContent content;
 };
-TaskFileOpened OpenTaskFile();
+TaskFileRead ReadTaskFile(const QString& fileName);
 
 } // namespace korvel

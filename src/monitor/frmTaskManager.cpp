@@ -6,6 +6,7 @@
 #include "model/target.h"
 #include "link/linkstate.h"
 #include "monitor/frmPollerTask.h"
+#include "control/configfiles.h"
 #include "model/taskfile.h"
 #include "platform/prompts.h"
 #include "control/session.h"

@@ -45,7 +45,6 @@ public:
     QPushButton* cmdStartTask() const { return start_; }
     QPushButton* cmdCancel() const { return exit_; }
     const StationOutputs& Outputs() const { return outputs_; }
-    bool TaskEdited() const { return edited_; }
 
     // The handlers, as the controls run them.
     void cboStations_Click();

@@ -48,7 +48,6 @@ public:
     const QList<ShownBox>& Shown() const { return shown_; }
     // Boxes that found no queued answer and got the stopping one (No, Cancel, Abort, OK).
     int Unanswered() const { return unanswered_; }
-    int Pending() const { return int(answers_.size()); }
     void Clear();
 
 private:

@@ -78,6 +78,14 @@ protected:
             if (--frames == 0) relay.CloseUtilityLinks();
         });
     }
+    // Close events the main window has been given so far (the host's end asks for one).
+    int Closes() const { return closes_.count; }
+    void WatchCloses() { window->installEventFilter(&closes_); }
+    QStringList Shown() const {
+        QStringList shown;
+        for (const ShownBox& b : prompts.Shown()) shown << b.title + ": " + b.text;
+        return shown;
+    }
     void ExpectEnded() {
         QStringList shown;
         for (const ShownBox& b : prompts.Shown()) shown << b.title + ": " + b.text;
@@ -85,6 +93,15 @@ protected:
         EXPECT_FALSE(switchThrough().HostConnected());
         QCoreApplication::processEvents();
     }
+
+private:
+    struct CloseCounter : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Close) ++count;
+            return false;
+        }
+    } closes_;
 };
 
 TEST_F(HostGoesAwayTest, WhileItsQuestionIsOnScreen) {
@@ -123,6 +140,49 @@ TEST_F(HostGoesAwayTest, WhileAWriteRuns) {
     Press(ToolButton::Write);
     ExpectEnded();
     EXPECT_NE(Panel(2), QStringLiteral("Configuration Uploaded"));
+}
+
+// File > Exit's offer to save is on screen when the host leaves: that offer answers for
+// the host's end as well, and the program ends after it without offering again.
+TEST_F(HostGoesAwayTest, WhileExitOffersToSaveOneOfferAnswersForBoth) {
+    Start();
+    WatchCloses();
+    session().ConfigLoaded = true;
+    int offers = 0;
+    prompts.WhileShowing([&](const ShownBox& box) {
+        if (box.title != QStringLiteral("Terminate Connection") || ++offers > 1) return;
+        relay.CloseUtilityLinks();
+        WaitUntil([&] { return Closes() > 0; });
+    });
+    prompts.QueueAnswer(vbNo);
+    Trigger(MenuItem::mnuFileExit);
+    prompts.WhileShowing({});
+    ExpectEnded();
+    EXPECT_EQ(Closes(), 1 + 1) << "the host's close, then the exit's own";
+    EXPECT_EQ(offers, 1) << Shown().join('\n').toStdString();
+}
+
+// The host leaves while the user is asked whether to overwrite: the Yes that follows
+// finds no link, so no stop went out and nothing is said of processes left stopped.
+TEST_F(HostGoesAwayTest, WhileTheOverwriteQuestionIsOpenNothingIsSaidOfStoppedProcesses) {
+    Start();
+    WatchCloses();
+    LoadKorvel(1);
+    window->SetToolbarButtonEnabled(ToolButton::Write, true);  // as a loaded configuration leaves it
+    const auto framesBefore = relay.FramesFromUtility().size();
+    prompts.WhileShowing([&](const ShownBox& box) {
+        if (!box.text.startsWith(QStringLiteral("Do you want to overwrite"))) return;
+        relay.CloseUtilityLinks();
+        WaitUntil([&] { return Closes() > 0; });
+    });
+    prompts.QueueAnswer(vbYes);  // overwrite, though the host has gone meanwhile
+    prompts.QueueAnswer(vbNo);   // save the configuration before the program ends
+    Press(ToolButton::Write);
+    prompts.WhileShowing({});
+    ExpectEnded();
+    EXPECT_EQ(relay.FramesFromUtility().size(), framesBefore);
+    for (const QString& text : Shown())
+        EXPECT_FALSE(text.contains(QStringLiteral("could not be restarted"))) << text.toStdString();
 }
 
 TEST_F(HostStartTest, WithoutACommandLineNothingIsOpened) {

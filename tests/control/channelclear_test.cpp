@@ -45,7 +45,7 @@ protected:
         SetStation(5, 0, 3);
         QObject::connect(&sim, &sim::SimModule::frameReceived, &sim, [this](const QByteArray&) {
             const LinkState& s = linkState();
-            polls.append({int(prompts.Shown().size()), s.ChannelClearWait, s.ProgressActive,
+            polls.append({int(prompts.Shown().size()), channelClearWait(), s.ProgressActive,
                           host->TimerEnabled(LinkTimer::MsgTimer)});
         });
     }
@@ -58,7 +58,7 @@ protected:
 
     // Whatever way the wait ended, nothing of it is left running.
     void ExpectWaitOver() const {
-        EXPECT_EQ(linkState().ChannelClearWait, 0);
+        EXPECT_EQ(channelClearWait(), 0);
         EXPECT_EQ(linkState().ProgressActive, 0);
         EXPECT_FALSE(host->TimerEnabled(LinkTimer::MsgTimer));
     }

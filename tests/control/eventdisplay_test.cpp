@@ -177,6 +177,14 @@ TEST_F(EventLogTest, FileThatCannotBeCreatedLeavesLoggingOff) {
     eventMonitor().LogFolder = dir.filePath(QStringLiteral("missing/folder"));
     EXPECT_FALSE(StartEventLog(QString(), t0));
     EXPECT_FALSE(eventMonitor().EventLogOn);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    const QString told = prompts.Shown()[0].text;
+    EXPECT_EQ(told, QStringLiteral("Could not create the event log file ") +
+                        QDir::toNativeSeparators(eventMonitor().LogFileName) + QStringLiteral(". Event logging is off."));
+    // The data side only says what went wrong; the box is the caller's.
+    EXPECT_EQ(OpenEventLog(QString(), t0), told);
+    EXPECT_EQ(WriteEventLog(QStringLiteral("a line while off")), QString());
+    EXPECT_EQ(CloseEventLog(t0), QString());
     EXPECT_EQ(prompts.Shown().size(), 1);
 }
 

@@ -1,14 +1,19 @@
 // The link timers' ticks, driven one tick at a time: the reply countdown, the inter-byte
 // drop, the stall guard, the progress blink and the owed event acknowledgements.
+#include "control/channelclear.h"
 #include "control/linkuser.h"
+#include "control/programstate.h"
 #include "control/progress.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "control/rxdispatch.h"
 #include "support/simfixture.h"
 #include "link/transport.h"
+#include "platform/iohandler.h"
 #include "platform/tcpclient.h"
 #include "control/localsettings.h"
+
+#include <QCoreApplication>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -107,7 +112,7 @@ TEST_F(TickTest, MessageTimerBlinksWhileProgressIsUpAndClearsThePanelAfter) {
     MsgTimerTick();
     EXPECT_EQ(progressView().LabelText(ProgressLabel::Label1), "Please wait ...");
     MsgTimerTick();
-    s.ChannelClearWait = 1;
+    channelClearWait() = 1;
     MsgTimerTick();
     EXPECT_EQ(progressView().LabelText(ProgressLabel::Label1), "Waiting for communication clear ...");
     EXPECT_TRUE(host->TimerEnabled(LinkTimer::MsgTimer));
@@ -117,6 +122,25 @@ TEST_F(TickTest, MessageTimerBlinksWhileProgressIsUpAndClearsThePanelAfter) {
     MsgTimerTick();
     EXPECT_EQ(host->PanelText(4), "");
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::MsgTimer));
+}
+
+// A reset forgets what every layer had queued or under way: the jobs waiting for the
+// link, what the port handlers left to run after them, and a channel wait's blink text.
+TEST_F(TickTest, AProgramResetLeavesNothingQueued) {
+    int ran = 0;
+    linkState().TxState = TX_WAIT_ACK;
+    WhenLinkFree([&] { ++ran; });
+    RunAfterHandler([&] { ++ran; });
+    channelClearWait() = 1;
+    ASSERT_EQ(LinkQueueLength(), 1);
+    ASSERT_GE(QueuedJobCount(), 1);
+    ResetProgramState();
+    EXPECT_EQ(LinkQueueLength(), 0);
+    EXPECT_EQ(QueuedJobCount(), 0);
+    EXPECT_EQ(channelClearWait(), 0);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ran, 0);
 }
 
 // Events from the simulated module, acknowledged by the background tick.

@@ -1,6 +1,7 @@
 #include "control/localsettings.h"
 #include "model/target.h"
 #include "link/builders.h"
+#include "link/linkclient.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "control/rxdispatch.h"
@@ -83,6 +84,34 @@ TEST_F(TransactionTest, RetryCountSendsThenTheQuestionNoGoesOffLine) {
     EXPECT_FALSE(host->ToolbarButtonEnabled(ToolButton::Write));
     EXPECT_TRUE(host->ToolbarButtonEnabled(ToolButton::Read));
     EXPECT_EQ(linkState().TxState, TX_IDLE);
+}
+
+// The link only reports that it gave up; which commands stay offered is the program's
+// to decide, and a Yes that goes on is no giving up.
+TEST_F(TransactionTest, GivingUpIsReportedOnceAndTheMenusAreLeftToTheProgram) {
+    struct Client : LinkClient {
+        int givenUp = 0;
+        LinkSettings Settings() const override {
+            LinkSettings l;
+            l.RetryCount = 2;
+            return l;
+        }
+        void CommunicationGivenUp() override { ++givenUp; }
+    } client;
+    SetLinkClient(&client);
+    host->SetMenuEnabled(MenuItem::mnuConfigSystem, true);
+    host->SetToolbarButtonEnabled(ToolButton::Write, true);
+    prompts.QueueAnswer(vbYes);
+    prompts.QueueAnswer(vbNo);
+    const int16_t result = SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0);
+    const int givenUp = client.givenUp;
+    SetLinkClient(nullptr);
+    EXPECT_EQ(result, SEND_FAILED);
+    EXPECT_EQ(port->writes.size(), 4);
+    EXPECT_EQ(givenUp, 1);
+    EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuConfigSystem));
+    EXPECT_TRUE(host->ToolbarButtonEnabled(ToolButton::Write));
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout"));
 }
 
 TEST_F(TransactionTest, EachYesBuysRetryCountMoreSends) {

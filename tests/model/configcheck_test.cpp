@@ -1,3 +1,4 @@
+#include "control/configfiles.h"
 #include "model/configcheck.h"
 #include "model/model.h"
 #include "model/target.h"
@@ -57,6 +58,7 @@ TEST_F(ConfigCheckTest, DefaultsPass) {
     target().ChildCount = 7;
     SetDefaultConfiguration();
     EXPECT_EQ(CheckConfiguration(), 0);
+    EXPECT_EQ(ConfigurationProblem(), QString());
     EXPECT_TRUE(prompts.Shown().isEmpty());
 }
 
@@ -73,6 +75,9 @@ TEST_F(ConfigCheckTest, SerialPortProtocols) {
                            kBreak +
                            QStringLiteral("At least one serial port must be configured to include the BINMP "
                                           "protocol."));
+    // The check itself only says what it found; the box is its caller's.
+    EXPECT_EQ(ConfigurationProblem(), Shown());
+    EXPECT_EQ(prompts.Shown().size(), 1);
     prompts.Clear();
     // Only bits 4-6 count: other bits differ, the protocols are still equal.
     SetPorts(0x3F, 0xB3);

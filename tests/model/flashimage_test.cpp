@@ -1,3 +1,4 @@
+#include "control/flashloader.h"
 #include "model/flashimage.h"
 #include "support/modelfixture.h"
 
@@ -64,7 +65,7 @@ bool StorePage(int32_t word, int count) {
 }
 
 // (That a reply is stored only for the page read waiting now is the dispatcher's check:
-// tests/link/dispatch_test.cpp.)
+// tests/control/dispatch_test.cpp.)
 TEST_F(FlashImageTest, HalfPageIsStoredOnlyWhenWholeAndInsideTheImage) {
     EXPECT_TRUE(StorePage(0x10, FLASH_HALF_PAGE_BYTES));
     EXPECT_EQ(FlashImage()[0x1F], 0xFF);

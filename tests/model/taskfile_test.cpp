@@ -1,3 +1,4 @@
+#include "control/configfiles.h"
 #include "model/datafile.h"
 #include "model/taskfile.h"
 #include "platform/scriptedprompts.h"
@@ -193,6 +194,18 @@ TEST_F(TaskFileDialogsTest, CancelledDialogsDoNothing) {
     EXPECT_EQ(OpenTaskFile().outcome, TaskFileOpened::Outcome::Cancelled);
     EXPECT_EQ(prompts.Shown().size(), 2);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
+}
+
+// Reading and writing a file only report what went wrong; no box comes from them.
+TEST_F(TaskFileDialogsTest, ReadingAndWritingReportFailuresWithoutABox) {
+    EXPECT_FALSE(WriteFileText(dir.filePath(QStringLiteral("missing/a.JTF")), "x").isEmpty());
+    const TaskFileRead missing = ReadTaskFile(dir.filePath(QStringLiteral("missing.JTF")));
+    EXPECT_FALSE(missing.fileError.isEmpty());
+    EXPECT_EQ(missing.content.taken, 0);
+    const TaskFileRead refused = ReadTaskFile(Put("korvel\r\nVersion 01.00.00\r\n"));
+    EXPECT_TRUE(refused.fileError.isEmpty());
+    EXPECT_EQ(refused.content.header, ConfigFileStatus::BadProduct);
+    EXPECT_TRUE(prompts.Shown().isEmpty());
 }
 
 TEST_F(TaskFileDialogsTest, AFailedSaveShowsTheErrorAndKeepsTheOldFile) {

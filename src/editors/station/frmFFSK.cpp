@@ -6,6 +6,7 @@
 #include "model/systemvalues.h"
 #include "model/tempcodes.h"
 #include "editors/station/systemrules.h"
+#include "control/progress.h"
 #include "link/linkstate.h"
 #include "platform/prompts.h"
 #include "control/session.h"
@@ -199,7 +200,7 @@ void frmFFSK::build() {
 }
 
 void frmFFSK::load() {
-    linkState().UserCancel = false;
+    ClearCancel();
     const StationConfig& c = config();
     setWindowTitle(StationCaption(QStringLiteral("FFSK Configuration, Station: ")));
     edit_ = TakeFfskSettings(c);
@@ -255,11 +256,11 @@ bool frmFFSK::txtLevel_Validate() {
 
 void frmFFSK::cmdSetLevel_Click() {
     OpenWindow(WindowId::frmLevel, this);
-    if (linkState().UserCancel) {
+    if (CancelRequested()) {
         // The exchange with the module failed: nothing of this dialog is kept either; a
         // level the test stored stays. The cancel has told us all it had to: left
         // standing, it would fail the next command as cancelled.
-        linkState().UserCancel = false;
+        ClearCancel();
         reject();
         return;
     }

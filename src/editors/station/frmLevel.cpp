@@ -6,7 +6,7 @@
 #include "app/statecolours.h"
 #include "model/model.h"
 #include "model/systemvalues.h"
-#include "link/linkstate.h"
+#include "control/progress.h"
 #include "platform/prompts.h"
 
 #include <QApplication>
@@ -241,7 +241,7 @@ void frmLevel::putBackAndLeave() {
     moduleHeld_ = false;
     if (end.result == LevelTestResult::Done) return;
     sayHowLeft(end);
-    linkState().UserCancel = true;
+    RequestCancel();
 }
 
 void frmLevel::closeIfAsked() {
@@ -260,7 +260,7 @@ void frmLevel::endAfterFailure(const LevelTestEnd& end) {
     moduleHeld_ = false;
     closeAsked_ = false;
     sayHowLeft(end);
-    linkState().UserCancel = true;
+    RequestCancel();
     QDialog::reject();
 }
 

@@ -21,7 +21,7 @@ public:
     explicit frmLevel(QWidget* owner);
 
     // Shows the single instance modal over owner until it is closed. A failed command
-    // closes it with UserCancel set, which tells the caller that the link failed.
+    // closes it with a cancel requested, which tells the caller that the link failed.
     static void Run(QWidget* owner);
 
     QSlider* Slider1() const { return slider_; }
@@ -51,10 +51,10 @@ private:
     void showKeyed(bool keyed, const QString& caption);
     void showStage(LevelTestStage stage);
     // A command failed: the test ends here, after saying how a module the test had
-    // to put back was left; the caller learns of it by UserCancel.
+    // to put back was left; the caller learns of it by a cancel request.
     void endAfterFailure(const LevelTestEnd& end);
     // OK and the close: the module is put back, and a put-back that did not go whole is
-    // said and told to the caller by UserCancel.
+    // said and told to the caller by a cancel request.
     void putBackAndLeave();
     void sayHowLeft(const LevelTestEnd& end);
     void closeIfAsked();
