@@ -119,6 +119,17 @@ protected:
     QByteArray image, originalFlash;
 };
 
+TEST_F(FlashLoaderTest, RefusalAsksForAnotherFile) {
+    prompts.QueueAnswer(vbCancel);
+    const RomFile f = LoadRomFile(WriteRom("type=Pellar\nCRC16=0\n"));
+    EXPECT_EQ(ShowRomFileRefusal(f), vbCancel);
+    ASSERT_EQ(prompts.Shown().size(), 1);
+    EXPECT_EQ(prompts.Shown()[0].title, "Flash Loader");
+    EXPECT_EQ(prompts.Shown()[0].buttons, vbOKCancel);
+    EXPECT_EQ(prompts.Shown()[0].icon, vbCritical);
+    EXPECT_EQ(prompts.Shown()[0].text, f.message);
+}
+
 TEST_F(FlashLoaderTest, AWholeImageIsProgrammedAroundTheBoardPageWhichIsStampedLast) {
     QString firstCaption, firstLabel;
     int firstMaximum = 0;

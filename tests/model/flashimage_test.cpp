@@ -1,4 +1,3 @@
-#include "control/flashloader.h"
 #include "model/flashimage.h"
 #include "support/modelfixture.h"
 
@@ -188,17 +187,6 @@ TEST_F(FlashImageTest, MalformedFilesAreTheWrongFormat) {
     EXPECT_EQ(missing.result, RomLoadResult::Unreadable);
     EXPECT_TRUE(missing.message.startsWith("File error: ")) << missing.message.toStdString();
     EXPECT_TRUE(missing.message.endsWith("\n\rClick on OK to select new file or Cancel to exit"));
-}
-
-TEST_F(FlashImageTest, RefusalAsksForAnotherFile) {
-    prompts.QueueAnswer(vbCancel);
-    const RomFile f = Load("type=Pellar\nCRC16=0\n");
-    EXPECT_EQ(ShowRomFileRefusal(f), vbCancel);
-    ASSERT_EQ(prompts.Shown().size(), 1);
-    EXPECT_EQ(prompts.Shown()[0].title, "Flash Loader");
-    EXPECT_EQ(prompts.Shown()[0].buttons, vbOKCancel);
-    EXPECT_EQ(prompts.Shown()[0].icon, vbCritical);
-    EXPECT_EQ(prompts.Shown()[0].text, f.message);
 }
 
 } // namespace
