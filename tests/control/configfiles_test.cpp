@@ -13,8 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -116,16 +114,11 @@ TEST_F(ConfigFilesTest, AFailedWriteKeepsThePreviousFile) {
     const QString path = Path("keep.ZPF");
     WriteAll(path, "the previous file\r\n");
     // Files may grow to 1000 bytes only, so the write fails part way through.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    prompts.QueueFile(path);
-    const int16_t result = SaveConfigurationFile();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, SIG_DFL);
+    int16_t result = 0;
+    ASSERT_TRUE(WithFileSizeLimit(1000, [&] {
+        prompts.QueueFile(path);
+        result = SaveConfigurationFile();
+    }));
 
     EXPECT_EQ(result, vbCancel);
     EXPECT_EQ(ReadAll(path), QByteArray("the previous file\r\n"));

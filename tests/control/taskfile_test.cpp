@@ -2,13 +2,12 @@
 #include "model/datafile.h"
 #include "model/taskfile.h"
 #include "platform/scriptedprompts.h"
+#include "support/basefixture.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace korvel;
 
@@ -216,17 +215,12 @@ TEST_F(TaskFileDialogsTest, AFailedSaveShowsTheErrorAndKeepsTheOldFile) {
 
     const QString path = Put("the previous file\r\n");
     // Files may grow to 100 bytes only, so the write fails part way through.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    prompts.Clear();
-    prompts.QueueFile(path);
-    const int16_t result = SaveTaskFileAs(10, Outputs({{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 7}}));
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, SIG_DFL);
+    int16_t result = 0;
+    ASSERT_TRUE(test::WithFileSizeLimit(100, [&] {
+        prompts.Clear();
+        prompts.QueueFile(path);
+        result = SaveTaskFileAs(10, Outputs({{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 7}}));
+    }));
     EXPECT_EQ(result, vbCancel);
     EXPECT_EQ(Get(path), QByteArray("the previous file\r\n"));
     ASSERT_EQ(Messages().size(), 1);

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTimer>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace korvel::test {
 
@@ -23,6 +25,23 @@ bool BaseFixture::WaitUntil(const std::function<bool()>& cond, int timeoutMs) {
 }
 
 void BaseFixture::Later(int ms, std::function<void()> f) { QTimer::singleShot(ms, std::move(f)); }
+
+bool WithFileSizeLimit(long bytes, const std::function<void()>& f) {
+    rlimit old{};
+    if (getrlimit(RLIMIT_FSIZE, &old) != 0) return false;
+    rlimit small = old;
+    small.rlim_cur = rlim_t(bytes);
+    // A write past the limit fails instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        return false;
+    }
+    f();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, SIG_DFL);
+    return true;
+}
 
 QByteArray Bytes(std::initializer_list<int> values) {
     QByteArray b;

@@ -26,6 +26,10 @@ protected:
     ScriptedPrompts prompts;
 };
 
+// Runs f while files may grow to `bytes` only, so that a write fails part way through;
+// false, with f not run, where the limit cannot be set.
+bool WithFileSizeLimit(long bytes, const std::function<void()>& f);
+
 QByteArray Bytes(std::initializer_list<int> values);
 QByteArray WithChecksum(std::initializer_list<int> values);
 
