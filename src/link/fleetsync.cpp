@@ -4,6 +4,7 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/linkclient.h"
+#include "link/transaction.h"
 #include "platform/eventpump.h"
 
 #include <QDeadlineTimer>
@@ -14,17 +15,12 @@ namespace {
 
 void MonitorLine(const QString& text) { linkClient().TrafficLine(text); }
 
-bool Waiting() {
-    const int16_t t = linkState().TxState;
-    return t == TX_WAIT_ACK || t == TX_WAIT_REPLY;
-}
-
 // The reply time-out of a waiting transaction runs on; it is started when it was not
 // yet running. What the radio says never ends a transaction by itself, so without this
 // a refused or lost message would be waited for forever.
 void KeepReplyTimeout(bool restart) {
     auto& s = linkState();
-    if (!Waiting()) return;
+    if (!TransactionOpen(OpenTransaction::AwaitingAnswer)) return;
     if (restart || !linkHost().TimerEnabled(LinkTimer::CommIn)) s.PacketTimeoutCount = s.PacketTimeoutReload;
     linkHost().SetTimerEnabled(LinkTimer::CommIn, true);
 }

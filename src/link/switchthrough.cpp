@@ -4,6 +4,7 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/linkclient.h"
+#include "platform/digits.h"
 #include "platform/eventpump.h"
 #include "platform/iohandler.h"
 #include "platform/prompts.h"
@@ -30,10 +31,10 @@ constexpr qsizetype kMaxPendingBytes = 1 << 20;
 // A part that is a whole number and nothing else ("2", not "2x" or "-2").
 std::optional<int> WholeNumber(const QByteArray& part) {
     const QByteArray text = part.trimmed();
-    if (text.isEmpty() || text.size() > 9) return std::nullopt;
-    for (char c : text)
-        if (c < '0' || c > '9') return std::nullopt;
-    return text.toInt();
+    if (text.size() > 9) return std::nullopt;
+    const std::optional<qint64> value = DigitsOnlyValue(text);
+    if (!value) return std::nullopt;
+    return int(*value);
 }
 
 // A text the host shows: single-byte characters, with no control characters but tab and
@@ -176,7 +177,6 @@ void SwitchThroughLink::OnHostAccepted() {
     SleepMs(s.SwitchThroughAcceptPauseMs);
     h.SetPanelText(4, QStringLiteral("CONNECTING ...") + QString::number(s.RetryNumber));
     h.RefreshStatusBar();
-    s.LinkMode = LINK_SWITCH_THROUGH;
     // Whatever the host sent at once is waiting already.
     if (host_) Append(host_->readAll());
     TakeMessages();

@@ -15,8 +15,6 @@ class QTcpSocket;
 
 namespace korvel {
 
-// The port this program listens on for the host's connection.
-inline constexpr quint16 SWITCH_THROUGH_PORT = 14004;
 // Ends every part of the stream, both ways.
 inline constexpr char SWITCH_THROUGH_DELIMITER[] = "<<>>";
 

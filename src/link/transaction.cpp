@@ -18,7 +18,6 @@ namespace korvel {
 
 namespace {
 
-bool radioProtocol() { return linkClient().Settings().Radio; }
 
 void panel(int n, const QString& text) { linkHost().SetPanelText(n, text); }
 
@@ -78,6 +77,12 @@ int16_t sendSwitchThroughAndWait() {
 
 } // namespace
 
+bool TransactionOpen(OpenTransaction which) {
+    const int16_t t = linkState().TxState;
+    if (t == TX_WAIT_ACK || t == TX_WAIT_REPLY) return true;
+    return which == OpenTransaction::Any && t == TX_SEND_ONLY;
+}
+
 void AbandonTransaction() {
     auto& s = linkState();
     if (s.TxState == TX_IDLE) return;
@@ -101,13 +106,13 @@ int16_t SendPacket(int16_t mode) {
     s.OpenCommand = s.TxBuffer[FRAME_LENGTH] > FRAME_COMMAND ? s.TxBuffer[FRAME_COMMAND] : -1;
     s.OpenRequest = QByteArray(reinterpret_cast<const char*>(s.TxBuffer),
                                std::min<int>(s.TxBuffer[FRAME_LENGTH] + 1, LINK_BUFFER_SIZE));
-    if (radioProtocol()) WrapPacketInFleetSync();
+    if (RadioProtocol()) WrapPacketInFleetSync();
 
     panel(3, QString());
     s.RetryRequest = 0;
     s.TxState = mode;
     s.RetryNumber = 1;
-    if (!radioProtocol()) s.TxLength = static_cast<int16_t>(s.TxBuffer[0] + 1);
+    if (!RadioProtocol()) s.TxLength = static_cast<int16_t>(s.TxBuffer[0] + 1);
     if (s.TraceOn) TraceTxFrame("TX: ");
 
     s.OpenTxFrame = QByteArray(reinterpret_cast<const char*>(s.TxBuffer),
@@ -118,7 +123,7 @@ int16_t SendPacket(int16_t mode) {
     // A reason to resend that came meanwhile (an event dropped while the frame waited)
     // is answered by the frame's first send; sent again at once, its second answer
     // would end the next request.
-    if (radioProtocol()) {
+    if (RadioProtocol()) {
         WaitForRadioPause();
         s.RetryRequest = 0;
     }
@@ -136,7 +141,7 @@ int16_t SendPacket(int16_t mode) {
         if (ProgramEnding()) return cancelTransaction();
         WaitForEvents();
         if (s.RetryRequest) HandleCommTimeout();
-        if ((s.TxState == TX_WAIT_ACK || s.TxState == TX_WAIT_REPLY) && s.WaitElapsed == 1) {
+        if (TransactionOpen(OpenTransaction::AwaitingAnswer) && s.WaitElapsed == 1) {
             if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
             HandleCommTimeout();
         }
@@ -193,7 +198,7 @@ void Retransmit() {
     ++s.RetryNumber;
     s.TxIndex = 0;
     if (s.TraceOn) TraceTxFrame("RTX: ");
-    if (radioProtocol()) {
+    if (RadioProtocol()) {
         WaitForRadioPause();
         // This resend answers whatever asked for one while the radio rested.
         s.RetryRequest = 0;
