@@ -130,6 +130,9 @@ TcpChoice ChooseTcpEndpoint(const QString& text) {
     // Always a new connection, so that the module's network side sees a fresh start
     // text; the connect sends it.
     TcpClientSocket().Close();
+    // The connect's pauses give way to a cancel: one left standing by an earlier job
+    // must not stop the connect asked for now.
+    s.UserCancel = false;
     const bool connected = TcpConnect() == 1;
     s.ConnectCancelled = !connected;
     g_connect.ConnectType = CONNECT_LOCAL_OR_TCP;

@@ -4,6 +4,7 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/linkclient.h"
+#include "link/transaction.h"
 #include "platform/digits.h"
 #include "platform/eventpump.h"
 #include "platform/iohandler.h"
@@ -11,6 +12,7 @@
 #include "platform/tcpclient.h"
 
 #include <QHostAddress>
+#include <QPointer>
 #include <QStringList>
 #include <QTcpSocket>
 #include <memory>
@@ -174,7 +176,15 @@ void SwitchThroughLink::OnHostAccepted() {
     LinkHost& h = linkHost();
     SetFlashCommandsEnabled(h, false);
     s.LinkMode = LINK_SWITCH_THROUGH;
-    SleepMs(s.SwitchThroughAcceptPauseMs);
+    // The host readies its side meanwhile. The window runs on, and a cancel cuts the
+    // pause short; what the host sends waits until the pause is over, so its messages
+    // still come after the connecting text.
+    const QPointer<SwitchThroughLink> self(this);
+    holdingMessages_ = true;
+    PauseLink(s.SwitchThroughAcceptPauseMs);
+    if (!self) return;
+    holdingMessages_ = false;
+    if (ended_ || ProgramEnding()) return;
     h.SetPanelText(4, QStringLiteral("CONNECTING ...") + QString::number(s.RetryNumber));
     h.RefreshStatusBar();
     // Whatever the host sent at once is waiting already.
@@ -208,6 +218,7 @@ void SwitchThroughLink::Remove(qsizetype count) {
 }
 
 void SwitchThroughLink::TakeMessages() {
+    if (holdingMessages_) return;
     // This runs again, nested, when more comes from the host while a box shown for an
     // earlier message is up: the frames are taken then and there, because whatever runs
     // inside that box's modal loop (an event's acknowledgement with its channel poll) may

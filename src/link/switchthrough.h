@@ -94,6 +94,8 @@ private:
     QList<qsizetype> blockStarts_;
     QList<HostQuestion> questions_;
     bool prompting_ = false;
+    // True during the pause after the host has connected: its messages wait for its end.
+    bool holdingMessages_ = false;
     bool ended_ = false;
     std::function<void()> onEnd_;
 };

@@ -83,6 +83,10 @@ bool TransactionOpen(OpenTransaction which) {
     return which == OpenTransaction::Any && t == TX_SEND_ONLY;
 }
 
+bool PauseLink(int ms) {
+    return PauseMs(ms, [] { return linkState().UserCancel; });
+}
+
 void AbandonTransaction() {
     auto& s = linkState();
     if (s.TxState == TX_IDLE) return;

@@ -311,7 +311,15 @@ int16_t TcpConnect() {
         s.TcpConnecting = true;
         sock.Close();
         ForgetPartialFrame();
-        SleepMs(s.TcpReconnectPauseMs);
+        // The pauses and the connect wait in the event loop, so the user can give up on
+        // a module slow to answer: a cancel ends the connect with nothing to report.
+        const auto cancelled = [&] {
+            sock.Close();
+            s.TcpConnecting = false;
+            panel(3, QString());
+            return fail();
+        };
+        if (!PauseLink(s.TcpReconnectPauseMs)) return cancelled();
         sock.SetRemote(host, static_cast<quint16>(port));
         panel(3, QStringLiteral("Connecting to ") + s.TcpAddress + QStringLiteral(" ..."));
         sock.Connect();
@@ -321,14 +329,13 @@ int16_t TcpConnect() {
         while (sock.State() != sckConnected) {
             if (sock.State() == sckClosing || sock.State() == sckError || deadline.hasExpired())
                 return connectFailed();
-            SleepMs(s.TcpConnectPollMs);
-            DoEvents();
+            if (!PauseLink(s.TcpConnectPollMs)) return cancelled();
         }
         // Whoever opens the connection, the module's network side reads nothing before
         // its start text.
         sock.Send(QByteArray(TCP_START_TEXT, TCP_START_TEXT_LENGTH));
         DoEvents();
-        SleepMs(s.TcpStartPauseMs);
+        if (!PauseLink(s.TcpStartPauseMs)) return cancelled();
         DoEvents();
         if (sock.State() != sckConnected) return connectFailed();
         s.TcpConnecting = false;

@@ -15,6 +15,7 @@
 #include "support/configdiff.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -88,6 +89,33 @@ TEST_F(HostLinkTest, HostConnectsBackOnceAndFramesCarryTheRoute) {
     EXPECT_EQ(uint8_t(sent[FRAME_ROUTE]), 3) << "the route of the command line";
     EXPECT_TRUE(FrameChecksumGood(reinterpret_cast<const uint8_t*>(sent.constData()), int(sent.size())));
     EXPECT_TRUE(relay.ReceivedRaw().endsWith(sent + "<<>>"));
+}
+
+// The pause once the host is in waits in the event loop: the window's timers run, a
+// cancel cuts it short, and what the host sends meanwhile comes after the connecting text.
+TEST_F(HostLinkTest, TheAcceptPauseLetsTheProgramRunAndGivesWayToCancel) {
+    linkState().SwitchThroughAcceptPauseMs = 20000;
+    relay.SendPanelMessage(4, "HOST READY");
+    int ticksInPause = 0;
+    QString panelInPause;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (linkState().LinkMode != LINK_SWITCH_THROUGH) return;
+        // The host's message has had ample time to arrive: it must still be waiting.
+        if (++ticksInPause == 10) {
+            panelInPause = host->PanelText(4);
+            linkState().UserCancel = true;
+        }
+    });
+    tick.start(10);
+    QElapsedTimer t;
+    t.start();
+    Link();
+    ASSERT_TRUE(WaitUntil([this] { return host->PanelText(4) == QStringLiteral("HOST READY"); }));
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_GE(ticksInPause, 10);
+    EXPECT_TRUE(panelInPause.isEmpty()) << panelInPause.toStdString();
+    EXPECT_EQ(ended, 0);
 }
 
 TEST_F(HostLinkTest, PanelMessagesAndPromptsWithEveryAnswer) {

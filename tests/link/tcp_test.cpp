@@ -10,6 +10,7 @@
 #include "link/simfixture.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -249,6 +250,41 @@ TEST_F(TcpTest, AConnectThatNeverCompletesGivesUp) {
     EXPECT_TRUE(host->PanelText(3).isEmpty()) << "no connecting text left behind";
     for (QTcpSocket* f : fillers) delete f;
     ::close(listener);
+}
+
+// The pause before a new connection and the one after its start text wait in the event
+// loop: the window's timers run meanwhile, and a cancel ends the connect quietly.
+TEST_F(TcpTest, TheConnectsPausesLetTheProgramRunAndGiveWayToCancel) {
+    const QByteArray start(TCP_START_TEXT, TCP_START_TEXT_LENGTH);
+    for (const bool afterStartText : {false, true}) {
+        auto& s = linkState();
+        s.UserCancel = false;
+        s.TcpReconnectPauseMs = afterStartText ? 0 : 20000;
+        s.TcpStartPauseMs = afterStartText ? 20000 : 0;
+        int ticks = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            ++ticks;
+            // Cancelled only once the pause under test is surely under way.
+            if (ticks >= 3 && (!afterStartText || sim.ReceivedRaw().contains(start))) linkState().UserCancel = true;
+        });
+        tick.start(10);
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(TcpConnect(), 0) << afterStartText;
+        EXPECT_LT(t.elapsed(), 10000);
+        EXPECT_GE(ticks, 3);
+        EXPECT_TRUE(prompts.Shown().isEmpty()) << "a cancel is no failure to report";
+        EXPECT_TRUE(s.ConnectCancelled);
+        EXPECT_FALSE(s.TcpLinkActive);
+        EXPECT_FALSE(s.TcpConnecting) << "the next connect is not refused";
+        EXPECT_NE(TcpClientSocket().State(), sckConnected);
+        EXPECT_TRUE(host->PanelText(3).isEmpty());
+        EXPECT_EQ(sim.ReceivedRaw().count(start), afterStartText ? 1 : 0);
+    }
+    linkState().UserCancel = false;
+    linkState().TcpStartPauseMs = 0;
+    EXPECT_EQ(TcpConnect(), 1);
 }
 
 TEST_F(TcpTest, ACancelledCommandEndsAtItsAcknowledgement) {
