@@ -149,6 +149,13 @@ int16_t SendPacket(int16_t mode) {
             if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
             HandleCommTimeout();
         }
+        // A send-only frame is given as long to leave the port as any frame's try, and is
+        // never sent again (it would answer its event twice): on a port that has closed
+        // itself (the adapter pulled) or stalls, it has failed.
+        if (s.TxState == TX_SEND_ONLY && s.WaitElapsed == 1) {
+            if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
+            s.TxState = TX_GAVE_UP;
+        }
     }
     if (s.UserCancel) return cancelTransaction();
     return endTransaction();
