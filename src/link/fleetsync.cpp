@@ -8,6 +8,7 @@
 #include "platform/eventpump.h"
 
 #include <QDeadlineTimer>
+#include <algorithm>
 
 namespace korvel {
 
@@ -150,9 +151,16 @@ void ParseFleetSyncInput() {
     host.SetTimerEnabled(LinkTimer::InterByte, false);
 }
 
-void WaitForRadioPause() {
-    const QDeadlineTimer& quiet = linkState().RadioQuietUntil;
-    while (!quiet.hasExpired() && !ProgramEnding()) WaitForEvents(int(std::max<qint64>(1, quiet.remainingTime())));
+bool WaitForRadioPause() {
+    const auto& s = linkState();
+    // The reply time-out counts 100 ms ticks.
+    const QDeadlineTimer limit(std::max<qint64>(s.FleetSyncPauseMs, qint64(s.PacketTimeoutReload) * 100));
+    for (;;) {
+        if (s.RadioQuietUntil.hasExpired() || limit.hasExpired()) return true;
+        if (s.UserCancel || ProgramEnding()) return false;
+        const qint64 left = std::min(s.RadioQuietUntil.remainingTime(), limit.remainingTime());
+        WaitForEvents(int(std::clamp<qint64>(left, 1, 100)));
+    }
 }
 
 } // namespace korvel

@@ -128,7 +128,8 @@ int16_t SendPacket(int16_t mode) {
     // is answered by the frame's first send; sent again at once, its second answer
     // would end the next request.
     if (RadioProtocol()) {
-        WaitForRadioPause();
+        // A cancel while the radio rests: nothing has gone out.
+        if (!WaitForRadioPause()) return cancelTransaction();
         s.RetryRequest = 0;
     }
     if (s.TcpLinkActive) {
@@ -210,7 +211,11 @@ void Retransmit() {
     s.TxIndex = 0;
     if (s.TraceOn) TraceTxFrame("RTX: ");
     if (RadioProtocol()) {
-        WaitForRadioPause();
+        if (!WaitForRadioPause()) {
+            // Cancelled while the radio rested: this try is not made, and the wait ends.
+            s.TxState = TX_GAVE_UP;
+            return;
+        }
         // This resend answers whatever asked for one while the radio rested.
         s.RetryRequest = 0;
     }
