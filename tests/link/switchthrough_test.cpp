@@ -118,6 +118,20 @@ TEST_F(HostLinkTest, TheAcceptPauseLetsTheProgramRunAndGivesWayToCancel) {
     EXPECT_EQ(ended, 0);
 }
 
+// The host passes the module's frames on as they came: one whose checksum is wrong still
+// answers the request, byte for byte, the checksum byte included.
+TEST_F(HostLinkTest, AFrameWithAWrongChecksumIsHandedOn) {
+    relay.SetRelay(false);
+    Link();
+    RecordDispatched();
+    QByteArray reply = Good({8, 0, 5, 3, 0, PKT_REPLY, 0x42, 9});
+    reply[8] = char(uint8_t(reply[8]) ^ 0x01);
+    Later(0, [&] { relay.SendFrame(reply); });
+    EXPECT_EQ(SendRequest(0x42, 5, 0, 0), SEND_OK);
+    ASSERT_EQ(dispatched.size(), 1);
+    EXPECT_EQ(dispatched[0], reply);
+}
+
 TEST_F(HostLinkTest, PanelMessagesAndPromptsWithEveryAnswer) {
     Link();
     relay.SendPanelMessage(2, "Relay up");
@@ -146,9 +160,11 @@ TEST_F(HostLinkTest, StreamTakesWholeMessagesAndKeepsTheRest) {
                               b + "<<>>" + "PNLMESSAGE<<>>3<<>>Three<<>>";
     // Byte by byte: nothing is lost at any split.
     for (char c : stream) switchThrough().TakeStream(QByteArray(1, c));
-    ASSERT_EQ(dispatched.size(), 2);
+    // A frame whose checksum is wrong is handed on like any other.
+    ASSERT_EQ(dispatched.size(), 3);
     EXPECT_EQ(dispatched[0], a);
-    EXPECT_EQ(dispatched[1], b);
+    EXPECT_EQ(dispatched[1], badChecksum);
+    EXPECT_EQ(dispatched[2], b);
     EXPECT_EQ(host->PanelText(3), QStringLiteral("Three"));
 
     // Half a message waits for the rest.
