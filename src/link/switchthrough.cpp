@@ -5,6 +5,7 @@
 #include "link/linkstate.h"
 #include "link/linkclient.h"
 #include "link/transaction.h"
+#include "link/transport.h"
 #include "platform/digits.h"
 #include "platform/eventpump.h"
 #include "platform/iohandler.h"
@@ -158,6 +159,11 @@ void SwitchThroughLink::OnHostConnecting() {
         }
         host_ = incoming;
         host_->setParent(this);
+        // Nothing an earlier link left behind is taken for this host's.
+        BeginNewConnection();
+        pending_.clear();
+        blockStarts_.clear();
+        questions_.clear();
         host_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(host_, &QTcpSocket::readyRead, this, &SwitchThroughLink::OnHostData);
         connect(host_, &QTcpSocket::disconnected, this, [this] {

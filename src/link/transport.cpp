@@ -15,10 +15,21 @@
 
 #include <QDeadlineTimer>
 #include <QStringList>
+#include <memory>
 
 namespace korvel {
 
 namespace {
+
+// The connection the frames received now belong to. A frame waits for its handler to
+// return under this token, and a new connection replaces it: the frames the old one
+// left queued are dropped with it.
+std::unique_ptr<QObject> g_connectionToken;
+
+QObject* connectionToken() {
+    if (!g_connectionToken) g_connectionToken = std::make_unique<QObject>();
+    return g_connectionToken.get();
+}
 
 int16_t interByteTimeout() { return static_cast<int16_t>(linkClient().Settings().InterByteTimeout); }
 bool debugDisplay() { return linkClient().Settings().DebugDisplay; }
@@ -88,18 +99,18 @@ void frameComplete(bool fromTcp) {
         if (!fromTcp && s.TraceOn) TraceWriteLine("CHECKSUM ERROR");
         return;
     }
-    RunAfterHandler([frame] { dispatchModuleFrame(frame); });
+    RunAfterHandler([frame] { dispatchModuleFrame(frame); }, connectionToken());
 }
 
-// A new connection must not finish a frame that began on the old one.
-void ForgetPartialFrame() {
+} // namespace
+
+void BeginNewConnection() {
     auto& s = linkState();
     s.TcpPending255 = false;
     if (s.RxState == RX_IN_FRAME) s.RxState = RX_HUNT;
     linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
+    g_connectionToken.reset();
 }
-
-} // namespace
 
 int16_t OpenLinkPort() {
     // A module over TCP must not be refused because the PC has no usable serial port.
@@ -121,6 +132,7 @@ int16_t OpenCommPort() {
         return 1;
     }
     port.ClearInput();
+    BeginNewConnection();
     return 0;
 }
 
@@ -129,6 +141,7 @@ bool ReopenCommPort() {
     if (port.IsOpen()) return true;
     if (port.Open() != COMM_OK) return false;
     port.ClearInput();
+    BeginNewConnection();
     panel(4, QString());
     return true;
 }
@@ -218,7 +231,7 @@ void RxStateMachine(uint8_t b, bool fromTcp) {
         if (b == ETX) {
             linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
             s.RxState = RX_HUNT;
-            RunAfterHandler([text = assembled()] { dispatchRadioText(text); });
+            RunAfterHandler([text = assembled()] { dispatchRadioText(text); }, connectionToken());
         }
         return;
     }
@@ -310,7 +323,7 @@ int16_t TcpConnect() {
         if (s.TcpConnecting) return 0;
         s.TcpConnecting = true;
         sock.Close();
-        ForgetPartialFrame();
+        BeginNewConnection();
         // The pauses and the connect wait in the event loop, so the user can give up on
         // a module slow to answer: a cancel ends the connect with nothing to report.
         const auto cancelled = [&] {

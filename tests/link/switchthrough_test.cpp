@@ -132,6 +132,17 @@ TEST_F(HostLinkTest, AFrameWithAWrongChecksumIsHandedOn) {
     EXPECT_EQ(dispatched[0], reply);
 }
 
+// The host that connects starts a stream of its own: half a message left from before is
+// not finished by its first bytes.
+TEST_F(HostLinkTest, TheHostsStreamStartsAfresh) {
+    switchThrough().TakeStream("PNLMESSAGE<<>>2<<>>Left ");
+    Link();
+    relay.SendRaw("over<<>>");
+    relay.SendPanelMessage(3, "Fresh");
+    ASSERT_TRUE(WaitUntil([this] { return host->PanelText(3) == QStringLiteral("Fresh"); }));
+    EXPECT_EQ(host->PanelText(2), QString());
+}
+
 TEST_F(HostLinkTest, PanelMessagesAndPromptsWithEveryAnswer) {
     Link();
     relay.SendPanelMessage(2, "Relay up");

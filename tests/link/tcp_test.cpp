@@ -4,6 +4,7 @@
 #include "control/rxdispatch.h"
 #include "link/transaction.h"
 #include "link/transport.h"
+#include "platform/iohandler.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "sim/simmodule.h"
@@ -202,6 +203,31 @@ TEST_F(TcpTest, AReconnectInsideATransferBeginsWithTheStartTextAndForgetsTheHalf
     EXPECT_EQ(sim.ReceivedCount(), 1) << "answered at the first try";
     ASSERT_EQ(dispatched.size(), 1);
     EXPECT_EQ(quint8(dispatched[0][6]), CMD_MODULE_INFO);
+}
+
+// A frame the old connection left waiting for its handler to return is not taken for
+// the new connection's: connecting elsewhere drops it, staying connected keeps it.
+TEST_F(TcpTest, ANewConnectionForgetsTheFramesTheOldOneLeftQueued) {
+    ASSERT_EQ(TcpConnect(), 1);
+    const QByteArray frame = WithChecksum({7, 7, 1, 0, 0, PKT_REPLY, 1});
+    const auto queue = [&] {
+        const IoHandlerScope handler;
+        TcpReceiveBytes(frame);
+    };
+    queue();
+    ASSERT_EQ(QueuedJobCount(), 1);
+    EXPECT_EQ(TcpConnect(), 1) << "the same endpoint: the same connection";
+    RunQueuedJobs();
+    EXPECT_EQ(dispatched, QList<QByteArray>({frame}));
+
+    SimModule other;
+    const quint16 otherPort = other.ListenTcp(0);
+    ASSERT_NE(otherPort, 0);
+    queue();
+    linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(otherPort);
+    ASSERT_EQ(TcpConnect(), 1);
+    RunQueuedJobs();
+    EXPECT_EQ(dispatched.size(), 1);
 }
 
 TEST_F(TcpTest, AResetInTheMiddleOfATransactionIsReportedAndTheTryRepeated) {
