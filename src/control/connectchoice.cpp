@@ -5,6 +5,7 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/transport.h"
+#include "platform/digits.h"
 #include "platform/eventpump.h"
 #include "platform/prompts.h"
 #include "platform/tcpclient.h"
@@ -32,10 +33,10 @@ void setStation(int16_t destination, int16_t route) {
 
 // Digits only: the box's key filter lets nothing else in, but a caller may pass anything.
 bool parseStationNumber(const QString& text, int* number) {
-    if (text.isEmpty() || text.size() > 3) return false;
-    for (const QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
-    *number = text.toInt();
+    if (text.size() > 3) return false;
+    const std::optional<qint64> value = DigitsOnlyValue(text);
+    if (!value) return false;
+    *number = int(*value);
     return true;
 }
 
@@ -129,6 +130,9 @@ TcpChoice ChooseTcpEndpoint(const QString& text) {
     // Always a new connection, so that the module's network side sees a fresh start
     // text; the connect sends it.
     TcpClientSocket().Close();
+    // The connect's pauses give way to a cancel: one left standing by an earlier job
+    // must not stop the connect asked for now.
+    s.UserCancel = false;
     const bool connected = TcpConnect() == 1;
     s.ConnectCancelled = !connected;
     g_connect.ConnectType = CONNECT_LOCAL_OR_TCP;

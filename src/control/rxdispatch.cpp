@@ -45,23 +45,18 @@ void ReportUnexpectedError(int number, const QString& description, const QString
 
 namespace {
 
-bool transactionOpen() {
-    const int16_t t = linkState().TxState;
-    return t == TX_WAIT_ACK || t == TX_WAIT_REPLY || t == TX_SEND_ONLY;
-}
-
 void refuse(const char* what) {
     const QString text = QStringLiteral("OMRU received %1 from target - unknown command").arg(QLatin1String(what));
     const QString title = QStringLiteral("Unknown Command");
     // A refusal while no transaction is open ended nothing a sequence sent: said at once.
     // It must not leave the link looking busy either.
-    if (!transactionOpen()) {
+    if (!TransactionOpen()) {
         MsgBox(text, vbOKOnly + vbInformation, title);
         return;
     }
     // Inside a sequence only recorded: the sequence says it once the module is put back.
     ReportRefusal(text, title);
-    if (transactionOpen()) linkState().TxState = TX_REFUSED;
+    if (TransactionOpen()) linkState().TxState = TX_REFUSED;
 }
 
 // Replies that carry, in their first data byte, the block, group or module index their
@@ -157,7 +152,7 @@ void ProcessRxPacket() {
         }
         break;
     case PKT_EVENT:
-        if (transactionOpen()) {
+        if (TransactionOpen()) {
             // Dropped unacknowledged: the module repeats it, and the frame we wait on
             // is resent at once. Not an acknowledgement on its way out: sent again, it
             // would answer the event just dropped, which the module would then never

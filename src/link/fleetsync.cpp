@@ -4,9 +4,11 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/linkclient.h"
+#include "link/transaction.h"
 #include "platform/eventpump.h"
 
 #include <QDeadlineTimer>
+#include <algorithm>
 
 namespace korvel {
 
@@ -14,17 +16,12 @@ namespace {
 
 void MonitorLine(const QString& text) { linkClient().TrafficLine(text); }
 
-bool Waiting() {
-    const int16_t t = linkState().TxState;
-    return t == TX_WAIT_ACK || t == TX_WAIT_REPLY;
-}
-
 // The reply time-out of a waiting transaction runs on; it is started when it was not
 // yet running. What the radio says never ends a transaction by itself, so without this
 // a refused or lost message would be waited for forever.
 void KeepReplyTimeout(bool restart) {
     auto& s = linkState();
-    if (!Waiting()) return;
+    if (!TransactionOpen(OpenTransaction::AwaitingAnswer)) return;
     if (restart || !linkHost().TimerEnabled(LinkTimer::CommIn)) s.PacketTimeoutCount = s.PacketTimeoutReload;
     linkHost().SetTimerEnabled(LinkTimer::CommIn, true);
 }
@@ -154,9 +151,16 @@ void ParseFleetSyncInput() {
     host.SetTimerEnabled(LinkTimer::InterByte, false);
 }
 
-void WaitForRadioPause() {
-    const QDeadlineTimer& quiet = linkState().RadioQuietUntil;
-    while (!quiet.hasExpired() && !ProgramEnding()) WaitForEvents(int(std::max<qint64>(1, quiet.remainingTime())));
+bool WaitForRadioPause() {
+    const auto& s = linkState();
+    // The reply time-out counts 100 ms ticks.
+    const QDeadlineTimer limit(std::max<qint64>(s.FleetSyncPauseMs, qint64(s.PacketTimeoutReload) * 100));
+    for (;;) {
+        if (s.RadioQuietUntil.hasExpired() || limit.hasExpired()) return true;
+        if (s.UserCancel || ProgramEnding()) return false;
+        const qint64 left = std::min(s.RadioQuietUntil.remainingTime(), limit.remainingTime());
+        WaitForEvents(int(std::clamp<qint64>(left, 1, 100)));
+    }
 }
 
 } // namespace korvel

@@ -13,4 +13,6 @@ LinkClient& linkClient() {
 
 void SetLinkClient(LinkClient* c) { installed = c; }
 
+bool RadioProtocol() { return linkClient().Settings().Radio; }
+
 } // namespace korvel

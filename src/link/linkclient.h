@@ -51,6 +51,8 @@ public:
 };
 
 LinkClient& linkClient();
+// True when module frames travel inside a FleetSync radio's text frames.
+bool RadioProtocol();
 // Installs c (not owned); nullptr restores the silent default.
 void SetLinkClient(LinkClient* c);
 

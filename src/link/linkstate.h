@@ -16,6 +16,9 @@ namespace korvel {
 class SerialPortIo;
 class TcpClient;
 
+// The port this program listens on for the switch-through host's connection.
+inline constexpr quint16 SWITCH_THROUGH_PORT = 14004;
+
 enum TxStateValue : int16_t {
     TX_IDLE = 0,
     TX_WAIT_ACK = 1,
@@ -119,7 +122,7 @@ struct LinkState {
     int TcpStartPauseMs = 2000;
     // Where this program listens for the switch-through host (0: a free port, for tests),
     // and the pause once the host has connected, while it readies its own side.
-    quint16 SwitchThroughListenPort = 14004;
+    quint16 SwitchThroughListenPort = SWITCH_THROUGH_PORT;
     int SwitchThroughAcceptPauseMs = 2000;
     // The pause after each data message from the radio, before it can take the next,
     // and when the one under way ends (expired when none is).

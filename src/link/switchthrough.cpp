@@ -4,12 +4,16 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/linkclient.h"
+#include "link/transaction.h"
+#include "link/transport.h"
+#include "platform/digits.h"
 #include "platform/eventpump.h"
 #include "platform/iohandler.h"
 #include "platform/prompts.h"
 #include "platform/tcpclient.h"
 
 #include <QHostAddress>
+#include <QPointer>
 #include <QStringList>
 #include <QTcpSocket>
 #include <memory>
@@ -24,16 +28,20 @@ const QByteArray kDelimiter(SWITCH_THROUGH_DELIMITER);
 const QByteArray kPanelMessage("PNLMESSAGE");
 const QByteArray kUserPrompt("USERPROMPT");
 
+// The shortest module frame: Length, destination, source, route, packet ID and type,
+// then the checksum.
+constexpr qsizetype kShortestFrame = FRAME_PACKET_TYPE + 2;
+
 // A host that never ends a message cannot make the program hold its stream forever.
 constexpr qsizetype kMaxPendingBytes = 1 << 20;
 
 // A part that is a whole number and nothing else ("2", not "2x" or "-2").
 std::optional<int> WholeNumber(const QByteArray& part) {
     const QByteArray text = part.trimmed();
-    if (text.isEmpty() || text.size() > 9) return std::nullopt;
-    for (char c : text)
-        if (c < '0' || c > '9') return std::nullopt;
-    return text.toInt();
+    if (text.size() > 9) return std::nullopt;
+    const std::optional<qint64> value = DigitsOnlyValue(text);
+    if (!value) return std::nullopt;
+    return int(*value);
 }
 
 // A text the host shows: single-byte characters, with no control characters but tab and
@@ -151,6 +159,11 @@ void SwitchThroughLink::OnHostConnecting() {
         }
         host_ = incoming;
         host_->setParent(this);
+        // Nothing an earlier link left behind is taken for this host's.
+        BeginNewConnection();
+        pending_.clear();
+        blockStarts_.clear();
+        questions_.clear();
         host_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(host_, &QTcpSocket::readyRead, this, &SwitchThroughLink::OnHostData);
         connect(host_, &QTcpSocket::disconnected, this, [this] {
@@ -173,10 +186,17 @@ void SwitchThroughLink::OnHostAccepted() {
     LinkHost& h = linkHost();
     SetFlashCommandsEnabled(h, false);
     s.LinkMode = LINK_SWITCH_THROUGH;
-    SleepMs(s.SwitchThroughAcceptPauseMs);
+    // The host readies its side meanwhile. The window runs on, and a cancel cuts the
+    // pause short; what the host sends waits until the pause is over, so its messages
+    // still come after the connecting text.
+    const QPointer<SwitchThroughLink> self(this);
+    holdingMessages_ = true;
+    PauseLink(s.SwitchThroughAcceptPauseMs);
+    if (!self) return;
+    holdingMessages_ = false;
+    if (ended_ || ProgramEnding()) return;
     h.SetPanelText(4, QStringLiteral("CONNECTING ...") + QString::number(s.RetryNumber));
     h.RefreshStatusBar();
-    s.LinkMode = LINK_SWITCH_THROUGH;
     // Whatever the host sent at once is waiting already.
     if (host_) Append(host_->readAll());
     TakeMessages();
@@ -208,6 +228,7 @@ void SwitchThroughLink::Remove(qsizetype count) {
 }
 
 void SwitchThroughLink::TakeMessages() {
+    if (holdingMessages_) return;
     // This runs again, nested, when more comes from the host while a box shown for an
     // earlier message is up: the frames are taken then and there, because whatever runs
     // inside that box's modal loop (an event's acknowledgement with its channel poll) may
@@ -295,9 +316,13 @@ bool SwitchThroughLink::TakeFrame(qsizetype first) {
     } else if (first > end) {
         return DropPart(first);
     }
+    // A part too short to hold a module frame's header (and its checksum) is no frame,
+    // and the dispatcher would read past it.
+    if (end < kShortestFrame) return DropPart(end);
     const QByteArray frame = pending_.left(end);
     Remove(end + kDelimiter.size());
-    if (!FrameChecksumGood(reinterpret_cast<const uint8_t*>(frame.constData()), int(frame.size()))) return true;
+    // The host has the module's frames from its own link and passes them on as they
+    // came: their checksum is not tested again here, a wrong one included.
     auto& s = linkState();
     std::copy_n(frame.constData(), frame.size(), reinterpret_cast<char*>(s.RxBuffer));
     linkClient().FrameReceived();

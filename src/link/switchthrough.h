@@ -15,8 +15,6 @@ class QTcpSocket;
 
 namespace korvel {
 
-// The port this program listens on for the host's connection.
-inline constexpr quint16 SWITCH_THROUGH_PORT = 14004;
 // Ends every part of the stream, both ways.
 inline constexpr char SWITCH_THROUGH_DELIMITER[] = "<<>>";
 
@@ -96,6 +94,8 @@ private:
     QList<qsizetype> blockStarts_;
     QList<HostQuestion> questions_;
     bool prompting_ = false;
+    // True during the pause after the host has connected: its messages wait for its end.
+    bool holdingMessages_ = false;
     bool ended_ = false;
     std::function<void()> onEnd_;
 };

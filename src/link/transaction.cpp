@@ -18,7 +18,6 @@ namespace korvel {
 
 namespace {
 
-bool radioProtocol() { return linkClient().Settings().Radio; }
 
 void panel(int n, const QString& text) { linkHost().SetPanelText(n, text); }
 
@@ -78,6 +77,16 @@ int16_t sendSwitchThroughAndWait() {
 
 } // namespace
 
+bool TransactionOpen(OpenTransaction which) {
+    const int16_t t = linkState().TxState;
+    if (t == TX_WAIT_ACK || t == TX_WAIT_REPLY) return true;
+    return which == OpenTransaction::Any && t == TX_SEND_ONLY;
+}
+
+bool PauseLink(int ms) {
+    return PauseMs(ms, [] { return linkState().UserCancel; });
+}
+
 void AbandonTransaction() {
     auto& s = linkState();
     if (s.TxState == TX_IDLE) return;
@@ -101,13 +110,13 @@ int16_t SendPacket(int16_t mode) {
     s.OpenCommand = s.TxBuffer[FRAME_LENGTH] > FRAME_COMMAND ? s.TxBuffer[FRAME_COMMAND] : -1;
     s.OpenRequest = QByteArray(reinterpret_cast<const char*>(s.TxBuffer),
                                std::min<int>(s.TxBuffer[FRAME_LENGTH] + 1, LINK_BUFFER_SIZE));
-    if (radioProtocol()) WrapPacketInFleetSync();
+    if (RadioProtocol()) WrapPacketInFleetSync();
 
     panel(3, QString());
     s.RetryRequest = 0;
     s.TxState = mode;
     s.RetryNumber = 1;
-    if (!radioProtocol()) s.TxLength = static_cast<int16_t>(s.TxBuffer[0] + 1);
+    if (!RadioProtocol()) s.TxLength = static_cast<int16_t>(s.TxBuffer[0] + 1);
     if (s.TraceOn) TraceTxFrame("TX: ");
 
     s.OpenTxFrame = QByteArray(reinterpret_cast<const char*>(s.TxBuffer),
@@ -118,8 +127,9 @@ int16_t SendPacket(int16_t mode) {
     // A reason to resend that came meanwhile (an event dropped while the frame waited)
     // is answered by the frame's first send; sent again at once, its second answer
     // would end the next request.
-    if (radioProtocol()) {
-        WaitForRadioPause();
+    if (RadioProtocol()) {
+        // A cancel while the radio rests: nothing has gone out.
+        if (!WaitForRadioPause()) return cancelTransaction();
         s.RetryRequest = 0;
     }
     if (s.TcpLinkActive) {
@@ -136,9 +146,16 @@ int16_t SendPacket(int16_t mode) {
         if (ProgramEnding()) return cancelTransaction();
         WaitForEvents();
         if (s.RetryRequest) HandleCommTimeout();
-        if ((s.TxState == TX_WAIT_ACK || s.TxState == TX_WAIT_REPLY) && s.WaitElapsed == 1) {
+        if (TransactionOpen(OpenTransaction::AwaitingAnswer) && s.WaitElapsed == 1) {
             if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
             HandleCommTimeout();
+        }
+        // A send-only frame is given as long to leave the port as any frame's try, and is
+        // never sent again (it would answer its event twice): on a port that has closed
+        // itself (the adapter pulled) or stalls, it has failed.
+        if (s.TxState == TX_SEND_ONLY && s.WaitElapsed == 1) {
+            if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
+            s.TxState = TX_GAVE_UP;
         }
     }
     if (s.UserCancel) return cancelTransaction();
@@ -186,8 +203,12 @@ void Retransmit() {
     ++s.RetryNumber;
     s.TxIndex = 0;
     if (s.TraceOn) TraceTxFrame("RTX: ");
-    if (radioProtocol()) {
-        WaitForRadioPause();
+    if (RadioProtocol()) {
+        if (!WaitForRadioPause()) {
+            // Cancelled while the radio rested: this try is not made, and the wait ends.
+            s.TxState = TX_GAVE_UP;
+            return;
+        }
         // This resend answers whatever asked for one while the radio rested.
         s.RetryRequest = 0;
     }

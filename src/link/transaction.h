@@ -7,6 +7,17 @@
 
 namespace korvel {
 
+// Which open transactions TransactionOpen counts: every one, or only those that wait for
+// an answer (a send-only frame waits for none).
+enum class OpenTransaction { Any, AwaitingAnswer };
+// True while a transaction is open: its frame has gone out (or is going out) and it has
+// not yet ended.
+bool TransactionOpen(OpenTransaction which = OpenTransaction::Any);
+
+// Waits ms milliseconds in the event loop, as the link's other waits do: false when the
+// user cancelled (or the program is ending) before the time was up.
+bool PauseLink(int ms);
+
 // mode: TX_WAIT_ACK, TX_WAIT_REPLY or TX_SEND_ONLY. Returns SEND_OK, SEND_FAILED or
 // SEND_CANCELLED once the transaction has ended.
 int16_t SendPacket(int16_t mode);

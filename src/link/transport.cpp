@@ -5,6 +5,8 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/trace.h"
+#include "link/transaction.h"
+#include "platform/digits.h"
 #include "platform/eventpump.h"
 #include "platform/iohandler.h"
 #include "platform/prompts.h"
@@ -13,12 +15,22 @@
 
 #include <QDeadlineTimer>
 #include <QStringList>
+#include <memory>
 
 namespace korvel {
 
 namespace {
 
-bool radioProtocol() { return linkClient().Settings().Radio; }
+// The connection the frames received now belong to. A frame waits for its handler to
+// return under this token, and a new connection replaces it: the frames the old one
+// left queued are dropped with it.
+std::unique_ptr<QObject> g_connectionToken;
+
+QObject* connectionToken() {
+    if (!g_connectionToken) g_connectionToken = std::make_unique<QObject>();
+    return g_connectionToken.get();
+}
+
 int16_t interByteTimeout() { return static_cast<int16_t>(linkClient().Settings().InterByteTimeout); }
 bool debugDisplay() { return linkClient().Settings().DebugDisplay; }
 
@@ -54,14 +66,13 @@ void intoRxBuffer(const QByteArray& frame) {
 // What a module frame means is worked out once the handler that received it has
 // returned: the dispatcher may open a box or start a request.
 void dispatchModuleFrame(const QByteArray& frame) {
-    auto& s = linkState();
     intoRxBuffer(frame);
     const bool counting = linkHost().TimerEnabled(LinkTimer::CommIn);
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
     linkClient().FrameReceived();
     // A frame that did not end the wait (a late answer to an earlier command, another
     // station's frame) must not stop its count-down, or the wait would never end.
-    if (counting && (s.TxState == TX_WAIT_ACK || s.TxState == TX_WAIT_REPLY))
+    if (counting && TransactionOpen(OpenTransaction::AwaitingAnswer))
         linkHost().SetTimerEnabled(LinkTimer::CommIn, true);
 }
 
@@ -88,18 +99,18 @@ void frameComplete(bool fromTcp) {
         if (!fromTcp && s.TraceOn) TraceWriteLine("CHECKSUM ERROR");
         return;
     }
-    RunAfterHandler([frame] { dispatchModuleFrame(frame); });
+    RunAfterHandler([frame] { dispatchModuleFrame(frame); }, connectionToken());
 }
 
-// A new connection must not finish a frame that began on the old one.
-void ForgetPartialFrame() {
+} // namespace
+
+void BeginNewConnection() {
     auto& s = linkState();
     s.TcpPending255 = false;
     if (s.RxState == RX_IN_FRAME) s.RxState = RX_HUNT;
     linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
+    g_connectionToken.reset();
 }
-
-} // namespace
 
 int16_t OpenLinkPort() {
     // A module over TCP must not be refused because the PC has no usable serial port.
@@ -121,6 +132,7 @@ int16_t OpenCommPort() {
         return 1;
     }
     port.ClearInput();
+    BeginNewConnection();
     return 0;
 }
 
@@ -129,6 +141,7 @@ bool ReopenCommPort() {
     if (port.IsOpen()) return true;
     if (port.Open() != COMM_OK) return false;
     port.ClearInput();
+    BeginNewConnection();
     panel(4, QString());
     return true;
 }
@@ -161,7 +174,7 @@ void WriteTxFrame() {
     s.TxIndex = 0;
     // A radio text frame starts with STX, not its length: it goes out whole, in one
     // write, like a module frame.
-    const int last = radioProtocol() ? s.TxLength - 1 : s.TxBuffer[0];
+    const int last = RadioProtocol() ? s.TxLength - 1 : s.TxBuffer[0];
     QByteArray out;
     out.reserve(last + 1);
     for (int i = 0; i <= last && i < LINK_BUFFER_SIZE; ++i) {
@@ -187,7 +200,7 @@ void RxStateMachine(uint8_t b, bool fromTcp) {
     auto& s = linkState();
     const bool debug = !fromTcp && debugDisplay();
     if (s.RxState == RX_HUNT) {
-        if (radioProtocol()) {
+        if (RadioProtocol()) {
             // Whatever is not the start of a radio text frame is dropped here, byte by
             // byte: left in the port, it would wait for a receive event that never comes.
             if (b != STX) return;
@@ -200,7 +213,7 @@ void RxStateMachine(uint8_t b, bool fromTcp) {
     }
     // A radio text frame holds printable characters only: a start byte in the middle of
     // one means its end was lost, and the new frame (the radio's ACK, say) is whole.
-    if (radioProtocol() && b == STX) {
+    if (RadioProtocol() && b == STX) {
         startFrame(b);
         return;
     }
@@ -214,11 +227,11 @@ void RxStateMachine(uint8_t b, bool fromTcp) {
     s.InterByteCount = interByteTimeout();
     ++s.RxIndex;
     linkHost().SetTimerEnabled(LinkTimer::InterByte, true);
-    if (radioProtocol()) {
+    if (RadioProtocol()) {
         if (b == ETX) {
             linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
             s.RxState = RX_HUNT;
-            RunAfterHandler([text = assembled()] { dispatchRadioText(text); });
+            RunAfterHandler([text = assembled()] { dispatchRadioText(text); }, connectionToken());
         }
         return;
     }
@@ -235,9 +248,9 @@ void CommOnComm(int event) {
         // Only a frame still going out or waiting has a use for this: the event can come
         // late, after the answer (a radio's data message arrives while the port still
         // reports the frame sent), and must not start a countdown for a finished wait.
-        if (s.TxState != TX_WAIT_ACK && s.TxState != TX_WAIT_REPLY && s.TxState != TX_SEND_ONLY) return;
+        if (!TransactionOpen()) return;
         if (s.TxIndex == s.TxLength - 1) {
-            if (radioProtocol()) ShowRadioProgress(ProgressLabel::lblKen, QStringLiteral("Data transmitted to Radio..."));
+            if (RadioProtocol()) ShowRadioProgress(ProgressLabel::lblKen, QStringLiteral("Data transmitted to Radio..."));
             if (s.TxState == TX_SEND_ONLY) {
                 s.TxState = TX_DONE;
                 return;
@@ -274,13 +287,11 @@ bool ParseTcpEndpoint(const QString& text, QString* host, quint16* port) {
     if (parts.size() != 2) return false;
     const QString h = parts[0].trimmed();
     const QString p = parts[1].trimmed();
-    if (h.isEmpty() || p.isEmpty() || p.size() > 5) return false;
-    for (const QChar c : p)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
-    const int n = p.toInt();
-    if (n < 1 || n > 65535) return false;
+    if (h.isEmpty() || p.size() > 5) return false;
+    const std::optional<qint64> n = DigitsOnlyValue(p);
+    if (!n || *n < 1 || *n > 65535) return false;
     if (host) *host = h;
-    if (port) *port = static_cast<quint16>(n);
+    if (port) *port = static_cast<quint16>(*n);
     return true;
 }
 
@@ -312,8 +323,16 @@ int16_t TcpConnect() {
         if (s.TcpConnecting) return 0;
         s.TcpConnecting = true;
         sock.Close();
-        ForgetPartialFrame();
-        SleepMs(s.TcpReconnectPauseMs);
+        BeginNewConnection();
+        // The pauses and the connect wait in the event loop, so the user can give up on
+        // a module slow to answer: a cancel ends the connect with nothing to report.
+        const auto cancelled = [&] {
+            sock.Close();
+            s.TcpConnecting = false;
+            panel(3, QString());
+            return fail();
+        };
+        if (!PauseLink(s.TcpReconnectPauseMs)) return cancelled();
         sock.SetRemote(host, static_cast<quint16>(port));
         panel(3, QStringLiteral("Connecting to ") + s.TcpAddress + QStringLiteral(" ..."));
         sock.Connect();
@@ -323,14 +342,13 @@ int16_t TcpConnect() {
         while (sock.State() != sckConnected) {
             if (sock.State() == sckClosing || sock.State() == sckError || deadline.hasExpired())
                 return connectFailed();
-            SleepMs(s.TcpConnectPollMs);
-            DoEvents();
+            if (!PauseLink(s.TcpConnectPollMs)) return cancelled();
         }
         // Whoever opens the connection, the module's network side reads nothing before
         // its start text.
         sock.Send(QByteArray(TCP_START_TEXT, TCP_START_TEXT_LENGTH));
         DoEvents();
-        SleepMs(s.TcpStartPauseMs);
+        if (!PauseLink(s.TcpStartPauseMs)) return cancelled();
         DoEvents();
         if (sock.State() != sckConnected) return connectFailed();
         s.TcpConnecting = false;
@@ -345,8 +363,7 @@ void TcpSendTxBuffer() {
     auto& s = linkState();
     if (TcpConnect() == 0) {
         // Nothing was sent and nothing will answer: end the open transaction now.
-        if (s.TxState == TX_WAIT_ACK || s.TxState == TX_WAIT_REPLY || s.TxState == TX_SEND_ONLY)
-            s.TxState = TX_LINK_LOST;
+        if (TransactionOpen()) s.TxState = TX_LINK_LOST;
         return;
     }
     TcpClient& sock = TcpClientSocket();

@@ -14,6 +14,11 @@ inline constexpr char TCP_START_TEXT[] = "OMRULINK\r";
 inline constexpr int TCP_START_TEXT_LENGTH = 9;
 static_assert(sizeof(TCP_START_TEXT) - 1 == TCP_START_TEXT_LENGTH);
 
+// A new connection (the port opened, a TCP connect, the switch-through host taken in)
+// starts afresh: the frame half-received on the old one, and the complete frames it
+// left waiting for their handler to return, are forgotten.
+void BeginNewConnection();
+
 // 0 when the port is (or already was) open, or no port is needed; 1 after an error
 // that has been reported to the user.
 int16_t OpenCommPort();

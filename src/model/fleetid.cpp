@@ -1,16 +1,16 @@
 #include "model/fleetid.h"
 
+#include "platform/digits.h"
+
+#include <algorithm>
 #include <climits>
 
 namespace korvel {
 
 std::optional<long> DigitsValue(QStringView text) {
-    if (text.isEmpty()) return std::nullopt;
-    for (const QChar c : text)
-        if (c < u'0' || c > u'9') return std::nullopt;
-    bool ok = false;
-    const qlonglong v = text.toLongLong(&ok);
-    return ok && v <= LONG_MAX ? long(v) : LONG_MAX;
+    const std::optional<qint64> v = DigitsOnlyValue(text);
+    if (!v) return std::nullopt;
+    return long(std::min<qint64>(*v, LONG_MAX));
 }
 
 FleetIdEntry ParseFleetId(const QString& text) {

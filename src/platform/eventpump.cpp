@@ -2,9 +2,11 @@
 #include "platform/iohandler.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 namespace korvel {
 
@@ -41,9 +43,14 @@ void WaitForEvents(int maxMs) {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-void SleepMs(int ms) {
+bool PauseMs(int ms, const std::function<bool()>& stop) {
     RequireNoIoHandler("a pause");
-    if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+    const QDeadlineTimer deadline(std::max(ms, 0));
+    for (;;) {
+        if (g_ending || (stop && stop())) return false;
+        if (deadline.hasExpired()) return true;
+        WaitForEvents(int(std::max<qint64>(1, deadline.remainingTime())));
+    }
 }
 
 int WaitDepth() {

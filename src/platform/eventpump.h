@@ -1,7 +1,9 @@
 // Waiting primitives: pumping pending events while a procedure waits for the module,
-// the real blocking sleep used around connects, how deeply waits are nested, and the
-// program's end, which every wait gives way to.
+// a pause of a set length, how deeply waits are nested, and the program's end, which
+// every wait gives way to.
 #pragma once
+
+#include <functional>
 
 namespace korvel {
 
@@ -10,8 +12,10 @@ void DoEvents();
 // Blocks in the event loop until at least one event has been handled (or maxMs passed),
 // so a waiting loop costs no CPU while nothing happens.
 void WaitForEvents(int maxMs = 100);
-// Blocks the whole program, pumping nothing.
-void SleepMs(int ms);
+// Waits ms milliseconds in the event loop, like any other wait: the window, the timers
+// and the sockets carry on meanwhile. False as soon as stop() holds (it is asked before
+// the wait and after each event) or the program is ending; true once the time is up.
+bool PauseMs(int ms, const std::function<bool()>& stop);
 
 // How many waits and modal loops the code running now sits inside. Whatever a wait
 // delivers (a click, a tick, a frame) runs one level deeper than the code that waits,

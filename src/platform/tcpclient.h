@@ -38,7 +38,6 @@ public:
     void Close();
     void Send(const QByteArray& bytes);
     QByteArray ReadAll();
-    qint64 BytesAvailable() const { return socket_.bytesAvailable(); }
     QString LastErrorText() const { return socket_.errorString(); }
     // The last error in the classic socket-control numbering (10061 refused, ...).
     int LastErrorNumber() const { return WinsockErrorNumber(socket_.error()); }

@@ -11,6 +11,11 @@
 #include "platform/serialport.h"
 #include "control/progress.h"
 #include "support/linkfixture.h"
+#include "support/memoryserialport.h"
+#include "link/builders.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
 
 using namespace korvel;
 using namespace korvel::test;
@@ -192,6 +197,40 @@ TEST_F(FleetSyncTest, EndlessFrameIsDroppedAtTheBufferEnd) {
     // Bytes before the next STX are skipped; the next frame is read whole.
     Receive("junk" + Text("F1001000" "0700000300000BEA"));
     EXPECT_EQ(dispatched.size(), 1);
+}
+
+// The radio's pause gives way to the user's cancel, and traffic that keeps renewing it
+// holds the wait no longer than the reply time-out.
+TEST_F(FleetSyncTest, RadioPauseGivesWayToCancelAndIsBounded) {
+    auto& s = linkState();
+    s.FleetSyncPauseMs = 100;
+    s.PacketTimeoutReload = 3;
+    // A pause that never ends by itself stands for a radio that keeps talking.
+    s.RadioQuietUntil = QDeadlineTimer(QDeadlineTimer::Forever);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_TRUE(WaitForRadioPause());
+    EXPECT_GE(t.elapsed(), 290);
+    EXPECT_LT(t.elapsed(), 5000);
+
+    // A request that meets the pause and the cancel sends nothing and ends as cancelled.
+    MemorySerialPort* port = OpenMemoryPort();
+    ASSERT_NE(port, nullptr);
+    s.PacketTimeoutReload = 600;
+    s.RadioQuietUntil = QDeadlineTimer(60000);
+    QTimer cancel;
+    cancel.setSingleShot(true);
+    QObject::connect(&cancel, &QTimer::timeout, [] { linkState().UserCancel = true; });
+    cancel.start(20);
+    t.restart();
+    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_TRUE(port->writes.isEmpty());
+    EXPECT_EQ(s.TxState, TX_IDLE);
+
+    // A pause already over has nothing to cancel.
+    s.RadioQuietUntil = QDeadlineTimer();
+    EXPECT_TRUE(WaitForRadioPause());
 }
 
 TEST_F(FleetSyncTest, CancelAskedForIsKeptWhenTheProgressWindowLoads) {

@@ -15,6 +15,7 @@
 #include "support/configdiff.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -90,6 +91,58 @@ TEST_F(HostLinkTest, HostConnectsBackOnceAndFramesCarryTheRoute) {
     EXPECT_TRUE(relay.ReceivedRaw().endsWith(sent + "<<>>"));
 }
 
+// The pause once the host is in waits in the event loop: the window's timers run, a
+// cancel cuts it short, and what the host sends meanwhile comes after the connecting text.
+TEST_F(HostLinkTest, TheAcceptPauseLetsTheProgramRunAndGivesWayToCancel) {
+    linkState().SwitchThroughAcceptPauseMs = 20000;
+    relay.SendPanelMessage(4, "HOST READY");
+    int ticksInPause = 0;
+    QString panelInPause;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (linkState().LinkMode != LINK_SWITCH_THROUGH) return;
+        // The host's message has had ample time to arrive: it must still be waiting.
+        if (++ticksInPause == 10) {
+            panelInPause = host->PanelText(4);
+            linkState().UserCancel = true;
+        }
+    });
+    tick.start(10);
+    QElapsedTimer t;
+    t.start();
+    Link();
+    ASSERT_TRUE(WaitUntil([this] { return host->PanelText(4) == QStringLiteral("HOST READY"); }));
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_GE(ticksInPause, 10);
+    EXPECT_TRUE(panelInPause.isEmpty()) << panelInPause.toStdString();
+    EXPECT_EQ(ended, 0);
+}
+
+// The host passes the module's frames on as they came: one whose checksum is wrong still
+// answers the request, byte for byte, the checksum byte included.
+TEST_F(HostLinkTest, AFrameWithAWrongChecksumIsHandedOn) {
+    relay.SetRelay(false);
+    Link();
+    RecordDispatched();
+    QByteArray reply = Good({8, 0, 5, 3, 0, PKT_REPLY, 0x42, 9});
+    reply[8] = char(uint8_t(reply[8]) ^ 0x01);
+    Later(0, [&] { relay.SendFrame(reply); });
+    EXPECT_EQ(SendRequest(0x42, 5, 0, 0), SEND_OK);
+    ASSERT_EQ(dispatched.size(), 1);
+    EXPECT_EQ(dispatched[0], reply);
+}
+
+// The host that connects starts a stream of its own: half a message left from before is
+// not finished by its first bytes.
+TEST_F(HostLinkTest, TheHostsStreamStartsAfresh) {
+    switchThrough().TakeStream("PNLMESSAGE<<>>2<<>>Left ");
+    Link();
+    relay.SendRaw("over<<>>");
+    relay.SendPanelMessage(3, "Fresh");
+    ASSERT_TRUE(WaitUntil([this] { return host->PanelText(3) == QStringLiteral("Fresh"); }));
+    EXPECT_EQ(host->PanelText(2), QString());
+}
+
 TEST_F(HostLinkTest, PanelMessagesAndPromptsWithEveryAnswer) {
     Link();
     relay.SendPanelMessage(2, "Relay up");
@@ -118,9 +171,11 @@ TEST_F(HostLinkTest, StreamTakesWholeMessagesAndKeepsTheRest) {
                               b + "<<>>" + "PNLMESSAGE<<>>3<<>>Three<<>>";
     // Byte by byte: nothing is lost at any split.
     for (char c : stream) switchThrough().TakeStream(QByteArray(1, c));
-    ASSERT_EQ(dispatched.size(), 2);
+    // A frame whose checksum is wrong is handed on like any other.
+    ASSERT_EQ(dispatched.size(), 3);
     EXPECT_EQ(dispatched[0], a);
-    EXPECT_EQ(dispatched[1], b);
+    EXPECT_EQ(dispatched[1], badChecksum);
+    EXPECT_EQ(dispatched[2], b);
     EXPECT_EQ(host->PanelText(3), QStringLiteral("Three"));
 
     // Half a message waits for the rest.

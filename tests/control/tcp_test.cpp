@@ -4,12 +4,14 @@
 #include "control/rxdispatch.h"
 #include "link/transaction.h"
 #include "link/transport.h"
+#include "platform/iohandler.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "sim/simmodule.h"
 #include "support/simfixture.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -203,6 +205,31 @@ TEST_F(TcpTest, AReconnectInsideATransferBeginsWithTheStartTextAndForgetsTheHalf
     EXPECT_EQ(quint8(dispatched[0][6]), CMD_MODULE_INFO);
 }
 
+// A frame the old connection left waiting for its handler to return is not taken for
+// the new connection's: connecting elsewhere drops it, staying connected keeps it.
+TEST_F(TcpTest, ANewConnectionForgetsTheFramesTheOldOneLeftQueued) {
+    ASSERT_EQ(TcpConnect(), 1);
+    const QByteArray frame = WithChecksum({7, 7, 1, 0, 0, PKT_REPLY, 1});
+    const auto queue = [&] {
+        const IoHandlerScope handler;
+        TcpReceiveBytes(frame);
+    };
+    queue();
+    ASSERT_EQ(QueuedJobCount(), 1);
+    EXPECT_EQ(TcpConnect(), 1) << "the same endpoint: the same connection";
+    RunQueuedJobs();
+    EXPECT_EQ(dispatched, QList<QByteArray>({frame}));
+
+    SimModule other;
+    const quint16 otherPort = other.ListenTcp(0);
+    ASSERT_NE(otherPort, 0);
+    queue();
+    linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(otherPort);
+    ASSERT_EQ(TcpConnect(), 1);
+    RunQueuedJobs();
+    EXPECT_EQ(dispatched.size(), 1);
+}
+
 TEST_F(TcpTest, AResetInTheMiddleOfATransactionIsReportedAndTheTryRepeated) {
     ASSERT_EQ(TcpConnect(), 1);
     sim.SetReplyDelayMs(300);
@@ -249,6 +276,41 @@ TEST_F(TcpTest, AConnectThatNeverCompletesGivesUp) {
     EXPECT_TRUE(host->PanelText(3).isEmpty()) << "no connecting text left behind";
     for (QTcpSocket* f : fillers) delete f;
     ::close(listener);
+}
+
+// The pause before a new connection and the one after its start text wait in the event
+// loop: the window's timers run meanwhile, and a cancel ends the connect quietly.
+TEST_F(TcpTest, TheConnectsPausesLetTheProgramRunAndGiveWayToCancel) {
+    const QByteArray start(TCP_START_TEXT, TCP_START_TEXT_LENGTH);
+    for (const bool afterStartText : {false, true}) {
+        auto& s = linkState();
+        s.UserCancel = false;
+        s.TcpReconnectPauseMs = afterStartText ? 0 : 20000;
+        s.TcpStartPauseMs = afterStartText ? 20000 : 0;
+        int ticks = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            ++ticks;
+            // Cancelled only once the pause under test is surely under way.
+            if (ticks >= 3 && (!afterStartText || sim.ReceivedRaw().contains(start))) linkState().UserCancel = true;
+        });
+        tick.start(10);
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(TcpConnect(), 0) << afterStartText;
+        EXPECT_LT(t.elapsed(), 10000);
+        EXPECT_GE(ticks, 3);
+        EXPECT_TRUE(prompts.Shown().isEmpty()) << "a cancel is no failure to report";
+        EXPECT_TRUE(s.ConnectCancelled);
+        EXPECT_FALSE(s.TcpLinkActive);
+        EXPECT_FALSE(s.TcpConnecting) << "the next connect is not refused";
+        EXPECT_NE(TcpClientSocket().State(), sckConnected);
+        EXPECT_TRUE(host->PanelText(3).isEmpty());
+        EXPECT_EQ(sim.ReceivedRaw().count(start), afterStartText ? 1 : 0);
+    }
+    linkState().UserCancel = false;
+    linkState().TcpStartPauseMs = 0;
+    EXPECT_EQ(TcpConnect(), 1);
 }
 
 TEST_F(TcpTest, ACancelledCommandEndsAtItsAcknowledgement) {

@@ -12,6 +12,7 @@
 #include "support/linkfixture.h"
 #include "support/memoryserialport.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
 #include <QTemporaryDir>
@@ -194,6 +195,34 @@ TEST_F(TransactionTest, SendOnlyEndsWhenTheLastByteHasLeft) {
     ASSERT_EQ(port->writes.size(), 1);
     EXPECT_EQ(port->writes[0], Bytes({6, 12, 0, 3, 0, 254, 236}));
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn)) << "no reply time-out for a send-only frame";
+}
+
+// An acknowledgement on a port that has closed itself (the adapter pulled), or whose
+// transmit stalls, never leaves: it fails once the stall guard has run out, and is not
+// sent again.
+TEST_F(TransactionTest, SendOnlyThatCannotLeaveFailsAtTheStallGuard) {
+    // Should the wait not end by itself, the cancel ends it, and the test fails.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { linkState().UserCancel = true; });
+    watchdog.start(6000);
+    port->Close();
+    emit port->comm(comEvPortLost);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(SendAck(12), SEND_FAILED) << "the real stall guard ends the wait";
+    EXPECT_GE(t.elapsed(), WAIT_TIMER_MS - 100);
+    EXPECT_TRUE(port->writes.isEmpty());
+    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_TRUE(prompts.Shown().isEmpty()) << "no question: there is nothing to try again";
+
+    ASSERT_EQ(port->Open(), COMM_OK);
+    port->stallTransmit = true;
+    Later(10, [] { WaitTick(); });
+    EXPECT_EQ(SendAck(12), SEND_FAILED);
+    EXPECT_EQ(port->writes.size(), 1);
+    port->stallTransmit = false;
+    EXPECT_EQ(SendAck(12), SEND_OK) << "the next one goes as usual";
 }
 
 TEST_F(TransactionTest, StalledTransmissionCountsAsATimeout) {

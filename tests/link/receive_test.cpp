@@ -55,6 +55,39 @@ TEST_F(ReceiveTest, BadChecksumFrameIsDroppedAndTheNextOneDispatched) {
     EXPECT_EQ(dispatched[0], good);
 }
 
+// Complete frames still waiting for their handler to return belong to the connection
+// they came on: a port opened again drops them, and half a frame with them.
+TEST_F(ReceiveTest, APortOpenedAgainForgetsWhatTheOldConnectionLeftQueued) {
+    const QByteArray a = Frame(0x01), b = Frame(0x02);
+    const auto receiveThenLosePort = [&](const QByteArray& bytes) {
+        const IoHandlerScope handler;
+        for (char c : bytes) RxStateMachine(uint8_t(c), false);
+        // The port closes itself under its handler (the adapter pulled).
+        port->Close();
+    };
+    receiveThenLosePort(a + b.left(3));
+    ASSERT_EQ(QueuedJobCount(), 1);
+    ASSERT_EQ(OpenCommPort(), 0);
+    RunQueuedJobs();
+    EXPECT_TRUE(dispatched.isEmpty());
+    port->Feed(b);
+    EXPECT_EQ(dispatched, QList<QByteArray>({b})) << "the new connection starts at a frame's start";
+
+    receiveThenLosePort(a);
+    ASSERT_TRUE(ReopenCommPort());
+    RunQueuedJobs();
+    EXPECT_EQ(dispatched.size(), 1);
+
+    // A port that is still open is no new connection: its frames are kept.
+    {
+        const IoHandlerScope handler;
+        for (char c : a) RxStateMachine(uint8_t(c), false);
+    }
+    ASSERT_EQ(OpenCommPort(), 0);
+    RunQueuedJobs();
+    EXPECT_EQ(dispatched, QList<QByteArray>({b, a}));
+}
+
 TEST_F(ReceiveTest, FrameSplitAcrossReadsIsAssembled) {
     const QByteArray f = Frame(0x81, Bytes({10, 20, 30, 40}));
     port->Feed(f.left(1));

@@ -80,7 +80,7 @@ TEST(IoHandlerDeathTest, EveryKindOfWaitInsideAHandlerStops) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH({ const IoHandlerScope h; WaitForEvents(1); }, "waiting for events inside an I/O handler");
     EXPECT_DEATH({ const IoHandlerScope h; DoEvents(); }, "pumping events inside an I/O handler");
-    EXPECT_DEATH({ const IoHandlerScope h; SleepMs(1); }, "a pause inside an I/O handler");
+    EXPECT_DEATH({ const IoHandlerScope h; PauseMs(1, nullptr); }, "a pause inside an I/O handler");
     EXPECT_DEATH({ const IoHandlerScope h; MsgBox(QStringLiteral("?")); }, "box inside an I/O handler");
     // Each kind of box refuses by itself, whoever holds it: not only through the accessor.
     ScriptedPrompts boxes;
