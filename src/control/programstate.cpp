@@ -7,18 +7,13 @@
 #include "control/localsettings.h"
 #include "control/progress.h"
 #include "control/session.h"
-#include "model/model.h"
-#include "model/target.h"
-#include "model/flashimage.h"
+#include "model/modelstate.h"
 #include "control/flashloader.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/switchthrough.h"
 #include "control/rxdispatch.h"
 #include "link/trace.h"
-#include "model/eventlist.h"
-#include "model/loggerdata.h"
-#include "model/taskblock.h"
 #include "platform/eventpump.h"
 #include "platform/iohandler.h"
 
@@ -39,14 +34,9 @@ void ResetProgramState() {
     ResetLocalSettings();
     ResetSessionState();
     progressView().Unload();
-    ResetTargetState();
-    ResetStationConfig();
-    ResetEventMonitorState();
+    ResetModelState();
     ResetEventAckState();
-    ResetLoggerData();
-    ResetFlashImage();
     flashLoaderPauses() = FlashLoaderPauses{};
-    ResetTaskState();
 }
 
 } // namespace korvel

@@ -44,7 +44,7 @@ bool LinkUsable() {
 // connection lost meanwhile may be opened again by a resend.
 bool StopCanLeave() {
     if (ProgramEnding()) return false;
-    return linkState().LinkMode != LINK_SWITCH_THROUGH || SwitchThroughSocket().State() == sckConnected;
+    return linkState().LinkMode != LINK_SWITCH_THROUGH || LinkUsable();
 }
 
 // One whole transfer: the station it talks to, the stop commands it has sent, and the

@@ -10,7 +10,6 @@ class ModelFixture : public BaseFixture {
 protected:
     void SetUp() override;
     void TearDown() override;
-    static void ResetModel();
 };
 
 } // namespace korvel::test
