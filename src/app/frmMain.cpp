@@ -2,7 +2,7 @@
 #include "control/configfiles.h"
 #include "control/progress.h"
 #include "control/connection.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 #include "app/entryhelpers.h"
 #include "app/frmCancelSend.h"
 #include "app/frmOfflineDeviceSelection.h"
@@ -573,7 +573,9 @@ void frmMain::FinishShutdown() {
 void frmMain::RunCommand(const std::function<void()>& command) {
     // A command given while another job has the link (an acknowledgement waiting for a
     // clear channel, a poll under way) waits its turn under the busy cursor, then runs.
-    if (DeferWhileLinkTaken(this, [this, command] { RunCommand(command); })) return;
+    // A job that has lent the link while it asks something is not finished: the command
+    // waits for the whole of it.
+    if (DeferWhileLinkTaken(this, [this, command] { RunCommand(command); }, LinkTurn::WholeJob)) return;
     ++commandDepth_;
     command();
     --commandDepth_;
@@ -590,8 +592,14 @@ void frmMain::RequestExitAfterCommand() {
     ProgressCancelClicked();
 }
 
+bool frmMain::CommandOnTheWire() const {
+    // A command that waits for a person (a question, a dialog) has nothing on the wire to
+    // finish: the program may end at once, closing whatever window is open.
+    return commandDepth_ > 0 && LinkInUse();
+}
+
 void frmMain::mnuFileExit_Click() {
-    if (commandDepth_ > 0) {
+    if (CommandOnTheWire()) {
         RequestExitAfterCommand();
         return;
     }
@@ -602,7 +610,7 @@ void frmMain::mnuFileExit_Click() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    if (!shutDown_ && commandDepth_ > 0) {
+    if (!shutDown_ && CommandOnTheWire()) {
         event->ignore();
         RequestExitAfterCommand();
         return;
@@ -708,7 +716,13 @@ void frmMain::ShowConnectDialog() { frmCancelSend::Run(this); }
 
 int frmMain::ChooseOfflineDevice() { return frmOfflineDeviceSelection::Choose(this); }
 
-void frmMain::ShowSystemDialog() { OpenWindow(WindowId::frmSystem, this); }
+void frmMain::ShowSystemDialog() {
+    // Opened once the read's command has ended: the dialog may stay open for minutes, and
+    // nothing of the command may be left waiting under it (a close of the program, a
+    // command given from it).
+    QMetaObject::invokeMethod(
+        this, [this] { if (!shutDown_) OpenWindow(WindowId::frmSystem, this); }, Qt::QueuedConnection);
+}
 
 void frmMain::cboView_Click(int index) {
     auto* icons = qobject_cast<QListView*>(listView_->widget(0));

@@ -120,6 +120,7 @@ private:
     void FinishShutdown();
     // Runs a menu or toolbar command; an exit asked for meanwhile follows once it ends.
     void RunCommand(const std::function<void()>& command);
+    bool CommandOnTheWire() const;
     void RequestExitAfterCommand();
 
     std::array<QAction*, kMenuItemCount> menuItems_{};

@@ -1,5 +1,6 @@
 #include "control/boardpage.h"
 
+#include "link/linkhold.h"
 #include "model/flashimage.h"
 #include "control/flashpages.h"
 #include "link/builders.h"
@@ -76,6 +77,7 @@ uint16_t StampBoardPage(bool pageWasValid, int32_t highestByteAddress, int32_t f
 }
 
 int16_t ReadBoardPage() {
+    const LinkHold hold;
     const int16_t low = RequestFlashPage(CMD_FLASH_PAGE_LOW, BOARD_PAGE_ADDRESS);
     if (low != SEND_OK) return low;
     return RequestFlashPage(CMD_FLASH_PAGE_HIGH, BOARD_PAGE_ADDRESS + FLASH_HALF_PAGE_BYTES);

@@ -1,5 +1,6 @@
 #include "control/channelclear.h"
 
+#include "link/linkhold.h"
 #include "model/target.h"
 #include "link/builders.h"
 #include "link/frame.h"
@@ -53,7 +54,7 @@ ChannelWait PollChannelClear(const std::function<bool()>& stopAsked) {
         if (SendRequest(CMD_CHANNEL_CLEAR, 0, 0, 0) != SEND_OK) return ChannelWait::Failed;
         if (stopAsked && stopAsked()) return ChannelWait::Abandoned;
         if (budget == 0) {
-            const int answer = MsgBox(channelTimeoutText(), vbYesNo + vbCritical,
+            const int answer = MsgBoxLent(channelTimeoutText(), vbYesNo + vbCritical,
                                       QStringLiteral("OMRU - Channel clear timeout"));
             // Only a Yes keeps polling; a box closed any other way gives up.
             if (answer != vbYes) return ChannelWait::Abandoned;

@@ -1,5 +1,5 @@
 #include "control/connection.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 
 #include "control/connectchoice.h"
 #include "control/localsettings.h"
@@ -65,6 +65,7 @@ void ShowTransferEnded(const QString& text) {
 
 // The module check and the read proper, as one step that succeeds or fails.
 TransferResult ReadWholeConfiguration() {
+    const LinkHold hold;
     LinkState& s = linkState();
     LinkHost& host = linkHost();
     if (OpenLinkPort() != 0) return TRANSFER_FAILED;
@@ -84,7 +85,6 @@ TransferResult ReadWholeConfiguration() {
     EnableButtons({ToolButton::Save, ToolButton::Print, ToolButton::Write, ToolButton::Read, ToolButton::Config}, true);
     session().Online = 1;
     host.SetPanelText(1, StationText());
-    s.TxState = TX_IDLE;
     host.SetTimerEnabled(LinkTimer::CommIn, false);
     return TRANSFER_OK;
 }
@@ -129,7 +129,9 @@ bool AskFleetSyncTarget() {
 }
 
 void ConnectAndRun(int16_t operation) {
-    const LinkHold hold;
+    // The questions (the radio's Fleet/ID, the connect dialog) come before the link is
+    // taken, and the System dialog after the transfer has let it go: a person may leave
+    // any of them open for minutes while events are acknowledged.
     LinkState& s = linkState();
     switch (settings().PortProtocol) {
     case LOCALPORT_FLEETSYNC:
@@ -178,7 +180,6 @@ void ConnectAndRun(int16_t operation) {
 }
 
 int16_t DownloadConfiguration(ReadStart start) {
-    const LinkHold hold;
     // The blocks arrive one by one into the model. Until the last has come, what was in
     // memory is kept aside and put back if the read does not complete, so a broken read
     // never leaves a half-new configuration to be saved or written.
@@ -198,7 +199,6 @@ int16_t DownloadConfiguration(ReadStart start) {
     session() = before->session;
     RestoreCommandStates(linkHost(), before->commands);
     EnableButtons({ToolButton::Read}, true);
-    linkState().TxState = TX_IDLE;
     const QString unchanged = QStringLiteral(", configuration in memory unchanged");
     ShowTransferEnded((result == TRANSFER_CANCELLED ? QStringLiteral("Read cancelled") : QStringLiteral("Read failed")) +
                       (hadConfiguration ? unchanged : QString()));
@@ -210,11 +210,11 @@ int16_t DownloadConfiguration(ReadStart start) {
 }
 
 int16_t UploadConfiguration() {
-    const LinkHold hold;
     LinkState& s = linkState();
     LinkHost& host = linkHost();
     // A module reached over TCP needs no serial port.
     if (OpenLinkPort() != 0) return 1;
+    const LinkHold hold;
     if (session().OffLineEdit) {
         if (s.ConnectCancelled) return 1;
         if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
@@ -230,7 +230,7 @@ int16_t UploadConfiguration() {
                              kLineBreak + QStringLiteral("to the one contained in the system configuration (") +
                              QString::number(MyAddress()) + QStringLiteral(") being uploaded") + kLineBreak +
                              QStringLiteral("Continue? ");
-        if (MsgBox(text, vbYesNo + vbExclamation, QStringLiteral("OMRU")) == vbNo) return 1;
+        if (MsgBoxLent(text, vbYesNo + vbExclamation, QStringLiteral("OMRU")) == vbNo) return 1;
     }
     host.SetPanelText(1, StationText());
     // A failed write leaves the configuration in memory as it was: so are the commands
@@ -247,7 +247,6 @@ int16_t UploadConfiguration() {
                                                        : QStringLiteral("Write failed"));
     }
     EnableButtons({ToolButton::Write, ToolButton::Read}, true);
-    s.TxState = TX_IDLE;
     return result == TRANSFER_OK ? 0 : 1;
 }
 

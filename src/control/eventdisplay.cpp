@@ -1,5 +1,6 @@
 #include "control/eventdisplay.h"
 
+#include "link/linkhold.h"
 #include "link/builders.h"
 
 #include "model/model.h"
@@ -133,6 +134,7 @@ void CloseEventMonitor(bool reopenPort) {
 
 int16_t SendSetProtocol(uint8_t code, uint8_t station1, uint8_t station2, uint8_t station3,
                         uint8_t data1, uint8_t data2, uint8_t data3) {
+    const LinkHold hold;
     uint8_t* t = WriteTxHeader(10, station1, station2, station3, PKT_SET, code);
     t[7] = data1;
     t[8] = data2;

@@ -1,5 +1,5 @@
 #include "control/flashloader.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 
 #include "model/target.h"
 #include "control/boardpage.h"
@@ -246,7 +246,7 @@ FlashLoadOutcome Program(int pages, const RefusalScope& refusals) {
 FlashLoaderPauses& flashLoaderPauses() { return g_pauses; }
 
 FlashLoadOutcome RunFlashLoader() {
-    const LinkHold hold;
+    const LinkHold hold(LinkHold::NeverLent);
     const KeepLinkAddressing keep;
     struct EndLoad {
         // A cancel belongs to this load: left standing, it would cancel the next command.

@@ -1,6 +1,6 @@
 #include "control/linkservices.h"
 
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 #include "platform/eventpump.h"
 
 #include "model/target.h"

@@ -1,5 +1,5 @@
 #include "control/loggerread.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 
 #include "link/builders.h"
 #include "control/channelclear.h"
@@ -219,10 +219,14 @@ int LogReadReportIcon(const LogReadOutcome& o) {
     return clean ? vbInformation : vbExclamation;
 }
 
-LoggerStep ReadLoggerTimers() { return StepResult(RequestFromStation(CMD_LOGGER_TIMERS)); }
+LoggerStep ReadLoggerTimers() {
+    const LinkHold hold;
+    return StepResult(RequestFromStation(CMD_LOGGER_TIMERS));
+}
 
 LoggerStep ClearLoggerTimer(int k) {
     if (k < 0 || k > 8) return LoggerStep::Failed;
+    const LinkHold hold;
     // The logger keeps counting while the window shows what it read: writing those
     // values back would set the other timers back.
     const LoggerStep read = ReadLoggerTimers();

@@ -3,7 +3,8 @@
 #include "control/channelclear.h"
 #include "control/connectchoice.h"
 #include "control/linkservices.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
+#include "link/transaction.h"
 #include "control/localsettings.h"
 #include "control/progress.h"
 #include "control/session.h"
@@ -23,7 +24,8 @@ void ResetProgramState() {
     SetProgramEnding(false);
     // Nothing queued survives: neither the jobs waiting for their turn on the link nor
     // what the I/O handlers left to run after them (a frame to dispatch, a box to show).
-    ForgetLinkQueue();
+    ResetLinkHolds();
+    SetUnheldSendStops(true);
     ForgetQueuedJobs();
     ResetSwitchThrough();
     ResetLinkState();

@@ -1,5 +1,5 @@
 #include "control/settingwrites.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 
 #include "model/target.h"
 #include "link/builders.h"

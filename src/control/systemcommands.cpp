@@ -1,5 +1,5 @@
 #include "control/systemcommands.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 
 #include "control/connectchoice.h"
 #include "control/connection.h"
@@ -21,27 +21,11 @@ namespace korvel {
 
 namespace {
 
-} // namespace
-
-void ResetSystemNvr() {
+// The NVR reset on the wire: true when the module took it.
+bool ResetNvrOnTheWire(bool remote) {
     const LinkHold hold;
     LinkState& s = linkState();
     LinkHost& host = linkHost();
-    // A remote station is wiped only as far as its input/output configuration: losing its
-    // system values would cut it off from the network.
-    const bool remote = s.StationAddress[0] != 0;
-    const QString question =
-        remote ? QStringLiteral("OMRU has detected that you are connected to a remote station via the network.") +
-                     kLineBreak +
-                     QStringLiteral("Resetting the 'System' NVR will imobilize the module and therefore is prevented.") +
-                     kLineBreak + QStringLiteral("Do you wish to reset the input/output configuration only?")
-               : QStringLiteral("This action will erase your current Korvel/Pellar configuration settings.") +
-                     kLineBreak + QStringLiteral("Are you sure you want to proceed?");
-    if (MsgBox(question, vbYesNo + vbQuestion, QStringLiteral("Confirm Reset NVR")) != vbYes) return;
-
-    // The module answers only once its memory is rewritten.
-    SetReplyTimeout(kNvrResetTimeout);
-    if (OpenLinkPort() != 0) return;
 
     ProgressView& progress = progressView();
     progress.Show();
@@ -51,7 +35,7 @@ void ResetSystemNvr() {
         progress.SetLabelText(ProgressLabel::Label1, QStringLiteral("Stopping processes..."));
         if (SendCommand(CMD_STOP_PROCESSES, 0, 0, 0) != SEND_OK) {
             progress.Unload();
-            return;
+            return false;
         }
     }
     progress.SetCaption(remote ? QStringLiteral("Initializing NON System Korvel Non Volatile Memory")
@@ -68,22 +52,46 @@ void ResetSystemNvr() {
     s.ProgressActive = 0;
     host.SetTimerEnabled(LinkTimer::MsgTimer, false);
     // After a failure the long time-out stays until the next connect sets its own.
-    if (result != SEND_OK) return;
+    if (result != SEND_OK) return false;
 
     const int16_t timeout = settings().PacketTimeout;
     SetReplyTimeout(remote ? timeout * 3 : timeout);
+    return true;
+}
+
+} // namespace
+
+void ResetSystemNvr() {
+    LinkState& s = linkState();
+    // A remote station is wiped only as far as its input/output configuration: losing its
+    // system values would cut it off from the network.
+    const bool remote = s.StationAddress[0] != 0;
+    const QString question =
+        remote ? QStringLiteral("OMRU has detected that you are connected to a remote station via the network.") +
+                     kLineBreak +
+                     QStringLiteral("Resetting the 'System' NVR will imobilize the module and therefore is prevented.") +
+                     kLineBreak + QStringLiteral("Do you wish to reset the input/output configuration only?")
+               : QStringLiteral("This action will erase your current Korvel/Pellar configuration settings.") +
+                     kLineBreak + QStringLiteral("Are you sure you want to proceed?");
+    if (MsgBox(question, vbYesNo + vbQuestion, QStringLiteral("Confirm Reset NVR")) != vbYes) return;
+
+    // The module answers only once its memory is rewritten.
+    SetReplyTimeout(kNvrResetTimeout);
+    if (OpenLinkPort() != 0) return;
+    if (!ResetNvrOnTheWire(remote)) return;
     // What the module holds now is its factory content: show that, not the old model.
     // A failed read has already told the user.
     DownloadConfiguration();
+    // Said once the link is free again: the technician may take a while to read it.
     MsgBox(QStringLiteral("Data Reset - Click OK to Continue"), vbOKOnly + vbInformation, QStringLiteral("NVR Reset"));
 }
 
 void RestartSystem() {
-    const LinkHold hold;
     if (OpenLinkPort() != 0) return;
     if (MsgBox(QStringLiteral("Ok to reset system?"), vbYesNo + vbQuestion, QStringLiteral("Confirm Reset System")) !=
         vbYes)
         return;
+    const LinkHold hold;
     // The module restarts at once; whether its acknowledgement arrived changes nothing.
     SendToStation(CMD_RESET_SYSTEM);
 }

@@ -1,5 +1,6 @@
 #include "control/targetcheck.h"
 
+#include "link/linkhold.h"
 #include "model/target.h"
 #include "link/builders.h"
 #include "link/frame.h"
@@ -39,7 +40,7 @@ FamilyTexts FamilyTextsOf(int family) {
 // Asks a Yes/No question offering new firmware; runs the flash load on Yes.
 void OfferFirmwareLoad(const QString& text, const QString& title,
                        const std::function<void()>& runFlashLoad) {
-    if (MsgBox(text, vbYesNo + vbCritical, title) == vbYes && runFlashLoad) runFlashLoad();
+    if (MsgBoxLent(text, vbYesNo + vbCritical, title) == vbYes && runFlashLoad) runFlashLoad();
 }
 
 } // namespace
@@ -63,7 +64,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
 
     const int productLine = t.TargetIdentity & 0x0F;
     if (productLine != kProductKorvel) {
-        MsgBox(QStringLiteral("This application is incorrect for the target found. The target "
+        MsgBoxLent(QStringLiteral("This application is incorrect for the target found. The target "
                               "identified as: ") +
                    ProductName(productLine) + kLineBreak +
                    QStringLiteral("and is not compatible with this application. Please run the "
@@ -84,7 +85,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
     }
     if (family != kFamilyOurs) {
         const FamilyTexts texts = FamilyTextsOf(family);
-        MsgBox(QStringLiteral("This application (OMRU) is incorrect for the target found. The "
+        MsgBoxLent(QStringLiteral("This application (OMRU) is incorrect for the target found. The "
                               "target firmware (") +
                    texts.family + QStringLiteral(")") + kLineBreak +
                    QStringLiteral("is not compatible with this application. Please run the correct "
@@ -123,7 +124,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
                                 (t.TargetOptions & kRadioPortOption) != 0;
     if (canReachRemote || linkState().StationAddress[0] <= 0) return 0;
 
-    MsgBox(QStringLiteral("The remote target cannot be reached because the present module mode "
+    MsgBoxLent(QStringLiteral("The remote target cannot be reached because the present module mode "
                           "is set to one of the slave modes,") +
                kLineBreak +
                QStringLiteral("and therefore does not support this operation. The module mode must "

@@ -1,5 +1,5 @@
 #include "control/taskblockio.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 
 #include "link/builders.h"
 #include "link/linkstate.h"
@@ -8,7 +8,10 @@
 
 namespace korvel {
 
-int16_t RequestTaskBlock() { return RequestFromStation(CMD_TASK_BLOCK); }
+int16_t RequestTaskBlock() {
+    const LinkHold hold;
+    return RequestFromStation(CMD_TASK_BLOCK);
+}
 
 int16_t UpLoadTaskBlock() {
     const LinkHold hold;

@@ -1,5 +1,5 @@
 #include "control/transfer.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 
 #include "control/configblocks.h"
 #include "control/progress.h"
@@ -152,7 +152,7 @@ public:
         if (local && !(usable && Restart(false))) left.prepend(QStringLiteral("the local module"));
         stationStopped_ = localStopped_ = false;
         if (left.isEmpty()) return;
-        MsgBox(AfterRefusal(QStringLiteral("The transfer did not complete, and the processes of ") +
+        MsgBoxLent(AfterRefusal(QStringLiteral("The transfer did not complete, and the processes of ") +
                             left.join(QStringLiteral(" and ")) +
                             QStringLiteral(" that were stopped for it could not be restarted.") + kLineBreak +
                             QStringLiteral("They stay stopped until they are restarted (System > Restart) or the "

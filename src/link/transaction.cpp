@@ -2,6 +2,7 @@
 
 #include "link/fleetsync.h"
 #include "link/linkclient.h"
+#include "link/linkhold.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/trace.h"
@@ -17,6 +18,17 @@
 namespace korvel {
 
 namespace {
+
+bool g_unheldSendStops = true;
+
+// A refused sender has written its frame over the open transaction's in TxBuffer: the
+// open frame goes back for its resends.
+void putBackOpenFrame() {
+    auto& s = linkState();
+    if (s.TxState == TX_IDLE) return;
+    const int n = std::min<int>(int(s.OpenTxFrame.size()), LINK_BUFFER_SIZE);
+    std::memcpy(s.TxBuffer, s.OpenTxFrame.constData(), size_t(n));
+}
 
 
 void panel(int n, const QString& text) { linkHost().SetPanelText(n, text); }
@@ -77,6 +89,8 @@ int16_t sendSwitchThroughAndWait() {
 
 } // namespace
 
+void SetUnheldSendStops(bool stops) { g_unheldSendStops = stops; }
+
 bool TransactionOpen(OpenTransaction which) {
     const int16_t t = linkState().TxState;
     if (t == TX_WAIT_ACK || t == TX_WAIT_REPLY) return true;
@@ -97,11 +111,17 @@ void AbandonTransaction() {
 int16_t SendPacket(int16_t mode) {
     RequireNoIoHandler("a send that waits for its reply");
     auto& s = linkState();
+    // Only the job that holds the link may put a frame on it: anything else would cut
+    // into that job's exchange with the module.
+    if (!HoldsLink()) {
+        putBackOpenFrame();
+        if (s.TraceOn) TraceWriteLine("TX REFUSED: the link is not held");
+        qWarning("A frame was given to the link by code that does not hold it; it was not sent.");
+        Q_ASSERT_X(!g_unheldSendStops, "SendPacket", "a frame sent without holding the link");
+        return SEND_FAILED;
+    }
     if (s.TxState != TX_IDLE) {
-        // Another sender reached us from inside the open transaction's wait. Its frame
-        // has replaced the open one in TxBuffer: put the open frame back for its resends.
-        const int n = std::min<int>(int(s.OpenTxFrame.size()), LINK_BUFFER_SIZE);
-        std::memcpy(s.TxBuffer, s.OpenTxFrame.constData(), size_t(n));
+        putBackOpenFrame();
         return SEND_FAILED;
     }
     // An ending program sends nothing more.

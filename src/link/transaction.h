@@ -18,6 +18,10 @@ bool TransactionOpen(OpenTransaction which = OpenTransaction::Any);
 // user cancelled (or the program is ending) before the time was up.
 bool PauseLink(int ms);
 
+// A send by code that does not hold the link is refused (SEND_FAILED) and, in a debug
+// build, stops the program at once; tests of the refusal turn the stop off.
+void SetUnheldSendStops(bool stops);
+
 // mode: TX_WAIT_ACK, TX_WAIT_REPLY or TX_SEND_ONLY. Returns SEND_OK, SEND_FAILED or
 // SEND_CANCELLED once the transaction has ended.
 int16_t SendPacket(int16_t mode);

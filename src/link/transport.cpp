@@ -1,5 +1,6 @@
 #include "link/transport.h"
 
+#include "link/linkhold.h"
 #include "link/fleetsync.h"
 #include "link/linkclient.h"
 #include "link/linkhost.h"
@@ -165,7 +166,7 @@ void ShowPortOpenError(int error) {
                QStringLiteral(" port preferences, or terminate other programs");
         break;
     }
-    MsgBox(text, vbOKOnly + vbCritical, QStringLiteral("Port Open Error"));
+    MsgBoxLent(text, vbOKOnly + vbCritical, QStringLiteral("Port Open Error"));
     panel(4, QStringLiteral("DISCONNECTED"));
 }
 

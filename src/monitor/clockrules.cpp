@@ -1,5 +1,5 @@
 #include "monitor/clockrules.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 #include "link/linkstate.h"
 #include "control/settingwrites.h"
 

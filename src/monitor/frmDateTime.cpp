@@ -1,5 +1,5 @@
 #include "monitor/frmDateTime.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "platform/prompts.h"

@@ -1,5 +1,5 @@
 #include "monitor/frmLogger.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"

@@ -1,5 +1,5 @@
 #include "monitor/frmTaskManager.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"

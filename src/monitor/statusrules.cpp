@@ -1,4 +1,5 @@
 #include "monitor/statusrules.h"
+#include "link/linkhold.h"
 #include "platform/prompts.h"
 
 #include "model/analogcodes.h"
@@ -156,16 +157,19 @@ AnalogMeterText AnalogMeter(const AnalogGroupRecord& group, int slot, const QStr
 }
 
 int16_t SendStatusOpeningRequest() {
+    const LinkHold hold;
     return SendRequestParam(CMD_MODULE_INFO, address()[0], address()[1], address()[2], MODULE_INFO_FULL);
 }
 
 int16_t SendStatusRequest(StatusRequest request, int group) {
     const std::optional<int> command = StatusCommand(request);
     if (!command) return SEND_FAILED;
+    const LinkHold hold;
     return SendRequestByte(int16_t(*command), address()[0], address()[1], address()[2], int16_t(group));
 }
 
 int16_t SendSetLogicalOutput(int data) {
+    const LinkHold hold;
     uint8_t* t = WriteTxHeader(8, address()[0], address()[1], address()[2], PKT_SET, CMD_OUTPUT_STATUS);
     t[FRAME_DATA] = static_cast<uint8_t>(data);
     return SendTxFrame(8, TX_WAIT_ACK, true);

@@ -175,11 +175,14 @@ TEST_F(HostGoesAwayTest, WhileTheOverwriteQuestionIsOpenNothingIsSaidOfStoppedPr
         relay.CloseUtilityLinks();
         WaitUntil([&] { return Closes() > 0; });
     });
-    prompts.QueueAnswer(vbYes);  // overwrite, though the host has gone meanwhile
+    // The program ends while the question is still open: the save offer comes at once,
+    // then the question closes (here with Yes) and nothing goes out any more.
     prompts.QueueAnswer(vbNo);   // save the configuration before the program ends
+    prompts.QueueAnswer(vbYes);  // overwrite, though the host has gone meanwhile
     Press(ToolButton::Write);
     prompts.WhileShowing({});
     ExpectEnded();
+    EXPECT_EQ(Shown().indexOf(QStringLiteral("Terminate Connection: Save any changes to disk file before exiting?")), 1);
     EXPECT_EQ(relay.FramesFromUtility().size(), framesBefore);
     for (const QString& text : Shown())
         EXPECT_FALSE(text.contains(QStringLiteral("could not be restarted"))) << text.toStdString();

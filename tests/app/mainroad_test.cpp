@@ -3,7 +3,7 @@
 #include "app/frmCancelSend.h"
 #include "app/frmMain.h"
 #include "app/frmOfflineDeviceSelection.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 #include "control/session.h"
 #include "model/model.h"
 #include "model/target.h"

@@ -22,6 +22,7 @@ class BlocksTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
+        HoldLinkAsTheJob();
         port = OpenAcknowledgingPort();
         ASSERT_NE(port, nullptr);
     }

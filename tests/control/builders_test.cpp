@@ -15,6 +15,7 @@ class BuildersTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
+        HoldLinkAsTheJob();
         port = OpenMemoryPort();
         ASSERT_NE(port, nullptr);
         port->onWrite = [this](const QByteArray& w) {

@@ -26,6 +26,7 @@ class FleetSyncTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
+        HoldLinkAsTheJob();
         settings().PortProtocol = LOCALPORT_FLEETSYNC;
         linkState().FleetSyncTarget = QStringLiteral("100:1000");
         RecordDispatched();

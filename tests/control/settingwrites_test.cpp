@@ -16,6 +16,7 @@ class SettingWritesTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
+        HoldLinkAsTheJob();
         port = OpenAcknowledgingPort();
         ASSERT_NE(port, nullptr);
     }

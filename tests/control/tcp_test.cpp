@@ -336,6 +336,7 @@ class SwitchThroughTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
+        HoldLinkAsTheJob();
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
         SwitchThroughSocket().SetRemote(QStringLiteral("127.0.0.1"), server.serverPort());
         SwitchThroughSocket().Connect();

@@ -1,7 +1,7 @@
 // The link timers' ticks, driven one tick at a time: the reply countdown, the inter-byte
 // drop, the stall guard, the progress blink and the owed event acknowledgements.
 #include "control/channelclear.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 #include "control/programstate.h"
 #include "control/progress.h"
 #include "link/linkhost.h"

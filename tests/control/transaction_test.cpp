@@ -1,4 +1,5 @@
 #include "control/localsettings.h"
+#include "link/linkhold.h"
 #include "model/target.h"
 #include "link/builders.h"
 #include "link/linkclient.h"
@@ -27,6 +28,7 @@ class TransactionTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
+        HoldLinkAsTheJob();
         settings().RetryCount = 3;
         linkState().PacketTimeoutReload = 1;  // one 100 ms tick
         port = OpenMemoryPort();
@@ -265,7 +267,8 @@ TEST_F(TransactionTest, TraceLinesForSendAndResend) {
 
 TEST_F(TransactionTest, RefusedWhileOpenFailsQuietlyAndKeepsTheOpenFrame) {
     // From inside the wait, another sender (an owed acknowledgement, a second click)
-    // tries to start its own transaction.
+    // tries to start its own transaction without the link.
+    SetUnheldSendStops(false);
     int16_t inner = -1;
     port->onWrite = [&](const QByteArray& w) {
         if (port->writes.size() == 1) {
@@ -283,6 +286,7 @@ TEST_F(TransactionTest, RefusedWhileOpenFailsQuietlyAndKeepsTheOpenFrame) {
 }
 
 TEST_F(TransactionTest, RefusedRequestLeavesTheOpenTransfersCancelStanding) {
+    SetUnheldSendStops(false);
     int16_t inner = -1;
     port->onWrite = [&](const QByteArray&) {
         linkState().UserCancel = true;
@@ -290,6 +294,26 @@ TEST_F(TransactionTest, RefusedRequestLeavesTheOpenTransfersCancelStanding) {
     };
     EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     EXPECT_EQ(inner, SEND_FAILED);
+}
+
+TEST_F(TransactionTest, ASendWithoutTheLinkIsRefusedAndStopsADebugBuild) {
+    jobHold.reset();
+    EXPECT_DEBUG_DEATH(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), "without holding the link");
+    SetUnheldSendStops(false);
+    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_TRUE(port->writes.isEmpty());
+    {
+        // A job's own hold lets it send; one taken inside another's wait does not.
+        const LinkHold hold;
+        port->onWrite = [this](const QByteArray& w) {
+            const LinkHold inner;
+            EXPECT_FALSE(inner.Granted());
+            EXPECT_EQ(SendCommand(CMD_PTT_OFF, 0, 0, 0), SEND_FAILED);
+            port->Feed(Answer(w, PKT_ACK));
+        };
+        EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    }
+    EXPECT_EQ(port->writes.size(), 1);
 }
 
 TEST_F(TransactionTest, EventDuringAWaitResendsAtOnce) {

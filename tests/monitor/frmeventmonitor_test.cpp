@@ -2,6 +2,7 @@
 // events from several stations listed, logged and acknowledged to their source, the
 // lines of a closed monitor, the log switch and its file, show-all for the local radio,
 // the link's traffic lines, and an Exit that always closes.
+#include "link/linkhold.h"
 #include "monitor/frmEventMonitor.h"
 #include "control/eventdisplay.h"
 #include "model/eventlist.h"
@@ -276,6 +277,7 @@ TEST_F(EventMonitorTest, ResendsGoToTheListAndTheLog) {
     m->cmdFileLog()->click();
     settings().RetryCount = 2;
     prompts.QueueAnswer(vbNo);  // give up after the resend
+    const LinkHold hold;
     EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_EQ(port->writes.size(), 2);
     EXPECT_EQ(AfterStamp(Items(m)), QStringList{" - TX "});

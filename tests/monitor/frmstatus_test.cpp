@@ -1,6 +1,7 @@
 // The status monitor driven offscreen against the simulated module: what each view asks
 // for and shows, every control's frame on the wire, the refresh modes, the group
 // selector of a Pellar, switching outputs, and every way the window closes.
+#include "link/linkhold.h"
 #include "model/analogcodes.h"
 #include "model/model.h"
 #include "model/target.h"
@@ -406,6 +407,7 @@ TEST_F(StatusWindowTest, ClosingWhileIdleLeavesTheNextCommandFree) {
     frmStatus& d = Show();
     d.close();
     ExpectClosed();
+    const LinkHold hold;
     EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
 }
 
@@ -421,6 +423,7 @@ TEST_F(StatusWindowTest, ExitDuringAReadingAbandonsThatReadingOnly) {
     EXPECT_EQ(linkState().TxState, TX_IDLE);
     Poll();
     EXPECT_EQ(Sent(CMD_INPUT_STATUS).size(), 1);
+    const LinkHold hold;
     EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     EXPECT_TRUE(prompts.Shown().isEmpty());
 }

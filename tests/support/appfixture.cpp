@@ -7,6 +7,7 @@
 #include "control/settingsfile.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QLabel>
@@ -16,6 +17,8 @@ namespace korvel::test {
 
 void AppFixture::SetUp() {
     SimLinkFixture::SetUp();
+    // The window's own commands are the jobs here: each takes the link itself.
+    jobHold.reset();
     ASSERT_TRUE(dir.isValid());
     session().DataFolder = dir.path();
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("registry")));
@@ -47,12 +50,18 @@ void AppFixture::Trigger(MenuItem item) {
     QAction* a = window->Menu(item);
     ASSERT_TRUE(a->isEnabled()) << MenuItemName(item);
     a->trigger();
+    // Back in the event loop, as after a real click: what the command left to run
+    // once it has ended (the System dialog after a read) runs now.
+    QCoreApplication::processEvents();
 }
 
 void AppFixture::Press(ToolButton button) {
     QAction* a = window->Button(button);
     ASSERT_TRUE(a->isEnabled()) << ToolButtonKey(button);
     a->trigger();
+    // Back in the event loop, as after a real click: what the command left to run
+    // once it has ended (the System dialog after a read) runs now.
+    QCoreApplication::processEvents();
 }
 
 QString AppFixture::Panel(int n) const { return window->Panel(n)->text(); }

@@ -32,6 +32,11 @@ void LinkFixture::ResetForTest() {
     linkState().SwitchThroughAcceptPauseMs = 0;
 }
 
+void LinkFixture::HoldLinkAsTheJob() {
+    jobHold.reset();
+    jobHold = std::make_unique<LinkHold>();
+}
+
 void LinkFixture::RecordDispatched() {
     SetRxPacketObserver([this](const uint8_t* f, int n) {
         dispatched.append(QByteArray(reinterpret_cast<const char*>(f), n));
@@ -55,6 +60,7 @@ MemorySerialPort* LinkFixture::OpenAcknowledgingPort() {
 }
 
 void LinkFixture::TearDown() {
+    jobHold.reset();
     ResetProgramState();
     SetSerialPortFactory(nullptr);
     SetLinkHost(nullptr);

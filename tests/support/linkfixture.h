@@ -4,6 +4,7 @@
 #pragma once
 
 #include "link/basiclinkhost.h"
+#include "link/linkhold.h"
 #include "support/basefixture.h"
 #include "support/putrx.h"
 
@@ -29,8 +30,13 @@ protected:
     // The same, with a module behind it that acknowledges every frame it is sent.
     MemorySerialPort* OpenAcknowledgingPort();
 
+    // For tests that stand for a job using the link (they call the senders themselves):
+    // the test body holds the link, as a job would, until the test ends or a reset.
+    void HoldLinkAsTheJob();
+
     QList<QByteArray> dispatched;
     std::unique_ptr<BasicLinkHost> host;
+    std::unique_ptr<LinkHold> jobHold;
 };
 
 

@@ -18,11 +18,13 @@ protected:
         LinkFixture::SetUp();
         Shorten();
         RecordDispatched();
+        HoldLinkAsTheJob();
     }
     // Back to the state a test starts from, in the middle of a test.
     void Restart() {
         ResetForTest();
         Shorten();
+        if (jobHold) HoldLinkAsTheJob();
     }
     static void Shorten() {
         settings().RetryCount = 3;

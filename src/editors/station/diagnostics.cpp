@@ -1,5 +1,5 @@
 #include "editors/station/diagnostics.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 #include "model/target.h"
 #include "link/builders.h"
 #include "link/frame.h"
@@ -14,6 +14,7 @@ const int16_t* Station() { return linkState().StationAddress; }
 } // namespace
 
 bool SetModuleDebugFlags(uint8_t flags) {
+    const LinkHold hold;
     const int16_t* a = Station();
     if (SendCommandBytes(CMD_SET_DEBUG_FLAGS, a[0], a[1], a[2], flags, 0) != SEND_OK) return false;
     target().ModuleDebugFlags = flags;

@@ -1,5 +1,5 @@
 #include "editors/station/frmKenwood.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
@@ -436,7 +436,11 @@ int16_t frmKenwood::SendRawFleetSync(const QString& message) {
     }
     // The send pumps events while it waits: nothing here may close the dialog meanwhile.
     setEnabled(false);
-    const int16_t result = SendFleetSyncRaw(message.toLatin1());
+    int16_t result;
+    {
+        const LinkHold hold;
+        result = SendFleetSyncRaw(message.toLatin1());
+    }
     setEnabled(true);
     return result;
 }

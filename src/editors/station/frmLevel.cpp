@@ -1,5 +1,5 @@
 #include "editors/station/frmLevel.h"
-#include "control/linkuser.h"
+#include "link/linkhold.h"
 
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"

@@ -1,5 +1,6 @@
 #include "editors/station/leveltest.h"
 
+#include "link/linkhold.h"
 #include "link/builders.h"
 #include "control/channelclear.h"
 #include "link/frame.h"
@@ -88,6 +89,7 @@ int16_t ShownTxLevel(double configured) {
 }
 
 LevelTestEnd KeyTransmitter(int16_t level, const LevelTestProgress& progress, const LevelTestStop& stopAsked) {
+    const LinkHold hold;
     const auto asked = [&stopAsked] { return stopAsked && stopAsked(); };
     Sequence seq(progress);
     report(progress, LevelTestStage::StoppingProcesses);
@@ -124,10 +126,12 @@ LevelTestEnd KeyTransmitter(int16_t level, const LevelTestProgress& progress, co
 }
 
 LevelTestEnd ReleaseTransmitter(const LevelTestProgress& progress) {
+    const LinkHold hold;
     return Sequence(progress).PutBack(LevelTestResult::Done);
 }
 
 LevelTestEnd SetTransmitLevel(int16_t level, const LevelTestProgress& progress) {
+    const LinkHold hold;
     Sequence seq(progress);
     return sent(SendLevelCommand(0, 0, 0, level)) ? seq.End(LevelTestResult::Done)
                                                   : seq.PutBack(LevelTestResult::Restored);

@@ -2,6 +2,7 @@
 // level following the slider only while keyed, the two-minute limit, OK, the close box,
 // a busy channel, and a failure at every stage ending the test and the FFSK dialog
 // without leaving a cancel standing.
+#include "link/linkhold.h"
 #include "model/systemvalues.h"
 #include "editors/station/frmFFSK.h"
 #include "editors/station/frmLevel.h"
@@ -441,6 +442,7 @@ TEST_F(LevelTest, AFailureAtAnyStageClosesBothDialogsAndLeavesNoCancelStanding) 
         EXPECT_FALSE(linkState().UserCancel);
         sim.SetNackCommand(-1);
         sim.SetFault(sim::Fault::None);
+        const LinkHold hold;
         EXPECT_EQ(SendCommand(CMD_PTT_OFF, 0, 0, 0), SEND_OK) << "not refused as cancelled";
         EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     }
