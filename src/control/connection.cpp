@@ -13,6 +13,7 @@
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/transport.h"
+#include "platform/eventpump.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
 
@@ -132,6 +133,7 @@ void ConnectAndRun(int16_t operation) {
     // The questions (the radio's Fleet/ID, the connect dialog) come before the link is
     // taken, and the System dialog after the transfer has let it go: a person may leave
     // any of them open for minutes while events are acknowledged.
+    if (ProgramEnding()) return;
     LinkState& s = linkState();
     switch (settings().PortProtocol) {
     case LOCALPORT_FLEETSYNC:

@@ -1,5 +1,6 @@
 #include "platform/qtprompts.h"
 
+#include "platform/eventpump.h"
 #include "platform/iohandler.h"
 
 #include <QFileDialog>
@@ -13,6 +14,9 @@ namespace korvel {
 
 int ExecModal(QDialog& dialog) {
     RequireNoIoHandler("a modal window");
+    // A job still unwinding once the program has begun to end (its box closed under it)
+    // opens no further window: there is no one left to answer it.
+    if (ProgramEnding()) return QDialog::Rejected;
     return dialog.exec();
 }
 

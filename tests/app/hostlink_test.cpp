@@ -1,6 +1,7 @@
 // The main window started by a switch-through host: the load timer opens the link from
 // the command line, the toolbar reads through the host without the connect dialog, and
 // the host ending the link ends the program through the ordinary shut-down.
+#include "editors/station/frmSystem.h"
 #include "app/frmMain.h"
 #include "model/target.h"
 #include "link/linkstate.h"
@@ -127,6 +128,19 @@ TEST_F(HostGoesAwayTest, WhileAReadWaits) {
     Press(ToolButton::Read);
     ExpectEnded();
     EXPECT_NE(Panel(2), QStringLiteral("Configuration Downloaded"));
+}
+
+TEST_F(HostGoesAwayTest, WhileTheSystemDialogAfterAReadIsOpen) {
+    Start();
+    bool shown = false;
+    WhenShown<frmSystem>([&](frmSystem&) {
+        shown = true;
+        relay.CloseUtilityLinks();
+        WaitUntil([this] { return !window->isVisible(); });
+    });
+    Press(ToolButton::Read);
+    EXPECT_TRUE(shown);
+    ExpectEnded();
 }
 
 TEST_F(HostGoesAwayTest, WhileAWriteRuns) {

@@ -7,6 +7,7 @@
 #include "control/session.h"
 #include "model/model.h"
 #include "model/target.h"
+#include "editors/station/frmSysDiag.h"
 #include "editors/station/frmSystem.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -219,6 +221,78 @@ TEST_F(MainRoadTest, ClosingTheWindowDuringAReadEndsTheReadThenTheProgram) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(window->TimerEnabled(LinkTimer::BGProcess));
     EXPECT_TRUE(WaitUntil([this] { return !sim.ClientConnected(); }));
+}
+
+
+// Whatever a person leaves open, a box or a dialog, the module's events are acknowledged
+// meanwhile: nothing holds the link for a person.
+class LeftOpenTest : public MainRoadTest {
+protected:
+    void SetUp() override {
+        MainRoadTest::SetUp();
+        ASSERT_NE(sim.ListenTcp(0), 0);
+        sim.SetKorvel(1);
+    }
+    int Acks() const {
+        int n = 0;
+        for (const QByteArray& f : sim.Received()) n += uint8_t(f[FRAME_PACKET_TYPE]) == PKT_ACK;
+        return n;
+    }
+    // Three events from the module, one after the other: true when each is acknowledged.
+    bool EventsAcknowledged() {
+        for (int i = 0; i < 3; ++i) {
+            const int before = Acks();
+            sim.SendEvent(0, 1, QByteArray(1, char(2)));
+            if (!WaitUntil([&] { return Acks() > before; }, 5000)) return false;
+        }
+        return true;
+    }
+};
+
+TEST_F(LeftOpenTest, TheSystemDialogAfterAReadAndTheDiagnosticsOpenedFromIt) {
+    bool acked = false, diagnosticsClosed = false;
+    WhenShown<frmSystem>([&](frmSystem& s) {
+        acked = EventsAcknowledged();
+        sim.ClearReceived();
+        WhenModal<frmSysDiag>([&](frmSysDiag& d) {
+            d.ckbL(1)->setFocus();  // ticked with the mouse
+            d.ckbL(1)->setChecked(true);
+            d.cmdOK()->click();
+            diagnosticsClosed = !d.isVisible();
+        });
+        prompts.QueueInput(QStringLiteral("WRPX5068"));
+        s.Form_DblClick();
+        s.cmdCancel()->click();
+    });
+    ReadFromSim();
+    EXPECT_EQ(modalDialogs, 3);
+    EXPECT_TRUE(acked);
+    EXPECT_TRUE(diagnosticsClosed) << ShownTexts(prompts).join("|").toStdString();
+    ASSERT_FALSE(sim.Received().isEmpty());
+    EXPECT_EQ(uint8_t(sim.Received()[0][FRAME_COMMAND]), CMD_SET_DEBUG_FLAGS) << "sent at OK";
+}
+
+TEST_F(LeftOpenTest, TheConnectDialogAndTheSystemQuestions) {
+    Fake(WindowId::frmSystem);
+    ReadFromSim();
+    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
+    bool inConnect = false;
+    QStringList ackedIn;
+    prompts.WhileShowing([&](const ShownBox& box) {
+        if (box.title.startsWith(QStringLiteral("Confirm Reset")) && EventsAcknowledged()) ackedIn << box.title;
+    });
+    prompts.QueueAnswer(vbYes);  // overwrite the module's configuration
+    InConnectDialog([&](frmCancelSend& d) {
+        inConnect = EventsAcknowledged();
+        d.reject();
+    });
+    Press(ToolButton::Write);
+    prompts.QueueAnswer(vbNo);
+    Trigger(MenuItem::mnuSystemResetNVR);
+    prompts.QueueAnswer(vbNo);
+    Trigger(MenuItem::mnuSystemRestart);
+    EXPECT_TRUE(inConnect);
+    EXPECT_EQ(ackedIn, (QStringList{"Confirm Reset NVR", "Confirm Reset System"}));
 }
 
 namespace {
