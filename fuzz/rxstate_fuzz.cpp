@@ -14,6 +14,7 @@
 // Nothing here runs the event loop, so the link timers never fire: the acknowledgement
 // owed for an event (sent from a timer tick, after a wait for the radio channel) is not
 // part of the run. A message box is answered at once by scripted prompts.
+#include "link/transaction.h"
 #include "fuzzsupport.h"
 #include "control/programstate.h"
 #include "control/connectchoice.h"
@@ -117,12 +118,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     target().PellarDevice = (mode >> 7) & 1;
 
     const QByteArray stream(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+    // A transaction that waits as the bytes come (none for TX_IDLE), for any answer.
+    const int16_t waiting = kOpenTransaction[(mode >> 5) & 3];
+    Transaction open(QByteArray(), waiting == TX_IDLE ? int16_t(TX_WAIT_ACK) : waiting);
+    if (waiting != TX_IDLE) open.Open();
     if (fromTcp) {
-        linkState().TxState = kOpenTransaction[(mode >> 5) & 3];
         TcpReceiveBytes(stream);
     } else {
         if (OpenCommPort() != 0) std::abort();
-        linkState().TxState = kOpenTransaction[(mode >> 5) & 3];
         auto& port = static_cast<SinkSerialPort&>(CommPort());
         port.Queue(stream);
         // One receive event takes every byte waiting.

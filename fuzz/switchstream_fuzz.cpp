@@ -7,6 +7,7 @@
 // bytes long, so a message is split at every possible place across runs; 0 hands the
 // whole stream over at once. The second byte sets the transaction that is open
 // (none, waiting for an acknowledgement, for a reply, send-only).
+#include "link/transaction.h"
 #include "fuzzsupport.h"
 #include "link/switchthrough.h"
 
@@ -31,7 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     fuzz::ResetForInput();
     linkState().LinkMode = LINK_SWITCH_THROUGH;
-    linkState().TxState = kOpenTransaction[data[1] & 3];
+    const int16_t waiting = kOpenTransaction[data[1] & 3];
+    Transaction open(QByteArray(), waiting == TX_IDLE ? int16_t(TX_WAIT_ACK) : waiting);
+    if (waiting != TX_IDLE) open.Open();
 
     const QByteArray stream(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2));
     const qsizetype piece = data[0] == 0 ? stream.size() : (data[0] % 16) + 1;

@@ -19,9 +19,10 @@ using BlockBytes = std::array<uint8_t, CONFIG_BLOCK_MAX_BYTES>;
 int16_t sendBlock(int16_t code, int16_t destination, int16_t source, int16_t route, const BlockBytes& block,
                   int bytes, bool resetPacketId) {
     const int length = FRAME_DATA + bytes;
-    uint8_t* t = WriteTxHeader(length, destination, source, route, PKT_SET, code);
+    QByteArray frame = TxFrame(length, destination, source, route, PKT_SET, code);
+    uint8_t* t = FrameBytes(frame);
     std::memcpy(t + FRAME_DATA, block.data(), static_cast<size_t>(bytes));
-    return SendTxFrame(length, TX_WAIT_ACK, resetPacketId);
+    return SendTxFrame(frame, TX_WAIT_ACK, resetPacketId);
 }
 
 } // namespace

@@ -10,7 +10,7 @@ namespace korvel {
 // _TEMPS or _FLEETSYNC; index the group, FleetSync part or, for the system and
 // temperature blocks, the index byte sent as given) into a PKT_SET frame and sends it,
 // waiting for the acknowledgement; the SendPacket result. SEND_FAILED without sending or
-// touching TxBuffer for a code it does not build, an index the block has not, or a
+// building a frame for a code it does not build, an index the block has not, or a
 // system value that does not fit its byte.
 int16_t SendConfigBlock(int16_t code, int16_t destination, int16_t source, int16_t route, int16_t index);
 // The NMEA block the same way; its acknowledgement must echo packet id 0.

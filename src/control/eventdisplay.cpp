@@ -135,11 +135,12 @@ void CloseEventMonitor(bool reopenPort) {
 int16_t SendSetProtocol(uint8_t code, uint8_t station1, uint8_t station2, uint8_t station3,
                         uint8_t data1, uint8_t data2, uint8_t data3) {
     const LinkHold hold;
-    uint8_t* t = WriteTxHeader(10, station1, station2, station3, PKT_SET, code);
+    QByteArray frame = TxFrame(10, station1, station2, station3, PKT_SET, code);
+    uint8_t* t = FrameBytes(frame);
     t[7] = data1;
     t[8] = data2;
     t[9] = data3;
-    return SendTxFrame(10, TX_WAIT_ACK, true);
+    return SendTxFrame(frame, TX_WAIT_ACK, true);
 }
 
 namespace {

@@ -14,28 +14,28 @@ bool HalfPageInImage(int32_t byteAddress) {
     return byteAddress >= 0 && byteAddress % 2 == 0 && byteAddress + FLASH_HALF_PAGE_BYTES <= FLASH_IMAGE_SIZE;
 }
 
-uint8_t* WritePageHeader(int length, int type, int16_t command, int32_t byteAddress) {
+QByteArray PageFrame(int length, int type, int16_t command, int32_t byteAddress) {
     const int16_t* a = linkState().StationAddress;
-    uint8_t* t = WriteTxHeader(length, a[0], a[1], a[2], type, command);
+    QByteArray frame = TxFrame(length, a[0], a[1], a[2], type, command);
+    uint8_t* t = FrameBytes(frame);
     const int32_t word = byteAddress / 2;
     t[FLASH_REPLY_ADDRESS_HIGH] = uint8_t((word & 0xFF00) / 256);
     t[FLASH_REPLY_ADDRESS_LOW] = uint8_t(word & 0xFF);
-    return t;
+    return frame;
 }
 
 } // namespace
 
 int16_t SendFlashPage(int16_t command, int32_t byteAddress) {
     if (!HalfPageInImage(byteAddress)) return SEND_FAILED;
-    uint8_t* t = WritePageHeader(FLASH_WRITE_LENGTH, PKT_SET, command, byteAddress);
-    std::memcpy(t + FLASH_REPLY_DATA, FlashImage().data() + byteAddress, FLASH_HALF_PAGE_BYTES);
-    return SendTxFrame(FLASH_WRITE_LENGTH, TX_WAIT_ACK, true);
+    QByteArray frame = PageFrame(FLASH_WRITE_LENGTH, PKT_SET, command, byteAddress);
+    std::memcpy(FrameBytes(frame) + FLASH_REPLY_DATA, FlashImage().data() + byteAddress, FLASH_HALF_PAGE_BYTES);
+    return SendTxFrame(frame, TX_WAIT_ACK, true);
 }
 
 int16_t RequestFlashPage(int16_t command, int32_t byteAddress) {
     if (!HalfPageInImage(byteAddress)) return SEND_FAILED;
-    WritePageHeader(FLASH_READ_LENGTH, PKT_GET, command, byteAddress);
-    return SendTxFrame(FLASH_READ_LENGTH, TX_WAIT_REPLY, true);
+    return SendTxFrame(PageFrame(FLASH_READ_LENGTH, PKT_GET, command, byteAddress), TX_WAIT_REPLY, true);
 }
 
 

@@ -56,47 +56,15 @@ void refuse(const char* what) {
     }
     // Inside a sequence only recorded: the sequence says it once the module is put back.
     ReportRefusal(text, title);
-    if (TransactionOpen()) linkState().TxState = TX_REFUSED;
+    EndOpenTransaction(TX_REFUSED);
 }
 
-// Replies that carry, in their first data byte, the block, group or module index their
-// request asked for.
-bool EchoesIndex(int command) {
-    switch (command) {
-    case CMD_CFG_SYSTEM:
-    case CMD_CFG_INPUTS:
-    case CMD_CFG_OUTPUTS:
-    case CMD_CFG_ANALOGS:
-    case CMD_CFG_TEMPS:
-    case CMD_CFG_FLEETSYNC:
-    case CMD_CHILD_INFO:
-    case CMD_INPUT_STATUS:
-    case CMD_OUTPUT_STATUS:
-    case CMD_ANALOG_STATUS:
-    case CMD_TEMP_STATUS: return true;
-    default: return false;
-    }
-}
-
-// Whether frame f (an ACK or a REPLY) answers the open request, as far as the frame says:
-// the same command, from the station asked (a remote station answers with its own
-// address; what the local module gives as its source is not relied on), and for a
-// reply that names one, the same block or group. Anything else is a late or repeated
-// answer to an earlier request: taken for the open one, it would end it without its own
-// answer, and the block it asked for would be lost.
+// Whether frame f (an ACK or a REPLY) answers the open transaction. Anything else is a
+// late or repeated answer to an earlier request: taken for the open one, it would end it
+// without its own answer, and the block it asked for would be lost.
 bool AnswersOpenRequest(const uint8_t* f) {
-    const auto& s = linkState();
-    const int length = f[FRAME_LENGTH];
-    if (length > FRAME_COMMAND && s.OpenCommand >= 0 && f[FRAME_COMMAND] != s.OpenCommand) return false;
-    const QByteArray& r = s.OpenRequest;
-    if (r.size() <= FRAME_COMMAND) return true;
-    const auto req = [&r](int i) { return uint8_t(r[i]); };
-    const uint8_t asked = req(FRAME_DESTINATION);
-    if (asked != 0 && asked != 255 && f[FRAME_SOURCE] != asked) return false;
-    if (f[FRAME_PACKET_TYPE] == PKT_REPLY && EchoesIndex(f[FRAME_COMMAND]) && req(FRAME_LENGTH) > FRAME_DATA &&
-        length > FRAME_DATA && f[FRAME_DATA] != req(FRAME_DATA))
-        return false;
-    return true;
+    const Transaction* t = OpenTransactionNow();
+    return t && t->Answers(f);
 }
 
 void TraceStale(const uint8_t* f) {
@@ -119,9 +87,9 @@ void ProcessRxPacket() {
         // its time-out and be reported as a lost link.
         // One that names a command answers only that command: a late acknowledgement
         // of an earlier command must not end the one now waiting.
-        if (f[FRAME_PACKET_ID] == s.PacketId && (s.TxState == TX_WAIT_ACK || s.TxState == TX_SEND_ONLY) &&
+        if (f[FRAME_PACKET_ID] == s.PacketId && (OpenTxState() == TX_WAIT_ACK || OpenTxState() == TX_SEND_ONLY) &&
             AnswersOpenRequest(f))
-            s.TxState = TX_DONE;
+            EndOpenTransaction(TX_DONE);
         else
             TraceStale(f);
         break;
@@ -130,7 +98,7 @@ void ProcessRxPacket() {
             // The module has no clock: the request ends as answered, the clock values
             // stay as they were.
             linkHost().SetMenuEnabled(MenuItem::mnuDateTime, false);
-            if (s.TxState == TX_WAIT_REPLY) s.TxState = TX_REPLY_RECEIVED;
+            if (OpenTxState() == TX_WAIT_REPLY) EndOpenTransaction(TX_REPLY_RECEIVED);
         } else {
             refuse("NACK");
         }
@@ -143,7 +111,7 @@ void ProcessRxPacket() {
         // where the waiting one's belongs.
         // One that comes while the answer is being stored (in a box the storing opened)
         // answers nothing any more: the request has its answer.
-        if (s.TxState == TX_WAIT_REPLY && !g_storingReply && AnswersOpenRequest(f)) {
+        if (OpenTxState() == TX_WAIT_REPLY && !g_storingReply && AnswersOpenRequest(f)) {
             g_storingReply = true;
             ProcessStatusPacket(f[FRAME_COMMAND]);
             g_storingReply = false;
@@ -157,7 +125,7 @@ void ProcessRxPacket() {
             // is resent at once. Not an acknowledgement on its way out: sent again, it
             // would answer the event just dropped, which the module would then never
             // repeat.
-            if (s.TxState != TX_SEND_ONLY) s.RetryRequest = 1;
+            if (OpenTxState() != TX_SEND_ONLY) ResendOpenTransaction();
         } else {
             // Owed to this frame's station, whatever frames the monitor's box lets in.
             const int16_t source = f[FRAME_SOURCE];
@@ -167,11 +135,10 @@ void ProcessRxPacket() {
             g_ack.OwedAcks.append(source);
             // The acknowledging tick stops itself after each run; wake it for this one.
             linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
-            s.RetryRequest = 1;
         }
         break;
     default:  // PKT_RESEND and anything unknown: send the current frame again
-        s.RetryRequest = 1;
+        ResendOpenTransaction();
         break;
     }
 }
@@ -304,13 +271,14 @@ Stored storeFlashPage() {
     constexpr int addressHigh = FRAME_DATA;
     constexpr int addressLow = FRAME_DATA + 1;
     constexpr int pageData = FRAME_DATA + 2;
-    const auto& s = linkState();
     const uint8_t* f = rx();
     // Only the answer to the page read that waits now: the same command and word
     // address, so a late or misdirected reply can never put one page's bytes in the
     // place of another.
-    const QByteArray& request = s.OpenTxFrame;
-    if (s.TxState != TX_WAIT_REPLY || request.size() <= addressLow || uint8_t(request[FRAME_LENGTH]) != pageData ||
+    const Transaction* open = OpenTransactionNow();
+    if (!open) return Stored::Malformed;
+    const QByteArray& request = open->Request();
+    if (open->State != TX_WAIT_REPLY || request.size() <= addressLow || uint8_t(request[FRAME_LENGTH]) != pageData ||
         uint8_t(request[FRAME_PACKET_TYPE]) != PKT_GET || uint8_t(request[FRAME_COMMAND]) != f[FRAME_COMMAND])
         return Stored::Malformed;
     const int32_t wordAddress = f[addressHigh] * 256 + f[addressLow];
@@ -432,23 +400,21 @@ void ProcessStatusPacket(int16_t command) {
     // Common exit: the reply ends the request that waits for it; one that could not be
     // stored ends it as failed, so the requester never goes on with stale values.
     linkHost().SetPanelText(3, QString());
-    auto& s = linkState();
-    if (s.TxState == TX_WAIT_REPLY) s.TxState = stored == Stored::Ok ? TX_REPLY_RECEIVED : TX_REFUSED;
+    if (OpenTxState() == TX_WAIT_REPLY) EndOpenTransaction(stored == Stored::Ok ? TX_REPLY_RECEIVED : TX_REFUSED);
 }
 
 int16_t SendAck(int16_t destination) {
-    auto& s = linkState();
-    if (s.TxState != TX_IDLE) return SEND_FAILED;
-    s.TxBuffer[0] = 6;
-    s.TxBuffer[1] = static_cast<uint8_t>(destination);
-    s.TxBuffer[2] = 0;
-    s.TxBuffer[3] = 3;
-    s.TxBuffer[4] = 0;
-    s.TxBuffer[5] = PKT_ACK;
+    QByteArray frame(6, '\0');
+    frame[0] = 6;
+    frame[1] = char(destination);
+    frame[2] = 0;
+    frame[3] = 3;
+    frame[4] = 0;
+    frame[5] = char(PKT_ACK);
     int16_t n = 6;
-    AppendTxChecksum(n);
-    s.PacketId = 0;
-    return SendPacket(TX_SEND_ONLY);
+    AppendTxChecksum(frame, n);
+    linkState().PacketId = 0;
+    return SendPacket(frame, TX_SEND_ONLY);
 }
 
 } // namespace korvel

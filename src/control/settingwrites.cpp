@@ -12,19 +12,21 @@ namespace korvel {
 int16_t SendSetDateTime() {
     const int16_t* a = linkState().StationAddress;
     const ModuleClockValue& c = target().ModuleClock;
-    uint8_t* t = WriteTxHeader(13, a[0], a[1], a[2], PKT_SET, CMD_DATE_TIME);
+    QByteArray frame = TxFrame(13, a[0], a[1], a[2], PKT_SET, CMD_DATE_TIME);
+    uint8_t* t = FrameBytes(frame);
     t[7] = static_cast<uint8_t>(c.day);
     t[8] = static_cast<uint8_t>(c.month);
     t[9] = static_cast<uint8_t>(c.year - 2000);
     t[10] = static_cast<uint8_t>(c.hour);
     t[11] = static_cast<uint8_t>(c.minute);
     t[12] = static_cast<uint8_t>(c.second);
-    return SendTxFrame(13, TX_WAIT_ACK, false);
+    return SendTxFrame(frame, TX_WAIT_ACK, false);
 }
 
 int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route) {
     const LinkHold hold;
-    uint8_t* t = WriteTxHeader(59, destination, source, route, PKT_SET, CMD_LOGGER_TIMERS);
+    QByteArray frame = TxFrame(59, destination, source, route, PKT_SET, CMD_LOGGER_TIMERS);
+    uint8_t* t = FrameBytes(frame);
     const LoggerData& d = loggerData();
     for (int k = 0; k < 9; ++k) {
         const uint32_t v = static_cast<uint32_t>(d.LoggerTimers[k]);
@@ -33,7 +35,7 @@ int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route) {
         t[9 + 3 * k] = static_cast<uint8_t>((v / 65536u) & 255u);
     }
     for (int i = 0; i < 25; ++i) t[34 + i] = d.LoggerSettingBytes[i];
-    return SendTxFrame(59, TX_WAIT_ACK, false);
+    return SendTxFrame(frame, TX_WAIT_ACK, false);
 }
 
 } // namespace korvel

@@ -1,5 +1,5 @@
-// The short requests and commands every part of the program sends: each writes one
-// frame into TxBuffer, appends its checksum and returns SendPacket's result.
+// The short requests and commands every part of the program sends: each builds one
+// frame, appends its checksum and returns SendPacket's result.
 #pragma once
 
 #include <QByteArray>
@@ -7,12 +7,14 @@
 
 namespace korvel {
 
-// Writes bytes 0 to 6 of a frame into TxBuffer (packet id 0); returns TxBuffer for the data.
-uint8_t* WriteTxHeader(int length, int16_t destination, int16_t source, int16_t route, int type,
-                       int16_t command);
-// Appends the checksum of the length-byte frame in TxBuffer and sends it in mode; with
+// A frame of Length length (length + 1 bytes, the checksum's place last) with bytes 0
+// to 6 written (packet id 0) and its data bytes zero.
+QByteArray TxFrame(int length, int16_t destination, int16_t source, int16_t route, int type, int16_t command);
+// The frame's bytes, for a builder to write its data.
+inline uint8_t* FrameBytes(QByteArray& frame) { return reinterpret_cast<uint8_t*>(frame.data()); }
+// Appends the checksum of frame (by its Length byte) and sends it in mode; with
 // resetPacketId the acknowledgement must echo id 0.
-int16_t SendTxFrame(int length, int16_t mode, bool resetPacketId);
+int16_t SendTxFrame(QByteArray frame, int16_t mode, bool resetPacketId);
 
 int16_t SendCommand(int16_t command, int16_t destination, int16_t source, int16_t route);
 int16_t SendCommandBytes(int16_t command, int16_t destination, int16_t source, int16_t route,

@@ -34,8 +34,10 @@ void ShowRadioProgress(ProgressLabel label, const QString& text) { linkClient().
 
 uint8_t HexCharToNibble(uint8_t code) { return static_cast<uint8_t>(code < 58 ? code - 48 : code - 55); }
 
-QByteArray FleetSyncTextFrame(const uint8_t* frame, const QString& target) {
-    const int length = frame[FRAME_LENGTH];
+QByteArray FleetSyncTextFrame(const QByteArray& frame, const QString& target) {
+    if (frame.isEmpty()) return QByteArray();
+    // The frame's own Length says how much of it there is, as far as the bytes go.
+    const int length = std::min<int>(uint8_t(frame[FRAME_LENGTH]), int(frame.size()) - 1);
     QByteArray text;
     text.reserve(2 * length + 12);
     text.append(char(STX));
@@ -43,20 +45,19 @@ QByteArray FleetSyncTextFrame(const uint8_t* frame, const QString& target) {
     text.append(target.mid(0, 3).toLatin1());
     text.append(target.mid(4, 4).toLatin1());
     for (int i = 0; i <= length; ++i) {
-        text.append(char(NibbleToHexChar((frame[i] & 0xF0) / 16)));
-        text.append(char(NibbleToHexChar(frame[i] & 15)));
+        const uint8_t b = uint8_t(frame[i]);
+        text.append(char(NibbleToHexChar((b & 0xF0) / 16)));
+        text.append(char(NibbleToHexChar(b & 15)));
     }
     text.append(char(ETX));
     return text;
 }
 
-void WrapPacketInFleetSync() {
+QByteArray WrapPacketInFleetSync(const QByteArray& frame) {
     auto& s = linkState();
-    s.FleetSyncTxFrame = FleetSyncTextFrame(s.TxBuffer, s.FleetSyncTarget);
-    const int n = std::min<int>(int(s.FleetSyncTxFrame.size()), LINK_BUFFER_SIZE);
-    std::copy_n(s.FleetSyncTxFrame.constData(), n, reinterpret_cast<char*>(s.TxBuffer));
-    s.TxLength = static_cast<int16_t>(n);
+    s.FleetSyncTxFrame = FleetSyncTextFrame(frame, s.FleetSyncTarget);
     if (linkClient().TrafficShown()) MonitorLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
+    return s.FleetSyncTxFrame;
 }
 
 bool DecodeFleetSyncPayload() {

@@ -23,9 +23,9 @@ constexpr char FSREPLY_NACK = '1';
 constexpr char FSREPLY_BUSY = '2';
 constexpr char FSREPLY_DATA_ERROR = '3';
 
-// Replaces the module frame in TxBuffer with its radio text frame addressed to
-// FleetSyncTarget, sets TxLength and keeps the text in FleetSyncTxFrame.
-void WrapPacketInFleetSync();
+// The radio text frame of the module frame, addressed to FleetSyncTarget; the text is
+// also kept in FleetSyncTxFrame for the event monitor.
+QByteArray WrapPacketInFleetSync(const QByteArray& frame);
 // Handles the complete radio frame (STX .. ETX) in RxBuffer[0 .. RxLength-1].
 void ParseFleetSyncInput();
 // Waits until the radio has had its pause after the last data message it passed on:
@@ -45,6 +45,6 @@ uint8_t HexCharToNibble(uint8_t code);
 void ShowRadioProgress(ProgressLabel label, const QString& text);
 
 // The radio text frame of a module frame (bytes 0 .. frame[0]) for the radio "FFF:IIII".
-QByteArray FleetSyncTextFrame(const uint8_t* frame, const QString& target);
+QByteArray FleetSyncTextFrame(const QByteArray& frame, const QString& target);
 
 } // namespace korvel

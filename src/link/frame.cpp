@@ -16,11 +16,12 @@ bool FrameChecksumGood(const uint8_t* bytes, int length) {
     return s == 255u;
 }
 
-void AppendTxChecksum(int16_t& n) {
+void AppendTxChecksum(QByteArray& frame, int16_t& n) {
     const int L = n;
     n = static_cast<int16_t>(n - 1);
     if (L < 0 || L >= LINK_BUFFER_SIZE) return;
-    linkState().TxBuffer[L] = FrameChecksum(linkState().TxBuffer, L);
+    if (frame.size() < L + 1) frame.resize(L + 1, '\0');
+    frame[L] = char(FrameChecksum(reinterpret_cast<const uint8_t*>(frame.constData()), L));
 }
 
 int RxChecksumBad() {

@@ -19,7 +19,7 @@ enum FrameByte : int {
     FRAME_DATA = 7,
 };
 
-// Room in each shared buffer (indexes 0 to 1200).
+// The longest frame the link takes in, a radio text frame included (indexes 0 to 1200).
 constexpr int LINK_BUFFER_SIZE = 1201;
 
 enum PacketType : int {
@@ -84,9 +84,10 @@ enum CommandCode : int {
 // identity: firmware, options, child count, mode, boards, debug flags and sensors.
 constexpr int16_t MODULE_INFO_FULL = 2;
 
-// Writes the checksum of TxBuffer(0 .. n-1) into TxBuffer(n), n being the frame's
-// Length; leaves the caller's n one lower, so callers pass a copy.
-void AppendTxChecksum(int16_t& n);
+// Writes the checksum of frame(0 .. n-1) into frame(n), n being the frame's Length
+// (the frame is lengthened to hold it); leaves the caller's n one lower, so callers pass
+// a copy.
+void AppendTxChecksum(QByteArray& frame, int16_t& n);
 // 1 when RxBuffer(0 .. L) does not sum to 255 modulo 256 (L = RxBuffer(0)), else 0.
 int RxChecksumBad();
 

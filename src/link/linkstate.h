@@ -1,6 +1,6 @@
-// The link layer's program-wide state: the shared frame buffers, the one open
-// transaction, the receive state, time-out counters, link selection, and the port and
-// sockets the link runs over.
+// The link layer's program-wide state: the receiver's assembly, which transaction is
+// open, the receive state, time-out counters, link selection, and the port and sockets
+// the link runs over.
 #pragma once
 
 #include "link/frame.h"
@@ -49,10 +49,9 @@ enum LinkModeValue : int16_t {
     LINK_SWITCH_THROUGH = 4,
 };
 
+class Transaction;
+
 struct LinkState {
-    uint8_t TxBuffer[LINK_BUFFER_SIZE] = {};
-    int16_t TxLength = 0;
-    int16_t TxIndex = 0;
     // The frame being dispatched, and how many of its bytes came (a radio text frame's
     // length is not in its first byte).
     uint8_t RxBuffer[LINK_BUFFER_SIZE] = {};
@@ -65,10 +64,10 @@ struct LinkState {
     uint8_t PacketId = 0;
     int16_t StationAddress[3] = {0, 0, 0};
 
-    int16_t TxState = TX_IDLE;
+    // The transaction whose answer is awaited now (it lives with its sender).
+    Transaction* Open = nullptr;
     int16_t RxState = RX_HUNT;
-    int16_t RetryRequest = 0;
-    int16_t RetryNumber = 0;
+    // The open transaction's reply time-out, counting down in 100 ms ticks.
     int16_t PacketTimeoutCount = 0;
     int16_t PacketTimeoutReload = 15;
     int16_t InterByteCount = 0;
@@ -94,16 +93,6 @@ struct LinkState {
     // Fleet (3 characters) and radio ID (4) of the last message a radio sent.
     QByteArray LastRxFleet;
     QByteArray LastRxRadioId;
-
-    // The frame of the open transaction, kept aside so that a sender refused while
-    // the transaction is open cannot replace what the transaction resends.
-    QByteArray OpenTxFrame;
-    // The command byte of the open transaction's frame, -1 when it carries none: an
-    // acknowledgement that names another command belongs to an earlier transaction.
-    int16_t OpenCommand = -1;
-    // The module frame of the open transaction as built, before any radio wrapping: an
-    // answer is matched against its command, station and block index.
-    QByteArray OpenRequest;
 
     // The TCP stream doubles every byte 255 the module sends; true while the last
     // byte taken from the stream was a 255 whose twin has not yet arrived.

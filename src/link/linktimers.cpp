@@ -4,6 +4,7 @@
 #include "link/linkclient.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/transaction.h"
 
 #include <cmath>
 
@@ -54,7 +55,7 @@ void CommInTick() {
         linkClient().ReplyProgress(value);
     }
     if (s.PacketTimeoutCount == 0) {
-        s.RetryRequest = 1;
+        ResendOpenTransaction();
         s.PacketTimeoutCount = s.PacketTimeoutReload;
     }
 }

@@ -195,7 +195,9 @@ void SwitchThroughLink::OnHostAccepted() {
     if (!self) return;
     holdingMessages_ = false;
     if (ended_ || ProgramEnding()) return;
-    h.SetPanelText(4, QStringLiteral("CONNECTING ...") + QString::number(s.RetryNumber));
+    // The try of whatever transaction is under way; none is, as a rule, when the host comes.
+    const Transaction* open = OpenTransactionNow();
+    h.SetPanelText(4, QStringLiteral("CONNECTING ...") + QString::number(open ? open->RetryNumber : 0));
     h.RefreshStatusBar();
     // Whatever the host sent at once is waiting already.
     if (host_) Append(host_->readAll());

@@ -35,12 +35,8 @@ void TraceWriteRaw(const QByteArray& bytes) {
     traceFile().flush();
 }
 
-void TraceTxFrame(const QByteArray& prefix) {
-    const auto& s = linkState();
-    int n = s.TxLength;
-    if (n < 0) n = 0;
-    if (n > LINK_BUFFER_SIZE) n = LINK_BUFFER_SIZE;
-    TraceWriteLine(prefix + HexOf(s.TxBuffer, n));
+void TraceTxFrame(const QByteArray& prefix, const QByteArray& wire) {
+    TraceWriteLine(prefix + HexOf(reinterpret_cast<const uint8_t*>(wire.constData()), int(wire.size())));
 }
 
 } // namespace korvel

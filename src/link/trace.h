@@ -19,7 +19,7 @@ inline void TraceWriteLine(const char* line) { TraceWriteLine(QByteArray(line));
 // goes in before the trace is switched on and the footer after it is switched off.
 void TraceWriteRaw(const QByteArray& bytes);
 
-// "TX: " / "RTX: " followed by the hex of TxBuffer(0 .. TxLength-1).
-void TraceTxFrame(const QByteArray& prefix);
+// "TX: " / "RTX: " followed by the hex of the bytes that go on the line.
+void TraceTxFrame(const QByteArray& prefix, const QByteArray& wire);
 
 } // namespace korvel

@@ -1,6 +1,7 @@
 #include "link/transaction.h"
 
 #include "link/fleetsync.h"
+#include "link/frame.h"
 #include "link/linkclient.h"
 #include "link/linkhold.h"
 #include "link/linkhost.h"
@@ -13,25 +14,32 @@
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 
-#include <cstring>
-
 namespace korvel {
 
 namespace {
 
 bool g_unheldSendStops = true;
 
-// A refused sender has written its frame over the open transaction's in TxBuffer: the
-// open frame goes back for its resends.
-void putBackOpenFrame() {
-    auto& s = linkState();
-    if (s.TxState == TX_IDLE) return;
-    const int n = std::min<int>(int(s.OpenTxFrame.size()), LINK_BUFFER_SIZE);
-    std::memcpy(s.TxBuffer, s.OpenTxFrame.constData(), size_t(n));
-}
-
-
 void panel(int n, const QString& text) { linkHost().SetPanelText(n, text); }
+
+// Replies that carry, in their first data byte, the block, group or module index their
+// request asked for.
+bool EchoesIndex(int command) {
+    switch (command) {
+    case CMD_CFG_SYSTEM:
+    case CMD_CFG_INPUTS:
+    case CMD_CFG_OUTPUTS:
+    case CMD_CFG_ANALOGS:
+    case CMD_CFG_TEMPS:
+    case CMD_CFG_FLEETSYNC:
+    case CMD_CHILD_INFO:
+    case CMD_INPUT_STATUS:
+    case CMD_OUTPUT_STATUS:
+    case CMD_ANALOG_STATUS:
+    case CMD_TEMP_STATUS: return true;
+    default: return false;
+    }
+}
 
 // The transaction is over: a cancel that was meant for it alone goes with it.
 void dropTransactionCancel() {
@@ -42,173 +50,101 @@ void dropTransactionCancel() {
 }
 
 int16_t cancelTransaction() {
-    auto& s = linkState();
     dropTransactionCancel();
     StopWaitTimer();
     linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
     panel(4, QStringLiteral("User Cancel"));
-    s.TxState = TX_IDLE;
-    s.OpenTxFrame.clear();
-    s.OpenRequest.clear();
-    s.OpenCommand = -1;
     return SEND_CANCELLED;
 }
 
-int16_t endTransaction() {
-    auto& s = linkState();
-    const int16_t result = s.TxState > TX_DONE ? SEND_FAILED : SEND_OK;
+int16_t endTransaction(const Transaction& t) {
     dropTransactionCancel();
-    s.TxState = TX_IDLE;
-    s.OpenTxFrame.clear();
-    s.OpenRequest.clear();
-    s.OpenCommand = -1;
-    return result;
+    return t.State > TX_DONE ? SEND_FAILED : SEND_OK;
 }
 
-int16_t sendSwitchThroughAndWait() {
+// Closes the transaction whenever its sender returns, however it returns.
+struct OpenWhileSending {
+    explicit OpenWhileSending(Transaction& t) : t_(t) { t_.Open(); }
+    ~OpenWhileSending() { t_.Close(); }
+    Transaction& t_;
+};
+
+void traceSend(const QByteArray& prefix, const Transaction& t) {
+    if (linkState().TraceOn) TraceTxFrame(prefix, t.Wire());
+}
+
+// The frame goes out (again): it is a try of its own, with its own reply time-out from
+// now. A reason to resend that came before it went is answered by it.
+void putOnTheLine(Transaction& t, bool resend) {
     auto& s = linkState();
-    SendSwitchThrough();
-    // Nothing answers a send-only frame (an event acknowledgement): once the host has it,
-    // it is done.
-    if (s.TxState == TX_SEND_ONLY) s.TxState = TX_DONE;
-    TcpClient& host = SwitchThroughSocket();
-    while (s.TxState < TX_REPLY_RECEIVED) {
-        // The host may never answer: the user (or the program's shut-down) can still end
-        // the wait.
-        if (s.UserCancel || ProgramEnding()) return cancelTransaction();
-        // Without the host nobody will ever answer.
-        if (host.State() != sckConnected) {
-            s.TxState = TX_LINK_LOST;
-            break;
-        }
-        WaitForEvents();
-    }
-    return endTransaction();
-}
-
-} // namespace
-
-void SetUnheldSendStops(bool stops) { g_unheldSendStops = stops; }
-
-bool TransactionOpen(OpenTransaction which) {
-    const int16_t t = linkState().TxState;
-    if (t == TX_WAIT_ACK || t == TX_WAIT_REPLY) return true;
-    return which == OpenTransaction::Any && t == TX_SEND_ONLY;
-}
-
-bool PauseLink(int ms) {
-    return PauseMs(ms, [] { return linkState().UserCancel; });
-}
-
-void AbandonTransaction() {
-    auto& s = linkState();
-    if (s.TxState == TX_IDLE) return;
-    s.UserCancel = true;
-    s.CancelEndsWithTransaction = true;
-}
-
-int16_t SendPacket(int16_t mode) {
-    RequireNoIoHandler("a send that waits for its reply");
-    auto& s = linkState();
-    // Only the job that holds the link may put a frame on it: anything else would cut
-    // into that job's exchange with the module.
-    if (!HoldsLink()) {
-        putBackOpenFrame();
-        if (s.TraceOn) TraceWriteLine("TX REFUSED: the link is not held");
-        qWarning("A frame was given to the link by code that does not hold it; it was not sent.");
-        Q_ASSERT_X(!g_unheldSendStops, "SendPacket", "a frame sent without holding the link");
-        return SEND_FAILED;
-    }
-    if (s.TxState != TX_IDLE) {
-        putBackOpenFrame();
-        return SEND_FAILED;
-    }
-    // An ending program sends nothing more.
-    if (ProgramEnding()) return SEND_CANCELLED;
-    // Taken before the radio wrapping replaces the frame in TxBuffer.
-    s.OpenCommand = s.TxBuffer[FRAME_LENGTH] > FRAME_COMMAND ? s.TxBuffer[FRAME_COMMAND] : -1;
-    s.OpenRequest = QByteArray(reinterpret_cast<const char*>(s.TxBuffer),
-                               std::min<int>(s.TxBuffer[FRAME_LENGTH] + 1, LINK_BUFFER_SIZE));
-    if (RadioProtocol()) WrapPacketInFleetSync();
-
-    panel(3, QString());
-    s.RetryRequest = 0;
-    s.TxState = mode;
-    s.RetryNumber = 1;
-    if (!RadioProtocol()) s.TxLength = static_cast<int16_t>(s.TxBuffer[0] + 1);
-    if (s.TraceOn) TraceTxFrame("TX: ");
-
-    s.OpenTxFrame = QByteArray(reinterpret_cast<const char*>(s.TxBuffer),
-                               qBound<int>(0, s.TxLength, LINK_BUFFER_SIZE));
-    if (s.LinkMode == LINK_SWITCH_THROUGH) return sendSwitchThroughAndWait();
-
-    // The transaction is open already, so nothing else sends while the radio rests.
-    // A reason to resend that came meanwhile (an event dropped while the frame waited)
-    // is answered by the frame's first send; sent again at once, its second answer
-    // would end the next request.
-    if (RadioProtocol()) {
-        // A cancel while the radio rests: nothing has gone out.
-        if (!WaitForRadioPause()) return cancelTransaction();
-        s.RetryRequest = 0;
-    }
+    t.RetryRequest = false;
+    s.PacketTimeoutCount = s.PacketTimeoutReload;
     if (s.TcpLinkActive) {
-        TcpSendTxBuffer();
-    } else {
-        StartWaitTimer();
-        WriteTxFrame();
+        TcpSendTxBuffer(t);
+        return;
     }
-
-    for (;;) {
-        if (s.TxState >= TX_REPLY_RECEIVED || s.TxState == TX_IDLE) break;
-        if (s.TxIndex == s.TxLength - 1 && s.UserCancel) return cancelTransaction();
-        // The program is ending: no answer is waited for, whatever went out.
-        if (ProgramEnding()) return cancelTransaction();
-        WaitForEvents();
-        if (s.RetryRequest) HandleCommTimeout();
-        if (TransactionOpen(OpenTransaction::AwaitingAnswer) && s.WaitElapsed == 1) {
-            if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
-            HandleCommTimeout();
-        }
-        // A send-only frame is given as long to leave the port as any frame's try, and is
-        // never sent again (it would answer its event twice): on a port that has closed
-        // itself (the adapter pulled) or stalls, it has failed.
-        if (s.TxState == TX_SEND_ONLY && s.WaitElapsed == 1) {
-            if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
-            s.TxState = TX_GAVE_UP;
-        }
-    }
-    if (s.UserCancel) return cancelTransaction();
-    return endTransaction();
+    StartWaitTimer();
+    // A port closed by an error (the adapter pulled, the line gone) is tried again: it
+    // may be back by now. Otherwise this try times out like any other.
+    if (resend && !CommPort().IsOpen()) ReopenCommPort();
+    WriteTxFrame(t);
 }
 
-void HandleCommTimeout() {
+void Retransmit(Transaction& t) {
     auto& s = linkState();
-    s.RetryRequest = 0;
+    ++t.RetryNumber;
+    traceSend("RTX: ", t);
+    if (RadioProtocol()) {
+        if (!WaitForRadioPause()) {
+            // Cancelled while the radio rested: this try is not made, and the wait ends.
+            t.State = TX_GAVE_UP;
+            return;
+        }
+        // The answer came while the radio rested: sent again, the frame would be
+        // answered twice, and the second answer would meet the next request.
+        if (t.State >= TX_REPLY_RECEIVED) return;
+    }
+    if (linkClient().TrafficShown()) linkClient().TrafficLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
+    putOnTheLine(t, true);
+}
+
+void HandleCommTimeout(Transaction& t) {
+    auto& s = linkState();
+    t.RetryRequest = false;
     // Once the user has cancelled, the try under way is the last: it has timed out, so
     // the wait ends and the sender reports the call as cancelled.
     if (s.UserCancel) {
-        s.TxState = TX_GAVE_UP;
+        t.State = TX_GAVE_UP;
         return;
     }
-    if (s.RetryNumber < linkClient().Settings().RetryCount) {
-        panel(3, QStringLiteral("RETRY ...") + QString::number(s.RetryNumber));
+    if (t.RetryNumber < linkClient().Settings().RetryCount) {
+        panel(3, QStringLiteral("RETRY ...") + QString::number(t.RetryNumber));
         linkHost().RefreshStatusBar();
-        Retransmit();
+        Retransmit(t);
         return;
     }
-    const int answer = MsgBox(QStringLiteral("No Communication from module") + QStringLiteral("\r\n") +
-                                  QStringLiteral("Check cable and COM port, Continue?"),
-                              vbYesNo + vbQuestion, QStringLiteral("Communication Timer"));
-    if (answer == vbYes) {
-        s.RetryNumber = 0;
+    int answer;
+    {
+        // Nothing of this transaction is on the line while the question is up: the link
+        // is lent meanwhile, so events are acknowledged and polls go on, and a late
+        // answer finds nothing open.
+        t.Close();
+        linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
+        answer = MsgBoxLent(QStringLiteral("No Communication from module") + QStringLiteral("\r\n") +
+                                QStringLiteral("Check cable and COM port, Continue?"),
+                            vbYesNo + vbQuestion, QStringLiteral("Communication Timer"));
+        t.Open();
+    }
+    if (answer == vbYes && !ProgramEnding()) {
+        t.RetryNumber = 0;
         panel(3, QString());
         linkHost().RefreshStatusBar();
-        Retransmit();
+        Retransmit(t);
         return;
     }
     ShowCommsFailure(QStringLiteral("Communication Timeout"));
-    s.TxState = TX_GAVE_UP;
+    t.State = TX_GAVE_UP;
     linkClient().CommunicationGivenUp();
     panel(3, QString());
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
@@ -218,30 +154,153 @@ void HandleCommTimeout() {
     }
 }
 
-void Retransmit() {
+int16_t sendSwitchThroughAndWait(Transaction& t) {
     auto& s = linkState();
-    ++s.RetryNumber;
-    s.TxIndex = 0;
-    if (s.TraceOn) TraceTxFrame("RTX: ");
-    if (RadioProtocol()) {
-        if (!WaitForRadioPause()) {
-            // Cancelled while the radio rested: this try is not made, and the wait ends.
-            s.TxState = TX_GAVE_UP;
-            return;
+    SendSwitchThrough(t);
+    // Nothing answers a send-only frame (an event acknowledgement): once the host has it,
+    // it is done.
+    if (t.State == TX_SEND_ONLY) t.State = TX_DONE;
+    TcpClient& host = SwitchThroughSocket();
+    while (t.State < TX_REPLY_RECEIVED) {
+        // The host may never answer: the user (or the program's shut-down) can still end
+        // the wait.
+        if (s.UserCancel || ProgramEnding()) return cancelTransaction();
+        // Without the host nobody will ever answer.
+        if (host.State() != sckConnected) {
+            t.State = TX_LINK_LOST;
+            break;
         }
-        // This resend answers whatever asked for one while the radio rested.
-        s.RetryRequest = 0;
+        WaitForEvents();
     }
-    StartWaitTimer();
-    if (linkClient().TrafficShown()) linkClient().TrafficLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
-    if (s.TcpLinkActive) {
-        TcpSendTxBuffer();
-        return;
+    return endTransaction(t);
+}
+
+} // namespace
+
+Transaction::Transaction(QByteArray request, int16_t mode) : request_(std::move(request)), mode_(mode) {
+    State = mode;
+    // Taken now: the radio's address belongs to the link as it is when the frame is made.
+    wire_ = RadioProtocol() ? WrapPacketInFleetSync(request_) : request_;
+}
+
+Transaction::~Transaction() { Close(); }
+
+void Transaction::Open() {
+    if (open_) return;
+    auto& s = linkState();
+    before_ = s.Open;
+    s.Open = this;
+    open_ = true;
+}
+
+void Transaction::Close() {
+    if (!open_) return;
+    auto& s = linkState();
+    if (s.Open == this) s.Open = before_;
+    before_ = nullptr;
+    open_ = false;
+}
+
+bool Transaction::Answers(const uint8_t* f) const {
+    const int length = f[FRAME_LENGTH];
+    const QByteArray& r = request_;
+    if (r.size() <= FRAME_COMMAND) return true;
+    const auto req = [&r](int i) { return uint8_t(r[i]); };
+    // One that names another command belongs to an earlier transaction.
+    if (length > FRAME_COMMAND && f[FRAME_COMMAND] != req(FRAME_COMMAND)) return false;
+    // A remote station answers with its own address; what the local module gives as its
+    // source is not relied on.
+    const uint8_t asked = req(FRAME_DESTINATION);
+    if (asked != 0 && asked != 255 && f[FRAME_SOURCE] != asked) return false;
+    if (f[FRAME_PACKET_TYPE] == PKT_REPLY && EchoesIndex(f[FRAME_COMMAND]) && req(FRAME_LENGTH) > FRAME_DATA &&
+        length > FRAME_DATA && f[FRAME_DATA] != req(FRAME_DATA))
+        return false;
+    return true;
+}
+
+Transaction* OpenTransactionNow() { return linkState().Open; }
+
+int16_t OpenTxState() {
+    const Transaction* t = linkState().Open;
+    return t ? t->State : int16_t(TX_IDLE);
+}
+
+void SetUnheldSendStops(bool stops) { g_unheldSendStops = stops; }
+
+bool TransactionOpen(OpenTransaction which) {
+    const int16_t t = OpenTxState();
+    if (t == TX_WAIT_ACK || t == TX_WAIT_REPLY) return true;
+    return which == OpenTransaction::Any && t == TX_SEND_ONLY;
+}
+
+void EndOpenTransaction(int16_t how) {
+    if (Transaction* t = linkState().Open; t && t->State < TX_REPLY_RECEIVED) t->State = how;
+}
+
+void ResendOpenTransaction() {
+    if (Transaction* t = linkState().Open) t->RetryRequest = true;
+}
+
+bool PauseLink(int ms) {
+    return PauseMs(ms, [] { return linkState().UserCancel; });
+}
+
+void AbandonTransaction() {
+    auto& s = linkState();
+    if (!s.Open) return;
+    s.UserCancel = true;
+    s.CancelEndsWithTransaction = true;
+}
+
+int16_t SendPacket(const QByteArray& frame, int16_t mode) {
+    RequireNoIoHandler("a send that waits for its reply");
+    auto& s = linkState();
+    // Only the job that holds the link may put a frame on it: anything else would cut
+    // into that job's exchange with the module.
+    if (!HoldsLink()) {
+        if (s.TraceOn) TraceWriteLine("TX REFUSED: the link is not held");
+        qWarning("A frame was given to the link by code that does not hold it; it was not sent.");
+        Q_ASSERT_X(!g_unheldSendStops, "SendPacket", "a frame sent without holding the link");
+        return SEND_FAILED;
     }
-    // A port closed by an error (the adapter pulled, the line gone) is tried again: it
-    // may be back by now. Otherwise this try times out like any other.
-    if (!CommPort().IsOpen()) ReopenCommPort();
-    WriteTxFrame();
+    // The holder's own code runs inside its open transaction only to handle its answer.
+    if (s.Open) return SEND_FAILED;
+    // An ending program sends nothing more.
+    if (ProgramEnding()) return SEND_CANCELLED;
+
+    Transaction t(frame, mode);
+    const OpenWhileSending open(t);
+    panel(3, QString());
+    traceSend("TX: ", t);
+    if (s.LinkMode == LINK_SWITCH_THROUGH) return sendSwitchThroughAndWait(t);
+
+    // The transaction is open already, so nothing else sends while the radio rests.
+    if (RadioProtocol() && !WaitForRadioPause()) return cancelTransaction();
+    putOnTheLine(t, false);
+
+    for (;;) {
+        if (t.State >= TX_REPLY_RECEIVED) break;
+        if (t.TxIndex == int(t.Wire().size()) - 1 && s.UserCancel) return cancelTransaction();
+        // The program is ending: no answer is waited for, whatever went out.
+        if (ProgramEnding()) return cancelTransaction();
+        WaitForEvents();
+        // An answer and a reason to resend may come in one pass: the answer wins.
+        if (t.State >= TX_REPLY_RECEIVED) break;
+        if (t.RetryRequest) HandleCommTimeout(t);
+        if (t.State == t.Mode() && t.Mode() != TX_SEND_ONLY && s.WaitElapsed == 1) {
+            if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
+            HandleCommTimeout(t);
+        }
+        // A send-only frame is given as long to leave the port as any frame's try, and is
+        // never sent again (it would answer its event twice): on a port that has closed
+        // itself (the adapter pulled) or stalls, it has failed.
+        if (t.State == TX_SEND_ONLY && s.WaitElapsed == 1) {
+            if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
+            t.State = TX_GAVE_UP;
+        }
+    }
+    if (s.UserCancel) return cancelTransaction();
+    return endTransaction(t);
 }
 
 void ShowCommsFailure(const QString& message) {

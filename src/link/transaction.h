@@ -1,11 +1,61 @@
-// One link transaction at a time: send the frame in TxBuffer, wait for its answer with
-// the reply time-out, resends and the user's say, and report how it ended.
+// One link transaction at a time: a frame sent, waited for with the reply time-out,
+// resent and put to the user as needed, and how it ended. Each transaction owns its
+// frame, what answers it, its retries and its deadline; a late or repeated reply answers
+// nothing now open.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
 namespace korvel {
+
+class Transaction {
+public:
+    // request: the module frame as built, checksum included; mode: TX_WAIT_ACK,
+    // TX_WAIT_REPLY or TX_SEND_ONLY. What goes on the line is the request itself, or its
+    // radio text frame when the link runs through a FleetSync radio.
+    Transaction(QByteArray request, int16_t mode);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // Becomes the open transaction, the one received frames may answer; Close puts back
+    // whatever was open before (nothing, or a transaction parked while its box is up).
+    void Open();
+    void Close();
+
+    const QByteArray& Request() const { return request_; }
+    const QByteArray& Wire() const { return wire_; }
+    int16_t Mode() const { return mode_; }
+
+    // Whether frame (an ACK or a REPLY) answers this transaction, as far as the frame
+    // says: the same command, from the station asked, and for a reply that names one,
+    // the same block or group.
+    bool Answers(const uint8_t* frame) const;
+
+    // TX_ state: the mode while it waits, then how it ended (10 and above).
+    int16_t State = 0;
+    // A reason to send the frame again has come (a time-out, an event in place of the
+    // answer, the module's resend request).
+    bool RetryRequest = false;
+    // The try under way: 1 for the first send.
+    int16_t RetryNumber = 1;
+    // The last byte of Wire() handed to the port or socket.
+    int TxIndex = 0;
+
+private:
+    QByteArray request_;
+    QByteArray wire_;
+    int16_t mode_;
+    Transaction* before_ = nullptr;
+    bool open_ = false;
+};
+
+// The open transaction; null while none is.
+Transaction* OpenTransactionNow();
+// Its state, TX_IDLE while none is open.
+int16_t OpenTxState();
 
 // Which open transactions TransactionOpen counts: every one, or only those that wait for
 // an answer (a send-only frame waits for none).
@@ -13,6 +63,12 @@ enum class OpenTransaction { Any, AwaitingAnswer };
 // True while a transaction is open: its frame has gone out (or is going out) and it has
 // not yet ended.
 bool TransactionOpen(OpenTransaction which = OpenTransaction::Any);
+
+// What a received frame does to the open transaction, for the dispatcher: ends it (how:
+// TX_DONE, TX_REPLY_RECEIVED or TX_REFUSED), or asks for its frame again. Nothing
+// happens while none is open.
+void EndOpenTransaction(int16_t how);
+void ResendOpenTransaction();
 
 // Waits ms milliseconds in the event loop, as the link's other waits do: false when the
 // user cancelled (or the program is ending) before the time was up.
@@ -22,16 +78,15 @@ bool PauseLink(int ms);
 // build, stops the program at once; tests of the refusal turn the stop off.
 void SetUnheldSendStops(bool stops);
 
-// mode: TX_WAIT_ACK, TX_WAIT_REPLY or TX_SEND_ONLY. Returns SEND_OK, SEND_FAILED or
-// SEND_CANCELLED once the transaction has ended.
-int16_t SendPacket(int16_t mode);
+// Sends frame (a complete module frame with its checksum) and waits until its
+// transaction has ended: SEND_OK, SEND_FAILED or SEND_CANCELLED. mode: TX_WAIT_ACK,
+// TX_WAIT_REPLY or TX_SEND_ONLY.
+int16_t SendPacket(const QByteArray& frame, int16_t mode);
 // For a window that closes while its own request may be on the line: cancels the open
 // transaction, if any, and only that one. The cancel request is cleared when the
 // transaction ends, so the next command (a PTT off, a flag, a task) is not refused as
 // cancelled. Nothing happens while the link is idle.
 void AbandonTransaction();
-void HandleCommTimeout();
-void Retransmit();
 // Takes the utility off line, showing message in the connection panel.
 void ShowCommsFailure(const QString& message);
 

@@ -170,18 +170,11 @@ void ShowPortOpenError(int error) {
     panel(4, QStringLiteral("DISCONNECTED"));
 }
 
-void WriteTxFrame() {
-    auto& s = linkState();
-    s.TxIndex = 0;
+void WriteTxFrame(Transaction& t) {
     // A radio text frame starts with STX, not its length: it goes out whole, in one
     // write, like a module frame.
-    const int last = RadioProtocol() ? s.TxLength - 1 : s.TxBuffer[0];
-    QByteArray out;
-    out.reserve(last + 1);
-    for (int i = 0; i <= last && i < LINK_BUFFER_SIZE; ++i) {
-        out.append(char(s.TxBuffer[i]));
-        s.TxIndex = static_cast<int16_t>(i);
-    }
+    const QByteArray& out = t.Wire();
+    t.TxIndex = int(out.size()) - 1;
     SerialPortIo& port = CommPort();
     if (port.IsOpen()) port.Write(out);
 }
@@ -249,24 +242,18 @@ void CommOnComm(int event) {
         // Only a frame still going out or waiting has a use for this: the event can come
         // late, after the answer (a radio's data message arrives while the port still
         // reports the frame sent), and must not start a countdown for a finished wait.
-        if (!TransactionOpen()) return;
-        if (s.TxIndex == s.TxLength - 1) {
-            if (RadioProtocol()) ShowRadioProgress(ProgressLabel::lblKen, QStringLiteral("Data transmitted to Radio..."));
-            if (s.TxState == TX_SEND_ONLY) {
-                s.TxState = TX_DONE;
-                return;
-            }
-            const QString waiting = s.TxState == TX_WAIT_ACK ? QStringLiteral("WAITING ACK")
-                                                             : QStringLiteral("WAITING GET");
-            if (debugDisplay()) panel(2, waiting);
-            if (s.TraceOn) TraceWriteLine(waiting.toLatin1());
-            armReplyTimeout();
-        } else if (s.TxIndex < s.TxLength - 1) {
-            ++s.TxIndex;
-            port.Write(QByteArray(1, char(s.TxBuffer[s.TxIndex])));
-            s.PacketTimeoutCount = s.PacketTimeoutReload;
-            StartWaitTimer();
+        Transaction* t = OpenTransactionNow();
+        if (!t || !TransactionOpen()) return;
+        if (RadioProtocol()) ShowRadioProgress(ProgressLabel::lblKen, QStringLiteral("Data transmitted to Radio..."));
+        if (t->State == TX_SEND_ONLY) {
+            t->State = TX_DONE;
+            return;
         }
+        const QString waiting = t->State == TX_WAIT_ACK ? QStringLiteral("WAITING ACK")
+                                                        : QStringLiteral("WAITING GET");
+        if (debugDisplay()) panel(2, waiting);
+        if (s.TraceOn) TraceWriteLine(waiting.toLatin1());
+        armReplyTimeout();
         return;
     }
     if (event == comEvPortLost) {
@@ -360,21 +347,18 @@ int16_t TcpConnect() {
     return 1;
 }
 
-void TcpSendTxBuffer() {
-    auto& s = linkState();
+void TcpSendTxBuffer(Transaction& t) {
     if (TcpConnect() == 0) {
-        // Nothing was sent and nothing will answer: end the open transaction now.
-        if (TransactionOpen()) s.TxState = TX_LINK_LOST;
+        // Nothing was sent and nothing will answer: end the transaction now.
+        if (t.State < TX_REPLY_RECEIVED) t.State = TX_LINK_LOST;
         return;
     }
-    TcpClient& sock = TcpClientSocket();
-    s.TxIndex = 0;
-    while (s.TxIndex != s.TxLength && s.TxIndex < LINK_BUFFER_SIZE) {
-        sock.Send(QByteArray(1, char(s.TxBuffer[s.TxIndex])));
-        ++s.TxIndex;
-    }
-    if (s.TxState == TX_SEND_ONLY) {
-        s.TxState = TX_DONE;
+    TcpClientSocket().Send(t.Wire());
+    // The socket's index ends past the last byte, unlike the port's: a cancel over TCP
+    // waits for the transaction's own end.
+    t.TxIndex = int(t.Wire().size());
+    if (t.State == TX_SEND_ONLY) {
+        t.State = TX_DONE;
         return;
     }
     armReplyTimeout();
@@ -391,7 +375,7 @@ void TcpError(int number, const QString& description) {
     if (s.TcpConnecting) return;
     // The module closing an idle connection is its ordinary close, not an error; in the
     // middle of a transaction it is a reset the user must hear of.
-    if (number == TcpClient::WinsockErrorNumber(QAbstractSocket::RemoteHostClosedError) && s.TxState == TX_IDLE)
+    if (number == TcpClient::WinsockErrorNumber(QAbstractSocket::RemoteHostClosedError) && !TransactionOpen())
         return;
     RunAfterHandler([text = WinsockErrorText(number, description)] {
         MsgBox(text, vbOKOnly + vbInformation, QString());
@@ -416,12 +400,16 @@ void TcpReceiveBytes(const QByteArray& bytes) {
     }
 }
 
-void SendSwitchThrough() {
-    auto& s = linkState();
-    s.TxBuffer[FRAME_ROUTE] = static_cast<uint8_t>(s.SwitchThroughRoute);
-    int16_t n = s.TxBuffer[0];
-    AppendTxChecksum(n);
-    QByteArray out(reinterpret_cast<const char*>(s.TxBuffer), qBound<int>(0, s.TxLength, LINK_BUFFER_SIZE));
+void SendSwitchThrough(Transaction& t) {
+    // The host routes the frame by its route byte, so the frame goes with the host's
+    // route and a checksum made again for it.
+    QByteArray out = t.Request();
+    if (out.size() > FRAME_ROUTE) {
+        out[FRAME_ROUTE] = char(linkState().SwitchThroughRoute);
+        const int length = uint8_t(out[FRAME_LENGTH]);
+        if (length < out.size())
+            out[length] = char(FrameChecksum(reinterpret_cast<const uint8_t*>(out.constData()), length));
+    }
     out.append("<<>>");
     SwitchThroughSocket().Send(out);
     linkHost().RefreshStatusBar();

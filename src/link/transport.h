@@ -30,8 +30,10 @@ void ShowPortOpenError(int error);
 // Opens the serial port again with the settings it had, without a message: true when
 // it is open. For a port an error closed, which may be back.
 bool ReopenCommPort();
-// Writes the current frame (bytes 0 .. TxBuffer(0)) to the port in one write.
-void WriteTxFrame();
+class Transaction;
+
+// Writes the transaction's frame to the port in one write.
+void WriteTxFrame(Transaction& t);
 // The serial control's communication event (comEvSend / comEvReceive).
 void CommOnComm(int event);
 void StartWaitTimer();
@@ -47,7 +49,8 @@ bool ParseTcpEndpoint(const QString& text, QString* host, quint16* port);
 // connect that fails, or does not complete within TcpConnectTimeoutMs, shows "Failed
 // to connect to Korvel". A call made while another connect waits fails quietly.
 int16_t TcpConnect();
-void TcpSendTxBuffer();
+// Sends the transaction's frame over TCP, connecting first when needed.
+void TcpSendTxBuffer(Transaction& t);
 void TcpDataArrival(int bytesTotal);
 // The module socket's error: "Winsock Error: " with its number and description, once the
 // handler has returned; the socket is left as it is. An error while a connect waits goes
@@ -57,7 +60,8 @@ void TcpError(int number, const QString& description);
 // runs the receive state machine.
 void TcpReceiveBytes(const QByteArray& bytes);
 
-void SendSwitchThrough();
+// Hands the transaction's frame to the switch-through host on the route it gave.
+void SendSwitchThrough(Transaction& t);
 
 // The receive state machine, one byte at a time. fromTcp selects the TCP variant
 // (silent: no trace lines, no debug panel texts). It only assembles: a complete frame

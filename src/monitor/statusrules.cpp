@@ -170,9 +170,10 @@ int16_t SendStatusRequest(StatusRequest request, int group) {
 
 int16_t SendSetLogicalOutput(int data) {
     const LinkHold hold;
-    uint8_t* t = WriteTxHeader(8, address()[0], address()[1], address()[2], PKT_SET, CMD_OUTPUT_STATUS);
+    QByteArray frame = TxFrame(8, address()[0], address()[1], address()[2], PKT_SET, CMD_OUTPUT_STATUS);
+    uint8_t* t = FrameBytes(frame);
     t[FRAME_DATA] = static_cast<uint8_t>(data);
-    return SendTxFrame(8, TX_WAIT_ACK, true);
+    return SendTxFrame(frame, TX_WAIT_ACK, true);
 }
 
 } // namespace korvel

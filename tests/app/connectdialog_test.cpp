@@ -1,6 +1,7 @@
 // The connect dialog and the off-line device choice, offscreen: what the boxes offer,
 // what each choice leaves in the link's globals, the TCP start text against the
 // simulated module, and input the dialog refuses while it stays open.
+#include "link/transaction.h"
 #include "control/connectchoice.h"
 #include "app/frmCancelSend.h"
 #include "app/frmOfflineDeviceSelection.h"
@@ -319,7 +320,7 @@ TEST_F(ConnectDialogTest, IpConnectSendsTheStartTextOnceConnectedAndNothingElse)
     EXPECT_TRUE(prompts.Shown().isEmpty());
     // The start text is no request: no reply countdown, no transaction left behind.
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
 
     ASSERT_TRUE(WaitUntil([this] { return sim.ReceivedRaw().size() >= TCP_START_TEXT_LENGTH; }));
     EXPECT_EQ(sim.ReceivedRaw(), StartText());

@@ -1,4 +1,5 @@
 #include "model/blocks.h"
+#include "link/transaction.h"
 #include "model/model.h"
 #include "model/target.h"
 #include "link/linkstate.h"
@@ -45,11 +46,10 @@ protected:
         f[0] = char(f.size());
         f.append(char(0));
         PutRx(f);
-        linkState().TxState = TX_WAIT_REPLY;
+        Transaction waiting(QByteArray(), TX_WAIT_REPLY);
+        waiting.Open();
         ProcessRxPacket();
-        const bool ok = linkState().TxState == TX_REPLY_RECEIVED;
-        linkState().TxState = TX_IDLE;
-        return ok;
+        return waiting.State == TX_REPLY_RECEIVED;
     }
     MemorySerialPort* port = nullptr;
 };
@@ -111,12 +111,10 @@ TEST_F(BlocksTest, GroupBlocksCarryTheirGroupAndTrailer) {
     EXPECT_EQ(SendConfigBlock(CMD_RESET_NVR_IO, 0, 0, 0, 0), SEND_FAILED) << "not a block";
 }
 
-TEST_F(BlocksTest, ARefusedBlockLeavesTheFrameBufferAlone) {
-    linkState().TxBuffer[7] = 0xEE;
+TEST_F(BlocksTest, ARefusedBlockSendsNothing) {
     config().SystemConfig[3] = 256;
     EXPECT_EQ(SendConfigBlock(CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
     EXPECT_EQ(SendConfigBlock(CMD_CFG_FLEETSYNC, 0, 0, 0, 5), SEND_FAILED) << "no FleetSync part 5";
-    EXPECT_EQ(linkState().TxBuffer[7], 0xEE);
     EXPECT_TRUE(port->writes.isEmpty());
 }
 

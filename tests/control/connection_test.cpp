@@ -1,4 +1,5 @@
 #include "control/connection.h"
+#include "link/transaction.h"
 #include "control/localsettings.h"
 #include "control/session.h"
 #include "model/model.h"
@@ -240,7 +241,7 @@ TEST_F(ConnectionTest, AWriteToTheLocalModuleNeverAsksAndNeedsNoSerialPortOverTc
     EXPECT_EQ(host->PanelText(2), QStringLiteral("Configuration Uploaded"));
     EXPECT_FALSE(CommPort().IsOpen());
     EXPECT_TRUE(host->ToolbarButtonEnabled(ToolButton::Write));
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
 }
 
 TEST_F(ConnectionTest, OffLineEditAsPellarOrKorvel) {

@@ -1,4 +1,5 @@
 #include "model/model.h"
+#include "link/transaction.h"
 #include "model/target.h"
 #include "model/flashimage.h"
 #include "link/linkstate.h"
@@ -9,6 +10,7 @@
 #include "link/linkclient.h"
 #include "model/eventlist.h"
 
+#include <memory>
 #include <algorithm>
 #include <utility>
 
@@ -29,16 +31,23 @@ protected:
         f.append(char(0));  // checksum position; the dispatcher never looks at it
         return f;
     }
+    // A transaction waiting in state (none for TX_IDLE) for request (empty: any answer).
+    void Await(int16_t state, const QByteArray& request = QByteArray()) {
+        open.reset();
+        if (state == TX_IDLE) return;
+        open = std::make_unique<Transaction>(request, state);
+        open->Open();
+    }
     void Receive(const QByteArray& frame, int16_t state = TX_IDLE) {
-        linkState().TxState = state;
-        linkState().RetryRequest = 0;
+        Await(state, request);
         PutRx(frame);
         ProcessRxPacket();
     }
+    bool ResendAsked() const { return open && open->RetryRequest; }
     void Reply(int command, std::initializer_list<int> data, int16_t state = TX_WAIT_REPLY) {
         Receive(Frame(PKT_REPLY, command, data), state);
     }
-    int16_t State() const { return linkState().TxState; }
+    int16_t State() const { return open ? open->State : int16_t(TX_IDLE); }
     QStringList ShownTexts() const {
         QStringList texts;
         for (const ShownBox& b : prompts.Shown()) texts << b.text;
@@ -58,10 +67,8 @@ protected:
         return frame;
     }
     // The page read the link waits on.
-    static void AwaitPage(int command, int word) {
-        auto& s = linkState();
-        s.OpenTxFrame = Bytes({9, 0, 0, 0, 0, PKT_GET, command, word >> 8, word & 0xFF, 0});
-        s.TxState = TX_WAIT_REPLY;
+    void AwaitPage(int command, int word) {
+        Await(TX_WAIT_REPLY, Bytes({9, 0, 0, 0, 0, PKT_GET, command, word >> 8, word & 0xFF, 0}));
     }
     // True when the reply ended the read as answered.
     bool PageStored(const QByteArray& reply) {
@@ -69,6 +76,9 @@ protected:
         ProcessRxPacket();
         return State() == TX_REPLY_RECEIVED;
     }
+    // What the open transaction asked for (an empty one takes any answer).
+    QByteArray request;
+    std::unique_ptr<Transaction> open;
 };
 
 TEST_F(DispatchTest, DestinationFilter) {
@@ -81,7 +91,7 @@ TEST_F(DispatchTest, DestinationFilter) {
     Receive(Frame(PKT_REPLY, 0x42, {}, 7), TX_WAIT_REPLY);
     EXPECT_EQ(State(), TX_WAIT_REPLY) << "another station's frame is ignored";
     EXPECT_EQ(linkState().RxState, RX_IN_FRAME);
-    EXPECT_EQ(linkState().RetryRequest, 0);
+    EXPECT_FALSE(ResendAsked());
 }
 
 TEST_F(DispatchTest, AcknowledgementEndsOnlyACommandWithItsId) {
@@ -100,7 +110,7 @@ TEST_F(DispatchTest, AcknowledgementEndsOnlyACommandWithItsId) {
 }
 
 TEST_F(DispatchTest, AnAcknowledgementNamingAnotherCommandLeavesTheWaitOpen) {
-    linkState().OpenCommand = CMD_RESTART_PROCESSES;
+    request = Bytes({7, 0, 0, 0, 0, PKT_SET, CMD_RESTART_PROCESSES, 0});
     Receive(Frame(PKT_ACK, CMD_STOP_PROCESSES, {}), TX_WAIT_ACK);
     EXPECT_EQ(State(), TX_WAIT_ACK) << "a late acknowledgement of the stop";
     Receive(Frame(PKT_ACK, CMD_RESTART_PROCESSES, {}), TX_WAIT_ACK);
@@ -172,12 +182,12 @@ TEST_F(DispatchTest, ARefusalInsideASequenceIsRecordedForIt) {
 
 TEST_F(DispatchTest, EventsAndResendRequests) {
     Receive(Frame(PKT_EVENT, 1, {0x85}), TX_WAIT_ACK);
-    EXPECT_EQ(linkState().RetryRequest, 1) << "the open command is resent at once";
+    EXPECT_TRUE(ResendAsked()) << "the open command is resent at once";
     EXPECT_FALSE(eventAck().AckPending);
     EXPECT_EQ(State(), TX_WAIT_ACK);
     // An acknowledgement going out is not sent again: it would answer the dropped event.
     Receive(Frame(PKT_EVENT, 1, {0x85}), TX_SEND_ONLY);
-    EXPECT_EQ(linkState().RetryRequest, 0);
+    EXPECT_FALSE(ResendAsked());
     EXPECT_FALSE(eventAck().AckPending);
 
     Receive(Frame(PKT_EVENT, 1, {0x85}), TX_IDLE);
@@ -187,7 +197,7 @@ TEST_F(DispatchTest, EventsAndResendRequests) {
 
     for (int type : {int(PKT_RESEND), 0x42}) {
         Receive(Frame(type, 0, {}), TX_WAIT_REPLY);
-        EXPECT_EQ(linkState().RetryRequest, 1) << type;
+        EXPECT_TRUE(ResendAsked()) << type;
         EXPECT_EQ(State(), TX_WAIT_REPLY);
         EXPECT_EQ(linkState().RxState, RX_HUNT);
     }
@@ -213,13 +223,13 @@ TEST_F(DispatchTest, AFrameArrivingInsideAnotherFramesBoxLeavesItWhole) {
         PutRx(f);
         linkClient().FrameReceived();
     };
-    linkState().TxState = TX_WAIT_REPLY;
+    Await(TX_WAIT_REPLY);
     deliver(first);
     const auto alone = target().TempReadings;
     ASSERT_EQ(prompts.Shown().size(), 1) << "the out-of-range reading's box";
 
     prompts.Clear();
-    linkState().TxState = TX_WAIT_REPLY;
+    Await(TX_WAIT_REPLY);
     bool once = true;
     prompts.WhileShowing([&](const ShownBox&) {
         if (std::exchange(once, false)) deliver(second);
@@ -239,7 +249,7 @@ TEST_F(DispatchTest, AFrameArrivingInsideAnotherFramesBoxLeavesItWhole) {
     prompts.WhileShowing([&](const ShownBox&) {
         if (std::exchange(once, false)) deliver(fromTwo);
     });
-    linkState().TxState = TX_IDLE;
+    Await(TX_IDLE);
     deliver(fromOne);
     prompts.WhileShowing({});
     QList<int16_t> owed = eventAck().OwedAcks;
@@ -443,8 +453,7 @@ TEST_F(DispatchTest, FlashPageReplyIsStoredOnlyForThePageAskedFor) {
         AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
         EXPECT_FALSE(PageStored(PageReply(CMD_FLASH_PAGE_LOW, 0x10, length))) << length;
     }
-    AwaitPage(CMD_FLASH_PAGE_LOW, 0x10);
-    linkState().TxState = TX_WAIT_ACK;
+    Await(TX_WAIT_ACK, Bytes({9, 0, 0, 0, 0, PKT_GET, CMD_FLASH_PAGE_LOW, 0, 0x10, 0}));
     PageStored(PageReply(CMD_FLASH_PAGE_LOW, 0x10));
     AwaitPage(CMD_FLASH_PAGE_LOW, 0xFFC1);
     EXPECT_FALSE(PageStored(PageReply(CMD_FLASH_PAGE_LOW, 0xFFC1)));

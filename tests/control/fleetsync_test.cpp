@@ -1,6 +1,7 @@
 // The radio link's own layer: the text frame a module frame becomes, and what each
 // thing the radio passes back does to the open transaction, the progress window and
 // the event monitor.
+#include "link/transaction.h"
 #include "link/fleetsync.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
@@ -14,6 +15,7 @@
 #include "support/memoryserialport.h"
 #include "link/builders.h"
 
+#include <memory>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -31,11 +33,7 @@ protected:
         linkState().FleetSyncTarget = QStringLiteral("100:1000");
         RecordDispatched();
     }
-    static QByteArray Wrap(const QByteArray& frame) {
-        std::copy_n(frame.constData(), frame.size(), reinterpret_cast<char*>(linkState().TxBuffer));
-        WrapPacketInFleetSync();
-        return QByteArray(reinterpret_cast<const char*>(linkState().TxBuffer), linkState().TxLength);
-    }
+    static QByteArray Wrap(const QByteArray& frame) { return WrapPacketInFleetSync(frame); }
     // Feeds text through the serial receive state machine, as the port delivers it.
     static void Receive(const QByteArray& text) {
         for (char c : text) RxStateMachine(uint8_t(c), false);
@@ -57,10 +55,16 @@ protected:
         return out;
     }
     void Waiting(int16_t state = TX_WAIT_REPLY) {
-        linkState().TxState = state;
+        open.reset();
+        if (state != TX_IDLE) {
+            open = std::make_unique<Transaction>(QByteArray(), state);
+            open->Open();
+        }
         linkState().PacketTimeoutReload = 15;
         linkState().PacketTimeoutCount = 3;
     }
+    int16_t TxState() const { return open ? open->State : int16_t(TX_IDLE); }
+    std::unique_ptr<Transaction> open;
 };
 
 TEST_F(FleetSyncTest, TextFrameOfAModuleFrame) {
@@ -83,13 +87,13 @@ TEST_F(FleetSyncTest, TextFrameOfAModuleFrame) {
 TEST_F(FleetSyncTest, DataMessageDecodesToTheFrameItCarries) {
     QByteArray frame = Bytes({8, 0, 12, 3, 1, PKT_REPLY, 0x42, 0xA5, 0});
     frame[8] = char(FrameChecksum(reinterpret_cast<const uint8_t*>(frame.constData()), 8));
-    const QByteArray text = FleetSyncTextFrame(reinterpret_cast<const uint8_t*>(frame.constData()), "100:1000");
+    const QByteArray text = FleetSyncTextFrame(frame, "100:1000");
     EXPECT_TRUE(text.contains("A5"));
     Waiting();
     Receive(text);
     ASSERT_EQ(dispatched.size(), 1);
     EXPECT_EQ(dispatched[0], frame);
-    EXPECT_EQ(linkState().TxState, TX_REPLY_RECEIVED);
+    EXPECT_EQ(TxState(), TX_REPLY_RECEIVED);
     EXPECT_EQ(Caption(), QStringLiteral("Data packet received"));
     EXPECT_EQ(Caption(ProgressLabel::Label1), QStringLiteral("Waiting for radio"));
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
@@ -98,14 +102,14 @@ TEST_F(FleetSyncTest, DataMessageDecodesToTheFrameItCarries) {
 
 TEST_F(FleetSyncTest, GarbledDataMessagesAreNoAnswer) {
     QByteArray bad = Bytes({7, 0, 0, 3, 0, 0, 0x0B, 0xEB});
-    const QByteArray badChecksum = FleetSyncTextFrame(reinterpret_cast<const uint8_t*>(bad.constData()), "100:1000");
+    const QByteArray badChecksum = FleetSyncTextFrame(bad, "100:1000");
     for (const QByteArray& text : {badChecksum, Text("F1001000" "0700000300000bea"),
                                    Text("F1001000" "0700000300000BE"), Text("F1001000" "0800000300000BEA"),
                                    Text("F1001000")}) {
         Waiting();
         Receive(text);
         EXPECT_TRUE(dispatched.isEmpty()) << text.toHex().constData();
-        EXPECT_EQ(linkState().TxState, TX_WAIT_REPLY);
+        EXPECT_EQ(TxState(), TX_WAIT_REPLY);
         EXPECT_TRUE(host->TimerEnabled(LinkTimer::CommIn)) << "the wait times out as usual";
         EXPECT_EQ(linkState().RxState, RX_HUNT);
     }
@@ -117,7 +121,7 @@ TEST_F(FleetSyncTest, RadioRepliesKeepTheReplyTimeoutRunning) {
     EXPECT_EQ(Caption(), QStringLiteral("Base radio: ACK"));
     EXPECT_TRUE(host->TimerEnabled(LinkTimer::CommIn)) << "a remote that never answers times out";
     EXPECT_EQ(linkState().PacketTimeoutCount, 15) << "counted from the radio's acceptance";
-    EXPECT_EQ(linkState().TxState, TX_WAIT_REPLY);
+    EXPECT_EQ(TxState(), TX_WAIT_REPLY);
 
     const QList<QPair<const char*, QString>> refusals{{"1", QStringLiteral("Base radio: NACK")},
                                                       {"2", QStringLiteral("Base radio: BUSY")},
@@ -128,13 +132,13 @@ TEST_F(FleetSyncTest, RadioRepliesKeepTheReplyTimeoutRunning) {
         EXPECT_EQ(Caption(), caption);
         EXPECT_TRUE(host->TimerEnabled(LinkTimer::CommIn)) << code;
         EXPECT_EQ(linkState().PacketTimeoutCount, 3) << "the count goes on where it stood";
-        EXPECT_EQ(linkState().TxState, TX_WAIT_REPLY) << "the transaction is not ended";
+        EXPECT_EQ(TxState(), TX_WAIT_REPLY) << "the transaction is not ended";
     }
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::InterByte));
     EXPECT_TRUE(eventMonitor().lstEvents.isEmpty()) << "no lines while the monitor is closed";
 
     // With nothing waiting, a reply starts no countdown.
-    linkState().TxState = TX_IDLE;
+    Waiting(TX_IDLE);
     host->SetTimerEnabled(LinkTimer::CommIn, false);
     Receive(Text("0"));
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
@@ -179,14 +183,13 @@ TEST_F(FleetSyncTest, StatusAndOtherTrafficRearmTheWait) {
 // The port's "sent" event may come after the radio's answer, during the pause that
 // follows it: the finished wait must not start counting towards a resend.
 TEST_F(FleetSyncTest, LateSendEventAfterTheAnswerStartsNoCountdown) {
-    linkState().TxLength = 26;
-    linkState().TxIndex = 25;
     for (int16_t state : {TX_REPLY_RECEIVED, TX_DONE, TX_IDLE}) {
-        linkState().TxState = state;
+        Waiting(state);
+        host->SetTimerEnabled(LinkTimer::CommIn, false);
         CommOnComm(comEvSend);
         EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn)) << state;
     }
-    linkState().TxState = TX_WAIT_REPLY;
+    Waiting(TX_WAIT_REPLY);
     CommOnComm(comEvSend);
     EXPECT_TRUE(host->TimerEnabled(LinkTimer::CommIn));
     EXPECT_EQ(Caption(), QStringLiteral("Data transmitted to Radio..."));
@@ -227,7 +230,7 @@ TEST_F(FleetSyncTest, RadioPauseGivesWayToCancelAndIsBounded) {
     EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_CANCELLED);
     EXPECT_LT(t.elapsed(), 5000);
     EXPECT_TRUE(port->writes.isEmpty());
-    EXPECT_EQ(s.TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
 
     // A pause already over has nothing to cancel.
     s.RadioQuietUntil = QDeadlineTimer();

@@ -1,6 +1,7 @@
 // The switch-through link against the test host program with the simulated module
 // behind it: the command line, the two connections, the stream both ways, panel
 // messages, prompts, and the end of the link.
+#include "link/transaction.h"
 #include "link/switchthrough.h"
 
 #include "model/model.h"
@@ -221,7 +222,7 @@ TEST_F(HostLinkTest, EventThenPromptOrRefusalInOneBlock) {
             ASSERT_TRUE(WaitUntil([this] { return !relay.DialogResults().isEmpty(); }));
             EXPECT_EQ(relay.DialogResults(), QList<int>({vbYes}));
         }
-        ASSERT_TRUE(WaitUntil([] { return linkState().TxState == TX_IDLE; }));
+        ASSERT_TRUE(WaitUntil([] { return !OpenTransactionNow(); }));
         EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << "the next request is answered";
     }
     prompts.WhileShowing(nullptr);
@@ -314,7 +315,7 @@ TEST_F(HostLinkTest, SendOnlyFrameIsDoneOnceWithTheHost) {
     Link();
     EXPECT_EQ(SendAck(0), SEND_OK);
     ASSERT_TRUE(WaitUntil([this] { return relay.FramesFromUtility().size() == 1; }));
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
 }
 
 TEST_F(HostLinkTest, AnUnansweredRequestCanBeCancelled) {

@@ -67,7 +67,6 @@ TEST_F(TaskBlockTest, WrittenBackUnchangedKeepsUninterpretedBytes) {
     EXPECT_EQ(PackTaskStations(outputs, taskState().TaskTable[0][TASK_PERIOD_MINUTES]), 0);
     linkState().StationAddress[0] = 12;
     linkState().StationAddress[2] = 3;
-    std::fill(std::begin(linkState().TxBuffer), std::end(linkState().TxBuffer), uint8_t(0xEE));
     EXPECT_EQ(UpLoadTaskBlock(), SEND_OK);
     QByteArray expected = Bytes({201, 12, 0, 3, 0, PKT_SET, CMD_TASK_BLOCK}) + r + Bytes({0, 0});
     expected[7 + 1] = char(5), expected[7 + 5] = char(1), expected[7 + 7] = char(200), expected[7 + 11] = char(8);

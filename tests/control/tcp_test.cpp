@@ -111,7 +111,7 @@ TEST_F(TcpTest, FailedConnectInsideATransactionEndsItAtOnce) {
     t.start();
     EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_LT(t.elapsed(), 3000);
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
 }
 
 TEST_F(TcpTest, RequestAndCommandOverTcp) {
@@ -121,7 +121,6 @@ TEST_F(TcpTest, RequestAndCommandOverTcp) {
     EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
     ASSERT_EQ(sim.ReceivedCount(), 2);
     EXPECT_EQ(sim.Received()[1], Bytes({0x07, 0, 0, 0, 0, 0x01, 0x86, 0x71}));
-    EXPECT_EQ(linkState().TxIndex, linkState().TxLength);
     ASSERT_EQ(dispatched.size(), 2);
     EXPECT_EQ(dispatched[0].mid(7, 3), Bytes({1, 2, 3}));
 }
@@ -177,7 +176,7 @@ TEST_F(TcpTest, CancelToASilentModuleSendsNoFurtherTry) {
     WaitUntil([&] { return sim.ReceivedCount() > 1; }, 500);
     EXPECT_EQ(sim.ReceivedCount(), 1);
     EXPECT_TRUE(prompts.Shown().isEmpty()) << "no question after a cancel";
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
 }
 
 TEST_F(TcpTest, ALateAcknowledgementOfAnotherCommandDoesNotEndTheWait) {
@@ -355,7 +354,7 @@ protected:
 };
 
 TEST_F(SwitchThroughTest, FrameGoesWithRouteReplacedNewChecksumAndSeparator) {
-    Later(50, [] { linkState().TxState = TX_DONE; });
+    Later(50, [] { EndOpenTransaction(TX_DONE); });
     EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 5, 0, 3), SEND_OK);
     const QByteArray got = HostReceives(12);
     const QByteArray frame = WithChecksum({7, 5, 0, 7, 0, PKT_SET, CMD_STOP_PROCESSES});
@@ -363,14 +362,14 @@ TEST_F(SwitchThroughTest, FrameGoesWithRouteReplacedNewChecksumAndSeparator) {
 }
 
 TEST_F(SwitchThroughTest, RefusalFails) {
-    Later(50, [] { linkState().TxState = TX_REFUSED; });
+    Later(50, [] { EndOpenTransaction(TX_REFUSED); });
     EXPECT_EQ(SendCommand(CMD_RESET_NVR_ALL, 0, 0, 0), SEND_FAILED);
 }
 
 TEST_F(SwitchThroughTest, HostClosingEndsTheWaitAsFailed) {
     Later(50, [this] { peer->close(); });
     EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
 }
 
 TEST_F(SwitchThroughTest, NoPortIsOpenedOnASwitchThroughLink) {

@@ -1,5 +1,6 @@
 // The link timers' ticks, driven one tick at a time: the reply countdown, the inter-byte
 // drop, the stall guard, the progress blink and the owed event acknowledgements.
+#include "link/transaction.h"
 #include "control/channelclear.h"
 #include "link/linkhold.h"
 #include "control/programstate.h"
@@ -24,31 +25,35 @@ class TickTest : public LinkFixture {};
 
 TEST_F(TickTest, ReplyCountdownShowsMillisecondsThenAsksForAResendAndReloads) {
     auto& s = linkState();
+    Transaction waiting(QByteArray(), TX_WAIT_REPLY);
+    waiting.Open();
     s.PacketTimeoutCount = 15;
     s.PacketTimeoutReload = 15;
     QStringList shown;
     for (int i = 0; i < 15; ++i) {
-        EXPECT_EQ(s.RetryRequest, 0) << "tick " << i;
+        EXPECT_FALSE(waiting.RetryRequest) << "tick " << i;
         CommInTick();
         shown << host->PanelText(4);
     }
     EXPECT_EQ(shown.first(), "1400mS");
     EXPECT_EQ(shown[1], "1300mS");
     EXPECT_EQ(shown.last(), "0mS");
-    EXPECT_EQ(s.RetryRequest, 1);
+    EXPECT_TRUE(waiting.RetryRequest);
     EXPECT_EQ(s.PacketTimeoutCount, 15) << "the countdown restarts from the reload value";
 }
 
 TEST_F(TickTest, CountdownAtZeroRestsAndAZeroReloadStopsIt) {
     auto& s = linkState();
+    Transaction waiting(QByteArray(), TX_WAIT_REPLY);
+    waiting.Open();
     s.PacketTimeoutCount = 1;
     s.PacketTimeoutReload = 0;
     CommInTick();
-    EXPECT_EQ(s.RetryRequest, 1);
-    s.RetryRequest = 0;
+    EXPECT_TRUE(waiting.RetryRequest);
+    waiting.RetryRequest = false;
     host->SetPanelText(4, "x");
     CommInTick();
-    EXPECT_EQ(s.RetryRequest, 0);
+    EXPECT_FALSE(waiting.RetryRequest);
     EXPECT_EQ(host->PanelText(4), "x") << "a resting countdown writes nothing";
 }
 
@@ -128,7 +133,8 @@ TEST_F(TickTest, MessageTimerBlinksWhileProgressIsUpAndClearsThePanelAfter) {
 // link, what the port handlers left to run after them, and a channel wait's blink text.
 TEST_F(TickTest, AProgramResetLeavesNothingQueued) {
     int ran = 0;
-    linkState().TxState = TX_WAIT_ACK;
+    Transaction waiting(QByteArray(), TX_WAIT_ACK);
+    waiting.Open();
     WhenLinkFree([&] { ++ran; });
     RunAfterHandler([&] { ++ran; });
     channelClearWait() = 1;
@@ -203,12 +209,14 @@ TEST_F(OwedAckTest, AnAcknowledgementOwedAcrossANewConnectionFollowsItsStartText
 TEST_F(OwedAckTest, AcknowledgementWaitsWhileATransactionIsOpen) {
     sim.SendEvent(0, 1, QByteArray(1, char(0x85)));
     ASSERT_TRUE(WaitUntil([] { return eventAck().AckPending; }));
-    linkState().TxState = TX_WAIT_REPLY;
-    BGProcessTick();
-    EXPECT_TRUE(eventAck().AckPending);
-    EXPECT_EQ(eventAck().OwedAcks.size(), 1);
-    EXPECT_TRUE(host->TimerEnabled(LinkTimer::BGProcess)) << "tried again on a later tick";
-    linkState().TxState = TX_IDLE;
+    {
+        Transaction waiting(QByteArray(), TX_WAIT_REPLY);
+        waiting.Open();
+        BGProcessTick();
+        EXPECT_TRUE(eventAck().AckPending);
+        EXPECT_EQ(eventAck().OwedAcks.size(), 1);
+        EXPECT_TRUE(host->TimerEnabled(LinkTimer::BGProcess)) << "tried again on a later tick";
+    }
     BGProcessTick();
     EXPECT_TRUE(WaitUntil([this] { return Acks().size() == 1; }));
     EXPECT_FALSE(eventAck().AckPending);

@@ -51,7 +51,7 @@ TEST_F(TransactionTest, ReplyEndsARequest) {
     AnswerFrom(1, PKT_REPLY);
     EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     EXPECT_EQ(port->writes.size(), 1);
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
     EXPECT_EQ(prompts.Shown().size(), 0);
 }
 
@@ -60,7 +60,6 @@ TEST_F(TransactionTest, TimeoutsResendUntilAnswered) {
     EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     ASSERT_EQ(port->writes.size(), 3);
     EXPECT_EQ(port->writes[2], port->writes[0]) << "a resend carries the same frame";
-    EXPECT_EQ(linkState().RetryNumber, 3);
     EXPECT_EQ(host->PanelText(3), QStringLiteral("RETRY ...2"));
     EXPECT_EQ(prompts.Shown().size(), 0);
 }
@@ -86,7 +85,7 @@ TEST_F(TransactionTest, RetryCountSendsThenTheQuestionNoGoesOffLine) {
     EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuDateTime));
     EXPECT_FALSE(host->ToolbarButtonEnabled(ToolButton::Write));
     EXPECT_TRUE(host->ToolbarButtonEnabled(ToolButton::Read));
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
 }
 
 // The link only reports that it gave up; which commands stay offered is the program's
@@ -159,7 +158,7 @@ TEST_F(TransactionTest, UserCancelEndsTheWaitOnceTheFrameHasLeft) {
     EXPECT_EQ(host->PanelText(4), QStringLiteral("User Cancel"));
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::Wait));
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
 }
 
 TEST_F(TransactionTest, CancelPresentWhenTheAnswerArrivesStillCancels) {
@@ -215,7 +214,7 @@ TEST_F(TransactionTest, SendOnlyThatCannotLeaveFailsAtTheStallGuard) {
     EXPECT_EQ(SendAck(12), SEND_FAILED) << "the real stall guard ends the wait";
     EXPECT_GE(t.elapsed(), WAIT_TIMER_MS - 100);
     EXPECT_TRUE(port->writes.isEmpty());
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
     EXPECT_TRUE(prompts.Shown().isEmpty()) << "no question: there is nothing to try again";
 
     ASSERT_EQ(port->Open(), COMM_OK);
@@ -236,7 +235,7 @@ TEST_F(TransactionTest, StalledTransmissionCountsAsATimeout) {
     // Drive the stall guard by hand rather than wait 1500 ms for each send.
     QTimer guard;
     QObject::connect(&guard, &QTimer::timeout, [] {
-        if (linkState().TxState != TX_IDLE) WaitTick();
+        if (OpenTransactionNow()) WaitTick();
     });
     guard.start(10);
     EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
@@ -323,7 +322,7 @@ TEST_F(TransactionTest, EventDuringAWaitResendsAtOnce) {
     };
     EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     EXPECT_EQ(port->writes.size(), 2);
-    EXPECT_EQ(linkState().RetryNumber, 2);
+    EXPECT_EQ(port->writes[1], port->writes[0]);
     EXPECT_FALSE(eventAck().AckPending) << "an event met during a transaction is not acknowledged";
 }
 
@@ -336,20 +335,22 @@ TEST_F(TransactionTest, ResendRequestFromTheModule) {
 }
 
 TEST_F(TransactionTest, ReplyCountdownShowsMillisecondsAndRaisesARetry) {
+    Transaction waiting(QByteArray(), TX_WAIT_REPLY);
+    waiting.Open();
     linkState().PacketTimeoutReload = 3;
     linkState().PacketTimeoutCount = 3;
     CommInTick();
     EXPECT_EQ(host->PanelText(4), QStringLiteral("200mS"));
-    EXPECT_EQ(linkState().RetryRequest, 0);
+    EXPECT_FALSE(waiting.RetryRequest);
     CommInTick();
     CommInTick();
     EXPECT_EQ(host->PanelText(4), QStringLiteral("0mS"));
-    EXPECT_EQ(linkState().RetryRequest, 1);
+    EXPECT_TRUE(waiting.RetryRequest);
     EXPECT_EQ(linkState().PacketTimeoutCount, 3);
     linkState().PacketTimeoutCount = 0;
-    linkState().RetryRequest = 0;
+    waiting.RetryRequest = false;
     CommInTick();
-    EXPECT_EQ(linkState().RetryRequest, 0) << "a countdown at rest stays at rest";
+    EXPECT_FALSE(waiting.RetryRequest) << "a countdown at rest stays at rest";
 }
 
 TEST_F(TransactionTest, PortClosedTimesOutInsteadOfHanging) {

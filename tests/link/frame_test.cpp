@@ -17,29 +17,30 @@ protected:
 };
 
 TEST_F(FrameTest, TxChecksumOfStopProcessesFrame) {
-    const uint8_t frame[] = {7, 0, 0, 0, 0, 1, 0x86};
-    std::copy(std::begin(frame), std::end(frame), linkState().TxBuffer);
+    QByteArray frame("\x07\x00\x00\x00\x00\x01\x86", 7);
     int16_t n = 7;
-    AppendTxChecksum(n);
-    EXPECT_EQ(linkState().TxBuffer[7], 0x71);
+    AppendTxChecksum(frame, n);
+    ASSERT_EQ(frame.size(), 8) << "the frame grows to hold its checksum";
+    EXPECT_EQ(uint8_t(frame[7]), 0x71);
     EXPECT_EQ(n, 6) << "the caller's copy of the Length ends one lower";
 }
 
 TEST_F(FrameTest, TxChecksumWrapsModulo256) {
-    auto& t = linkState().TxBuffer;
+    QByteArray t(10, char(0xF0));
     t[0] = 9;
-    for (int i = 1; i < 9; ++i) t[i] = 0xF0;
     int16_t n = 9;
-    AppendTxChecksum(n);
+    AppendTxChecksum(t, n);
     unsigned sum = 0;
-    for (int i = 0; i <= 9; ++i) sum += t[i];
+    for (int i = 0; i <= 9; ++i) sum += uint8_t(t[i]);
     EXPECT_EQ(sum % 256, 255u);
 }
 
 TEST_F(FrameTest, TxChecksumOfEmptyFrameIsAll255) {
+    QByteArray t;
     int16_t n = 0;
-    AppendTxChecksum(n);
-    EXPECT_EQ(linkState().TxBuffer[0], 255);
+    AppendTxChecksum(t, n);
+    ASSERT_EQ(t.size(), 1);
+    EXPECT_EQ(uint8_t(t[0]), 255);
 }
 
 TEST_F(FrameTest, RxChecksumAcceptsAnyFrameSummingTo255AndRejectsOneByteOff) {

@@ -1,6 +1,7 @@
 // The status monitor driven offscreen against the simulated module: what each view asks
 // for and shows, every control's frame on the wire, the refresh modes, the group
 // selector of a Pellar, switching outputs, and every way the window closes.
+#include "link/transaction.h"
 #include "link/linkhold.h"
 #include "model/analogcodes.h"
 #include "model/model.h"
@@ -420,7 +421,7 @@ TEST_F(StatusWindowTest, ExitDuringAReadingAbandonsThatReadingOnly) {
     Refresh();
     ExpectClosed();
     EXPECT_NE(d.lblMeter(0)->text(), QStringLiteral("ON")) << "nothing painted after Exit";
-    EXPECT_EQ(linkState().TxState, TX_IDLE);
+    EXPECT_FALSE(OpenTransactionNow());
     Poll();
     EXPECT_EQ(Sent(CMD_INPUT_STATUS).size(), 1);
     const LinkHold hold;
