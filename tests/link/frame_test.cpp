@@ -53,6 +53,14 @@ TEST_F(FrameTest, RxChecksumAcceptsAnyFrameSummingTo255AndRejectsOneByteOff) {
         PutRx(bad);
         EXPECT_EQ(RxChecksumBad(), 1) << "byte " << pos;
     }
+    // The Length byte decides the span: bytes after the checksum are not summed, and a
+    // frame cut short of its checksum is bad even when what came sums to 255.
+    EXPECT_TRUE(FrameChecksumGood(good));
+    EXPECT_TRUE(FrameChecksumGood(good + char(0x37)));
+    QByteArray cut = good.left(good.size() - 1);
+    cut[1] = char(uint8_t(cut[1]) + uint8_t(good.back()));
+    EXPECT_FALSE(FrameChecksumGood(cut));
+    EXPECT_FALSE(FrameChecksumGood(QByteArray()));
 }
 
 TEST_F(FrameTest, RxLengthZeroIsAlwaysBad) {
@@ -61,6 +69,27 @@ TEST_F(FrameTest, RxLengthZeroIsAlwaysBad) {
     EXPECT_EQ(RxChecksumBad(), 1);
     PutRx(Bytes({0, 0}));
     EXPECT_EQ(RxChecksumBad(), 1);
+}
+
+// A frame is read only as far as it came: its Length byte cannot send a reader past it.
+TEST_F(FrameTest, AReceivedFrameIsReadNoFurtherThanItCame) {
+    const RxFrame whole(Bytes({7, 0, 5, 3, 0, 2, 0x81, 0xAA}));
+    EXPECT_EQ(whole.Length(), 7);
+    EXPECT_EQ(whole[6], 0x81);
+    EXPECT_EQ(whole[7], 0xAA);
+    EXPECT_EQ(whole[8], 0) << "past the checksum";
+    EXPECT_EQ(whole[-1], 0);
+
+    const RxFrame claimsMore(Bytes({40, 0, 5, 3, 0, 2, 0x81, 0x42, 0x43}));
+    EXPECT_EQ(claimsMore.Length(), 8) << "no checksum beyond the last byte that came";
+    EXPECT_EQ(claimsMore[9], 0);
+    EXPECT_EQ(RxFrame(Bytes({7, 0, 5, 3, 0, 2, 0x81, 0xAA, 0x55})).Length(), 7) << "a byte after it is not its checksum";
+
+    const RxFrame header(Bytes({2, 0, 5}));
+    EXPECT_EQ(header.Length(), 2);
+    EXPECT_EQ(header[FRAME_PACKET_TYPE], 0);
+    EXPECT_EQ(header.At(FRAME_DATA)[0], 0) << "a short frame still has room up to its first data byte";
+    EXPECT_EQ(RxFrame(QByteArray()).Length(), 0);
 }
 
 TEST_F(FrameTest, HexDigitsAreUpperCaseWithoutSeparators) {
