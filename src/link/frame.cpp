@@ -25,11 +25,6 @@ void AppendTxChecksum(int16_t& n) {
     linkState().TxBuffer[L] = FrameChecksum(linkState().TxBuffer, L);
 }
 
-int RxChecksumBad() {
-    const auto& s = linkState();
-    return FrameChecksumGood(s.RxBuffer, s.RxBuffer[0]) ? 0 : 1;
-}
-
 bool FrameChecksumGood(const QByteArray& frame) {
     if (frame.isEmpty()) return false;
     const int length = uint8_t(frame[FRAME_LENGTH]);

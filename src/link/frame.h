@@ -87,8 +87,6 @@ constexpr int16_t MODULE_INFO_FULL = 2;
 // Writes the checksum of TxBuffer(0 .. n-1) into TxBuffer(n), n being the frame's
 // Length; leaves the caller's n one lower, so callers pass a copy.
 void AppendTxChecksum(int16_t& n);
-// 1 when RxBuffer(0 .. L) does not sum to 255 modulo 256 (L = RxBuffer(0)), else 0.
-int RxChecksumBad();
 
 // The checksum byte for the Length-prefixed frame bytes 0 .. L-1 of any buffer.
 uint8_t FrameChecksum(const uint8_t* bytes, int length);

@@ -1,6 +1,6 @@
-// The link layer's program-wide state: the shared frame buffers, the one open
-// transaction, the receive state, time-out counters, link selection, and the port and
-// sockets the link runs over.
+// The link layer's program-wide state: the transmit buffer, the receiver's assembly,
+// the one open transaction, the receive state, time-out counters, link selection, and
+// the port and sockets the link runs over.
 #pragma once
 
 #include "link/frame.h"
@@ -53,12 +53,9 @@ struct LinkState {
     uint8_t TxBuffer[LINK_BUFFER_SIZE] = {};
     int16_t TxLength = 0;
     int16_t TxIndex = 0;
-    // The frame being dispatched, and how many of its bytes came (a radio text frame's
-    // length is not in its first byte).
-    uint8_t RxBuffer[LINK_BUFFER_SIZE] = {};
-    int16_t RxLength = 0;
-    // The frame the receiver is assembling: kept apart from RxBuffer because dispatching
-    // runs after the port's handler has returned, while the next frame may be arriving.
+    // The frame the receiver is assembling. A complete one is handed on as a value:
+    // dispatching runs after the port's handler has returned, while the next frame may
+    // be arriving, and a frame's handling may wait in a box while others are handled.
     uint8_t RxAssembly[LINK_BUFFER_SIZE] = {};
     int16_t RxIndex = 0;
     uint8_t RxExpected = 0;

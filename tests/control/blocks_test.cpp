@@ -16,7 +16,7 @@ using namespace korvel::test;
 namespace {
 
 // Blocks against an in-memory port that acknowledges every frame: what a builder
-// wrote is what the module would receive, and a reply put in RxBuffer is what the
+// wrote is what the module would receive, and a reply handed to the dispatcher is what the
 // module sent.
 class BlocksTest : public LinkFixture {
 protected:
@@ -36,16 +36,15 @@ protected:
         const QByteArray f = Send(code, index);
         return f.mid(7, uint8_t(f[0]) - 7);
     }
-    // Puts a reply carrying data (bytes 7 ..) in RxBuffer and dispatches it as answer
+    // Dispatches a reply carrying data (bytes 7 ..) as the answer
     // to a waiting request; true when it was stored.
     bool Receive(int code, const QByteArray& data) {
         QByteArray f = Bytes({0, 0, 0, 0, 0, PKT_REPLY, code});
         f.append(data);
         f[0] = char(f.size());
         f.append(char(0));
-        PutRx(f);
         linkState().TxState = TX_WAIT_REPLY;
-        ProcessRxPacket();
+        ProcessRxPacket(f);
         const bool ok = linkState().TxState == TX_REPLY_RECEIVED;
         linkState().TxState = TX_IDLE;
         return ok;

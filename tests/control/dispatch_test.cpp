@@ -32,8 +32,7 @@ protected:
     void Receive(const QByteArray& frame, int16_t state = TX_IDLE) {
         linkState().TxState = state;
         linkState().RetryRequest = 0;
-        PutRx(frame);
-        ProcessRxPacket();
+        ProcessRxPacket(frame);
     }
     void Reply(int command, std::initializer_list<int> data, int16_t state = TX_WAIT_REPLY) {
         Receive(Frame(PKT_REPLY, command, data), state);
@@ -65,8 +64,7 @@ protected:
     }
     // True when the reply ended the read as answered.
     bool PageStored(const QByteArray& reply) {
-        PutRx(reply);
-        ProcessRxPacket();
+        ProcessRxPacket(reply);
         return State() == TX_REPLY_RECEIVED;
     }
 };
@@ -209,10 +207,7 @@ TEST_F(DispatchTest, CommonExitForEveryReply) {
 TEST_F(DispatchTest, AFrameArrivingInsideAnotherFramesBoxLeavesItWhole) {
     const QByteArray first = Frame(PKT_REPLY, CMD_TEMP_STATUS, {0, 40, 1, 0xFF, 0xFF, 50, 1, 60, 1, 70, 1, 80, 1, 90, 1, 99, 1});
     const QByteArray second = Frame(PKT_REPLY, CMD_TEMP_STATUS, {0, 10, 2, 20, 2, 30, 2, 40, 2, 50, 2, 60, 2, 70, 2, 80, 2});
-    const auto deliver = [](const QByteArray& f) {
-        PutRx(f);
-        linkClient().FrameReceived();
-    };
+    const auto deliver = [](const QByteArray& f) { linkClient().FrameReceived(f); };
     linkState().TxState = TX_WAIT_REPLY;
     deliver(first);
     const auto alone = target().TempReadings;

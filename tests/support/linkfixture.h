@@ -5,7 +5,6 @@
 
 #include "link/basiclinkhost.h"
 #include "support/basefixture.h"
-#include "support/putrx.h"
 
 #include <QByteArray>
 #include <QList>
