@@ -7,6 +7,8 @@
 #include "model/loggerdata.h"
 #include "support/linkfixture.h"
 #include "link/linkclient.h"
+#include "link/fleetsync.h"
+#include "control/eventdisplay.h"
 #include "model/eventlist.h"
 
 #include <algorithm>
@@ -241,6 +243,40 @@ TEST_F(DispatchTest, AFrameArrivingInsideAnotherFramesBoxLeavesItWhole) {
     std::sort(owed.begin(), owed.end());
     EXPECT_EQ(owed, (QList<int16_t>{1, 2}));
     EXPECT_EQ(prompts.Shown().size(), 1);
+}
+
+// The box an out-of-range first reading opens lets the link go on: a module frame and a
+// radio text handled while it is up leave the reply's other readings as the module sent
+// them, not read from whatever came last.
+TEST_F(DispatchTest, ReadingsAfterAnOverflowBoxAreTheReplysOwn) {
+    // Codes 0x8000 (out of range), 32, 511, 50, 1, 0, 400, 200.
+    const QByteArray reply = Frame(PKT_REPLY, CMD_TEMP_STATUS, {3, 0x00, 0x80, 32, 0, 0xFF, 0x01, 50, 0, 1, 0, 0, 0,
+                                                                0x90, 0x01, 200, 0});
+    const QByteArray event = Frame(PKT_EVENT, EVENT_CLASS_CONTACT, {0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x8B, 0x8C,
+                                                                    0x8D, 0x8E, 0x8F, 0x90, 0x91, 0x92, 0x93, 0x94});
+    // A data message whose frame was damaged on the air: long enough to reach past the
+    // reply's last reading, and handed to nobody.
+    const QByteArray radio = char(STX) + QByteArray("G1001000") + "0E0000030201AAAABBBBCCCCDDDD11" + char(ETX);
+    int boxes = 0;
+    prompts.WhileShowing([&](const ShownBox&) {
+        if (boxes++ > 0) return;
+        linkClient().FrameReceived(event);
+        ParseFleetSyncInput(radio);
+    });
+    linkState().TxState = TX_WAIT_REPLY;
+    linkClient().FrameReceived(reply);
+    prompts.WhileShowing({});
+
+    ASSERT_EQ(boxes, 1) << "the overflow's box only";
+    EXPECT_TRUE(prompts.Shown()[0].text.contains("Description: Overflow"));
+    EXPECT_TRUE(prompts.Shown()[0].text.endsWith("Source Command: 2")) << "the reply's packet type";
+    const TargetState& t = target();
+    EXPECT_EQ(t.TempReadings[0], 32767);
+    const int16_t sent[7] = {160, -5, 250, 5, 0, -560, 1000};
+    for (int c = 1; c < 8; ++c) EXPECT_EQ(t.TempReadings[c], sent[c - 1]) << "channel " << c + 1;
+    EXPECT_EQ(t.StatusGroup, 3);
+    EXPECT_EQ(State(), TX_REPLY_RECEIVED);
+    EXPECT_EQ(linkState().RetryRequest, 1) << "the event came while the request was open";
 }
 
 TEST_F(DispatchTest, ModuleInformationOfAKorvel) {
