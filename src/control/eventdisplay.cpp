@@ -59,12 +59,12 @@ const char* const kAnalogStates[4] = {
 
 } // namespace
 
-void DisplayEventPacket() { DisplayEventPacketAt(QTime::currentTime()); }
+void DisplayEventPacket(const QByteArray& RxBuffer) { DisplayEventPacketAt(RxBuffer, QTime::currentTime()); }
 
-void DisplayEventPacketAt(const QTime& now) {
-    const uint8_t* f = linkState().RxBuffer;
+void DisplayEventPacketAt(const QByteArray& RxBuffer, const QTime& now) {
+    const RxFrame f(RxBuffer);
     // Records lie between the class byte and the checksum at byte L.
-    const int length = f[FRAME_LENGTH];
+    const int length = f.Length();
     if (length < FRAME_DATA || f[FRAME_PACKET_TYPE] != PKT_EVENT) return;
     const QString head = eventTime(now) + QStringLiteral(", Station: ") +
                          ThreeDigits(f[FRAME_SOURCE]);

@@ -2,6 +2,7 @@
 // opening and closing the monitor for a port, and the port protocol switch.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QTime>
@@ -23,13 +24,12 @@ enum EventPortValue : int16_t {
     EVENT_PORT_LOCAL_RADIO = 3,
 };
 
-// Adds one event line per record of the event frame in RxBuffer, stamped with the
-// current time, and writes it to the event log while logging is on. Lines are
-// collected also while the monitor is closed and are shown when it opens. A frame that
-// is not an event frame, or of another class, adds nothing; a trailing incomplete record
-// is not shown.
-void DisplayEventPacket();
-void DisplayEventPacketAt(const QTime& now);
+// Adds one event line per record of the event frame, stamped with the current time,
+// and writes it to the event log while logging is on. Lines are collected also while
+// the monitor is closed and are shown when it opens. A frame that is not an event
+// frame, or of another class, adds nothing; a trailing incomplete record is not shown.
+void DisplayEventPacket(const QByteArray& RxBuffer);
+void DisplayEventPacketAt(const QByteArray& RxBuffer, const QTime& now);
 
 // Sets EventMonitorOpen and the title for the port; for serial port 2 running the
 // FleetSync protocol it switches the local module's port to it first.

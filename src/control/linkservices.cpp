@@ -34,19 +34,12 @@ LinkSettings ProgramLinkClient::Settings() const {
     return l;
 }
 
-void ProgramLinkClient::FrameReceived() {
-    // Each frame is handled from its own copy. A frame handled while an earlier one
-    // waits in a box it opened replaces RxBuffer; when it is done, the earlier frame's
-    // bytes go back, so the earlier one goes on with its own frame, not a mix of two.
-    // (Holding the later frame back until the box closes would starve whatever waits
-    // for an answer inside that box, such as the acknowledging tick's channel poll.)
-    static QList<QByteArray> handling;
-    auto& s = linkState();
-    handling.append(QByteArray(reinterpret_cast<const char*>(s.RxBuffer), LINK_BUFFER_SIZE));
-    ProcessRxPacket();
-    handling.removeLast();
-    if (!handling.isEmpty())
-        std::copy_n(handling.last().constData(), LINK_BUFFER_SIZE, reinterpret_cast<char*>(s.RxBuffer));
+void ProgramLinkClient::FrameReceived(const QByteArray& RxBuffer) {
+    // The frame is this call's own: one handled while it waits in a box it opened (a
+    // message box runs the event loop) cannot change it. Holding the later frame back
+    // until the box closes instead would starve whatever waits for an answer inside that
+    // box, such as the acknowledging tick's channel poll.
+    ProcessRxPacket(RxBuffer);
 }
 
 void ProgramLinkClient::RadioProgress(ProgressLabel label, const QString& text) {

@@ -10,7 +10,7 @@ namespace korvel {
 class ProgramLinkClient : public LinkClient {
 public:
     LinkSettings Settings() const override;
-    void FrameReceived() override;
+    void FrameReceived(const QByteArray& RxBuffer) override;
     void RadioProgress(ProgressLabel label, const QString& text) override;
     void ReplyProgress(int16_t& value) override;
     bool TrafficShown() const override;

@@ -31,15 +31,14 @@ void ResetEventAckState() {
     g_observer = nullptr;
 }
 
-void ReportUnexpectedError(int number, const QString& description, const QString& procedure) {
+void ReportUnexpectedError(int number, const QString& description, const QString& procedure, int packetType) {
     const QString crlf = QStringLiteral("\r\n");
     const QString text = QStringLiteral("An unexpected error has occured: ") + crlf +
                          QStringLiteral("Error number: ") + QString::number(number) + crlf +
                          QStringLiteral("Description: ") + description + crlf +
                          QStringLiteral("Location: ") + linkHost().ActiveWindowName() + crlf +
                          QStringLiteral("Procedure: ") + procedure + crlf +
-                         QStringLiteral("Source Command: ") +
-                         QString::number(linkState().RxBuffer[FRAME_PACKET_TYPE]);
+                         QStringLiteral("Source Command: ") + QString::number(packetType);
     MsgBox(text, vbOKOnly, AppTitle());
 }
 
@@ -62,21 +61,21 @@ void refuse(const char* what) {
 // Whether frame f (an ACK or a REPLY) answers the open transaction. Anything else is a
 // late or repeated answer to an earlier request: taken for the open one, it would end it
 // without its own answer, and the block it asked for would be lost.
-bool AnswersOpenRequest(const uint8_t* f) {
+bool AnswersOpenRequest(const RxFrame& f) {
     const Transaction* t = OpenTransactionNow();
     return t && t->Answers(f);
 }
 
-void TraceStale(const uint8_t* f) {
-    if (linkState().TraceOn) TraceWriteLine("STALE, IGNORED: " + HexOf(f, f[FRAME_LENGTH] + 1));
+void TraceStale(const RxFrame& f) {
+    if (linkState().TraceOn) TraceWriteLine("STALE, IGNORED: " + HexOf(f.At(0), f.Length() + 1));
 }
 
 } // namespace
 
-void ProcessRxPacket() {
+void ProcessRxPacket(const QByteArray& RxBuffer) {
     auto& s = linkState();
-    const uint8_t* f = s.RxBuffer;
-    if (g_observer) g_observer(f, f[FRAME_LENGTH] + 1);
+    const RxFrame f(RxBuffer);
+    if (g_observer) g_observer(f.At(0), f.Length() + 1);
     if (f[FRAME_DESTINATION] != 0 && f[FRAME_DESTINATION] != 255) return;
     switch (f[FRAME_PACKET_TYPE]) {
     case PKT_ACK:
@@ -113,7 +112,7 @@ void ProcessRxPacket() {
         // answers nothing any more: the request has its answer.
         if (OpenTxState() == TX_WAIT_REPLY && !g_storingReply && AnswersOpenRequest(f)) {
             g_storingReply = true;
-            ProcessStatusPacket(f[FRAME_COMMAND]);
+            ProcessStatusPacket(RxBuffer, f[FRAME_COMMAND]);
             g_storingReply = false;
         } else {
             TraceStale(f);
@@ -130,7 +129,7 @@ void ProcessRxPacket() {
             // Owed to this frame's station, whatever frames the monitor's box lets in.
             const int16_t source = f[FRAME_SOURCE];
             g_ack.EventSource = source;
-            DisplayEventPacket();
+            DisplayEventPacket(RxBuffer);
             g_ack.AckPending = true;
             g_ack.OwedAcks.append(source);
             // The acknowledging tick stops itself after each run; wake it for this one.
@@ -168,18 +167,15 @@ const QString kStatusProcedure = QStringLiteral("ProcessStatusPacket");
 // The outcome of storing one reply.
 enum class Stored { Ok, Malformed, Refused };
 
-const uint8_t* rx() { return linkState().RxBuffer; }
-int rxLength() { return linkState().RxBuffer[FRAME_LENGTH]; }
 // True when the reply holds data bytes up to frame byte last (the checksum is at L).
-bool holds(int last) { return last < rxLength(); }
-int word(int at) { return rx()[at] + 256 * rx()[at + 1]; }
+bool holds(const RxFrame& f, int last) { return last < f.Length(); }
+int word(const RxFrame& f, int at) { return f[at] + 256 * f[at + 1]; }
 
 Stored fromParse(ParseResult r) { return r == ParseResult::Ok ? Stored::Ok : Stored::Malformed; }
 
-Stored storeModuleInfo() {
-    if (!holds(13)) return Stored::Malformed;
+Stored storeModuleInfo(const RxFrame& f) {
+    if (!holds(f, 13)) return Stored::Malformed;
     TargetState& t = target();
-    const uint8_t* f = rx();
     // A module that runs only its boot loader (family 0) puts the boot loader's version
     // in byte 9 and reports no modules, options or sensors: the station's values stay
     // as they were.
@@ -215,31 +211,31 @@ Stored storeModuleInfo() {
     return Stored::Ok;
 }
 
-Stored storeAnalogStatus() {
-    if (!holds(23)) return Stored::Malformed;
-    const int g = rx()[7];
+Stored storeAnalogStatus(const RxFrame& f) {
+    if (!holds(f, 23)) return Stored::Malformed;
+    const int g = f[7];
     if (g >= GROUPS) return Stored::Malformed;
     target().StatusGroup = static_cast<uint8_t>(g);
     AnalogGroupRecord& a = config().AnalogConfigTable[g];
     for (int s = 0; s < SLOTS; ++s)
-        a.LiveValue[s] = static_cast<int16_t>(rx()[8 + 2 * s] + 256 * (rx()[9 + 2 * s] & 15));
+        a.LiveValue[s] = static_cast<int16_t>(f[8 + 2 * s] + 256 * (f[9 + 2 * s] & 15));
     return Stored::Ok;
 }
 
 constexpr int kTempAbsent = 32767;
 
-Stored storeTempStatus() {
-    if (!holds(23)) return Stored::Malformed;
+Stored storeTempStatus(const RxFrame& f) {
+    if (!holds(f, 23)) return Stored::Malformed;
     TargetState& t = target();
-    t.StatusGroup = rx()[7];
+    t.StatusGroup = f[7];
     for (int c = 0; c < 8; ++c) {
-        const int reading = word(8 + 2 * c);
+        const int reading = word(f, 8 + 2 * c);
         if (reading == kTempAbsent) {
             t.TempReadings[c] = kTempAbsent;
         } else if (reading > kTempAbsent) {
             // No temperature code is this large; show the channel as without a reading
             // rather than a made-up temperature.
-            ReportUnexpectedError(ERR_OVERFLOW, QStringLiteral("Overflow"), kStatusProcedure);
+            ReportUnexpectedError(ERR_OVERFLOW, QStringLiteral("Overflow"), kStatusProcedure, f[FRAME_PACKET_TYPE]);
             t.TempReadings[c] = kTempAbsent;
         } else {
             t.TempReadings[c] = ConvertTempFromBinary(reading);
@@ -248,11 +244,10 @@ Stored storeTempStatus() {
     return Stored::Ok;
 }
 
-Stored storeChildInfo() {
-    if (!holds(14)) return Stored::Malformed;
-    const int n = rx()[7];
+Stored storeChildInfo(const RxFrame& f) {
+    if (!holds(f, 14)) return Stored::Malformed;
+    const int n = f[7];
     if (n < 1 || n > 8) return Stored::Malformed;
-    const uint8_t* f = rx();
     ChildModuleInfo& c = target().ChildModuleList[n - 1];
     c.Identity = f[8];
     c.FirmwareVersion = f[9];
@@ -265,13 +260,12 @@ Stored storeChildInfo() {
     return Stored::Ok;
 }
 
-Stored storeFlashPage() {
-    if (!holds(8)) return Stored::Malformed;
+Stored storeFlashPage(const RxFrame& f) {
+    if (!holds(f, 8)) return Stored::Malformed;
     // A page frame: the word address in data bytes 0 and 1, then the page's bytes.
     constexpr int addressHigh = FRAME_DATA;
     constexpr int addressLow = FRAME_DATA + 1;
     constexpr int pageData = FRAME_DATA + 2;
-    const uint8_t* f = rx();
     // Only the answer to the page read that waits now: the same command and word
     // address, so a late or misdirected reply can never put one page's bytes in the
     // place of another.
@@ -293,64 +287,63 @@ Stored storeFlashPage() {
                       AppTitle());
         return Stored::Refused;
     }
-    return StoreFlashPageReply(wordAddress, f + pageData, rxLength() - pageData) ? Stored::Ok : Stored::Malformed;
+    return StoreFlashPageReply(wordAddress, f.At(pageData), f.Length() - pageData) ? Stored::Ok : Stored::Malformed;
 }
 
-Stored storeReply(int command) {
+Stored storeReply(const RxFrame& f, int command) {
     TargetState& t = target();
     LoggerData& lg = loggerData();
-    const uint8_t* f = rx();
     switch (command) {
-    case CMD_MODULE_INFO: return storeModuleInfo();
+    case CMD_MODULE_INFO: return storeModuleInfo(f);
     case CMD_INPUT_STATUS:
     case CMD_OUTPUT_STATUS:
     case CMD_STATUS_06:
     case CMD_STATUS_07:
-        if (!holds(8)) return Stored::Malformed;
+        if (!holds(f, 8)) return Stored::Malformed;
         t.StatusGroup = f[7];
         t.StatusBits = f[8];
         return Stored::Ok;
-    case CMD_ANALOG_STATUS: return storeAnalogStatus();
+    case CMD_ANALOG_STATUS: return storeAnalogStatus(f);
     case CMD_CHANNEL_CLEAR:
-        if (!holds(7)) return Stored::Malformed;
+        if (!holds(f, 7)) return Stored::Malformed;
         t.ChannelState = f[7];
         return Stored::Ok;
-    case CMD_TEMP_STATUS: return storeTempStatus();
+    case CMD_TEMP_STATUS: return storeTempStatus(f);
     case CMD_DATE_TIME:
-        if (!holds(12)) return Stored::Malformed;
+        if (!holds(f, 12)) return Stored::Malformed;
         t.ModuleClock = {f[7], f[8], static_cast<int16_t>(f[9] + 2000), f[10], f[11], f[12]};
         linkHost().SetMenuEnabled(MenuItem::mnuDateTime, !t.PellarDevice);
         return Stored::Ok;
     case CMD_SAMPLE_COUNT:
-        if (!holds(8)) return Stored::Malformed;
-        lg.SampleLogCount = static_cast<uint16_t>(word(7));
+        if (!holds(f, 8)) return Stored::Malformed;
+        lg.SampleLogCount = static_cast<uint16_t>(word(f, 7));
         return Stored::Ok;
     case CMD_SAMPLE_BLOCK:
-        return SaveSampleLog(f + FRAME_DATA, rxLength() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
+        return SaveSampleLog(f.At(FRAME_DATA), f.Length() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
     case CMD_MINMAX_COUNT:
-        if (!holds(8)) return Stored::Malformed;
-        lg.MinMaxLogCount = static_cast<uint16_t>(word(7));
+        if (!holds(f, 8)) return Stored::Malformed;
+        lg.MinMaxLogCount = static_cast<uint16_t>(word(f, 7));
         return Stored::Ok;
     case CMD_MINMAX_BLOCK:
-        return SaveMinMaxLog(f + FRAME_DATA, rxLength() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
+        return SaveMinMaxLog(f.At(FRAME_DATA), f.Length() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
     case CMD_LOGGER_START:
     case CMD_LOGGER_STOP:
-        if (!holds(7)) return Stored::Malformed;
+        if (!holds(f, 7)) return Stored::Malformed;
         lg.LoggerRunning = f[7] != 0;
         return Stored::Ok;
     case CMD_LOGGER_START_TIME:
-        if (!holds(12)) return Stored::Malformed;
+        if (!holds(f, 12)) return Stored::Malformed;
         lg.LoggerStartTime = {f[7], f[8], f[9], f[10], f[11], f[12]};
         return Stored::Ok;
     case CMD_LOGGER_TIMERS:
-        if (!holds(58)) return Stored::Malformed;
+        if (!holds(f, 58)) return Stored::Malformed;
         for (int i = 0; i < 9; ++i) lg.LoggerTimers[i] = f[7 + 3 * i] + 256 * f[8 + 3 * i] + 65536 * f[9 + 3 * i];
         for (int j = 0; j < 25; ++j) lg.LoggerSettingBytes[j] = f[34 + j];
         return Stored::Ok;
     case CMD_DEVICE_TYPE:
-        if (!holds(8)) return Stored::Malformed;
+        if (!holds(f, 8)) return Stored::Malformed;
         if (f[8] == 0) {
-            if (!holds(14)) return Stored::Malformed;
+            if (!holds(f, 14)) return Stored::Malformed;
             t.PellarDevice = true;
             for (int i = 0; i < 4; ++i) t.PellarVersion[i] = f[11 + i];
         }
@@ -361,8 +354,8 @@ Stored storeReply(int command) {
     case CMD_CFG_ANALOGS:
     case CMD_CFG_TEMPS: {
         // The block's data: from its index byte up to the checksum.
-        const uint8_t* data = f + FRAME_DATA;
-        const int count = rxLength() - FRAME_DATA;
+        const uint8_t* data = f.At(FRAME_DATA);
+        const int count = f.Length() - FRAME_DATA;
         if (count < 1) return Stored::Malformed;
         switch (command) {
         case CMD_CFG_SYSTEM: return fromParse(ParseSystemBlock(data, count));
@@ -372,19 +365,19 @@ Stored storeReply(int command) {
         default: return fromParse(ParseTemperatureBlock(data, count));
         }
     }
-    case CMD_TASK_BLOCK: return LoadTaskBlock(f + FRAME_DATA, rxLength() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
+    case CMD_TASK_BLOCK: return LoadTaskBlock(f.At(FRAME_DATA), f.Length() - FRAME_DATA) ? Stored::Ok : Stored::Malformed;
     case CMD_CFG_FLEETSYNC:
-        if (!holds(7)) return Stored::Malformed;
+        if (!holds(f, 7)) return Stored::Malformed;
         t.StatusGroup = f[7];
-        return fromParse(ParseFleetSyncBlock(f + FRAME_DATA, rxLength() - FRAME_DATA));
-    case CMD_CFG_NMEA: return fromParse(ParseNmeaBlock(f + FRAME_DATA, rxLength() - FRAME_DATA));
+        return fromParse(ParseFleetSyncBlock(f.At(FRAME_DATA), f.Length() - FRAME_DATA));
+    case CMD_CFG_NMEA: return fromParse(ParseNmeaBlock(f.At(FRAME_DATA), f.Length() - FRAME_DATA));
     case CMD_FLASH_UNLOCK:
-        if (!holds(7)) return Stored::Malformed;
+        if (!holds(f, 7)) return Stored::Malformed;
         t.FlashUnlocked = f[7];
         return Stored::Ok;
     case CMD_FLASH_PAGE_LOW:
-    case CMD_FLASH_PAGE_HIGH: return storeFlashPage();
-    case CMD_CHILD_INFO: return storeChildInfo();
+    case CMD_FLASH_PAGE_HIGH: return storeFlashPage(f);
+    case CMD_CHILD_INFO: return storeChildInfo(f);
     default:  // replies without data to keep (0x03, 0x05, 0x09, 0x80, unknown codes)
         return Stored::Ok;
     }
@@ -392,10 +385,12 @@ Stored storeReply(int command) {
 
 } // namespace
 
-void ProcessStatusPacket(int16_t command) {
-    const Stored stored = storeReply(command & 0xFF);
+void ProcessStatusPacket(const QByteArray& RxBuffer, int16_t command) {
+    const RxFrame f(RxBuffer);
+    const Stored stored = storeReply(f, command & 0xFF);
     if (stored == Stored::Malformed)
-        ReportUnexpectedError(ERR_SUBSCRIPT, QStringLiteral("Subscript out of range"), kStatusProcedure);
+        ReportUnexpectedError(ERR_SUBSCRIPT, QStringLiteral("Subscript out of range"), kStatusProcedure,
+                              f[FRAME_PACKET_TYPE]);
 
     // Common exit: the reply ends the request that waits for it; one that could not be
     // stored ends it as failed, so the requester never goes on with stale values.

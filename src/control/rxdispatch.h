@@ -3,6 +3,7 @@
 // owed for a module's event.
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <cstdint>
@@ -25,18 +26,19 @@ void ResetEventAckState();
 // unfiltered view, and tests).
 void SetRxPacketObserver(std::function<void(const uint8_t* frame, int length)> observer);
 
-// Dispatches the complete, checksum-good frame in RxBuffer.
-void ProcessRxPacket();
-// Stores a reply by its command code and ends the request it answers: as answered, or
+// Dispatches one complete, checksum-good frame.
+void ProcessRxPacket(const QByteArray& RxBuffer);
+// Stores the reply by its command code and ends the request it answers: as answered, or
 // as failed when the reply could not be stored.
-void ProcessStatusPacket(int16_t command);
+void ProcessStatusPacket(const QByteArray& RxBuffer, int16_t command);
 // Sends the acknowledgement of an event to destination; a SEND_ result.
 int16_t SendAck(int16_t destination);
 
 // The dispatchers' report of a failure while handling a frame.
 constexpr int ERR_OVERFLOW = 6;
 constexpr int ERR_SUBSCRIPT = 9;
-void ReportUnexpectedError(int number, const QString& description, const QString& procedure);
+// Names the packet type of the frame being handled.
+void ReportUnexpectedError(int number, const QString& description, const QString& procedure, int packetType);
 
 // Marks the channel groups that exist from the station's shape.
 void UpdateAnalogPresence();

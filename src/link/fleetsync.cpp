@@ -60,38 +60,34 @@ QByteArray WrapPacketInFleetSync(const QByteArray& frame) {
     return s.FleetSyncTxFrame;
 }
 
-bool DecodeFleetSyncPayload() {
-    auto& s = linkState();
-    const int end = std::min<int>(s.RxLength, LINK_BUFFER_SIZE);
-    QByteArray text;
-    for (int i = 9; i < end && s.RxBuffer[i] != ETX; ++i) text.append(char(s.RxBuffer[i]));
-    if (text.isEmpty() || text.size() % 2 != 0) return false;
-    for (char c : text)
-        if (!IsHexDigit(static_cast<uint8_t>(c))) return false;
+std::optional<QByteArray> DecodeFleetSyncPayload(const QByteArray& text) {
+    const int etx = int(text.indexOf(char(ETX), 9));
+    const QByteArray digits = text.size() > 9 ? text.mid(9, etx < 0 ? -1 : etx - 9) : QByteArray();
+    if (digits.isEmpty() || digits.size() % 2 != 0) return std::nullopt;
+    for (char c : digits)
+        if (!IsHexDigit(static_cast<uint8_t>(c))) return std::nullopt;
     QByteArray bytes;
-    for (int p = 0; p + 1 < text.size(); p += 2)
-        bytes.append(char(HexCharToNibble(uint8_t(text[p])) * 16 + HexCharToNibble(uint8_t(text[p + 1]))));
+    bytes.reserve(digits.size() / 2);
+    for (int p = 0; p + 1 < digits.size(); p += 2)
+        bytes.append(char(HexCharToNibble(uint8_t(digits[p])) * 16 + HexCharToNibble(uint8_t(digits[p + 1]))));
     // Exactly one frame: its Length byte must account for every byte that came.
-    if (int(uint8_t(bytes[0])) + 1 != bytes.size()) return false;
-    std::copy_n(bytes.constData(), bytes.size(), reinterpret_cast<char*>(s.RxBuffer));
-    return true;
+    if (int(uint8_t(bytes[0])) + 1 != bytes.size()) return std::nullopt;
+    return bytes;
 }
 
-void ParseFleetSyncInput() {
+void ParseFleetSyncInput(const QByteArray& text) {
     auto& s = linkState();
-    const int size = std::min<int>(s.RxLength, LINK_BUFFER_SIZE);
-    const QByteArray frame(reinterpret_cast<const char*>(s.RxBuffer), size);
-    const char kind = frame.size() > 1 ? frame[1] : '\0';
-    const bool reply = frame.size() > 2 && frame[2] == char(ETX);
+    const char kind = text.size() > 1 ? text[1] : '\0';
+    const bool reply = text.size() > 2 && text[2] == char(ETX);
     const bool monitor = linkClient().TrafficShown();
-    const auto upToEtx = [&frame](int from) {
-        const int etx = frame.indexOf(char(ETX), from);
-        return QString::fromLatin1(frame.mid(from, etx < 0 ? -1 : etx - from));
+    const auto upToEtx = [&text](int from) {
+        const int etx = text.indexOf(char(ETX), from);
+        return QString::fromLatin1(text.mid(from, etx < 0 ? -1 : etx - from));
     };
 
     if (!reply) {
-        s.LastRxFleet = frame.mid(2, 3);
-        s.LastRxRadioId = frame.mid(5, 4);
+        s.LastRxFleet = text.mid(2, 3);
+        s.LastRxRadioId = text.mid(5, 4);
     } else if (monitor) {
         if (kind == FSREPLY_ACK) MonitorLine(QStringLiteral(" - RX Local Radio ACK"));
         else if (kind == FSREPLY_NACK) MonitorLine(QStringLiteral(" - RX Local Radio NACK"));
@@ -102,7 +98,7 @@ void ParseFleetSyncInput() {
                              QStringLiteral(" RadioID:") + QString::fromLatin1(s.LastRxRadioId) + QLatin1Char(' ');
         if (linkClient().AllTrafficShown()) MonitorLine(QStringLiteral(" - RX ") + upToEtx(1));
         else if (kind == FSMSG_STATUS)
-            MonitorLine(QStringLiteral(" - RX ") + from + QStringLiteral("Status:") + QString::fromLatin1(frame.mid(9, 2)));
+            MonitorLine(QStringLiteral(" - RX ") + from + QStringLiteral("Status:") + QString::fromLatin1(text.mid(9, 2)));
         else if (kind == FSMSG_SDM) MonitorLine(QStringLiteral(" RX - ") + from + QStringLiteral("SDM:") + upToEtx(9));
         else if (kind == FSMSG_LDM) MonitorLine(QStringLiteral(" RX - ") + from + QStringLiteral("LDM:") + upToEtx(9));
     }
@@ -127,13 +123,14 @@ void ParseFleetSyncInput() {
     case FSMSG_SDM:
     case FSMSG_LDM: {
         ShowRadioProgress(ProgressLabel::lblKen, QStringLiteral("Data packet received"));
-        if (!DecodeFleetSyncPayload() || RxChecksumBad()) {
+        const std::optional<QByteArray> carried = DecodeFleetSyncPayload(text);
+        if (!carried || !FrameChecksumGood(*carried)) {
             // A garbled frame is no answer: the wait goes on and times out as usual.
             KeepReplyTimeout(false);
             break;
         }
         host.SetTimerEnabled(LinkTimer::CommIn, false);
-        linkClient().FrameReceived();
+        linkClient().FrameReceived(*carried);
         // An event or a late answer leaves the transaction waiting: its time-out runs.
         KeepReplyTimeout(false);
         ShowRadioProgress(ProgressLabel::Label1, QStringLiteral("Waiting for radio"));

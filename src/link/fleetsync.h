@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace korvel {
 
@@ -26,18 +27,18 @@ constexpr char FSREPLY_DATA_ERROR = '3';
 // The radio text frame of the module frame, addressed to FleetSyncTarget; the text is
 // also kept in FleetSyncTxFrame for the event monitor.
 QByteArray WrapPacketInFleetSync(const QByteArray& frame);
-// Handles the complete radio frame (STX .. ETX) in RxBuffer[0 .. RxLength-1].
-void ParseFleetSyncInput();
+// Handles one complete radio frame (STX .. ETX) as it came.
+void ParseFleetSyncInput(const QByteArray& text);
 // Waits until the radio has had its pause after the last data message it passed on:
 // true then, false when the user cancelled (or the program is ending) first. Traffic
 // that keeps renewing the pause holds the wait no longer than the reply time-out (and at
 // least one pause): the frame then goes, and a radio not ready refuses it, which the
 // time-out answers with a resend.
 bool WaitForRadioPause();
-// Turns the hexadecimal content of the data message in RxBuffer into the module frame
-// at the start of RxBuffer. False, with RxBuffer unchanged, when the content is not an
-// even number of upper-case hexadecimal digits spelling exactly one frame.
-bool DecodeFleetSyncPayload();
+// The module frame the hexadecimal content of a data message spells (from byte 9 up to
+// its ETX). None when the content is not an even number of upper-case hexadecimal
+// digits spelling exactly one frame.
+std::optional<QByteArray> DecodeFleetSyncPayload(const QByteArray& text);
 // "0".."9" give 0..9, "A".."F" give 10..15.
 uint8_t HexCharToNibble(uint8_t code);
 

@@ -1,6 +1,8 @@
 #include "link/frame.h"
 #include "link/linkstate.h"
 
+#include <algorithm>
+
 namespace korvel {
 
 uint8_t FrameChecksum(const uint8_t* bytes, int length) {
@@ -24,9 +26,17 @@ void AppendTxChecksum(QByteArray& frame, int16_t& n) {
     frame[L] = char(FrameChecksum(reinterpret_cast<const uint8_t*>(frame.constData()), L));
 }
 
-int RxChecksumBad() {
-    const auto& s = linkState();
-    return FrameChecksumGood(s.RxBuffer, s.RxBuffer[0]) ? 0 : 1;
+bool FrameChecksumGood(const QByteArray& frame) {
+    if (frame.isEmpty()) return false;
+    const int length = uint8_t(frame[FRAME_LENGTH]);
+    return length < frame.size() && FrameChecksumGood(reinterpret_cast<const uint8_t*>(frame.constData()), length);
+}
+
+RxFrame::RxFrame(const QByteArray& bytes) : bytes_(bytes) {
+    const int came = int(bytes_.size());
+    length_ = came == 0 ? 0 : std::min<int>(uint8_t(bytes_[FRAME_LENGTH]), came - 1);
+    // Room for the header and the first data byte, so that At() never points past the end.
+    if (came < FRAME_DATA + 1) bytes_.append(QByteArray(FRAME_DATA + 1 - came, '\0'));
 }
 
 uint8_t NibbleToHexChar(int v) {

@@ -88,13 +88,31 @@ constexpr int16_t MODULE_INFO_FULL = 2;
 // (the frame is lengthened to hold it); leaves the caller's n one lower, so callers pass
 // a copy.
 void AppendTxChecksum(QByteArray& frame, int16_t& n);
-// 1 when RxBuffer(0 .. L) does not sum to 255 modulo 256 (L = RxBuffer(0)), else 0.
-int RxChecksumBad();
 
 // The checksum byte for the Length-prefixed frame bytes 0 .. L-1 of any buffer.
 uint8_t FrameChecksum(const uint8_t* bytes, int length);
 // True when the L + 1 bytes of the frame sum to 255 modulo 256 and L > 0.
 bool FrameChecksumGood(const uint8_t* bytes, int length);
+// The same for a received frame, L being its first byte: false also when fewer than
+// L + 1 bytes came.
+bool FrameChecksumGood(const QByteArray& frame);
+
+// A received frame read by position, as the code that handles it reads it. Bytes past
+// those that came read as 0: a frame shorter than its header, or than its Length byte
+// claims, is read like any other and never past its end.
+class RxFrame {
+public:
+    explicit RxFrame(const QByteArray& bytes);
+    uint8_t operator[](int i) const { return i >= 0 && i < bytes_.size() ? uint8_t(bytes_[i]) : 0; }
+    // The Length byte L (the checksum's position), no more than the bytes that came hold.
+    int Length() const { return length_; }
+    // Byte i onwards, for readers of a whole block; at least the header's bytes are there.
+    const uint8_t* At(int i) const { return reinterpret_cast<const uint8_t*>(bytes_.constData()) + i; }
+
+private:
+    QByteArray bytes_;
+    int length_ = 0;
+};
 
 // Character code of the hexadecimal digit for v (0 to 15), upper case.
 uint8_t NibbleToHexChar(int v);

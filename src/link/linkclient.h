@@ -5,6 +5,7 @@
 
 #include "platform/progressview.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -29,8 +30,9 @@ class LinkClient {
 public:
     virtual ~LinkClient() = default;
     virtual LinkSettings Settings() const { return {}; }
-    // A complete, checksum-good module frame is in RxBuffer: act on what it means.
-    virtual void FrameReceived() {}
+    // A complete module frame came (checksum-good, unless the switch-through host passed
+    // it on): act on what it means.
+    virtual void FrameReceived(const QByteArray& RxBuffer) { (void)RxBuffer; }
     // A radio caption in the progress window.
     virtual void RadioProgress(ProgressLabel, const QString&) {}
     // The reply countdown's share of the progress bar (may be lowered to the bar's end).

@@ -52,12 +52,9 @@ enum LinkModeValue : int16_t {
 class Transaction;
 
 struct LinkState {
-    // The frame being dispatched, and how many of its bytes came (a radio text frame's
-    // length is not in its first byte).
-    uint8_t RxBuffer[LINK_BUFFER_SIZE] = {};
-    int16_t RxLength = 0;
-    // The frame the receiver is assembling: kept apart from RxBuffer because dispatching
-    // runs after the port's handler has returned, while the next frame may be arriving.
+    // The frame the receiver is assembling. A complete one is handed on as a value:
+    // dispatching runs after the port's handler has returned, while the next frame may
+    // be arriving, and a frame's handling may wait in a box while others are handled.
     uint8_t RxAssembly[LINK_BUFFER_SIZE] = {};
     int16_t RxIndex = 0;
     uint8_t RxExpected = 0;

@@ -325,9 +325,7 @@ bool SwitchThroughLink::TakeFrame(qsizetype first) {
     Remove(end + kDelimiter.size());
     // The host has the module's frames from its own link and passes them on as they
     // came: their checksum is not tested again here, a wrong one included.
-    auto& s = linkState();
-    std::copy_n(frame.constData(), frame.size(), reinterpret_cast<char*>(s.RxBuffer));
-    linkClient().FrameReceived();
+    linkClient().FrameReceived(frame);
     return true;
 }
 

@@ -201,8 +201,8 @@ void Transaction::Close() {
     open_ = false;
 }
 
-bool Transaction::Answers(const uint8_t* f) const {
-    const int length = f[FRAME_LENGTH];
+bool Transaction::Answers(const RxFrame& f) const {
+    const int length = f.Length();
     const QByteArray& r = request_;
     if (r.size() <= FRAME_COMMAND) return true;
     const auto req = [&r](int i) { return uint8_t(r[i]); };

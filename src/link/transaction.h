@@ -4,6 +4,8 @@
 // nothing now open.
 #pragma once
 
+#include "link/frame.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -32,7 +34,7 @@ public:
     // Whether frame (an ACK or a REPLY) answers this transaction, as far as the frame
     // says: the same command, from the station asked, and for a reply that names one,
     // the same block or group.
-    bool Answers(const uint8_t* frame) const;
+    bool Answers(const RxFrame& frame) const;
 
     // TX_ state: the mode while it waits, then how it ended (10 and above).
     int16_t State = 0;

@@ -56,31 +56,20 @@ void startFrame(uint8_t b) {
     linkHost().SetTimerEnabled(LinkTimer::InterByte, true);
 }
 
-// Puts a received frame where the dispatcher reads it.
-void intoRxBuffer(const QByteArray& frame) {
-    auto& s = linkState();
-    const int n = std::min<int>(int(frame.size()), LINK_BUFFER_SIZE);
-    std::copy_n(frame.constData(), n, reinterpret_cast<char*>(s.RxBuffer));
-    s.RxLength = static_cast<int16_t>(n);
-}
-
 // What a module frame means is worked out once the handler that received it has
-// returned: the dispatcher may open a box or start a request.
+// returned: the dispatcher may open a box or start a request. The frame goes as a value,
+// so a frame that arrives while this one waits in a box cannot change it.
 void dispatchModuleFrame(const QByteArray& frame) {
-    intoRxBuffer(frame);
     const bool counting = linkHost().TimerEnabled(LinkTimer::CommIn);
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
-    linkClient().FrameReceived();
+    linkClient().FrameReceived(frame);
     // A frame that did not end the wait (a late answer to an earlier command, another
     // station's frame) must not stop its count-down, or the wait would never end.
     if (counting && TransactionOpen(OpenTransaction::AwaitingAnswer))
         linkHost().SetTimerEnabled(LinkTimer::CommIn, true);
 }
 
-void dispatchRadioText(const QByteArray& text) {
-    intoRxBuffer(text);
-    ParseFleetSyncInput();
-}
+void dispatchRadioText(const QByteArray& text) { ParseFleetSyncInput(text); }
 
 QByteArray assembled() {
     const auto& s = linkState();

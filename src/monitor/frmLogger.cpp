@@ -7,7 +7,7 @@
 #include "app/statecolours.h"
 #include "model/model.h"
 #include "model/systemvalues.h"
-#include "link/linkstate.h"
+#include "link/frame.h"
 #include "model/loggerdata.h"
 #include "model/loggerfiles.h"
 #include "control/loggerread.h"
@@ -574,9 +574,9 @@ void frmLogger::tmrFlasher_Timer() {
     flasher_->stop();
 }
 
-void frmLogger::ShowSampleLog() {
-    const uint8_t* f = linkState().RxBuffer;
-    const int length = f[FRAME_LENGTH];
+void frmLogger::ShowSampleLog(const QByteArray& RxBuffer) {
+    const RxFrame f(RxBuffer);
+    const int length = f.Length();
     if (length < 9) return;
     const int n = int(std::nearbyint((length - 9) / 4.0));
     SampleClock clock(loggerData().LoggerStartTime, static_cast<uint8_t>(SystemValue(config(), SAMPLE_TIME)));

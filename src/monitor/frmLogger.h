@@ -84,8 +84,8 @@ public:
     void tmrFlasher_Timer();
     // Shows the nine timers as last read.
     void ShowRams();
-    // Lists the records of the sample block reply in the receive buffer in lstLogs.
-    void ShowSampleLog();
+    // Lists the records of a sample block reply in lstLogs.
+    void ShowSampleLog(const QByteArray& RxBuffer);
 
     // Closing releases the instance; while a command is on the line the window stays.
     void done(int result) override;

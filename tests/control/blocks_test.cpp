@@ -17,7 +17,7 @@ using namespace korvel::test;
 namespace {
 
 // Blocks against an in-memory port that acknowledges every frame: what a builder
-// wrote is what the module would receive, and a reply put in RxBuffer is what the
+// wrote is what the module would receive, and a reply handed to the dispatcher is what the
 // module sent.
 class BlocksTest : public LinkFixture {
 protected:
@@ -38,17 +38,16 @@ protected:
         const QByteArray f = Send(code, index);
         return f.mid(7, uint8_t(f[0]) - 7);
     }
-    // Puts a reply carrying data (bytes 7 ..) in RxBuffer and dispatches it as answer
+    // Dispatches a reply carrying data (bytes 7 ..) as the answer
     // to a waiting request; true when it was stored.
     bool Receive(int code, const QByteArray& data) {
         QByteArray f = Bytes({0, 0, 0, 0, 0, PKT_REPLY, code});
         f.append(data);
         f[0] = char(f.size());
         f.append(char(0));
-        PutRx(f);
         Transaction waiting(QByteArray(), TX_WAIT_REPLY);
         waiting.Open();
-        ProcessRxPacket();
+        ProcessRxPacket(f);
         return waiting.State == TX_REPLY_RECEIVED;
     }
     MemorySerialPort* port = nullptr;

@@ -8,6 +8,8 @@
 #include "model/loggerdata.h"
 #include "support/linkfixture.h"
 #include "link/linkclient.h"
+#include "link/fleetsync.h"
+#include "control/eventdisplay.h"
 #include "model/eventlist.h"
 
 #include <memory>
@@ -40,8 +42,7 @@ protected:
     }
     void Receive(const QByteArray& frame, int16_t state = TX_IDLE) {
         Await(state, request);
-        PutRx(frame);
-        ProcessRxPacket();
+        ProcessRxPacket(frame);
     }
     bool ResendAsked() const { return open && open->RetryRequest; }
     void Reply(int command, std::initializer_list<int> data, int16_t state = TX_WAIT_REPLY) {
@@ -72,8 +73,7 @@ protected:
     }
     // True when the reply ended the read as answered.
     bool PageStored(const QByteArray& reply) {
-        PutRx(reply);
-        ProcessRxPacket();
+        ProcessRxPacket(reply);
         return State() == TX_REPLY_RECEIVED;
     }
     // What the open transaction asked for (an empty one takes any answer).
@@ -219,10 +219,7 @@ TEST_F(DispatchTest, CommonExitForEveryReply) {
 TEST_F(DispatchTest, AFrameArrivingInsideAnotherFramesBoxLeavesItWhole) {
     const QByteArray first = Frame(PKT_REPLY, CMD_TEMP_STATUS, {0, 40, 1, 0xFF, 0xFF, 50, 1, 60, 1, 70, 1, 80, 1, 90, 1, 99, 1});
     const QByteArray second = Frame(PKT_REPLY, CMD_TEMP_STATUS, {0, 10, 2, 20, 2, 30, 2, 40, 2, 50, 2, 60, 2, 70, 2, 80, 2});
-    const auto deliver = [](const QByteArray& f) {
-        PutRx(f);
-        linkClient().FrameReceived();
-    };
+    const auto deliver = [](const QByteArray& f) { linkClient().FrameReceived(f); };
     Await(TX_WAIT_REPLY);
     deliver(first);
     const auto alone = target().TempReadings;
@@ -256,6 +253,40 @@ TEST_F(DispatchTest, AFrameArrivingInsideAnotherFramesBoxLeavesItWhole) {
     std::sort(owed.begin(), owed.end());
     EXPECT_EQ(owed, (QList<int16_t>{1, 2}));
     EXPECT_EQ(prompts.Shown().size(), 1);
+}
+
+// The box an out-of-range first reading opens lets the link go on: a module frame and a
+// radio text handled while it is up leave the reply's other readings as the module sent
+// them, not read from whatever came last.
+TEST_F(DispatchTest, ReadingsAfterAnOverflowBoxAreTheReplysOwn) {
+    // Codes 0x8000 (out of range), 32, 511, 50, 1, 0, 400, 200.
+    const QByteArray reply = Frame(PKT_REPLY, CMD_TEMP_STATUS, {3, 0x00, 0x80, 32, 0, 0xFF, 0x01, 50, 0, 1, 0, 0, 0,
+                                                                0x90, 0x01, 200, 0});
+    const QByteArray event = Frame(PKT_EVENT, EVENT_CLASS_CONTACT, {0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x8B, 0x8C,
+                                                                    0x8D, 0x8E, 0x8F, 0x90, 0x91, 0x92, 0x93, 0x94});
+    // A data message whose frame was damaged on the air: long enough to reach past the
+    // reply's last reading, and handed to nobody.
+    const QByteArray radio = char(STX) + QByteArray("G1001000") + "0E0000030201AAAABBBBCCCCDDDD11" + char(ETX);
+    int boxes = 0;
+    prompts.WhileShowing([&](const ShownBox&) {
+        if (boxes++ > 0) return;
+        linkClient().FrameReceived(event);
+        ParseFleetSyncInput(radio);
+    });
+    Await(TX_WAIT_REPLY);
+    linkClient().FrameReceived(reply);
+    prompts.WhileShowing({});
+
+    ASSERT_EQ(boxes, 1) << "the overflow's box only";
+    EXPECT_TRUE(prompts.Shown()[0].text.contains("Description: Overflow"));
+    EXPECT_TRUE(prompts.Shown()[0].text.endsWith("Source Command: 2")) << "the reply's packet type";
+    const TargetState& t = target();
+    EXPECT_EQ(t.TempReadings[0], 32767);
+    const int16_t sent[7] = {160, -5, 250, 5, 0, -560, 1000};
+    for (int c = 1; c < 8; ++c) EXPECT_EQ(t.TempReadings[c], sent[c - 1]) << "channel " << c + 1;
+    EXPECT_EQ(t.StatusGroup, 3);
+    EXPECT_EQ(State(), TX_REPLY_RECEIVED);
+    EXPECT_TRUE(ResendAsked()) << "the event came while the request was open";
 }
 
 TEST_F(DispatchTest, ModuleInformationOfAKorvel) {

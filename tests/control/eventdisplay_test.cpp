@@ -18,9 +18,7 @@ class EventDisplayTest : public LinkFixture {
 protected:
     // Bytes behind the frame must never show up as records.
     static void Receive(const QByteArray& frame, QTime at = QTime(14, 15, 7)) {
-        std::fill(std::begin(linkState().RxBuffer), std::end(linkState().RxBuffer), uint8_t(0xAA));
-        PutRx(frame);
-        DisplayEventPacketAt(at);
+        DisplayEventPacketAt(frame + QByteArray(LINK_BUFFER_SIZE - frame.size(), char(0xAA)), at);
     }
     static const QStringList& Lines() { return eventMonitor().lstEvents; }
 };
@@ -88,8 +86,7 @@ protected:
 TEST_F(EventLogTest, StartTrafficStopInSingleBytes) {
     ASSERT_TRUE(StartEventLog(QString(), t0));
     PrintEventLog(QStringLiteral("RX Gr\u00FC\u00DFe"));
-    PutRx(WithChecksum({8, 0, 12, 0, 0, PKT_EVENT, EVENT_CLASS_CONTACT, 0x84}));
-    DisplayEventPacketAt(QTime(14, 5, 30));  // events are logged as the list shows them
+    DisplayEventPacketAt(WithChecksum({8, 0, 12, 0, 0, PKT_EVENT, EVENT_CLASS_CONTACT, 0x84}), QTime(14, 5, 30));  // events are logged as the list shows them
     StopEventLog(t0.addSecs(65));
     PrintEventLog(QStringLiteral("after the stop"));
     EXPECT_EQ(Read("20161207140500.log"),
@@ -111,8 +108,8 @@ TEST_F(EventLogTest, ALanguageWhoseTextsNoSingleByteHoldsLosesNoCharacter) {
         eventMonitor().LogFolder = dir.filePath(locale.name());
         ASSERT_TRUE(QDir().mkpath(eventMonitor().LogFolder));
         ASSERT_TRUE(StartEventLog(QString(), t0));
-        PutRx(WithChecksum({10, 0, 12, 0, 0, PKT_EVENT, EVENT_CLASS_ANALOG, 0xC2, 0xB2, 0x02}));
-        DisplayEventPacketAt(QTime(14, 5, 30));
+        DisplayEventPacketAt(WithChecksum({10, 0, 12, 0, 0, PKT_EVENT, EVENT_CLASS_ANALOG, 0xC2, 0xB2, 0x02}),
+                             QTime(14, 5, 30));
         StopEventLog(t0.addSecs(65));
         QFile f(QDir(eventMonitor().LogFolder).filePath(QStringLiteral("20161207140500.log")));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << locale.name().toStdString();
@@ -130,8 +127,7 @@ TEST_F(EventLogTest, ALanguageWhoseTextsNoSingleByteHoldsLosesNoCharacter) {
 
 TEST_F(EventLogTest, EveryKindOfEventFromEveryStationIsLogged) {
     auto receive = [](const QByteArray& frame, QTime at) {
-        PutRx(frame);
-        DisplayEventPacketAt(at);
+        DisplayEventPacketAt(frame, at);
     };
     // Collected before the log starts: shown, never logged.
     receive(WithChecksum({8, 0, 3, 0, 0, PKT_EVENT, EVENT_CLASS_CONTACT, 0x80}), QTime(14, 4, 59));

@@ -1,7 +1,6 @@
 #include "link/frame.h"
 #include "link/linkstate.h"
 #include "support/basefixture.h"
-#include "support/putrx.h"
 
 using namespace korvel;
 using namespace korvel::test;
@@ -45,23 +44,47 @@ TEST_F(FrameTest, TxChecksumOfEmptyFrameIsAll255) {
 
 TEST_F(FrameTest, RxChecksumAcceptsAnyFrameSummingTo255AndRejectsOneByteOff) {
     const QByteArray good = WithChecksum({8, 0, 5, 3, 0, 2, 0x81, 0x42});
+    EXPECT_TRUE(FrameChecksumGood(good));
     for (int pos = 0; pos < good.size(); ++pos) {
-        PutRx(good);
-        EXPECT_EQ(RxChecksumBad(), 0);
         QByteArray bad = good;
         bad[pos] = char(static_cast<uint8_t>(bad[pos]) ^ 0x01);
         if (pos == 0) continue;  // a changed Length reads a different span; tested below
-        PutRx(bad);
-        EXPECT_EQ(RxChecksumBad(), 1) << "byte " << pos;
+        EXPECT_FALSE(FrameChecksumGood(bad)) << "byte " << pos;
     }
+    // The Length byte decides the span: bytes after the checksum are not summed, and a
+    // frame cut short of its checksum is bad even when what came sums to 255.
+    EXPECT_TRUE(FrameChecksumGood(good + char(0x37)));
+    QByteArray cut = good.left(good.size() - 1);
+    cut[1] = char(uint8_t(cut[1]) + uint8_t(good.back()));
+    EXPECT_FALSE(FrameChecksumGood(cut));
+    EXPECT_FALSE(FrameChecksumGood(QByteArray()));
 }
 
 TEST_F(FrameTest, RxLengthZeroIsAlwaysBad) {
     // 0 followed by 255 would "sum to 255" if the Length byte were not checked.
-    PutRx(Bytes({0, 255}));
-    EXPECT_EQ(RxChecksumBad(), 1);
-    PutRx(Bytes({0, 0}));
-    EXPECT_EQ(RxChecksumBad(), 1);
+    EXPECT_FALSE(FrameChecksumGood(Bytes({0, 255})));
+    EXPECT_FALSE(FrameChecksumGood(Bytes({0, 0})));
+}
+
+// A frame is read only as far as it came: its Length byte cannot send a reader past it.
+TEST_F(FrameTest, AReceivedFrameIsReadNoFurtherThanItCame) {
+    const RxFrame whole(Bytes({7, 0, 5, 3, 0, 2, 0x81, 0xAA}));
+    EXPECT_EQ(whole.Length(), 7);
+    EXPECT_EQ(whole[6], 0x81);
+    EXPECT_EQ(whole[7], 0xAA);
+    EXPECT_EQ(whole[8], 0) << "past the checksum";
+    EXPECT_EQ(whole[-1], 0);
+
+    const RxFrame claimsMore(Bytes({40, 0, 5, 3, 0, 2, 0x81, 0x42, 0x43}));
+    EXPECT_EQ(claimsMore.Length(), 8) << "no checksum beyond the last byte that came";
+    EXPECT_EQ(claimsMore[9], 0);
+    EXPECT_EQ(RxFrame(Bytes({7, 0, 5, 3, 0, 2, 0x81, 0xAA, 0x55})).Length(), 7) << "a byte after it is not its checksum";
+
+    const RxFrame header(Bytes({2, 0, 5}));
+    EXPECT_EQ(header.Length(), 2);
+    EXPECT_EQ(header[FRAME_PACKET_TYPE], 0);
+    EXPECT_EQ(header.At(FRAME_DATA)[0], 0) << "a short frame still has room up to its first data byte";
+    EXPECT_EQ(RxFrame(QByteArray()).Length(), 0);
 }
 
 TEST_F(FrameTest, HexDigitsAreUpperCaseWithoutSeparators) {

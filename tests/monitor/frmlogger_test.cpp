@@ -692,8 +692,7 @@ TEST_F(LoggerWindowTest, AFolderThatTakesNoFileIsReportedAndTheListingShowsABloc
 
     loggerData().LoggerStartTime = {7, 12, 16, 14, 4, 0};
     config().SystemConfig[SAMPLE_TIME] = 65;
-    PutRx(WithChecksum({17, 0, 0, 0, 0, PKT_REPLY, CMD_SAMPLE_BLOCK, 0, 0, 0xFF, 0x23, 1, 0, 0x05, 0xF0, 1, 0}));
-    d.ShowSampleLog();
+    d.ShowSampleLog(WithChecksum({17, 0, 0, 0, 0, PKT_REPLY, CMD_SAMPLE_BLOCK, 0, 0, 0xFF, 0x23, 1, 0, 0x05, 0xF0, 1, 0}));
     ASSERT_EQ(d.lstLogs()->count(), 2);
     EXPECT_EQ(d.lstLogs()->item(0)->text(), "Analog Ch : 03   01023   14:05:00  07-12-16");
     EXPECT_EQ(d.lstLogs()->item(1)->text(), "Temp Ch   : 08   00005   14:05:00  07-12-16");

@@ -6,7 +6,6 @@
 #include "link/basiclinkhost.h"
 #include "link/linkhold.h"
 #include "support/basefixture.h"
-#include "support/putrx.h"
 
 #include <QByteArray>
 #include <QList>

@@ -8,10 +8,7 @@
 
 namespace korvel::test {
 
-void RecordingLinkClient::FrameReceived() {
-    const uint8_t* f = linkState().RxBuffer;
-    frames.append(QByteArray(reinterpret_cast<const char*>(f), f[FRAME_LENGTH] + 1));
-}
+void RecordingLinkClient::FrameReceived(const QByteArray& RxBuffer) { frames.append(RxBuffer); }
 
 void LinkLayerFixture::SetUp() {
     SetSerialPortFactory(nullptr);

@@ -6,7 +6,6 @@
 #include "link/basiclinkhost.h"
 #include "link/linkclient.h"
 #include "support/basefixture.h"
-#include "support/putrx.h"
 
 #include <QByteArray>
 #include <QList>
@@ -19,7 +18,7 @@ class MemorySerialPort;
 class RecordingLinkClient : public LinkClient {
 public:
     LinkSettings Settings() const override { return settings; }
-    void FrameReceived() override;
+    void FrameReceived(const QByteArray& RxBuffer) override;
 
     LinkSettings settings;
     // Each frame as received, its checksum included.
