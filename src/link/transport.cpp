@@ -172,6 +172,11 @@ void ShowPortOpenError(int error) {
 void WriteTxFrame() {
     auto& s = linkState();
     s.TxIndex = 0;
+    // Each send, first or again, has a whole reply time-out before it. Left as it stood,
+    // the countdown could run out before the port reports the frame sent: an event in
+    // place of the answer restarts the countdown and the radio's rest together, so it runs
+    // out just as the resend goes, and the frame would at once be sent a second time.
+    s.PacketTimeoutCount = s.PacketTimeoutReload;
     // A radio text frame starts with STX, not its length: it goes out whole, in one
     // write, like a module frame.
     const int last = RadioProtocol() ? s.TxLength - 1 : s.TxBuffer[0];
