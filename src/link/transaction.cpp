@@ -211,6 +211,10 @@ void Retransmit() {
         }
         // This resend answers whatever asked for one while the radio rested.
         s.RetryRequest = 0;
+        // The answer may have come while the radio rested (or with the event that asked
+        // for this resend): nothing is left to send, and a frame sent now would go out
+        // together with the next request, its answer arriving inside that one's wait.
+        if (!TransactionOpen()) return;
     }
     StartWaitTimer();
     if (linkClient().TrafficShown()) linkClient().TrafficLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
