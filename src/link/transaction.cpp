@@ -201,7 +201,6 @@ void HandleCommTimeout() {
 void Retransmit() {
     auto& s = linkState();
     ++s.RetryNumber;
-    s.TxIndex = 0;
     if (s.TraceOn) TraceTxFrame("RTX: ");
     if (RadioProtocol()) {
         if (!WaitForRadioPause()) {
@@ -216,6 +215,9 @@ void Retransmit() {
         // together with the next request, its answer arriving inside that one's wait.
         if (!TransactionOpen()) return;
     }
+    // Only now: the last try may still be leaving the port while the radio rests, and its
+    // send event must find the whole frame gone, not write it again byte by byte.
+    s.TxIndex = 0;
     StartWaitTimer();
     if (linkClient().TrafficShown()) linkClient().TrafficLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
     if (s.TcpLinkActive) {
