@@ -30,9 +30,9 @@ void WrapPacketInFleetSync();
 void ParseFleetSyncInput();
 // Waits until the radio has had its pause after the last data message it passed on:
 // true then, false when the user cancelled (or the program is ending) first. Traffic
-// that keeps renewing the pause holds the wait no longer than the reply time-out (and at
-// least one pause): the frame then goes, and a radio not ready refuses it, which the
-// time-out answers with a resend.
+// whose messages keep coming inside each other's pause holds the wait no longer than the
+// reply time-out (and at least one pause) beyond the pause under way: the frame then
+// goes, and a radio not ready refuses it, which the time-out answers with a resend.
 bool WaitForRadioPause();
 // Turns the hexadecimal content of the data message in RxBuffer into the module frame
 // at the start of RxBuffer. False, with RxBuffer unchanged, when the content is not an

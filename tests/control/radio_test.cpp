@@ -165,9 +165,10 @@ TEST_F(RadioLinkTest, TheRadioGetsItsPauseAfterEachAnswer) {
     linkState().FleetSyncPauseMs = 300;
     QElapsedTimer clock;
     clock.start();
-    qint64 answered = -1, nextSent = -1;
-    SetRxPacketObserver([&](const uint8_t*, int) {
+    qint64 answered = -1, eventCame = -1, nextSent = -1;
+    SetRxPacketObserver([&](const uint8_t* f, int) {
         if (answered < 0) answered = clock.elapsed();
+        if (f[FRAME_PACKET_TYPE] == PKT_EVENT) eventCame = clock.elapsed();
     });
     QObject::connect(&radio, &sim::SimRadio::textReceived, [&] { nextSent = clock.elapsed(); });
     EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
@@ -181,6 +182,10 @@ TEST_F(RadioLinkTest, TheRadioGetsItsPauseAfterEachAnswer) {
     EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
     EXPECT_GE(nextSent - answered, 300);
     EXPECT_EQ(Delivered(CMD_MODULE_INFO), 1);
+    // The event is a data message too: it gets its whole rest, although it came after the
+    // wait began.
+    ASSERT_GE(eventCame, 0);
+    EXPECT_GE(nextSent - eventCame, 300);
 }
 
 } // namespace
