@@ -151,12 +151,23 @@ void ParseFleetSyncInput(const QByteArray& text) {
 
 bool WaitForRadioPause() {
     const auto& s = linkState();
-    // The reply time-out counts 100 ms ticks.
-    const QDeadlineTimer limit(std::max<qint64>(s.FleetSyncPauseMs, qint64(s.PacketTimeoutReload) * 100));
+    // The reply time-out counts ticks of the reply timer.
+    const qint64 holdMs = std::max<qint64>(
+        s.FleetSyncPauseMs, qint64(s.PacketTimeoutReload) * linkHost().TimerInterval(LinkTimer::CommIn));
+    // Counted from the end of the rest under way, not from now: a late answer or another
+    // station's event that comes meanwhile still gets its whole rest. A message that came
+    // only once that rest had ended (before this wait saw it end) starts the count again.
+    QDeadlineTimer rest = s.RadioQuietUntil;
+    QDeadlineTimer limit = rest.isForever() ? QDeadlineTimer(s.FleetSyncPauseMs + holdMs) : rest + holdMs;
     for (;;) {
-        if (s.RadioQuietUntil.hasExpired() || limit.hasExpired()) return true;
+        if (s.RadioQuietUntil != rest) {
+            if (s.RadioQuietUntil.deadlineNSecs() - s.FleetSyncPauseMs * 1'000'000LL >= rest.deadlineNSecs())
+                limit = s.RadioQuietUntil + holdMs;
+            rest = s.RadioQuietUntil;
+        }
+        if (rest.hasExpired() || limit.hasExpired()) return true;
         if (s.UserCancel || ProgramEnding()) return false;
-        const qint64 left = std::min(s.RadioQuietUntil.remainingTime(), limit.remainingTime());
+        const qint64 left = std::min(rest.remainingTime(), limit.remainingTime());
         WaitForEvents(int(std::clamp<qint64>(left, 1, 100)));
     }
 }

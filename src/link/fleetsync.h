@@ -31,9 +31,9 @@ QByteArray WrapPacketInFleetSync(const QByteArray& frame);
 void ParseFleetSyncInput(const QByteArray& text);
 // Waits until the radio has had its pause after the last data message it passed on:
 // true then, false when the user cancelled (or the program is ending) first. Traffic
-// that keeps renewing the pause holds the wait no longer than the reply time-out (and at
-// least one pause): the frame then goes, and a radio not ready refuses it, which the
-// time-out answers with a resend.
+// whose messages keep coming inside each other's pause holds the wait no longer than the
+// reply time-out (and at least one pause) beyond the pause under way: the frame then
+// goes, and a radio not ready refuses it, which the time-out answers with a resend.
 bool WaitForRadioPause();
 // The module frame the hexadecimal content of a data message spells (from byte 9 up to
 // its ETX). None when the content is not an even number of upper-case hexadecimal

@@ -7,16 +7,41 @@
 #include "link/linkstate.h"
 #include "control/rxdispatch.h"
 #include "support/simfixture.h"
+#include "platform/qtserialport.h"
 #include "platform/serialport.h"
 #include "sim/simradio.h"
 #include "support/configdiff.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
+#include <memory>
 
 using namespace korvel;
 using namespace korvel::test;
 
 namespace {
+
+// The PC's port as a real one at 19200 baud (8N2): a frame reaches the radio, and the
+// port reports it sent, once its bytes have had their time on the line. A
+// pseudo-terminal takes them at once, which would hide a frame still going out.
+class LinePacedPort : public QtSerialPort {
+public:
+    explicit LinePacedPort(std::function<void(const QByteArray&)> onWrite) : onWrite_(std::move(onWrite)) {
+        clock_.start();
+    }
+    void Write(const QByteArray& bytes) override {
+        onWrite_(bytes);
+        const qint64 now = clock_.nsecsElapsed();
+        lineFreeNs_ = std::max(lineFreeNs_, now) + bytes.size() * 11 * 1'000'000'000LL / 19200;
+        QTimer::singleShot(int((lineFreeNs_ - now + 999'999) / 1'000'000), Qt::PreciseTimer, this,
+                           [this, bytes] { QtSerialPort::Write(bytes); });
+    }
+
+private:
+    std::function<void(const QByteArray&)> onWrite_;
+    QElapsedTimer clock_;
+    qint64 lineFreeNs_ = 0;
+};
 
 class RadioLinkTest : public SimLinkFixture {
 protected:
@@ -165,9 +190,10 @@ TEST_F(RadioLinkTest, TheRadioGetsItsPauseAfterEachAnswer) {
     linkState().FleetSyncPauseMs = 300;
     QElapsedTimer clock;
     clock.start();
-    qint64 answered = -1, nextSent = -1;
-    SetRxPacketObserver([&](const uint8_t*, int) {
+    qint64 answered = -1, eventCame = -1, nextSent = -1;
+    SetRxPacketObserver([&](const uint8_t* f, int) {
         if (answered < 0) answered = clock.elapsed();
+        if (f[FRAME_PACKET_TYPE] == PKT_EVENT) eventCame = clock.elapsed();
     });
     QObject::connect(&radio, &sim::SimRadio::textReceived, [&] { nextSent = clock.elapsed(); });
     EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
@@ -181,6 +207,108 @@ TEST_F(RadioLinkTest, TheRadioGetsItsPauseAfterEachAnswer) {
     EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
     EXPECT_GE(nextSent - answered, 300);
     EXPECT_EQ(Delivered(CMD_MODULE_INFO), 1);
+    // The event is a data message too: it gets its whole rest, although it came after the
+    // wait began.
+    ASSERT_GE(eventCame, 0);
+    EXPECT_GE(nextSent - eventCame, 300);
+}
+
+// A busy module behind the radio: events from four stations, one in place of every third
+// answer, one right behind the answer after that, and the unacknowledged ones repeated.
+// Every read holds what the module holds; each request goes out once per cause (first, or
+// again for an event that came in place of its answer or a whole reply time-out since its
+// last send, never once answered); and nothing goes out within the radio's rest after a
+// data message. An event restarts the rest and the reply countdown together; the rest is
+// a little shorter here, so a resend that left the countdown as it stood would see it run
+// out while the frame is still on the line.
+TEST_F(RadioLinkTest, ABusyModuleGetsEachRequestOncePerCauseAndTheRadioItsRest) {
+    // 1.5 s of rest against 15 ticks of 100 ms, scaled down, the rest 2 ms short.
+    constexpr int kTickMs = 5, kTicks = 8, kRestMs = kTicks * kTickMs - 2;
+    sim.SetKorvel(1);
+    for (int station : {12, 5, 30}) sim.AddRemoteStation(station);
+    // In order: S a frame of ours handed to the port (empty when not a whole text frame),
+    // D a data message dispatched, T a tick of the reply timer.
+    struct Record {
+        struct Mark {
+            qint64 ns;
+            char what;
+            QByteArray frame;
+        };
+        QElapsedTimer clock;
+        QList<Mark> marks;
+        void Add(char what, const QByteArray& frame = {}) { marks.append({clock.nsecsElapsed(), what, frame}); }
+    };
+    const auto record = std::make_shared<Record>();
+    record->clock.start();
+    CommPort().Close();
+    SetSerialPortFactory([record] {
+        return std::make_unique<LinePacedPort>([record](const QByteArray& text) {
+            const bool whole = text.startsWith(STX) && text.endsWith(ETX);
+            record->Add('S', whole ? QByteArray::fromHex(text.mid(9, text.size() - 10)) : QByteArray());
+        });
+    });
+    Restart();
+    UseRadio();
+    settings().RetryCount = 5;
+    linkState().PacketTimeoutReload = kTicks;
+    linkState().FleetSyncPauseMs = kRestMs;
+    host->SetTimerInterval(LinkTimer::CommIn, kTickMs);
+    SetRxPacketObserver(
+        [record](const uint8_t* f, int n) { record->Add('D', QByteArray(reinterpret_cast<const char*>(f), n)); });
+    QObject::connect(&host->Timer(LinkTimer::CommIn), &QTimer::timeout, [record] { record->Add('T'); });
+
+    SetDefaultConfiguration();
+    ASSERT_EQ(ReadConfiguration(), TRANSFER_OK);
+    const StationConfig held = config();
+    sim.SetEventRepeatMs(150);
+    sim.SetBusy(3);
+    for (int read = 0; read < 2; ++read) {
+        SetDefaultConfiguration();
+        ASSERT_EQ(ReadConfiguration(), TRANSFER_OK) << read << prompts.Shown().value(0).text.toStdString();
+        EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << read;
+    }
+    sim.SetBusy(0);
+
+    QStringList faults;
+    qint64 lastData = -kRestMs * 1'000'000LL;
+    QByteArray sent(1, '\0');
+    bool event = false, answered = false;
+    int ticks = 0, eventResends = 0;
+    // Byte i of a frame, -1 from its checksum on.
+    const auto at = [](const QByteArray& f, int i) { return i < uint8_t(f[0]) ? int(uint8_t(f[i])) : -1; };
+    for (const Record::Mark& m : std::as_const(record->marks)) {
+        if (m.what == 'T') {
+            ++ticks;
+        } else if (m.what == 'D') {
+            lastData = m.ns;
+            const int type = at(m.frame, FRAME_PACKET_TYPE);
+            event |= type == PKT_EVENT;
+            // The same command, and the same block where both name one.
+            answered |= (type == PKT_REPLY || type == PKT_ACK) && at(m.frame, FRAME_COMMAND) == at(sent, FRAME_COMMAND) &&
+                        (at(m.frame, FRAME_DATA) < 0 || at(sent, FRAME_DATA) < 0 ||
+                         at(m.frame, FRAME_DATA) == at(sent, FRAME_DATA));
+        } else if (m.frame.isEmpty()) {
+            faults << QStringLiteral("part of a frame went out on its own");
+        } else {
+            const QString frame = QString::fromLatin1(m.frame.toHex());
+            if (m.ns - lastData < kRestMs * 1'000'000LL)
+                faults << QStringLiteral("%1 sent %2 ms after a data message").arg(frame).arg((m.ns - lastData) / 1e6);
+            // An event's acknowledgement is never sent again: any other frame that follows
+            // itself is a resend.
+            if (m.frame == sent && at(m.frame, FRAME_PACKET_TYPE) != PKT_ACK) {
+                if (answered || !(event || ticks >= kTicks))
+                    faults << QStringLiteral("%1 sent again %2 after %3 ticks")
+                                  .arg(frame, answered ? QStringLiteral("once answered") : QStringLiteral("for no event"))
+                                  .arg(ticks);
+                eventResends += event;
+            }
+            sent = m.frame;
+            event = answered = false;
+            ticks = 0;
+        }
+    }
+    EXPECT_EQ(faults, QStringList());
+    EXPECT_GE(eventResends, 10);
 }
 
 } // namespace
