@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "app/frmOfflineDeviceSelection.h"
 #include "link/linkhold.h"
+#include "control/localsettings.h"
 #include "control/session.h"
 #include "model/model.h"
 #include "model/target.h"
@@ -11,6 +12,8 @@
 #include "editors/station/frmSystem.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
+#include "link/transport.h"
+#include "sim/simradio.h"
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"
 #include "platform/serialport.h"
@@ -270,6 +273,39 @@ TEST_F(LeftOpenTest, TheSystemDialogAfterAReadAndTheDiagnosticsOpenedFromIt) {
     EXPECT_TRUE(diagnosticsClosed) << ShownTexts(prompts).join("|").toStdString();
     ASSERT_FALSE(sim.Received().isEmpty());
     EXPECT_EQ(uint8_t(sim.Received()[0][FRAME_COMMAND]), CMD_SET_DEBUG_FLAGS) << "sent at OK";
+}
+
+TEST_F(LeftOpenTest, TheTimeoutQuestionInTheMiddleOfARead) {
+    Fake(WindowId::frmSystem);
+    settings().PacketTimeout = 3;
+    settings().RetryCount = 2;
+    bool asked = false, acked = false;
+    prompts.WhileShowing([&](const ShownBox& box) {
+        if (box.title != QStringLiteral("Communication Timer")) return;
+        asked = true;
+        acked = EventsAcknowledged();
+    });
+    sim.SetFault(sim::Fault::Silent);
+    prompts.QueueAnswer(vbNo);
+    ReadFromSim();
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(acked) << "the read lends the link while it asks";
+    EXPECT_NE(Panel(2), QStringLiteral("Configuration Downloaded"));
+}
+
+TEST_F(LeftOpenTest, TheRadiosFleetAndIdPrompt) {
+    sim::SimRadio radio(&sim);
+    settings().PortProtocol = LOCALPORT_FLEETSYNC;
+    settings().CommPortDevice = radio.OpenPty();
+    linkState().FleetSyncTarget = QStringLiteral("100:1000");  // the radio of an earlier read
+    ASSERT_EQ(OpenCommPort(), 0);
+    bool acked = false;
+    prompts.WhileShowing([&](const ShownBox& box) {
+        if (box.kind == ShownBox::Input) acked = EventsAcknowledged();
+    });
+    prompts.QueueInput(std::nullopt);  // the technician gives up on the radio
+    Press(ToolButton::Read);
+    EXPECT_TRUE(acked);
 }
 
 TEST_F(LeftOpenTest, TheConnectDialogAndTheSystemQuestions) {
