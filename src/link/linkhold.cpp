@@ -89,10 +89,15 @@ void drain() {
 } // namespace
 
 LinkHold::LinkHold(Lending lending) : generation_(g_generation) {
+    if (HoldsLink() && (lending == MayLend || !g_holders.back().lendable)) {
+        ++g_holders.back().holds;
+        granted_ = true;
+        return;
+    }
+    // A job that must not be interrupted takes a hold of its own, even inside another of
+    // its holds: what it forbids ends with it.
     if (HoldsLink()) {
-        Holder& h = g_holders.back();
-        ++h.holds;
-        if (lending == NeverLent) h.lendable = false;
+        g_holders.push_back(Holder{WaitDepth(), 1, 0, false});
         granted_ = true;
         return;
     }

@@ -53,6 +53,9 @@ bool PauseMs(int ms, const std::function<bool()>& stop) {
     }
 }
 
+PumpingScope::PumpingScope() { ++g_pumpDepth; }
+PumpingScope::~PumpingScope() { --g_pumpDepth; }
+
 int WaitDepth() {
     // Modal boxes and dialogs run event loops of their own, which Qt counts per thread.
     const QThread* t = QThread::currentThread();

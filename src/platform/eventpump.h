@@ -17,6 +17,16 @@ void WaitForEvents(int maxMs = 100);
 // the wait and after each event) or the program is ending; true once the time is up.
 bool PauseMs(int ms, const std::function<bool()>& stop);
 
+// Counts as a wait for as long as it lives, for code that pumps the event loop by its own
+// means (a test's wait for a condition): what runs meanwhile runs inside it.
+class PumpingScope {
+public:
+    PumpingScope();
+    ~PumpingScope();
+    PumpingScope(const PumpingScope&) = delete;
+    PumpingScope& operator=(const PumpingScope&) = delete;
+};
+
 // How many waits and modal loops the code running now sits inside. Whatever a wait
 // delivers (a click, a tick, a frame) runs one level deeper than the code that waits,
 // so two pieces of code at different depths belong to different jobs.

@@ -133,6 +133,9 @@ TEST_F(RadioLinkTest, ModuleEventArrivesAndIsAcknowledgedThroughTheRadio) {
 // during a whole read and write and during a monitor's polling: each one is acknowledged
 // (a remote one after a clear channel), and no wait ever loses its answer.
 TEST_F(RadioLinkTest, EventsAreAcknowledgedWhileIdleAndDuringTransfers) {
+    // The read, the write and the polling are jobs of their own; between them the link is
+    // free for the acknowledging tick.
+    jobHold.reset();
     sim.SetKorvel(1);
     sim.AddRemoteStation(5);
     linkState().FleetSyncPauseMs = 100;
@@ -158,7 +161,10 @@ TEST_F(RadioLinkTest, EventsAreAcknowledgedWhileIdleAndDuringTransfers) {
     EXPECT_EQ(sim.Blocks(), blocks) << "the write left every block as it was";
     EXPECT_TRUE(allAcknowledged(sim.EventsSent() + 1)) << "after a read and a write";
     // A monitor's polling, one request after another.
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL), SEND_OK) << i;
+    for (int i = 0; i < 12; ++i) {
+        const LinkHold poll;
+        EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL), SEND_OK) << i;
+    }
     EXPECT_TRUE(allAcknowledged(sim.EventsSent() + 1)) << "after polling";
     EXPECT_GE(sim.EventsAcknowledged(), 4);
     EXPECT_TRUE(prompts.Shown().isEmpty()) << prompts.Shown().value(0).text.toStdString();

@@ -191,6 +191,7 @@ TEST_F(HostLinkTest, StreamTakesWholeMessagesAndKeepsTheRest) {
 // through the host. The poll's answer gets through, the event is acknowledged, the
 // question is answered, and the next request is answered too.
 TEST_F(HostLinkTest, EventThenPromptOrRefusalInOneBlock) {
+    jobHold.reset();  // the acknowledging tick is the only job here
     sim.AddRemoteStation(5);
     Link();
     const auto acknowledged = [this] {
@@ -222,7 +223,8 @@ TEST_F(HostLinkTest, EventThenPromptOrRefusalInOneBlock) {
             ASSERT_TRUE(WaitUntil([this] { return !relay.DialogResults().isEmpty(); }));
             EXPECT_EQ(relay.DialogResults(), QList<int>({vbYes}));
         }
-        ASSERT_TRUE(WaitUntil([] { return !OpenTransactionNow(); }));
+        ASSERT_TRUE(WaitUntil([] { return !LinkInUse(); }));
+        const LinkHold next;
         EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << "the next request is answered";
     }
     prompts.WhileShowing(nullptr);

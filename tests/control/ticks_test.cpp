@@ -237,6 +237,7 @@ TEST_F(OwedAckTest, RemoteStationIsAcknowledgedOnlyOnceItsChannelIsClear) {
 // While the tick waits for the channel the link is its own: the station in use stays,
 // and what is given meanwhile waits its turn, in order, unless its window went away.
 TEST_F(OwedAckTest, WhatIsGivenDuringTheChannelWaitRunsAfterTheAcknowledgementInOrder) {
+    jobHold.reset();  // the tick is the only job here
     sim.SetChannelBusyPolls(2);
     sim.SendEvent(9, 1, QByteArray(1, char(0x85)));
     ASSERT_TRUE(WaitUntil([] { return eventAck().AckPending; }));

@@ -315,6 +315,43 @@ TEST_F(TransactionTest, ASendWithoutTheLinkIsRefusedAndStopsADebugBuild) {
     EXPECT_EQ(port->writes.size(), 1);
 }
 
+// A job that asks something mid-sequence lends the link while its box is up: what runs
+// inside the box may take it and send. A job whose module must hear nothing else (a
+// firmware load) lends nothing, and nothing is lent while a transaction of its is open.
+TEST_F(TransactionTest, ABoxInMidSequenceLendsTheLinkUnlessTheJobForbidsIt) {
+    port->onWrite = [this](const QByteArray& w) { port->Feed(Answer(w, PKT_ACK)); };
+    const auto borrowInsideTheBox = [this](bool& granted, int16_t& sent) {
+        prompts.WhileShowing([&](const ShownBox&) {
+            bool ran = false;
+            Later(0, [&] {
+                const LinkHold borrower;
+                granted = borrower.Granted();
+                sent = SendCommand(CMD_PTT_OFF, 0, 0, 0);
+                ran = true;
+            });
+            WaitUntil([&] { return ran; });
+        });
+    };
+    bool granted = false;
+    int16_t sent = -1;
+    borrowInsideTheBox(granted, sent);
+    MsgBoxLent(QStringLiteral("Go on?"), vbYesNo, QString());
+    EXPECT_TRUE(granted);
+    EXPECT_EQ(sent, SEND_OK);
+    EXPECT_TRUE(HoldsLink()) << "the lender has the link back";
+
+    SetUnheldSendStops(false);
+    {
+        const LinkHold loader(LinkHold::NeverLent);
+        borrowInsideTheBox(granted, sent);
+        MsgBoxLent(QStringLiteral("Go on?"), vbYesNo, QString());
+        EXPECT_FALSE(granted);
+        EXPECT_EQ(sent, SEND_FAILED);
+    }
+    prompts.WhileShowing({});
+    EXPECT_EQ(port->writes.size(), 1) << "only the borrower's command went out";
+}
+
 TEST_F(TransactionTest, EventDuringAWaitResendsAtOnce) {
     port->onWrite = [this](const QByteArray& w) {
         if (port->writes.size() == 1) port->Feed(WithChecksum({8, 0, 9, 3, 0, PKT_EVENT, 1, 0x11}));
