@@ -23,6 +23,9 @@ bool CheckFocusedField(QWidget* window);
 // Moving the focus to widget, or pressing it by its access key or Enter, never checks
 // the field left (a Cancel or Exit button).
 void LeaveUnchecked(QWidget* widget);
+// After a box about field (a refusal): field's window is active again, the focus is in
+// field and its text selected, so that what the user types next replaces it.
+void ReturnToField(QWidget* field);
 
 class BoundedField : public StepperField {
     Q_OBJECT

@@ -42,7 +42,7 @@ protected:
         session().SelectedAnalogChannel = int16_t(index);
         dialog = std::make_unique<frmAnalogs>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         QApplication::processEvents();  // what the load has to report
         return *dialog;
     }
@@ -491,7 +491,7 @@ TEST_F(AnalogDialogTest, EditsAfterAReadReachTheModuleByteForByte) {
 
     WhenModal<frmAnalogs>([this](frmAnalogs& d) {
         dialog.reset(&d);
-        QApplication::setActiveWindow(&d);
+        EXPECT_TRUE(ActiveAsShown(&d));
         d.chkAnalogEnabled()->setChecked(true);
         EnterAndLeave(d.updHighHold(), QStringLiteral("30"));
         d.updChannel()->stepBy(1);
@@ -503,7 +503,7 @@ TEST_F(AnalogDialogTest, EditsAfterAReadReachTheModuleByteForByte) {
     Trigger(MenuItem::mnuConfigAnalogInputs);
     WhenModal<frmAnalogs>([this](frmAnalogs& d) {
         dialog.reset(&d);
-        QApplication::setActiveWindow(&d);
+        EXPECT_TRUE(ActiveAsShown(&d));
         EnterAndLeave(d.updHighThreshold(), QStringLiteral("30"));
         d.cmdOK()->click();
         (void)dialog.release();

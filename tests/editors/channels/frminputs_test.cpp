@@ -45,7 +45,7 @@ protected:
         session().SelectedInputChannel = int16_t(index);
         dialog = std::make_unique<frmInputs>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         QApplication::processEvents();  // what the load has to report
         return *dialog;
     }
@@ -355,7 +355,7 @@ TEST_F(InputDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
 
     WhenModal<frmInputs>([this](frmInputs& d) {
         dialog.reset(&d);
-        QApplication::setActiveWindow(&d);
+        EXPECT_TRUE(ActiveAsShown(&d));
         d.EnableDisableMap(2);  // the module is a slave; these maps are still kept
         d.chkInputEnabled()->setChecked(true);
         d.cboInputPolarity()->setCurrentIndex(1);

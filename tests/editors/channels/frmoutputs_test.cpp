@@ -37,7 +37,7 @@ protected:
         dialog = std::make_unique<frmOutputs>(nullptr);
         dialog->show();
         QCoreApplication::processEvents();  // a load report comes once the dialog is up
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         return *dialog;
     }
     QString Number() const { return dialog->updChannel()->Box()->text(); }
@@ -151,6 +151,15 @@ TEST_F(OutputDialogTest, TheWidthBoxRefusesWhatIsOutsideTheModesLimits) {
         EXPECT_EQ(WidthText(), reset[i]) << cases[i].first;
         EXPECT_EQ(ControlName(QApplication::focusWidget()), "updPulseWidth") << "the focus stays";
     }
+    // A second bad value after a refusal is checked as the first was.
+    QLineEdit* box = d.updPulseWidth()->Box();
+    prompts.Clear();
+    Enter(d.updPulseWidth(), QStringLiteral("0"));
+    QTest::keyClick(box, Qt::Key_Tab);
+    TypeAtFocus(QStringLiteral("0"));
+    QTest::keyClick(box, Qt::Key_Tab);
+    EXPECT_EQ(ShownTexts(prompts).size(), 2);
+    EXPECT_EQ(WidthText(), "10");
     Enter(d.updPulseWidth(), QStringLiteral("120"));
     d.cmdOK()->click();
     EXPECT_EQ(StoredWidth(1), 12);
