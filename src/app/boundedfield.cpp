@@ -243,7 +243,8 @@ void ReturnToField(QWidget* field) {
 
 BoundedField::BoundedField(const char* upDownName, const char* textName, const Limits& limits, QWidget* parent)
     : StepperField(upDownName, textName, parent), maxLength_(limits.maxLength), empty_(limits.empty),
-      divisor_(limits.divisor == 0 ? 1 : limits.divisor), clampQuietly_(limits.clampQuietly) {
+      divisor_(limits.divisor == 0 ? 1 : limits.divisor), clampQuietly_(limits.clampQuietly),
+      resetIsValue_(limits.resetIsValue) {
     if (maxLength_ > 0) lineEdit()->setMaxLength(maxLength_);
     InstallDigitKeyFilter(this);
     InstallDigitKeyFilter(lineEdit());
@@ -279,11 +280,13 @@ bool BoundedField::checkText() {
         return true;
     }
     if (above || number < double(Minimum())) {
+        const long reset = above ? Maximum() : Minimum();
         QApplication::beep();
-        SetText(QString::number(above ? Maximum() : Minimum()));
+        SetText(QString::number(reset));
         MsgBox(above ? QStringLiteral("Value greater than maximum, value is reset to maximum")
                      : QStringLiteral("Value less than minimum, value is reset to minimum"),
                vbOKOnly);
+        if (resetIsValue_) SetValue(reset);
         return false;
     }
     SetValue(static_cast<long>(number));

@@ -160,6 +160,12 @@ TEST_F(OutputDialogTest, TheWidthBoxRefusesWhatIsOutsideTheModesLimits) {
     QTest::keyClick(box, Qt::Key_Tab);
     EXPECT_EQ(ShownTexts(prompts).size(), 2);
     EXPECT_EQ(WidthText(), "10");
+    // The width's own arrows step from the reset the box shows, not from the width before.
+    Enter(d.updPulseWidth(), QStringLiteral("9999"));
+    QTest::keyClick(box, Qt::Key_Tab);
+    EXPECT_EQ(d.updPulseWidth()->Value(), 2550);
+    QTest::mouseClick(d.updPulseWidth(), Qt::LeftButton, {}, ArrowPoint(d.updPulseWidth(), false));
+    EXPECT_EQ(WidthText(), "2540");
     Enter(d.updPulseWidth(), QStringLiteral("120"));
     d.cmdOK()->click();
     EXPECT_EQ(StoredWidth(1), 12);
@@ -175,7 +181,7 @@ TEST_F(OutputDialogTest, TheChannelArrowsAndWheelAfterARefusedWidthMoveNothingAn
                            QStringLiteral("Value greater than maximum, value is reset to maximum"),
                            QStringLiteral("2550"), UpDownPresses(d.updChannel()), [&] {
                                EXPECT_EQ(Number(), "1");
-                               EXPECT_EQ(d.updPulseWidth()->Value(), 120);
+                               EXPECT_EQ(d.updPulseWidth()->Value(), 2550) << "the reset is the width at once";
                            });
     d.cmdCancel()->click();
     EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
