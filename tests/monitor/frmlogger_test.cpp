@@ -329,6 +329,8 @@ TEST_F(LoggerWindowTest, ARefusedSampleTimeKeepsTheFocusInTheWindowAndStartAndOk
     prompts.QueueAnswer(vbYes);
     QTest::mouseClick(d.cmdStartLog(), Qt::LeftButton);
     ASSERT_TRUE(sim.LoggerRunning()) << ShownTexts(prompts).join('|').toStdString();
+    EXPECT_EQ(prompts.Shown().last().owner, &d) << "Start's question belongs to the logger";
+    EXPECT_TRUE(d.isActiveWindow());
     EXPECT_EQ(TakeLoggerSettings(config()).SampleInterval, 60);
     EXPECT_EQ(int(uint8_t(sim.BlockData(sim::kBlockSystem, 0)[SAMPLE_TIME + 1])), SystemValue(config(), SAMPLE_TIME));
 

@@ -635,8 +635,9 @@ void frmAnalogs::StoreTempChannel(int channel) {
 
 bool frmAnalogs::setPointsInOrder() {
     if (side_[Low].threshold->Value() < side_[High].threshold->Value()) return true;
-    MsgBox(kLowNotBelowHighMessage, vbOKOnly);
-    side_[Low].threshold->setFocus(Qt::OtherFocusReason);
+    // Raised from OK or a step: the box is this window's, as a field's refusal is.
+    WindowMsgBox(this, kLowNotBelowHighMessage, vbOKOnly);
+    ReturnToField(side_[Low].threshold);
     return false;
 }
 

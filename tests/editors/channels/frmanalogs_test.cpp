@@ -196,7 +196,10 @@ TEST_F(AnalogDialogTest, AStepWithTheLowSetPointNotBelowTheHighIsRefusedAndStart
     EXPECT_EQ(ShownTexts(prompts), QStringList{"Error: Low threshold value must be lower than high threshold\r\n"
                                                "value. Click OK to continue."});
     EXPECT_EQ(Number(), "3");
+    EXPECT_EQ(prompts.Shown()[0].owner, &d) << "the box belongs to the dialog, not to the main window";
+    EXPECT_TRUE(d.isActiveWindow()) << "and gives it the activation back";
     EXPECT_EQ(ControlName(QApplication::focusWidget()), "updLowThreshold");
+    EXPECT_EQ(d.updLowThreshold()->Box()->selectedText(), d.updLowThreshold()->Text());
     EXPECT_EQ(ConfigDifferences(*before, config()), QStringList{}) << "nothing stored";
     EXPECT_TRUE(d.chkAnalogEnabled()->isChecked()) << "the edits stay on screen";
     d.updLowThreshold()->stepBy(-1);
@@ -205,8 +208,10 @@ TEST_F(AnalogDialogTest, AStepWithTheLowSetPointNotBelowTheHighIsRefusedAndStart
     EXPECT_TRUE(Group(2).Flags[2] & 0x80);
     // OK compares the same way: equal is refused, one step below passes.
     d.updLowThreshold()->SetValue(d.updHighThreshold()->Value());
-    d.cmdOK()->click();
+    QTest::mouseClick(d.cmdOK(), Qt::LeftButton);
     EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(prompts.Shown().last().owner, &d);
+    EXPECT_EQ(ControlName(QApplication::focusWidget()), "updLowThreshold") << "the focus leaves OK";
     d.updLowThreshold()->SetValue(d.updHighThreshold()->Value() - 100);
     d.cmdOK()->click();
     EXPECT_FALSE(d.isVisible());
