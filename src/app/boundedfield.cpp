@@ -2,6 +2,7 @@
 #include "app/entryhelpers.h"
 #include "model/tempcodes.h"
 #include "platform/prompts.h"
+#include "platform/qtprompts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -107,16 +108,14 @@ public:
     bool Run() {
         if (checking) return false;
         checking = true;
-        // The message belongs to the field's window: closing it gives that window, not
-        // the main one, the focus back (a modeless window would otherwise lose it).
-        const PromptOwner owner(field_->window());
-        const bool passed = check_();
-        if (!passed) {
-            field_->setFocus(Qt::OtherFocusReason);
-            // The reset text selected: what the user types next replaces it.
-            if (auto* upDown = qobject_cast<QAbstractSpinBox*>(field_)) upDown->selectAll();
-            if (auto* box = qobject_cast<QLineEdit*>(field_)) box->selectAll();
+        bool passed = false;
+        {
+            // The message belongs to the field's window: closing it gives that window,
+            // not the main one, the focus back (a modeless window would otherwise lose it).
+            const PromptOwner owner(field_->window());
+            passed = check_();
         }
+        if (!passed) ReturnToField(field_);
         checking = false;
         return passed;
     }
@@ -128,10 +127,10 @@ protected:
             const bool byMouse = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
             if (!Run()) {
                 if (byMouse) SwallowPress(field_->window());
-                // The field has the focus back before this event reaches it: from its
-                // own point of view it never lost it, so it must not act on losing it
-                // (a text box would drop the selection of its reset text).
-                if (field_->hasFocus()) return true;
+                // The field has the focus back, or gets it as its window is activated
+                // again: from its own point of view it never lost it, so it must not act
+                // on losing it (a text box would drop the selection of its reset text).
+                return true;
             }
         }
         return false;
@@ -229,9 +228,23 @@ void LeaveUnchecked(QWidget* widget) {
     if (widget) widget->setProperty(kUncheckedProperty, true);
 }
 
+void ReturnToField(QWidget* field) {
+    if (!field) return;
+    // Set first: should the window still wait to be active again, it gives the focus
+    // there as it is activated.
+    field->setFocus(Qt::OtherFocusReason);
+    // Clicks and keys in a window that is not active reach its controls without the
+    // field being left, so that its check would not run again.
+    ActivateAgain(field->window());
+    // The reset text selected: what the user types next replaces it.
+    if (auto* upDown = qobject_cast<QAbstractSpinBox*>(field)) upDown->selectAll();
+    if (auto* box = qobject_cast<QLineEdit*>(field)) box->selectAll();
+}
+
 BoundedField::BoundedField(const char* upDownName, const char* textName, const Limits& limits, QWidget* parent)
     : StepperField(upDownName, textName, parent), maxLength_(limits.maxLength), empty_(limits.empty),
-      divisor_(limits.divisor == 0 ? 1 : limits.divisor), clampQuietly_(limits.clampQuietly) {
+      divisor_(limits.divisor == 0 ? 1 : limits.divisor), clampQuietly_(limits.clampQuietly),
+      resetIsValue_(limits.resetIsValue) {
     if (maxLength_ > 0) lineEdit()->setMaxLength(maxLength_);
     InstallDigitKeyFilter(this);
     InstallDigitKeyFilter(lineEdit());
@@ -267,11 +280,13 @@ bool BoundedField::checkText() {
         return true;
     }
     if (above || number < double(Minimum())) {
+        const long reset = above ? Maximum() : Minimum();
         QApplication::beep();
-        SetText(QString::number(above ? Maximum() : Minimum()));
+        SetText(QString::number(reset));
         MsgBox(above ? QStringLiteral("Value greater than maximum, value is reset to maximum")
                      : QStringLiteral("Value less than minimum, value is reset to minimum"),
                vbOKOnly);
+        if (resetIsValue_) SetValue(reset);
         return false;
     }
     SetValue(static_cast<long>(number));

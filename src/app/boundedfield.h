@@ -23,6 +23,9 @@ bool CheckFocusedField(QWidget* window);
 // Moving the focus to widget, or pressing it by its access key or Enter, never checks
 // the field left (a Cancel or Exit button).
 void LeaveUnchecked(QWidget* widget);
+// After a box about field (a refusal): field's window is active again, the focus is in
+// field and its text selected, so that what the user types next replaces it.
+void ReturnToField(QWidget* field);
 
 class BoundedField : public StepperField {
     Q_OBJECT
@@ -42,15 +45,21 @@ public:
         // A typed number beyond the limits is taken as the nearer limit without a
         // message, and the focus moves on.
         bool clampQuietly = false;
+        // A number beyond the limits, reset to the nearer limit with its message, is
+        // the value at once, so that the arrows step from what the box shows (the
+        // channel editors' rule). Otherwise the reset text becomes the value only when
+        // the box is left again and passes.
+        bool resetIsValue = false;
     };
 
     // upDownName names the field (the arrows), textName its box.
     BoundedField(const char* upDownName, const char* textName, const Limits& limits, QWidget* parent);
 
     // Value is the accepted value; it changes only through the arrows, through code and
-    // through a check that passes. SetValue writes it into the box as the arrows do; a
-    // value beyond the limits (one loaded from a module or a file) is shown and kept as
-    // it is, and the arrows and the check bring it back within them.
+    // through a check that passes (or resets, with resetIsValue). SetValue writes it into
+    // the box as the arrows do; a value beyond the limits (one loaded from a module or a
+    // file) is shown and kept as it is, and the arrows and the check bring it back
+    // within them.
 
     // The stored form and back, through the divisor; setting rounds halves to even.
     double StoredValue() const { return double(Value()) / divisor_; }
@@ -78,6 +87,14 @@ private:
     EmptyReset empty_ = EmptyReset::ToMinimum;
     double divisor_ = 1;
     bool clampQuietly_ = false;
+    bool resetIsValue_ = false;
 };
+
+// The limits of a channel editor's field: an empty box is reset to 0, and a number beyond
+// the limits is reset to the nearer one and taken as the value at once.
+inline BoundedField::Limits ChannelFieldLimits(long min, long max, long step, int maxLength) {
+    return {.min = min, .max = max, .step = step, .maxLength = maxLength,
+            .empty = BoundedField::EmptyReset::ToZero, .resetIsValue = true};
+}
 
 } // namespace korvel

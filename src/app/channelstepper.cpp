@@ -69,7 +69,11 @@ public:
             watched->removeEventFilter(this);
             QTimer::singleShot(0, this, [this, dialog = static_cast<QWidget*>(watched)] {
                 // Not once the dialog has gone again.
-                if (dialog->isVisible()) MsgBox(ChannelUnexpectedValueMessage(number_), vbOKOnly);
+                if (dialog->isVisible()) {
+                    // The dialog's own box, though it comes before the dialog is active.
+                    const PromptOwner owner(dialog);
+                    MsgBox(ChannelUnexpectedValueMessage(number_), vbOKOnly);
+                }
                 deleteLater();
             });
         }
@@ -83,10 +87,12 @@ private:
 } // namespace
 
 void ReportUnexpectedValues(QWidget* dialog, int number) {
-    if (dialog->isVisible())
+    if (dialog->isVisible()) {
+        const PromptOwner owner(dialog);
         MsgBox(ChannelUnexpectedValueMessage(number), vbOKOnly);
-    else
+    } else {
         new ShownReport(dialog, number);
+    }
 }
 
 } // namespace korvel

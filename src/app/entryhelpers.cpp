@@ -124,6 +124,11 @@ void ShowEmptyFieldMessage() {
     MsgBox(QStringLiteral("Nothing was entered in the field, please enter valid data!"), vbOKOnly);
 }
 
+int WindowMsgBox(QWidget* window, const QString& text, int style, const QString& title) {
+    const PromptOwner owner(window);
+    return MsgBox(text, style, title);
+}
+
 QLabel* BuddyLabel(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setBuddy(buddy);

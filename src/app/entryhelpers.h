@@ -47,6 +47,10 @@ bool IsPlainEnter(const QKeyEvent* event);
 // "Nothing was entered in the field, please enter valid data!" with OK, in the program's title.
 void ShowEmptyFieldMessage();
 
+// A message box that window raises: it belongs to window, not to the main window, so that
+// it shows over it and window has the activation back once it closes. Its answer.
+int WindowMsgBox(QWidget* window, const QString& text, int style, const QString& title = QString());
+
 // The parts every dialog builds its form from. A label with buddy moves the focus there
 // by its access key and names it for assistive technology.
 QLabel* BuddyLabel(const QString& text, QWidget* buddy, QWidget* parent);

@@ -143,7 +143,7 @@ void frmDateTime::cmdPcClock_Click() {
     if (DeferWhileLinkTaken(this, [this] { cmdPcClock_Click(); })) return;
     const ModuleClockValue clock = ClockValue(PcNow());
     if (!ClockYearFits(clock.year)) {
-        MsgBox(ClockYearRefusal(clock.year), vbOKOnly + vbExclamation);
+        WindowMsgBox(this, ClockYearRefusal(clock.year), vbOKOnly + vbExclamation);
         return;
     }
     showClock(clock);
@@ -174,7 +174,7 @@ void frmDateTime::send(const ModuleClockValue& clock) {
     }
     switch (result) {
     case ClockSetResult::Set: break;
-    case ClockSetResult::YearRefused: MsgBox(ClockYearRefusal(clock.year), vbOKOnly + vbExclamation); break;
+    case ClockSetResult::YearRefused: WindowMsgBox(this, ClockYearRefusal(clock.year), vbOKOnly + vbExclamation); break;
     // The link layer has told the user why.
     case ClockSetResult::SendFailed: done(Rejected); break;
     }

@@ -459,7 +459,7 @@ bool frmLogger::raiseSampleTimeToSleepTime() {
     if (!check.raised) return false;
     // Stored at once, so the configuration already holds the time the window shows.
     PutLoggerSettings(settings_, config());
-    MsgBox(check.message, vbOKOnly, AppTitle());
+    WindowMsgBox(this, check.message, vbOKOnly, AppTitle());
     showSampleTime();
     return true;
 }
@@ -482,13 +482,13 @@ void frmLogger::cmdGetlog_Click() {
     if (leftAfterCommand(false)) return;
     const QString report = LogReadReport(outcome);
     switch (outcome.result) {
-    case LogReadOutcome::Empty: MsgBox(report, vbOKOnly + vbInformation, AppTitle()); break;
+    case LogReadOutcome::Empty: WindowMsgBox(this, report, vbOKOnly + vbInformation, AppTitle()); break;
     case LogReadOutcome::Done:
-        if (!report.isEmpty()) MsgBox(report, vbOKOnly + LogReadReportIcon(outcome), AppTitle());
+        if (!report.isEmpty()) WindowMsgBox(this, report, vbOKOnly + LogReadReportIcon(outcome), AppTitle());
         break;
     case LogReadOutcome::Failed:
     case LogReadOutcome::Cancelled:
-        MsgBox(report, vbOKOnly + vbExclamation, AppTitle());
+        WindowMsgBox(this, report, vbOKOnly + vbExclamation, AppTitle());
         done(Rejected);
         break;
     }
@@ -517,8 +517,8 @@ void frmLogger::ShowRams() {
 void frmLogger::cmdClear_Click(int index) {
     // Given while another job has the link, it waits its turn.
     if (DeferWhileLinkTaken(this, [this, index] { cmdClear_Click(index); })) return;
-    if (MsgBox(QStringLiteral("Clear timer, are you sure?"), vbYesNo + vbQuestion, QStringLiteral("Clear timer")) !=
-        vbYes)
+    if (WindowMsgBox(this, QStringLiteral("Clear timer, are you sure?"), vbYesNo + vbQuestion,
+                     QStringLiteral("Clear timer")) != vbYes)
         return;
     const LoggerStep step = WhileBusy(this, busy_, [index] { return ClearLoggerTimer(index); });
     // The others as just read back, so the window shows what the module now holds.
@@ -532,22 +532,24 @@ void frmLogger::cmdStartLog_Click() {
     const auto status = [this](const QString& text) { setStatus(text); };
     LoggerStep step = LoggerStep::Done;
     if (loggerData().LoggerRunning) {
-        if (MsgBox(QStringLiteral("Are you sure you want to stop the data logger?"), vbYesNo + vbQuestion,
-                   QStringLiteral("Stopping data logger...")) != vbYes) {
+        if (WindowMsgBox(this, QStringLiteral("Are you sure you want to stop the data logger?"),
+                         vbYesNo + vbQuestion, QStringLiteral("Stopping data logger...")) != vbYes) {
             warn_->hide();
             return;
         }
         step = WhileBusy(this, busy_, [&] { return StopLogger(status); });
     } else {
         if (settings_.Inputs == 0 && settings_.Analogs == 0 && settings_.Temperatures == 0) {
-            MsgBox(QStringLiteral("No inputs have been enabled for logging - cannot start"), vbOKOnly, AppTitle());
+            WindowMsgBox(this, QStringLiteral("No inputs have been enabled for logging - cannot start"), vbOKOnly,
+                         AppTitle());
             warn_->hide();
             return;
         }
         if (raiseSampleTimeToSleepTime()) return;
         // Starting reformats the whole logger memory, whatever the split: both logs go.
-        if (MsgBox(QStringLiteral("Starting the data logger will clear the sample and min/max buffers. Continue?"),
-                   vbYesNo + vbQuestion, AppTitle()) != vbYes) {
+        const QString clears =
+            QStringLiteral("Starting the data logger will clear the sample and min/max buffers. Continue?");
+        if (WindowMsgBox(this, clears, vbYesNo + vbQuestion, AppTitle()) != vbYes) {
             warn_->hide();
             return;
         }

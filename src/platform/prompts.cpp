@@ -13,11 +13,22 @@ ScriptedPrompts& fallback() {
 }
 Prompts* installed = nullptr;
 QObject* owner = nullptr;
+QObject* (*takenHook)() = nullptr;
+void (*giveBackHook)(QObject*) = nullptr;
 } // namespace
 
 PromptOwner::PromptOwner(QObject* window) : previous_(owner) { owner = window; }
 PromptOwner::~PromptOwner() { owner = previous_; }
 QObject* PromptOwner::Current() { return owner; }
+
+BoxTurn::BoxTurn() : window_(takenHook ? takenHook() : nullptr) {}
+BoxTurn::~BoxTurn() {
+    if (window_ && giveBackHook) giveBackHook(window_);
+}
+void BoxTurn::Install(QObject* (*taken)(), void (*giveBack)(QObject*)) {
+    takenHook = taken;
+    giveBackHook = giveBack;
+}
 
 Prompts& prompts() { return installed ? *installed : fallback(); }
 
@@ -62,14 +73,35 @@ bool ScriptedPrompts::take(Answer& a) {
     return true;
 }
 
+class ScriptedPrompts::Up {
+public:
+    // The turn is taken before the test's act lets the box take the activation, and given
+    // back after it has taken it away again, as a real box's turn is.
+    Up(ScriptedPrompts& p, ShownBox box) : p_(p) {
+        p_.shown_.append(std::move(box));
+        if (p_.around_) p_.around_(true);
+        // File and print dialogs are answered from the queue alone.
+        const ShownBox::Kind kind = p_.shown_.last().kind;
+        if (p_.whileShowing_ && (kind == ShownBox::Message || kind == ShownBox::Input)) {
+            const ShownBox shown = p_.shown_.last();  // the hook may show further boxes
+            p_.whileShowing_(shown);
+        }
+    }
+    ~Up() {
+        if (p_.around_) p_.around_(false);
+    }
+    Up(const Up&) = delete;
+    Up& operator=(const Up&) = delete;
+
+private:
+    const BoxTurn turn_;
+    ScriptedPrompts& p_;
+};
+
 int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title) {
     RequireNoIoHandler("a message box");
-    shown_.append({ShownBox::Message, text, title.isEmpty() ? AppTitle() : title, ButtonsOf(style),
-                   IconOf(style), PromptOwner::Current()});
-    if (whileShowing_) {
-        const ShownBox box = shown_.last();  // the hook may show further boxes
-        whileShowing_(box);
-    }
+    const Up up(*this, {ShownBox::Message, text, title.isEmpty() ? AppTitle() : title, ButtonsOf(style),
+                        IconOf(style), PromptOwner::Current()});
     Answer a;
     if (take(a) && a.msg != 0) return a.msg;
     return defaultAnswer(ButtonsOf(style));
@@ -78,11 +110,7 @@ int ScriptedPrompts::MsgBox(const QString& text, int style, const QString& title
 std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QString& title,
                                                  const QString& defaultText) {
     RequireNoIoHandler("an input box");
-    shown_.append({ShownBox::Input, prompt, title.isEmpty() ? AppTitle() : title, 0, 0, PromptOwner::Current()});
-    if (whileShowing_) {
-        const ShownBox box = shown_.last();  // the hook may show further boxes
-        whileShowing_(box);
-    }
+    const Up up(*this, {ShownBox::Input, prompt, title.isEmpty() ? AppTitle() : title, 0, 0, PromptOwner::Current()});
     Answer a;
     if (take(a)) return a.text;
     return defaultText;
@@ -90,14 +118,14 @@ std::optional<QString> ScriptedPrompts::InputBox(const QString& prompt, const QS
 
 QString ScriptedPrompts::GetOpenFileName(const QString& title, const QString&, const QString&) {
     RequireNoIoHandler("a file box");
-    shown_.append({ShownBox::OpenFile, QString(), title, 0, 0, PromptOwner::Current()});
+    const Up up(*this, {ShownBox::OpenFile, QString(), title, 0, 0, PromptOwner::Current()});
     Answer a;
     return take(a) ? a.text.value_or(QString()) : QString();
 }
 
 QString ScriptedPrompts::GetSaveFileName(const QString& title, const QString&, const QString&) {
     RequireNoIoHandler("a file box");
-    shown_.append({ShownBox::SaveFile, QString(), title, 0, 0, PromptOwner::Current()});
+    const Up up(*this, {ShownBox::SaveFile, QString(), title, 0, 0, PromptOwner::Current()});
     Answer a;
     return take(a) ? a.text.value_or(QString()) : QString();
 }
@@ -105,7 +133,8 @@ QString ScriptedPrompts::GetSaveFileName(const QString& title, const QString&, c
 // Unscripted, the print dialog is cancelled: nothing prints.
 std::optional<PrintChoice> ScriptedPrompts::ChoosePrinter(const QString& title) {
     RequireNoIoHandler("the print dialog");
-    shown_.append({ShownBox::Print, QString(), title.isEmpty() ? AppTitle() : title, 0, 0, PromptOwner::Current()});
+    const Up up(*this,
+                {ShownBox::Print, QString(), title.isEmpty() ? AppTitle() : title, 0, 0, PromptOwner::Current()});
     Answer a;
     return take(a) ? a.printer : std::nullopt;
 }

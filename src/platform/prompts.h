@@ -4,6 +4,7 @@
 // on a modal box.
 #pragma once
 
+#include <QPointer>
 #include <QSizeF>
 #include <QString>
 #include <optional>
@@ -82,6 +83,25 @@ public:
 
 private:
     QObject* previous_;
+};
+
+// A box, or any modal window, takes the activation from the window the user was in. A
+// window manager gives it back as the box goes; a bare X session or a kiosk does not,
+// and that window's keys would go nowhere and its clicks past its fields' checks. Every
+// Prompts implementation keeps one of these living while its box is up. The windows are
+// the program's business, not the core's: without the program's hooks nothing happens.
+class BoxTurn {
+public:
+    BoxTurn();
+    ~BoxTurn();
+    BoxTurn(const BoxTurn&) = delete;
+    BoxTurn& operator=(const BoxTurn&) = delete;
+    // taken names the window a box coming up takes the activation from (null: none);
+    // giveBack makes it active again once the box is gone.
+    static void Install(QObject* (*taken)(), void (*giveBack)(QObject* window));
+
+private:
+    QPointer<QObject> window_;
 };
 
 // The installed implementation; never null (a scripted one answering defaults is

@@ -3,20 +3,64 @@
 #include "platform/eventpump.h"
 #include "platform/iohandler.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 
 namespace korvel {
+
+namespace {
+
+// How long a window is waited for to be active again, and how often it is looked at:
+// the window system answers at once, or not at all.
+constexpr int kActivationWaitMs = 500;
+constexpr int kActivationPollMs = 2;
+
+// The window a box takes the activation from: the one it belongs to, else the one the
+// user was in.
+QObject* TakenWindow() {
+    if (QObject* owner = PromptOwner::Current()) return owner;
+    return QApplication::activeWindow();
+}
+
+void GiveBack(QObject* window) { ActivateAgain(qobject_cast<QWidget*>(window)); }
+
+void InstallBoxTurn() { BoxTurn::Install(&TakenWindow, &GiveBack); }
+
+} // namespace
+
+// Every box and modal window of the program gives the activation back, with nothing to call.
+Q_COREAPP_STARTUP_FUNCTION(InstallBoxTurn)
+
+void ActivateAgain(QWidget* window) {
+    if (!window || !window->isVisible() || window->isActiveWindow()) return;
+    window->activateWindow();
+    // The wait is for the window system's answer alone: the user's keys and clicks stay
+    // queued until the window can take them.
+    QEventLoop wait;
+    QTimer poll;
+    const QDeadlineTimer deadline(kActivationWaitMs);
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
+        if (window->isActiveWindow() || deadline.hasExpired()) wait.quit();
+    });
+    poll.start(kActivationPollMs);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+}
 
 int ExecModal(QDialog& dialog) {
     RequireNoIoHandler("a modal window");
     // A job still unwinding once the program has begun to end (its box closed under it)
     // opens no further window: there is no one left to answer it.
     if (ProgramEnding()) return QDialog::Rejected;
+    const BoxTurn turn;
+    const PromptOwner owner(&dialog);
     return dialog.exec();
 }
 

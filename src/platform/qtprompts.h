@@ -9,8 +9,13 @@ class QWidget;
 namespace korvel {
 
 // Runs dialog's modal loop and returns its result. A modal loop is a wait: inside a
-// port's or socket's handler it is refused like any other.
+// port's or socket's handler it is refused like any other. The boxes dialog raises
+// belong to it, and the window it took the activation from has it back once it closes.
 int ExecModal(QDialog& dialog);
+
+// Makes window, when shown, the active window again and waits (briefly) for the window
+// system to do so; a no-op for the active window.
+void ActivateAgain(QWidget* window);
 
 class QtPrompts : public Prompts {
 public:

@@ -44,6 +44,10 @@ public:
     // Runs while each box is up, as a real box would sit in a modal loop: a test moves
     // the focus or acts on windows there. Empty to stop.
     void WhileShowing(std::function<void(const ShownBox&)> act) { whileShowing_ = std::move(act); }
+    // Runs as each box comes up (true) and as it goes (false), around WhileShowing's act:
+    // a window test makes the box take the activation from the windows, as a real box
+    // does. Empty to stop.
+    void AroundEach(std::function<void(bool up)> act) { around_ = std::move(act); }
 
     const QList<ShownBox>& Shown() const { return shown_; }
     // Boxes that found no queued answer and got the stopping one (No, Cancel, Abort, OK).
@@ -57,9 +61,12 @@ private:
         std::optional<PrintChoice> printer;
     };
     bool take(Answer& a);
+    // Records a box and runs the hooks of one that is up; the box goes with it.
+    class Up;
     std::deque<Answer> answers_;
     QList<ShownBox> shown_;
     std::function<void(const ShownBox&)> whileShowing_;
+    std::function<void(bool)> around_;
     int unanswered_ = 0;
 };
 

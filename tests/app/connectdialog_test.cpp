@@ -270,7 +270,7 @@ TEST_F(ConnectDialogTest, RemoteBoxTakesThreeDigitsAndEnterPressesConnectRemoteO
         connectState().ConnectType = CONNECT_REMOTE;
         SetStation({0, 0, 0});
         Open();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         int remote = 0, ip = 0;
         QObject::connect(dialog->cmdConnectNet(), &QPushButton::clicked, [&remote] { ++remote; });
         QObject::connect(dialog->cmdIP(), &QPushButton::clicked, [&ip] { ++ip; });

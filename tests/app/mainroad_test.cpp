@@ -257,7 +257,7 @@ TEST_F(LeftOpenTest, TheSystemDialogAfterAReadAndTheDiagnosticsOpenedFromIt) {
     WhenShown<frmSystem>([&](frmSystem& s) {
         acked = EventsAcknowledged();
         sim.ClearReceived();
-        WhenModal<frmSysDiag>([&](frmSysDiag& d) {
+        WhenShown<frmSysDiag>([&](frmSysDiag& d) {
             d.ckbL(1)->setFocus();  // ticked with the mouse
             d.ckbL(1)->setChecked(true);
             d.cmdOK()->click();

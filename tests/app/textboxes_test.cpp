@@ -94,7 +94,7 @@ protected:
     // Checks every box of window; the names of those checked.
     QStringList CheckBoxes(QWidget* window) {
         window->show();
-        QApplication::setActiveWindow(window);
+        EXPECT_TRUE(ActiveAsShown(window));
         QStringList checked;
         for (QLineEdit* box : window->findChildren<QLineEdit*>()) {
             // The lists' and up-downs' own boxes are sized by their controls, save the

@@ -36,6 +36,7 @@ protected:
         frmDateTime::Run(nullptr);
         frmDateTime* d = frmDateTime::Instance();
         EXPECT_NE(d, nullptr);
+        EXPECT_TRUE(ActiveAsShown(d));
         return *d;
     }
     // The clock as the window shows it.
@@ -105,7 +106,7 @@ TEST_F(DateTimeDialogTest, TextTypedIntoATimeBoxCountsAndItsRangeRefusesTheRest)
     target().ModuleClock = {1, 6, 2030, 10, 20, 30};
     frmDateTime& d = Show();
     d.show();
-    QApplication::setActiveWindow(&d);
+    EXPECT_TRUE(ActiveAsShown(&d));
     Enter(d.updMinutes(), "45");
     Enter(d.updSeconds(), "75");  // the 5 would make 75: refused, 7 stays
     Enter(d.updHours(), "25");    // likewise 2
@@ -194,7 +195,7 @@ TEST_F(DateTimeDialogTest, ExitDuringASendHidesTheWindowAndReleasesItOnlyOnceThe
 
 TEST_F(DateTimeDialogTest, EveryControlIsLabelledAndVisitedInOrder) {
     frmDateTime& d = Show();
-    QApplication::setActiveWindow(&d);
+    EXPECT_TRUE(ActiveAsShown(&d));
     d.DTPicker1()->setFocus(Qt::TabFocusReason);
     QStringList visited;
     // Tab steps through the date's day, month and year before it leaves the picker.

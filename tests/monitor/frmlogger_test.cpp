@@ -113,7 +113,7 @@ protected:
         frmLogger::Run(nullptr);
         frmLogger* d = frmLogger::Instance();
         EXPECT_NE(d, nullptr);
-        QApplication::setActiveWindow(d);
+        EXPECT_TRUE(ActiveAsShown(d));
         return *d;
     }
     static void Set(int element, double value) { config().SystemConfig[element] = value; }
@@ -295,12 +295,14 @@ TEST_F(LoggerWindowTest, ARefusedSampleTimeKeepsTheFocusInTheWindowAndStartAndOk
     d.cboSampleType()->setCurrentIndex(SAMPLE_MINUTES);
     const int shownBefore = TakeLoggerSettings(config()).SampleInterval;
     QLineEdit* box = d.updSampleInterval()->Box();
+    const bool autoRun = d.chkAutoRun()->isChecked();
     // Each way of leaving the box or giving a command from it.
     const std::pair<const char*, std::function<void()>> leaves[] = {
         {"Tab", [&] { QTest::keyClick(box, Qt::Key_Tab); }},
         {"Enter", [&] { QTest::keyClick(box, Qt::Key_Return); }},
         {"keypad Enter", [&] { QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier); }},
         {"Alt+T", [&] { PressAccessKey(d.cmdRams()); }},
+        {"a click", [&] { QTest::mouseClick(d.chkAutoRun(), Qt::LeftButton); }},
     };
     for (const auto& [name, leave] : leaves) {
         prompts.Clear();
@@ -312,7 +314,14 @@ TEST_F(LoggerWindowTest, ARefusedSampleTimeKeepsTheFocusInTheWindowAndStartAndOk
         EXPECT_EQ(box->selectedText(), "60") << name;
         EXPECT_EQ(frmLogger::Instance(), &d) << name;
         EXPECT_TRUE(sim.Received().isEmpty()) << name;
+        EXPECT_TRUE(d.isActiveWindow()) << name;
+        // What is typed next replaces the reset text, which a full box would refuse.
+        TypeAtFocus(QStringLiteral("5"));
+        EXPECT_EQ(box->text(), "5") << name;
+        TypeKey(box, Qt::Key_Backspace);
+        TypeAtFocus(QStringLiteral("60"));
     }
+    EXPECT_EQ(d.chkAutoRun()->isChecked(), autoRun) << "the refused click changed nothing";
     EXPECT_EQ(TakeLoggerSettings(config()).SampleInterval, shownBefore);
 
     // Start with the mouse: the box is left, its 60 passes, and 60 is what the module gets.
@@ -320,6 +329,8 @@ TEST_F(LoggerWindowTest, ARefusedSampleTimeKeepsTheFocusInTheWindowAndStartAndOk
     prompts.QueueAnswer(vbYes);
     QTest::mouseClick(d.cmdStartLog(), Qt::LeftButton);
     ASSERT_TRUE(sim.LoggerRunning()) << ShownTexts(prompts).join('|').toStdString();
+    EXPECT_EQ(prompts.Shown().last().owner, &d) << "Start's question belongs to the logger";
+    EXPECT_TRUE(d.isActiveWindow());
     EXPECT_EQ(TakeLoggerSettings(config()).SampleInterval, 60);
     EXPECT_EQ(int(uint8_t(sim.BlockData(sim::kBlockSystem, 0)[SAMPLE_TIME + 1])), SystemValue(config(), SAMPLE_TIME));
 

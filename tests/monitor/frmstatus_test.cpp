@@ -61,7 +61,7 @@ protected:
         dialog->tmrRefresh()->setInterval(kHeldMs);
         dialog->tmrPacketSend()->setInterval(kHeldMs);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         dialog->Form_Activate();
         return *dialog;
     }

@@ -59,7 +59,7 @@ protected:
     frmTaskManager& Show() {
         dialog = std::make_unique<frmTaskManager>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         return *dialog;
     }
     // A station and output as the user chooses them.

@@ -7,6 +7,7 @@
 
 #include "app/frmMain.h"
 #include "app/windowregistry.h"
+#include "support/dialoghelpers.h"
 #include "support/simfixture.h"
 
 #include <QApplication>
@@ -94,6 +95,8 @@ protected:
     QList<QWidget*> owners;
     bool ownerIsMainWindow = true;
     int modalDialogs = 0;
+    // Every box takes the activation from the windows while it is up.
+    BoxesTakeActivation boxes{prompts};
 
 private:
     QTimer hangGuard_;

@@ -45,6 +45,14 @@ inline void TypeText(QWidget* w, const QString& text) {
     for (const QChar c : text) TypeKey(w, c.toUpper().unicode(), QString(c));
 }
 
+// Text typed as the keyboard sends it: to the focused control of the active window, and
+// nowhere when no window is active.
+inline void TypeAtFocus(const QString& text) {
+    QWidget* focus = QApplication::activeWindow() ? QApplication::focusWidget() : nullptr;
+    ASSERT_NE(focus, nullptr) << "no window takes the keys";
+    TypeText(focus, text);
+}
+
 // Moves into the field as Tab would, and replaces its text by typing.
 inline void Enter(QWidget* field, const QString& text) {
     field->setFocus(Qt::TabFocusReason);
@@ -53,13 +61,47 @@ inline void Enter(QWidget* field, const QString& text) {
     TypeText(field, text);
 }
 
+// Waits for window, shown, to be made active as a window that opens in front of the user
+// is: by the window system, not by the test. True once it is.
+inline bool ActiveAsShown(QWidget* window) {
+    QDeadlineTimer deadline(2000);
+    while (!window->isActiveWindow() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return window->isActiveWindow();
+}
+
+// The scripted boxes behave towards the windows as real ones: while one is up a window
+// of its own is the active one, so the window that raised it is not; once it closes no
+// window is active, as in an X session without a window manager, until the program
+// activates one.
+class BoxesTakeActivation {
+public:
+    explicit BoxesTakeActivation(ScriptedPrompts& prompts) : prompts_(prompts) {
+        box_.setObjectName(QStringLiteral("scriptedBox"));
+        // Not one of the program's windows: the program ends with its last window as before.
+        box_.setAttribute(Qt::WA_QuitOnClose, false);
+        prompts_.AroundEach([this](bool up) {
+            box_.setVisible(up);
+            QApplication::setActiveWindow(up ? &box_ : nullptr);
+        });
+    }
+    ~BoxesTakeActivation() { prompts_.AroundEach({}); }
+    BoxesTakeActivation(const BoxesTakeActivation&) = delete;
+    BoxesTakeActivation& operator=(const BoxesTakeActivation&) = delete;
+
+private:
+    ScriptedPrompts& prompts_;
+    QWidget box_;
+};
+
 // A button's access key pressed as the user presses it: Alt and the key, through Qt's
-// shortcut map, to the window's focused control, which keeps the focus.
+// shortcut map, to the window's focused control, which keeps the focus. Keys reach the
+// active window only: the button's must be.
 inline void PressAccessKey(QAbstractButton* button) {
     const QKeySequence key = QKeySequence::mnemonic(button->text());
     ASSERT_FALSE(key.isEmpty()) << button->objectName().toStdString() << " has no access key";
     QWidget* window = button->window();
-    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(window->isActiveWindow()) << button->objectName().toStdString() << ": its window is not active";
     QWidget* focus = window->focusWidget() ? window->focusWidget() : window;
     const QPointer<QAbstractButton> pressed(button);
     QTest::keyClick(focus, key[0].key(), key[0].keyboardModifiers());

@@ -154,7 +154,7 @@ void frmAnalogs::build() {
     holdTime_ = new QGroupBox(QStringLiteral("Hold Time"), this);
     holdTime_->setObjectName(QStringLiteral("fraHoldTime"));
     commonHold_ = new BoundedField("updCommonHoldTime", "txtCommonHoldTime",
-                                   {HOLD_MIN_SECONDS, HOLD_MAX_SECONDS, 1, 3, BoundedField::EmptyReset::ToZero}, holdTime_);
+                                   ChannelFieldLimits(HOLD_MIN_SECONDS, HOLD_MAX_SECONDS, 1, 3), holdTime_);
     commonHold_->SetToolTips(QStringLiteral(
         "The delay before the output will become active, and the amount of time the voltage must be above the set "
         "point before being recognized."));
@@ -214,7 +214,7 @@ QGroupBox* frmAnalogs::buildSide(int which) {
     s.adjustedLabel->setObjectName(high ? QStringLiteral("LabelHighDBM") : QStringLiteral("LabelLowDBM"));
 
     s.hold = new BoundedField(high ? "updHighHold" : "updLowHold", high ? "txtHighHold" : "txtLowHold",
-                              {HOLD_MIN_SECONDS, HOLD_MAX_SECONDS, 1, 3, BoundedField::EmptyReset::ToZero}, f);
+                              ChannelFieldLimits(HOLD_MIN_SECONDS, HOLD_MAX_SECONDS, 1, 3), f);
     s.hold->SetToolTips(high ? QStringLiteral("The amount of time the voltage must be above the set point before being "
                                               "recognized")
                              : QStringLiteral("The amount of time the voltage must be below the set point before being "
@@ -229,7 +229,7 @@ QGroupBox* frmAnalogs::buildSide(int which) {
 
     s.delay = new BoundedField(high ? "updAHighLocOutputDelay" : "updALowLocOutputDelay",
                                high ? "txtAHighLocOutputDelay" : "txtALowLocOutputDelay",
-                               {0, OUTPUT_DELAY_MAX, 1, 3, BoundedField::EmptyReset::ToZero}, f);
+                               ChannelFieldLimits(0, OUTPUT_DELAY_MAX, 1, 3), f);
     s.delay->SetToolTips(QStringLiteral("The delay before the output will become active"));
     s.delayLabel = BuddyLabel(QStringLiteral("Output delay:"), s.delay, f);
     s.delayLabel->setObjectName(high ? QStringLiteral("lblLocalOutputHoldHigh") : QStringLiteral("lblLocalOutputHoldLow"));
@@ -635,8 +635,9 @@ void frmAnalogs::StoreTempChannel(int channel) {
 
 bool frmAnalogs::setPointsInOrder() {
     if (side_[Low].threshold->Value() < side_[High].threshold->Value()) return true;
-    MsgBox(kLowNotBelowHighMessage, vbOKOnly);
-    side_[Low].threshold->setFocus(Qt::OtherFocusReason);
+    // Raised from OK or a step: the box is this window's, as a field's refusal is.
+    WindowMsgBox(this, kLowNotBelowHighMessage, vbOKOnly);
+    ReturnToField(side_[Low].threshold);
     return false;
 }
 

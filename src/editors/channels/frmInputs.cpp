@@ -89,7 +89,7 @@ void frmInputs::build() {
     mode_ = NamedList("cboMode", {QStringLiteral("NORMAL"), QStringLiteral("TOGGLE")},
                       "Selects between normal input and a 'toggle' input", this);
     hold_ = new BoundedField("updHold", "txtInputHold",
-                             {0, INPUT_HOLD_MAX, 1, 3, BoundedField::EmptyReset::ToZero}, this);
+                             ChannelFieldLimits(0, INPUT_HOLD_MAX, 1, 3), this);
     hold_->SetToolTips(QStringLiteral("The amount of time that the input must be present before being recognized"));
 
     auto* grid = new QGridLayout;
@@ -161,7 +161,7 @@ QGroupBox* frmInputs::buildLocalOutput() {
                           "When enabled a signal on this contact input will directly set or reset a local output",
                           frame);
     delay_ = new BoundedField("updLocChannelDelay", "txtInputLocOutputDelay",
-                              {0, INPUT_DELAY_MAX, 1, 3, BoundedField::EmptyReset::ToZero}, frame);
+                              ChannelFieldLimits(0, INPUT_DELAY_MAX, 1, 3), frame);
     delay_->SetToolTips(QStringLiteral("The delay before the local output is changed"));
     // The delay follows the hold and is then moved with the arrows only.
     delay_->Box()->setReadOnly(true);

@@ -70,7 +70,7 @@ void frmOutputs::build() {
     mode_ = NamedList("cboOutputMode", {QStringLiteral("LATCH"), QStringLiteral("PULSE")},
                       "Selects between level or single pulse or dual pulse output type", this);
     pulseWidth_ = new BoundedField("updPulseWidth", "txtPulseWidth",
-                                   {0, PULSE_WIDTH_MAX_MS, PULSE_WIDTH_STEP_MS, 4, BoundedField::EmptyReset::ToZero},
+                                   ChannelFieldLimits(0, PULSE_WIDTH_MAX_MS, PULSE_WIDTH_STEP_MS, 4),
                                    this);
     pulseWidth_->SetToolTips(QStringLiteral("The delay before the local output is effected"));
 

@@ -42,7 +42,7 @@ protected:
         session().SelectedAnalogChannel = int16_t(index);
         dialog = std::make_unique<frmAnalogs>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         QApplication::processEvents();  // what the load has to report
         return *dialog;
     }
@@ -196,7 +196,10 @@ TEST_F(AnalogDialogTest, AStepWithTheLowSetPointNotBelowTheHighIsRefusedAndStart
     EXPECT_EQ(ShownTexts(prompts), QStringList{"Error: Low threshold value must be lower than high threshold\r\n"
                                                "value. Click OK to continue."});
     EXPECT_EQ(Number(), "3");
+    EXPECT_EQ(prompts.Shown()[0].owner, &d) << "the box belongs to the dialog, not to the main window";
+    EXPECT_TRUE(d.isActiveWindow()) << "and gives it the activation back";
     EXPECT_EQ(ControlName(QApplication::focusWidget()), "updLowThreshold");
+    EXPECT_EQ(d.updLowThreshold()->Box()->selectedText(), d.updLowThreshold()->Text());
     EXPECT_EQ(ConfigDifferences(*before, config()), QStringList{}) << "nothing stored";
     EXPECT_TRUE(d.chkAnalogEnabled()->isChecked()) << "the edits stay on screen";
     d.updLowThreshold()->stepBy(-1);
@@ -205,8 +208,10 @@ TEST_F(AnalogDialogTest, AStepWithTheLowSetPointNotBelowTheHighIsRefusedAndStart
     EXPECT_TRUE(Group(2).Flags[2] & 0x80);
     // OK compares the same way: equal is refused, one step below passes.
     d.updLowThreshold()->SetValue(d.updHighThreshold()->Value());
-    d.cmdOK()->click();
+    QTest::mouseClick(d.cmdOK(), Qt::LeftButton);
     EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(prompts.Shown().last().owner, &d);
+    EXPECT_EQ(ControlName(QApplication::focusWidget()), "updLowThreshold") << "the focus leaves OK";
     d.updLowThreshold()->SetValue(d.updHighThreshold()->Value() - 100);
     d.cmdOK()->click();
     EXPECT_FALSE(d.isVisible());
@@ -378,12 +383,11 @@ TEST_F(AnalogDialogTest, TheChannelArrowsAndWheelAfterARefusedHoldMoveNothingAnd
         SCOPED_TRACE(analog ? "analog" : "temperature");
         const auto before = std::make_unique<StationConfig>(config());
         frmAnalogs& d = Show(analog);
-        const long hold = d.updHighHold()->Value();
         ExpectEachPressRefused(prompts, d.updHighHold(), QStringLiteral("300"),
                                QStringLiteral("Value greater than maximum, value is reset to maximum"),
                                QStringLiteral("255"), UpDownPresses(d.updChannel()), [&] {
                                    EXPECT_EQ(Number(), "1");
-                                   EXPECT_EQ(d.updHighHold()->Value(), hold);
+                                   EXPECT_EQ(d.updHighHold()->Value(), 255) << "the reset is the hold at once";
                                });
         d.cmdCancel()->click();
         EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
@@ -491,7 +495,7 @@ TEST_F(AnalogDialogTest, EditsAfterAReadReachTheModuleByteForByte) {
 
     WhenModal<frmAnalogs>([this](frmAnalogs& d) {
         dialog.reset(&d);
-        QApplication::setActiveWindow(&d);
+        EXPECT_TRUE(ActiveAsShown(&d));
         d.chkAnalogEnabled()->setChecked(true);
         EnterAndLeave(d.updHighHold(), QStringLiteral("30"));
         d.updChannel()->stepBy(1);
@@ -503,7 +507,7 @@ TEST_F(AnalogDialogTest, EditsAfterAReadReachTheModuleByteForByte) {
     Trigger(MenuItem::mnuConfigAnalogInputs);
     WhenModal<frmAnalogs>([this](frmAnalogs& d) {
         dialog.reset(&d);
-        QApplication::setActiveWindow(&d);
+        EXPECT_TRUE(ActiveAsShown(&d));
         EnterAndLeave(d.updHighThreshold(), QStringLiteral("30"));
         d.cmdOK()->click();
         (void)dialog.release();

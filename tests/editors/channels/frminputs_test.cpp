@@ -45,7 +45,7 @@ protected:
         session().SelectedInputChannel = int16_t(index);
         dialog = std::make_unique<frmInputs>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         QApplication::processEvents();  // what the load has to report
         return *dialog;
     }
@@ -247,6 +247,37 @@ TEST_F(InputDialogTest, FieldsRefuseWhatIsOutsideTheirLimitsAndKeepTheFocus) {
     EXPECT_EQ(g.LocalOutputDelay[0], 8);
 }
 
+TEST_F(InputDialogTest, AHoldRefusedByTabOrAClickIsTheHoldAtOnceAndWhatIsTypedNextReplacesIt) {
+    frmInputs& d = Show();
+    QLineEdit* box = d.updHold()->Box();
+    const bool enabled = d.chkInputEnabled()->isChecked();
+    const std::pair<const char*, std::function<void()>> leaves[] = {
+        {"Tab", [&] { QTest::keyClick(box, Qt::Key_Tab); }},
+        {"a click", [&] { QTest::mouseClick(d.chkInputEnabled(), Qt::LeftButton); }},
+    };
+    for (const auto& [name, leave] : leaves) {
+        prompts.Clear();
+        Enter(d.updHold(), QStringLiteral("999"));
+        leave();
+        EXPECT_EQ(ShownTexts(prompts), QStringList{"Value greater than maximum, value is reset to maximum"}) << name;
+        EXPECT_TRUE(d.isActiveWindow()) << name;
+        EXPECT_EQ(ControlName(QApplication::focusWidget()), "updHold") << name;
+        EXPECT_EQ(d.updHold()->Value(), 255) << name;
+        EXPECT_EQ(d.updLocChannelDelay()->Value(), 255) << name << ": the delay follows the hold";
+        TypeAtFocus(QStringLiteral("5"));
+        EXPECT_EQ(box->text(), "5") << name << ": a full box would have refused it";
+    }
+    EXPECT_EQ(d.chkInputEnabled()->isChecked(), enabled) << "the refused click changed nothing";
+    // The hold's own arrows step from the reset the box shows.
+    Enter(d.updHold(), QStringLiteral("999"));
+    QTest::keyClick(box, Qt::Key_Tab);
+    QTest::mouseClick(d.updHold(), Qt::LeftButton, {}, ArrowPoint(d.updHold(), false));
+    EXPECT_EQ(box->text(), "254");
+    EXPECT_EQ(d.updHold()->Value(), 254);
+    d.cmdOK()->click();
+    EXPECT_EQ(Group(0).Hold[0], 254);
+}
+
 TEST_F(InputDialogTest, TheChannelArrowsAndWheelAfterARefusedHoldMoveNothingAndCancelStoresNothing) {
     Group(0).Hold[0] = 12;
     Group(1).Flags[1] = 3;  // a direct function: stepping onto it would latch its output
@@ -256,7 +287,7 @@ TEST_F(InputDialogTest, TheChannelArrowsAndWheelAfterARefusedHoldMoveNothingAndC
                            QStringLiteral("Value greater than maximum, value is reset to maximum"), QStringLiteral("255"),
                            UpDownPresses(d.updChannel()), [&] {
                                EXPECT_EQ(Number(), "1");
-                               EXPECT_EQ(d.updHold()->Value(), 12);
+                               EXPECT_EQ(d.updHold()->Value(), 255) << "the reset is the hold at once";
                            });
     d.cmdCancel()->click();
     EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());
@@ -355,7 +386,7 @@ TEST_F(InputDialogTest, AnEditAfterAReadReachesTheModuleByteForByte) {
 
     WhenModal<frmInputs>([this](frmInputs& d) {
         dialog.reset(&d);
-        QApplication::setActiveWindow(&d);
+        EXPECT_TRUE(ActiveAsShown(&d));
         d.EnableDisableMap(2);  // the module is a slave; these maps are still kept
         d.chkInputEnabled()->setChecked(true);
         d.cboInputPolarity()->setCurrentIndex(1);

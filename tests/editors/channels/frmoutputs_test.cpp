@@ -37,7 +37,7 @@ protected:
         dialog = std::make_unique<frmOutputs>(nullptr);
         dialog->show();
         QCoreApplication::processEvents();  // a load report comes once the dialog is up
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         return *dialog;
     }
     QString Number() const { return dialog->updChannel()->Box()->text(); }
@@ -151,6 +151,21 @@ TEST_F(OutputDialogTest, TheWidthBoxRefusesWhatIsOutsideTheModesLimits) {
         EXPECT_EQ(WidthText(), reset[i]) << cases[i].first;
         EXPECT_EQ(ControlName(QApplication::focusWidget()), "updPulseWidth") << "the focus stays";
     }
+    // A second bad value after a refusal is checked as the first was.
+    QLineEdit* box = d.updPulseWidth()->Box();
+    prompts.Clear();
+    Enter(d.updPulseWidth(), QStringLiteral("0"));
+    QTest::keyClick(box, Qt::Key_Tab);
+    TypeAtFocus(QStringLiteral("0"));
+    QTest::keyClick(box, Qt::Key_Tab);
+    EXPECT_EQ(ShownTexts(prompts).size(), 2);
+    EXPECT_EQ(WidthText(), "10");
+    // The width's own arrows step from the reset the box shows, not from the width before.
+    Enter(d.updPulseWidth(), QStringLiteral("9999"));
+    QTest::keyClick(box, Qt::Key_Tab);
+    EXPECT_EQ(d.updPulseWidth()->Value(), 2550);
+    QTest::mouseClick(d.updPulseWidth(), Qt::LeftButton, {}, ArrowPoint(d.updPulseWidth(), false));
+    EXPECT_EQ(WidthText(), "2540");
     Enter(d.updPulseWidth(), QStringLiteral("120"));
     d.cmdOK()->click();
     EXPECT_EQ(StoredWidth(1), 12);
@@ -166,7 +181,7 @@ TEST_F(OutputDialogTest, TheChannelArrowsAndWheelAfterARefusedWidthMoveNothingAn
                            QStringLiteral("Value greater than maximum, value is reset to maximum"),
                            QStringLiteral("2550"), UpDownPresses(d.updChannel()), [&] {
                                EXPECT_EQ(Number(), "1");
-                               EXPECT_EQ(d.updPulseWidth()->Value(), 120);
+                               EXPECT_EQ(d.updPulseWidth()->Value(), 2550) << "the reset is the width at once";
                            });
     d.cmdCancel()->click();
     EXPECT_EQ(ConfigDifferences(*before, config()), QStringList());

@@ -50,7 +50,7 @@ protected:
     frmShowConfiguration& Show() {
         dialog = std::make_unique<frmShowConfiguration>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         return *dialog;
     }
     std::unique_ptr<frmShowConfiguration> dialog;

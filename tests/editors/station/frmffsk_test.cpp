@@ -38,7 +38,7 @@ protected:
     frmFFSK& Show() {
         dialog = std::make_unique<frmFFSK>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         return *dialog;
     }
     // Opens the dialog, runs act and presses OK; the configuration's changes since.

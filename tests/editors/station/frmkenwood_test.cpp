@@ -89,9 +89,7 @@ protected:
     frmKenwood& Show(FleetSyncView view = {}) {
         dialog = std::make_unique<frmKenwood>(nullptr, view);
         dialog->show();
-        dialog->activateWindow();
-        QApplication::setActiveWindow(dialog.get());
-        EXPECT_TRUE(WaitUntil([this] { return dialog->isActiveWindow(); }, 2000));
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         return *dialog;
     }
     static FleetSyncView Master() { return FleetSyncView{MODE_MASTER, PORT_FLEETSYNC, 0}; }

@@ -66,7 +66,7 @@ protected:
     frmLevel& Show() {
         dialog = std::make_unique<frmLevel>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         return *dialog;
     }
     // The command byte of every frame the module received since the last call.

@@ -60,7 +60,7 @@ protected:
         session().SerialPortSelector = static_cast<int16_t>(port);
         dialog = std::make_unique<frmSport>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         return *dialog;
     }
     QStringList Texts() const { return ShownTexts(prompts); }

@@ -45,7 +45,7 @@ protected:
     frmSysDiag& Show() {
         dialog = std::make_unique<frmSysDiag>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         return *dialog;
     }
     QList<BoundedField*> Leds(const frmSysDiag& d) const {
@@ -186,7 +186,8 @@ TEST_F(SysDiagDialogTest, AllocationFromTheSystemDialogRefreshesItsStationList) 
     Open();
     QStringList listAfter;
     WhenModal<frmSystem>([&](frmSystem& s) {
-        WhenModal<frmSysDiag>([&](frmSysDiag& d) {
+        // Comes after the password's box, whose close gives the system dialog its turn.
+        WhenShown<frmSysDiag>([&](frmSysDiag& d) {
             d.cmdAllocate()->click();
             listAfter = Lines(s.lsbStationConfiguration());
             d.cmdCancel()->click();

@@ -43,7 +43,7 @@ protected:
     frmSystem& Show() {
         dialog = std::make_unique<frmSystem>(nullptr);
         dialog->show();
-        QApplication::setActiveWindow(dialog.get());
+        EXPECT_TRUE(ActiveAsShown(dialog.get()));
         return *dialog;
     }
     QStringList Texts() const { return ShownTexts(prompts); }
@@ -273,6 +273,11 @@ TEST_F(SystemDialogTest, OkChecksTheFieldThatHasTheFocus) {
     EXPECT_TRUE(d.isVisible());
     d.cmdOK()->click();
     EXPECT_EQ(Texts().last(), "Value less than minimum, value is reset to minimum");
+    // The same bad value typed again over the reset and left is refused again.
+    TypeAtFocus(QStringLiteral("0"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(Texts().size(), 3);
+    EXPECT_EQ(d.updStartUpDelay()->Text(), "1");
     d.cmdOK()->click();
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(Element(START_UP_DELAY), 1);

@@ -67,10 +67,7 @@ class PropertyDialogFixture : public AppFixture {
 protected:
     // Focus events, and so the fields' leave checks, reach only the active window; the
     // window system makes a new dialog active a little after it is shown.
-    static void Activate(QWidget& d) {
-        d.activateWindow();
-        EXPECT_TRUE(WaitUntil([&d] { return d.isActiveWindow(); }, 2000));
-    }
+    static void Activate(QWidget& d) { EXPECT_TRUE(ActiveAsShown(&d)); }
     // Opens Dialog through its entry point and runs act on it once it is up and active.
     template <typename Dialog>
     void With(std::function<void(Dialog&)> act) {
