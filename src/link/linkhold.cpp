@@ -89,15 +89,12 @@ void drain() {
 } // namespace
 
 LinkHold::LinkHold(Lending lending) : generation_(g_generation) {
-    if (HoldsLink() && (lending == MayLend || !g_holders.back().lendable)) {
-        ++g_holders.back().holds;
-        granted_ = true;
-        return;
-    }
-    // A job that must not be interrupted takes a hold of its own, even inside another of
-    // its holds: what it forbids ends with it.
     if (HoldsLink()) {
-        g_holders.push_back(Holder{WaitDepth(), 1, 0, false});
+        Holder& h = g_holders.back();
+        // A part of the job that must not be interrupted takes a hold of its own: what it
+        // forbids ends with it.
+        if (lending == NeverLent && h.lendable) g_holders.push_back(Holder{WaitDepth(), 1, 0, false});
+        else ++h.holds;
         granted_ = true;
         return;
     }
