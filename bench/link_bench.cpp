@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
     QElapsedTimer wall;
     wall.start();
     const double cpu0 = cpuSeconds();
-    const int r1 = SendRequest(CMD_MODULE_INFO, 0, 0, 0);
+    const LinkHold hold;
+    const int r1 = SendRequest(hold, CMD_MODULE_INFO, 0, 0, 0);
     const double cpu = cpuSeconds() - cpu0;
     const double waited = double(wall.elapsed()) / 1000.0;
     std::printf("time-out wait: result %d, %.3f s waited, %.4f s CPU = %.2f%% of one core\n", r1, waited, cpu,
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
     int failures = 0;
     wall.restart();
     for (int i = 0; i < n; ++i)
-        if (SendRequestByte(CMD_CFG_SYSTEM, 0, 0, 0, i & 3) != SEND_OK) ++failures;
+        if (SendRequestByte(hold, CMD_CFG_SYSTEM, 0, 0, 0, i & 3) != SEND_OK) ++failures;
     const double per = double(wall.nsecsElapsed()) / 1e6 / n;
     std::printf("request/reply over TCP loopback: %d transactions, %d failed, %.3f ms each on average\n", n,
                 failures, per);

@@ -11,6 +11,7 @@
 #include "model/model.h"
 #include "model/target.h"
 #include "link/builders.h"
+#include "link/linkhold.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
 #include "control/rxdispatch.h"
@@ -111,11 +112,12 @@ int main(int argc, char** argv) {
     SetRxPacketObserver([](const uint8_t* frame, int) { replies += frame[FRAME_PACKET_TYPE] == PKT_REPLY; });
 
     // 1. A poll on its own.
+    const LinkHold hold;
     int failures = 0;
     const double cpu0 = CpuSeconds();
     QElapsedTimer t;
     t.start();
-    for (int i = 0; i < kPolls; ++i) failures += SendRequestByte(CMD_ANALOG_STATUS, 0, 0, 0, 0) != SEND_OK;
+    for (int i = 0; i < kPolls; ++i) failures += SendRequestByte(hold, CMD_ANALOG_STATUS, 0, 0, 0, 0) != SEND_OK;
     const double perPoll = (CpuSeconds() - cpu0) / kPolls;
     std::printf("one analog status request: %.3f ms CPU, %.3f ms wall (%d of %d failed)\n", perPoll * 1e3,
                 double(t.nsecsElapsed()) / 1e6 / kPolls, failures, kPolls);

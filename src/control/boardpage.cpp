@@ -76,11 +76,10 @@ uint16_t StampBoardPage(bool pageWasValid, int32_t highestByteAddress, int32_t f
     return count;
 }
 
-int16_t ReadBoardPage() {
-    const LinkHold hold;
-    const int16_t low = RequestFlashPage(CMD_FLASH_PAGE_LOW, BOARD_PAGE_ADDRESS);
+int16_t ReadBoardPage(const LinkHold& hold) {
+    const int16_t low = RequestFlashPage(hold, CMD_FLASH_PAGE_LOW, BOARD_PAGE_ADDRESS);
     if (low != SEND_OK) return low;
-    return RequestFlashPage(CMD_FLASH_PAGE_HIGH, BOARD_PAGE_ADDRESS + FLASH_HALF_PAGE_BYTES);
+    return RequestFlashPage(hold, CMD_FLASH_PAGE_HIGH, BOARD_PAGE_ADDRESS + FLASH_HALF_PAGE_BYTES);
 }
 
 void ShowManufacturingPage() {
@@ -91,8 +90,12 @@ void ShowManufacturingPage() {
     // Over TCP the module is reached without the serial port.
     if (OpenLinkPort() != 0) return;
     ClearFlashImage();
-    // A failed read has been reported by the link.
-    if (ReadBoardPage() != SEND_OK) return;
+    {
+        // The page is read under the hold; what it holds is said after.
+        const LinkHold hold;
+        // A failed read has been reported by the link.
+        if (ReadBoardPage(hold) != SEND_OK) return;
+    }
 
     const QString title = QStringLiteral("Flash Loader - Reading manufacturing page");
     if (!BoardPageCrcGood()) {

@@ -8,6 +8,8 @@
 
 namespace korvel {
 
+class LinkHold;
+
 constexpr int32_t BOARD_PAGE_ADDRESS = 0x1DF00;
 // Field addresses in flash (the page's offsets 0xD8 .. 0xFF).
 constexpr int32_t BOARD_SERIAL = 0x1DFD8;       // 8 characters, each as two decimal digits
@@ -43,7 +45,7 @@ uint16_t StampBoardPage(bool pageWasValid, int32_t highestByteAddress, int32_t f
 
 // Reads both halves of the page from the station StationAddress names into FlashImage;
 // SendPacket's result of the first half that fails, else SEND_OK.
-int16_t ReadBoardPage();
+int16_t ReadBoardPage(const LinkHold& hold);
 // Reads the page from the module and shows it, or says that its CRC does not match.
 // The reply time-out and station address are put back afterwards.
 void ShowManufacturingPage();

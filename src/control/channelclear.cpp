@@ -42,7 +42,7 @@ QString channelTimeoutText() {
 
 } // namespace
 
-ChannelWait PollChannelClear(const std::function<bool()>& stopAsked) {
+ChannelWait PollChannelClear(const LinkHold& hold, const std::function<bool()>& stopAsked) {
     target().ChannelState = 255;
     int16_t budget = kPollBudget;
     for (;;) {
@@ -51,10 +51,10 @@ ChannelWait PollChannelClear(const std::function<bool()>& stopAsked) {
         if (target().ChannelState == 0) return ChannelWait::Clear;
         // The radio channel belongs to the local module: it is asked, whatever
         // station the caller is about to talk to.
-        if (SendRequest(CMD_CHANNEL_CLEAR, 0, 0, 0) != SEND_OK) return ChannelWait::Failed;
+        if (SendRequest(hold, CMD_CHANNEL_CLEAR, 0, 0, 0) != SEND_OK) return ChannelWait::Failed;
         if (stopAsked && stopAsked()) return ChannelWait::Abandoned;
         if (budget == 0) {
-            const int answer = MsgBoxLent(channelTimeoutText(), vbYesNo + vbCritical,
+            const int answer = MsgBoxLent(hold, channelTimeoutText(), vbYesNo + vbCritical,
                                       QStringLiteral("OMRU - Channel clear timeout"));
             // Only a Yes keeps polling; a box closed any other way gives up.
             if (answer != vbYes) return ChannelWait::Abandoned;
@@ -69,9 +69,9 @@ int16_t& channelClearWait() {
     return waiting;
 }
 
-int16_t WaitChannelClear() { return WaitChannelClear(linkState().StationAddress[0]); }
+int16_t WaitChannelClear(const LinkHold& hold) { return WaitChannelClear(hold, linkState().StationAddress[0]); }
 
-int16_t WaitChannelClear(int16_t station) {
+int16_t WaitChannelClear(const LinkHold& hold, int16_t station) {
     LinkState& s = linkState();
     channelClearWait() = 1;
     if (station == 0) {
@@ -81,7 +81,7 @@ int16_t WaitChannelClear(int16_t station) {
     linkHost().SetTimerEnabled(LinkTimer::MsgTimer, true);
     s.ProgressActive = 1;
 
-    const int16_t result = PollChannelClear() == ChannelWait::Clear ? kClear : kAborted;
+    const int16_t result = PollChannelClear(hold) == ChannelWait::Clear ? kClear : kAborted;
 
     channelClearWait() = 0;
     linkHost().SetTimerEnabled(LinkTimer::MsgTimer, false);

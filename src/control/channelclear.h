@@ -6,11 +6,13 @@
 
 namespace korvel {
 
+class LinkHold;
+
 // 0 when the channel is clear (or the target is the local module), 255 when the user
 // gave up or a poll failed. The target is StationAddress(0).
-int16_t WaitChannelClear();
+int16_t WaitChannelClear(const LinkHold& hold);
 // The same before talking to station (an event's acknowledgement goes to its source).
-int16_t WaitChannelClear(int16_t station);
+int16_t WaitChannelClear(const LinkHold& hold, int16_t station);
 
 // 1 while WaitChannelClear polls a remote station's radio channel: the blinking
 // progress text says what is awaited. Back to 0 on a program-wide reset.
@@ -22,6 +24,6 @@ enum class ChannelWait { Clear, Abandoned, Failed };
 // busy polls, and after every further one, the user is asked whether to go on; No ends
 // the wait as Abandoned, as does stopAsked turning true after a poll. Failed: a poll
 // failed and the link has told the user.
-ChannelWait PollChannelClear(const std::function<bool()>& stopAsked = {});
+ChannelWait PollChannelClear(const LinkHold& hold, const std::function<bool()>& stopAsked = {});
 
 } // namespace korvel

@@ -16,18 +16,18 @@ using BlockBytes = std::array<uint8_t, CONFIG_BLOCK_MAX_BYTES>;
 
 // The block's bytes behind a PKT_SET header: Length is the header and the data; the
 // checksum follows at byte Length.
-int16_t sendBlock(int16_t code, int16_t destination, int16_t source, int16_t route, const BlockBytes& block,
+int16_t sendBlock(const LinkHold& hold, int16_t code, int16_t destination, int16_t source, int16_t route, const BlockBytes& block,
                   int bytes, bool resetPacketId) {
     const int length = FRAME_DATA + bytes;
     QByteArray frame = TxFrame(length, destination, source, route, PKT_SET, code);
     uint8_t* t = FrameBytes(frame);
     std::memcpy(t + FRAME_DATA, block.data(), static_cast<size_t>(bytes));
-    return SendTxFrame(frame, TX_WAIT_ACK, resetPacketId);
+    return SendTxFrame(hold, frame, TX_WAIT_ACK, resetPacketId);
 }
 
 } // namespace
 
-int16_t SendConfigBlock(int16_t code, int16_t destination, int16_t source, int16_t route, int16_t index) {
+int16_t SendConfigBlock(const LinkHold& hold, int16_t code, int16_t destination, int16_t source, int16_t route, int16_t index) {
     BlockBytes block{};
     const int size = static_cast<int>(block.size());
     const uint8_t indexByte = static_cast<uint8_t>(index);
@@ -62,13 +62,13 @@ int16_t SendConfigBlock(int16_t code, int16_t destination, int16_t source, int16
     }
     if (!built) return SEND_FAILED;
     // A transaction still open keeps its frame: SendPacket refuses and restores it.
-    return sendBlock(code, destination, source, route, block, bytes, false);
+    return sendBlock(hold, code, destination, source, route, block, bytes, false);
 }
 
-int16_t SendNmeaConfig(int16_t destination, int16_t source, int16_t route) {
+int16_t SendNmeaConfig(const LinkHold& hold, int16_t destination, int16_t source, int16_t route) {
     BlockBytes block{};
     if (!BuildNmeaBlock(block.data(), static_cast<int>(block.size()))) return SEND_FAILED;
-    return sendBlock(CMD_CFG_NMEA, destination, source, route, block, NMEA_BLOCK_BYTES, true);
+    return sendBlock(hold, CMD_CFG_NMEA, destination, source, route, block, NMEA_BLOCK_BYTES, true);
 }
 
 } // namespace korvel

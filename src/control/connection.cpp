@@ -72,9 +72,9 @@ TransferResult ReadWholeConfiguration() {
     if (OpenLinkPort() != 0) return TRANSFER_FAILED;
     EnableButtons({ToolButton::Write, ToolButton::Read}, false);
     if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
-        ModuleModeCheck([] { connectionUi().RunFlashLoad(); }) != 0)
+        ModuleModeCheck(hold, [] { connectionUi().RunFlashLoad(); }) != 0)
         return s.UserCancel ? TRANSFER_CANCELLED : TRANSFER_FAILED;
-    const TransferResult result = ReadConfiguration();
+    const TransferResult result = ReadConfiguration(hold);
     if (result != TRANSFER_OK) return result;
     host.SetPanelText(2, QStringLiteral("Configuration Downloaded"));
     host.SetPanelText(3, QString());
@@ -220,7 +220,7 @@ int16_t UploadConfiguration() {
     if (session().OffLineEdit) {
         if (s.ConnectCancelled) return 1;
         if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
-            ModuleModeCheck([] { connectionUi().RunFlashLoad(); }) != 0) {
+            ModuleModeCheck(hold, [] { connectionUi().RunFlashLoad(); }) != 0) {
             EnableButtons({ToolButton::Read}, true);
             return 1;
         }
@@ -232,14 +232,14 @@ int16_t UploadConfiguration() {
                              kLineBreak + QStringLiteral("to the one contained in the system configuration (") +
                              QString::number(MyAddress()) + QStringLiteral(") being uploaded") + kLineBreak +
                              QStringLiteral("Continue? ");
-        if (MsgBoxLent(text, vbYesNo + vbExclamation, QStringLiteral("OMRU")) == vbNo) return 1;
+        if (MsgBoxLent(hold, text, vbYesNo + vbExclamation, QStringLiteral("OMRU")) == vbNo) return 1;
     }
     host.SetPanelText(1, StationText());
     // A failed write leaves the configuration in memory as it was: so are the commands
     // that save, print or write it again.
     const CommandStates before = SaveCommandStates(host);
     EnableButtons({ToolButton::Write, ToolButton::Read}, false);
-    const TransferResult result = WriteConfiguration();
+    const TransferResult result = WriteConfiguration(hold);
     if (result == TRANSFER_OK) {
         host.SetPanelText(2, QStringLiteral("Configuration Uploaded"));
         host.SetPanelText(3, QString());

@@ -140,7 +140,7 @@ int16_t SendSetProtocol(uint8_t code, uint8_t station1, uint8_t station2, uint8_
     t[7] = data1;
     t[8] = data2;
     t[9] = data3;
-    return SendTxFrame(frame, TX_WAIT_ACK, true);
+    return SendTxFrame(hold, frame, TX_WAIT_ACK, true);
 }
 
 namespace {

@@ -61,12 +61,12 @@ enum class LeftWith {
 // Restarts the module out of its boot loader into the firmware its flash holds and
 // waits for it, as the end of a load does; false when the restart was not acknowledged.
 // The restart is not cut short by a cancel or a close: those take effect after it.
-bool RestartModule() {
+bool RestartModule(const LinkHold& link) {
     LinkState& s = linkState();
     int16_t r;
     {
         const HeldCancel hold;
-        r = SendCommand(CMD_RESTART_PROCESSES, s.StationAddress[0], s.StationAddress[1], s.StationAddress[2]);
+        r = SendCommand(link, CMD_RESTART_PROCESSES, s.StationAddress[0], s.StationAddress[1], s.StationAddress[2]);
     }
     if (r != SEND_OK) return false;
 
@@ -96,8 +96,8 @@ struct Untouched {
     bool restarted;
     QString text;
 };
-Untouched RestartUntouched() {
-    if (LinkStillUp() && RestartModule())
+Untouched RestartUntouched(const LinkHold& link) {
+    if (LinkStillUp() && RestartModule(link))
         return {true, QStringLiteral("Nothing was written to the module's flash. The module was restarted and runs its "
                                      "firmware as before.")};
     return {false, QStringLiteral("Nothing was written to the module's flash, but the module may be waiting in its "
@@ -107,8 +107,8 @@ Untouched RestartUntouched() {
 
 // After a refusal the boot loader's own message has been shown: the module is
 // restarted and the user told how it was left.
-void EndRefusedUntouched() {
-    const Untouched left = RestartUntouched();
+void EndRefusedUntouched(const LinkHold& link) {
+    const Untouched left = RestartUntouched(link);
     MsgBox(AfterRefusal(left.text), vbOKOnly + (left.restarted ? vbInformation : vbExclamation), kTitle);
 }
 
@@ -120,15 +120,26 @@ QString BoardPageNote() {
         .arg(f.serial, f.type, f.revision);
 }
 
+const QString kNotStarted =
+    QStringLiteral("Nothing was written to the module's flash. The module runs its firmware as before.");
+
+// Says where the load stopped and what it left behind (tail), after the text of a
+// refusal that ended it.
+FlashLoadOutcome SayStopped(const QString& where, bool cancelled, const QString& tail) {
+    MsgBox(AfterRefusal((cancelled ? QStringLiteral("The firmware load was cancelled ")
+                                   : QStringLiteral("The firmware load failed ")) +
+                        where + QStringLiteral(".") + kLineBreak + tail),
+           vbOKOnly + (cancelled ? vbExclamation : vbCritical), kTitle);
+    return FlashLoadOutcome::Stopped;
+}
+
 // Ends the load at a failed or cancelled step, saying where and what it left behind,
 // after the text of a refusal that ended it: the module is put back before that is said.
-FlashLoadOutcome Stop(const QString& where, bool cancelled, LeftWith left) {
+FlashLoadOutcome Stop(const LinkHold& link, const QString& where, bool cancelled, LeftWith left) {
     QString tail;
     switch (left) {
-    case LeftWith::NotStarted:
-        tail = QStringLiteral("Nothing was written to the module's flash. The module runs its firmware as before.");
-        break;
-    case LeftWith::FlashUntouched: tail = RestartUntouched().text; break;
+    case LeftWith::NotStarted: tail = kNotStarted; break;
+    case LeftWith::FlashUntouched: tail = RestartUntouched(link).text; break;
     case LeftWith::PartialFlash:
         tail = QStringLiteral("The module holds no complete firmware and waits in its boot loader. Repeat the "
                               "firmware load.");
@@ -139,11 +150,7 @@ FlashLoadOutcome Stop(const QString& where, bool cancelled, LeftWith left) {
                               "its boot loader. Switch the module off and on again to start the new firmware.");
         break;
     }
-    MsgBox(AfterRefusal((cancelled ? QStringLiteral("The firmware load was cancelled ")
-                                   : QStringLiteral("The firmware load failed ")) +
-                        where + QStringLiteral(".") + kLineBreak + tail),
-           vbOKOnly + (cancelled ? vbExclamation : vbCritical), kTitle);
-    return FlashLoadOutcome::Stopped;
+    return SayStopped(where, cancelled, tail);
 }
 
 bool Cancelled(int16_t result) { return result == SEND_CANCELLED || linkState().UserCancel; }
@@ -195,13 +202,13 @@ bool BootLoaderTooOld(const RomFile& file) {
 // page when its low half arrives, so a page cut in two loses what its high half held (on
 // the board information page: the serial number, type and revision); a cancel or close
 // meanwhile takes effect once the high half is in. failedAt names the half that failed.
-int16_t WritePage(int32_t address, int32_t& failedAt) {
+int16_t WritePage(const LinkHold& link, int32_t address, int32_t& failedAt) {
     const HeldCancel hold;
     failedAt = address;
-    int16_t r = SendFlashPage(CMD_FLASH_PAGE_LOW, address);
+    int16_t r = SendFlashPage(link, CMD_FLASH_PAGE_LOW, address);
     if (r != SEND_OK) return r;
     failedAt = address + FLASH_HALF_PAGE_BYTES;
-    return SendFlashPage(CMD_FLASH_PAGE_HIGH, failedAt);
+    return SendFlashPage(link, CMD_FLASH_PAGE_HIGH, failedAt);
 }
 
 QString FlashAddressText(int32_t address) {
@@ -211,7 +218,7 @@ QString FlashAddressText(int32_t address) {
 // Writes every page from address 0 through the one holding the highest loaded word,
 // all but the board information page, which keeps what the module holds until it is
 // stamped. A cancel stops the load after the page under way, but not after the last.
-FlashLoadOutcome Program(int pages, const RefusalScope& refusals) {
+FlashLoadOutcome Program(const LinkHold& link, int pages, const RefusalScope& refusals) {
     ProgressView& view = progressView();
     // A refused half was not written: until a half is acknowledged the flash holds what
     // it held, and a refusal then is one before any write.
@@ -224,10 +231,10 @@ FlashLoadOutcome Program(int pages, const RefusalScope& refusals) {
         if (address != BOARD_PAGE_ADDRESS) {
             int32_t failedAt = 0;
             const int refusedBefore = refusals.Count();
-            const int16_t r = WritePage(address, failedAt);
+            const int16_t r = WritePage(link, address, failedAt);
             if (r != SEND_OK) {
                 const bool untouched = !written && failedAt == address && refusals.Count() > refusedBefore;
-                return Stop(QStringLiteral("while writing page %1 (flash address 0x%2)")
+                return Stop(link, QStringLiteral("while writing page %1 (flash address 0x%2)")
                                 .arg(PageText(i, pages), FlashAddressText(failedAt)),
                             r == SEND_CANCELLED, untouched ? LeftWith::FlashUntouched : LeftWith::PartialFlash);
             }
@@ -236,7 +243,7 @@ FlashLoadOutcome Program(int pages, const RefusalScope& refusals) {
         int16_t shown = static_cast<int16_t>(i);
         ShowProgressPercent(shown);
         if (linkState().UserCancel && i + 1 < pages)
-            return Stop(QStringLiteral("after page ") + PageText(i, pages), true, LeftWith::PartialFlash);
+            return Stop(link, QStringLiteral("after page ") + PageText(i, pages), true, LeftWith::PartialFlash);
     }
     return FlashLoadOutcome::Loaded;
 }
@@ -246,7 +253,6 @@ FlashLoadOutcome Program(int pages, const RefusalScope& refusals) {
 FlashLoaderPauses& flashLoaderPauses() { return g_pauses; }
 
 FlashLoadOutcome RunFlashLoader() {
-    const LinkHold hold(LinkHold::NeverLent);
     const KeepLinkAddressing keep;
     struct EndLoad {
         // A cancel belongs to this load: left standing, it would cancel the next command.
@@ -256,6 +262,7 @@ FlashLoadOutcome RunFlashLoader() {
         }
     } endLoad;
 
+    // The file is chosen before the link is taken: events are acknowledged meanwhile.
     RomFile file;
     if (!ChooseFirmwareFile(file)) return FlashLoadOutcome::Abandoned;
     // A refusal is said by the load's own message, once the module is put back.
@@ -271,12 +278,15 @@ FlashLoadOutcome RunFlashLoader() {
     s.StationAddress[2] = 0;
     int16_t r;
 
-    // Up to here the module runs its firmware, untouched: a failure or cancel just ends.
-    // A link that gave up has said so.
-    r = SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL);
+    // Up to here the module runs its firmware, untouched: a failure or cancel just ends,
+    // and what is said of it is said with the link free. A link that gave up has said so.
+    {
+        const LinkHold identity;
+        r = SendRequestParam(identity, CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL);
+    }
     if (r != SEND_OK) {
         if (!Cancelled(r) && !refusals.Refused()) return FlashLoadOutcome::Stopped;
-        return Stop(QStringLiteral("while asking the module for its identity"), Cancelled(r), LeftWith::NotStarted);
+        return SayStopped(QStringLiteral("while asking the module for its identity"), Cancelled(r), kNotStarted);
     }
     if ((t.TargetIdentity & 0x0F) != kProductKorvel) {
         MsgBox(QStringLiteral("This application is incorrect for the product type found.The product found, ") +
@@ -287,38 +297,43 @@ FlashLoadOutcome RunFlashLoader() {
         return FlashLoadOutcome::Refused;
     }
 
+    // From the boot loader's start until the module runs its firmware again, the module
+    // must hear nothing else: this hold is never lent.
+    const LinkHold link(LinkHold::NeverLent);
+    if (!link.Granted()) return FlashLoadOutcome::Stopped;
+
     // From here on a load that writes nothing restarts the module into its firmware. The
     // boot loader's start is waited out whole, so that a cancel meanwhile finds it ready
     // to take the restart.
     {
         const HeldCancel hold;
-        r = SendCommand(CMD_ENTER_BOOT_LOADER, 0, 0, 0);
+        r = SendCommand(link, CMD_ENTER_BOOT_LOADER, 0, 0, 0);
         if (r != SEND_FAILED) WaitPeriod(g_pauses.bootLoaderStartMs);
     }
     if (r == SEND_FAILED)
-        return Stop(QStringLiteral("while starting the boot loader"), false, LeftWith::FlashUntouched);
-    if (s.UserCancel) return Stop(QStringLiteral("while the boot loader started"), true, LeftWith::FlashUntouched);
-    r = SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL);
+        return Stop(link, QStringLiteral("while starting the boot loader"), false, LeftWith::FlashUntouched);
+    if (s.UserCancel) return Stop(link, QStringLiteral("while the boot loader started"), true, LeftWith::FlashUntouched);
+    r = SendRequestParam(link, CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL);
     if (r != SEND_OK)
-        return Stop(QStringLiteral("while asking the boot loader for its version"), Cancelled(r),
+        return Stop(link, QStringLiteral("while asking the boot loader for its version"), Cancelled(r),
                     LeftWith::FlashUntouched);
     if (BootLoaderTooOld(file)) {
-        EndRefusedUntouched();
+        EndRefusedUntouched(link);
         ClosePort();
         return FlashLoadOutcome::Refused;
     }
     WaitPeriod(g_pauses.stepMs);
     WaitPeriod(g_pauses.stepMs);
-    if (s.UserCancel) return Stop(QStringLiteral("while the boot loader settled"), true, LeftWith::FlashUntouched);
+    if (s.UserCancel) return Stop(link, QStringLiteral("while the boot loader settled"), true, LeftWith::FlashUntouched);
 
     t.FlashUnlocked = 0;
-    r = SendCommand(CMD_FLASH_UNLOCK, 0, 0, 0);
-    if (r == SEND_OK) r = SendRequest(CMD_FLASH_UNLOCK, 0, 0, 0);
-    if (r != SEND_OK) return Stop(QStringLiteral("while unlocking the flash"), Cancelled(r), LeftWith::FlashUntouched);
+    r = SendCommand(link, CMD_FLASH_UNLOCK, 0, 0, 0);
+    if (r == SEND_OK) r = SendRequest(link, CMD_FLASH_UNLOCK, 0, 0, 0);
+    if (r != SEND_OK) return Stop(link, QStringLiteral("while unlocking the flash"), Cancelled(r), LeftWith::FlashUntouched);
     if (t.FlashUnlocked == 0) {
         MsgBox(QStringLiteral("Flash Not Unlocked, cannot continue"), vbOKOnly + vbCritical,
                QStringLiteral("OMRU Flash Loader"));
-        EndRefusedUntouched();
+        EndRefusedUntouched(link);
         return FlashLoadOutcome::Stopped;
     }
 
@@ -327,15 +342,15 @@ FlashLoadOutcome RunFlashLoader() {
     // halves are read whole, so no late answer to a cancelled read can arrive unasked.
     {
         const HeldCancel hold;
-        r = ReadBoardPage();
+        r = ReadBoardPage(link);
     }
     if (r != SEND_OK || s.UserCancel)
-        return Stop(QStringLiteral("while reading the board information page"), Cancelled(r),
+        return Stop(link, QStringLiteral("while reading the board information page"), Cancelled(r),
                     LeftWith::FlashUntouched);
     const bool pageValid = BoardPageCrcGood();
     const QString previousLoad = BoardPageFieldsOf().lastLoad;
 
-    if (const FlashLoadOutcome programmed = Program(file.highest / FLASH_PAGE_BYTES + 1, refusals);
+    if (const FlashLoadOutcome programmed = Program(link, file.highest / FLASH_PAGE_BYTES + 1, refusals);
         programmed != FlashLoadOutcome::Loaded)
         return programmed;
 
@@ -351,15 +366,15 @@ FlashLoadOutcome RunFlashLoader() {
                    QStringLiteral("Click OK to continue"),
                vbOKOnly + vbInformation, QStringLiteral("Flash Loader - Updating manufacturing page"));
     int32_t failedAt = 0;
-    r = WritePage(BOARD_PAGE_ADDRESS, failedAt);
+    r = WritePage(link, BOARD_PAGE_ADDRESS, failedAt);
     if (r != SEND_OK)
-        return Stop(QStringLiteral("while writing the board information page"), r == SEND_CANCELLED,
+        return Stop(link, QStringLiteral("while writing the board information page"), r == SEND_CANCELLED,
                     LeftWith::BoardPageUnsure);
     cancelTooLate |= s.UserCancel;
     s.UserCancel = false;
 
-    if (!RestartModule())
-        return Stop(QStringLiteral("while restarting the module"), false, LeftWith::WholeFlash);
+    if (!RestartModule(link))
+        return Stop(link, QStringLiteral("while restarting the module"), false, LeftWith::WholeFlash);
     if (cancelTooLate || s.UserCancel)
         MsgBox(QStringLiteral("The firmware load was cancelled after every page was written, so it was finished. The "
                               "module holds the new firmware and was restarted."),

@@ -6,6 +6,8 @@
 
 namespace korvel {
 
+class LinkHold;
+
 // A flash page is 256 bytes at a multiple of 256; it travels as two halves.
 constexpr int32_t FLASH_PAGE_BYTES = 256;
 // Length byte of a half-page write (address and 128 data bytes) and of a read.
@@ -20,10 +22,10 @@ constexpr int FLASH_REPLY_DATA = 9;
 // CMD_FLASH_PAGE_LOW or CMD_FLASH_PAGE_HIGH to the station StationAddress names; the
 // frame carries the word address. Returns SendPacket's result; an address whose half
 // page lies outside the image sends nothing and fails.
-int16_t SendFlashPage(int16_t command, int32_t byteAddress);
+int16_t SendFlashPage(const LinkHold& hold, int16_t command, int32_t byteAddress);
 // Asks for the 128 bytes from byteAddress; the reply reaches FlashImage before this
 // returns SEND_OK.
-int16_t RequestFlashPage(int16_t command, int32_t byteAddress);
+int16_t RequestFlashPage(const LinkHold& hold, int16_t command, int32_t byteAddress);
 
 
 // Keeps the reply time-out and the station address a flash operation changes, and puts

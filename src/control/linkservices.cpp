@@ -6,6 +6,9 @@
 #include "model/target.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/transaction.h"
+#include "platform/prompts.h"
+#include "platform/tcpclient.h"
 #include "model/eventlist.h"
 #include "control/channelclear.h"
 #include "control/localsettings.h"
@@ -68,7 +71,17 @@ void ProgramLinkClient::TrafficLine(const QString& text) {
 
 void ProgramLinkClient::CommunicationLost() { target().PellarDevice = false; }
 
-void ProgramLinkClient::CommunicationGivenUp() {
+bool ProgramLinkClient::GoOnWithoutAnswer(const LinkHold& hold) {
+    // The link is lent while the question is up: events are acknowledged and polls go
+    // on meanwhile, as borrowers that never end the link.
+    return MsgBoxLent(hold,
+                      QStringLiteral("No Communication from module") + QStringLiteral("\r\n") +
+                          QStringLiteral("Check cable and COM port, Continue?"),
+                      vbYesNo + vbQuestion, QStringLiteral("Communication Timer")) == vbYes;
+}
+
+void ProgramLinkClient::NoAnswerGivenUp() {
+    ShowCommsFailure(QStringLiteral("Communication Timeout"));
     // Off line: nothing that needs the station's configuration or the station itself is
     // offered until the user reads again.
     using enum MenuItem;
@@ -80,6 +93,13 @@ void ProgramLinkClient::CommunicationGivenUp() {
     for (ToolButton b : {ToolButton::Save, ToolButton::Print, ToolButton::Write, ToolButton::Config})
         host.SetToolbarButtonEnabled(b, false);
     host.SetToolbarButtonEnabled(ToolButton::Read, true);
+    host.SetPanelText(3, QString());
+    host.SetTimerEnabled(LinkTimer::CommIn, false);
+    LinkState& s = linkState();
+    if (s.TcpLinkActive) {
+        TcpClientSocket().Close();
+        s.TcpLinkActive = false;
+    }
 }
 
 void ProgramLinkClient::MessageTick() {
@@ -114,19 +134,33 @@ void ProgramLinkClient::BackgroundTick() {
         return;
     }
     running = true;
+    bool tryAgain = true;
     {
         const LinkHold hold;
-        while (!ack.OwedAcks.isEmpty() && !ProgramEnding()) {
+        while (hold.Granted() && !ack.OwedAcks.isEmpty() && !ProgramEnding()) {
             // Each acknowledgement keeps its own station, passed along rather than put
-            // where every job would see it for the length of the channel wait. A wait the
-            // user abandons drops it; the module repeats its event and a new one is owed.
-            const int16_t source = ack.OwedAcks.takeFirst();
-            if (WaitChannelClear(source) == 0) SendAck(source);
+            // where every job would see it for the length of the channel wait.
+            const int16_t source = ack.OwedAcks.first();
+            const bool sent = WaitChannelClear(hold, source) == 0 && SendAck(hold, source) == SEND_OK;
+            if (!sent && hold.Borrowed()) {
+                // On a lent link a module that does not answer leaves it owed, for when
+                // it answers again; on a link that has gone, for when an event wakes the
+                // tick.
+                tryAgain = LinkUsable();
+                break;
+            }
+            // Sent, or a wait the user abandoned: the module repeats an event it was not
+            // answered for, and a new acknowledgement is owed then.
+            ack.OwedAcks.removeOne(source);
+            if (!sent && !LinkUsable()) {
+                tryAgain = false;
+                break;
+            }
         }
     }
     ack.AckPending = !ack.OwedAcks.isEmpty();
     running = false;
-    if (ack.AckPending && !ProgramEnding()) linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
+    if (ack.AckPending && tryAgain && !ProgramEnding()) linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
 }
 
 void InstallProgramLinkClient() {

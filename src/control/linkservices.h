@@ -17,7 +17,8 @@ public:
     bool AllTrafficShown() const override;
     void TrafficLine(const QString& text) override;
     void CommunicationLost() override;
-    void CommunicationGivenUp() override;
+    bool GoOnWithoutAnswer(const LinkHold& hold) override;
+    void NoAnswerGivenUp() override;
     void MessageTick() override;
     void BackgroundTick() override;
 };

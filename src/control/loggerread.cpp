@@ -40,7 +40,7 @@ struct LogPass {
 };
 
 // Reads one log block by block; the records that came, or a failed step.
-LoggerStep ReadLog(const LogPass& pass, int count, int& received) {
+LoggerStep ReadLog(const LinkHold& hold, const LogPass& pass, int count, int& received) {
     received = 0;
     ProgressView& view = progressView();
     view.SetLabelText(ProgressLabel::Label1, QString::fromLatin1(pass.label));
@@ -61,7 +61,7 @@ LoggerStep ReadLog(const LogPass& pass, int count, int& received) {
         const int start = pass.blockRecords * i;
         const int wanted = std::clamp(readable - start, 0, pass.blockRecords);
         request = LoggerBlockRequest{pass.log, start, wanted, 0};
-        const LoggerStep step = StepResult(SendRequestWord(static_cast<int16_t>(pass.command), a[0], a[1], a[2], start));
+        const LoggerStep step = StepResult(SendRequestWord(hold, static_cast<int16_t>(pass.command), a[0], a[1], a[2], start));
         if (step != LoggerStep::Done) return step;
         received += request.Received;
         int16_t shown = static_cast<int16_t>(i);
@@ -82,11 +82,11 @@ void WriteFile(const QString& path, const QByteArray& text, QString& written, QS
 
 // Reads one log and writes the records that came into a new file in folder; count is
 // set to them, so the file never reaches past what this read brought.
-LoggerStep ReadLogIntoFile(const LogPass& pass, const QString& folder, const std::function<QDateTime()>& now,
+LoggerStep ReadLogIntoFile(const LinkHold& hold, const LogPass& pass, const QString& folder, const std::function<QDateTime()>& now,
                            const std::function<QByteArray(const QDateTime&)>& text, int expected, int& received,
                            uint16_t& count, QString& file, QStringList& errors) {
     if (expected == 0) return LoggerStep::Done;
-    const LoggerStep step = ReadLog(pass, expected, received);
+    const LoggerStep step = ReadLog(hold, pass, expected, received);
     if (step != LoggerStep::Done || received == 0) return step;
     count = static_cast<uint16_t>(received);
     const QDateTime at = now();
@@ -98,12 +98,13 @@ LogReadOutcome::Result ReadResult(LoggerStep step) {
     return step == LoggerStep::Cancelled ? LogReadOutcome::Cancelled : LogReadOutcome::Failed;
 }
 
-LogReadOutcome ReadLogs(const QString& folder, uint8_t sampleTime, const std::function<QDateTime()>& now) {
+LogReadOutcome ReadLogs(const LinkHold& hold, const QString& folder, uint8_t sampleTime,
+                        const std::function<QDateTime()>& now) {
     LogReadOutcome out;
     LoggerData& lg = loggerData();
-    if (WaitChannelClear() != 0) return out;
+    if (WaitChannelClear(hold) != 0) return out;
     for (int16_t command : {CMD_SAMPLE_COUNT, CMD_MINMAX_COUNT, CMD_LOGGER_START_TIME}) {
-        const LoggerStep step = StepResult(RequestFromStation(command));
+        const LoggerStep step = StepResult(RequestFromStation(hold, command));
         if (step != LoggerStep::Done) {
             out.result = ReadResult(step);
             return out;
@@ -128,13 +129,13 @@ LogReadOutcome ReadLogs(const QString& folder, uint8_t sampleTime, const std::fu
     const auto sampleText = [&](const QDateTime& at) { return SampleLogText(lg, sampleTime, at, locale); };
     const auto minMaxText = [&](const QDateTime& at) { return MinMaxLogText(lg, at, locale); };
     LoggerStep step = ReadLogIntoFile(
-        {LoggerLog::Sample, CMD_SAMPLE_BLOCK, SAMPLE_BLOCK_RECORDS, SAMPLE_READ_MOST, "Reading sample data ...",
+        hold,         {LoggerLog::Sample, CMD_SAMPLE_BLOCK, SAMPLE_BLOCK_RECORDS, SAMPLE_READ_MOST, "Reading sample data ...",
          kSampleLogExtension},
         folder, now, sampleText, out.sampleExpected, out.sampleReceived, lg.SampleLogCount, out.sampleFile,
         out.fileErrors);
     if (step == LoggerStep::Done)
         step = ReadLogIntoFile(
-            {LoggerLog::MinMax, CMD_MINMAX_BLOCK, MINMAX_BLOCK_RECORDS, MINMAX_READ_MOST, "Reading min/max data ...",
+            hold,             {LoggerLog::MinMax, CMD_MINMAX_BLOCK, MINMAX_BLOCK_RECORDS, MINMAX_READ_MOST, "Reading min/max data ...",
              kMinMaxLogExtension},
             folder, now, minMaxText, out.minMaxExpected, out.minMaxReceived, lg.MinMaxLogCount, out.minMaxFile,
             out.fileErrors);
@@ -149,7 +150,7 @@ LogReadOutcome ReadLoggerLogs(const QString& folder, uint8_t sampleTime, const s
     const LinkHold hold;
     // A refusal is said in the read's report, after the progress window has gone.
     RefusalScope refusals;
-    LogReadOutcome out = ReadLogs(folder, sampleTime, now);
+    LogReadOutcome out = ReadLogs(hold, folder, sampleTime, now);
     out.refusal = refusals.Take();
     return out;
 }
@@ -219,9 +220,15 @@ int LogReadReportIcon(const LogReadOutcome& o) {
     return clean ? vbInformation : vbExclamation;
 }
 
+namespace {
+
+LoggerStep readTimers(const LinkHold& hold) { return StepResult(RequestFromStation(hold, CMD_LOGGER_TIMERS)); }
+
+} // namespace
+
 LoggerStep ReadLoggerTimers() {
     const LinkHold hold;
-    return StepResult(RequestFromStation(CMD_LOGGER_TIMERS));
+    return readTimers(hold);
 }
 
 LoggerStep ClearLoggerTimer(int k) {
@@ -229,19 +236,19 @@ LoggerStep ClearLoggerTimer(int k) {
     const LinkHold hold;
     // The logger keeps counting while the window shows what it read: writing those
     // values back would set the other timers back.
-    const LoggerStep read = ReadLoggerTimers();
+    const LoggerStep read = readTimers(hold);
     if (read != LoggerStep::Done) return read;
     loggerData().LoggerTimers[k] = 0;
     const int16_t* a = linkState().StationAddress;
-    return StepResult(SendLoggerTimers(a[0], a[1], a[2]));
+    return StepResult(SendLoggerTimers(hold, a[0], a[1], a[2]));
 }
 
 LoggerStep StopLogger(const LoggerStatus& status) {
     const LinkHold hold;
     status(QStringLiteral("Please wait, stopping system processes..."));
-    if (WaitChannelClear() != 0) return LoggerStep::Failed;
+    if (WaitChannelClear(hold) != 0) return LoggerStep::Failed;
     status(QStringLiteral("Please wait, stopping logger..."));
-    const LoggerStep step = StepResult(SendToStation(CMD_LOGGER_STOP));
+    const LoggerStep step = StepResult(SendToStation(hold, CMD_LOGGER_STOP));
     if (step == LoggerStep::Done) loggerData().LoggerRunning = false;
     return step;
 }
@@ -249,13 +256,13 @@ LoggerStep StopLogger(const LoggerStatus& status) {
 LoggerStep StartLogger(const LoggerStatus& status) {
     const LinkHold hold;
     status(QStringLiteral("Please wait, stopping system processes..."));
-    if (WaitChannelClear() != 0) return LoggerStep::Failed;
+    if (WaitChannelClear(hold) != 0) return LoggerStep::Failed;
     status(QStringLiteral("Please wait, uploading logger configuration..."));
     const int16_t* a = linkState().StationAddress;
-    LoggerStep step = StepResult(SendConfigBlock(CMD_CFG_SYSTEM, a[0], a[1], a[2], 0));
+    LoggerStep step = StepResult(SendConfigBlock(hold, CMD_CFG_SYSTEM, a[0], a[1], a[2], 0));
     if (step != LoggerStep::Done) return step;
     status(QStringLiteral("Please wait, starting logger..."));
-    step = StepResult(SendToStation(CMD_LOGGER_START));
+    step = StepResult(SendToStation(hold, CMD_LOGGER_START));
     if (step == LoggerStep::Done) loggerData().LoggerRunning = true;
     return step;
 }

@@ -126,12 +126,14 @@ void ProcessRxPacket(const QByteArray& RxBuffer) {
             // repeat.
             if (OpenTxState() != TX_SEND_ONLY) ResendOpenTransaction();
         } else {
-            // Owed to this frame's station, whatever frames the monitor's box lets in.
+            // Owed to this frame's station, whatever frames the monitor's box lets in. An
+            // acknowledgement names no event: one to a station answers all of its events
+            // that came before it, so a station is owed one at most.
             const int16_t source = f[FRAME_SOURCE];
             g_ack.EventSource = source;
             DisplayEventPacket(RxBuffer);
             g_ack.AckPending = true;
-            g_ack.OwedAcks.append(source);
+            if (!g_ack.OwedAcks.contains(source)) g_ack.OwedAcks.append(source);
             // The acknowledging tick stops itself after each run; wake it for this one.
             linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
         }
@@ -398,7 +400,7 @@ void ProcessStatusPacket(const QByteArray& RxBuffer, int16_t command) {
     if (OpenTxState() == TX_WAIT_REPLY) EndOpenTransaction(stored == Stored::Ok ? TX_REPLY_RECEIVED : TX_REFUSED);
 }
 
-int16_t SendAck(int16_t destination) {
+int16_t SendAck(const LinkHold& hold, int16_t destination) {
     QByteArray frame(6, '\0');
     frame[0] = 6;
     frame[1] = char(destination);
@@ -409,7 +411,7 @@ int16_t SendAck(int16_t destination) {
     int16_t n = 6;
     AppendTxChecksum(frame, n);
     linkState().PacketId = 0;
-    return SendPacket(frame, TX_SEND_ONLY);
+    return SendPacket(hold, frame, TX_SEND_ONLY);
 }
 
 } // namespace korvel

@@ -11,6 +11,8 @@
 
 namespace korvel {
 
+class LinkHold;
+
 struct EventAckState {
     bool AckPending = false;
     int16_t EventSource = 0;
@@ -32,7 +34,7 @@ void ProcessRxPacket(const QByteArray& RxBuffer);
 // as failed when the reply could not be stored.
 void ProcessStatusPacket(const QByteArray& RxBuffer, int16_t command);
 // Sends the acknowledgement of an event to destination; a SEND_ result.
-int16_t SendAck(int16_t destination);
+int16_t SendAck(const LinkHold& hold, int16_t destination);
 
 // The dispatchers' report of a failure while handling a frame.
 constexpr int ERR_OVERFLOW = 6;

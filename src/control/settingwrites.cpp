@@ -9,7 +9,7 @@
 
 namespace korvel {
 
-int16_t SendSetDateTime() {
+int16_t SendSetDateTime(const LinkHold& hold) {
     const int16_t* a = linkState().StationAddress;
     const ModuleClockValue& c = target().ModuleClock;
     QByteArray frame = TxFrame(13, a[0], a[1], a[2], PKT_SET, CMD_DATE_TIME);
@@ -20,11 +20,10 @@ int16_t SendSetDateTime() {
     t[10] = static_cast<uint8_t>(c.hour);
     t[11] = static_cast<uint8_t>(c.minute);
     t[12] = static_cast<uint8_t>(c.second);
-    return SendTxFrame(frame, TX_WAIT_ACK, false);
+    return SendTxFrame(hold, frame, TX_WAIT_ACK, false);
 }
 
-int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route) {
-    const LinkHold hold;
+int16_t SendLoggerTimers(const LinkHold& hold, int16_t destination, int16_t source, int16_t route) {
     QByteArray frame = TxFrame(59, destination, source, route, PKT_SET, CMD_LOGGER_TIMERS);
     uint8_t* t = FrameBytes(frame);
     const LoggerData& d = loggerData();
@@ -35,7 +34,7 @@ int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route) {
         t[9 + 3 * k] = static_cast<uint8_t>((v / 65536u) & 255u);
     }
     for (int i = 0; i < 25; ++i) t[34 + i] = d.LoggerSettingBytes[i];
-    return SendTxFrame(frame, TX_WAIT_ACK, false);
+    return SendTxFrame(hold, frame, TX_WAIT_ACK, false);
 }
 
 } // namespace korvel

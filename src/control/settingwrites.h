@@ -6,10 +6,12 @@
 
 namespace korvel {
 
+class LinkHold;
+
 // To the current StationAddress, the clock from ModuleClock (the year as year - 2000).
-int16_t SendSetDateTime();
+int16_t SendSetDateTime(const LinkHold& hold);
 // The nine logger timers (three bytes each, low first) and the 25 setting bytes, as
 // loggerData() holds them.
-int16_t SendLoggerTimers(int16_t destination, int16_t source, int16_t route);
+int16_t SendLoggerTimers(const LinkHold& hold, int16_t destination, int16_t source, int16_t route);
 
 } // namespace korvel

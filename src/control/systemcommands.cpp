@@ -33,7 +33,7 @@ bool ResetNvrOnTheWire(bool remote) {
         // The local module relays the station's traffic; its own processes must not
         // compete with the reset.
         progress.SetLabelText(ProgressLabel::Label1, QStringLiteral("Stopping processes..."));
-        if (SendCommand(CMD_STOP_PROCESSES, 0, 0, 0) != SEND_OK) {
+        if (SendCommand(hold, CMD_STOP_PROCESSES, 0, 0, 0) != SEND_OK) {
             progress.Unload();
             return false;
         }
@@ -47,7 +47,7 @@ bool ResetNvrOnTheWire(bool remote) {
 
     s.ProgressActive = 1;
     host.SetTimerEnabled(LinkTimer::MsgTimer, true);
-    const int16_t result = SendToStation(remote ? CMD_RESET_NVR_IO : CMD_RESET_NVR_ALL);
+    const int16_t result = SendToStation(hold, remote ? CMD_RESET_NVR_IO : CMD_RESET_NVR_ALL);
     progress.Unload();
     s.ProgressActive = 0;
     host.SetTimerEnabled(LinkTimer::MsgTimer, false);
@@ -93,12 +93,12 @@ void RestartSystem() {
         return;
     const LinkHold hold;
     // The module restarts at once; whether its acknowledgement arrived changes nothing.
-    SendToStation(CMD_RESET_SYSTEM);
+    SendToStation(hold, CMD_RESET_SYSTEM);
 }
 
 bool RequestModuleDateTime() {
     const LinkHold hold;
-    if (RequestFromStation(CMD_DATE_TIME) != SEND_OK) return false;
+    if (RequestFromStation(hold, CMD_DATE_TIME) != SEND_OK) return false;
     // A clock that was never set reports zeros, which no date control can show.
     ModuleClockValue& c = target().ModuleClock;
     if (c.day == 0 || c.month == 0 || c.year == 0) {
@@ -114,9 +114,9 @@ bool PrepareLoggerWindow() {
     // Off-line the window shows what was last read or loaded.
     if (session().Online != 1) return true;
     if (OpenLinkPort() != 0) return false;
-    if (WaitChannelClear() != 0) return false;
+    if (WaitChannelClear(hold) != 0) return false;
     // Asked as a request, the stop command only reports whether the logger runs.
-    return RequestFromStation(CMD_LOGGER_STOP) == SEND_OK;
+    return RequestFromStation(hold, CMD_LOGGER_STOP) == SEND_OK;
 }
 
 bool PrepareEventMonitor(int16_t eventPort) {

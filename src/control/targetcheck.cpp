@@ -37,10 +37,12 @@ FamilyTexts FamilyTextsOf(int family) {
     }
 }
 
-// Asks a Yes/No question offering new firmware; runs the flash load on Yes.
-void OfferFirmwareLoad(const QString& text, const QString& title,
+// Asks a Yes/No question offering new firmware; on Yes the flash load runs as a job of
+// its own, once the job that asked has ended and let the link go.
+void OfferFirmwareLoad(const LinkHold& hold, const QString& text, const QString& title,
                        const std::function<void()>& runFlashLoad) {
-    if (MsgBoxLent(text, vbYesNo + vbCritical, title) == vbYes && runFlashLoad) runFlashLoad();
+    if (MsgBoxLent(hold, text, vbYesNo + vbCritical, title) == vbYes && runFlashLoad)
+        WhenLinkFree(runFlashLoad, nullptr, LinkTurn::WholeJob);
 }
 
 } // namespace
@@ -54,17 +56,17 @@ QString ProductName(int code) {
     }
 }
 
-int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
+int16_t ModuleModeCheck(const LinkHold& hold, const std::function<void()>& runFlashLoad) {
     TargetState& t = target();
     // A Pellar flag left from an earlier connection must not make this module a Pellar:
     // only the device-type reply below may set it again.
     t.PellarDevice = false;
 
-    if (SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL) != 0) return 1;
+    if (SendRequestParam(hold, CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL) != 0) return 1;
 
     const int productLine = t.TargetIdentity & 0x0F;
     if (productLine != kProductKorvel) {
-        MsgBoxLent(QStringLiteral("This application is incorrect for the target found. The target "
+        MsgBoxLent(hold, QStringLiteral("This application is incorrect for the target found. The target "
                               "identified as: ") +
                    ProductName(productLine) + kLineBreak +
                    QStringLiteral("and is not compatible with this application. Please run the "
@@ -75,7 +77,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
 
     const int family = (t.TargetIdentity >> 4) & 0x0F;
     if (family == kFamilyBootLoader) {
-        OfferFirmwareLoad(QStringLiteral("The target is running an application loader (bootstrap) "
+        OfferFirmwareLoad(hold, QStringLiteral("The target is running an application loader (bootstrap) "
                                          "and appears to have no application present.") +
                               kLineBreak +
                               QStringLiteral("Do you want to load an application (new firmware) "
@@ -85,7 +87,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
     }
     if (family != kFamilyOurs) {
         const FamilyTexts texts = FamilyTextsOf(family);
-        MsgBoxLent(QStringLiteral("This application (OMRU) is incorrect for the target found. The "
+        MsgBoxLent(hold, QStringLiteral("This application (OMRU) is incorrect for the target found. The "
                               "target firmware (") +
                    texts.family + QStringLiteral(")") + kLineBreak +
                    QStringLiteral("is not compatible with this application. Please run the correct "
@@ -102,7 +104,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
         const int minor = version & 0x0F;
         if (version < kFirstSupportedVersion) {
             OfferFirmwareLoad(
-                QStringLiteral("The firmware version detected in the target (V%1.%2), is of an "
+                hold, QStringLiteral("The firmware version detected in the target (V%1.%2), is of an "
                                "earlier version than this")
                         .arg(major)
                         .arg(minor) +
@@ -115,7 +117,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
         }
         // Minor version 15 marks firmware that may run on a Pellar: its device-type
         // reply tells which it is.
-        if (minor == 15 && SendRequest(CMD_DEVICE_TYPE, 0, 0, 0) != 0) return 1;
+        if (minor == 15 && SendRequest(hold, CMD_DEVICE_TYPE, 0, 0, 0) != 0) return 1;
     }
 
     // A remote station is reached over the radio port, which only a master or gateway
@@ -124,7 +126,7 @@ int16_t ModuleModeCheck(const std::function<void()>& runFlashLoad) {
                                 (t.TargetOptions & kRadioPortOption) != 0;
     if (canReachRemote || linkState().StationAddress[0] <= 0) return 0;
 
-    MsgBoxLent(QStringLiteral("The remote target cannot be reached because the present module mode "
+    MsgBoxLent(hold, QStringLiteral("The remote target cannot be reached because the present module mode "
                           "is set to one of the slave modes,") +
                kLineBreak +
                QStringLiteral("and therefore does not support this operation. The module mode must "

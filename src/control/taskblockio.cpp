@@ -10,7 +10,7 @@ namespace korvel {
 
 int16_t RequestTaskBlock() {
     const LinkHold hold;
-    return RequestFromStation(CMD_TASK_BLOCK);
+    return RequestFromStation(hold, CMD_TASK_BLOCK);
 }
 
 int16_t UpLoadTaskBlock() {
@@ -19,7 +19,7 @@ int16_t UpLoadTaskBlock() {
     const int16_t* a = linkState().StationAddress;
     QByteArray frame = TxFrame(length, a[0], a[1], a[2], PKT_SET, CMD_TASK_BLOCK);
     BuildTaskBlock(FrameBytes(frame) + FRAME_DATA, TASK_BLOCK_BYTES);
-    return SendTxFrame(frame, TX_WAIT_ACK, true);
+    return SendTxFrame(hold, frame, TX_WAIT_ACK, true);
 }
 
 } // namespace korvel

@@ -10,6 +10,7 @@
 #include "control/channelclear.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/transaction.h"
 #include "platform/eventpump.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
@@ -31,14 +32,6 @@ QString Padded3(double value) { return ThreeDigits(static_cast<long>(std::nearby
 
 void Label1(const QString& text) { progressView().SetLabelText(ProgressLabel::Label1, text); }
 
-// True while the port or socket the link runs over is still there to carry a command.
-bool LinkUsable() {
-    const LinkState& s = linkState();
-    if (s.LinkMode == LINK_SWITCH_THROUGH) return SwitchThroughSocket().State() == sckConnected;
-    if (s.TcpLinkActive) return TcpClientSocket().State() == sckConnected;
-    return CommPort().IsOpen();
-}
-
 // Whether a frame given now can still reach the module. An ending program sends nothing,
 // and a switch-through host that has closed never comes back; a serial port or a TCP
 // connection lost meanwhile may be opened again by a resend.
@@ -51,7 +44,7 @@ bool StopCanLeave() {
 // progress bar's running value.
 class Transfer {
 public:
-    explicit Transfer(bool writing) : writing_(writing) {
+    Transfer(const LinkHold& hold, bool writing) : hold_(hold), writing_(writing) {
         const LinkState& s = linkState();
         for (int i = 0; i < 3; ++i) station_[i] = s.StationAddress[i];
     }
@@ -61,8 +54,8 @@ public:
 
     // Each step returns true to go on; the first false ends the transfer.
     bool Command(int16_t command, bool toStation) {
-        return toStation ? SendCommand(command, station_[0], station_[1], station_[2]) == 0
-                         : SendCommand(command, 0, 0, 0) == 0;
+        return toStation ? SendCommand(hold_, command, station_[0], station_[1], station_[2]) == 0
+                         : SendCommand(hold_, command, 0, 0, 0) == 0;
     }
     bool Stop(bool toStation) {
         // Counted before sending: a stop whose answer was lost may still have stopped them.
@@ -71,18 +64,18 @@ public:
         if (StopCanLeave()) (toStation ? stationStopped_ : localStopped_) = true;
         return Command(CMD_STOP_PROCESSES, toStation);
     }
-    bool Request(int16_t command) { return SendRequest(command, station_[0], station_[1], station_[2]) == 0; }
+    bool Request(int16_t command) { return SendRequest(hold_, command, station_[0], station_[1], station_[2]) == 0; }
     bool RequestParam(int16_t command, int16_t parameter) {
-        return SendRequestParam(command, station_[0], station_[1], station_[2], parameter) == 0;
+        return SendRequestParam(hold_, command, station_[0], station_[1], station_[2], parameter) == 0;
     }
     bool RequestByte(int16_t command, int16_t number) {
-        return SendRequestByte(command, station_[0], station_[1], station_[2], number) == 0;
+        return SendRequestByte(hold_, command, station_[0], station_[1], station_[2], number) == 0;
     }
     bool Block(int16_t code, int16_t group) {
-        return SendConfigBlock(code, station_[0], station_[1], station_[2], group) == 0;
+        return SendConfigBlock(hold_, code, station_[0], station_[1], station_[2], group) == 0;
     }
-    bool Nmea() { return SendNmeaConfig(station_[0], station_[1], station_[2]) == 0; }
-    bool ChannelClear() const { return WaitChannelClear(station_[0]) == 0; }
+    bool Nmea() { return SendNmeaConfig(hold_, station_[0], station_[1], station_[2]) == 0; }
+    bool ChannelClear() const { return WaitChannelClear(hold_, station_[0]) == 0; }
     // One block either way: requested on a read, sent from the model on a write.
     bool Move(int16_t code, int number) {
         return writing_ ? Block(code, static_cast<int16_t>(number)) : RequestByte(code, static_cast<int16_t>(number));
@@ -152,7 +145,7 @@ public:
         if (local && !(usable && Restart(false))) left.prepend(QStringLiteral("the local module"));
         stationStopped_ = localStopped_ = false;
         if (left.isEmpty()) return;
-        MsgBoxLent(AfterRefusal(QStringLiteral("The transfer did not complete, and the processes of ") +
+        MsgBoxLent(hold_, AfterRefusal(QStringLiteral("The transfer did not complete, and the processes of ") +
                             left.join(QStringLiteral(" and ")) +
                             QStringLiteral(" that were stopped for it could not be restarted.") + kLineBreak +
                             QStringLiteral("They stay stopped until they are restarted (System > Restart) or the "
@@ -161,6 +154,7 @@ public:
     }
 
 private:
+    const LinkHold& hold_;
     bool writing_;
     int16_t station_[3] = {};
     bool localStopped_ = false;
@@ -304,6 +298,10 @@ int16_t ProgressStep(int childCount) {
 
 TransferResult ReadConfiguration() {
     const LinkHold hold;
+    return ReadConfiguration(hold);
+}
+
+TransferResult ReadConfiguration(const LinkHold& hold) {
     const LinkState& s = linkState();
     LinkHost& host = linkHost();
     const bool local = s.StationAddress[0] == 0;
@@ -312,7 +310,7 @@ TransferResult ReadConfiguration() {
     // A refusal is said once the stopped processes are restarted, with what could not be.
     const RefusalScope refusals;
 
-    Transfer t(false);
+    Transfer t(hold, false);
     const bool ok = ReadSequence(t);
     // Taken before the clean-up, which clears the cancel request for its own commands.
     const TransferResult result = Outcome(ok);
@@ -324,11 +322,15 @@ TransferResult ReadConfiguration() {
 
 TransferResult WriteConfiguration() {
     const LinkHold hold;
+    return WriteConfiguration(hold);
+}
+
+TransferResult WriteConfiguration(const LinkHold& hold) {
     LinkState& s = linkState();
     // A remote station's longer time-out, set at connect, must outlive the write.
     const int16_t reload = s.PacketTimeoutReload;
     const RefusalScope refusals;
-    Transfer t(true);
+    Transfer t(hold, true);
     const bool ok = WriteSequence(t);
     const TransferResult result = Outcome(ok);
     s.PacketTimeoutReload = reload;

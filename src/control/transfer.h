@@ -6,11 +6,16 @@
 
 namespace korvel {
 
+class LinkHold;
+
 enum TransferResult : int16_t {
     TRANSFER_OK = 0,         // every block moved and the processes restarted
     TRANSFER_FAILED = 1,     // a step failed
     TRANSFER_CANCELLED = 2,  // the user cancelled
 };
+TransferResult ReadConfiguration(const LinkHold& hold);
+TransferResult WriteConfiguration(const LinkHold& hold);
+// The same as a job of their own, taking the link for the transfer.
 TransferResult ReadConfiguration();
 TransferResult WriteConfiguration();
 // The progress increment per phase for a station with childCount child modules.

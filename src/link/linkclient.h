@@ -11,6 +11,8 @@
 
 namespace korvel {
 
+class LinkHold;
+
 struct LinkSettings {
     // The serial device: a full path, or a port number.
     QString Port = QStringLiteral("1");
@@ -44,9 +46,16 @@ public:
     virtual void TrafficLine(const QString&) {}
     // The link gave up on the station: what was known of it no longer holds.
     virtual void CommunicationLost() {}
-    // The user would not go on after the retries ran out: the link has gone off line.
-    // What may still be offered to the user is the program's to decide.
-    virtual void CommunicationGivenUp() {}
+    // No answer came to a request of hold's job after the retries (a job of its own: a
+    // borrower gives up without being asked). True to go on sending it; asked with the
+    // request's transaction parked, so the job may lend the link while it asks.
+    virtual bool GoOnWithoutAnswer(const LinkHold& hold) {
+        (void)hold;
+        return false;
+    }
+    // That job gave up on the module, or found the link it had gone when it would go on:
+    // what it means for the connection and the commands offered is the program's to say.
+    virtual void NoAnswerGivenUp() {}
     // The ticks of the blinking progress text and of the acknowledgements owed.
     virtual void MessageTick() {}
     virtual void BackgroundTick() {}

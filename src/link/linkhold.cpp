@@ -7,7 +7,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QTimer>
+#include <algorithm>
 #include <deque>
 #include <vector>
 
@@ -15,17 +15,9 @@ namespace korvel {
 
 namespace {
 
-// A job that holds the link: the wait depth its own code runs at, how many holds it has
-// taken there, and whether it has lent the link while it asks a person something.
-struct Holder {
-    int depth = 0;
-    int holds = 0;
-    int lends = 0;
-    bool lendable = true;
-};
-// Innermost last: a borrower's hold sits above the lender's, and ends first, because
-// it runs inside the lender's box.
-std::vector<Holder> g_holders;
+// Every hold granted and still alive, innermost last: a borrower's hold sits above the
+// lender's, and ends first, because it runs inside the lender's box.
+std::vector<const LinkHold*> g_holders;
 // Counts the resets, so that a hold taken before one ends without effect.
 int g_generation = 0;
 
@@ -36,8 +28,6 @@ struct Waiting {
     LinkTurn turn = LinkTurn::Borrow;
 };
 
-// How soon a queued job looks again at a link that is still taken.
-constexpr int kRetryMs = 20;
 std::deque<Waiting> g_queue;
 bool g_drainPosted = false;
 std::function<void(bool)> g_observer;
@@ -72,12 +62,8 @@ void drain() {
             return;
         }
         // Still taken, or taken again meanwhile (a tick got in first): the rest waits
-        // for that one. This runs inside its waits, so it looks again shortly.
-        if (!mayRunNow(g_queue.front().turn)) {
-            g_drainPosted = true;
-            QTimer::singleShot(kRetryMs, &poster(), [] { drain(); });
-            return;
-        }
+        // until that hold ends or lends.
+        if (!mayRunNow(g_queue.front().turn)) return;
         Waiting next = std::move(g_queue.front());
         g_queue.pop_front();
         if (g_queue.empty()) tellObserver(false);
@@ -88,65 +74,58 @@ void drain() {
 
 } // namespace
 
-LinkHold::LinkHold(Lending lending) : generation_(g_generation) {
-    if (HoldsLink()) {
-        Holder& h = g_holders.back();
-        // A part of the job that must not be interrupted takes a hold of its own: what it
-        // forbids ends with it.
-        if (lending == NeverLent && h.lendable) g_holders.push_back(Holder{WaitDepth(), 1, 0, false});
-        else ++h.holds;
-        granted_ = true;
+LinkHold::LinkHold(Lending lending) : lendable_(lending == MayLend), generation_(g_generation) {
+    if (!g_holders.empty()) {
+        // Only a lent link is taken while another job holds it.
+        if (!g_holders.back()->Lent()) return;
+        borrowed_ = true;
+    } else if (TransactionOpen() || linkState().TcpConnecting) {
         return;
     }
-    if (LinkTakenByAnother()) return;
-    g_holders.push_back(Holder{WaitDepth(), 1, 0, lending == MayLend});
+    g_holders.push_back(this);
     granted_ = true;
 }
 
 LinkHold::~LinkHold() {
-    if (!granted_ || generation_ != g_generation || g_holders.empty()) return;
-    if (--g_holders.back().holds > 0) return;
-    g_holders.pop_back();
+    if (!granted_ || generation_ != g_generation) return;
+    const auto it = std::find(g_holders.begin(), g_holders.end(), this);
+    if (it == g_holders.end()) return;
+    g_holders.erase(it);
     postDrain();
 }
 
-LinkLend::LinkLend() : generation_(g_generation) {
-    if (!HoldsLink() || TransactionOpen() || !g_holders.back().lendable) return;
-    ++g_holders.back().lends;
-    lent_ = true;
+bool LinkHold::MaySend() const {
+    return granted_ && generation_ == g_generation && lends_ == 0 && !g_holders.empty() && g_holders.back() == this;
+}
+
+LinkLend::LinkLend(const LinkHold& hold) : generation_(g_generation) {
+    if (!hold.MaySend() || !hold.lendable_ || TransactionOpen()) return;
+    ++hold.lends_;
+    lent_ = &hold;
     // Whatever waits for a borrowed turn (a window's command) may run inside the box.
     postDrain();
 }
 
 LinkLend::~LinkLend() {
-    if (lent_ && generation_ == g_generation && !g_holders.empty()) --g_holders.back().lends;
+    if (lent_ && generation_ == g_generation) --lent_->lends_;
 }
 
-int MsgBoxLent(const QString& text, int style, const QString& title) {
-    const LinkLend lend;
+int MsgBoxLent(const LinkHold& hold, const QString& text, int style, const QString& title) {
+    const LinkLend lend(hold);
     return MsgBox(text, style, title);
 }
 
-bool HoldsLink() {
-    if (g_holders.empty()) return false;
-    const Holder& h = g_holders.back();
-    return h.lends == 0 && h.depth == WaitDepth();
-}
-
 bool LinkTakenByAnother() {
-    const auto& s = linkState();
     // A transaction can only be open while its sender waits below the code running now.
-    if (TransactionOpen() || s.TcpConnecting) return true;
-    if (g_holders.empty()) return false;
-    const Holder& h = g_holders.back();
-    return h.lends == 0 && WaitDepth() > h.depth;
+    if (TransactionOpen() || linkState().TcpConnecting) return true;
+    return !g_holders.empty() && !g_holders.back()->Lent();
 }
 
 bool LinkInUse() { return !g_holders.empty() || TransactionOpen() || linkState().TcpConnecting; }
 
 void WhenLinkFree(std::function<void()> job, QObject* context, LinkTurn turn) {
-    // The holder's own job goes on at once; anyone else keeps the order of the queue.
-    if (HoldsLink() || (g_queue.empty() && mayRunNow(turn))) {
+    // Anyone keeps the order of the queue.
+    if (g_queue.empty() && mayRunNow(turn)) {
         job();
         return;
     }
@@ -157,7 +136,7 @@ void WhenLinkFree(std::function<void()> job, QObject* context, LinkTurn turn) {
 }
 
 bool DeferWhileLinkTaken(QObject* context, std::function<void()> again, LinkTurn turn) {
-    if (HoldsLink() || mayRunNow(turn)) return false;
+    if (mayRunNow(turn)) return false;
     WhenLinkFree(std::move(again), context, turn);
     return true;
 }
@@ -171,6 +150,8 @@ void ForgetLinkQueue() {
     g_queue.clear();
     if (had) tellObserver(false);
 }
+
+void WakeLinkQueue() { postDrain(); }
 
 void ResetLinkHolds() {
     ForgetLinkQueue();

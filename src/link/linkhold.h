@@ -1,6 +1,14 @@
-// One user of the link at a time: a job holds the link for its wire work, and sending
-// requires the hold; a job that starts inside another's wait waits its turn instead of
-// failing, and a job that must ask a person something lends the link meanwhile.
+// One user of the link at a time. Three ideas:
+// - A hold: a job takes the link for its wire work (never across a question to a person:
+//   ask before taking it, report after letting it go) and passes the hold to every send;
+//   a send without the hold is refused. A hold is lendable, or never lent.
+// - A lend: a job that must ask a person something in the middle of its sequence lends
+//   the link while its box is up. Whatever runs inside the box (the acknowledging tick, a
+//   poll, a window opened from the box) may take a hold of its own: a borrower's, which
+//   gives up its own work quietly when the module does not answer and never ends the link.
+// - A queue: a command given while the link is taken waits its turn, and is run once the
+//   link is free (woken when a hold ends or a lend begins, never polled).
+// The holder is the hold object itself, never guessed from how deeply waits are nested.
 #pragma once
 
 #include <QObject>
@@ -9,55 +17,60 @@
 
 namespace korvel {
 
-// Held for the length of a job's wire work (a read, a write, a poll, the acknowledging
-// tick...), never across a question to a person: ask before taking it, report after
-// letting it go. Holds nest within one job. Taken while another job has the link (code
-// running inside that job's wait), the hold is not granted and the job cannot send.
 class LinkHold {
 public:
     // NeverLent: the job's module must hear no other frame until the job ends (a module
     // in its boot loader), so nothing is lent while it asks.
     enum Lending { MayLend, NeverLent };
+    // Granted when nobody holds the link, or when its holder has lent it (a borrower's
+    // hold). Otherwise (code running inside another job's wait) not granted, and the
+    // hold cannot send.
     explicit LinkHold(Lending lending = MayLend);
     ~LinkHold();
     LinkHold(const LinkHold&) = delete;
     LinkHold& operator=(const LinkHold&) = delete;
+
     bool Granted() const { return granted_; }
+    // Taken on a lent link: the work is the borrower's own, the link the lender's.
+    bool Borrowed() const { return borrowed_; }
+    // True while this hold may put a frame on the link: granted, not lent, and no
+    // borrower's hold taken above it.
+    bool MaySend() const;
+    // Lent while its job asks a person something.
+    bool Lent() const { return lends_ > 0; }
 
 private:
+    friend class LinkLend;
     bool granted_ = false;
+    bool borrowed_ = false;
+    bool lendable_ = true;
+    mutable int lends_ = 0;
     int generation_ = 0;
 };
 
-// Lends the link that the code running now holds, for as long as it asks a person
-// something in the middle of its sequence with none of its transactions open: the
-// acknowledging tick, a poll, or a window opened from the box may take it meanwhile. A
-// main-window command still waits for the lender to finish. Lends nothing when the code
-// running now does not hold the link or has a transaction open.
+// Lends the link that hold holds, for as long as its job asks a person something with
+// none of its transactions open. Lends nothing when hold may not send now, is never
+// lent, or has a transaction open.
 class LinkLend {
 public:
-    LinkLend();
+    explicit LinkLend(const LinkHold& hold);
     ~LinkLend();
     LinkLend(const LinkLend&) = delete;
     LinkLend& operator=(const LinkLend&) = delete;
 
 private:
-    bool lent_ = false;
+    const LinkHold* lent_ = nullptr;
     int generation_ = 0;
 };
 
-// A message box shown in the middle of a job's wire work, with the link lent while it is
-// up (see LinkLend); otherwise MsgBox.
-int MsgBoxLent(const QString& text, int style, const QString& title);
+// A message box shown in the middle of hold's wire work, with the link lent while it is
+// up (see LinkLend).
+int MsgBoxLent(const LinkHold& hold, const QString& text, int style, const QString& title);
 
-// True when the code running now holds the link and has not lent it: it may send.
-bool HoldsLink();
-
-// True while the link belongs to a job that the code running now interrupts: a job
-// further down the stack holds it (and has not lent it), or has a transaction open or a
-// connection under way. Such a job cannot go on until the code running now returns, so
-// that code must not wait for the link: it queues its work (WhenLinkFree) or, on a
-// timer, tries next time.
+// True while the link is taken: a hold that is not lent, a transaction open or a
+// connection under way. Code without a hold cannot wait for it (the holder cannot go on
+// until that code returns): it queues its work (WhenLinkFree) or, on a timer, tries next
+// time.
 bool LinkTakenByAnother();
 // True while any job holds the link, lent or not: a main-window command waits for it.
 bool LinkInUse();
@@ -66,8 +79,8 @@ bool LinkInUse();
 // the lender has finished too (WholeJob, a main-window command).
 enum class LinkTurn { Borrow, WholeJob };
 
-// Runs job now when the link is free for it; otherwise once the job that holds the link
-// has let it go, in the order asked. A job whose context has gone meanwhile is dropped.
+// Runs job now when the link is free for it; otherwise once it is, in the order asked.
+// A job whose context has gone meanwhile is dropped.
 void WhenLinkFree(std::function<void()> job, QObject* context = nullptr, LinkTurn turn = LinkTurn::Borrow);
 
 // For a command a window gives: true when another job has the link, and the command
@@ -82,6 +95,9 @@ void SetLinkQueueObserver(std::function<void(bool)> observer);
 // Jobs waiting for their turn (tests), and dropping them (the program's end, a reset).
 int LinkQueueLength();
 void ForgetLinkQueue();
+// Looks at the queue again: something that kept the link taken without a hold (a
+// transaction or a connection) has ended.
+void WakeLinkQueue();
 // Forgets every hold as well (a test's reset between cases); a hold or lend still alive
 // then ends without effect.
 void ResetLinkHolds();

@@ -78,6 +78,9 @@ struct LinkState {
     int16_t ProgressActive = 0;
 
     int16_t LinkMode = LINK_NORMAL;
+    // Counts the connections opened (a port, a socket, the host's): a job that asked a
+    // person whether to go on goes on only over the connection it had.
+    int ConnectionNumber = 0;
     bool TcpLinkActive = false;
     QString TcpAddress;
     bool ConnectCancelled = false;

@@ -76,10 +76,15 @@ void traceSend(const QByteArray& prefix, const Transaction& t) {
 
 // The frame goes out (again): it is a try of its own, with its own reply time-out from
 // now. A reason to resend that came before it went is answered by it.
-void putOnTheLine(Transaction& t, bool resend) {
+void putOnTheLine(const LinkHold& hold, Transaction& t, bool resend) {
     auto& s = linkState();
     t.RetryRequest = false;
     s.PacketTimeoutCount = s.PacketTimeoutReload;
+    // A borrower never opens the link again: on a link that is gone its work ends.
+    if (hold.Borrowed() && !LinkUsable()) {
+        t.State = TX_LINK_LOST;
+        return;
+    }
     if (s.TcpLinkActive) {
         TcpSendTxBuffer(t);
         return;
@@ -91,7 +96,7 @@ void putOnTheLine(Transaction& t, bool resend) {
     WriteTxFrame(t);
 }
 
-void Retransmit(Transaction& t) {
+void Retransmit(const LinkHold& hold, Transaction& t) {
     auto& s = linkState();
     ++t.RetryNumber;
     traceSend("RTX: ", t);
@@ -106,10 +111,39 @@ void Retransmit(Transaction& t) {
         if (t.State >= TX_REPLY_RECEIVED) return;
     }
     if (linkClient().TrafficShown()) linkClient().TrafficLine(QStringLiteral(" - TX ") + QString::fromLatin1(s.FleetSyncTxFrame));
-    putOnTheLine(t, true);
+    putOnTheLine(hold, t, true);
 }
 
-void HandleCommTimeout(Transaction& t) {
+// What the link ran over when a job was asked whether to go on. A Yes goes on only on
+// that link: one that was there when the question came up and went away or was opened
+// anew meanwhile is not the job's any more. One that had already gone (an adapter pulled
+// during the retries) is the job's own to open again, as any resend does.
+struct LinkAsLeft {
+    int16_t mode;
+    bool tcp;
+    int connection;
+    bool usable;
+};
+
+LinkAsLeft linkNow() {
+    const auto& s = linkState();
+    return {s.LinkMode, s.TcpLinkActive, s.ConnectionNumber, LinkUsable()};
+}
+
+bool stillTheLink(const LinkAsLeft& before) {
+    const LinkAsLeft now = linkNow();
+    if (now.mode != before.mode || now.tcp != before.tcp) return false;
+    return !before.usable || (now.connection == before.connection && now.usable);
+}
+
+// The job gives up on the module: the program decides what that means for the link.
+void giveUp(Transaction& t) {
+    t.State = TX_GAVE_UP;
+    linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
+    linkClient().NoAnswerGivenUp();
+}
+
+void HandleCommTimeout(const LinkHold& hold, Transaction& t) {
     auto& s = linkState();
     t.RetryRequest = false;
     // Once the user has cancelled, the try under way is the last: it has timed out, so
@@ -121,37 +155,43 @@ void HandleCommTimeout(Transaction& t) {
     if (t.RetryNumber < linkClient().Settings().RetryCount) {
         panel(3, QStringLiteral("RETRY ...") + QString::number(t.RetryNumber));
         linkHost().RefreshStatusBar();
-        Retransmit(t);
+        Retransmit(hold, t);
         return;
     }
-    int answer;
+    // A borrower's work is its own, the link is not: it gives up quietly, and the lender
+    // finds the link as it left it.
+    if (hold.Borrowed()) {
+        if (s.TraceOn) TraceWriteLine("NO ANSWER: a borrower's request given up");
+        t.State = TX_GAVE_UP;
+        panel(3, QString());
+        linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
+        return;
+    }
+    const LinkAsLeft before = linkNow();
+    bool goOn;
     {
-        // Nothing of this transaction is on the line while the question is up: the link
-        // is lent meanwhile, so events are acknowledged and polls go on, and a late
-        // answer finds nothing open.
+        // Nothing of this transaction is on the line while the job decides: a late
+        // answer finds nothing open, and the job may lend the link while it asks.
         t.Close();
         linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
-        answer = MsgBoxLent(QStringLiteral("No Communication from module") + QStringLiteral("\r\n") +
-                                QStringLiteral("Check cable and COM port, Continue?"),
-                            vbYesNo + vbQuestion, QStringLiteral("Communication Timer"));
+        goOn = linkClient().GoOnWithoutAnswer(hold);
         t.Open();
     }
-    if (answer == vbYes && !ProgramEnding()) {
-        t.RetryNumber = 0;
-        panel(3, QString());
-        linkHost().RefreshStatusBar();
-        Retransmit(t);
+    if (!goOn || ProgramEnding()) {
+        giveUp(t);
         return;
     }
-    ShowCommsFailure(QStringLiteral("Communication Timeout"));
-    t.State = TX_GAVE_UP;
-    linkClient().CommunicationGivenUp();
-    panel(3, QString());
-    linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
-    if (s.TcpLinkActive) {
-        TcpClientSocket().Close();
-        s.TcpLinkActive = false;
+    // Gone meanwhile (a cable pulled, the host's close, a reset): nothing is written to a
+    // port or socket that is not there, and the job ends as if it had given up.
+    if (!stillTheLink(before)) {
+        if (s.TraceOn) TraceWriteLine("NO LINK: the link was lost while the job decided");
+        giveUp(t);
+        return;
     }
+    t.RetryNumber = 0;
+    panel(3, QString());
+    linkHost().RefreshStatusBar();
+    Retransmit(hold, t);
 }
 
 int16_t sendSwitchThroughAndWait(Transaction& t) {
@@ -199,6 +239,7 @@ void Transaction::Close() {
     if (s.Open == this) s.Open = before_;
     before_ = nullptr;
     open_ = false;
+    WakeLinkQueue();
 }
 
 bool Transaction::Answers(const RxFrame& f) const {
@@ -252,12 +293,12 @@ void AbandonTransaction() {
     s.CancelEndsWithTransaction = true;
 }
 
-int16_t SendPacket(const QByteArray& frame, int16_t mode) {
+int16_t SendPacket(const LinkHold& hold, const QByteArray& frame, int16_t mode) {
     RequireNoIoHandler("a send that waits for its reply");
     auto& s = linkState();
     // Only the job that holds the link may put a frame on it: anything else would cut
     // into that job's exchange with the module.
-    if (!HoldsLink()) {
+    if (!hold.MaySend()) {
         if (s.TraceOn) TraceWriteLine("TX REFUSED: the link is not held");
         qWarning("A frame was given to the link by code that does not hold it; it was not sent.");
         Q_ASSERT_X(!g_unheldSendStops, "SendPacket", "a frame sent without holding the link");
@@ -276,7 +317,7 @@ int16_t SendPacket(const QByteArray& frame, int16_t mode) {
 
     // The transaction is open already, so nothing else sends while the radio rests.
     if (RadioProtocol() && !WaitForRadioPause()) return cancelTransaction();
-    putOnTheLine(t, false);
+    putOnTheLine(hold, t, false);
 
     for (;;) {
         if (t.State >= TX_REPLY_RECEIVED) break;
@@ -286,10 +327,10 @@ int16_t SendPacket(const QByteArray& frame, int16_t mode) {
         WaitForEvents();
         // An answer and a reason to resend may come in one pass: the answer wins.
         if (t.State >= TX_REPLY_RECEIVED) break;
-        if (t.RetryRequest) HandleCommTimeout(t);
+        if (t.RetryRequest) HandleCommTimeout(hold, t);
         if (t.State == t.Mode() && t.Mode() != TX_SEND_ONLY && s.WaitElapsed == 1) {
             if (s.TraceOn) TraceWriteLine("MSComm transmit failure'");
-            HandleCommTimeout(t);
+            HandleCommTimeout(hold, t);
         }
         // A send-only frame is given as long to leave the port as any frame's try, and is
         // never sent again (it would answer its event twice): on a port that has closed
@@ -301,6 +342,13 @@ int16_t SendPacket(const QByteArray& frame, int16_t mode) {
     }
     if (s.UserCancel) return cancelTransaction();
     return endTransaction(t);
+}
+
+bool LinkUsable() {
+    const LinkState& s = linkState();
+    if (s.LinkMode == LINK_SWITCH_THROUGH) return SwitchThroughSocket().State() == sckConnected;
+    if (s.TcpLinkActive) return TcpClientSocket().State() == sckConnected;
+    return CommPort().IsOpen();
 }
 
 void ShowCommsFailure(const QString& message) {

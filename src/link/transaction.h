@@ -5,6 +5,7 @@
 #pragma once
 
 #include "link/frame.h"
+#include "link/linkhold.h"
 
 #include <QByteArray>
 #include <QString>
@@ -80,10 +81,13 @@ bool PauseLink(int ms);
 // build, stops the program at once; tests of the refusal turn the stop off.
 void SetUnheldSendStops(bool stops);
 
-// Sends frame (a complete module frame with its checksum) and waits until its
-// transaction has ended: SEND_OK, SEND_FAILED or SEND_CANCELLED. mode: TX_WAIT_ACK,
-// TX_WAIT_REPLY or TX_SEND_ONLY.
-int16_t SendPacket(const QByteArray& frame, int16_t mode);
+// Sends frame (a complete module frame with its checksum) for the job that holds hold,
+// and waits until its transaction has ended: SEND_OK, SEND_FAILED or SEND_CANCELLED.
+// mode: TX_WAIT_ACK, TX_WAIT_REPLY or TX_SEND_ONLY. A frame sent again and again without
+// an answer is put to the job (the program's link client): a job of its own decides
+// whether to go on; a borrower (hold.Borrowed()) gives up its own work quietly and leaves
+// the link as it found it. A send with a hold that may not send now is refused.
+int16_t SendPacket(const LinkHold& hold, const QByteArray& frame, int16_t mode);
 // For a window that closes while its own request may be on the line: cancels the open
 // transaction, if any, and only that one. The cancel request is cleared when the
 // transaction ends, so the next command (a PTT off, a flag, a task) is not refused as
@@ -91,5 +95,7 @@ int16_t SendPacket(const QByteArray& frame, int16_t mode);
 void AbandonTransaction();
 // Takes the utility off line, showing message in the connection panel.
 void ShowCommsFailure(const QString& message);
+// True while the port or socket the link runs over is there to carry a frame.
+bool LinkUsable();
 
 } // namespace korvel

@@ -100,6 +100,7 @@ void BeginNewConnection() {
     if (s.RxState == RX_IN_FRAME) s.RxState = RX_HUNT;
     linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
     g_connectionToken.reset();
+    ++s.ConnectionNumber;
 }
 
 int16_t OpenLinkPort() {
@@ -155,7 +156,7 @@ void ShowPortOpenError(int error) {
                QStringLiteral(" port preferences, or terminate other programs");
         break;
     }
-    MsgBoxLent(text, vbOKOnly + vbCritical, QStringLiteral("Port Open Error"));
+    MsgBox(text, vbOKOnly + vbCritical, QStringLiteral("Port Open Error"));
     panel(4, QStringLiteral("DISCONNECTED"));
 }
 

@@ -61,7 +61,7 @@ ClockSetResult SetModuleClock(const ModuleClockValue& clock) {
     // date nobody chose.
     if (!ClockYearFits(clock.year)) return ClockSetResult::YearRefused;
     target().ModuleClock = clock;
-    return SendSetDateTime() == SEND_OK ? ClockSetResult::Set : ClockSetResult::SendFailed;
+    return SendSetDateTime(hold) == SEND_OK ? ClockSetResult::Set : ClockSetResult::SendFailed;
 }
 
 } // namespace korvel

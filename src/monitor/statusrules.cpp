@@ -158,14 +158,14 @@ AnalogMeterText AnalogMeter(const AnalogGroupRecord& group, int slot, const QStr
 
 int16_t SendStatusOpeningRequest() {
     const LinkHold hold;
-    return SendRequestParam(CMD_MODULE_INFO, address()[0], address()[1], address()[2], MODULE_INFO_FULL);
+    return SendRequestParam(hold, CMD_MODULE_INFO, address()[0], address()[1], address()[2], MODULE_INFO_FULL);
 }
 
 int16_t SendStatusRequest(StatusRequest request, int group) {
     const std::optional<int> command = StatusCommand(request);
     if (!command) return SEND_FAILED;
     const LinkHold hold;
-    return SendRequestByte(int16_t(*command), address()[0], address()[1], address()[2], int16_t(group));
+    return SendRequestByte(hold, int16_t(*command), address()[0], address()[1], address()[2], int16_t(group));
 }
 
 int16_t SendSetLogicalOutput(int data) {
@@ -173,7 +173,7 @@ int16_t SendSetLogicalOutput(int data) {
     QByteArray frame = TxFrame(8, address()[0], address()[1], address()[2], PKT_SET, CMD_OUTPUT_STATUS);
     uint8_t* t = FrameBytes(frame);
     t[FRAME_DATA] = static_cast<uint8_t>(data);
-    return SendTxFrame(frame, TX_WAIT_ACK, true);
+    return SendTxFrame(hold, frame, TX_WAIT_ACK, true);
 }
 
 } // namespace korvel

@@ -60,7 +60,14 @@ void TcpClient::Connect() {
 
 void TcpClient::Close() {
     failed_ = false;
-    socket_.abort();
+    // What was handed over before the close (an acknowledgement sent just before a
+    // reconnect) still reaches the module: a reset right behind it would have the peer
+    // drop it unread, so a socket with nothing left to write is closed in order.
+    if (socket_.state() == QAbstractSocket::ConnectedState) {
+        socket_.flush();
+        if (socket_.bytesToWrite() == 0) socket_.disconnectFromHost();
+    }
+    if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.abort();
 }
 
 void TcpClient::Send(const QByteArray& bytes) {

@@ -194,15 +194,19 @@ TEST_F(MainWindowTest, StatusBarAndTimersStartAsTheLinkExpects) {
 TEST_F(MainWindowTest, EventsAreAcknowledgedByTheWindowsOwnTick) {
     ConnectOverTcp();
     Open();
-    sim.SendEvent(0, 1, QByteArray(1, char(0x85)));
-    sim.SendEvent(0, 1, QByteArray(1, char(0x86)));
     auto acks = [this] {
         int n = 0;
         for (const QByteArray& f : sim.Received()) n += f.size() > 5 && uint8_t(f[5]) == PKT_ACK;
         return n;
     };
-    EXPECT_TRUE(WaitUntil([&] { return acks() == 2; }));
+    sim.SendEvent(0, 1, QByteArray(1, char(0x85)));
+    EXPECT_TRUE(WaitUntil([&] { return acks() == 1; }));
     EXPECT_FALSE(eventAck().AckPending);
+    // An acknowledgement names no event: two from one station before the tick are both
+    // answered by one.
+    sim.SendEvent(0, 1, QByteArray(1, char(0x85)));
+    sim.SendEvent(0, 1, QByteArray(1, char(0x86)));
+    EXPECT_TRUE(WaitUntil([&] { return acks() >= 2 && !eventAck().AckPending && sim.EventsOwed() == 0; }));
 }
 
 TEST_F(MainWindowTest, WindowPositionIsRestoredInTwipsWithDefaults) {

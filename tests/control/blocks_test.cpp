@@ -23,13 +23,12 @@ class BlocksTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        HoldLinkAsTheJob();
         port = OpenAcknowledgingPort();
         ASSERT_NE(port, nullptr);
     }
     // The block as sent: the whole frame with its checksum.
     QByteArray Send(int code, int index) {
-        const int16_t r = code == CMD_CFG_NMEA ? SendNmeaConfig(0, 0, 0) : SendConfigBlock(code, 0, 0, 0, index);
+        const int16_t r = code == CMD_CFG_NMEA ? SendNmeaConfig(Held(), 0, 0, 0) : SendConfigBlock(Held(), code, 0, 0, 0, index);
         EXPECT_EQ(r, SEND_OK);
         return port->writes.isEmpty() ? QByteArray() : port->writes.last();
     }
@@ -74,9 +73,9 @@ TEST_F(BlocksTest, SystemBlockRoundsHalvesToEvenAndAlwaysCarries61Elements) {
 
 TEST_F(BlocksTest, SystemValueThatDoesNotFitAByteIsNotSent) {
     config().SystemConfig[3] = 255.5;  // rounds to 256
-    EXPECT_EQ(SendConfigBlock(CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
     config().SystemConfig[3] = -1;
-    EXPECT_EQ(SendConfigBlock(CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
     EXPECT_TRUE(port->writes.isEmpty());
 }
 
@@ -106,14 +105,14 @@ TEST_F(BlocksTest, GroupBlocksCarryTheirGroupAndTrailer) {
     const QByteArray out = Send(CMD_CFG_OUTPUTS, 5);
     ASSERT_EQ(out.size(), 27);
     EXPECT_EQ(out.mid(24, 2), Bytes({0, 0})) << "a trailer never received";
-    EXPECT_EQ(SendConfigBlock(CMD_CFG_INPUTS, 0, 0, 0, 8), SEND_FAILED) << "no group 8";
-    EXPECT_EQ(SendConfigBlock(CMD_RESET_NVR_IO, 0, 0, 0, 0), SEND_FAILED) << "not a block";
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_INPUTS, 0, 0, 0, 8), SEND_FAILED) << "no group 8";
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_RESET_NVR_IO, 0, 0, 0, 0), SEND_FAILED) << "not a block";
 }
 
 TEST_F(BlocksTest, ARefusedBlockSendsNothing) {
     config().SystemConfig[3] = 256;
-    EXPECT_EQ(SendConfigBlock(CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
-    EXPECT_EQ(SendConfigBlock(CMD_CFG_FLEETSYNC, 0, 0, 0, 5), SEND_FAILED) << "no FleetSync part 5";
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_FLEETSYNC, 0, 0, 0, 5), SEND_FAILED) << "no FleetSync part 5";
     EXPECT_TRUE(port->writes.isEmpty());
 }
 

@@ -76,7 +76,7 @@ protected:
 TEST_F(ChannelClearTest, LocalModuleNeedsNoWait) {
     SetStation(0, 0, 0);
     target().ChannelState = 7;
-    EXPECT_EQ(WaitChannelClear(), 0);
+    EXPECT_EQ(WaitChannelClear(Held()), 0);
     EXPECT_EQ(sim.ReceivedCount(), 0);
     EXPECT_TRUE(prompts.Shown().isEmpty());
     ExpectWaitOver();
@@ -85,7 +85,7 @@ TEST_F(ChannelClearTest, LocalModuleNeedsNoWait) {
 TEST_F(ChannelClearTest, ClearAtTheFirstPollIsOnePollToTheLocalModule) {
     // A clear state left over from earlier must not end the wait before it polls.
     target().ChannelState = 0;
-    EXPECT_EQ(WaitChannelClear(), 0);
+    EXPECT_EQ(WaitChannelClear(Held()), 0);
     ASSERT_EQ(sim.ChannelPolls(), 1);
     EXPECT_EQ(sim.Received()[0], WithChecksum({7, 0, 0, 0, 0, PKT_GET, CMD_CHANNEL_CLEAR}));
     EXPECT_EQ(linkState().StationAddress[0], 5);
@@ -105,7 +105,7 @@ TEST_F(ChannelClearTest, BusyChannelIsAskedAboutAfter101PollsThenAfterEveryPoll)
     prompts.QueueAnswer(vbYes);
     prompts.QueueAnswer(vbYes);
     // The third question finds no answer and gets No.
-    EXPECT_EQ(WaitChannelClear(), 255);
+    EXPECT_EQ(WaitChannelClear(Held()), 255);
 
     ASSERT_EQ(sim.ChannelPolls(), 103);
     for (int i = 0; i < 101; ++i) EXPECT_EQ(polls[i].boxesShown, 0) << "poll " << i + 1;
@@ -132,7 +132,7 @@ TEST_F(ChannelClearTest, QuestionAfterAClearReplyEndsTheWaitOnYes) {
     // still comes, and Yes ends the wait without polling again.
     sim.SetChannelBusyPolls(100);
     prompts.QueueAnswer(vbYes);
-    EXPECT_EQ(WaitChannelClear(), 0);
+    EXPECT_EQ(WaitChannelClear(Held()), 0);
     EXPECT_EQ(sim.ChannelPolls(), 101);
     EXPECT_EQ(Questions(), 1);
     ExpectWaitOver();
@@ -141,7 +141,7 @@ TEST_F(ChannelClearTest, QuestionAfterAClearReplyEndsTheWaitOnYes) {
     sim.ClearReceived();
     prompts.Clear();
     sim.SetChannelBusyPolls(100);
-    EXPECT_EQ(WaitChannelClear(), 255);
+    EXPECT_EQ(WaitChannelClear(Held()), 255);
     EXPECT_EQ(sim.ChannelPolls(), 101);
     EXPECT_EQ(Questions(), 1);
     ExpectWaitOver();
@@ -153,7 +153,7 @@ TEST_F(ChannelClearTest, ChannelClearingAfterAYesEndsAfterThatPollsQuestion) {
     sim.SetChannelBusyPolls(101);
     prompts.QueueAnswer(vbYes);
     prompts.QueueAnswer(vbYes);
-    EXPECT_EQ(WaitChannelClear(), 0);
+    EXPECT_EQ(WaitChannelClear(Held()), 0);
     EXPECT_EQ(sim.ChannelPolls(), 102);
     EXPECT_EQ(Questions(), 2);
     EXPECT_EQ(prompts.Unanswered(), 0);
@@ -164,7 +164,7 @@ TEST_F(ChannelClearTest, FailedPollEndsTheWait) {
     // A silent module: the resends run out and the no-communication question gets No.
     linkState().PacketTimeoutReload = 2;
     sim.SetFault(sim::Fault::Silent);
-    EXPECT_EQ(WaitChannelClear(), 255);
+    EXPECT_EQ(WaitChannelClear(Held()), 255);
     // The three sends of the one poll, and no poll after it.
     EXPECT_EQ(sim.ChannelPolls(), 3);
     EXPECT_EQ(Questions(), 0);
@@ -179,7 +179,7 @@ TEST_F(ChannelClearTest, RefusedPollEndsTheWait) {
     QObject::connect(&sim, &sim::SimModule::frameReceived, &sim, [this](const QByteArray&) {
         if (sim.ChannelPolls() == 4) sim.SetNackCommand(CMD_CHANNEL_CLEAR);
     });
-    EXPECT_EQ(WaitChannelClear(), 255);
+    EXPECT_EQ(WaitChannelClear(Held()), 255);
     EXPECT_EQ(sim.ChannelPolls(), 5);
     EXPECT_EQ(Questions(), 0);
     ASSERT_EQ(prompts.Shown().size(), 1);

@@ -16,7 +16,6 @@ class SettingWritesTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        HoldLinkAsTheJob();
         port = OpenAcknowledgingPort();
         ASSERT_NE(port, nullptr);
     }
@@ -30,7 +29,7 @@ TEST_F(SettingWritesTest, LoggerTimersAreThreeBytesLittleEndianThenSettingBytes)
     d.LoggerTimers[1] = 1 * 65536 + 17 * 256 + 112;
     d.LoggerTimers[8] = 0xFFFFFF;
     for (int i = 0; i < 25; ++i) d.LoggerSettingBytes[i] = uint8_t(100 + i);
-    EXPECT_EQ(SendLoggerTimers(0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendLoggerTimers(Held(), 0, 0, 0), SEND_OK);
     const QByteArray f = Sent();
     ASSERT_EQ(f.size(), 60);
     EXPECT_EQ(uint8_t(f[0]), 59);
@@ -47,7 +46,7 @@ TEST_F(SettingWritesTest, SetDateTimeSendsYearMinus2000ToCurrentStation) {
     linkState().StationAddress[0] = 4;
     linkState().StationAddress[2] = 3;
     target().ModuleClock = {31, 12, 2024, 23, 59, 58};
-    EXPECT_EQ(SendSetDateTime(), SEND_OK);
+    EXPECT_EQ(SendSetDateTime(Held()), SEND_OK);
     const QByteArray f = Sent();
     ASSERT_EQ(f.size(), 14);
     EXPECT_EQ(f.left(7), Bytes({13, 4, 0, 3, 0, PKT_SET, CMD_DATE_TIME}));

@@ -45,19 +45,19 @@ protected:
     }
 
     void ReadStation() {
-        ASSERT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
+        ASSERT_EQ(SendRequestParam(Held(), CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
         if ((target().TargetFirmwareVersion & 15) == 15) {
-            ASSERT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
-            ASSERT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
+            ASSERT_EQ(SendRequest(Held(), CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+            ASSERT_EQ(SendRequestParam(Held(), CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
         }
         SetDefaultConfiguration();
         for (const Block& b : StationBlocks())
-            ASSERT_EQ(SendRequestByte(b.code, 0, 0, 0, b.index), SEND_OK) << b.code << "/" << b.index;
+            ASSERT_EQ(SendRequestByte(Held(), b.code, 0, 0, 0, b.index), SEND_OK) << b.code << "/" << b.index;
     }
 
     void WriteStation() {
         for (const Block& b : StationBlocks()) {
-            const int16_t r = b.code == CMD_CFG_NMEA ? SendNmeaConfig(0, 0, 0) : SendConfigBlock(b.code, 0, 0, 0, b.index);
+            const int16_t r = b.code == CMD_CFG_NMEA ? SendNmeaConfig(Held(), 0, 0, 0) : SendConfigBlock(Held(), b.code, 0, 0, 0, b.index);
             ASSERT_EQ(r, SEND_OK) << b.code << "/" << b.index;
         }
     }
@@ -116,7 +116,7 @@ TEST_F(SimRoundTripTest, OnlyEventsWhileIdleAreOwedAnAcknowledgement) {
     ASSERT_TRUE(WaitUntil([] { return eventAck().AckPending; }));
     EXPECT_EQ(eventAck().EventSource, 9);
     eventAck().AckPending = false;
-    EXPECT_EQ(SendAck(9), SEND_OK);
+    EXPECT_EQ(SendAck(Held(), 9), SEND_OK);
     ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 1; }));
     EXPECT_EQ(sim.Received()[0], Bytes({6, 9, 0, 3, 0, 254, 239}));
 
@@ -125,14 +125,14 @@ TEST_F(SimRoundTripTest, OnlyEventsWhileIdleAreOwedAnAcknowledgement) {
     QObject::connect(&sim, &sim::SimModule::frameReceived, &sim, [this](const QByteArray& f) {
         if (uint8_t(f[6]) == CMD_CFG_OUTPUTS && sim.ReceivedCount() == 2) sim.SendEvent(9, 1, QByteArray(1, char(0x05)));
     });
-    ASSERT_EQ(SendRequestByte(CMD_CFG_OUTPUTS, 0, 0, 0, 0), SEND_OK);
+    ASSERT_EQ(SendRequestByte(Held(), CMD_CFG_OUTPUTS, 0, 0, 0, 0), SEND_OK);
     EXPECT_FALSE(eventAck().AckPending);
 }
 
 TEST_F(SimRoundTripTest, RefusedBlockFailsTheWriteAndShowsTheBox) {
     sim.SetKorvel(0);
     sim.SetNackCommand(CMD_CFG_OUTPUTS);
-    EXPECT_EQ(SendConfigBlock(CMD_CFG_OUTPUTS, 0, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_OUTPUTS, 0, 0, 0, 0), SEND_FAILED);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text, "OMRU received NACK from target - unknown command");
 }

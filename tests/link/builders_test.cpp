@@ -15,7 +15,6 @@ class BuildersTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        HoldLinkAsTheJob();
         port = OpenMemoryPort();
         ASSERT_NE(port, nullptr);
         port->onWrite = [this](const QByteArray& w) {
@@ -41,48 +40,48 @@ protected:
 };
 
 TEST_F(BuildersTest, ChannelClearRequestToLocalModule) {
-    EXPECT_EQ(SendRequest(CMD_CHANNEL_CLEAR, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_CHANNEL_CLEAR, 0, 0, 0), SEND_OK);
     EXPECT_EQ(Sent(), Bytes({0x07, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B, 0xED}));
 }
 
 TEST_F(BuildersTest, StopProcessesCommand) {
     linkState().PacketId = 9;
-    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
     EXPECT_EQ(Sent(), Bytes({0x07, 0x00, 0x00, 0x00, 0x00, 0x01, 0x86, 0x71}));
     EXPECT_EQ(linkState().PacketId, 0);
 }
 
 TEST_F(BuildersTest, CommandsCarryTheirDataBytesAndStation) {
-    EXPECT_EQ(SendCommandBytes(CMD_PTT_ON, 5, 0, 3, 120, 255), SEND_OK);
+    EXPECT_EQ(SendCommandBytes(Held(), CMD_PTT_ON, 5, 0, 3, 120, 255), SEND_OK);
     EXPECT_EQ(Sent(), WithChecksum({9, 5, 0, 3, 0, PKT_SET, CMD_PTT_ON, 120, 255}));
-    EXPECT_EQ(SendLevelCommand(0, 0, 0, 200), SEND_OK);
+    EXPECT_EQ(SendLevelCommand(Held(), 0, 0, 0, 200), SEND_OK);
     EXPECT_EQ(Sent(), WithChecksum({8, 0, 0, 0, 0, PKT_SET, CMD_SET_TX_LEVEL, 200}));
 }
 
 TEST_F(BuildersTest, RequestParameterZeroIsSentOnlyNegativeOmitsIt) {
-    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequestParam(Held(), CMD_MODULE_INFO, 0, 0, 0, 0), SEND_OK);
     EXPECT_EQ(Sent(), WithChecksum({8, 0, 0, 0, 0, PKT_GET, CMD_MODULE_INFO, 0}));
-    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, -1), SEND_OK);
+    EXPECT_EQ(SendRequestParam(Held(), CMD_MODULE_INFO, 0, 0, 0, -1), SEND_OK);
     EXPECT_EQ(Sent(), WithChecksum({7, 0, 0, 0, 0, PKT_GET, CMD_MODULE_INFO}));
-    EXPECT_EQ(SendRequestByte(CMD_INPUT_STATUS, 12, 0, 3, 7), SEND_OK);
+    EXPECT_EQ(SendRequestByte(Held(), CMD_INPUT_STATUS, 12, 0, 3, 7), SEND_OK);
     EXPECT_EQ(Sent(), WithChecksum({8, 12, 0, 3, 0, PKT_GET, CMD_INPUT_STATUS, 7}));
 }
 
 TEST_F(BuildersTest, RequestWordGoesLowByteFirst) {
-    EXPECT_EQ(SendRequestWord(CMD_SAMPLE_BLOCK, 0, 0, 0, 300), SEND_OK);
+    EXPECT_EQ(SendRequestWord(Held(), CMD_SAMPLE_BLOCK, 0, 0, 0, 300), SEND_OK);
     EXPECT_EQ(Sent(), WithChecksum({9, 0, 0, 0, 0, PKT_GET, CMD_SAMPLE_BLOCK, 0x2C, 0x01}));
-    EXPECT_EQ(SendRequestWord(CMD_MINMAX_BLOCK, 0, 0, 0, 32767), SEND_OK);
+    EXPECT_EQ(SendRequestWord(Held(), CMD_MINMAX_BLOCK, 0, 0, 0, 32767), SEND_OK);
     EXPECT_EQ(Sent(), WithChecksum({9, 0, 0, 0, 0, PKT_GET, CMD_MINMAX_BLOCK, 0xFF, 0x7F}));
 }
 
 TEST_F(BuildersTest, RequestsClearALeftoverCancelCommandsDoNot) {
     linkState().UserCancel = true;
-    EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     EXPECT_FALSE(linkState().UserCancel);
 
     // A command keeps the cancel request, so its answer ends the call as cancelled.
     linkState().UserCancel = true;
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     EXPECT_TRUE(linkState().UserCancel);
 }
 
@@ -90,18 +89,18 @@ TEST_F(BuildersTest, RawFleetSyncGoesToTheLocalModuleBetweenStxAndEtx) {
     linkState().StationAddress[0] = 4;  // the selected station does not matter
     linkState().StationAddress[2] = 3;
     linkState().PacketId = 7;
-    EXPECT_EQ(SendFleetSyncRaw(QByteArray("A\xE9")), SEND_OK);
+    EXPECT_EQ(SendFleetSyncRaw(Held(), QByteArray("A\xE9")), SEND_OK);
     EXPECT_EQ(Sent(), WithChecksum({12, 0, 0, 0, 0, PKT_SET, CMD_FLEETSYNC_RAW, 2, 2, 'A', 0xE9, 3}));
 
     const QByteArray longest(FLEETSYNC_RAW_MAX, 'x');
-    EXPECT_EQ(SendFleetSyncRaw(longest), SEND_OK);
+    EXPECT_EQ(SendFleetSyncRaw(Held(), longest), SEND_OK);
     ASSERT_EQ(Sent().size(), FLEETSYNC_RAW_MAX + 11);
     EXPECT_EQ(uint8_t(Sent()[0]), 255);
     EXPECT_EQ(Sent().mid(9, FLEETSYNC_RAW_MAX), longest);
 
     // One more does not fit the length byte: nothing goes out.
     const qsizetype writes = port->writes.size();
-    EXPECT_EQ(SendFleetSyncRaw(longest + 'x'), SEND_FAILED);
+    EXPECT_EQ(SendFleetSyncRaw(Held(), longest + 'x'), SEND_FAILED);
     EXPECT_EQ(port->writes.size(), writes);
 }
 

@@ -28,7 +28,6 @@ class FleetSyncTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        HoldLinkAsTheJob();
         settings().PortProtocol = LOCALPORT_FLEETSYNC;
         linkState().FleetSyncTarget = QStringLiteral("100:1000");
         RecordDispatched();
@@ -227,7 +226,7 @@ TEST_F(FleetSyncTest, RadioPauseGivesWayToCancelAndIsBounded) {
     QObject::connect(&cancel, &QTimer::timeout, [] { linkState().UserCancel = true; });
     cancel.start(20);
     t.restart();
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_CANCELLED);
     EXPECT_LT(t.elapsed(), 5000);
     EXPECT_TRUE(port->writes.isEmpty());
     EXPECT_FALSE(OpenTransactionNow());

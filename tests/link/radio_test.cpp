@@ -101,7 +101,7 @@ TEST_F(RadioLinkTest, RefusedMessagesAreSentAgain) {
         sim.ClearReceived();
         radio.ClearReceived();
         radio.SetFault(fault, 1);
-        EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << int(fault);
+        EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << int(fault);
         EXPECT_EQ(radio.Received().size(), 2) << "one resend after the time-out";
         EXPECT_EQ(Delivered(CMD_MODULE_INFO), 1);
         EXPECT_TRUE(prompts.Shown().isEmpty());
@@ -111,7 +111,7 @@ TEST_F(RadioLinkTest, RefusedMessagesAreSentAgain) {
 TEST_F(RadioLinkTest, RemoteThatNeverAnswersEndsInTheTimeoutQuestion) {
     sim.GoSilentAfter(0);
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_EQ(radio.Received().size(), settings().RetryCount);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].title, QStringLiteral("Communication Timer"));
@@ -163,7 +163,7 @@ TEST_F(RadioLinkTest, EventsAreAcknowledgedWhileIdleAndDuringTransfers) {
     // A monitor's polling, one request after another.
     for (int i = 0; i < 12; ++i) {
         const LinkHold poll;
-        EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL), SEND_OK) << i;
+        EXPECT_EQ(SendRequestParam(poll, CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL), SEND_OK) << i;
     }
     EXPECT_TRUE(allAcknowledged(sim.EventsSent() + 1)) << "after polling";
     EXPECT_GE(sim.EventsAcknowledged(), 4);
@@ -187,7 +187,7 @@ TEST_F(RadioLinkTest, AFrameWithoutItsEndByteCostsAtMostOneResend) {
     ASSERT_TRUE(WaitUntil([] { return CommPort().InBufferCount() == 0 && linkState().RxState == RX_HUNT; }));
     sim.ClearReceived();
     radio.ClearReceived();
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << i;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << i;
     EXPECT_LE(radio.Received().size(), 4);
     EXPECT_TRUE(prompts.Shown().isEmpty());
 }
@@ -202,7 +202,7 @@ TEST_F(RadioLinkTest, TheRadioGetsItsPauseAfterEachAnswer) {
         if (f[FRAME_PACKET_TYPE] == PKT_EVENT) eventCame = clock.elapsed();
     });
     QObject::connect(&radio, &sim::SimRadio::textReceived, [&] { nextSent = clock.elapsed(); });
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
     ASSERT_GE(answered, 0);
     // The answer is in at once; what goes to the radio next waits out its pause.
     EXPECT_LT(clock.elapsed() - answered, 300);
@@ -210,7 +210,7 @@ TEST_F(RadioLinkTest, TheRadioGetsItsPauseAfterEachAnswer) {
     // request's one send: sent twice, its second answer would end the request after it.
     sim.ClearReceived();
     Later(50, [this] { sim.SendEvent(0, 1, QByteArray(1, char(3))); });
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
     EXPECT_GE(nextSent - answered, 300);
     EXPECT_EQ(Delivered(CMD_MODULE_INFO), 1);
     // The event is a data message too: it gets its whole rest, although it came after the

@@ -82,10 +82,10 @@ TEST_F(SerialTest, OtherPortErrorsShowTheGeneralBox) {
 TEST_F(SerialTest, RequestGetsItsReplyAndCommandItsAck) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetReplyData(CMD_DEVICE_TYPE, Bytes({0x42, 0x07}));
-    EXPECT_EQ(SendRequest(CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_DEVICE_TYPE, 0, 0, 0), SEND_OK);
     ASSERT_EQ(dispatched.size(), 1);
     EXPECT_EQ(dispatched[0].mid(5), Bytes({PKT_REPLY, CMD_DEVICE_TYPE, 0x42, 0x07}).append(dispatched[0].back()));
-    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
     ASSERT_EQ(sim.ReceivedCount(), 2);
     EXPECT_EQ(sim.Received()[1], Bytes({0x07, 0, 0, 0, 0, 0x01, 0x86, 0x71}));
 }
@@ -94,7 +94,7 @@ TEST_F(SerialTest, SilentModuleGetsExactlyRetryCountSendsBeforeTheQuestion) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::Silent);
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_TRUE(WaitUntil([&] { return sim.ReceivedCount() >= 3; }));
     EXPECT_EQ(sim.ReceivedCount(), 3);
     EXPECT_EQ(prompts.Shown().size(), 1);
@@ -104,14 +104,14 @@ TEST_F(SerialTest, SilentModuleGetsExactlyRetryCountSendsBeforeTheQuestion) {
 TEST_F(SerialTest, SilentOnceThenAnsweredAfterTheResend) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::Silent, 1);
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
     EXPECT_EQ(sim.ReceivedCount(), 2);
 }
 
 TEST_F(SerialTest, BadChecksumIsIgnoredAndTheResendSucceeds) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::BadChecksum, 1);
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     EXPECT_EQ(sim.ReceivedCount(), 2);
     EXPECT_EQ(dispatched.size(), 1);
 }
@@ -119,7 +119,7 @@ TEST_F(SerialTest, BadChecksumIsIgnoredAndTheResendSucceeds) {
 TEST_F(SerialTest, NackEndsTheCommandAsRefused) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::Nack, 1);
-    EXPECT_EQ(SendCommand(CMD_RESET_NVR_ALL, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESET_NVR_ALL, 0, 0, 0), SEND_FAILED);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].title, QStringLiteral("Unknown Command"));
     EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("OMRU received NACK from target - unknown command"));
@@ -128,7 +128,7 @@ TEST_F(SerialTest, NackEndsTheCommandAsRefused) {
 TEST_F(SerialTest, ResendRequestSendsTheFrameAgain) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::Resend, 1);
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
     EXPECT_EQ(sim.ReceivedCount(), 2);
     EXPECT_EQ(sim.Received()[0], sim.Received()[1]);
 }
@@ -137,7 +137,7 @@ TEST_F(SerialTest, SplitFrameIsAssembled) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::Split, 1);
     sim.SetReplyData(CMD_BUFFER_DUMP, QByteArray(40, char(0x33)));
-    EXPECT_EQ(SendRequestByte(CMD_BUFFER_DUMP, 0, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequestByte(Held(), CMD_BUFFER_DUMP, 0, 0, 0, 0), SEND_OK);
     EXPECT_EQ(sim.ReceivedCount(), 1);
     ASSERT_EQ(dispatched.size(), 1);
     EXPECT_EQ(dispatched[0].size(), 48);
@@ -150,7 +150,7 @@ TEST_F(SerialTest, PauseMidFrameLosesTheFrameAndTheResendRecovers) {
     linkState().PacketTimeoutReload = 30;
     sim.SetPauseMs(1000);
     sim.SetFault(Fault::PauseMidFrame, 1);
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
     EXPECT_EQ(sim.ReceivedCount(), 2);
     for (const QByteArray& f : dispatched) EXPECT_TRUE(FrameChecksumGood(reinterpret_cast<const uint8_t*>(f.constData()), uint8_t(f[0])));
 }
@@ -158,14 +158,14 @@ TEST_F(SerialTest, PauseMidFrameLosesTheFrameAndTheResendRecovers) {
 TEST_F(SerialTest, BackToBackFramesAreBothDispatched) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::BackToBack, 1);
-    EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     ASSERT_TRUE(WaitUntil([&] { return dispatched.size() >= 2; }));
     EXPECT_EQ(dispatched.size(), 2);
 }
 
 TEST_F(SerialTest, SendOnlyAckLeavesAtOnce) {
     ASSERT_EQ(OpenCommPort(), 0);
-    EXPECT_EQ(SendAck(12), SEND_OK);
+    EXPECT_EQ(SendAck(Held(), 12), SEND_OK);
     ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 1; }));
     EXPECT_EQ(sim.Received()[0], Bytes({6, 12, 0, 3, 0, 254, 236}));
 }
@@ -201,7 +201,7 @@ protected:
         SerialTest::SetUp();
         SetPrompts(&measuring);
         ASSERT_EQ(OpenCommPort(), 0);
-        ASSERT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+        ASSERT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
         sim.ClosePtyMaster();
     }
     MeasuringPrompts measuring;
@@ -209,7 +209,7 @@ protected:
 
 TEST_F(PulledAdapterTest, ThePortClosesAndNothingSpinsWhileTheQuestionIsUp) {
     measuring.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_FALSE(CommPort().IsOpen());
     ASSERT_EQ(measuring.Shown().size(), 1);
     EXPECT_TRUE(measuring.Shown()[0].text.startsWith(QStringLiteral("No Communication from module")));
@@ -221,7 +221,7 @@ TEST_F(PulledAdapterTest, ThePortClosesAndNothingSpinsWhileTheQuestionIsUp) {
 TEST_F(PulledAdapterTest, YesOnceTheAdapterIsBackCarriesOnOnTheSamePort) {
     measuring.whileUp = [this] { ASSERT_TRUE(sim.ReopenPty()); };
     measuring.QueueAnswer(vbYes);
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_OK);
     EXPECT_TRUE(CommPort().IsOpen());
     EXPECT_EQ(CommPort().Port(), device);
 }

@@ -84,7 +84,7 @@ TEST_F(HostLinkTest, HostConnectsBackOnceAndFramesCarryTheRoute) {
     EXPECT_FALSE(intruder.waitForConnected(2000) && intruder.waitForReadyRead(200));
 
     Later(0, [this] { relay.SendFrame(Good({7, 0, 5, 3, 0, PKT_REPLY, 0x42})); });
-    EXPECT_EQ(SendRequest(0x42, 5, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), 0x42, 5, 0, 0), SEND_OK);
     ASSERT_EQ(relay.FramesFromUtility().size(), 1);
     const QByteArray sent = relay.FramesFromUtility()[0];
     EXPECT_EQ(uint8_t(sent[FRAME_ROUTE]), 3) << "the route of the command line";
@@ -128,7 +128,7 @@ TEST_F(HostLinkTest, AFrameWithAWrongChecksumIsHandedOn) {
     QByteArray reply = Good({8, 0, 5, 3, 0, PKT_REPLY, 0x42, 9});
     reply[8] = char(uint8_t(reply[8]) ^ 0x01);
     Later(0, [&] { relay.SendFrame(reply); });
-    EXPECT_EQ(SendRequest(0x42, 5, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), 0x42, 5, 0, 0), SEND_OK);
     ASSERT_EQ(dispatched.size(), 1);
     EXPECT_EQ(dispatched[0], reply);
 }
@@ -225,7 +225,7 @@ TEST_F(HostLinkTest, EventThenPromptOrRefusalInOneBlock) {
         }
         ASSERT_TRUE(WaitUntil([] { return !LinkInUse(); }));
         const LinkHold next;
-        EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << "the next request is answered";
+        EXPECT_EQ(SendRequest(next, CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << "the next request is answered";
     }
     prompts.WhileShowing(nullptr);
 }
@@ -305,7 +305,7 @@ TEST_F(HostLinkTest, AfterABadPartTheNextRequestIsAnswered) {
         relay.SendRaw(part);
         ASSERT_TRUE(WaitUntil([&] { return relay.SentRaw().endsWith(part); }));
         watchdog.start(5000);
-        EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << part.toHex(' ').toStdString();
+        EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_OK) << part.toHex(' ').toStdString();
         watchdog.stop();
     }
     EXPECT_TRUE(prompts.Shown().isEmpty());
@@ -315,7 +315,7 @@ TEST_F(HostLinkTest, AfterABadPartTheNextRequestIsAnswered) {
 TEST_F(HostLinkTest, SendOnlyFrameIsDoneOnceWithTheHost) {
     relay.SetRelay(false);
     Link();
-    EXPECT_EQ(SendAck(0), SEND_OK);
+    EXPECT_EQ(SendAck(Held(), 0), SEND_OK);
     ASSERT_TRUE(WaitUntil([this] { return relay.FramesFromUtility().size() == 1; }));
     EXPECT_FALSE(OpenTransactionNow());
 }
@@ -324,14 +324,14 @@ TEST_F(HostLinkTest, AnUnansweredRequestCanBeCancelled) {
     relay.SetRelay(false);
     Link();
     Later(50, [] { linkState().UserCancel = true; });
-    EXPECT_EQ(SendRequest(0x42, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(SendRequest(Held(), 0x42, 0, 0, 0), SEND_CANCELLED);
 }
 
 TEST_F(HostLinkTest, HostClosingEndsTheLinkOnce) {
     relay.SetRelay(false);
     Link();
     Later(20, [this] { relay.CloseUtilityLinks(); });
-    EXPECT_NE(SendRequest(0x42, 0, 0, 0), SEND_OK) << "a wait without its host ends";
+    EXPECT_NE(SendRequest(Held(), 0x42, 0, 0, 0), SEND_OK) << "a wait without its host ends";
     ASSERT_TRUE(WaitUntil([this] { return ended > 0; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(ended, 1);

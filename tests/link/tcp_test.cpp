@@ -109,7 +109,7 @@ TEST_F(TcpTest, FailedConnectInsideATransactionEndsItAtOnce) {
     ASSERT_TRUE(WaitUntil([] { return TcpClientSocket().State() != sckConnected; }));
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_FALSE(OpenTransactionNow());
 }
@@ -117,8 +117,8 @@ TEST_F(TcpTest, FailedConnectInsideATransactionEndsItAtOnce) {
 TEST_F(TcpTest, RequestAndCommandOverTcp) {
     ASSERT_EQ(TcpConnect(), 1);
     sim.SetReplyData(CMD_BUFFER_DUMP, Bytes({1, 2, 3}));
-    EXPECT_EQ(SendRequestParam(CMD_BUFFER_DUMP, 0, 0, 0, 2), SEND_OK);
-    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequestParam(Held(), CMD_BUFFER_DUMP, 0, 0, 0, 2), SEND_OK);
+    EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
     ASSERT_EQ(sim.ReceivedCount(), 2);
     EXPECT_EQ(sim.Received()[1], Bytes({0x07, 0, 0, 0, 0, 0x01, 0x86, 0x71}));
     ASSERT_EQ(dispatched.size(), 2);
@@ -129,7 +129,7 @@ TEST_F(TcpTest, RunsOf255InAReplyArriveIntact) {
     ASSERT_EQ(TcpConnect(), 1);
     const QByteArray data = Bytes({255, 255, 255, 1, 255, 0});
     sim.SetReplyData(CMD_BUFFER_DUMP, data);
-    EXPECT_EQ(SendRequestByte(CMD_BUFFER_DUMP, 0, 0, 0, 1), SEND_OK);
+    EXPECT_EQ(SendRequestByte(Held(), CMD_BUFFER_DUMP, 0, 0, 0, 1), SEND_OK);
     ASSERT_EQ(dispatched.size(), 1);
     EXPECT_EQ(dispatched[0].mid(7, data.size()), data);
 }
@@ -138,7 +138,7 @@ TEST_F(TcpTest, SilentModuleRetriesThenNoClosesTheSocket) {
     ASSERT_EQ(TcpConnect(), 1);
     sim.SetFault(Fault::Silent);
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
     EXPECT_TRUE(WaitUntil([&] { return sim.ReceivedCount() >= 3; }));
     EXPECT_EQ(sim.ReceivedCount(), 3);
     EXPECT_FALSE(linkState().TcpLinkActive);
@@ -149,7 +149,7 @@ TEST_F(TcpTest, YesKeepsTryingAndALateAnswerSucceeds) {
     ASSERT_EQ(TcpConnect(), 1);
     sim.SetFault(Fault::Silent, 4);
     prompts.QueueAnswer(vbYes);
-    EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     EXPECT_EQ(sim.ReceivedCount(), 5);
     EXPECT_EQ(prompts.Shown().size(), 1);
 }
@@ -162,7 +162,7 @@ TEST_F(TcpTest, CancelIsHonouredOnlyWhenTheTransactionEnds) {
     t.start();
     // A request: its reply ends the transaction (an acknowledgement would be ignored
     // while the cancel request stands).
-    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_CANCELLED);
+    EXPECT_EQ(SendRequestParam(Held(), CMD_MODULE_INFO, 0, 0, 0, 2), SEND_CANCELLED);
     EXPECT_GE(t.elapsed(), 100) << "the wait went on until the answer came";
     EXPECT_EQ(host->PanelText(4), QStringLiteral("User Cancel"));
 }
@@ -171,7 +171,7 @@ TEST_F(TcpTest, CancelToASilentModuleSendsNoFurtherTry) {
     ASSERT_EQ(TcpConnect(), 1);
     sim.SetFault(Fault::Silent);
     Later(20, [] { linkState().UserCancel = true; });
-    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     // Given time, a resend would show here.
     WaitUntil([&] { return sim.ReceivedCount() > 1; }, 500);
     EXPECT_EQ(sim.ReceivedCount(), 1);
@@ -185,7 +185,7 @@ TEST_F(TcpTest, ALateAcknowledgementOfAnotherCommandDoesNotEndTheWait) {
     // command arrives with the same packet id.
     sim.SetFault(Fault::Silent, 1);
     Later(50, [this] { sim.SendFrame(Bytes({7, 0, 0, 0, 0, PKT_ACK, CMD_STOP_PROCESSES})); });
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     EXPECT_EQ(sim.ReceivedCount(), 2) << "the restart was sent again and acknowledged itself";
 }
 
@@ -196,7 +196,7 @@ TEST_F(TcpTest, AReconnectInsideATransferBeginsWithTheStartTextAndForgetsTheHalf
     ASSERT_TRUE(WaitUntil([] { return linkState().RxState == RX_IN_FRAME; }));
     sim.DropClient();
     ASSERT_TRUE(WaitUntil([] { return TcpClientSocket().State() != sckConnected; }));
-    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
+    EXPECT_EQ(SendRequestParam(Held(), CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
     EXPECT_EQ(sim.ReceivedRaw().count(QByteArray(TCP_START_TEXT, TCP_START_TEXT_LENGTH)), 2)
         << "one start text for each connection";
     EXPECT_EQ(sim.ReceivedCount(), 1) << "answered at the first try";
@@ -234,7 +234,7 @@ TEST_F(TcpTest, AResetInTheMiddleOfATransactionIsReportedAndTheTryRepeated) {
     sim.SetReplyDelayMs(300);
     Later(50, [this] { sim.DropClient(); });
     prompts.QueueAnswer(vbOK);
-    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
+    EXPECT_EQ(SendRequestParam(Held(), CMD_MODULE_INFO, 0, 0, 0, 2), SEND_OK);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Winsock Error: 10053\r\nThe remote host closed the connection"));
     EXPECT_EQ(prompts.Shown()[0].icon, vbInformation);
@@ -316,7 +316,7 @@ TEST_F(TcpTest, ACancelledCommandEndsAtItsAcknowledgement) {
     ASSERT_EQ(TcpConnect(), 1);
     sim.SetReplyDelayMs(150);
     Later(20, [] { linkState().UserCancel = true; });
-    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     EXPECT_EQ(sim.ReceivedCount(), 1) << "no resend, no time-out";
     EXPECT_TRUE(prompts.Shown().isEmpty());
     EXPECT_TRUE(linkState().TcpLinkActive);
@@ -324,7 +324,7 @@ TEST_F(TcpTest, ACancelledCommandEndsAtItsAcknowledgement) {
 
 TEST_F(TcpTest, SendOnlyOverTcp) {
     ASSERT_EQ(TcpConnect(), 1);
-    EXPECT_EQ(SendAck(12), SEND_OK);
+    EXPECT_EQ(SendAck(Held(), 12), SEND_OK);
     ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 1; }));
     EXPECT_EQ(sim.Received()[0], Bytes({6, 12, 0, 3, 0, 254, 236}));
 }
@@ -335,7 +335,6 @@ class SwitchThroughTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        HoldLinkAsTheJob();
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
         SwitchThroughSocket().SetRemote(QStringLiteral("127.0.0.1"), server.serverPort());
         SwitchThroughSocket().Connect();
@@ -355,7 +354,7 @@ protected:
 
 TEST_F(SwitchThroughTest, FrameGoesWithRouteReplacedNewChecksumAndSeparator) {
     Later(50, [] { EndOpenTransaction(TX_DONE); });
-    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 5, 0, 3), SEND_OK);
+    EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 5, 0, 3), SEND_OK);
     const QByteArray got = HostReceives(12);
     const QByteArray frame = WithChecksum({7, 5, 0, 7, 0, PKT_SET, CMD_STOP_PROCESSES});
     EXPECT_EQ(got, frame + "<<>>");
@@ -363,12 +362,12 @@ TEST_F(SwitchThroughTest, FrameGoesWithRouteReplacedNewChecksumAndSeparator) {
 
 TEST_F(SwitchThroughTest, RefusalFails) {
     Later(50, [] { EndOpenTransaction(TX_REFUSED); });
-    EXPECT_EQ(SendCommand(CMD_RESET_NVR_ALL, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESET_NVR_ALL, 0, 0, 0), SEND_FAILED);
 }
 
 TEST_F(SwitchThroughTest, HostClosingEndsTheWaitAsFailed) {
     Later(50, [this] { peer->close(); });
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_FALSE(OpenTransactionNow());
 }
 

@@ -167,15 +167,20 @@ protected:
     }
 };
 
-TEST_F(OwedAckTest, EveryEventBeforeTheTickGetsItsOwnAcknowledgement) {
+// An acknowledgement names no event: one to a station answers every event of it that
+// came before it, and each station is owed its own, in the order their events came.
+TEST_F(OwedAckTest, EveryStationWithEventsBeforeTheTickGetsOneAcknowledgement) {
     sim.SendEvent(0, 1, QByteArray(1, char(0x85)));
     sim.SendEvent(0, 1, QByteArray(1, char(0x05)));
+    sim.SendEvent(7, 1, QByteArray(1, char(0x85)));
     ASSERT_TRUE(WaitUntil([] { return eventAck().OwedAcks.size() == 2; }));
+    EXPECT_EQ(eventAck().OwedAcks, (QList<int16_t>{0, 7}));
     EXPECT_TRUE(host->TimerEnabled(LinkTimer::BGProcess)) << "an owed acknowledgement wakes the tick";
     linkState().StationAddress[0] = 42;
 
     BGProcessTick();
     ASSERT_TRUE(WaitUntil([this] { return Acks().size() == 2; }));
+    EXPECT_EQ(uint8_t(Acks()[1][1]), 7);
     EXPECT_EQ(Acks()[0], Bytes({6, 0, 0, 3, 0, PKT_ACK, 248}));
     EXPECT_FALSE(eventAck().AckPending);
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::BGProcess));
@@ -251,7 +256,9 @@ TEST_F(OwedAckTest, WhatIsGivenDuringTheChannelWaitRunsAfterTheAcknowledgementIn
         stationDuringWait << linkState().StationAddress[0];
         Later(0, [&, window] {
             EXPECT_TRUE(LinkTakenByAnother());
-            WhenLinkFree([&] { order << QStringLiteral("first %1").arg(Acks().size()); });
+            WhenLinkFree([&] {
+                order << QStringLiteral("first %1").arg(eventAck().OwedAcks.isEmpty() ? "acknowledged" : "owed");
+            });
             WhenLinkFree([&] { order << "gone"; }, window);
             WhenLinkFree([&] { order << "second"; });
             delete window;
@@ -260,7 +267,7 @@ TEST_F(OwedAckTest, WhatIsGivenDuringTheChannelWaitRunsAfterTheAcknowledgementIn
     });
     BGProcessTick();
     ASSERT_TRUE(WaitUntil([&] { return order.size() == 2; }));
-    EXPECT_EQ(order, QStringList({"first 1", "second"})) << "after the acknowledgement";
+    EXPECT_EQ(order, QStringList({"first acknowledged", "second"})) << "after the acknowledgement";
     EXPECT_EQ(stationDuringWait, QList<int16_t>{42});
     EXPECT_EQ(Acks().size(), 1);
     EXPECT_FALSE(LinkTakenByAnother());

@@ -28,7 +28,6 @@ class TransactionTest : public LinkFixture {
 protected:
     void SetUp() override {
         LinkFixture::SetUp();
-        HoldLinkAsTheJob();
         settings().RetryCount = 3;
         linkState().PacketTimeoutReload = 1;  // one 100 ms tick
         port = OpenMemoryPort();
@@ -49,7 +48,7 @@ protected:
 
 TEST_F(TransactionTest, ReplyEndsARequest) {
     AnswerFrom(1, PKT_REPLY);
-    EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     EXPECT_EQ(port->writes.size(), 1);
     EXPECT_FALSE(OpenTransactionNow());
     EXPECT_EQ(prompts.Shown().size(), 0);
@@ -57,7 +56,7 @@ TEST_F(TransactionTest, ReplyEndsARequest) {
 
 TEST_F(TransactionTest, TimeoutsResendUntilAnswered) {
     AnswerFrom(3, PKT_ACK);
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     ASSERT_EQ(port->writes.size(), 3);
     EXPECT_EQ(port->writes[2], port->writes[0]) << "a resend carries the same frame";
     EXPECT_EQ(host->PanelText(3), QStringLiteral("RETRY ...2"));
@@ -67,7 +66,7 @@ TEST_F(TransactionTest, TimeoutsResendUntilAnswered) {
 TEST_F(TransactionTest, RetryCountSendsThenTheQuestionNoGoesOffLine) {
     linkState().TcpLinkActive = false;
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
     EXPECT_EQ(port->writes.size(), 3);
     ASSERT_EQ(prompts.Shown().size(), 1);
     const ShownBox& box = prompts.Shown()[0];
@@ -98,14 +97,14 @@ TEST_F(TransactionTest, GivingUpIsReportedOnceAndTheMenusAreLeftToTheProgram) {
             l.RetryCount = 2;
             return l;
         }
-        void CommunicationGivenUp() override { ++givenUp; }
+        int asked = 0;
+        bool GoOnWithoutAnswer(const LinkHold&) override { return ++asked == 1; }
+        void NoAnswerGivenUp() override { ++givenUp; }
     } client;
     SetLinkClient(&client);
     host->SetMenuEnabled(MenuItem::mnuConfigSystem, true);
     host->SetToolbarButtonEnabled(ToolButton::Write, true);
-    prompts.QueueAnswer(vbYes);
-    prompts.QueueAnswer(vbNo);
-    const int16_t result = SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0);
+    const int16_t result = SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0);
     const int givenUp = client.givenUp;
     SetLinkClient(nullptr);
     EXPECT_EQ(result, SEND_FAILED);
@@ -113,7 +112,8 @@ TEST_F(TransactionTest, GivingUpIsReportedOnceAndTheMenusAreLeftToTheProgram) {
     EXPECT_EQ(givenUp, 1);
     EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuConfigSystem));
     EXPECT_TRUE(host->ToolbarButtonEnabled(ToolButton::Write));
-    EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout"));
+    EXPECT_NE(host->PanelText(4), QStringLiteral("Communication Timeout")) << "the failure text is the program's";
+    EXPECT_TRUE(prompts.Shown().isEmpty()) << "the link asks nobody itself";
 }
 
 TEST_F(TransactionTest, EachYesBuysRetryCountMoreSends) {
@@ -122,7 +122,7 @@ TEST_F(TransactionTest, EachYesBuysRetryCountMoreSends) {
     prompts.QueueAnswer(vbYes);
     prompts.QueueAnswer(vbYes);
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_EQ(port->writes.size(), 20);
     EXPECT_EQ(prompts.Shown().size(), 4);
 }
@@ -130,7 +130,7 @@ TEST_F(TransactionTest, EachYesBuysRetryCountMoreSends) {
 TEST_F(TransactionTest, RetryCountOneAsksAtTheFirstTimeout) {
     settings().RetryCount = 1;
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_EQ(port->writes.size(), 1);
 }
 
@@ -138,7 +138,7 @@ TEST_F(TransactionTest, EventMonitorKeepsThePortOpenWhenGivingUp) {
     eventMonitor().EventMonitorOpen = true;
     settings().RetryCount = 2;
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_TRUE(port->IsOpen());
     // Each resend is noted in the monitor's list.
     ASSERT_EQ(eventMonitor().lstEvents.size(), 1);
@@ -154,7 +154,7 @@ TEST_F(TransactionTest, GivingUpTakesALinkOutOfSwitchThroughAndPellar) {
 
 TEST_F(TransactionTest, UserCancelEndsTheWaitOnceTheFrameHasLeft) {
     Later(50, [] { linkState().UserCancel = true; });
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     EXPECT_EQ(host->PanelText(4), QStringLiteral("User Cancel"));
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::Wait));
@@ -166,7 +166,7 @@ TEST_F(TransactionTest, CancelPresentWhenTheAnswerArrivesStillCancels) {
         linkState().UserCancel = true;
         port->Feed(Answer(w, PKT_REPLY));
     };
-    EXPECT_EQ(SendRequestParam(CMD_MODULE_INFO, 0, 0, 0, 2), SEND_CANCELLED);
+    EXPECT_EQ(SendRequestParam(Held(), CMD_MODULE_INFO, 0, 0, 0, 2), SEND_CANCELLED);
 }
 
 // A window closing in the middle of its own request abandons that request only: the
@@ -176,10 +176,10 @@ TEST_F(TransactionTest, AbandonedTransactionTakesItsCancelWithIt) {
     EXPECT_FALSE(linkState().UserCancel) << "nothing open, nothing to abandon";
 
     Later(50, [] { AbandonTransaction(); });
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     EXPECT_FALSE(linkState().UserCancel);
     AnswerFrom(2, PKT_ACK);
-    EXPECT_EQ(SendCommand(CMD_PTT_OFF, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendCommand(Held(), CMD_PTT_OFF, 0, 0, 0), SEND_OK);
 
     // A transfer's own Cancel still stands after its frame is answered, so the
     // transfer can tell it was cancelled.
@@ -187,12 +187,12 @@ TEST_F(TransactionTest, AbandonedTransactionTakesItsCancelWithIt) {
         linkState().UserCancel = true;
         port->Feed(Answer(w, PKT_ACK));
     };
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     EXPECT_TRUE(linkState().UserCancel);
 }
 
 TEST_F(TransactionTest, SendOnlyEndsWhenTheLastByteHasLeft) {
-    EXPECT_EQ(SendAck(12), SEND_OK);
+    EXPECT_EQ(SendAck(Held(), 12), SEND_OK);
     ASSERT_EQ(port->writes.size(), 1);
     EXPECT_EQ(port->writes[0], Bytes({6, 12, 0, 3, 0, 254, 236}));
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn)) << "no reply time-out for a send-only frame";
@@ -211,7 +211,7 @@ TEST_F(TransactionTest, SendOnlyThatCannotLeaveFailsAtTheStallGuard) {
     emit port->comm(comEvPortLost);
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(SendAck(12), SEND_FAILED) << "the real stall guard ends the wait";
+    EXPECT_EQ(SendAck(Held(), 12), SEND_FAILED) << "the real stall guard ends the wait";
     EXPECT_GE(t.elapsed(), WAIT_TIMER_MS - 100);
     EXPECT_TRUE(port->writes.isEmpty());
     EXPECT_FALSE(OpenTransactionNow());
@@ -220,10 +220,10 @@ TEST_F(TransactionTest, SendOnlyThatCannotLeaveFailsAtTheStallGuard) {
     ASSERT_EQ(port->Open(), COMM_OK);
     port->stallTransmit = true;
     Later(10, [] { WaitTick(); });
-    EXPECT_EQ(SendAck(12), SEND_FAILED);
+    EXPECT_EQ(SendAck(Held(), 12), SEND_FAILED);
     EXPECT_EQ(port->writes.size(), 1);
     port->stallTransmit = false;
-    EXPECT_EQ(SendAck(12), SEND_OK) << "the next one goes as usual";
+    EXPECT_EQ(SendAck(Held(), 12), SEND_OK) << "the next one goes as usual";
 }
 
 TEST_F(TransactionTest, StalledTransmissionCountsAsATimeout) {
@@ -238,7 +238,7 @@ TEST_F(TransactionTest, StalledTransmissionCountsAsATimeout) {
         if (OpenTransactionNow()) WaitTick();
     });
     guard.start(10);
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
     EXPECT_EQ(port->writes.size(), 3);
     TraceCloseFile();
     QFile f(dir.filePath("t.txt"));
@@ -251,7 +251,7 @@ TEST_F(TransactionTest, TraceLinesForSendAndResend) {
     ASSERT_TRUE(TraceOpenFile(dir.filePath("t.txt")));
     linkState().TraceOn = true;
     AnswerFrom(2, PKT_ACK);
-    EXPECT_EQ(SendCommand(CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
     TraceCloseFile();
     QFile f(dir.filePath("t.txt"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -271,13 +271,13 @@ TEST_F(TransactionTest, RefusedWhileOpenFailsQuietlyAndKeepsTheOpenFrame) {
     int16_t inner = -1;
     port->onWrite = [&](const QByteArray& w) {
         if (port->writes.size() == 1) {
-            inner = SendAck(3);
-            inner = SendCommand(CMD_RESET_SYSTEM, 0, 0, 0);
+            inner = SendAck(Held(), 3);
+            inner = SendCommand(Held(), CMD_RESET_SYSTEM, 0, 0, 0);
         } else {
             port->Feed(Answer(w, PKT_REPLY));
         }
     };
-    EXPECT_EQ(SendRequestByte(CMD_BUFFER_DUMP, 0, 0, 0, 2), SEND_OK);
+    EXPECT_EQ(SendRequestByte(Held(), CMD_BUFFER_DUMP, 0, 0, 0, 2), SEND_OK);
     EXPECT_EQ(inner, SEND_FAILED);
     EXPECT_EQ(prompts.Shown().size(), 0) << "no debug box";
     ASSERT_EQ(port->writes.size(), 2);
@@ -289,28 +289,36 @@ TEST_F(TransactionTest, RefusedRequestLeavesTheOpenTransfersCancelStanding) {
     int16_t inner = -1;
     port->onWrite = [&](const QByteArray&) {
         linkState().UserCancel = true;
-        inner = SendRequest(CMD_BUFFER_DUMP, 0, 0, 0);
+        inner = SendRequest(Held(), CMD_BUFFER_DUMP, 0, 0, 0);
     };
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     EXPECT_EQ(inner, SEND_FAILED);
 }
 
 TEST_F(TransactionTest, ASendWithoutTheLinkIsRefusedAndStopsADebugBuild) {
     jobHold.reset();
-    EXPECT_DEBUG_DEATH(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), "without holding the link");
-    SetUnheldSendStops(false);
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    {
+        // A hold taken while another job holds the link is not granted, and cannot send.
+        const LinkHold other;
+        const LinkHold unheld;
+        EXPECT_FALSE(unheld.Granted());
+        EXPECT_DEBUG_DEATH(SendCommand(unheld, CMD_RESTART_PROCESSES, 0, 0, 0), "without holding the link");
+        SetUnheldSendStops(false);
+        EXPECT_EQ(SendCommand(unheld, CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    }
     EXPECT_TRUE(port->writes.isEmpty());
     {
-        // A job's own hold lets it send; one taken inside another's wait does not.
+        // A job's own hold lets it send; one taken inside another's wait does not, nor
+        // can the job's own hold be used from inside its transaction.
         const LinkHold hold;
-        port->onWrite = [this](const QByteArray& w) {
+        port->onWrite = [this, &hold](const QByteArray& w) {
             const LinkHold inner;
             EXPECT_FALSE(inner.Granted());
-            EXPECT_EQ(SendCommand(CMD_PTT_OFF, 0, 0, 0), SEND_FAILED);
+            EXPECT_EQ(SendCommand(inner, CMD_PTT_OFF, 0, 0, 0), SEND_FAILED);
+            EXPECT_EQ(SendCommand(hold, CMD_PTT_OFF, 0, 0, 0), SEND_FAILED);
             port->Feed(Answer(w, PKT_ACK));
         };
-        EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+        EXPECT_EQ(SendCommand(hold, CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     }
     EXPECT_EQ(port->writes.size(), 1);
 }
@@ -326,7 +334,7 @@ TEST_F(TransactionTest, ABoxInMidSequenceLendsTheLinkUnlessTheJobForbidsIt) {
             Later(0, [&] {
                 const LinkHold borrower;
                 granted = borrower.Granted();
-                sent = SendCommand(CMD_PTT_OFF, 0, 0, 0);
+                sent = SendCommand(borrower, CMD_PTT_OFF, 0, 0, 0);
                 ran = true;
             });
             WaitUntil([&] { return ran; });
@@ -335,16 +343,17 @@ TEST_F(TransactionTest, ABoxInMidSequenceLendsTheLinkUnlessTheJobForbidsIt) {
     bool granted = false;
     int16_t sent = -1;
     borrowInsideTheBox(granted, sent);
-    MsgBoxLent(QStringLiteral("Go on?"), vbYesNo, QString());
+    MsgBoxLent(Held(), QStringLiteral("Go on?"), vbYesNo, QString());
     EXPECT_TRUE(granted);
     EXPECT_EQ(sent, SEND_OK);
-    EXPECT_TRUE(HoldsLink()) << "the lender has the link back";
+    EXPECT_TRUE(Held().MaySend()) << "the lender has the link back";
 
     SetUnheldSendStops(false);
+    jobHold.reset();
     {
         const LinkHold loader(LinkHold::NeverLent);
         borrowInsideTheBox(granted, sent);
-        MsgBoxLent(QStringLiteral("Go on?"), vbYesNo, QString());
+        MsgBoxLent(loader, QStringLiteral("Go on?"), vbYesNo, QString());
         EXPECT_FALSE(granted);
         EXPECT_EQ(sent, SEND_FAILED);
     }
@@ -357,7 +366,7 @@ TEST_F(TransactionTest, EventDuringAWaitResendsAtOnce) {
         if (port->writes.size() == 1) port->Feed(WithChecksum({8, 0, 9, 3, 0, PKT_EVENT, 1, 0x11}));
         else port->Feed(Answer(w, PKT_ACK));
     };
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     EXPECT_EQ(port->writes.size(), 2);
     EXPECT_EQ(port->writes[1], port->writes[0]);
     EXPECT_FALSE(eventAck().AckPending) << "an event met during a transaction is not acknowledged";
@@ -367,7 +376,7 @@ TEST_F(TransactionTest, ResendRequestFromTheModule) {
     port->onWrite = [this](const QByteArray& w) {
         port->Feed(Answer(w, port->writes.size() == 1 ? PKT_RESEND : PKT_REPLY));
     };
-    EXPECT_EQ(SendRequest(CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendRequest(Held(), CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
     EXPECT_EQ(port->writes.size(), 2);
 }
 
@@ -395,7 +404,7 @@ TEST_F(TransactionTest, PortClosedTimesOutInsteadOfHanging) {
     settings().RetryCount = 1;
     prompts.QueueAnswer(vbNo);
     Later(10, [] { WaitTick(); });
-    EXPECT_EQ(SendRequest(CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
     EXPECT_TRUE(port->writes.isEmpty());
 }
 

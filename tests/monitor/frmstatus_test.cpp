@@ -409,7 +409,7 @@ TEST_F(StatusWindowTest, ClosingWhileIdleLeavesTheNextCommandFree) {
     d.close();
     ExpectClosed();
     const LinkHold hold;
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendCommand(hold, CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
 }
 
 TEST_F(StatusWindowTest, ExitDuringAReadingAbandonsThatReadingOnly) {
@@ -425,7 +425,7 @@ TEST_F(StatusWindowTest, ExitDuringAReadingAbandonsThatReadingOnly) {
     Poll();
     EXPECT_EQ(Sent(CMD_INPUT_STATUS).size(), 1);
     const LinkHold hold;
-    EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(SendCommand(hold, CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     EXPECT_TRUE(prompts.Shown().isEmpty());
 }
 

@@ -94,7 +94,7 @@ TEST(IoHandlerDeathTest, EveryKindOfWaitInsideAHandlerStops) {
         const IoHandlerScope h;
         EXPECT_EQ(&prompts(), &prompts());
     }
-    EXPECT_DEATH({ const IoHandlerScope h; SendPacket(QByteArray(), TX_WAIT_ACK); }, "a send that waits for its reply inside");
+    EXPECT_DEATH({ const LinkHold hold; const IoHandlerScope h; SendPacket(hold, QByteArray(), TX_WAIT_ACK); }, "a send that waits for its reply inside");
     // Outside every handler the same calls are fine.
     {
         const IoHandlerScope h;

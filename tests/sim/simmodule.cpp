@@ -572,6 +572,10 @@ void SimModule::DropClient()
 {
     if (m_client) {
         QTcpSocket* old = m_client;
+        // What the old connection brought before it went (an acknowledgement right before
+        // a reconnect) is heard, as a module hears a frame its network side passed on.
+        if (old->state() == QAbstractSocket::ConnectedState) old->waitForReadyRead(0);
+        if (old->bytesAvailable() > 0) Feed(m_tcp, old->readAll());
         m_client = nullptr;
         old->disconnect(this);
         old->abort();

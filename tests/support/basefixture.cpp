@@ -20,9 +20,6 @@ bool BaseFixture::WaitUntil(const std::function<bool()>& cond, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!cond()) {
         if (deadline.hasExpired()) return cond();
-        // A wait of the program's own kind: what runs meanwhile runs inside it, as it would
-        // inside a real box or a job's wait (one job's code is not another's).
-        const PumpingScope pumping;
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
     }
     return true;

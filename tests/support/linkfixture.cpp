@@ -37,6 +37,11 @@ void LinkFixture::HoldLinkAsTheJob() {
     jobHold = std::make_unique<LinkHold>();
 }
 
+const LinkHold& LinkFixture::Held() {
+    if (!jobHold) HoldLinkAsTheJob();
+    return *jobHold;
+}
+
 void LinkFixture::RecordDispatched() {
     SetRxPacketObserver([this](const uint8_t* f, int n) {
         dispatched.append(QByteArray(reinterpret_cast<const char*>(f), n));

@@ -32,6 +32,8 @@ protected:
     // For tests that stand for a job using the link (they call the senders themselves):
     // the test body holds the link, as a job would, until the test ends or a reset.
     void HoldLinkAsTheJob();
+    // That hold, taken now if the test has not yet taken it: what the test's sends pass.
+    const LinkHold& Held();
 
     QList<QByteArray> dispatched;
     std::unique_ptr<BasicLinkHost> host;

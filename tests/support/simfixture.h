@@ -18,7 +18,6 @@ protected:
         LinkFixture::SetUp();
         Shorten();
         RecordDispatched();
-        HoldLinkAsTheJob();
     }
     // Back to the state a test starts from, in the middle of a test.
     void Restart() {

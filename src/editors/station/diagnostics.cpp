@@ -16,7 +16,7 @@ const int16_t* Station() { return linkState().StationAddress; }
 bool SetModuleDebugFlags(uint8_t flags) {
     const LinkHold hold;
     const int16_t* a = Station();
-    if (SendCommandBytes(CMD_SET_DEBUG_FLAGS, a[0], a[1], a[2], flags, 0) != SEND_OK) return false;
+    if (SendCommandBytes(hold, CMD_SET_DEBUG_FLAGS, a[0], a[1], a[2], flags, 0) != SEND_OK) return false;
     target().ModuleDebugFlags = flags;
     return true;
 }
@@ -24,11 +24,11 @@ bool SetModuleDebugFlags(uint8_t flags) {
 AllocationResult AllocateChildAddresses() {
     const LinkHold hold;
     const int16_t* a = Station();
-    if (SendCommand(CMD_ADDRESS_ALLOCATE, a[0], a[1], a[2]) != SEND_OK) return AllocationResult::NotAllocated;
-    if (SendRequestParam(CMD_MODULE_INFO, a[0], a[1], a[2], MODULE_INFO_FULL) != SEND_OK)
+    if (SendCommand(hold, CMD_ADDRESS_ALLOCATE, a[0], a[1], a[2]) != SEND_OK) return AllocationResult::NotAllocated;
+    if (SendRequestParam(hold, CMD_MODULE_INFO, a[0], a[1], a[2], MODULE_INFO_FULL) != SEND_OK)
         return AllocationResult::NotAllocated;
     for (int child = 1; child <= target().ChildCount; ++child) {
-        if (SendRequestByte(CMD_CHILD_INFO, a[0], a[1], a[2], static_cast<int16_t>(child)) != SEND_OK)
+        if (SendRequestByte(hold, CMD_CHILD_INFO, a[0], a[1], a[2], static_cast<int16_t>(child)) != SEND_OK)
             return AllocationResult::ChildReadFailed;
     }
     return AllocationResult::Done;

@@ -439,7 +439,7 @@ int16_t frmKenwood::SendRawFleetSync(const QString& message) {
     int16_t result;
     {
         const LinkHold hold;
-        result = SendFleetSyncRaw(message.toLatin1());
+        result = SendFleetSyncRaw(hold, message.toLatin1());
     }
     setEnabled(true);
     return result;

@@ -23,7 +23,7 @@ constexpr uint8_t kTestData2 = 255;
 
 bool sent(int16_t result) { return result == SEND_OK; }
 
-bool command(int16_t code) { return sent(SendCommand(code, 0, 0, 0)); }
+bool command(const LinkHold& hold, int16_t code) { return sent(SendCommand(hold, code, 0, 0, 0)); }
 
 void report(const LevelTestProgress& progress, LevelTestStage stage) {
     if (progress) progress(stage);
@@ -33,7 +33,7 @@ void report(const LevelTestProgress& progress, LevelTestStage stage) {
 // back before anything is said.
 class Sequence {
 public:
-    explicit Sequence(const LevelTestProgress& progress) : progress_(progress) {}
+    Sequence(const LinkHold& hold, const LevelTestProgress& progress) : hold_(hold), progress_(progress) {}
 
     // Ends with nothing to put back. A refusal then is said by its own box, as the
     // dispatcher would have said it.
@@ -46,16 +46,17 @@ public:
     LevelTestEnd PutBack(LevelTestResult result) {
         if (!LinkStillUp()) return End(LevelTestResult::Failed);
         const int before = refusals_.Count();
-        bool off = command(CMD_PTT_OFF);
-        if (!off && refusals_.Count() > before && LinkStillUp()) off = command(CMD_PTT_OFF);
+        bool off = command(hold_, CMD_PTT_OFF);
+        if (!off && refusals_.Count() > before && LinkStillUp()) off = command(hold_, CMD_PTT_OFF);
         report(progress_, LevelTestStage::RestartingProcesses);
-        const bool restarted = LinkStillUp() && command(CMD_RESTART_PROCESSES);
+        const bool restarted = LinkStillUp() && command(hold_, CMD_RESTART_PROCESSES);
         if (refusals_.Refused()) result = LevelTestResult::Restored;
         else if (!off || !restarted) result = LevelTestResult::Failed;
         return {result, refusals_.Take(), !off, !restarted};
     }
 
 private:
+    const LinkHold& hold_;
     const LevelTestProgress& progress_;
     RefusalScope refusals_;
 };
@@ -91,14 +92,14 @@ int16_t ShownTxLevel(double configured) {
 LevelTestEnd KeyTransmitter(int16_t level, const LevelTestProgress& progress, const LevelTestStop& stopAsked) {
     const LinkHold hold;
     const auto asked = [&stopAsked] { return stopAsked && stopAsked(); };
-    Sequence seq(progress);
+    Sequence seq(hold, progress);
     report(progress, LevelTestStage::StoppingProcesses);
-    if (!command(CMD_PTT_OFF)) return seq.End(LevelTestResult::Failed);
+    if (!command(hold, CMD_PTT_OFF)) return seq.End(LevelTestResult::Failed);
     if (asked()) return seq.End(LevelTestResult::Abandoned);
-    if (!command(CMD_STOP_PROCESSES)) return seq.End(LevelTestResult::Failed);
+    if (!command(hold, CMD_STOP_PROCESSES)) return seq.End(LevelTestResult::Failed);
     if (asked()) return seq.PutBack(LevelTestResult::Abandoned);
 
-    switch (PollChannelClear(asked)) {
+    switch (PollChannelClear(hold, asked)) {
     case ChannelWait::Clear:
         break;
     case ChannelWait::Failed:
@@ -114,9 +115,9 @@ LevelTestEnd KeyTransmitter(int16_t level, const LevelTestProgress& progress, co
 
     report(progress, LevelTestStage::ProcessesStopped);
     const std::function<int16_t()> steps[] = {
-        [] { return SendCommandBytes(CMD_PTT_ON, 0, 0, 0, kTestData1, kTestData2); },
-        [level] { return SendLevelCommand(0, 0, 0, level); },
-        [] { return SendCommandBytes(CMD_TEST_TONE, 0, 0, 0, kTestData1, kTestData2); },
+        [&hold] { return SendCommandBytes(hold, CMD_PTT_ON, 0, 0, 0, kTestData1, kTestData2); },
+        [&hold, level] { return SendLevelCommand(hold, 0, 0, 0, level); },
+        [&hold] { return SendCommandBytes(hold, CMD_TEST_TONE, 0, 0, 0, kTestData1, kTestData2); },
     };
     for (const auto& step : steps) {
         if (asked()) return seq.PutBack(LevelTestResult::Abandoned);
@@ -127,13 +128,13 @@ LevelTestEnd KeyTransmitter(int16_t level, const LevelTestProgress& progress, co
 
 LevelTestEnd ReleaseTransmitter(const LevelTestProgress& progress) {
     const LinkHold hold;
-    return Sequence(progress).PutBack(LevelTestResult::Done);
+    return Sequence(hold, progress).PutBack(LevelTestResult::Done);
 }
 
 LevelTestEnd SetTransmitLevel(int16_t level, const LevelTestProgress& progress) {
     const LinkHold hold;
-    Sequence seq(progress);
-    return sent(SendLevelCommand(0, 0, 0, level)) ? seq.End(LevelTestResult::Done)
+    Sequence seq(hold, progress);
+    return sent(SendLevelCommand(hold, 0, 0, 0, level)) ? seq.End(LevelTestResult::Done)
                                                   : seq.PutBack(LevelTestResult::Restored);
 }
 

@@ -443,8 +443,8 @@ TEST_F(LevelTest, AFailureAtAnyStageClosesBothDialogsAndLeavesNoCancelStanding) 
         sim.SetNackCommand(-1);
         sim.SetFault(sim::Fault::None);
         const LinkHold hold;
-        EXPECT_EQ(SendCommand(CMD_PTT_OFF, 0, 0, 0), SEND_OK) << "not refused as cancelled";
-        EXPECT_EQ(SendCommand(CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
+        EXPECT_EQ(SendCommand(hold, CMD_PTT_OFF, 0, 0, 0), SEND_OK) << "not refused as cancelled";
+        EXPECT_EQ(SendCommand(hold, CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
     }
 }
 
