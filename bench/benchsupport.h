@@ -5,6 +5,7 @@
 
 #include "link/basiclinkhost.h"
 #include "link/linkstate.h"
+#include "link/linkhold.h"
 #include "link/transport.h"
 #include "platform/scriptedprompts.h"
 #include "control/linkservices.h"
@@ -39,7 +40,7 @@ inline bool ConnectTcp(sim::SimModule& module) {
     const quint16 port = module.ListenTcp(0);
     if (port == 0) return false;
     linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-    return TcpConnect() == 1;
+    return TcpConnect(LinkHold()) == 1;
 }
 
 // Puts the module on a pseudo-terminal and opens the link's serial port on it.

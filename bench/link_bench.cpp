@@ -6,6 +6,7 @@
 #include "link/basiclinkhost.h"
 #include "link/builders.h"
 #include "link/linkstate.h"
+#include "link/linkhold.h"
 #include "link/transport.h"
 #include "platform/scriptedprompts.h"
 #include "sim/simmodule.h"
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-    if (TcpConnect() != 1) return 1;
+    if (TcpConnect(LinkHold()) != 1) return 1;
 
     // 1. Waiting for a reply that never comes.
     module.SetFault(sim::Fault::Silent, 1);
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
                 100.0 * cpu / waited);
 
     // 2. Round trips.
-    if (TcpConnect() != 1) return 1;
+    if (TcpConnect(LinkHold()) != 1) return 1;
     settings().RetryCount = 5;
     const int n = 1000;
     int failures = 0;

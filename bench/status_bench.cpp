@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-    if (TcpConnect() != 1) {
+    if (TcpConnect(LinkHold()) != 1) {
         std::fprintf(stderr, "cannot connect to korvel-sim on port %u\n", unsigned(port));
         return 1;
     }

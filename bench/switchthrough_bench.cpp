@@ -8,6 +8,7 @@
 #include "link/basiclinkhost.h"
 #include "link/linkstate.h"
 #include "link/switchthrough.h"
+#include "link/linkhold.h"
 #include "link/transport.h"
 #include "platform/scriptedprompts.h"
 #include "platform/tcpclient.h"
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
     const double pacedRelayed = MedianRead(3);
     switchThrough().Close();
     s.LinkMode = LINK_NORMAL;
-    if (TcpConnect() != 1) return 1;
+    if (TcpConnect(LinkHold()) != 1) return 1;
     const double pacedDirect = MedianRead(3);
     std::printf("module paced at 9600 baud, median of 3 whole reads:\n");
     std::printf("  direct TCP:            %.1f ms\n", pacedDirect);

@@ -1,4 +1,5 @@
 #include "app/frmCancelSend.h"
+#include "link/linkhold.h"
 
 #include "control/connectchoice.h"
 #include "app/entryhelpers.h"
@@ -159,6 +160,9 @@ void frmCancelSend::ConnectNetClick() {
 
 void frmCancelSend::IPClick() {
     if (connecting_) return;
+    // Given while another job has the link (an acknowledgement waiting for a clear
+    // channel), the new connection waits its turn rather than cut under that job.
+    if (DeferWhileLinkTaken(this, [this] { IPClick(); })) return;
     // The connect pumps events: keep further clicks out until it has ended.
     connecting_ = true;
     const TcpChoice choice = ChooseTcpEndpoint(ip_->text());

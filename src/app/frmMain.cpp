@@ -593,9 +593,11 @@ void frmMain::RequestExitAfterCommand() {
 }
 
 bool frmMain::CommandOnTheWire() const {
-    // A command that waits for a person (a question, a dialog) has nothing on the wire to
-    // finish: the program may end at once, closing whatever window is open.
-    return commandDepth_ > 0 && LinkInUse();
+    // A command that waits for a person (a question, a dialog, or a question in the middle
+    // of its sequence with the link lent) has nothing on the wire to finish: the program
+    // may end at once, closing whatever window is open; whatever borrowed the link
+    // unwinds with the program's end.
+    return commandDepth_ > 0 && LinkInUse() && !LinkLent();
 }
 
 void frmMain::mnuFileExit_Click() {

@@ -1,4 +1,5 @@
 #include "control/connectchoice.h"
+#include "link/linkhold.h"
 
 #include "control/localsettings.h"
 #include "control/session.h"
@@ -127,13 +128,21 @@ TcpChoice ChooseTcpEndpoint(const QString& text) {
         return TcpChoice::BadEndpoint;
     }
     s.TcpAddress = text.trimmed();
-    // Always a new connection, so that the module's network side sees a fresh start
-    // text; the connect sends it.
-    TcpClientSocket().Close();
-    // The connect's pauses give way to a cancel: one left standing by an earlier job
-    // must not stop the connect asked for now.
-    s.UserCancel = false;
-    const bool connected = TcpConnect() == 1;
+    bool connected = false;
+    {
+        // The reconnect and its start text are wire work of their own: they wait for the
+        // job that has the link (the caller defers the click), and hold it meanwhile.
+        const LinkHold hold;
+        if (hold.Granted()) {
+            // Always a new connection, so that the module's network side sees a fresh
+            // start text; the connect sends it.
+            TcpClientSocket().Close();
+            // The connect's pauses give way to a cancel: one left standing by an earlier
+            // job must not stop the connect asked for now.
+            s.UserCancel = false;
+            connected = TcpConnect(hold) == 1;
+        }
+    }
     s.ConnectCancelled = !connected;
     g_connect.ConnectType = CONNECT_LOCAL_OR_TCP;
     SelectFirstChannels();

@@ -121,6 +121,10 @@ bool LinkTakenByAnother() {
     return !g_holders.empty() && !g_holders.back()->Lent();
 }
 
+bool LinkLent() {
+    return std::any_of(g_holders.begin(), g_holders.end(), [](const LinkHold* h) { return h->Lent(); });
+}
+
 bool LinkInUse() { return !g_holders.empty() || TransactionOpen() || linkState().TcpConnecting; }
 
 void WhenLinkFree(std::function<void()> job, QObject* context, LinkTurn turn) {

@@ -74,6 +74,9 @@ int MsgBoxLent(const LinkHold& hold, const QString& text, int style, const QStri
 bool LinkTakenByAnother();
 // True while any job holds the link, lent or not: a main-window command waits for it.
 bool LinkInUse();
+// True while a job that holds the link has lent it: it waits for a person, with nothing
+// of its own on the wire.
+bool LinkLent();
 
 // Who may run while the link is lent: a window's command, a poll (Borrow), or only once
 // the lender has finished too (WholeJob, a main-window command).

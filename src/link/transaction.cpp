@@ -86,7 +86,7 @@ void putOnTheLine(const LinkHold& hold, Transaction& t, bool resend) {
         return;
     }
     if (s.TcpLinkActive) {
-        TcpSendTxBuffer(t);
+        TcpSendTxBuffer(hold, t);
         return;
     }
     StartWaitTimer();

@@ -273,8 +273,14 @@ bool ParseTcpEndpoint(const QString& text, QString* host, quint16* port) {
     return true;
 }
 
-int16_t TcpConnect() {
+int16_t TcpConnect(const LinkHold& hold) {
     auto& s = linkState();
+    // The start text and the connection it opens are wire work: only the holder opens one,
+    // and a refused connect leaves the link as it was.
+    if (!hold.MaySend()) {
+        qWarning("A TCP connect was asked by code that does not hold the link; it was not made.");
+        return 0;
+    }
     const auto fail = [&s]() -> int16_t {
         s.TcpLinkActive = false;
         s.ConnectCancelled = true;
@@ -337,8 +343,8 @@ int16_t TcpConnect() {
     return 1;
 }
 
-void TcpSendTxBuffer(Transaction& t) {
-    if (TcpConnect() == 0) {
+void TcpSendTxBuffer(const LinkHold& hold, Transaction& t) {
+    if (TcpConnect(hold) == 0) {
         // Nothing was sent and nothing will answer: end the transaction now.
         if (t.State < TX_REPLY_RECEIVED) t.State = TX_LINK_LOST;
         return;

@@ -30,6 +30,7 @@ void ShowPortOpenError(int error);
 // Opens the serial port again with the settings it had, without a message: true when
 // it is open. For a port an error closed, which may be back.
 bool ReopenCommPort();
+class LinkHold;
 class Transaction;
 
 // Writes the transaction's frame to the port in one write.
@@ -47,10 +48,11 @@ bool ParseTcpEndpoint(const QString& text, QString* host, quint16* port);
 // starts afresh (nothing half-received from the old one) and begins with the start
 // text, followed by a pause of TcpStartPauseMs for the module's network side. A
 // connect that fails, or does not complete within TcpConnectTimeoutMs, shows "Failed
-// to connect to Korvel". A call made while another connect waits fails quietly.
-int16_t TcpConnect();
-// Sends the transaction's frame over TCP, connecting first when needed.
-void TcpSendTxBuffer(Transaction& t);
+// to connect to Korvel". A call made while another connect waits fails quietly, and
+// one with a hold that may not send now is refused (0) with nothing changed.
+int16_t TcpConnect(const LinkHold& hold);
+// Sends the transaction's frame over TCP for hold's job, connecting first when needed.
+void TcpSendTxBuffer(const LinkHold& hold, Transaction& t);
 void TcpDataArrival(int bytesTotal);
 // The module socket's error: "Winsock Error: " with its number and description, once the
 // handler has returned; the socket is left as it is. An error while a connect waits goes

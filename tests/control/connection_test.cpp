@@ -8,6 +8,7 @@
 #include "model/target.h"
 #include "link/frame.h"
 #include "support/simfixture.h"
+#include "link/linkhold.h"
 #include "link/transport.h"
 #include "platform/serialport.h"
 
@@ -53,7 +54,7 @@ protected:
         ui.choose = [this, port, station] {
             auto& s = linkState();
             s.TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-            s.ConnectCancelled = TcpConnect() == 0;
+            s.ConnectCancelled = TcpConnect(LinkHold()) == 0;
             s.StationAddress[0] = static_cast<int16_t>(station);
             s.StationAddress[2] = static_cast<int16_t>(station ? 3 : 0);
             s.PacketTimeoutReload = s.PacketTimeoutCount = static_cast<int16_t>(settings().PacketTimeout * (station ? 3 : 1));

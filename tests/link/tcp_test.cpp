@@ -47,7 +47,7 @@ protected:
 
 TEST_F(TcpTest, ConnectShowsTheAddressAndArmsTheLink) {
     linkState().PacketTimeoutReload = 7;
-    EXPECT_EQ(TcpConnect(), 1);
+    EXPECT_EQ(TcpConnect(Held()), 1);
     EXPECT_TRUE(linkState().TcpLinkActive);
     EXPECT_EQ(linkState().PacketTimeoutCount, 7);
     EXPECT_EQ(host->PanelText(3), linkState().TcpAddress);
@@ -55,11 +55,11 @@ TEST_F(TcpTest, ConnectShowsTheAddressAndArmsTheLink) {
 }
 
 TEST_F(TcpTest, SecondConnectToTheSameEndpointKeepsTheConnection) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     linkState().TcpReconnectPauseMs = 2000;  // a reconnect would show as this pause
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(TcpConnect(), 1);
+    EXPECT_EQ(TcpConnect(Held()), 1);
     EXPECT_LT(t.elapsed(), 1000);
 }
 
@@ -67,15 +67,15 @@ TEST_F(TcpTest, ReconnectsWhenEitherHostOrPortDiffers) {
     SimModule other;
     const quint16 otherPort = other.ListenTcp(0);
     ASSERT_NE(otherPort, 0);
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     // Same host, another port.
     linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(otherPort);
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     EXPECT_TRUE(WaitUntil([&] { return other.ClientConnected(); }));
     EXPECT_EQ(TcpClientSocket().RemotePort(), otherPort);
     // Same port, another host name for the same machine.
     linkState().TcpAddress = QStringLiteral("localhost:%1").arg(otherPort);
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     EXPECT_EQ(TcpClientSocket().RemoteHost(), QStringLiteral("localhost"));
 }
 
@@ -83,7 +83,7 @@ TEST_F(TcpTest, MalformedAddressesFailWithoutAMessage) {
     for (const char* address : {"127.0.0.1", "a:b:c", "127.0.0.1:abc", "127.0.0.1:70000", "127.0.0.1:0", "127.0.0.1:-5", ":80", ""}) {
         linkState().TcpAddress = QString::fromLatin1(address);
         linkState().ConnectCancelled = false;
-        EXPECT_EQ(TcpConnect(), 0) << address;
+        EXPECT_EQ(TcpConnect(Held()), 0) << address;
         EXPECT_FALSE(linkState().TcpLinkActive);
         EXPECT_TRUE(linkState().ConnectCancelled);
     }
@@ -92,7 +92,7 @@ TEST_F(TcpTest, MalformedAddressesFailWithoutAMessage) {
 
 TEST_F(TcpTest, RefusedConnectionShowsFailedToConnect) {
     linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(UnusedPort());
-    EXPECT_EQ(TcpConnect(), 0);
+    EXPECT_EQ(TcpConnect(Held()), 0);
     ASSERT_EQ(prompts.Shown().size(), 1);
     // The refusal is named in the one message, not in a second box.
     EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Failed to connect to Korvel") + kLineBreak +
@@ -104,7 +104,7 @@ TEST_F(TcpTest, RefusedConnectionShowsFailedToConnect) {
 }
 
 TEST_F(TcpTest, FailedConnectInsideATransactionEndsItAtOnce) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     sim.Close();
     ASSERT_TRUE(WaitUntil([] { return TcpClientSocket().State() != sckConnected; }));
     QElapsedTimer t;
@@ -115,7 +115,7 @@ TEST_F(TcpTest, FailedConnectInsideATransactionEndsItAtOnce) {
 }
 
 TEST_F(TcpTest, RequestAndCommandOverTcp) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetReplyData(CMD_BUFFER_DUMP, Bytes({1, 2, 3}));
     EXPECT_EQ(SendRequestParam(Held(), CMD_BUFFER_DUMP, 0, 0, 0, 2), SEND_OK);
     EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_OK);
@@ -126,7 +126,7 @@ TEST_F(TcpTest, RequestAndCommandOverTcp) {
 }
 
 TEST_F(TcpTest, RunsOf255InAReplyArriveIntact) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     const QByteArray data = Bytes({255, 255, 255, 1, 255, 0});
     sim.SetReplyData(CMD_BUFFER_DUMP, data);
     EXPECT_EQ(SendRequestByte(Held(), CMD_BUFFER_DUMP, 0, 0, 0, 1), SEND_OK);
@@ -135,7 +135,7 @@ TEST_F(TcpTest, RunsOf255InAReplyArriveIntact) {
 }
 
 TEST_F(TcpTest, SilentModuleRetriesThenNoClosesTheSocket) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetFault(Fault::Silent);
     prompts.QueueAnswer(vbNo);
     EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
@@ -146,7 +146,7 @@ TEST_F(TcpTest, SilentModuleRetriesThenNoClosesTheSocket) {
 }
 
 TEST_F(TcpTest, YesKeepsTryingAndALateAnswerSucceeds) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetFault(Fault::Silent, 4);
     prompts.QueueAnswer(vbYes);
     EXPECT_EQ(SendRequest(Held(), CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
@@ -155,7 +155,7 @@ TEST_F(TcpTest, YesKeepsTryingAndALateAnswerSucceeds) {
 }
 
 TEST_F(TcpTest, CancelIsHonouredOnlyWhenTheTransactionEnds) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetReplyDelayMs(150);
     Later(20, [] { linkState().UserCancel = true; });
     QElapsedTimer t;
@@ -168,7 +168,7 @@ TEST_F(TcpTest, CancelIsHonouredOnlyWhenTheTransactionEnds) {
 }
 
 TEST_F(TcpTest, CancelToASilentModuleSendsNoFurtherTry) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetFault(Fault::Silent);
     Later(20, [] { linkState().UserCancel = true; });
     EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_CANCELLED);
@@ -180,7 +180,7 @@ TEST_F(TcpTest, CancelToASilentModuleSendsNoFurtherTry) {
 }
 
 TEST_F(TcpTest, ALateAcknowledgementOfAnotherCommandDoesNotEndTheWait) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     // The first try goes unanswered; meanwhile an acknowledgement of an earlier stop
     // command arrives with the same packet id.
     sim.SetFault(Fault::Silent, 1);
@@ -190,7 +190,7 @@ TEST_F(TcpTest, ALateAcknowledgementOfAnotherCommandDoesNotEndTheWait) {
 }
 
 TEST_F(TcpTest, AReconnectInsideATransferBeginsWithTheStartTextAndForgetsTheHalfFrame) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     // Half a reply, then the module's network side resets.
     sim.SendRaw(Bytes({12, 0, 0, 0, 0, PKT_REPLY}));
     ASSERT_TRUE(WaitUntil([] { return linkState().RxState == RX_IN_FRAME; }));
@@ -207,7 +207,7 @@ TEST_F(TcpTest, AReconnectInsideATransferBeginsWithTheStartTextAndForgetsTheHalf
 // A frame the old connection left waiting for its handler to return is not taken for
 // the new connection's: connecting elsewhere drops it, staying connected keeps it.
 TEST_F(TcpTest, ANewConnectionForgetsTheFramesTheOldOneLeftQueued) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     const QByteArray frame = WithChecksum({7, 7, 1, 0, 0, PKT_REPLY, 1});
     const auto queue = [&] {
         const IoHandlerScope handler;
@@ -215,7 +215,7 @@ TEST_F(TcpTest, ANewConnectionForgetsTheFramesTheOldOneLeftQueued) {
     };
     queue();
     ASSERT_EQ(QueuedJobCount(), 1);
-    EXPECT_EQ(TcpConnect(), 1) << "the same endpoint: the same connection";
+    EXPECT_EQ(TcpConnect(Held()), 1) << "the same endpoint: the same connection";
     RunQueuedJobs();
     EXPECT_EQ(dispatched, QList<QByteArray>({frame}));
 
@@ -224,13 +224,13 @@ TEST_F(TcpTest, ANewConnectionForgetsTheFramesTheOldOneLeftQueued) {
     ASSERT_NE(otherPort, 0);
     queue();
     linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(otherPort);
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     RunQueuedJobs();
     EXPECT_EQ(dispatched.size(), 1);
 }
 
 TEST_F(TcpTest, AResetInTheMiddleOfATransactionIsReportedAndTheTryRepeated) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetReplyDelayMs(300);
     Later(50, [this] { sim.DropClient(); });
     prompts.QueueAnswer(vbOK);
@@ -267,7 +267,7 @@ TEST_F(TcpTest, AConnectThatNeverCompletesGivesUp) {
     linkState().TcpConnectTimeoutMs = 400;
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(TcpConnect(), 0);
+    EXPECT_EQ(TcpConnect(Held()), 0);
     EXPECT_LT(t.elapsed(), 3000);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("Failed to connect to Korvel"));
@@ -296,7 +296,7 @@ TEST_F(TcpTest, TheConnectsPausesLetTheProgramRunAndGiveWayToCancel) {
         tick.start(10);
         QElapsedTimer t;
         t.start();
-        EXPECT_EQ(TcpConnect(), 0) << afterStartText;
+        EXPECT_EQ(TcpConnect(Held()), 0) << afterStartText;
         EXPECT_LT(t.elapsed(), 10000);
         EXPECT_GE(ticks, 3);
         EXPECT_TRUE(prompts.Shown().isEmpty()) << "a cancel is no failure to report";
@@ -309,11 +309,11 @@ TEST_F(TcpTest, TheConnectsPausesLetTheProgramRunAndGiveWayToCancel) {
     }
     linkState().UserCancel = false;
     linkState().TcpStartPauseMs = 0;
-    EXPECT_EQ(TcpConnect(), 1);
+    EXPECT_EQ(TcpConnect(Held()), 1);
 }
 
 TEST_F(TcpTest, ACancelledCommandEndsAtItsAcknowledgement) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetReplyDelayMs(150);
     Later(20, [] { linkState().UserCancel = true; });
     EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_CANCELLED);
@@ -323,7 +323,7 @@ TEST_F(TcpTest, ACancelledCommandEndsAtItsAcknowledgement) {
 }
 
 TEST_F(TcpTest, SendOnlyOverTcp) {
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(Held()), 1);
     EXPECT_EQ(SendAck(Held(), 12), SEND_OK);
     ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 1; }));
     EXPECT_EQ(sim.Received()[0], Bytes({6, 12, 0, 3, 0, 254, 236}));

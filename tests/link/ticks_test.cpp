@@ -200,7 +200,7 @@ TEST_F(OwedAckTest, AnAcknowledgementOwedAcrossANewConnectionFollowsItsStartText
     // The tick comes due while the new connection is being opened.
     Later(0, [] { BGProcessTick(); });
     TcpClientSocket().Close();
-    ASSERT_EQ(TcpConnect(), 1);
+    ASSERT_EQ(TcpConnect(LinkHold()), 1);
     EXPECT_TRUE(eventAck().AckPending) << "still owed, not lost";
     BGProcessTick();
     ASSERT_TRUE(WaitUntil([this] { return Acks().size() == 1; }));

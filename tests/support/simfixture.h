@@ -6,6 +6,7 @@
 #include "control/transfer.h"
 #include "control/localsettings.h"
 #include "link/linkstate.h"
+#include "link/linkhold.h"
 #include "link/transport.h"
 #include "sim/simmodule.h"
 #include "support/linkfixture.h"
@@ -38,7 +39,7 @@ protected:
         const quint16 port = sim.ListenTcp(0);
         ASSERT_NE(port, 0);
         linkState().TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-        ASSERT_EQ(TcpConnect(), 1);
+        ASSERT_EQ(TcpConnect(LinkHold()), 1);
     }
     // A whole read from factory defaults and a write of what was read, on whatever link is
     // up; the frames the module received, from a clean record.
