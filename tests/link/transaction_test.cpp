@@ -361,6 +361,36 @@ TEST_F(TransactionTest, ABoxInMidSequenceLendsTheLinkUnlessTheJobForbidsIt) {
     EXPECT_EQ(port->writes.size(), 1) << "only the borrower's command went out";
 }
 
+// When the module does not answer, the job that owns the request decides: a borrower
+// running inside the lender's question gives up its own request without asking and
+// leaves the port as it was; the lender's Yes goes on only over the port it had, so a
+// port pulled while the question was up gets nothing more.
+TEST_F(TransactionTest, NoAnswerIsTheJobsToDecideAndABorrowerNeverEndsTheLink) {
+    settings().RetryCount = 2;
+    int16_t borrowed = -1;
+    bool openAfterTheBorrower = false;
+    prompts.WhileShowing([&](const ShownBox&) {
+        if (borrowed != -1) return;
+        bool ran = false;
+        Later(0, [&] {
+            const LinkHold borrower;
+            borrowed = SendCommand(borrower, CMD_PTT_OFF, 0, 0, 0);
+            ran = true;
+        });
+        WaitUntil([&] { return ran; });
+        openAfterTheBorrower = port->IsOpen();
+        port->Close();
+    });
+    prompts.QueueAnswer(vbYes);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    prompts.WhileShowing({});
+    EXPECT_EQ(borrowed, SEND_FAILED);
+    EXPECT_TRUE(openAfterTheBorrower);
+    EXPECT_EQ(prompts.Shown().size(), 1) << "one question: the borrower asks nobody";
+    EXPECT_EQ(port->writes.size(), 4) << "two sends each, none after the Yes";
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout"));
+}
+
 TEST_F(TransactionTest, EventDuringAWaitResendsAtOnce) {
     port->onWrite = [this](const QByteArray& w) {
         if (port->writes.size() == 1) port->Feed(WithChecksum({8, 0, 9, 3, 0, PKT_EVENT, 1, 0x11}));
