@@ -146,6 +146,42 @@ TEST_F(FlashCommandsTest, ClosingTheProgressWindowMidPageStopsAfterThatPage) {
     EXPECT_EQ(ShownProgress(), nullptr);
 }
 
+// A technician may take minutes over the firmware file: nothing of the load is on the
+// wire until a file is chosen, so the module's events are acknowledged as they come
+// while the file dialog is open.
+TEST_F(FlashCommandsTest, EventsAreAcknowledgedWhileTheFirmwareFileIsChosen) {
+    Open(true);
+    ASSERT_EQ(OpenCommPort(), 0);
+    const auto acks = [this] {
+        int n = 0;
+        for (const QByteArray& f : sim.Received()) n += quint8(f[5]) == sim::kPktAck;
+        return n;
+    };
+    // An event from the module, acknowledged within a while: true once it is.
+    const auto acknowledged = [&] {
+        const int before = acks();
+        sim.SendEvent(0, 1, QByteArray(1, char(2)));
+        return WaitUntil([&] { return acks() > before; }, 1500);
+    };
+    ASSERT_TRUE(acknowledged()) << "with nothing running";
+
+    // The file dialog runs no act of its own while it is up: its coming up is seen here.
+    int whileOpen = -1;
+    prompts.AroundEach([&](bool up) {
+        if (!up || whileOpen >= 0 || prompts.Shown().last().kind != ShownBox::OpenFile) return;
+        whileOpen = 0;
+        while (whileOpen < 3 && acknowledged()) ++whileOpen;
+    });
+    prompts.QueueAnswer(vbYes);     // "Flash loading allows the firmware to be upgraded ..."
+    prompts.QueueFile(QString());   // then the technician gives up on the file
+    Trigger(MenuItem::mnuSystemFlash);
+    prompts.AroundEach({});
+    ASSERT_GE(whileOpen, 0) << "the file dialog came up";
+    EXPECT_EQ(whileOpen, 3) << "events acknowledged of 3 while the file dialog was open";
+    EXPECT_TRUE(sim.PageWrites().isEmpty());
+    EXPECT_FALSE(sim.InBootLoader());
+}
+
 TEST_F(FlashCommandsTest, BoardInformationGoesWithTheFirmwareLoad) {
     frmMain& w = Open();
     EXPECT_TRUE(w.Menu(MenuItem::mnuViewManuf)->isVisible());

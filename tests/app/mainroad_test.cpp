@@ -5,6 +5,7 @@
 #include "app/frmOfflineDeviceSelection.h"
 #include "link/linkhold.h"
 #include "control/localsettings.h"
+#include "control/progress.h"
 #include "control/session.h"
 #include "model/model.h"
 #include "model/target.h"
@@ -16,14 +17,19 @@
 #include "sim/simradio.h"
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"
+#include "platform/eventpump.h"
+#include "platform/progressview.h"
 #include "platform/serialport.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
@@ -293,6 +299,50 @@ TEST_F(LeftOpenTest, TheTimeoutQuestionInTheMiddleOfARead) {
     EXPECT_NE(Panel(2), QStringLiteral("Configuration Downloaded"));
 }
 
+// The read's time-out question may stay up for minutes, and nothing of the read is on
+// the wire meanwhile: File > Exit given while it is up (as a screen reader gives it, the
+// box still open) ends the program at once, by the shut-down Exit takes with nothing
+// running, without waiting for the question's answer.
+TEST_F(LeftOpenTest, ExitWhileTheTimeoutQuestionIsUpEndsTheProgramAtOnce) {
+    Fake(WindowId::frmSystem);
+    settings().PacketTimeout = 3;
+    settings().RetryCount = 2;
+    sim.SetFault(sim::Fault::Silent);
+    constexpr int kStillUp = 99;
+    bool asked = false, hidden = false, shutDown = false;
+    int boxLoopResult = -1;
+    qint64 tookMs = -1;
+    QString progressText;
+    prompts.WhileShowing([&](const ShownBox& box) {
+        if (box.title != QStringLiteral("Communication Timer") || asked) return;
+        asked = true;
+        // The box's own modal loop, as a real box runs one, for a second at most: Exit is
+        // given inside it, and the program's request to end its main loop ends this one.
+        const PumpingScope inTheBox;
+        QEventLoop boxLoop;
+        QTimer::singleShot(1000, &boxLoop, [&boxLoop] { boxLoop.exit(kStillUp); });
+        QTimer::singleShot(0, window.get(), [this] { window->Menu(MenuItem::mnuFileExit)->trigger(); });
+        QElapsedTimer clock;
+        clock.start();
+        boxLoopResult = boxLoop.exec();
+        tookMs = clock.elapsed();
+        hidden = !window->isVisible();
+        shutDown = ProgramEnding();
+        progressText = progressView().LabelText(ProgressLabel::lblInner);
+    });
+    QTimer::singleShot(0, window.get(), [this] { ReadFromSim(); });
+    EXPECT_EQ(RunMainLoop(), 0);
+    ASSERT_TRUE(asked) << ShownTexts(prompts).join('|').toStdString();
+    EXPECT_EQ(prompts.Shown().first().text,
+              QStringLiteral("No Communication from module\r\nCheck cable and COM port, Continue?"));
+    EXPECT_EQ(boxLoopResult, 0) << "the program did not ask to end within " << tookMs
+                                << " ms of Exit, the question still up; the progress window was told \""
+                                << progressText.toStdString() << "\"";
+    EXPECT_TRUE(hidden) << "the main window closes while the question is up";
+    EXPECT_TRUE(shutDown) << "the ordinary shut-down tells every wait that the program ends";
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST_F(LeftOpenTest, TheRadiosFleetAndIdPrompt) {
     sim::SimRadio radio(&sim);
     settings().PortProtocol = LOCALPORT_FLEETSYNC;
@@ -418,6 +468,53 @@ TEST_F(LinkTurnTest, CommandsGivenWhileAnAcknowledgementWaitsForItsChannelRunAft
             }
         }
     }
+}
+
+// IP CONNECT pressed while the acknowledging tick has its channel poll open over TCP:
+// the connect waits for the tick, whose poll is answered on the connection it was asked
+// on; the new connection, with its start text, comes after, and the read goes on there.
+TEST_F(LinkTurnTest, IpConnectWaitsForThePollUnderWayThenOpensItsNewConnection) {
+    sim.ClearReceived();
+    QPointer<frmCancelSend> dialog;
+    bool pressed = false, answeredFirst = false;
+    qsizetype sentBeforeAnswer = -1;
+    int connections = 0;
+    QObject::connect(&sim, &sim::SimModule::frameReceived, window.get(), [&](const QByteArray& f) {
+        const bool poll = uint8_t(f[5]) == PKT_GET && uint8_t(f[6]) == CMD_CHANNEL_CLEAR;
+        // Only the poll is slow to answer: long enough for the press to come while it is
+        // open, well inside the reply time-out.
+        sim.SetReplyDelayMs(poll ? 500 : 0);
+        if (!poll || pressed) return;
+        pressed = true;
+        sentBeforeAnswer = sim.SentRaw().size();
+        // Delivered as a click is, inside the tick's wait for the answer.
+        QTimer::singleShot(0, window.get(), [&dialog] {
+            if (dialog) dialog->cmdIP()->click();
+        });
+    });
+    QObject::connect(&sim, &sim::SimModule::clientConnected, window.get(), [&] {
+        if (++connections == 1) answeredFirst = sim.SentRaw().size() > sentBeforeAnswer;
+    });
+    prompts.QueueAnswer(vbYes);  // the read replaces the configuration in memory
+    WhenShown<frmCancelSend>([&](frmCancelSend& d) {
+        dialog = &d;
+        d.txtIP()->setText(QStringLiteral("127.0.0.1:%1").arg(sim.TcpPort()));
+        sim.SendEvent(5, 1, QByteArray(1, char(2)));
+    });
+    // Should the tick never poll, the dialog is given up and the test fails below.
+    QTimer::singleShot(8000, window.get(), [&] {
+        if (!pressed && dialog) dialog->reject();
+    });
+    Press(ToolButton::Read);
+    ASSERT_TRUE(pressed) << "the tick polled the channel while the connect dialog was up";
+    EXPECT_TRUE(answeredFirst) << "the poll's answer left the module on its own connection before the new one came";
+    EXPECT_EQ(sim.ChannelPolls(), 1) << "the poll was answered at its first send, not sent again";
+    EXPECT_GE(connections, 1) << "IP CONNECT opened a new connection";
+    EXPECT_TRUE(sim.TcpStartTextReceived());
+    EXPECT_EQ(Panel(2), QStringLiteral("Configuration Downloaded")) << ShownTexts(prompts).join('|').toStdString();
+    bool acknowledged = false;
+    for (const QByteArray& f : sim.Received()) acknowledged |= uint8_t(f[5]) == PKT_ACK && uint8_t(f[1]) == 5;
+    EXPECT_TRUE(acknowledged) << "station 5's event";
 }
 
 TEST_F(LinkTurnTest, ExitWhileAnAcknowledgementWaitsForItsChannelEndsTheProgram) {

@@ -565,6 +565,7 @@ void SimModule::OnNewConnection()
             if (socket == m_client)
                 DropClient();
         });
+        emit clientConnected();
     }
 }
 

@@ -716,6 +716,9 @@ signals:
     // Bytes the module writes to the in-process link, in order, each write as
     // one emission (a Split answer comes in two).
     void linkOutput(const QByteArray& bytes);
+    // A TCP client has just taken the module's network side, the old one dropped
+    // with whatever was still queued or delayed for it; its start text is still to come.
+    void clientConnected();
 
 private:
     // One byte stream to the PC, with its own receive assembly and its own

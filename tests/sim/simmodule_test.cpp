@@ -364,9 +364,15 @@ TEST_F(SimTcp, PartialFrameIsKeptAcrossShortGapsAndDroppedAfterLongOnes)
 
 TEST_F(SimTcp, NewClientReplacesTheOldOneAndCloseDropsIt)
 {
+    int taken = 0;
+    QObject::connect(&sim, &SimModule::clientConnected, &sim, [&] {
+        ++taken;
+        EXPECT_FALSE(sim.TcpStartTextReceived()) << "told before anything of the new client is read";
+    });
     TcpPc second;
     second.socket.connectToHost(QHostAddress::LocalHost, port);
     ASSERT_TRUE(WaitUntil([&] { return pc.socket.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(taken, 1);
     second.socket.write(Request(1, 0, kPktGet, 0x00));
     ASSERT_TRUE(second.WaitFrames(1));
 
