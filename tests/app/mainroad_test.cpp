@@ -318,7 +318,6 @@ TEST_F(LeftOpenTest, ExitWhileTheTimeoutQuestionIsUpEndsTheProgramAtOnce) {
         asked = true;
         // The box's own modal loop, as a real box runs one, for a second at most: Exit is
         // given inside it, and the program's request to end its main loop ends this one.
-        const PumpingScope inTheBox;
         QEventLoop boxLoop;
         QTimer::singleShot(1000, &boxLoop, [&boxLoop] { boxLoop.exit(kStillUp); });
         QTimer::singleShot(0, window.get(), [this] { window->Menu(MenuItem::mnuFileExit)->trigger(); });
