@@ -133,6 +133,14 @@ void ProgramLinkClient::BackgroundTick() {
         if (ack.AckPending) linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
         return;
     }
+    // A link taken off line (the user gave up on the module, the host or socket went)
+    // carries no acknowledgement, nor is opened again for one: the module repeats an event
+    // it was not answered for, once it is reached again.
+    if (!LinkUsable()) {
+        ack.OwedAcks.clear();
+        ack.AckPending = false;
+        return;
+    }
     running = true;
     bool tryAgain = true;
     {

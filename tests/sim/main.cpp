@@ -4,6 +4,7 @@
 #include "simradio.h"
 
 #include <QCommandLineParser>
+#include <QTimer>
 #include <QCoreApplication>
 #include <QRegularExpression>
 
@@ -59,6 +60,8 @@ int main(int argc, char** argv)
                                         "N");
     const QCommandLineOption silentOption(
         "silent-after", "Answer the first N frames, then none: a module that goes silent.", "N");
+    const QCommandLineOption silentForOption(
+        "silent-for", "With --silent-after: answer again S seconds after going silent.", "S");
     const QCommandLineOption radioOption(
         "radio", "Also open a pseudo-terminal with a FleetSync radio on it, the module behind its remote radio.");
     const QCommandLineOption radioFleetOption(
@@ -73,7 +76,7 @@ int main(int argc, char** argv)
     const QCommandLineOption bootLoaderOption(
         "boot-loader", "Start in the boot loader with an incomplete application, as after a firmware load that lost power.");
     parser.addOptions({portOption, ptyOption, verboseOption, korvelOption, pellarOption, stationOption, baudOption,
-                       silentOption, radioOption, radioFleetOption, noLiveOption, eventsOption, busyOption,
+                       silentOption, silentForOption, radioOption, radioFleetOption, noLiveOption, eventsOption, busyOption,
                        bootLoaderOption});
     parser.process(app);
 
@@ -135,6 +138,26 @@ int main(int argc, char** argv)
             return 2;
         }
         sim.GoSilentAfter(int(frames));
+    }
+    // A module that goes quiet for a while, then answers again (a radio path that fades).
+    QTimer silence;
+    if (parser.isSet(silentForOption)) {
+        const uint seconds = parser.value(silentForOption).toUInt(&ok);
+        if (!ok || seconds == 0 || seconds > 86'400) {
+            std::fprintf(stderr, "korvel-sim: bad silence '%s', want 1 to 86400 seconds\n",
+                         qPrintable(parser.value(silentForOption)));
+            return 2;
+        }
+        silence.setInterval(100);
+        QObject::connect(&silence, &QTimer::timeout, &sim, [&sim, &silence, seconds] {
+            if (!sim.Silent()) return;
+            silence.stop();
+            QTimer::singleShot(int(seconds) * 1000, &sim, [&sim] {
+                sim.GoSilentAfter(-1);
+                std::fprintf(stderr, "korvel-sim: answering again\n");
+            });
+        });
+        silence.start();
     }
     sim.SetLiveChanges(!parser.isSet(noLiveOption));
     if (parser.isSet(eventsOption)) {
