@@ -1,6 +1,7 @@
 // The link through a FleetSync radio on the serial port, end to end: the simulated
 // radio on a pseudo-terminal with the simulated module behind it as the remote station.
 #include "model/model.h"
+#include "control/connection.h"
 #include "control/transfer.h"
 #include "link/builders.h"
 #include "link/fleetsync.h"
@@ -177,6 +178,86 @@ TEST_F(RadioLinkTest, EventsAreAcknowledgedWhileIdleAndDuringTransfers) {
             polled = false;
         }
     }
+}
+
+// A read from remote station 5 behind the radio whose module goes quiet at the analog
+// block while remote station 12 reports events. The acknowledging tick borrows the link
+// the read lent for its question, polls the silent channel, and must give up its own try
+// without a question of its own and without closing the port under the read.
+class RadioQuietModuleTest : public RadioLinkTest {
+protected:
+    void SetUp() override {
+        RadioLinkTest::SetUp();
+        sim.AddRemoteStation(5);
+        sim.AddRemoteStation(12);
+        linkState().StationAddress[0] = 5;
+        linkState().StationAddress[2] = 3;
+        PrepareQuietRead(CMD_CFG_ANALOGS);
+    }
+    // Station 12's events come while the read asks; the link the read lent is still its own.
+    std::shared_ptr<Question> WhenTheReadAsks(int answer, bool moduleBack) {
+        return EventsWhileTheJobAsks(12, answer, moduleBack, [] {
+            EXPECT_TRUE(CommPort().IsOpen()) << "the port the read lent is still open under its question";
+        });
+    }
+};
+
+TEST_F(RadioQuietModuleTest, TheReadAsksOnceAndItsYesFinishesTheReadThroughTheSamePort) {
+    const auto question = WhenTheReadAsks(vbYes, true);
+    EXPECT_EQ(DownloadConfiguration(ReadStart::FactoryDefaults), 0) << host->PanelText(4).toStdString();
+    EXPECT_EQ(question->asked, 1);
+    EXPECT_EQ(question->mostAtOnce, 1) << "a second question on top of the read's";
+    EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << "every block as the station holds it";
+    // The module heard nothing while it was quiet: an acknowledgement sent then, or
+    // dropped, would leave the event owed.
+    EXPECT_TRUE(WaitUntil([this] { return sim.EventsOwed() == 0; })) << "station 12 acknowledged once the module answers";
+    EXPECT_TRUE(AcknowledgedStations().contains(12));
+    EXPECT_FALSE(Traced().contains(TransmitFailure()));
+    EXPECT_TRUE(CommPort().IsOpen());
+}
+
+TEST_F(RadioQuietModuleTest, TheReadAsksOnceAndItsNoEndsTheReadWithoutWritingToAClosedPort) {
+    const auto question = WhenTheReadAsks(vbNo, false);
+    EXPECT_EQ(DownloadConfiguration(ReadStart::FactoryDefaults), 1);
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout"));
+    EXPECT_TRUE(host->PanelText(2).startsWith(QStringLiteral("Read failed"))) << host->PanelText(2).toStdString();
+    // The acknowledgement still owed to station 12 has no port to go out on: given time,
+    // a frame given to the closed port, or a question about it, would show here.
+    WaitUntil([&] { return question->asked > 1 || Traced().contains(TransmitFailure()); }, 1000);
+    EXPECT_EQ(question->asked, 1);
+    EXPECT_EQ(question->mostAtOnce, 1) << "a second question on top of the read's";
+    EXPECT_FALSE(Traced().contains(TransmitFailure()));
+    EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << "the configuration in memory is unchanged";
+}
+
+// Events from three stations that come while the acknowledging tick asks whether to go on
+// waiting for a busy channel: once the channel clears, each station gets one
+// acknowledgement, in the order the stations' first events came.
+TEST_F(RadioLinkTest, EventsThatComeWhileTheChannelQuestionIsUpGetOneAcknowledgementPerStation) {
+    jobHold.reset();  // the tick is the only job here
+    bool answered = false;
+    const auto question = OnQuestion(
+        QStringLiteral("OMRU has timed out waiting for the target to return that the radio channel is clear."), [&] {
+            EXPECT_EQ(AcknowledgedStations(), QList<int>()) << "nothing acknowledged while the channel is busy";
+            const int before = EventsDispatched();
+            const int order[] = {12, 5, 7};
+            for (int i = 0; i < 40; ++i) sim.SendEvent(order[i % 3], 1, QByteArray(1, char(0x80 | i)));
+            EXPECT_TRUE(WaitUntil([&] { return EventsDispatched() == before + 40; }));
+            sim.SetChannelBusyPolls(0);
+            // With the budget spent, the poll that finds the channel clear may be followed
+            // by the question once more: Yes to that one too.
+            prompts.QueueAnswer(vbYes);
+            prompts.QueueAnswer(vbYes);
+            answered = true;
+        });
+    sim.SetChannelBusyPolls(-1);
+    sim.SendEvent(7, 1, QByteArray(1, char(0x85)));
+    // The tick stops itself once nothing is owed.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return answered && sim.EventsOwed() == 0 && !host->TimerEnabled(LinkTimer::BGProcess); }, 20000));
+    EXPECT_EQ(AcknowledgedStations(), QList<int>({7, 12, 5}));
+    EXPECT_EQ(question->mostAtOnce, 1);
+    EXPECT_EQ(question->asked, prompts.Shown().size()) << "no other box";
 }
 
 // The rest of a radio frame that lost its end byte is thrown away at once, not left in

@@ -1,3 +1,4 @@
+#include "control/connection.h"
 #include "control/localsettings.h"
 #include "link/builders.h"
 #include "link/linkstate.h"
@@ -8,6 +9,7 @@
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "sim/simmodule.h"
+#include "support/configdiff.h"
 #include "support/simfixture.h"
 
 #include <QElapsedTimer>
@@ -327,6 +329,55 @@ TEST_F(TcpTest, SendOnlyOverTcp) {
     EXPECT_EQ(SendAck(Held(), 12), SEND_OK);
     ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 1; }));
     EXPECT_EQ(sim.Received()[0], Bytes({6, 12, 0, 3, 0, 254, 236}));
+}
+
+// A read whose module falls silent at the analog block while remote station 12 keeps
+// reporting events. While the read asks whether to go on, the link is lent: the
+// acknowledging tick that borrows it meets the same silence, and must give up its own
+// try without a question of its own and without ending the link under the read.
+class TcpQuietModuleTest : public TcpTest {
+protected:
+    void SetUp() override {
+        TcpTest::SetUp();
+        sim.AddRemoteStation(12);
+        ASSERT_EQ(TcpConnect(LinkHold()), 1);
+        PrepareQuietRead(CMD_CFG_ANALOGS);
+    }
+    // Station 12's events come while the read asks; the link the read lent is still its own.
+    std::shared_ptr<Question> WhenTheReadAsks(int answer, bool moduleBack) {
+        return EventsWhileTheJobAsks(12, answer, moduleBack, [] {
+            EXPECT_TRUE(linkState().TcpLinkActive && TcpClientSocket().State() == sckConnected)
+                << "the link the read lent is still up under its question";
+        });
+    }
+};
+
+TEST_F(TcpQuietModuleTest, TheReadAsksOnceAndItsYesFinishesTheReadOnTheLinkItHad) {
+    const auto question = WhenTheReadAsks(vbYes, true);
+    EXPECT_EQ(DownloadConfiguration(ReadStart::FactoryDefaults), 0) << host->PanelText(4).toStdString();
+    EXPECT_EQ(question->asked, 1);
+    EXPECT_EQ(question->mostAtOnce, 1) << "a second question on top of the read's";
+    EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << "every block as the module holds it";
+    // The module heard nothing while it was silent: an acknowledgement sent then, or
+    // dropped, would leave the event owed.
+    EXPECT_TRUE(WaitUntil([this] { return sim.EventsOwed() == 0; })) << "station 12 acknowledged once the module answers";
+    EXPECT_TRUE(AcknowledgedStations().contains(12));
+    EXPECT_FALSE(Traced().contains(TransmitFailure()));
+    EXPECT_TRUE(linkState().TcpLinkActive);
+}
+
+TEST_F(TcpQuietModuleTest, TheReadAsksOnceAndItsNoEndsTheReadWithoutWritingToAClosedPort) {
+    const auto question = WhenTheReadAsks(vbNo, false);
+    EXPECT_EQ(DownloadConfiguration(ReadStart::FactoryDefaults), 1);
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout"));
+    EXPECT_TRUE(host->PanelText(2).startsWith(QStringLiteral("Read failed"))) << host->PanelText(2).toStdString();
+    // The acknowledgement still owed to station 12 has no link to go out on: given time,
+    // a frame given to the closed port, or a question about it, would show here.
+    WaitUntil([&] { return question->asked > 1 || Traced().contains(TransmitFailure()); }, 1000);
+    EXPECT_EQ(question->asked, 1);
+    EXPECT_EQ(question->mostAtOnce, 1) << "a second question on top of the read's";
+    EXPECT_FALSE(Traced().contains(TransmitFailure()));
+    EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << "the configuration in memory is unchanged";
 }
 
 // The switch-through link: the frame goes to a host program, which answers in its own

@@ -3,13 +3,22 @@
 #pragma once
 
 #include "model/model.h"
+#include "control/connection.h"
 #include "control/transfer.h"
 #include "control/localsettings.h"
 #include "link/linkstate.h"
 #include "link/linkhold.h"
+#include "link/trace.h"
 #include "link/transport.h"
 #include "sim/simmodule.h"
 #include "support/linkfixture.h"
+
+#include <QFile>
+#include <QTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <functional>
+#include <memory>
 
 namespace korvel::test {
 
@@ -50,7 +59,126 @@ protected:
         EXPECT_EQ(WriteConfiguration(), TRANSFER_OK);
         return sim.Received();
     }
+    // The module falls silent at the first request for `command` (that one goes unanswered
+    // too) and stays so until sim.GoSilentAfter(-1).
+    void SilentFromFirstRequest(int command) {
+        auto armed = std::make_shared<bool>(true);
+        QObject::connect(&sim, &sim::SimModule::frameReceived, &sim, [this, command, armed](const QByteArray& f) {
+            if (!*armed || f.size() < 8 || uint8_t(f[5]) != sim::kPktGet || uint8_t(f[6]) != command) return;
+            *armed = false;
+            sim.GoSilentAfter(0);
+        });
+    }
+
+    // A read whose module falls silent at the first request for `command`, while the
+    // acknowledging tick runs as a job of its own: what the station holds, read whole
+    // while it answers, goes into `held`. The trace is on, and a frame given to a port
+    // that never takes it shows soon; the blink, which would clear the failure text, is
+    // kept out of the way.
+    void PrepareQuietRead(int command) {
+        jobHold.reset();
+        host->SetTimerInterval(LinkTimer::Wait, 200);
+        host->SetTimerInterval(LinkTimer::MsgTimer, 3600 * 1000);
+        TraceToFile();
+        ASSERT_EQ(DownloadConfiguration(ReadStart::FactoryDefaults), 0);
+        held = config();
+        prompts.Clear();
+        SilentFromFirstRequest(command);
+    }
+
+    // The boxes whose text starts with one text: how many came, and the most up at once.
+    struct Question {
+        int asked = 0;
+        int up = 0;
+        int mostAtOnce = 0;
+    };
+    // Counts those boxes and runs `whileUp` while the first of them is up; whileUp queues
+    // that box's answer last. Every other box, one of them shown while the first is up
+    // included, gets its default answer (or one queued before).
+    std::shared_ptr<Question> OnQuestion(const QString& text, std::function<void()> whileUp) {
+        auto q = std::make_shared<Question>();
+        auto matched = std::make_shared<QList<bool>>();
+        prompts.AroundEach([this, q, matched, text](bool up) {
+            if (up) {
+                const bool match = prompts.Shown().last().text.startsWith(text);
+                matched->append(match);
+                if (match) {
+                    ++q->asked;
+                    q->mostAtOnce = std::max(q->mostAtOnce, ++q->up);
+                }
+            } else if (!matched->isEmpty() && matched->takeLast()) {
+                --q->up;
+            }
+        });
+        prompts.WhileShowing([q, text, whileUp = std::move(whileUp)](const ShownBox& box) {
+            if (box.text.startsWith(text) && q->asked == 1 && q->up == 1) whileUp();
+        });
+        return q;
+    }
+    static QString NoCommunicationText() {
+        return QStringLiteral("No Communication from module\r\nCheck cable and COM port, Continue?");
+    }
+
+    // The link's trace, into a file of the test's own (until the next reset).
+    void TraceToFile() {
+        ASSERT_TRUE(traceDir.isValid());
+        ASSERT_TRUE(TraceOpenFile(traceDir.filePath(QStringLiteral("trace.txt"))));
+        linkState().TraceOn = true;
+    }
+    QByteArray Traced() const {
+        QFile f(traceDir.filePath(QStringLiteral("trace.txt")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // What the trace says of a frame given to a port that never took it (one not open).
+    static QByteArray TransmitFailure() { return QByteArrayLiteral("MSComm transmit failure'"); }
+
+    // Events handed to the dispatcher, and channel-clear polls the module received (heard
+    // or not).
+    int EventsDispatched() const {
+        int n = 0;
+        for (const QByteArray& f : dispatched) n += f.size() > 5 && uint8_t(f[5]) == sim::kPktEvent;
+        return n;
+    }
+    int PollsReceived() const {
+        int n = 0;
+        for (const QByteArray& f : sim.Received())
+            n += f.size() > 7 && uint8_t(f[5]) == sim::kPktGet && uint8_t(f[6]) == sim::kCmdChannelClear;
+        return n;
+    }
+    // For a job whose module has gone silent: while its "No Communication" question is up,
+    // `station` reports an event every 40 ms until the acknowledging tick, borrowing the
+    // lent link, has made a whole try of its own at the channel (its tries and anything it
+    // asks run before this looks again). Then `whileUp` looks at the link, the module
+    // answers again when `moduleBack`, and the question gets `answer`.
+    std::shared_ptr<Question> EventsWhileTheJobAsks(int station, int answer, bool moduleBack,
+                                                    std::function<void()> whileUp) {
+        QObject::connect(&events, &QTimer::timeout, &sim,
+                         [this, station] { sim.SendEvent(station, 1, QByteArray(1, char(0x85))); });
+        return OnQuestion(NoCommunicationText(), [=, this] {
+            const int polls = PollsReceived();
+            events.start(40);
+            WaitUntil([&] { return PollsReceived() - polls >= settings().RetryCount; });
+            events.stop();
+            WaitUntil([&] { return EventsDispatched() == sim.EventsSent(); }, 1000);
+            EXPECT_GT(EventsDispatched(), 0);
+            whileUp();
+            if (moduleBack) sim.GoSilentAfter(-1);
+            prompts.QueueAnswer(answer);
+        });
+    }
+
+    // The acknowledgements the module received, by the station each went to.
+    QList<int> AcknowledgedStations() const {
+        QList<int> stations;
+        for (const QByteArray& f : sim.Received())
+            if (f.size() == 7 && uint8_t(f[5]) == sim::kPktAck) stations << uint8_t(f[1]);
+        return stations;
+    }
+
     sim::SimModule sim;
+    QTemporaryDir traceDir;
+    QTimer events;
+    StationConfig held;
 };
 
 } // namespace korvel::test
