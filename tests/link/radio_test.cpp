@@ -205,29 +205,14 @@ protected:
 TEST_F(RadioQuietModuleTest, TheReadAsksOnceAndItsYesFinishesTheReadThroughTheSamePort) {
     const auto question = WhenTheReadAsks(vbYes, true);
     EXPECT_EQ(DownloadConfiguration(ReadStart::FactoryDefaults), 0) << host->PanelText(4).toStdString();
-    EXPECT_EQ(question->asked, 1);
-    EXPECT_EQ(question->mostAtOnce, 1) << "a second question on top of the read's";
-    EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << "every block as the station holds it";
-    // The module heard nothing while it was quiet: an acknowledgement sent then, or
-    // dropped, would leave the event owed.
-    EXPECT_TRUE(WaitUntil([this] { return sim.EventsOwed() == 0; })) << "station 12 acknowledged once the module answers";
-    EXPECT_TRUE(AcknowledgedStations().contains(12));
-    EXPECT_FALSE(Traced().contains(TransmitFailure()));
+    ExpectTheQuietReadWentOn(*question);
     EXPECT_TRUE(CommPort().IsOpen());
 }
 
 TEST_F(RadioQuietModuleTest, TheReadAsksOnceAndItsNoEndsTheReadWithoutWritingToAClosedPort) {
     const auto question = WhenTheReadAsks(vbNo, false);
     EXPECT_EQ(DownloadConfiguration(ReadStart::FactoryDefaults), 1);
-    EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout"));
-    EXPECT_TRUE(host->PanelText(2).startsWith(QStringLiteral("Read failed"))) << host->PanelText(2).toStdString();
-    // The acknowledgement still owed to station 12 has no port to go out on: given time,
-    // a frame given to the closed port, or a question about it, would show here.
-    WaitUntil([&] { return question->asked > 1 || Traced().contains(TransmitFailure()); }, 1000);
-    EXPECT_EQ(question->asked, 1);
-    EXPECT_EQ(question->mostAtOnce, 1) << "a second question on top of the read's";
-    EXPECT_FALSE(Traced().contains(TransmitFailure()));
-    EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << "the configuration in memory is unchanged";
+    ExpectTheQuietReadEnded(*question);
 }
 
 // Events from three stations that come while the acknowledging tick asks whether to go on

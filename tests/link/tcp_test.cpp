@@ -355,29 +355,14 @@ protected:
 TEST_F(TcpQuietModuleTest, TheReadAsksOnceAndItsYesFinishesTheReadOnTheLinkItHad) {
     const auto question = WhenTheReadAsks(vbYes, true);
     EXPECT_EQ(DownloadConfiguration(ReadStart::FactoryDefaults), 0) << host->PanelText(4).toStdString();
-    EXPECT_EQ(question->asked, 1);
-    EXPECT_EQ(question->mostAtOnce, 1) << "a second question on top of the read's";
-    EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << "every block as the module holds it";
-    // The module heard nothing while it was silent: an acknowledgement sent then, or
-    // dropped, would leave the event owed.
-    EXPECT_TRUE(WaitUntil([this] { return sim.EventsOwed() == 0; })) << "station 12 acknowledged once the module answers";
-    EXPECT_TRUE(AcknowledgedStations().contains(12));
-    EXPECT_FALSE(Traced().contains(TransmitFailure()));
+    ExpectTheQuietReadWentOn(*question);
     EXPECT_TRUE(linkState().TcpLinkActive);
 }
 
 TEST_F(TcpQuietModuleTest, TheReadAsksOnceAndItsNoEndsTheReadWithoutWritingToAClosedPort) {
     const auto question = WhenTheReadAsks(vbNo, false);
     EXPECT_EQ(DownloadConfiguration(ReadStart::FactoryDefaults), 1);
-    EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout"));
-    EXPECT_TRUE(host->PanelText(2).startsWith(QStringLiteral("Read failed"))) << host->PanelText(2).toStdString();
-    // The acknowledgement still owed to station 12 has no link to go out on: given time,
-    // a frame given to the closed port, or a question about it, would show here.
-    WaitUntil([&] { return question->asked > 1 || Traced().contains(TransmitFailure()); }, 1000);
-    EXPECT_EQ(question->asked, 1);
-    EXPECT_EQ(question->mostAtOnce, 1) << "a second question on top of the read's";
-    EXPECT_FALSE(Traced().contains(TransmitFailure()));
-    EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << "the configuration in memory is unchanged";
+    ExpectTheQuietReadEnded(*question);
 }
 
 // The switch-through link: the frame goes to a host program, which answers in its own

@@ -11,6 +11,7 @@
 #include "link/trace.h"
 #include "link/transport.h"
 #include "sim/simmodule.h"
+#include "support/configdiff.h"
 #include "support/linkfixture.h"
 
 #include <QFile>
@@ -165,6 +166,30 @@ protected:
             if (moduleBack) sim.GoSilentAfter(-1);
             prompts.QueueAnswer(answer);
         });
+    }
+
+    // What a quiet read leaves after its one question. Yes with the module back: the read
+    // completed whole, and station 12's events were acknowledged once the module
+    // answered. No: the read ended with the failure text, and nothing more was given to
+    // the link or asked (given time, a frame for the closed port or a question would show).
+    void ExpectTheQuietReadWentOn(const Question& question) {
+        EXPECT_EQ(question.asked, 1);
+        EXPECT_EQ(question.mostAtOnce, 1) << "a second question on top of the read's";
+        EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << "every block as the module holds it";
+        // The module heard nothing while it was quiet: an acknowledgement sent then, or
+        // dropped, would leave the event owed.
+        EXPECT_TRUE(WaitUntil([this] { return sim.EventsOwed() == 0; })) << "acknowledged once the module answers";
+        EXPECT_TRUE(AcknowledgedStations().contains(12));
+        EXPECT_FALSE(Traced().contains(TransmitFailure()));
+    }
+    void ExpectTheQuietReadEnded(const Question& question) {
+        EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout"));
+        EXPECT_TRUE(host->PanelText(2).startsWith(QStringLiteral("Read failed"))) << host->PanelText(2).toStdString();
+        WaitUntil([&] { return question.asked > 1 || Traced().contains(TransmitFailure()); }, 1000);
+        EXPECT_EQ(question.asked, 1);
+        EXPECT_EQ(question.mostAtOnce, 1) << "a second question on top of the read's";
+        EXPECT_FALSE(Traced().contains(TransmitFailure()));
+        EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << "the configuration in memory is unchanged";
     }
 
     // The acknowledgements the module received, by the station each went to.
