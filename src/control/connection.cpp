@@ -1,4 +1,5 @@
 #include "control/connection.h"
+#include "control/lentbox.h"
 #include "link/linkhold.h"
 
 #include "control/connectchoice.h"

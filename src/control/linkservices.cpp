@@ -1,4 +1,5 @@
 #include "control/linkservices.h"
+#include "control/lentbox.h"
 
 #include "link/linkhold.h"
 #include "platform/eventpump.h"
@@ -100,6 +101,18 @@ void ProgramLinkClient::NoAnswerGivenUp() {
         TcpClientSocket().Close();
         s.TcpLinkActive = false;
     }
+}
+
+void ProgramLinkClient::PortOpenFailed(const QString& text) {
+    MsgBox(text, vbOKOnly + vbCritical, QStringLiteral("Port Open Error"));
+}
+
+void ProgramLinkClient::ConnectFailed(const QString& text) { MsgBox(text, vbOKOnly, QString()); }
+
+void ProgramLinkClient::LinkError(const QString& text) { MsgBox(text, vbOKOnly + vbInformation, QString()); }
+
+int ProgramLinkClient::AnswerHostQuestion(const QString& prompt, int style, const QString& title) {
+    return MsgBox(prompt, style, title);
 }
 
 void ProgramLinkClient::MessageTick() {

@@ -19,6 +19,10 @@ public:
     void CommunicationLost() override;
     bool GoOnWithoutAnswer(const LinkHold& hold) override;
     void NoAnswerGivenUp() override;
+    void PortOpenFailed(const QString& text) override;
+    void ConnectFailed(const QString& text) override;
+    void LinkError(const QString& text) override;
+    int AnswerHostQuestion(const QString& prompt, int style, const QString& title) override;
     void MessageTick() override;
     void BackgroundTick() override;
 };

@@ -1,4 +1,5 @@
 #include "control/targetcheck.h"
+#include "control/lentbox.h"
 
 #include "link/linkhold.h"
 #include "model/target.h"

@@ -1,4 +1,5 @@
 #include "control/transfer.h"
+#include "control/lentbox.h"
 #include "link/linkhold.h"
 
 #include "control/configblocks.h"

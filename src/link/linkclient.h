@@ -56,6 +56,19 @@ public:
     // That job gave up on the module, or found the link it had gone when it would go on:
     // what it means for the connection and the commands offered is the program's to say.
     virtual void NoAnswerGivenUp() {}
+    // What the link has to say to the person, said by the program: the port would not
+    // open (text names why), a TCP connect failed, a socket reported an error.
+    virtual void PortOpenFailed(const QString& text) { (void)text; }
+    virtual void ConnectFailed(const QString& text) { (void)text; }
+    virtual void LinkError(const QString& text) { (void)text; }
+    // The switch-through host asks the person a question (a message box's text, style
+    // and title); the answer (a box's result code) goes back to the host.
+    virtual int AnswerHostQuestion(const QString& prompt, int style, const QString& title) {
+        (void)prompt;
+        (void)style;
+        (void)title;
+        return 2;  // cancelled: nobody to ask
+    }
     // The ticks of the blinking progress text and of the acknowledgements owed.
     virtual void MessageTick() {}
     virtual void BackgroundTick() {}

@@ -3,7 +3,6 @@
 #include "link/linkstate.h"
 #include "link/transaction.h"
 #include "platform/eventpump.h"
-#include "platform/prompts.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -108,11 +107,6 @@ LinkLend::LinkLend(const LinkHold& hold) : generation_(g_generation) {
 
 LinkLend::~LinkLend() {
     if (lent_ && generation_ == g_generation) --lent_->lends_;
-}
-
-int MsgBoxLent(const LinkHold& hold, const QString& text, int style, const QString& title) {
-    const LinkLend lend(hold);
-    return MsgBox(text, style, title);
 }
 
 bool LinkTakenByAnother() {

@@ -63,10 +63,6 @@ private:
     int generation_ = 0;
 };
 
-// A message box shown in the middle of hold's wire work, with the link lent while it is
-// up (see LinkLend).
-int MsgBoxLent(const LinkHold& hold, const QString& text, int style, const QString& title);
-
 // True while the link is taken: a hold that is not lent, a transaction open or a
 // connection under way. Code without a hold cannot wait for it (the holder cannot go on
 // until that code returns): it queues its work (WhenLinkFree) or, on a timer, tries next

@@ -252,7 +252,8 @@ void SwitchThroughLink::AnswerPrompts() {
     prompting_ = true;
     while (!questions_.isEmpty()) {
         const HostQuestion q = questions_.takeFirst();
-        const int answer = MsgBox(QString::fromLatin1(q.prompt), q.style, QString::fromLatin1(q.title));
+        const int answer =
+            linkClient().AnswerHostQuestion(QString::fromLatin1(q.prompt), q.style, QString::fromLatin1(q.title));
         SendToHost("DIALOGRESULT" + kDelimiter + QStringLiteral("%1").arg(answer, 5, 10, QLatin1Char('0')).toLatin1() +
                    kDelimiter);
         linkHost().RefreshStatusBar();
@@ -350,7 +351,7 @@ void SwitchThroughLink::OnSocketError(int number, const QString& description) {
     if (ended_ || number == TcpClient::WinsockErrorNumber(QAbstractSocket::RemoteHostClosedError)) return;
     const auto report = [this, number, description] {
         if (ended_) return;
-        MsgBox(WinsockErrorText(number, description), vbOKOnly + vbInformation, QString());
+        linkClient().LinkError(WinsockErrorText(number, description));
         End();
     };
     if (InIoHandler()) RunAfterHandler(report, this);

@@ -156,7 +156,7 @@ void ShowPortOpenError(int error) {
                QStringLiteral(" port preferences, or terminate other programs");
         break;
     }
-    MsgBox(text, vbOKOnly + vbCritical, QStringLiteral("Port Open Error"));
+    linkClient().PortOpenFailed(text);
     panel(4, QStringLiteral("DISCONNECTED"));
 }
 
@@ -298,7 +298,7 @@ int16_t TcpConnect(const LinkHold& hold) {
         sock.Close();
         s.TcpConnecting = false;
         panel(3, QString());
-        MsgBox(text, vbOKOnly, QString());
+        linkClient().ConnectFailed(text);
         return fail();
     };
     if (sock.State() != sckConnected || sock.RemotePort() != port || sock.RemoteHost() != host) {
@@ -374,7 +374,7 @@ void TcpError(int number, const QString& description) {
     if (number == TcpClient::WinsockErrorNumber(QAbstractSocket::RemoteHostClosedError) && !TransactionOpen())
         return;
     RunAfterHandler([text = WinsockErrorText(number, description)] {
-        MsgBox(text, vbOKOnly + vbInformation, QString());
+        linkClient().LinkError(text);
     });
 }
 

@@ -1,4 +1,5 @@
 #include "control/localsettings.h"
+#include "control/lentbox.h"
 #include "link/linkhold.h"
 #include "model/target.h"
 #include "link/builders.h"
