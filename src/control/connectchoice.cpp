@@ -133,7 +133,7 @@ TcpChoice ChooseTcpEndpoint(const QString& text) {
         // The reconnect and its start text are wire work of their own: they wait for the
         // job that has the link (the caller defers the click), and hold it meanwhile.
         const LinkHold hold;
-        if (hold.Granted()) {
+        if (hold.Granted() && !hold.Borrowed()) {
             // Always a new connection, so that the module's network side sees a fresh
             // start text; the connect sends it.
             TcpClientSocket().Close();

@@ -303,8 +303,8 @@ int16_t TcpConnect(const LinkHold& hold) {
     };
     if (sock.State() != sckConnected || sock.RemotePort() != port || sock.RemoteHost() != host) {
         // A sender woken by the wait below must not start a second connection, nor send
-        // before the start text.
-        if (s.TcpConnecting) return 0;
+        // before the start text. A borrower never replaces the connection it borrowed.
+        if (s.TcpConnecting || hold.Borrowed()) return 0;
         s.TcpConnecting = true;
         sock.Close();
         BeginNewConnection();

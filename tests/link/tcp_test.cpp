@@ -1,4 +1,5 @@
 #include "control/connection.h"
+#include "control/lentbox.h"
 #include "control/localsettings.h"
 #include "link/builders.h"
 #include "link/linkstate.h"
@@ -63,6 +64,24 @@ TEST_F(TcpTest, SecondConnectToTheSameEndpointKeepsTheConnection) {
     t.start();
     EXPECT_EQ(TcpConnect(Held()), 1);
     EXPECT_LT(t.elapsed(), 1000);
+}
+
+// A borrower never replaces the connection it borrowed: with the lender's socket gone
+// while its question is up, a borrower's connect opens nothing and changes nothing.
+TEST_F(TcpTest, ABorrowerOpensNoConnectionOfItsOwn) {
+    ASSERT_EQ(TcpConnect(Held()), 1);
+    TcpClientSocket().Close();
+    int16_t borrowed = -1;
+    prompts.WhileShowing([&](const ShownBox&) {
+        const LinkHold borrower;
+        EXPECT_TRUE(borrower.Borrowed());
+        borrowed = TcpConnect(borrower);
+    });
+    MsgBoxLent(Held(), QStringLiteral("Go on?"), vbYesNo, QString());
+    prompts.WhileShowing({});
+    EXPECT_EQ(borrowed, 0);
+    EXPECT_NE(TcpClientSocket().State(), sckConnected);
+    EXPECT_TRUE(linkState().TcpLinkActive) << "the lender's link is left as it was";
 }
 
 TEST_F(TcpTest, ReconnectsWhenEitherHostOrPortDiffers) {
