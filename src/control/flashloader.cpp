@@ -105,11 +105,27 @@ Untouched RestartUntouched(const LinkHold& link) {
                                   "start its firmware.")};
 }
 
+// What a load has to say once the module is left as it will stay. It is said after the
+// hold that kept every other frame from the module has ended, so that events are
+// acknowledged while the technician reads it.
+struct LoadEnd {
+    FlashLoadOutcome outcome = FlashLoadOutcome::Loaded;
+    QString text;  // nothing to say when empty
+    int style = 0;
+    bool closePort = false;  // once it has been said
+};
+
+FlashLoadOutcome Say(const LoadEnd& end) {
+    if (!end.text.isEmpty()) MsgBox(end.text, end.style, kTitle);
+    if (end.closePort) ClosePort();
+    return end.outcome;
+}
+
 // After a refusal the boot loader's own message has been shown: the module is
-// restarted and the user told how it was left.
-void EndRefusedUntouched(const LinkHold& link) {
+// restarted, and the user is to be told how it was left.
+LoadEnd EndRefusedUntouched(const LinkHold& link, FlashLoadOutcome outcome, bool closePort) {
     const Untouched left = RestartUntouched(link);
-    MsgBox(AfterRefusal(left.text), vbOKOnly + (left.restarted ? vbInformation : vbExclamation), kTitle);
+    return {outcome, AfterRefusal(left.text), vbOKOnly + (left.restarted ? vbInformation : vbExclamation), closePort};
 }
 
 QString BoardPageNote() {
@@ -123,19 +139,19 @@ QString BoardPageNote() {
 const QString kNotStarted =
     QStringLiteral("Nothing was written to the module's flash. The module runs its firmware as before.");
 
-// Says where the load stopped and what it left behind (tail), after the text of a
-// refusal that ended it.
-FlashLoadOutcome SayStopped(const QString& where, bool cancelled, const QString& tail) {
-    MsgBox(AfterRefusal((cancelled ? QStringLiteral("The firmware load was cancelled ")
-                                   : QStringLiteral("The firmware load failed ")) +
-                        where + QStringLiteral(".") + kLineBreak + tail),
-           vbOKOnly + (cancelled ? vbExclamation : vbCritical), kTitle);
-    return FlashLoadOutcome::Stopped;
+// Where the load stopped and what it left behind (tail), after the text of a refusal
+// that ended it.
+LoadEnd Stopped(const QString& where, bool cancelled, const QString& tail) {
+    return {FlashLoadOutcome::Stopped,
+            AfterRefusal((cancelled ? QStringLiteral("The firmware load was cancelled ")
+                                    : QStringLiteral("The firmware load failed ")) +
+                         where + QStringLiteral(".") + kLineBreak + tail),
+            vbOKOnly + (cancelled ? vbExclamation : vbCritical)};
 }
 
-// Ends the load at a failed or cancelled step, saying where and what it left behind,
-// after the text of a refusal that ended it: the module is put back before that is said.
-FlashLoadOutcome Stop(const LinkHold& link, const QString& where, bool cancelled, LeftWith left) {
+// Ends the load at a failed or cancelled step, with where and what it left behind to
+// say, after the text of a refusal that ended it: the module is put back before that.
+LoadEnd Stop(const LinkHold& link, const QString& where, bool cancelled, LeftWith left) {
     QString tail;
     switch (left) {
     case LeftWith::NotStarted: tail = kNotStarted; break;
@@ -150,7 +166,7 @@ FlashLoadOutcome Stop(const LinkHold& link, const QString& where, bool cancelled
                               "its boot loader. Switch the module off and on again to start the new firmware.");
         break;
     }
-    return SayStopped(where, cancelled, tail);
+    return Stopped(where, cancelled, tail);
 }
 
 bool Cancelled(int16_t result) { return result == SEND_CANCELLED || linkState().UserCancel; }
@@ -218,7 +234,7 @@ QString FlashAddressText(int32_t address) {
 // Writes every page from address 0 through the one holding the highest loaded word,
 // all but the board information page, which keeps what the module holds until it is
 // stamped. A cancel stops the load after the page under way, but not after the last.
-FlashLoadOutcome Program(const LinkHold& link, int pages, const RefusalScope& refusals) {
+LoadEnd Program(const LinkHold& link, int pages, const RefusalScope& refusals) {
     ProgressView& view = progressView();
     // A refused half was not written: until a half is acknowledged the flash holds what
     // it held, and a refusal then is one before any write.
@@ -245,7 +261,95 @@ FlashLoadOutcome Program(const LinkHold& link, int pages, const RefusalScope& re
         if (linkState().UserCancel && i + 1 < pages)
             return Stop(link, QStringLiteral("after page ") + PageText(i, pages), true, LeftWith::PartialFlash);
     }
-    return FlashLoadOutcome::Loaded;
+    return {};
+}
+
+// The load from the boot loader's start until the module runs its firmware again (or is
+// left in its boot loader): what it ends with is said by the caller, once this part's
+// hold has ended.
+LoadEnd LoadThroughBootLoader(const RomFile& file, const RefusalScope& refusals) {
+    // From the boot loader's start until the module runs its firmware again, the module
+    // must hear nothing else: this hold is never lent.
+    const LinkHold link(LinkHold::NeverLent);
+    if (!link.Granted()) return {FlashLoadOutcome::Stopped, QString(), 0, false};
+    LinkState& s = linkState();
+    TargetState& t = target();
+    int16_t r;
+
+    // From here on a load that writes nothing restarts the module into its firmware. The
+    // boot loader's start is waited out whole, so that a cancel meanwhile finds it ready
+    // to take the restart.
+    {
+        const HeldCancel hold;
+        r = SendCommand(link, CMD_ENTER_BOOT_LOADER, 0, 0, 0);
+        if (r != SEND_FAILED) WaitPeriod(g_pauses.bootLoaderStartMs);
+    }
+    if (r == SEND_FAILED)
+        return Stop(link, QStringLiteral("while starting the boot loader"), false, LeftWith::FlashUntouched);
+    if (s.UserCancel) return Stop(link, QStringLiteral("while the boot loader started"), true, LeftWith::FlashUntouched);
+    r = SendRequestParam(link, CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL);
+    if (r != SEND_OK)
+        return Stop(link, QStringLiteral("while asking the boot loader for its version"), Cancelled(r),
+                    LeftWith::FlashUntouched);
+    if (BootLoaderTooOld(file)) return EndRefusedUntouched(link, FlashLoadOutcome::Refused, true);
+    WaitPeriod(g_pauses.stepMs);
+    WaitPeriod(g_pauses.stepMs);
+    if (s.UserCancel) return Stop(link, QStringLiteral("while the boot loader settled"), true, LeftWith::FlashUntouched);
+
+    t.FlashUnlocked = 0;
+    r = SendCommand(link, CMD_FLASH_UNLOCK, 0, 0, 0);
+    if (r == SEND_OK) r = SendRequest(link, CMD_FLASH_UNLOCK, 0, 0, 0);
+    if (r != SEND_OK) return Stop(link, QStringLiteral("while unlocking the flash"), Cancelled(r), LeftWith::FlashUntouched);
+    if (t.FlashUnlocked == 0) {
+        MsgBox(QStringLiteral("Flash Not Unlocked, cannot continue"), vbOKOnly + vbCritical,
+               QStringLiteral("OMRU Flash Loader"));
+        return EndRefusedUntouched(link, FlashLoadOutcome::Stopped, false);
+    }
+
+    // The board information page is read before anything is written: it is stamped and
+    // written back from what the module holds, never from the file or stale bytes. Its
+    // halves are read whole, so no late answer to a cancelled read can arrive unasked.
+    {
+        const HeldCancel hold;
+        r = ReadBoardPage(link);
+    }
+    if (r != SEND_OK || s.UserCancel)
+        return Stop(link, QStringLiteral("while reading the board information page"), Cancelled(r),
+                    LeftWith::FlashUntouched);
+    const bool pageValid = BoardPageCrcGood();
+    const QString previousLoad = BoardPageFieldsOf().lastLoad;
+
+    if (LoadEnd programmed = Program(link, file.highest / FLASH_PAGE_BYTES + 1, refusals);
+        programmed.outcome != FlashLoadOutcome::Loaded)
+        return programmed;
+
+    // Every firmware page is written: stopping now would leave the module in its boot
+    // loader for nothing, so a cancel from here on lets the load finish and is answered
+    // once the module has restarted.
+    bool cancelTooLate = s.UserCancel;
+    s.UserCancel = false;
+    const uint16_t count = StampBoardPage(pageValid, file.highest, file.fileCrc, QDateTime::currentDateTime());
+    if (pageValid)
+        MsgBox(QStringLiteral("Date/time of last Flash Load: ") + previousLoad + kLineBreak +
+                   QStringLiteral("Flash count: ") + QString::number(count) + kLineBreak +
+                   QStringLiteral("Click OK to continue"),
+               vbOKOnly + vbInformation, QStringLiteral("Flash Loader - Updating manufacturing page"));
+    int32_t failedAt = 0;
+    r = WritePage(link, BOARD_PAGE_ADDRESS, failedAt);
+    if (r != SEND_OK)
+        return Stop(link, QStringLiteral("while writing the board information page"), r == SEND_CANCELLED,
+                    LeftWith::BoardPageUnsure);
+    cancelTooLate |= s.UserCancel;
+    s.UserCancel = false;
+
+    if (!RestartModule(link))
+        return Stop(link, QStringLiteral("while restarting the module"), false, LeftWith::WholeFlash);
+    if (cancelTooLate || s.UserCancel)
+        return {FlashLoadOutcome::Loaded,
+                QStringLiteral("The firmware load was cancelled after every page was written, so it was finished. The "
+                               "module holds the new firmware and was restarted."),
+                vbOKOnly + vbInformation};
+    return {};
 }
 
 } // namespace
@@ -286,7 +390,7 @@ FlashLoadOutcome RunFlashLoader() {
     }
     if (r != SEND_OK) {
         if (!Cancelled(r) && !refusals.Refused()) return FlashLoadOutcome::Stopped;
-        return SayStopped(QStringLiteral("while asking the module for its identity"), Cancelled(r), kNotStarted);
+        return Say(Stopped(QStringLiteral("while asking the module for its identity"), Cancelled(r), kNotStarted));
     }
     if ((t.TargetIdentity & 0x0F) != kProductKorvel) {
         MsgBox(QStringLiteral("This application is incorrect for the product type found.The product found, ") +
@@ -297,89 +401,7 @@ FlashLoadOutcome RunFlashLoader() {
         return FlashLoadOutcome::Refused;
     }
 
-    // From the boot loader's start until the module runs its firmware again, the module
-    // must hear nothing else: this hold is never lent.
-    const LinkHold link(LinkHold::NeverLent);
-    if (!link.Granted()) return FlashLoadOutcome::Stopped;
-
-    // From here on a load that writes nothing restarts the module into its firmware. The
-    // boot loader's start is waited out whole, so that a cancel meanwhile finds it ready
-    // to take the restart.
-    {
-        const HeldCancel hold;
-        r = SendCommand(link, CMD_ENTER_BOOT_LOADER, 0, 0, 0);
-        if (r != SEND_FAILED) WaitPeriod(g_pauses.bootLoaderStartMs);
-    }
-    if (r == SEND_FAILED)
-        return Stop(link, QStringLiteral("while starting the boot loader"), false, LeftWith::FlashUntouched);
-    if (s.UserCancel) return Stop(link, QStringLiteral("while the boot loader started"), true, LeftWith::FlashUntouched);
-    r = SendRequestParam(link, CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL);
-    if (r != SEND_OK)
-        return Stop(link, QStringLiteral("while asking the boot loader for its version"), Cancelled(r),
-                    LeftWith::FlashUntouched);
-    if (BootLoaderTooOld(file)) {
-        EndRefusedUntouched(link);
-        ClosePort();
-        return FlashLoadOutcome::Refused;
-    }
-    WaitPeriod(g_pauses.stepMs);
-    WaitPeriod(g_pauses.stepMs);
-    if (s.UserCancel) return Stop(link, QStringLiteral("while the boot loader settled"), true, LeftWith::FlashUntouched);
-
-    t.FlashUnlocked = 0;
-    r = SendCommand(link, CMD_FLASH_UNLOCK, 0, 0, 0);
-    if (r == SEND_OK) r = SendRequest(link, CMD_FLASH_UNLOCK, 0, 0, 0);
-    if (r != SEND_OK) return Stop(link, QStringLiteral("while unlocking the flash"), Cancelled(r), LeftWith::FlashUntouched);
-    if (t.FlashUnlocked == 0) {
-        MsgBox(QStringLiteral("Flash Not Unlocked, cannot continue"), vbOKOnly + vbCritical,
-               QStringLiteral("OMRU Flash Loader"));
-        EndRefusedUntouched(link);
-        return FlashLoadOutcome::Stopped;
-    }
-
-    // The board information page is read before anything is written: it is stamped and
-    // written back from what the module holds, never from the file or stale bytes. Its
-    // halves are read whole, so no late answer to a cancelled read can arrive unasked.
-    {
-        const HeldCancel hold;
-        r = ReadBoardPage(link);
-    }
-    if (r != SEND_OK || s.UserCancel)
-        return Stop(link, QStringLiteral("while reading the board information page"), Cancelled(r),
-                    LeftWith::FlashUntouched);
-    const bool pageValid = BoardPageCrcGood();
-    const QString previousLoad = BoardPageFieldsOf().lastLoad;
-
-    if (const FlashLoadOutcome programmed = Program(link, file.highest / FLASH_PAGE_BYTES + 1, refusals);
-        programmed != FlashLoadOutcome::Loaded)
-        return programmed;
-
-    // Every firmware page is written: stopping now would leave the module in its boot
-    // loader for nothing, so a cancel from here on lets the load finish and is answered
-    // once the module has restarted.
-    bool cancelTooLate = s.UserCancel;
-    s.UserCancel = false;
-    const uint16_t count = StampBoardPage(pageValid, file.highest, file.fileCrc, QDateTime::currentDateTime());
-    if (pageValid)
-        MsgBox(QStringLiteral("Date/time of last Flash Load: ") + previousLoad + kLineBreak +
-                   QStringLiteral("Flash count: ") + QString::number(count) + kLineBreak +
-                   QStringLiteral("Click OK to continue"),
-               vbOKOnly + vbInformation, QStringLiteral("Flash Loader - Updating manufacturing page"));
-    int32_t failedAt = 0;
-    r = WritePage(link, BOARD_PAGE_ADDRESS, failedAt);
-    if (r != SEND_OK)
-        return Stop(link, QStringLiteral("while writing the board information page"), r == SEND_CANCELLED,
-                    LeftWith::BoardPageUnsure);
-    cancelTooLate |= s.UserCancel;
-    s.UserCancel = false;
-
-    if (!RestartModule(link))
-        return Stop(link, QStringLiteral("while restarting the module"), false, LeftWith::WholeFlash);
-    if (cancelTooLate || s.UserCancel)
-        MsgBox(QStringLiteral("The firmware load was cancelled after every page was written, so it was finished. The "
-                              "module holds the new firmware and was restarted."),
-               vbOKOnly + vbInformation, kTitle);
-    return FlashLoadOutcome::Loaded;
+    return Say(LoadThroughBootLoader(file, refusals));
 }
 
 } // namespace korvel

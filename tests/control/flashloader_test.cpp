@@ -1,6 +1,7 @@
 // The firmware load against the simulated module's boot loader, over the serial path (a
 // pseudo-terminal), with every box and the file dialog scripted.
 #include "control/flashloader.h"
+#include "link/linkhold.h"
 
 #include "model/target.h"
 #include "control/boardpage.h"
@@ -312,11 +313,16 @@ TEST_F(FlashLoaderTest, AFlashThatStaysLockedIsNotWritten) {
 }
 
 TEST_F(FlashLoaderTest, EveryFailedStepIsNamedAndNothingRestartsAPartialImage) {
-    // The boot loader refuses to start: nothing was written.
+    // The boot loader refuses to start: nothing was written. That is said once the module
+    // runs its firmware again, with the link free: events are acknowledged meanwhile.
     sim.SetNackCommand(CMD_ENTER_BOOT_LOADER);
+    QList<bool> linkInUse;
+    prompts.WhileShowing([&](const ShownBox&) { linkInUse << LinkInUse(); });
     EXPECT_EQ(Load(0, 0x3FE), FlashLoadOutcome::Stopped);
+    prompts.WhileShowing({});
     EXPECT_EQ(Texts(), QStringList{kNack + "\n\rThe firmware load failed while starting the boot loader.\n\r" +
                                    kRestarted});
+    EXPECT_EQ(linkInUse, QList<bool>{false});
     EXPECT_FALSE(sim.InBootLoader());
 
     // The module refuses to say who it is: it was never touched.
