@@ -32,9 +32,10 @@ int16_t SendTxFrame(const LinkHold& hold, QByteArray frame, int16_t mode, bool r
 namespace {
 
 // Every request starts with the transfer's cancel request cleared; a request that will
-// be refused because another transaction is open must not wipe that one's cancel.
+// be refused because another transaction is open must not wipe that one's cancel, nor a
+// borrower's the cancel given to the job it borrowed from.
 void clearCancelForNewRequest(const LinkHold& hold) {
-    if (hold.MaySend() && !OpenTransactionNow()) linkState().UserCancel = false;
+    if (hold.MaySend() && !hold.Borrowed() && !OpenTransactionNow()) linkState().UserCancel = false;
 }
 
 } // namespace

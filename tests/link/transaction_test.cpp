@@ -392,6 +392,26 @@ TEST_F(TransactionTest, NoAnswerIsTheJobsToDecideAndABorrowerNeverEndsTheLink) {
     EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout"));
 }
 
+// A cancel belongs to the job it was given to: a borrower's request inside the lender's
+// box leaves standing the cancel the lender was given meanwhile.
+TEST_F(TransactionTest, ABorrowersRequestLeavesTheLendersCancelStanding) {
+    port->onWrite = [this](const QByteArray& w) { port->Feed(Answer(w, PKT_REPLY)); };
+    prompts.WhileShowing([&](const ShownBox&) {
+        linkState().UserCancel = true;  // Cancel pressed while the question is up
+        bool ran = false;
+        Later(0, [&] {
+            const LinkHold borrower;
+            SendRequest(borrower, CMD_MODULE_INFO, 0, 0, 0);
+            ran = true;
+        });
+        WaitUntil([&] { return ran; });
+    });
+    MsgBoxLent(Held(), QStringLiteral("Go on?"), vbYesNo, QString());
+    prompts.WhileShowing({});
+    EXPECT_EQ(port->writes.size(), 1);
+    EXPECT_TRUE(linkState().UserCancel);
+}
+
 TEST_F(TransactionTest, EventDuringAWaitResendsAtOnce) {
     port->onWrite = [this](const QByteArray& w) {
         if (port->writes.size() == 1) port->Feed(WithChecksum({8, 0, 9, 3, 0, PKT_EVENT, 1, 0x11}));
