@@ -547,7 +547,6 @@ void frmMain::FinishShutdown() {
     // whose window is open or closed) gives up now: every wait ends, its job unwinds and
     // the program ends, instead of waiting on a link that is about to close.
     SetProgramEnding(true);
-    RequestCancel();
     ForgetLinkQueue();
     SaveSettingsFile();
     SaveWindowSettings();

@@ -73,10 +73,7 @@ ProgressWindowView::ProgressWindowView(QWidget* owner) : owner_(owner) {}
 ProgressWindowView::~ProgressWindowView() { delete window_.data(); }
 
 void ProgressWindowView::Load() {
-    if (!window_) {
-        window_ = new frmProgress(owner_.data());
-        ClearCancel();
-    }
+    if (!window_) window_ = new frmProgress(owner_.data());
 }
 
 bool ProgressWindowView::Visible() const { return window_ && window_->isVisible(); }

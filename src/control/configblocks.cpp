@@ -58,16 +58,16 @@ int16_t SendConfigBlock(const LinkHold& hold, int16_t code, int16_t destination,
         built = BuildFleetSyncBlock(index, block.data(), size);
         bytes = FleetSyncBlockBytes(index);
         break;
-    default: return SEND_FAILED;
+    default: return SEND_REFUSED;
     }
-    if (!built) return SEND_FAILED;
+    if (!built) return SEND_REFUSED;
     // A transaction still open keeps its frame: SendPacket refuses and restores it.
     return sendBlock(hold, code, destination, source, route, block, bytes, false);
 }
 
 int16_t SendNmeaConfig(const LinkHold& hold, int16_t destination, int16_t source, int16_t route) {
     BlockBytes block{};
-    if (!BuildNmeaBlock(block.data(), static_cast<int>(block.size()))) return SEND_FAILED;
+    if (!BuildNmeaBlock(block.data(), static_cast<int>(block.size()))) return SEND_REFUSED;
     return sendBlock(hold, CMD_CFG_NMEA, destination, source, route, block, NMEA_BLOCK_BYTES, true);
 }
 

@@ -11,7 +11,7 @@ class LinkHold;
 // Builds one block of the model (code CMD_CFG_SYSTEM, _INPUTS, _OUTPUTS, _ANALOGS,
 // _TEMPS or _FLEETSYNC; index the group, FleetSync part or, for the system and
 // temperature blocks, the index byte sent as given) into a PKT_SET frame and sends it,
-// waiting for the acknowledgement; the SendPacket result. SEND_FAILED without sending or
+// waiting for the acknowledgement; the SendPacket result. SEND_REFUSED without sending or
 // building a frame for a code it does not build, an index the block has not, or a
 // system value that does not fit its byte.
 int16_t SendConfigBlock(const LinkHold& hold, int16_t code, int16_t destination, int16_t source, int16_t route, int16_t index);

@@ -137,9 +137,6 @@ TcpChoice ChooseTcpEndpoint(const QString& text) {
             // Always a new connection, so that the module's network side sees a fresh
             // start text; the connect sends it.
             TcpClientSocket().Close();
-            // The connect's pauses give way to a cancel: one left standing by an earlier
-            // job must not stop the connect asked for now.
-            s.UserCancel = false;
             connected = TcpConnect(hold) == 1;
         }
     }

@@ -68,13 +68,12 @@ void ShowTransferEnded(const QString& text) {
 // The module check and the read proper, as one step that succeeds or fails.
 TransferResult ReadWholeConfiguration() {
     const LinkHold hold;
-    LinkState& s = linkState();
     LinkHost& host = linkHost();
     if (OpenLinkPort() != 0) return TRANSFER_FAILED;
     EnableButtons({ToolButton::Write, ToolButton::Read}, false);
     if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
         ModuleModeCheck(hold, [] { connectionUi().RunFlashLoad(); }) != 0)
-        return s.UserCancel ? TRANSFER_CANCELLED : TRANSFER_FAILED;
+        return hold.CancelAsked() ? TRANSFER_CANCELLED : TRANSFER_FAILED;
     const TransferResult result = ReadConfiguration(hold);
     if (result != TRANSFER_OK) return result;
     host.SetPanelText(2, QStringLiteral("Configuration Downloaded"));

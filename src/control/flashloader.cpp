@@ -65,7 +65,7 @@ bool RestartModule(const LinkHold& link) {
     LinkState& s = linkState();
     int16_t r;
     {
-        const HeldCancel hold;
+        const WholeStep whole(link);
         r = SendCommand(link, CMD_RESTART_PROCESSES, s.StationAddress[0], s.StationAddress[1], s.StationAddress[2]);
     }
     if (r != SEND_OK) return false;
@@ -169,7 +169,7 @@ LoadEnd Stop(const LinkHold& link, const QString& where, bool cancelled, LeftWit
     return Stopped(where, cancelled, tail);
 }
 
-bool Cancelled(int16_t result) { return result == SEND_CANCELLED || linkState().UserCancel; }
+bool Cancelled(const LinkHold& link, int16_t result) { return result == SEND_CANCELLED || link.CancelAsked(); }
 
 void ShowReadingProgress() {
     ProgressView& view = progressView();
@@ -219,7 +219,7 @@ bool BootLoaderTooOld(const RomFile& file) {
 // the board information page: the serial number, type and revision); a cancel or close
 // meanwhile takes effect once the high half is in. failedAt names the half that failed.
 int16_t WritePage(const LinkHold& link, int32_t address, int32_t& failedAt) {
-    const HeldCancel hold;
+    const WholeStep whole(link);
     failedAt = address;
     int16_t r = SendFlashPage(link, CMD_FLASH_PAGE_LOW, address);
     if (r != SEND_OK) return r;
@@ -258,7 +258,7 @@ LoadEnd Program(const LinkHold& link, int pages, const RefusalScope& refusals) {
         }
         int16_t shown = static_cast<int16_t>(i);
         ShowProgressPercent(shown);
-        if (linkState().UserCancel && i + 1 < pages)
+        if (link.CancelSeen() && i + 1 < pages)
             return Stop(link, QStringLiteral("after page ") + PageText(i, pages), true, LeftWith::PartialFlash);
     }
     return {};
@@ -267,39 +267,39 @@ LoadEnd Program(const LinkHold& link, int pages, const RefusalScope& refusals) {
 // The load from the boot loader's start until the module runs its firmware again (or is
 // left in its boot loader): what it ends with is said by the caller, once this part's
 // hold has ended.
-LoadEnd LoadThroughBootLoader(const RomFile& file, const RefusalScope& refusals) {
+LoadEnd LoadThroughBootLoader(LinkJob& job, const RomFile& file, const RefusalScope& refusals) {
     // From the boot loader's start until the module runs its firmware again, the module
     // must hear nothing else: this hold is never lent.
-    const LinkHold link(LinkHold::NeverLent);
+    const LinkHold link(job, LinkHold::NeverLent);
     if (!link.Granted()) return {FlashLoadOutcome::Stopped, QString(), 0, false};
-    LinkState& s = linkState();
     TargetState& t = target();
     int16_t r;
 
     // From here on a load that writes nothing restarts the module into its firmware. The
     // boot loader's start is waited out whole, so that a cancel meanwhile finds it ready
     // to take the restart.
+    bool failed;
     {
-        const HeldCancel hold;
+        const WholeStep whole(link);
         r = SendCommand(link, CMD_ENTER_BOOT_LOADER, 0, 0, 0);
-        if (r != SEND_FAILED) WaitPeriod(g_pauses.bootLoaderStartMs);
+        failed = r != SEND_OK && r != SEND_CANCELLED;
+        if (!failed) WaitPeriod(g_pauses.bootLoaderStartMs);
     }
-    if (r == SEND_FAILED)
-        return Stop(link, QStringLiteral("while starting the boot loader"), false, LeftWith::FlashUntouched);
-    if (s.UserCancel) return Stop(link, QStringLiteral("while the boot loader started"), true, LeftWith::FlashUntouched);
+    if (failed) return Stop(link, QStringLiteral("while starting the boot loader"), false, LeftWith::FlashUntouched);
+    if (link.CancelSeen()) return Stop(link, QStringLiteral("while the boot loader started"), true, LeftWith::FlashUntouched);
     r = SendRequestParam(link, CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL);
     if (r != SEND_OK)
-        return Stop(link, QStringLiteral("while asking the boot loader for its version"), Cancelled(r),
+        return Stop(link, QStringLiteral("while asking the boot loader for its version"), Cancelled(link, r),
                     LeftWith::FlashUntouched);
     if (BootLoaderTooOld(file)) return EndRefusedUntouched(link, FlashLoadOutcome::Refused, true);
     WaitPeriod(g_pauses.stepMs);
     WaitPeriod(g_pauses.stepMs);
-    if (s.UserCancel) return Stop(link, QStringLiteral("while the boot loader settled"), true, LeftWith::FlashUntouched);
+    if (link.CancelSeen()) return Stop(link, QStringLiteral("while the boot loader settled"), true, LeftWith::FlashUntouched);
 
     t.FlashUnlocked = 0;
     r = SendCommand(link, CMD_FLASH_UNLOCK, 0, 0, 0);
     if (r == SEND_OK) r = SendRequest(link, CMD_FLASH_UNLOCK, 0, 0, 0);
-    if (r != SEND_OK) return Stop(link, QStringLiteral("while unlocking the flash"), Cancelled(r), LeftWith::FlashUntouched);
+    if (r != SEND_OK) return Stop(link, QStringLiteral("while unlocking the flash"), Cancelled(link, r), LeftWith::FlashUntouched);
     if (t.FlashUnlocked == 0) {
         MsgBox(QStringLiteral("Flash Not Unlocked, cannot continue"), vbOKOnly + vbCritical,
                QStringLiteral("OMRU Flash Loader"));
@@ -310,11 +310,11 @@ LoadEnd LoadThroughBootLoader(const RomFile& file, const RefusalScope& refusals)
     // written back from what the module holds, never from the file or stale bytes. Its
     // halves are read whole, so no late answer to a cancelled read can arrive unasked.
     {
-        const HeldCancel hold;
+        const WholeStep whole(link);
         r = ReadBoardPage(link);
     }
-    if (r != SEND_OK || s.UserCancel)
-        return Stop(link, QStringLiteral("while reading the board information page"), Cancelled(r),
+    if (r != SEND_OK || link.CancelSeen())
+        return Stop(link, QStringLiteral("while reading the board information page"), Cancelled(link, r),
                     LeftWith::FlashUntouched);
     const bool pageValid = BoardPageCrcGood();
     const QString previousLoad = BoardPageFieldsOf().lastLoad;
@@ -326,8 +326,7 @@ LoadEnd LoadThroughBootLoader(const RomFile& file, const RefusalScope& refusals)
     // Every firmware page is written: stopping now would leave the module in its boot
     // loader for nothing, so a cancel from here on lets the load finish and is answered
     // once the module has restarted.
-    bool cancelTooLate = s.UserCancel;
-    s.UserCancel = false;
+    const WholeStep finish(link);
     const uint16_t count = StampBoardPage(pageValid, file.highest, file.fileCrc, QDateTime::currentDateTime());
     if (pageValid)
         MsgBox(QStringLiteral("Date/time of last Flash Load: ") + previousLoad + kLineBreak +
@@ -339,12 +338,10 @@ LoadEnd LoadThroughBootLoader(const RomFile& file, const RefusalScope& refusals)
     if (r != SEND_OK)
         return Stop(link, QStringLiteral("while writing the board information page"), r == SEND_CANCELLED,
                     LeftWith::BoardPageUnsure);
-    cancelTooLate |= s.UserCancel;
-    s.UserCancel = false;
 
     if (!RestartModule(link))
         return Stop(link, QStringLiteral("while restarting the module"), false, LeftWith::WholeFlash);
-    if (cancelTooLate || s.UserCancel)
+    if (link.CancelAsked())
         return {FlashLoadOutcome::Loaded,
                 QStringLiteral("The firmware load was cancelled after every page was written, so it was finished. The "
                                "module holds the new firmware and was restarted."),
@@ -359,12 +356,10 @@ FlashLoaderPauses& flashLoaderPauses() { return g_pauses; }
 FlashLoadOutcome RunFlashLoader() {
     const KeepLinkAddressing keep;
     struct EndLoad {
-        // A cancel belongs to this load: left standing, it would cancel the next command.
-        ~EndLoad() {
-            progressView().Unload();
-            linkState().UserCancel = false;
-        }
+        ~EndLoad() { progressView().Unload(); }
     } endLoad;
+    // One cancel for the whole load, whichever of its holds is alive when it comes.
+    LinkJob job;
 
     // The file is chosen before the link is taken: events are acknowledged meanwhile.
     RomFile file;
@@ -385,12 +380,13 @@ FlashLoadOutcome RunFlashLoader() {
     // Up to here the module runs its firmware, untouched: a failure or cancel just ends,
     // and what is said of it is said with the link free. A link that gave up has said so.
     {
-        const LinkHold identity;
+        const LinkHold identity(job);
         r = SendRequestParam(identity, CMD_MODULE_INFO, 0, 0, 0, MODULE_INFO_FULL);
     }
+    const bool cancelled = r == SEND_CANCELLED || job.CancelAsked();
     if (r != SEND_OK) {
-        if (!Cancelled(r) && !refusals.Refused()) return FlashLoadOutcome::Stopped;
-        return Say(Stopped(QStringLiteral("while asking the module for its identity"), Cancelled(r), kNotStarted));
+        if (!cancelled && !refusals.Refused()) return FlashLoadOutcome::Stopped;
+        return Say(Stopped(QStringLiteral("while asking the module for its identity"), cancelled, kNotStarted));
     }
     if ((t.TargetIdentity & 0x0F) != kProductKorvel) {
         MsgBox(QStringLiteral("This application is incorrect for the product type found.The product found, ") +
@@ -401,7 +397,7 @@ FlashLoadOutcome RunFlashLoader() {
         return FlashLoadOutcome::Refused;
     }
 
-    return Say(LoadThroughBootLoader(file, refusals));
+    return Say(LoadThroughBootLoader(job, file, refusals));
 }
 
 } // namespace korvel

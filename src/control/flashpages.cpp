@@ -27,14 +27,14 @@ QByteArray PageFrame(int length, int type, int16_t command, int32_t byteAddress)
 } // namespace
 
 int16_t SendFlashPage(const LinkHold& hold, int16_t command, int32_t byteAddress) {
-    if (!HalfPageInImage(byteAddress)) return SEND_FAILED;
+    if (!HalfPageInImage(byteAddress)) return SEND_REFUSED;
     QByteArray frame = PageFrame(FLASH_WRITE_LENGTH, PKT_SET, command, byteAddress);
     std::memcpy(FrameBytes(frame) + FLASH_REPLY_DATA, FlashImage().data() + byteAddress, FLASH_HALF_PAGE_BYTES);
     return SendTxFrame(hold, frame, TX_WAIT_ACK, true);
 }
 
 int16_t RequestFlashPage(const LinkHold& hold, int16_t command, int32_t byteAddress) {
-    if (!HalfPageInImage(byteAddress)) return SEND_FAILED;
+    if (!HalfPageInImage(byteAddress)) return SEND_REFUSED;
     return SendTxFrame(hold, PageFrame(FLASH_READ_LENGTH, PKT_GET, command, byteAddress), TX_WAIT_REPLY, true);
 }
 

@@ -9,6 +9,7 @@
 #include "link/linkstate.h"
 #include "link/transaction.h"
 #include "platform/prompts.h"
+#include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "model/eventlist.h"
 #include "control/channelclear.h"
@@ -48,12 +49,7 @@ void ProgramLinkClient::FrameReceived(const QByteArray& RxBuffer) {
 
 void ProgramLinkClient::RadioProgress(ProgressLabel label, const QString& text) {
     ProgressView& view = progressView();
-    if (!view.Loaded()) {
-        // Loading the window must not forget a cancel the user already asked for.
-        const bool cancel = linkState().UserCancel;
-        view.Load();
-        linkState().UserCancel = cancel;
-    }
+    view.Load();
     view.SetLabelText(label, text);
 }
 
@@ -82,7 +78,12 @@ bool ProgramLinkClient::GoOnWithoutAnswer(const LinkHold& hold) {
 }
 
 void ProgramLinkClient::NoAnswerGivenUp() {
-    ShowCommsFailure(QStringLiteral("Communication Timeout"));
+    ReportLinkOffLine(QStringLiteral("Communication Timeout"));
+    SerialPortIo& port = CommPort();
+    // An open event monitor keeps listening on the port.
+    if (!TrafficShown() && port.IsOpen()) port.Close();
+    port.ClearInput();
+    port.ClearOutput();
     // Off line: nothing that needs the station's configuration or the station itself is
     // offered until the user reads again.
     using enum MenuItem;
@@ -141,7 +142,7 @@ void ProgramLinkClient::BackgroundTick() {
     if (running) return;
     // The link belongs to a job this tick interrupts (a transfer, a poll, a TCP connect
     // under way): the acknowledgements go out on a later tick.
-    if (LinkTakenByAnother()) {
+    if (LinkBusy()) {
         ack.AckPending = !ack.OwedAcks.isEmpty();
         if (ack.AckPending) linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
         return;

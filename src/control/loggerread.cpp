@@ -21,7 +21,7 @@ namespace {
 
 LoggerStep StepResult(int16_t sent) {
     if (sent == SEND_OK) return LoggerStep::Done;
-    return linkState().UserCancel ? LoggerStep::Cancelled : LoggerStep::Failed;
+    return sent == SEND_CANCELLED ? LoggerStep::Cancelled : LoggerStep::Failed;
 }
 
 // Clears the block expectation however the read ends, so a later reply that nobody
@@ -55,9 +55,8 @@ LoggerStep ReadLog(const LinkHold& hold, const LogPass& pass, int count, int& re
     const int16_t* a = linkState().StationAddress;
     LoggerBlockRequest& request = loggerData().BlockRequest;
     for (int i = 0; i < blocks; ++i) {
-        // A cancel pressed while nothing was on the line would be cleared by the next
-        // request.
-        if (linkState().UserCancel) return LoggerStep::Cancelled;
+        // A cancel pressed while nothing was on the line ends the read before the next block.
+        if (hold.CancelSeen()) return LoggerStep::Cancelled;
         const int start = pass.blockRecords * i;
         const int wanted = std::clamp(readable - start, 0, pass.blockRecords);
         request = LoggerBlockRequest{pass.log, start, wanted, 0};

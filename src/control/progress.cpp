@@ -1,5 +1,5 @@
 #include "control/progress.h"
-#include "link/linkstate.h"
+#include "link/linkhold.h"
 
 #include <cmath>
 
@@ -16,10 +16,7 @@ void MemoryProgressView::Reset() {
 }
 
 void MemoryProgressView::Load() {
-    if (!loaded_) {
-        Reset();
-        ClearCancel();
-    }
+    if (!loaded_) Reset();
     loaded_ = true;
 }
 
@@ -69,36 +66,9 @@ void ShowProgressPercent(int16_t& value) {
     view.SetBar(shown, QString::number(percent) + QLatin1Char('%'));
 }
 
-void RequestCancel() { linkState().UserCancel = true; }
-void ClearCancel() { linkState().UserCancel = false; }
-bool CancelRequested() { return linkState().UserCancel; }
-
-namespace {
-int holdDepth = 0;
-bool cancelNoted = false;
-} // namespace
-
 void ProgressCancelClicked() {
-    if (holdDepth > 0)
-        cancelNoted = true;
-    else
-        linkState().UserCancel = true;
+    CancelJobOnTheWire();
     progressView().SetLabelText(ProgressLabel::lblInner, QString::fromLatin1(kCancelNotice));
-}
-
-HeldCancel::HeldCancel() {
-    LinkState& s = linkState();
-    // A cancel meant for one transaction only ends with that one; any other is kept.
-    if (holdDepth++ == 0 && s.UserCancel && !s.CancelEndsWithTransaction) {
-        cancelNoted = true;
-        s.UserCancel = false;
-    }
-}
-
-HeldCancel::~HeldCancel() {
-    if (--holdDepth > 0 || !cancelNoted) return;
-    cancelNoted = false;
-    linkState().UserCancel = true;
 }
 
 } // namespace korvel

@@ -1,6 +1,6 @@
 // The shared progress window as transfers and timers drive it: the memory-only view
 // that stands in without widgets, the installed view, the percentage rule and the
-// cancel request.
+// Cancel button.
 #pragma once
 
 #include "platform/progressview.h"
@@ -46,27 +46,8 @@ void SetProgressView(ProgressView* v);
 // Shows value on the bar. A value above the bar's maximum is lowered to it and the
 // lowered value written back; a value below 0 shows an empty bar.
 void ShowProgressPercent(int16_t& value);
-// The Cancel button: asks the running transfer to stop and says so in the window.
+// The Cancel button: asks the job on the wire (the one whose progress the window shows)
+// to stop, and says so in the window. A borrower's request is never cancelled by it.
 void ProgressCancelClicked();
-
-// The cancel request that every wait of the link watches, for windows: a window that
-// closes or ends the program asks whoever holds the link to stop; a window that has
-// acted on a cancel clears it, so that it does not fail the next command.
-void RequestCancel();
-void ClearCancel();
-bool CancelRequested();
-
-// While one lives, Cancel (and a close, which cancels) is noted but not passed to the
-// link: a step that must not be cut in two, such as the two halves of a flash page,
-// runs whole. When the last one goes, a cancel noted meanwhile becomes UserCancel, so
-// the caller acts on it right after the step. A cancel already standing when the
-// first one is made is noted as well.
-class HeldCancel {
-public:
-    HeldCancel();
-    ~HeldCancel();
-    HeldCancel(const HeldCancel&) = delete;
-    HeldCancel& operator=(const HeldCancel&) = delete;
-};
 
 } // namespace korvel

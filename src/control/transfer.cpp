@@ -52,6 +52,8 @@ public:
 
     bool Remote() const { return station_[0] != 0; }
     int16_t Station() const { return station_[0]; }
+    // Ended by its own cancel, or by the program's end.
+    bool Cancelled() const { return hold_.CancelAsked() || ProgramEnding(); }
 
     // Each step returns true to go on; the first false ends the transfer.
     bool Command(int16_t command, bool toStation) {
@@ -138,8 +140,8 @@ public:
         const bool station = stationStopped_ && Remote();
         const bool local = localStopped_ || (stationStopped_ && !Remote());
         if (!station && !local) return;
-        // The user's cancel ended the transfer; it must not cancel the clean-up too.
-        linkState().UserCancel = false;
+        // The job's cancel ended the transfer; it must not cancel the clean-up too.
+        const WholeStep cleanUp(hold_);
         QStringList left;
         const bool usable = LinkUsable();
         if (station && !(usable && ChannelClear() && Restart(true))) left << QStringLiteral("station %1").arg(Station());
@@ -284,9 +286,9 @@ bool WriteSequence(Transfer& t) {
     return true;
 }
 
-TransferResult Outcome(bool ok) {
+TransferResult Outcome(const Transfer& t, bool ok) {
     if (ok) return TRANSFER_OK;
-    return linkState().UserCancel ? TRANSFER_CANCELLED : TRANSFER_FAILED;
+    return t.Cancelled() ? TRANSFER_CANCELLED : TRANSFER_FAILED;
 }
 
 } // namespace
@@ -314,7 +316,7 @@ TransferResult ReadConfiguration(const LinkHold& hold) {
     Transfer t(hold, false);
     const bool ok = ReadSequence(t);
     // Taken before the clean-up, which clears the cancel request for its own commands.
-    const TransferResult result = Outcome(ok);
+    const TransferResult result = Outcome(t, ok);
     if (!ok) t.RestartAfterFailure();
     if (ok && (target().TargetOptions & 2)) host.SetMenuEnabled(MenuItem::mnuPortsFFSK, true);
     progressView().Unload();
@@ -333,7 +335,7 @@ TransferResult WriteConfiguration(const LinkHold& hold) {
     const RefusalScope refusals;
     Transfer t(hold, true);
     const bool ok = WriteSequence(t);
-    const TransferResult result = Outcome(ok);
+    const TransferResult result = Outcome(t, ok);
     s.PacketTimeoutReload = reload;
     s.PacketTimeoutCount = reload;
     if (!ok) t.RestartAfterFailure();

@@ -29,16 +29,6 @@ int16_t SendTxFrame(const LinkHold& hold, QByteArray frame, int16_t mode, bool r
     return SendPacket(hold, frame, mode);
 }
 
-namespace {
-
-// Every request starts with the transfer's cancel request cleared; a request that will
-// be refused because another transaction is open must not wipe that one's cancel, nor a
-// borrower's the cancel given to the job it borrowed from.
-void clearCancelForNewRequest(const LinkHold& hold) {
-    if (hold.MaySend() && !hold.Borrowed() && !OpenTransactionNow()) linkState().UserCancel = false;
-}
-
-} // namespace
 
 int16_t SendCommand(const LinkHold& hold, int16_t command, int16_t destination, int16_t source, int16_t route) {
     return SendTxFrame(hold, TxFrame(7, destination, source, route, PKT_SET, command), TX_WAIT_ACK, true);
@@ -62,7 +52,7 @@ int16_t SendLevelCommand(const LinkHold& hold, int16_t destination, int16_t sour
 
 int16_t SendFleetSyncRaw(const LinkHold& hold, const QByteArray& message) {
     const int n = int(message.size());
-    if (n > FLEETSYNC_RAW_MAX || n + FLEETSYNC_RAW_OVERHEAD > LINK_BUFFER_SIZE) return SEND_FAILED;
+    if (n > FLEETSYNC_RAW_MAX || n + FLEETSYNC_RAW_OVERHEAD > LINK_BUFFER_SIZE) return SEND_REFUSED;
     // Always the local module: it is the radio the message goes out on.
     QByteArray frame = TxFrame(n + 10, 0, 0, 0, PKT_SET, CMD_FLEETSYNC_RAW);
     uint8_t* t = FrameBytes(frame);
@@ -89,7 +79,6 @@ int16_t RequestFromStation(const LinkHold& hold, int16_t command) {
 
 int16_t SendRequestParam(const LinkHold& hold, int16_t command, int16_t destination, int16_t source, int16_t route,
                          int16_t parameter) {
-    clearCancelForNewRequest(hold);
     const int length = parameter > -1 ? 8 : 7;
     QByteArray frame = TxFrame(length, destination, source, route, PKT_GET, command);
     if (parameter > -1) FrameBytes(frame)[7] = static_cast<uint8_t>(parameter);
@@ -98,7 +87,6 @@ int16_t SendRequestParam(const LinkHold& hold, int16_t command, int16_t destinat
 
 int16_t SendRequestByte(const LinkHold& hold, int16_t command, int16_t destination, int16_t source, int16_t route,
                         int16_t parameter) {
-    clearCancelForNewRequest(hold);
     QByteArray frame = TxFrame(8, destination, source, route, PKT_GET, command);
     uint8_t* t = FrameBytes(frame);
     t[7] = static_cast<uint8_t>(parameter);
@@ -107,7 +95,6 @@ int16_t SendRequestByte(const LinkHold& hold, int16_t command, int16_t destinati
 
 int16_t SendRequestWord(const LinkHold& hold, int16_t command, int16_t destination, int16_t source, int16_t route,
                         int32_t value) {
-    clearCancelForNewRequest(hold);
     QByteArray frame = TxFrame(9, destination, source, route, PKT_GET, command);
     uint8_t* t = FrameBytes(frame);
     t[7] = static_cast<uint8_t>(value & 255);

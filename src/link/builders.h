@@ -34,7 +34,7 @@ int16_t SendRequestByte(const LinkHold& hold, int16_t command, int16_t destinati
                         int16_t parameter);
 // A raw FleetSync message for the local module to send on its radio port, between STX
 // and ETX; the frame's length byte (n + 10) limits it to FLEETSYNC_RAW_MAX characters.
-// A longer message is not sent (SEND_FAILED).
+// A longer message is not sent (SEND_REFUSED).
 constexpr int FLEETSYNC_RAW_MAX = 245;
 // Frame bytes around the message: header, sub-command, STX, ETX and checksum.
 constexpr int FLEETSYNC_RAW_OVERHEAD = 11;

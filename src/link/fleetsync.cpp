@@ -1,6 +1,7 @@
 #include "link/fleetsync.h"
 
 #include "link/frame.h"
+#include "link/linkhold.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/linkclient.h"
@@ -149,7 +150,7 @@ void ParseFleetSyncInput(const QByteArray& text) {
     host.SetTimerEnabled(LinkTimer::InterByte, false);
 }
 
-bool WaitForRadioPause() {
+bool WaitForRadioPause(const LinkHold& hold) {
     const auto& s = linkState();
     // The reply time-out counts ticks of the reply timer.
     const qint64 holdMs = std::max<qint64>(
@@ -166,7 +167,7 @@ bool WaitForRadioPause() {
             rest = s.RadioQuietUntil;
         }
         if (rest.hasExpired() || limit.hasExpired()) return true;
-        if (s.UserCancel || ProgramEnding()) return false;
+        if (hold.CancelSeen() || ProgramEnding()) return false;
         const qint64 left = std::min(rest.remainingTime(), limit.remainingTime());
         WaitForEvents(int(std::clamp<qint64>(left, 1, 100)));
     }

@@ -30,11 +30,12 @@ QByteArray WrapPacketInFleetSync(const QByteArray& frame);
 // Handles one complete radio frame (STX .. ETX) as it came.
 void ParseFleetSyncInput(const QByteArray& text);
 // Waits until the radio has had its pause after the last data message it passed on:
-// true then, false when the user cancelled (or the program is ending) first. Traffic
+// true then, false when hold's job was cancelled (or the program is ending) first. Traffic
 // whose messages keep coming inside each other's pause holds the wait no longer than the
 // reply time-out (and at least one pause) beyond the pause under way: the frame then
 // goes, and a radio not ready refuses it, which the time-out answers with a resend.
-bool WaitForRadioPause();
+class LinkHold;
+bool WaitForRadioPause(const LinkHold& hold);
 // The module frame the hexadecimal content of a data message spells (from byte 9 up to
 // its ETX). None when the content is not an even number of upper-case hexadecimal
 // digits spelling exactly one frame.

@@ -1,8 +1,10 @@
 #include "link/linkhold.h"
 
+#include "link/linkclient.h"
 #include "link/linkstate.h"
 #include "link/transaction.h"
 #include "platform/eventpump.h"
+#include "platform/prompts.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -19,6 +21,8 @@ namespace {
 std::vector<const LinkHold*> g_holders;
 // Counts the resets, so that a hold taken before one ends without effect.
 int g_generation = 0;
+// The jobs that span holds, outermost first.
+std::vector<LinkJob*> g_jobs;
 
 struct Waiting {
     std::function<void()> run;
@@ -41,7 +45,7 @@ void tellObserver(bool waiting) {
 }
 
 bool mayRunNow(LinkTurn turn) {
-    if (LinkTakenByAnother()) return false;
+    if (LinkBusy()) return false;
     return turn == LinkTurn::Borrow || !LinkInUse();
 }
 
@@ -73,11 +77,30 @@ void drain() {
 
 } // namespace
 
-LinkHold::LinkHold(Lending lending) : lendable_(lending == MayLend), generation_(g_generation) {
+LinkJob::LinkJob() : generation_(g_generation) { g_jobs.push_back(this); }
+
+LinkJob::~LinkJob() {
+    if (generation_ != g_generation) return;
+    const auto it = std::find(g_jobs.begin(), g_jobs.end(), this);
+    if (it != g_jobs.end()) g_jobs.erase(it);
+}
+
+LinkHold::LinkHold(Lending lending, Role role) : lendable_(lending == MayLend), role_(role), generation_(g_generation) {
+    Take();
+}
+
+LinkHold::LinkHold(LinkJob& job, Lending lending) : lendable_(lending == MayLend), generation_(g_generation) {
+    cancel_ = &job.cancel_;
+    Take();
+}
+
+void LinkHold::Take() {
     if (!g_holders.empty()) {
         // Only a lent link is taken while another job holds it.
         if (!g_holders.back()->Lent()) return;
         borrowed_ = true;
+        // A borrower's work is quiet: it lends nothing on.
+        lendable_ = false;
     } else if (TransactionOpen() || linkState().TcpConnecting) {
         return;
     }
@@ -85,11 +108,43 @@ LinkHold::LinkHold(Lending lending) : lendable_(lending == MayLend), generation_
     granted_ = true;
 }
 
+bool LinkHold::MayAsk() const {
+    if (borrowed_ || ProgramEnding()) return false;
+    return role_ != Background || MessageBoxesUp() == 0;
+}
+
+WholeStep::WholeStep(const LinkHold& hold) : cancel_(hold.cancel_) { ++cancel_->wholeSteps; }
+
+WholeStep::~WholeStep() { --cancel_->wholeSteps; }
+
+bool CancelJobOnTheWire() {
+    if (!g_holders.empty()) {
+        g_holders.front()->Cancel();
+        return true;
+    }
+    if (!g_jobs.empty()) {
+        g_jobs.front()->cancel_.asked = true;
+        return true;
+    }
+    return false;
+}
+
+WireJob JobOnTheWire() {
+    if (g_holders.empty()) return WireJob::None;
+    const LinkHold* job = g_holders.front();
+    if (job->IsBackground()) return WireJob::Background;
+    if (job->Lent()) return WireJob::WaitingForPerson;
+    return job->NeverLends() ? WireJob::NeverLent : WireJob::Working;
+}
+
 LinkHold::~LinkHold() {
     if (!granted_ || generation_ != g_generation) return;
     const auto it = std::find(g_holders.begin(), g_holders.end(), this);
     if (it == g_holders.end()) return;
     g_holders.erase(it);
+    // A job that gave up on the module has put it back as far as it could over the link
+    // it had: now the program takes that link off line.
+    if (gaveUp_ && !borrowed_) linkClient().NoAnswerGivenUp();
     postDrain();
 }
 
@@ -98,7 +153,7 @@ bool LinkHold::MaySend() const {
 }
 
 LinkLend::LinkLend(const LinkHold& hold) : generation_(g_generation) {
-    if (!hold.MaySend() || !hold.lendable_ || TransactionOpen()) return;
+    if (!hold.MaySend() || !hold.lendable_ || hold.borrowed_ || TransactionOpen()) return;
     ++hold.lends_;
     lent_ = &hold;
     // Whatever waits for a borrowed turn (a window's command) may run inside the box.
@@ -109,7 +164,7 @@ LinkLend::~LinkLend() {
     if (lent_ && generation_ == g_generation) --lent_->lends_;
 }
 
-bool LinkTakenByAnother() {
+bool LinkBusy() {
     // A transaction can only be open while its sender waits below the code running now.
     if (TransactionOpen() || linkState().TcpConnecting) return true;
     return !g_holders.empty() && !g_holders.back()->Lent();
@@ -154,6 +209,7 @@ void WakeLinkQueue() { postDrain(); }
 void ResetLinkHolds() {
     ForgetLinkQueue();
     g_holders.clear();
+    g_jobs.clear();
     ++g_generation;
 }
 

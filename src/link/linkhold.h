@@ -17,36 +17,118 @@
 
 namespace korvel {
 
+// A job's cancel: asked by its progress window's Cancel or by Exit, seen by that job's
+// own sends and waits only. A borrower's request and the next job start uncancelled, so
+// nothing ever clears it.
+struct JobCancel {
+    bool asked = false;
+    // Steps under way that must run whole (the two halves of a flash page): a cancel
+    // asked meanwhile is seen once the last of them has ended.
+    int wholeSteps = 0;
+    bool Seen() const { return asked && wholeSteps == 0; }
+};
+
+// A job that takes the link more than once (a check under one hold, the work under
+// another) and must see one cancel across all of them. A hold made for it shares its
+// cancel; while none is alive, a cancel given to the job on the wire goes to the
+// outermost LinkJob.
+class LinkJob {
+public:
+    LinkJob();
+    ~LinkJob();
+    LinkJob(const LinkJob&) = delete;
+    LinkJob& operator=(const LinkJob&) = delete;
+    bool CancelAsked() const { return cancel_.asked; }
+
+private:
+    friend class LinkHold;
+    friend bool CancelJobOnTheWire();
+    JobCancel cancel_;
+    int generation_ = 0;
+};
+
 class LinkHold {
 public:
     // NeverLent: the job's module must hear no other frame until the job ends (a module
     // in its boot loader), so nothing is lent while it asks.
     enum Lending { MayLend, NeverLent };
+    // Background: a duty of the program's own (the acknowledging tick, a poll), not a
+    // person's command. It asks a person nothing while another question is up, and it
+    // ends at once with the program.
+    enum Role { Command, Background };
     // Granted when nobody holds the link, or when its holder has lent it (a borrower's
     // hold). Otherwise (code running inside another job's wait) not granted, and the
-    // hold cannot send.
-    explicit LinkHold(Lending lending = MayLend);
+    // hold cannot send. Its cancel is its own.
+    explicit LinkHold(Lending lending = MayLend, Role role = Command);
+    // The same for job, whose cancel it shares.
+    explicit LinkHold(LinkJob& job, Lending lending = MayLend);
     ~LinkHold();
     LinkHold(const LinkHold&) = delete;
     LinkHold& operator=(const LinkHold&) = delete;
 
     bool Granted() const { return granted_; }
-    // Taken on a lent link: the work is the borrower's own, the link the lender's.
+    // Taken on a lent link: the work is the borrower's own, the link the lender's. A
+    // borrower asks nobody, lends nothing and ends nothing it borrowed.
     bool Borrowed() const { return borrowed_; }
+    bool IsBackground() const { return role_ == Background; }
+    bool NeverLends() const { return !lendable_; }
     // True while this hold may put a frame on the link: granted, not lent, and no
     // borrower's hold taken above it.
     bool MaySend() const;
     // Lent while its job asks a person something.
     bool Lent() const { return lends_ > 0; }
+    // May its job put a question to a person now: not a borrower, and not a background
+    // duty while another question is up (at most one question is on screen).
+    bool MayAsk() const;
+
+    // The job's cancel, as its sends and waits see it.
+    bool CancelSeen() const { return cancel_->Seen(); }
+    bool CancelAsked() const { return cancel_->asked; }
+    void Cancel() const { cancel_->asked = true; }
+
+    // The job gave up on the module (its No, or no answer after it): its later requests
+    // (the restarts after a failure) go out over the same link and give up quietly, and
+    // the program takes the link off line once the hold ends.
+    void GiveUp() const { gaveUp_ = true; }
+    bool GaveUp() const { return gaveUp_; }
 
 private:
     friend class LinkLend;
+    friend class WholeStep;
+    void Take();
     bool granted_ = false;
     bool borrowed_ = false;
     bool lendable_ = true;
+    Role role_ = Command;
     mutable int lends_ = 0;
+    mutable bool gaveUp_ = false;
     int generation_ = 0;
+    mutable JobCancel ownCancel_;
+    JobCancel* cancel_ = &ownCancel_;
 };
+
+// While one lives, a cancel given to hold's job is noted but not seen: the step runs
+// whole, and the job acts on the cancel right after it.
+class WholeStep {
+public:
+    explicit WholeStep(const LinkHold& hold);
+    ~WholeStep();
+    WholeStep(const WholeStep&) = delete;
+    WholeStep& operator=(const WholeStep&) = delete;
+
+private:
+    JobCancel* cancel_;
+};
+
+// Cancels the job on the wire: the job of the first hold alive (the lender, or the one
+// holder), else the outermost LinkJob; never a borrower's. False when there is none.
+bool CancelJobOnTheWire();
+
+// What the job on the wire is doing, for Exit: nothing; a background duty; waiting for a
+// person with its link lent; wire work that a cancel stops at its next step; or wire
+// work that is never lent, which finishes or stops at its own safe point.
+enum class WireJob { None, Background, WaitingForPerson, Working, NeverLent };
+WireJob JobOnTheWire();
 
 // Lends the link that hold holds, for as long as its job asks a person something with
 // none of its transactions open. Lends nothing when hold may not send now, is never
@@ -67,7 +149,7 @@ private:
 // connection under way. Code without a hold cannot wait for it (the holder cannot go on
 // until that code returns): it queues its work (WhenLinkFree) or, on a timer, tries next
 // time.
-bool LinkTakenByAnother();
+bool LinkBusy();
 // True while any job holds the link, lent or not: a main-window command waits for it.
 bool LinkInUse();
 // True while a job that holds the link has lent it: it waits for a person, with nothing

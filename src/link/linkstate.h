@@ -33,9 +33,19 @@ enum TxStateValue : int16_t {
     TX_REFUSED = 25,
 };
 
+// How a send ended; the job that sent decides from it what to do and what to say.
 enum SendResult : int16_t {
+    // Answered (the answer has been handed on to the program), or a send-only frame
+    // gone out.
     SEND_OK = 0,
-    SEND_FAILED = 1,
+    // No answer after the retries, or the job gave up on the module when asked.
+    SEND_NO_ANSWER = 1,
+    // The port or socket went away, or a borrower found it gone.
+    SEND_LINK_LOST = 2,
+    // The module refused the request, or the link refused the frame (sent without the
+    // hold, or from inside the sender's own open transaction).
+    SEND_REFUSED = 3,
+    // The job was cancelled (its Cancel, Exit, the window it belongs to closing).
     SEND_CANCELLED = 26,
 };
 
@@ -69,10 +79,6 @@ struct LinkState {
     int16_t PacketTimeoutReload = 15;
     int16_t InterByteCount = 0;
     int16_t WaitElapsed = 0;
-    bool UserCancel = false;
-    // Set with UserCancel by a window that closes while its transaction is open: the
-    // cancel belongs to that transaction alone and is cleared when it ends.
-    bool CancelEndsWithTransaction = false;
     bool TraceOn = false;
     // 1 while a long operation shows the progress window (the timers animate it).
     int16_t ProgressActive = 0;

@@ -90,7 +90,6 @@ void SwitchThroughLink::Start(const QString& commandLine) {
 }
 
 int SwitchThroughLink::startSwitchThroughConnect(const QString& host, const QString& port) {
-    auto& s = linkState();
     TcpClient& client = SwitchThroughSocket();
     const std::optional<int> number = WholeNumber(port.toLatin1());
     if (!number || *number < 1 || *number > 65535) return 0;
@@ -108,13 +107,12 @@ int SwitchThroughLink::startSwitchThroughConnect(const QString& host, const QStr
         const IoHandlerScope handler;
         OnSocketError(number, text);
     });
-    s.UserCancel = false;
     client.SetRemote(host, static_cast<quint16>(*number));
     client.Connect();
     while (client.State() != sckConnected) {
         // A refused port or any other error has already ended the link with its box.
         if (ended_ || client.State() == sckError || client.State() == sckClosed) return 0;
-        if (s.UserCancel) {
+        if (ProgramEnding()) {
             client.Close();
             return 0;
         }
@@ -186,12 +184,12 @@ void SwitchThroughLink::OnHostAccepted() {
     LinkHost& h = linkHost();
     SetFlashCommandsEnabled(h, false);
     s.LinkMode = LINK_SWITCH_THROUGH;
-    // The host readies its side meanwhile. The window runs on, and a cancel cuts the
-    // pause short; what the host sends waits until the pause is over, so its messages
+    // The host readies its side meanwhile. The window runs on, and the program's end cuts
+    // the pause short; what the host sends waits until the pause is over, so its messages
     // still come after the connecting text.
     const QPointer<SwitchThroughLink> self(this);
     holdingMessages_ = true;
-    PauseLink(s.SwitchThroughAcceptPauseMs);
+    PauseMs(s.SwitchThroughAcceptPauseMs, {});
     if (!self) return;
     holdingMessages_ = false;
     if (ended_ || ProgramEnding()) return;

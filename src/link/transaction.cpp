@@ -41,16 +41,7 @@ bool EchoesIndex(int command) {
     }
 }
 
-// The transaction is over: a cancel that was meant for it alone goes with it.
-void dropTransactionCancel() {
-    auto& s = linkState();
-    if (!s.CancelEndsWithTransaction) return;
-    s.CancelEndsWithTransaction = false;
-    s.UserCancel = false;
-}
-
 int16_t cancelTransaction() {
-    dropTransactionCancel();
     StopWaitTimer();
     linkHost().SetTimerEnabled(LinkTimer::InterByte, false);
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
@@ -58,9 +49,16 @@ int16_t cancelTransaction() {
     return SEND_CANCELLED;
 }
 
+bool cancelled(const LinkHold& hold, const Transaction& t) { return hold.CancelSeen() || t.Abandoned; }
+
 int16_t endTransaction(const Transaction& t) {
-    dropTransactionCancel();
-    return t.State > TX_DONE ? SEND_FAILED : SEND_OK;
+    switch (t.State) {
+    case TX_REPLY_RECEIVED:
+    case TX_DONE: return SEND_OK;
+    case TX_LINK_LOST: return SEND_LINK_LOST;
+    case TX_REFUSED: return SEND_REFUSED;
+    default: return SEND_NO_ANSWER;
+    }
 }
 
 // Closes the transaction whenever its sender returns, however it returns.
@@ -101,7 +99,7 @@ void Retransmit(const LinkHold& hold, Transaction& t) {
     ++t.RetryNumber;
     traceSend("RTX: ", t);
     if (RadioProtocol()) {
-        if (!WaitForRadioPause()) {
+        if (!WaitForRadioPause(hold)) {
             // Cancelled while the radio rested: this try is not made, and the wait ends.
             t.State = TX_GAVE_UP;
             return;
@@ -136,19 +134,20 @@ bool stillTheLink(const LinkAsLeft& before) {
     return !before.usable || (now.connection == before.connection && now.usable);
 }
 
-// The job gives up on the module: the program decides what that means for the link.
-void giveUp(Transaction& t) {
+// The job gives up on the module: its later requests give up quietly, and once its
+// hold ends the program decides what that means for the link.
+void giveUp(const LinkHold& hold, Transaction& t) {
     t.State = TX_GAVE_UP;
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
-    linkClient().NoAnswerGivenUp();
+    hold.GiveUp();
 }
 
 void HandleCommTimeout(const LinkHold& hold, Transaction& t) {
     auto& s = linkState();
     t.RetryRequest = false;
-    // Once the user has cancelled, the try under way is the last: it has timed out, so
+    // Once the job is cancelled, the try under way is the last: it has timed out, so
     // the wait ends and the sender reports the call as cancelled.
-    if (s.UserCancel) {
+    if (cancelled(hold, t)) {
         t.State = TX_GAVE_UP;
         return;
     }
@@ -159,9 +158,11 @@ void HandleCommTimeout(const LinkHold& hold, Transaction& t) {
         return;
     }
     // A borrower's work is its own, the link is not: it gives up quietly, and the lender
-    // finds the link as it left it.
-    if (hold.Borrowed()) {
-        if (s.TraceOn) TraceWriteLine("NO ANSWER: a borrower's request given up");
+    // finds the link as it left it. So does a duty of the program's own while another
+    // question is on screen, and a job that has given up on the module already (its
+    // clean-up after the failure).
+    if (!hold.MayAsk() || hold.GaveUp()) {
+        if (s.TraceOn) TraceWriteLine("NO ANSWER: given up without asking");
         t.State = TX_GAVE_UP;
         panel(3, QString());
         linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
@@ -178,14 +179,15 @@ void HandleCommTimeout(const LinkHold& hold, Transaction& t) {
         t.Open();
     }
     if (!goOn || ProgramEnding()) {
-        giveUp(t);
+        giveUp(hold, t);
         return;
     }
     // Gone meanwhile (a cable pulled, the host's close, a reset): nothing is written to a
     // port or socket that is not there, and the job ends as if it had given up.
     if (!stillTheLink(before)) {
         if (s.TraceOn) TraceWriteLine("NO LINK: the link was lost while the job decided");
-        giveUp(t);
+        giveUp(hold, t);
+        t.State = TX_LINK_LOST;
         return;
     }
     t.RetryNumber = 0;
@@ -194,8 +196,7 @@ void HandleCommTimeout(const LinkHold& hold, Transaction& t) {
     Retransmit(hold, t);
 }
 
-int16_t sendSwitchThroughAndWait(Transaction& t) {
-    auto& s = linkState();
+int16_t sendSwitchThroughAndWait(const LinkHold& hold, Transaction& t) {
     SendSwitchThrough(t);
     // Nothing answers a send-only frame (an event acknowledgement): once the host has it,
     // it is done.
@@ -204,7 +205,7 @@ int16_t sendSwitchThroughAndWait(Transaction& t) {
     while (t.State < TX_REPLY_RECEIVED) {
         // The host may never answer: the user (or the program's shut-down) can still end
         // the wait.
-        if (s.UserCancel || ProgramEnding()) return cancelTransaction();
+        if (cancelled(hold, t) || ProgramEnding()) return cancelTransaction();
         // Without the host nobody will ever answer.
         if (host.State() != sckConnected) {
             t.State = TX_LINK_LOST;
@@ -227,17 +228,14 @@ Transaction::~Transaction() { Close(); }
 
 void Transaction::Open() {
     if (open_) return;
-    auto& s = linkState();
-    before_ = s.Open;
-    s.Open = this;
+    linkState().Open = this;
     open_ = true;
 }
 
 void Transaction::Close() {
     if (!open_) return;
     auto& s = linkState();
-    if (s.Open == this) s.Open = before_;
-    before_ = nullptr;
+    if (s.Open == this) s.Open = nullptr;
     open_ = false;
     WakeLinkQueue();
 }
@@ -282,15 +280,12 @@ void ResendOpenTransaction() {
     if (Transaction* t = linkState().Open) t->RetryRequest = true;
 }
 
-bool PauseLink(int ms) {
-    return PauseMs(ms, [] { return linkState().UserCancel; });
+bool CancellableWait(const LinkHold& hold, int ms) {
+    return PauseMs(ms, [&hold] { return hold.CancelSeen(); });
 }
 
 void AbandonTransaction() {
-    auto& s = linkState();
-    if (!s.Open) return;
-    s.UserCancel = true;
-    s.CancelEndsWithTransaction = true;
+    if (Transaction* t = linkState().Open) t->Abandoned = true;
 }
 
 int16_t SendPacket(const LinkHold& hold, const QByteArray& frame, int16_t mode) {
@@ -302,10 +297,10 @@ int16_t SendPacket(const LinkHold& hold, const QByteArray& frame, int16_t mode) 
         if (s.TraceOn) TraceWriteLine("TX REFUSED: the link is not held");
         qWarning("A frame was given to the link by code that does not hold it; it was not sent.");
         Q_ASSERT_X(!g_unheldSendStops, "SendPacket", "a frame sent without holding the link");
-        return SEND_FAILED;
+        return SEND_REFUSED;
     }
     // The holder's own code runs inside its open transaction only to handle its answer.
-    if (s.Open) return SEND_FAILED;
+    if (s.Open) return SEND_REFUSED;
     // An ending program sends nothing more.
     if (ProgramEnding()) return SEND_CANCELLED;
 
@@ -313,15 +308,15 @@ int16_t SendPacket(const LinkHold& hold, const QByteArray& frame, int16_t mode) 
     const OpenWhileSending open(t);
     panel(3, QString());
     traceSend("TX: ", t);
-    if (s.LinkMode == LINK_SWITCH_THROUGH) return sendSwitchThroughAndWait(t);
+    if (s.LinkMode == LINK_SWITCH_THROUGH) return sendSwitchThroughAndWait(hold, t);
 
     // The transaction is open already, so nothing else sends while the radio rests.
-    if (RadioProtocol() && !WaitForRadioPause()) return cancelTransaction();
+    if (RadioProtocol() && !WaitForRadioPause(hold)) return cancelTransaction();
     putOnTheLine(hold, t, false);
 
     for (;;) {
         if (t.State >= TX_REPLY_RECEIVED) break;
-        if (t.TxIndex == int(t.Wire().size()) - 1 && s.UserCancel) return cancelTransaction();
+        if (t.TxIndex == int(t.Wire().size()) - 1 && cancelled(hold, t)) return cancelTransaction();
         // The program is ending: no answer is waited for, whatever went out.
         if (ProgramEnding()) return cancelTransaction();
         WaitForEvents();
@@ -340,7 +335,7 @@ int16_t SendPacket(const LinkHold& hold, const QByteArray& frame, int16_t mode) 
             t.State = TX_GAVE_UP;
         }
     }
-    if (s.UserCancel) return cancelTransaction();
+    if (cancelled(hold, t)) return cancelTransaction();
     return endTransaction(t);
 }
 
@@ -351,19 +346,14 @@ bool LinkUsable() {
     return CommPort().IsOpen();
 }
 
-void ShowCommsFailure(const QString& message) {
+void ReportLinkOffLine(const QString& message) {
     auto& s = linkState();
     s.LinkMode = LINK_NORMAL;
     linkClient().CommunicationLost();
     panel(3, QString());
     panel(4, message);
     linkHost().RefreshStatusBar();
-    SerialPortIo& port = CommPort();
-    // An open event monitor keeps listening on the port.
-    if (!linkClient().TrafficShown() && port.IsOpen()) port.Close();
     linkHost().SetTimerEnabled(LinkTimer::CommIn, false);
-    port.ClearInput();
-    port.ClearOutput();
     linkHost().SetTimerEnabled(LinkTimer::MsgTimer, true);
 }
 

@@ -23,8 +23,8 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    // Becomes the open transaction, the one received frames may answer; Close puts back
-    // whatever was open before (nothing, or a transaction parked while its box is up).
+    // Becomes the open transaction, the one received frames may answer; Close leaves
+    // none open (while its job is asked whether to go on, it is parked closed).
     void Open();
     void Close();
 
@@ -46,12 +46,13 @@ public:
     int16_t RetryNumber = 1;
     // The last byte of Wire() handed to the port or socket.
     int TxIndex = 0;
+    // The window it was sent for has closed: it ends as cancelled, and nothing else does.
+    bool Abandoned = false;
 
 private:
     QByteArray request_;
     QByteArray wire_;
     int16_t mode_;
-    Transaction* before_ = nullptr;
     bool open_ = false;
 };
 
@@ -73,28 +74,30 @@ bool TransactionOpen(OpenTransaction which = OpenTransaction::Any);
 void EndOpenTransaction(int16_t how);
 void ResendOpenTransaction();
 
-// Waits ms milliseconds in the event loop, as the link's other waits do: false when the
-// user cancelled (or the program is ending) before the time was up.
-bool PauseLink(int ms);
+// Waits ms milliseconds in the event loop, as the link's other waits do: false when
+// hold's job was cancelled (or the program is ending) before the time was up.
+bool CancellableWait(const LinkHold& hold, int ms);
 
-// A send by code that does not hold the link is refused (SEND_FAILED) and, in a debug
+// A send by code that does not hold the link is refused (SEND_REFUSED) and, in a debug
 // build, stops the program at once; tests of the refusal turn the stop off.
 void SetUnheldSendStops(bool stops);
 
 // Sends frame (a complete module frame with its checksum) for the job that holds hold,
-// and waits until its transaction has ended: SEND_OK, SEND_FAILED or SEND_CANCELLED.
+// and waits until its transaction has ended; returns how it ended (SendResult).
 // mode: TX_WAIT_ACK, TX_WAIT_REPLY or TX_SEND_ONLY. A frame sent again and again without
-// an answer is put to the job (the program's link client): a job of its own decides
-// whether to go on; a borrower (hold.Borrowed()) gives up its own work quietly and leaves
-// the link as it found it. A send with a hold that may not send now is refused.
+// an answer is put to the job (the program's link client) when it may ask a person
+// (hold.MayAsk()); a borrower, a background duty while another question is up, and a
+// job that has given up already end with SEND_NO_ANSWER quietly and leave the link as
+// they found it. A send with a hold that may not send now is refused.
 int16_t SendPacket(const LinkHold& hold, const QByteArray& frame, int16_t mode);
 // For a window that closes while its own request may be on the line: cancels the open
-// transaction, if any, and only that one. The cancel request is cleared when the
-// transaction ends, so the next command (a PTT off, a flag, a task) is not refused as
-// cancelled. Nothing happens while the link is idle.
+// transaction, if any, and only that one; the job it belongs to and the next request
+// are untouched. Nothing happens while the link is idle.
 void AbandonTransaction();
-// Takes the utility off line, showing message in the connection panel.
-void ShowCommsFailure(const QString& message);
+// Says in the connection panel that the link went off line (message), forgets what was
+// known of the station and stops the reply countdown; closing what the link ran over is
+// the program's to decide.
+void ReportLinkOffLine(const QString& message);
 // True while the port or socket the link runs over is there to carry a frame.
 bool LinkUsable();
 

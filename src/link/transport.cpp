@@ -316,7 +316,7 @@ int16_t TcpConnect(const LinkHold& hold) {
             panel(3, QString());
             return fail();
         };
-        if (!PauseLink(s.TcpReconnectPauseMs)) return cancelled();
+        if (!CancellableWait(hold, s.TcpReconnectPauseMs)) return cancelled();
         sock.SetRemote(host, static_cast<quint16>(port));
         panel(3, QStringLiteral("Connecting to ") + s.TcpAddress + QStringLiteral(" ..."));
         sock.Connect();
@@ -326,13 +326,13 @@ int16_t TcpConnect(const LinkHold& hold) {
         while (sock.State() != sckConnected) {
             if (sock.State() == sckClosing || sock.State() == sckError || deadline.hasExpired())
                 return connectFailed();
-            if (!PauseLink(s.TcpConnectPollMs)) return cancelled();
+            if (!CancellableWait(hold, s.TcpConnectPollMs)) return cancelled();
         }
         // Whoever opens the connection, the module's network side reads nothing before
         // its start text.
         sock.Send(QByteArray(TCP_START_TEXT, TCP_START_TEXT_LENGTH));
         DoEvents();
-        if (!PauseLink(s.TcpStartPauseMs)) return cancelled();
+        if (!CancellableWait(hold, s.TcpStartPauseMs)) return cancelled();
         DoEvents();
         if (sock.State() != sckConnected) return connectFailed();
         s.TcpConnecting = false;

@@ -371,7 +371,7 @@ void frmStatus::tmrRefresh_Timer() {
 void frmStatus::tmrPacketSend_Timer() {
     // One request at a time: a tick that comes while one waits for the module, or while
     // another job has the link, does nothing; the request goes on a later tick.
-    if (closing_ || inTick_ || LinkTakenByAnother()) return;
+    if (closing_ || inTick_ || LinkBusy()) return;
     const StatusRequest s = pendingRequest_;
     if (s == StatusRequest::None) return;
     inTick_ = true;

@@ -163,7 +163,7 @@ int16_t SendStatusOpeningRequest() {
 
 int16_t SendStatusRequest(StatusRequest request, int group) {
     const std::optional<int> command = StatusCommand(request);
-    if (!command) return SEND_FAILED;
+    if (!command) return SEND_REFUSED;
     const LinkHold hold;
     return SendRequestByte(hold, int16_t(*command), address()[0], address()[1], address()[2], int16_t(group));
 }

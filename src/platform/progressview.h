@@ -11,8 +11,8 @@ enum class ProgressLabel { Label1, lblKen, Label2, lblInner, lblTimer };
 class ProgressView {
 public:
     virtual ~ProgressView() = default;
-    // Loads the window without showing it (UserCancel := False on load), so that texts
-    // set before it comes up are kept.
+    // Loads the window without showing it, so that texts set before it comes up are
+    // kept.
     virtual void Load() = 0;
     // Loads the window if needed and shows it modeless.
     virtual void Show() = 0;

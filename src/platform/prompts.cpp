@@ -164,4 +164,18 @@ QString QtNameFilters(const QString& filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
+namespace {
+int g_boxesUp = 0;
+} // namespace
+
+int MsgBox(const QString& text, int style, const QString& title) {
+    struct Up {
+        Up() { ++g_boxesUp; }
+        ~Up() { --g_boxesUp; }
+    } up;
+    return prompts().MsgBox(text, style, title);
+}
+
+int MessageBoxesUp() { return g_boxesUp; }
+
 } // namespace korvel

@@ -126,9 +126,10 @@ QString DisplayLineBreaks(const QString& text);
 // The application's title, used where a box has no title of its own.
 QString AppTitle();
 
-// Shorthand used throughout the program.
-inline int MsgBox(const QString& text, int style = vbOKOnly, const QString& title = QString()) {
-    return prompts().MsgBox(text, style, title);
-}
+// Shorthand used throughout the program; it counts the boxes on screen.
+int MsgBox(const QString& text, int style = vbOKOnly, const QString& title = QString());
+// Message boxes up now, nested one in another's loop: a duty of the program's own asks
+// nothing while one is.
+int MessageBoxesUp();
 
 } // namespace korvel

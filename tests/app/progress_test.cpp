@@ -3,6 +3,7 @@
 #include "app/frmSplash.h"
 #include "link/linkstate.h"
 #include "control/progress.h"
+#include "link/linkhold.h"
 #include "platform/scriptedprompts.h"
 #include "support/dialoghelpers.h"
 
@@ -103,12 +104,10 @@ protected:
         SetPrompts(&prompts);
         view = std::make_unique<ProgressWindowView>(owner.get());
         SetProgressView(view.get());
-        linkState().UserCancel = true;  // a load must clear what a previous transfer left
     }
     void TearDown() override {
         SetProgressView(nullptr);
         SetPrompts(nullptr);
-        linkState().UserCancel = false;
     }
     int16_t Show(int16_t value) {
         ShowProgressPercent(value);
@@ -118,6 +117,8 @@ protected:
     ScriptedPrompts prompts;
     std::unique_ptr<QWidget> owner = std::make_unique<QWidget>();
     std::unique_ptr<ProgressWindowView> view;
+    // The job whose progress the window shows: its Cancel goes to this job alone.
+    LinkHold job;
 };
 
 TEST_F(ProgressWindowTest, LoadsModelessUnderItsOwnerWithDesignTexts) {
@@ -125,7 +126,7 @@ TEST_F(ProgressWindowTest, LoadsModelessUnderItsOwnerWithDesignTexts) {
     frmProgress* w = view->Window();
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(view->Loaded());
-    EXPECT_FALSE(linkState().UserCancel);
+    EXPECT_FALSE(job.CancelAsked());
     EXPECT_TRUE(w->isVisible());
     EXPECT_FALSE(w->isModal());
     EXPECT_EQ(w->parentWidget(), owner.get());
@@ -182,9 +183,9 @@ TEST_F(ProgressWindowTest, CancelTwiceKeepsTheRequestAndTheNoticeAndTheWindow) {
     view->Show();
     QPushButton* cancel = view->Window()->cmdCancel();
     cancel->click();
-    EXPECT_TRUE(linkState().UserCancel);
+    EXPECT_TRUE(job.CancelSeen());
     cancel->click();
-    EXPECT_TRUE(linkState().UserCancel);
+    EXPECT_TRUE(job.CancelSeen());
     EXPECT_EQ(view->LabelText(ProgressLabel::lblInner), QString::fromLatin1(kCancelNotice));
     QLabel* notice = view->Window()->Label(ProgressLabel::lblInner);
     QCoreApplication::processEvents();
@@ -193,58 +194,54 @@ TEST_F(ProgressWindowTest, CancelTwiceKeepsTheRequestAndTheNoticeAndTheWindow) {
     EXPECT_TRUE(view->Window()->isVisible());
     // Showing again while loaded is no new load: the request stands.
     view->Show();
-    EXPECT_TRUE(linkState().UserCancel);
+    EXPECT_TRUE(job.CancelSeen());
 }
 
 TEST_F(ProgressWindowTest, CloseAndEscapeAskToStopInsteadOfClosing) {
     view->Show();
     frmProgress* w = view->Window();
     EXPECT_FALSE(w->close());
-    EXPECT_TRUE(linkState().UserCancel);
+    EXPECT_TRUE(job.CancelSeen());
     EXPECT_TRUE(w->isVisible());
 
-    linkState().UserCancel = false;
     TypeKey(w, Qt::Key_Escape);
-    EXPECT_TRUE(linkState().UserCancel);
+    EXPECT_TRUE(job.CancelSeen());
     EXPECT_TRUE(view->Loaded());
     EXPECT_TRUE(w->isVisible());
 }
 
-// A step that must run whole: Cancel and close are noted, shown, and passed on only when
-// the outermost hold ends; a cancel meant for one transaction alone is not kept.
-TEST_F(ProgressWindowTest, AHeldCancelWaitsForTheStepToEnd) {
+// A step that must run whole: Cancel and close are noted, shown, and seen only when the
+// outermost step ends; a borrower's hold is never the one cancelled.
+TEST_F(ProgressWindowTest, ACancelDuringAWholeStepIsSeenWhenTheStepEnds) {
     view->Show();
     frmProgress* w = view->Window();
     {
-        const HeldCancel outer;
+        const WholeStep outer(job);
         w->cmdCancel()->click();
         {
-            const HeldCancel inner;
+            const WholeStep inner(job);
             EXPECT_FALSE(w->close());
         }
-        EXPECT_FALSE(linkState().UserCancel) << "still held by the outer step";
+        EXPECT_FALSE(job.CancelSeen()) << "still held by the outer step";
+        EXPECT_TRUE(job.CancelAsked());
         EXPECT_EQ(view->LabelText(ProgressLabel::lblInner), QString::fromLatin1(kCancelNotice));
     }
-    EXPECT_TRUE(linkState().UserCancel);
+    EXPECT_TRUE(job.CancelSeen());
     {
-        const HeldCancel standing;
-        EXPECT_FALSE(linkState().UserCancel) << "a cancel already standing is held too";
+        const WholeStep standing(job);
+        EXPECT_FALSE(job.CancelSeen()) << "a cancel already standing is held too";
     }
-    EXPECT_TRUE(linkState().UserCancel);
-    { const HeldCancel quiet; }
-    linkState().UserCancel = false;
-    { const HeldCancel quiet; }
-    EXPECT_FALSE(linkState().UserCancel) << "nothing pressed, nothing passed on";
+    EXPECT_TRUE(job.CancelSeen());
+}
 
-    linkState().UserCancel = true;
-    linkState().CancelEndsWithTransaction = true;
-    {
-        const HeldCancel hold;
-        EXPECT_TRUE(linkState().UserCancel) << "it belongs to the transaction under way";
-        linkState().UserCancel = false;
-    }
-    EXPECT_FALSE(linkState().UserCancel);
-    linkState().CancelEndsWithTransaction = false;
+TEST_F(ProgressWindowTest, CancelGoesToTheLenderNeverToItsBorrower) {
+    view->Show();
+    const LinkLend lend(job);
+    const LinkHold borrower;
+    ASSERT_TRUE(borrower.Borrowed());
+    view->Window()->cmdCancel()->click();
+    EXPECT_FALSE(borrower.CancelAsked());
+    EXPECT_TRUE(job.CancelAsked());
 }
 
 TEST_F(ProgressWindowTest, ShowAfterUnloadStartsFromTheDesign) {
@@ -259,7 +256,7 @@ TEST_F(ProgressWindowTest, ShowAfterUnloadStartsFromTheDesign) {
     view->Unload();
     EXPECT_TRUE(first.isNull());
     EXPECT_FALSE(view->Loaded());
-    EXPECT_TRUE(linkState().UserCancel) << "unloading is no new load";
+    EXPECT_TRUE(job.CancelAsked()) << "unloading forgets no cancel";
 
     // Unloaded: writes go nowhere and reads give the design.
     view->SetLabelText(ProgressLabel::Label1, QStringLiteral("stale"));
@@ -270,7 +267,6 @@ TEST_F(ProgressWindowTest, ShowAfterUnloadStartsFromTheDesign) {
     view->Unload();  // twice is harmless
 
     view->Show();
-    EXPECT_FALSE(linkState().UserCancel);
     EXPECT_TRUE(view->Caption().isEmpty());
     ExpectDesignState();
 }

@@ -73,9 +73,9 @@ TEST_F(BlocksTest, SystemBlockRoundsHalvesToEvenAndAlwaysCarries61Elements) {
 
 TEST_F(BlocksTest, SystemValueThatDoesNotFitAByteIsNotSent) {
     config().SystemConfig[3] = 255.5;  // rounds to 256
-    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_REFUSED);
     config().SystemConfig[3] = -1;
-    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_REFUSED);
     EXPECT_TRUE(port->writes.isEmpty());
 }
 
@@ -105,14 +105,14 @@ TEST_F(BlocksTest, GroupBlocksCarryTheirGroupAndTrailer) {
     const QByteArray out = Send(CMD_CFG_OUTPUTS, 5);
     ASSERT_EQ(out.size(), 27);
     EXPECT_EQ(out.mid(24, 2), Bytes({0, 0})) << "a trailer never received";
-    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_INPUTS, 0, 0, 0, 8), SEND_FAILED) << "no group 8";
-    EXPECT_EQ(SendConfigBlock(Held(), CMD_RESET_NVR_IO, 0, 0, 0, 0), SEND_FAILED) << "not a block";
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_INPUTS, 0, 0, 0, 8), SEND_REFUSED) << "no group 8";
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_RESET_NVR_IO, 0, 0, 0, 0), SEND_REFUSED) << "not a block";
 }
 
 TEST_F(BlocksTest, ARefusedBlockSendsNothing) {
     config().SystemConfig[3] = 256;
-    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_FAILED);
-    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_FLEETSYNC, 0, 0, 0, 5), SEND_FAILED) << "no FleetSync part 5";
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_SYSTEM, 0, 0, 0, 0), SEND_REFUSED);
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_FLEETSYNC, 0, 0, 0, 5), SEND_REFUSED) << "no FleetSync part 5";
     EXPECT_TRUE(port->writes.isEmpty());
 }
 

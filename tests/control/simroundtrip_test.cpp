@@ -132,7 +132,7 @@ TEST_F(SimRoundTripTest, OnlyEventsWhileIdleAreOwedAnAcknowledgement) {
 TEST_F(SimRoundTripTest, RefusedBlockFailsTheWriteAndShowsTheBox) {
     sim.SetKorvel(0);
     sim.SetNackCommand(CMD_CFG_OUTPUTS);
-    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_OUTPUTS, 0, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendConfigBlock(Held(), CMD_CFG_OUTPUTS, 0, 0, 0, 0), SEND_REFUSED);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text, "OMRU received NACK from target - unknown command");
 }

@@ -433,11 +433,13 @@ TEST_F(TransferFailureTest, AStationLostMidReadIsReportedAsLeftStopped) {
     linkState().PacketTimeoutReload = 2;
     When(QStringLiteral("G83>5:0"), [this] { sim.RemoveRemoteStation(5); });
     EXPECT_EQ(ReadConfiguration(), TRANSFER_FAILED);
-    // The time-out answered No has taken the link down: nothing more can be sent.
-    EXPECT_EQ(Received().last(), QStringLiteral("G83>5:0"));
+    // After No the restarts still go over the link the read had, before it goes off line:
+    // the local module is restarted, the lost station cannot be.
+    EXPECT_EQ(Received().last(), QStringLiteral("SD1>0"));
+    EXPECT_FALSE(sim.ProcessesStopped(0));
     ASSERT_EQ(prompts.Shown().size(), 2);
     EXPECT_EQ(prompts.Shown().last().text,
-              QStringLiteral("The transfer did not complete, and the processes of the local module and station 5 "
+              QStringLiteral("The transfer did not complete, and the processes of station 5 "
                              "that were stopped for it could not be restarted.\n\rThey stay stopped until they are "
                              "restarted (System > Restart) or the configuration is written again."));
     EXPECT_EQ(prompts.Shown().last().icon, vbExclamation);

@@ -74,15 +74,13 @@ TEST_F(BuildersTest, RequestWordGoesLowByteFirst) {
     EXPECT_EQ(Sent(), WithChecksum({9, 0, 0, 0, 0, PKT_GET, CMD_MINMAX_BLOCK, 0xFF, 0x7F}));
 }
 
-TEST_F(BuildersTest, RequestsClearALeftoverCancelCommandsDoNot) {
-    linkState().UserCancel = true;
-    EXPECT_EQ(SendRequest(Held(), CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
-    EXPECT_FALSE(linkState().UserCancel);
-
-    // A command keeps the cancel request, so its answer ends the call as cancelled.
-    linkState().UserCancel = true;
+TEST_F(BuildersTest, ACancelEndsEveryRequestOfItsJobAndNoneOfTheNext) {
+    Held().Cancel();
     EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
-    EXPECT_TRUE(linkState().UserCancel);
+    EXPECT_EQ(SendRequest(Held(), CMD_BUFFER_DUMP, 0, 0, 0), SEND_CANCELLED) << "no request clears it";
+    jobHold.reset();
+    const LinkHold next;
+    EXPECT_EQ(SendRequest(next, CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
 }
 
 TEST_F(BuildersTest, RawFleetSyncGoesToTheLocalModuleBetweenStxAndEtx) {
@@ -100,7 +98,7 @@ TEST_F(BuildersTest, RawFleetSyncGoesToTheLocalModuleBetweenStxAndEtx) {
 
     // One more does not fit the length byte: nothing goes out.
     const qsizetype writes = port->writes.size();
-    EXPECT_EQ(SendFleetSyncRaw(Held(), longest + 'x'), SEND_FAILED);
+    EXPECT_EQ(SendFleetSyncRaw(Held(), longest + 'x'), SEND_REFUSED);
     EXPECT_EQ(port->writes.size(), writes);
 }
 

@@ -212,7 +212,7 @@ TEST_F(FleetSyncTest, RadioPauseGivesWayToCancelAndIsBounded) {
     s.RadioQuietUntil = QDeadlineTimer(QDeadlineTimer::Forever);
     QElapsedTimer t;
     t.start();
-    EXPECT_TRUE(WaitForRadioPause());
+    EXPECT_TRUE(WaitForRadioPause(Held()));
     EXPECT_GE(t.elapsed(), 290);
     EXPECT_LT(t.elapsed(), 5000);
 
@@ -223,7 +223,7 @@ TEST_F(FleetSyncTest, RadioPauseGivesWayToCancelAndIsBounded) {
     s.RadioQuietUntil = QDeadlineTimer(60000);
     QTimer cancel;
     cancel.setSingleShot(true);
-    QObject::connect(&cancel, &QTimer::timeout, [] { linkState().UserCancel = true; });
+    QObject::connect(&cancel, &QTimer::timeout, [this] { Held().Cancel(); });
     cancel.start(20);
     t.restart();
     EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_CANCELLED);
@@ -233,16 +233,16 @@ TEST_F(FleetSyncTest, RadioPauseGivesWayToCancelAndIsBounded) {
 
     // A pause already over has nothing to cancel.
     s.RadioQuietUntil = QDeadlineTimer();
-    EXPECT_TRUE(WaitForRadioPause());
+    EXPECT_TRUE(WaitForRadioPause(Held()));
 }
 
 TEST_F(FleetSyncTest, CancelAskedForIsKeptWhenTheProgressWindowLoads) {
     progressView().Unload();
-    linkState().UserCancel = true;
+    Held().Cancel();
     Receive(Text("0"));
     EXPECT_TRUE(progressView().Loaded());
     EXPECT_FALSE(progressView().Visible());
-    EXPECT_TRUE(linkState().UserCancel);
+    EXPECT_TRUE(Held().CancelSeen());
 }
 
 } // namespace

@@ -112,7 +112,7 @@ TEST_F(RadioLinkTest, RefusedMessagesAreSentAgain) {
 TEST_F(RadioLinkTest, RemoteThatNeverAnswersEndsInTheTimeoutQuestion) {
     sim.GoSilentAfter(0);
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_NO_ANSWER);
     EXPECT_EQ(radio.Received().size(), settings().RetryCount);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].title, QStringLiteral("Communication Timer"));

@@ -94,7 +94,8 @@ TEST_F(SerialTest, SilentModuleGetsExactlyRetryCountSendsBeforeTheQuestion) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::Silent);
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_NO_ANSWER);
+    jobHold.reset();
     EXPECT_TRUE(WaitUntil([&] { return sim.ReceivedCount() >= 3; }));
     EXPECT_EQ(sim.ReceivedCount(), 3);
     EXPECT_EQ(prompts.Shown().size(), 1);
@@ -119,7 +120,7 @@ TEST_F(SerialTest, BadChecksumIsIgnoredAndTheResendSucceeds) {
 TEST_F(SerialTest, NackEndsTheCommandAsRefused) {
     ASSERT_EQ(OpenCommPort(), 0);
     sim.SetFault(Fault::Nack, 1);
-    EXPECT_EQ(SendCommand(Held(), CMD_RESET_NVR_ALL, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESET_NVR_ALL, 0, 0, 0), SEND_REFUSED);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].title, QStringLiteral("Unknown Command"));
     EXPECT_EQ(prompts.Shown()[0].text, QStringLiteral("OMRU received NACK from target - unknown command"));
@@ -209,7 +210,7 @@ protected:
 
 TEST_F(PulledAdapterTest, ThePortClosesAndNothingSpinsWhileTheQuestionIsUp) {
     measuring.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_NO_ANSWER);
     EXPECT_FALSE(CommPort().IsOpen());
     ASSERT_EQ(measuring.Shown().size(), 1);
     EXPECT_TRUE(measuring.Shown()[0].text.startsWith(QStringLiteral("No Communication from module")));

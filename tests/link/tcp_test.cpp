@@ -130,7 +130,7 @@ TEST_F(TcpTest, FailedConnectInsideATransactionEndsItAtOnce) {
     ASSERT_TRUE(WaitUntil([] { return TcpClientSocket().State() != sckConnected; }));
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_LINK_LOST);
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_FALSE(OpenTransactionNow());
 }
@@ -159,7 +159,8 @@ TEST_F(TcpTest, SilentModuleRetriesThenNoClosesTheSocket) {
     ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetFault(Fault::Silent);
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_NO_ANSWER);
+    jobHold.reset();
     EXPECT_TRUE(WaitUntil([&] { return sim.ReceivedCount() >= 3; }));
     EXPECT_EQ(sim.ReceivedCount(), 3);
     EXPECT_FALSE(linkState().TcpLinkActive);
@@ -178,7 +179,7 @@ TEST_F(TcpTest, YesKeepsTryingAndALateAnswerSucceeds) {
 TEST_F(TcpTest, CancelIsHonouredOnlyWhenTheTransactionEnds) {
     ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetReplyDelayMs(150);
-    Later(20, [] { linkState().UserCancel = true; });
+    Later(20, [this] { Held().Cancel(); });
     QElapsedTimer t;
     t.start();
     // A request: its reply ends the transaction (an acknowledgement would be ignored
@@ -191,7 +192,7 @@ TEST_F(TcpTest, CancelIsHonouredOnlyWhenTheTransactionEnds) {
 TEST_F(TcpTest, CancelToASilentModuleSendsNoFurtherTry) {
     ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetFault(Fault::Silent);
-    Later(20, [] { linkState().UserCancel = true; });
+    Later(20, [this] { Held().Cancel(); });
     EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     // Given time, a resend would show here.
     WaitUntil([&] { return sim.ReceivedCount() > 1; }, 500);
@@ -304,7 +305,9 @@ TEST_F(TcpTest, TheConnectsPausesLetTheProgramRunAndGiveWayToCancel) {
     const QByteArray start(TCP_START_TEXT, TCP_START_TEXT_LENGTH);
     for (const bool afterStartText : {false, true}) {
         auto& s = linkState();
-        s.UserCancel = false;
+        // Each connect is a job of its own, with its own cancel.
+        jobHold.reset();
+        jobHold = std::make_unique<LinkHold>();
         s.TcpReconnectPauseMs = afterStartText ? 0 : 20000;
         s.TcpStartPauseMs = afterStartText ? 20000 : 0;
         int ticks = 0;
@@ -312,7 +315,7 @@ TEST_F(TcpTest, TheConnectsPausesLetTheProgramRunAndGiveWayToCancel) {
         QObject::connect(&tick, &QTimer::timeout, [&] {
             ++ticks;
             // Cancelled only once the pause under test is surely under way.
-            if (ticks >= 3 && (!afterStartText || sim.ReceivedRaw().contains(start))) linkState().UserCancel = true;
+            if (ticks >= 3 && (!afterStartText || sim.ReceivedRaw().contains(start))) Held().Cancel();
         });
         tick.start(10);
         QElapsedTimer t;
@@ -328,7 +331,8 @@ TEST_F(TcpTest, TheConnectsPausesLetTheProgramRunAndGiveWayToCancel) {
         EXPECT_TRUE(host->PanelText(3).isEmpty());
         EXPECT_EQ(sim.ReceivedRaw().count(start), afterStartText ? 1 : 0);
     }
-    linkState().UserCancel = false;
+    jobHold.reset();
+    jobHold = std::make_unique<LinkHold>();
     linkState().TcpStartPauseMs = 0;
     EXPECT_EQ(TcpConnect(Held()), 1);
 }
@@ -336,7 +340,7 @@ TEST_F(TcpTest, TheConnectsPausesLetTheProgramRunAndGiveWayToCancel) {
 TEST_F(TcpTest, ACancelledCommandEndsAtItsAcknowledgement) {
     ASSERT_EQ(TcpConnect(Held()), 1);
     sim.SetReplyDelayMs(150);
-    Later(20, [] { linkState().UserCancel = true; });
+    Later(20, [this] { Held().Cancel(); });
     EXPECT_EQ(SendCommand(Held(), CMD_STOP_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     EXPECT_EQ(sim.ReceivedCount(), 1) << "no resend, no time-out";
     EXPECT_TRUE(prompts.Shown().isEmpty());
@@ -417,12 +421,12 @@ TEST_F(SwitchThroughTest, FrameGoesWithRouteReplacedNewChecksumAndSeparator) {
 
 TEST_F(SwitchThroughTest, RefusalFails) {
     Later(50, [] { EndOpenTransaction(TX_REFUSED); });
-    EXPECT_EQ(SendCommand(Held(), CMD_RESET_NVR_ALL, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESET_NVR_ALL, 0, 0, 0), SEND_REFUSED);
 }
 
 TEST_F(SwitchThroughTest, HostClosingEndsTheWaitAsFailed) {
     Later(50, [this] { peer->close(); });
-    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_LINK_LOST);
     EXPECT_FALSE(OpenTransactionNow());
 }
 

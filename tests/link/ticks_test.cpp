@@ -255,7 +255,7 @@ TEST_F(OwedAckTest, WhatIsGivenDuringTheChannelWaitRunsAfterTheAcknowledgementIn
         if (uint8_t(f[6]) != CMD_CHANNEL_CLEAR || !stationDuringWait.isEmpty()) return;
         stationDuringWait << linkState().StationAddress[0];
         Later(0, [&, window] {
-            EXPECT_TRUE(LinkTakenByAnother());
+            EXPECT_TRUE(LinkBusy());
             WhenLinkFree([&] {
                 order << QStringLiteral("first %1").arg(eventAck().OwedAcks.isEmpty() ? "acknowledged" : "owed");
             });
@@ -270,7 +270,7 @@ TEST_F(OwedAckTest, WhatIsGivenDuringTheChannelWaitRunsAfterTheAcknowledgementIn
     EXPECT_EQ(order, QStringList({"first acknowledged", "second"})) << "after the acknowledgement";
     EXPECT_EQ(stationDuringWait, QList<int16_t>{42});
     EXPECT_EQ(Acks().size(), 1);
-    EXPECT_FALSE(LinkTakenByAnother());
+    EXPECT_FALSE(LinkBusy());
     EXPECT_EQ(LinkQueueLength(), 0);
 }
 

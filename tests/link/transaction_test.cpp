@@ -67,7 +67,8 @@ TEST_F(TransactionTest, TimeoutsResendUntilAnswered) {
 TEST_F(TransactionTest, RetryCountSendsThenTheQuestionNoGoesOffLine) {
     linkState().TcpLinkActive = false;
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_NO_ANSWER);
+    jobHold.reset();  // the job lets go: now the program takes the link off line
     EXPECT_EQ(port->writes.size(), 3);
     ASSERT_EQ(prompts.Shown().size(), 1);
     const ShownBox& box = prompts.Shown()[0];
@@ -106,10 +107,13 @@ TEST_F(TransactionTest, GivingUpIsReportedOnceAndTheMenusAreLeftToTheProgram) {
     host->SetMenuEnabled(MenuItem::mnuConfigSystem, true);
     host->SetToolbarButtonEnabled(ToolButton::Write, true);
     const int16_t result = SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0);
+    const int beforeTheHoldEnds = client.givenUp;
+    jobHold.reset();
     const int givenUp = client.givenUp;
     SetLinkClient(nullptr);
-    EXPECT_EQ(result, SEND_FAILED);
+    EXPECT_EQ(result, SEND_NO_ANSWER);
     EXPECT_EQ(port->writes.size(), 4);
+    EXPECT_EQ(beforeTheHoldEnds, 0) << "the job may still put the module back over the link";
     EXPECT_EQ(givenUp, 1);
     EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuConfigSystem));
     EXPECT_TRUE(host->ToolbarButtonEnabled(ToolButton::Write));
@@ -123,7 +127,7 @@ TEST_F(TransactionTest, EachYesBuysRetryCountMoreSends) {
     prompts.QueueAnswer(vbYes);
     prompts.QueueAnswer(vbYes);
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_NO_ANSWER);
     EXPECT_EQ(port->writes.size(), 20);
     EXPECT_EQ(prompts.Shown().size(), 4);
 }
@@ -131,7 +135,7 @@ TEST_F(TransactionTest, EachYesBuysRetryCountMoreSends) {
 TEST_F(TransactionTest, RetryCountOneAsksAtTheFirstTimeout) {
     settings().RetryCount = 1;
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_NO_ANSWER);
     EXPECT_EQ(port->writes.size(), 1);
 }
 
@@ -139,7 +143,8 @@ TEST_F(TransactionTest, EventMonitorKeepsThePortOpenWhenGivingUp) {
     eventMonitor().EventMonitorOpen = true;
     settings().RetryCount = 2;
     prompts.QueueAnswer(vbNo);
-    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_NO_ANSWER);
+    jobHold.reset();
     EXPECT_TRUE(port->IsOpen());
     // Each resend is noted in the monitor's list.
     ASSERT_EQ(eventMonitor().lstEvents.size(), 1);
@@ -148,13 +153,13 @@ TEST_F(TransactionTest, EventMonitorKeepsThePortOpenWhenGivingUp) {
 
 TEST_F(TransactionTest, GivingUpTakesALinkOutOfSwitchThroughAndPellar) {
     target().PellarDevice = true;
-    ShowCommsFailure(QStringLiteral("Communication Timeout"));
+    ReportLinkOffLine(QStringLiteral("Communication Timeout"));
     EXPECT_FALSE(target().PellarDevice);
     EXPECT_EQ(linkState().LinkMode, LINK_NORMAL);
 }
 
 TEST_F(TransactionTest, UserCancelEndsTheWaitOnceTheFrameHasLeft) {
-    Later(50, [] { linkState().UserCancel = true; });
+    Later(50, [this] { Held().Cancel(); });
     EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
     EXPECT_EQ(host->PanelText(4), QStringLiteral("User Cancel"));
     EXPECT_FALSE(host->TimerEnabled(LinkTimer::CommIn));
@@ -164,7 +169,7 @@ TEST_F(TransactionTest, UserCancelEndsTheWaitOnceTheFrameHasLeft) {
 
 TEST_F(TransactionTest, CancelPresentWhenTheAnswerArrivesStillCancels) {
     port->onWrite = [this](const QByteArray& w) {
-        linkState().UserCancel = true;
+        Held().Cancel();
         port->Feed(Answer(w, PKT_REPLY));
     };
     EXPECT_EQ(SendRequestParam(Held(), CMD_MODULE_INFO, 0, 0, 0, 2), SEND_CANCELLED);
@@ -174,22 +179,22 @@ TEST_F(TransactionTest, CancelPresentWhenTheAnswerArrivesStillCancels) {
 // command the program sends next (a PTT off, a debug flag) must go out and count.
 TEST_F(TransactionTest, AbandonedTransactionTakesItsCancelWithIt) {
     AbandonTransaction();
-    EXPECT_FALSE(linkState().UserCancel) << "nothing open, nothing to abandon";
+    EXPECT_FALSE(Held().CancelAsked()) << "nothing open, nothing to abandon";
 
     Later(50, [] { AbandonTransaction(); });
     EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
-    EXPECT_FALSE(linkState().UserCancel);
+    EXPECT_FALSE(Held().CancelAsked());
     AnswerFrom(2, PKT_ACK);
     EXPECT_EQ(SendCommand(Held(), CMD_PTT_OFF, 0, 0, 0), SEND_OK);
 
     // A transfer's own Cancel still stands after its frame is answered, so the
     // transfer can tell it was cancelled.
     port->onWrite = [this](const QByteArray& w) {
-        linkState().UserCancel = true;
+        Held().Cancel();
         port->Feed(Answer(w, PKT_ACK));
     };
     EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
-    EXPECT_TRUE(linkState().UserCancel);
+    EXPECT_TRUE(Held().CancelAsked());
 }
 
 TEST_F(TransactionTest, SendOnlyEndsWhenTheLastByteHasLeft) {
@@ -206,13 +211,13 @@ TEST_F(TransactionTest, SendOnlyThatCannotLeaveFailsAtTheStallGuard) {
     // Should the wait not end by itself, the cancel ends it, and the test fails.
     QTimer watchdog;
     watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] { linkState().UserCancel = true; });
+    QObject::connect(&watchdog, &QTimer::timeout, [this] { Held().Cancel(); });
     watchdog.start(6000);
     port->Close();
     emit port->comm(comEvPortLost);
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(SendAck(Held(), 12), SEND_FAILED) << "the real stall guard ends the wait";
+    EXPECT_EQ(SendAck(Held(), 12), SEND_NO_ANSWER) << "the real stall guard ends the wait";
     EXPECT_GE(t.elapsed(), WAIT_TIMER_MS - 100);
     EXPECT_TRUE(port->writes.isEmpty());
     EXPECT_FALSE(OpenTransactionNow());
@@ -221,7 +226,7 @@ TEST_F(TransactionTest, SendOnlyThatCannotLeaveFailsAtTheStallGuard) {
     ASSERT_EQ(port->Open(), COMM_OK);
     port->stallTransmit = true;
     Later(10, [] { WaitTick(); });
-    EXPECT_EQ(SendAck(Held(), 12), SEND_FAILED);
+    EXPECT_EQ(SendAck(Held(), 12), SEND_NO_ANSWER);
     EXPECT_EQ(port->writes.size(), 1);
     port->stallTransmit = false;
     EXPECT_EQ(SendAck(Held(), 12), SEND_OK) << "the next one goes as usual";
@@ -239,7 +244,7 @@ TEST_F(TransactionTest, StalledTransmissionCountsAsATimeout) {
         if (OpenTransactionNow()) WaitTick();
     });
     guard.start(10);
-    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_NO_ANSWER);
     EXPECT_EQ(port->writes.size(), 3);
     TraceCloseFile();
     QFile f(dir.filePath("t.txt"));
@@ -279,7 +284,7 @@ TEST_F(TransactionTest, RefusedWhileOpenFailsQuietlyAndKeepsTheOpenFrame) {
         }
     };
     EXPECT_EQ(SendRequestByte(Held(), CMD_BUFFER_DUMP, 0, 0, 0, 2), SEND_OK);
-    EXPECT_EQ(inner, SEND_FAILED);
+    EXPECT_EQ(inner, SEND_REFUSED);
     EXPECT_EQ(prompts.Shown().size(), 0) << "no debug box";
     ASSERT_EQ(port->writes.size(), 2);
     EXPECT_EQ(port->writes[1], port->writes[0]) << "the resend carries the open request, not the refused one";
@@ -289,11 +294,11 @@ TEST_F(TransactionTest, RefusedRequestLeavesTheOpenTransfersCancelStanding) {
     SetUnheldSendStops(false);
     int16_t inner = -1;
     port->onWrite = [&](const QByteArray&) {
-        linkState().UserCancel = true;
+        Held().Cancel();
         inner = SendRequest(Held(), CMD_BUFFER_DUMP, 0, 0, 0);
     };
     EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_CANCELLED);
-    EXPECT_EQ(inner, SEND_FAILED);
+    EXPECT_EQ(inner, SEND_REFUSED);
 }
 
 TEST_F(TransactionTest, ASendWithoutTheLinkIsRefusedAndStopsADebugBuild) {
@@ -305,7 +310,7 @@ TEST_F(TransactionTest, ASendWithoutTheLinkIsRefusedAndStopsADebugBuild) {
         EXPECT_FALSE(unheld.Granted());
         EXPECT_DEBUG_DEATH(SendCommand(unheld, CMD_RESTART_PROCESSES, 0, 0, 0), "without holding the link");
         SetUnheldSendStops(false);
-        EXPECT_EQ(SendCommand(unheld, CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+        EXPECT_EQ(SendCommand(unheld, CMD_RESTART_PROCESSES, 0, 0, 0), SEND_REFUSED);
     }
     EXPECT_TRUE(port->writes.isEmpty());
     {
@@ -315,8 +320,8 @@ TEST_F(TransactionTest, ASendWithoutTheLinkIsRefusedAndStopsADebugBuild) {
         port->onWrite = [this, &hold](const QByteArray& w) {
             const LinkHold inner;
             EXPECT_FALSE(inner.Granted());
-            EXPECT_EQ(SendCommand(inner, CMD_PTT_OFF, 0, 0, 0), SEND_FAILED);
-            EXPECT_EQ(SendCommand(hold, CMD_PTT_OFF, 0, 0, 0), SEND_FAILED);
+            EXPECT_EQ(SendCommand(inner, CMD_PTT_OFF, 0, 0, 0), SEND_REFUSED);
+            EXPECT_EQ(SendCommand(hold, CMD_PTT_OFF, 0, 0, 0), SEND_REFUSED);
             port->Feed(Answer(w, PKT_ACK));
         };
         EXPECT_EQ(SendCommand(hold, CMD_RESTART_PROCESSES, 0, 0, 0), SEND_OK);
@@ -356,7 +361,7 @@ TEST_F(TransactionTest, ABoxInMidSequenceLendsTheLinkUnlessTheJobForbidsIt) {
         borrowInsideTheBox(granted, sent);
         MsgBoxLent(loader, QStringLiteral("Go on?"), vbYesNo, QString());
         EXPECT_FALSE(granted);
-        EXPECT_EQ(sent, SEND_FAILED);
+        EXPECT_EQ(sent, SEND_REFUSED);
     }
     prompts.WhileShowing({});
     EXPECT_EQ(port->writes.size(), 1) << "only the borrower's command went out";
@@ -383,9 +388,10 @@ TEST_F(TransactionTest, NoAnswerIsTheJobsToDecideAndABorrowerNeverEndsTheLink) {
         port->Close();
     });
     prompts.QueueAnswer(vbYes);
-    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendCommand(Held(), CMD_RESTART_PROCESSES, 0, 0, 0), SEND_LINK_LOST);
+    jobHold.reset();
     prompts.WhileShowing({});
-    EXPECT_EQ(borrowed, SEND_FAILED);
+    EXPECT_EQ(borrowed, SEND_NO_ANSWER);
     EXPECT_TRUE(openAfterTheBorrower);
     EXPECT_EQ(prompts.Shown().size(), 1) << "one question: the borrower asks nobody";
     EXPECT_EQ(port->writes.size(), 4) << "two sends each, none after the Yes";
@@ -397,11 +403,11 @@ TEST_F(TransactionTest, NoAnswerIsTheJobsToDecideAndABorrowerNeverEndsTheLink) {
 TEST_F(TransactionTest, ABorrowersRequestLeavesTheLendersCancelStanding) {
     port->onWrite = [this](const QByteArray& w) { port->Feed(Answer(w, PKT_REPLY)); };
     prompts.WhileShowing([&](const ShownBox&) {
-        linkState().UserCancel = true;  // Cancel pressed while the question is up
+        EXPECT_TRUE(CancelJobOnTheWire());  // Cancel pressed while the question is up
         bool ran = false;
         Later(0, [&] {
             const LinkHold borrower;
-            SendRequest(borrower, CMD_MODULE_INFO, 0, 0, 0);
+            EXPECT_EQ(SendRequest(borrower, CMD_BUFFER_DUMP, 0, 0, 0), SEND_OK);
             ran = true;
         });
         WaitUntil([&] { return ran; });
@@ -409,7 +415,7 @@ TEST_F(TransactionTest, ABorrowersRequestLeavesTheLendersCancelStanding) {
     MsgBoxLent(Held(), QStringLiteral("Go on?"), vbYesNo, QString());
     prompts.WhileShowing({});
     EXPECT_EQ(port->writes.size(), 1);
-    EXPECT_TRUE(linkState().UserCancel);
+    EXPECT_TRUE(Held().CancelAsked());
 }
 
 TEST_F(TransactionTest, EventDuringAWaitResendsAtOnce) {
@@ -455,7 +461,7 @@ TEST_F(TransactionTest, PortClosedTimesOutInsteadOfHanging) {
     settings().RetryCount = 1;
     prompts.QueueAnswer(vbNo);
     Later(10, [] { WaitTick(); });
-    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(Held(), CMD_MODULE_INFO, 0, 0, 0), SEND_NO_ANSWER);
     EXPECT_TRUE(port->writes.isEmpty());
 }
 

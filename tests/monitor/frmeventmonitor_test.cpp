@@ -278,7 +278,7 @@ TEST_F(EventMonitorTest, ResendsGoToTheListAndTheLog) {
     settings().RetryCount = 2;
     prompts.QueueAnswer(vbNo);  // give up after the resend
     const LinkHold hold;
-    EXPECT_EQ(SendRequest(hold, CMD_MODULE_INFO, 0, 0, 0), SEND_FAILED);
+    EXPECT_EQ(SendRequest(hold, CMD_MODULE_INFO, 0, 0, 0), SEND_NO_ANSWER);
     EXPECT_EQ(port->writes.size(), 2);
     EXPECT_EQ(AfterStamp(Items(m)), QStringList{" - TX "});
     m->cmdFileLog()->click();

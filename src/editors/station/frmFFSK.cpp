@@ -1,4 +1,5 @@
 #include "editors/station/frmFFSK.h"
+#include "editors/station/frmLevel.h"
 #include "app/boundedfield.h"
 #include "app/entryhelpers.h"
 #include "app/singleinstance.h"
@@ -200,7 +201,6 @@ void frmFFSK::build() {
 }
 
 void frmFFSK::load() {
-    ClearCancel();
     const StationConfig& c = config();
     setWindowTitle(StationCaption(QStringLiteral("FFSK Configuration, Station: ")));
     edit_ = TakeFfskSettings(c);
@@ -256,11 +256,9 @@ bool frmFFSK::txtLevel_Validate() {
 
 void frmFFSK::cmdSetLevel_Click() {
     OpenWindow(WindowId::frmLevel, this);
-    if (CancelRequested()) {
+    if (frmLevel::EndedByFailure()) {
         // The exchange with the module failed: nothing of this dialog is kept either; a
-        // level the test stored stays. The cancel has told us all it had to: left
-        // standing, it would fail the next command as cancelled.
-        ClearCancel();
+        // level the test stored stays.
         reject();
         return;
     }

@@ -432,7 +432,7 @@ int16_t frmKenwood::SendRawFleetSync(const QString& message) {
     const QString refusal = RawMessageRefusal(message);
     if (!refusal.isEmpty()) {
         MsgBox(refusal, vbOKOnly);
-        return SEND_FAILED;
+        return SEND_REFUSED;
     }
     // The send pumps events while it waits: nothing here may close the dialog meanwhile.
     setEnabled(false);

@@ -32,6 +32,7 @@ constexpr int kTickMs = 100;
 } // namespace
 
 frmLevel::frmLevel(QWidget* owner) : QDialog(owner) {
+    EndedByFailure() = false;
     setObjectName(QStringLiteral("frmLevel"));
     setWindowTitle(QStringLiteral("Analog Modem Level Set"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -43,6 +44,11 @@ frmLevel::frmLevel(QWidget* owner) : QDialog(owner) {
 }
 
 void frmLevel::Run(QWidget* owner) { RunSingleInstance(instance, owner); }
+
+bool& frmLevel::EndedByFailure() {
+    static bool failed = false;
+    return failed;
+}
 
 void frmLevel::build() {
     auto* instruction = new QLabel(
@@ -241,7 +247,7 @@ void frmLevel::putBackAndLeave() {
     moduleHeld_ = false;
     if (end.result == LevelTestResult::Done) return;
     sayHowLeft(end);
-    RequestCancel();
+    EndedByFailure() = true;
 }
 
 void frmLevel::closeIfAsked() {
@@ -260,7 +266,7 @@ void frmLevel::endAfterFailure(const LevelTestEnd& end) {
     moduleHeld_ = false;
     closeAsked_ = false;
     sayHowLeft(end);
-    RequestCancel();
+    EndedByFailure() = true;
     QDialog::reject();
 }
 

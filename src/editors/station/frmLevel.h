@@ -21,8 +21,10 @@ public:
     explicit frmLevel(QWidget* owner);
 
     // Shows the single instance modal over owner until it is closed. A failed command
-    // closes it with a cancel requested, which tells the caller that the link failed.
+    // closes it with EndedByFailure() set, which tells the caller that the link failed
+    // or the module refused; the window clears it as it opens.
     static void Run(QWidget* owner);
+    static bool& EndedByFailure();
 
     QSlider* Slider1() const { return slider_; }
     QPushButton* cmdKeyTx() const { return keyTx_; }

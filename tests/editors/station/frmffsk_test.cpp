@@ -4,6 +4,7 @@
 #include "app/boundedfield.h"
 #include "model/systemvalues.h"
 #include "editors/station/frmFFSK.h"
+#include "editors/station/frmLevel.h"
 #include "link/linkstate.h"
 #include "control/session.h"
 #include "support/appfixture.h"
@@ -273,11 +274,10 @@ TEST_F(FfskDialogTest, TheLevelTestRefreshesTheLevelOrEndsTheDialog) {
     bool fail = false;
     Fake(WindowId::frmLevel, [&fail] {
         Element(FFSK_OUTPUT_LEVEL) = 17;
-        linkState().UserCancel = fail;
+        frmLevel::EndedByFailure() = fail;
     });
-    linkState().UserCancel = true;  // left by an earlier transfer
+    frmLevel::EndedByFailure() = true;  // left by an earlier test of the level
     frmFFSK& d = Show();
-    EXPECT_FALSE(linkState().UserCancel);
     Enter(d.updRetryTimeout(), "2000");
     d.cmdSetLevel()->click();
     EXPECT_EQ(owners, QList<QWidget*>{&d});
@@ -296,7 +296,6 @@ TEST_F(FfskDialogTest, TheLevelTestRefreshesTheLevelOrEndsTheDialog) {
     again.cmdSetLevel()->click();
     EXPECT_FALSE(again.isVisible());
     EXPECT_EQ(again.result(), QDialog::Rejected);
-    EXPECT_FALSE(linkState().UserCancel) << "it would fail the next command";
     EXPECT_EQ(ConfigDifferences(before, config()), QStringList{"SystemConfig[25]: 9 -> 17"})
         << "only the level the test stored";
 }

@@ -473,7 +473,7 @@ TEST_F(KenwoodTest, ARawMessageGoesOutAsItsFrameAndOneThatCannotTravelIsRefused)
     EXPECT_EQ(prompts.Shown().size(), 1) << "the result is not shown";
 
     prompts.Clear();
-    EXPECT_EQ(d.SendRawFleetSync(QString(246, u'x')), SEND_FAILED);
+    EXPECT_EQ(d.SendRawFleetSync(QString(246, u'x')), SEND_REFUSED);
     prompts.QueueInput(QStringLiteral("\u20AC"));
     d.cmdSendMsg()->click();
     EXPECT_EQ(Texts(), (QStringList{"The raw FleetSync message is too long: at most 245 characters fit in one frame.",

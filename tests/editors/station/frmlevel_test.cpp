@@ -202,7 +202,7 @@ TEST_F(LevelTest, OkStoresTheLevelAndLeavesTheModuleRunning) {
     EXPECT_FALSE(sim.ProcessesStopped());
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(d.result(), QDialog::Accepted);
-    EXPECT_FALSE(linkState().UserCancel);
+    EXPECT_FALSE(frmLevel::EndedByFailure());
 
     // Never keyed: the position is stored all the same, and the module told the same.
     frmLevel& idle = Show();
@@ -264,7 +264,7 @@ TEST_F(LevelTest, ClosingNeverLeavesTheTransmitterKeyedNorTheModuleStopped) {
     EXPECT_EQ(Sent(), kRelease);
     EXPECT_FALSE(sim.ProcessesStopped());
 
-    EXPECT_FALSE(linkState().UserCancel);
+    EXPECT_FALSE(frmLevel::EndedByFailure());
     EXPECT_TRUE(prompts.Shown().isEmpty());
 }
 
@@ -306,7 +306,7 @@ TEST_F(LevelTest, ACloseWhileKeyingIsHonouredOnceTheStepUnderWayEnds) {
         EXPECT_FALSE(sim.PttOn());
         EXPECT_FALSE(sim.ToneOn());
         EXPECT_FALSE(sim.ProcessesStopped());
-        EXPECT_FALSE(linkState().UserCancel);
+        EXPECT_FALSE(frmLevel::EndedByFailure());
         EXPECT_TRUE(prompts.Shown().isEmpty());
     }
 }
@@ -346,11 +346,13 @@ TEST_F(LevelTest, APollTheLinkGivesUpOnEndsTheTestAndItsWaitMessage) {
     d.cmdKeyTx()->click();  // the link's question is answered No
     const QList<int> sent = Sent();
     EXPECT_EQ(sent.mid(0, 3), QList<int>({kPttOff, kStop, kPoll}));
-    EXPECT_EQ(sent.count(kPttOff), 1) << "nothing is tried once the link has given up";
-    EXPECT_FALSE(host->TimerEnabled(LinkTimer::MsgTimer));
+    // The put-back is tried over the link the test had, and gives up without asking again.
+    EXPECT_EQ(sent.count(kPttOff), 1 + settings().RetryCount);
+    EXPECT_EQ(prompts.Shown().size(), 1) << "one question only";
+    EXPECT_EQ(host->PanelText(4), QStringLiteral("Communication Timeout")) << "then the link goes off line";
     EXPECT_EQ(linkState().ProgressActive, 0);
     EXPECT_FALSE(d.isVisible());
-    EXPECT_TRUE(linkState().UserCancel) << "the caller learns of it";
+    EXPECT_TRUE(frmLevel::EndedByFailure()) << "the caller learns of it";
 }
 
 // Through the FFSK dialog's Set Level, as the user gets there: a refused command at any
@@ -439,7 +441,7 @@ TEST_F(LevelTest, AFailureAtAnyStageClosesBothDialogsAndLeavesNoCancelStanding) 
         } else {
             EXPECT_EQ(ShownTexts(prompts), QStringList{kNack}) << "the link's report only";
         }
-        EXPECT_FALSE(linkState().UserCancel);
+        EXPECT_TRUE(frmLevel::EndedByFailure()) << "the caller learns of it";
         sim.SetNackCommand(-1);
         sim.SetFault(sim::Fault::None);
         const LinkHold hold;
@@ -462,7 +464,7 @@ TEST_F(LevelTest, APttOffRefusedAfterAnEarlierRefusalIsTriedAgainAndTheRestartSt
     EXPECT_TRUE(sim.PttOn());
     EXPECT_FALSE(sim.ProcessesStopped());
     EXPECT_FALSE(d.isVisible());
-    EXPECT_TRUE(linkState().UserCancel) << "the caller learns of it";
+    EXPECT_TRUE(frmLevel::EndedByFailure()) << "the caller learns of it";
 }
 
 TEST_F(LevelTest, TheFfskDialogShowsTheLevelTheTestStored) {
@@ -481,7 +483,7 @@ TEST_F(LevelTest, TheFfskDialogShowsTheLevelTheTestStored) {
     EXPECT_EQ(sim.TxLevel(), 23);
     EXPECT_FALSE(sim.PttOn());
     EXPECT_FALSE(sim.ProcessesStopped());
-    EXPECT_FALSE(linkState().UserCancel);
+    EXPECT_FALSE(frmLevel::EndedByFailure());
 }
 
 TEST_F(LevelTest, ControlsAreLabelledAndVisitedInOrder) {
