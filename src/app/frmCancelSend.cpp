@@ -139,14 +139,31 @@ void frmCancelSend::FocusBox(QLineEdit* box) {
     box->selectAll();
 }
 
+bool frmCancelSend::WaitsItsTurn(void (frmCancelSend::*choice)()) {
+    const bool waits = DeferWhileLinkTaken(
+        this,
+        [this, choice] {
+            connecting_ = false;
+            (this->*choice)();
+        },
+        LinkTurn::WholeJob);
+    // One choice at a time: further clicks meanwhile are not queued behind it.
+    if (waits) connecting_ = true;
+    return waits;
+}
+
 void frmCancelSend::ConnectLocalClick() {
     if (connecting_) return;
+    // Every choice changes what the link addresses: it waits for the whole of the job
+    // that has the link, questions and all, never running inside it.
+    if (WaitsItsTurn(&frmCancelSend::ConnectLocalClick)) return;
     ChooseLocalModule();
     accept();
 }
 
 void frmCancelSend::ConnectNetClick() {
     if (connecting_) return;
+    if (WaitsItsTurn(&frmCancelSend::ConnectNetClick)) return;
     QString text = netAddress_->text();
     const RemoteChoice choice = ChooseRemoteStation(text);
     if (text != netAddress_->text()) netAddress_->setText(text);
@@ -161,8 +178,9 @@ void frmCancelSend::ConnectNetClick() {
 void frmCancelSend::IPClick() {
     if (connecting_) return;
     // Given while another job has the link (an acknowledgement waiting for a clear
-    // channel), the new connection waits its turn rather than cut under that job.
-    if (DeferWhileLinkTaken(this, [this] { IPClick(); })) return;
+    // channel, its question included), the new connection waits for the whole of that
+    // job rather than cut under it or run inside its question.
+    if (WaitsItsTurn(&frmCancelSend::IPClick)) return;
     // The connect pumps events: keep further clicks out until it has ended.
     connecting_ = true;
     const TcpChoice choice = ChooseTcpEndpoint(ip_->text());

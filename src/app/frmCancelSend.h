@@ -60,6 +60,9 @@ private:
     QLabel* ipLabel_ = nullptr;
     QLineEdit* ip_ = nullptr;
     QPushButton* ipConnect_ = nullptr;
+    // True (and the choice put off until the link is free, when it runs whole) while
+    // another job has the link.
+    bool WaitsItsTurn(void (frmCancelSend::*choice)());
     bool connecting_ = false;
 };
 

@@ -587,16 +587,29 @@ void frmMain::RunCommand(const std::function<void()>& command) {
 void frmMain::RequestExitAfterCommand() {
     // Stopping the timers now would leave the command's wait without an end, and the
     // module's processes stopped: cancel it, let it end as a cancel ends, then exit.
-    exitRequested_ = true;
     ProgressCancelClicked();
+    if (exitRequested_) return;
+    exitRequested_ = true;
+    // A job that no command of this window runs (one a window started) ends the program
+    // once the link is free; a command's own end does it otherwise.
+    if (commandDepth_ == 0)
+        WhenLinkFree(
+            [this] {
+                if (!exitRequested_ || commandDepth_ > 0) return;
+                exitRequested_ = false;
+                mnuFileExit_Click();
+            },
+            this, LinkTurn::WholeJob);
 }
 
 bool frmMain::CommandOnTheWire() const {
-    // A command that waits for a person (a question, a dialog, or a question in the middle
-    // of its sequence with the link lent) has nothing on the wire to finish: the program
-    // may end at once, closing whatever window is open; whatever borrowed the link
-    // unwinds with the program's end.
-    return commandDepth_ > 0 && LinkInUse() && !LinkLent();
+    // Asked of the job on the wire, however it started. One that waits for a person (its
+    // link lent while a question is up), and a duty of the program's own (the tick, a
+    // poll), has nothing to finish: the program ends at once, closing whatever window is
+    // open, and what ran inside unwinds with the program's end. Wire work finishes or
+    // stops at its next safe point.
+    const WireJob job = JobOnTheWire();
+    return job == WireJob::Working || job == WireJob::NeverLent;
 }
 
 void frmMain::mnuFileExit_Click() {

@@ -51,7 +51,11 @@ public:
     void ShowConnectDialog() override;
     int ChooseOfflineDevice() override;
     void ShowSystemDialog() override;
-    void RunFlashLoad() override { mnuSystemFlash_Click(); }
+    // The offered load is a command of its own, as from the menu: Exit meanwhile waits
+    // for it to finish or stop at its safe point.
+    void RunFlashLoad() override {
+        RunCommand([this] { mnuSystemFlash_Click(); });
+    }
 
     // Stores the window's position and size unless it is minimized.
     void SaveWindowSettings();

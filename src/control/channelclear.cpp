@@ -55,6 +55,9 @@ ChannelWait PollChannelClear(const LinkHold& hold, const std::function<bool()>& 
         if (SendRequest(hold, CMD_CHANNEL_CLEAR, 0, 0, 0) != SEND_OK) return ChannelWait::Failed;
         if (stopAsked && stopAsked()) return ChannelWait::Abandoned;
         if (budget == 0) {
+            // A borrower, or a duty of the program's own while another question is up,
+            // asks nobody: it gives up its own work, and what it owed stays owed.
+            if (!hold.MayAsk()) return ChannelWait::Abandoned;
             const int answer = MsgBoxLent(hold, channelTimeoutText(), vbYesNo + vbCritical,
                                       QStringLiteral("OMRU - Channel clear timeout"));
             // Only a Yes keeps polling; a box closed any other way gives up.

@@ -22,8 +22,9 @@ enum class ChannelWait { Clear, Abandoned, Failed };
 // Polls the local module until it reports its radio channel clear (ChannelState is set
 // busy first, so at least one poll goes out), whatever station is addressed. After 100
 // busy polls, and after every further one, the user is asked whether to go on; No ends
-// the wait as Abandoned, as does stopAsked turning true after a poll. Failed: a poll
-// failed and the link has told the user.
+// the wait as Abandoned, as does stopAsked turning true after a poll, and so does the
+// budget running out for a hold that may not ask (a borrower, or a background duty while
+// another question is up). Failed: a poll got no answer or was cancelled.
 ChannelWait PollChannelClear(const LinkHold& hold, const std::function<bool()>& stopAsked = {});
 
 } // namespace korvel

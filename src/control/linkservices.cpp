@@ -158,16 +158,16 @@ void ProgramLinkClient::BackgroundTick() {
     running = true;
     bool tryAgain = true;
     {
-        const LinkHold hold;
+        const LinkHold hold(LinkHold::MayLend, LinkHold::Background);
         while (hold.Granted() && !ack.OwedAcks.isEmpty() && !ProgramEnding()) {
             // Each acknowledgement keeps its own station, passed along rather than put
             // where every job would see it for the length of the channel wait.
             const int16_t source = ack.OwedAcks.first();
             const bool sent = WaitChannelClear(hold, source) == 0 && SendAck(hold, source) == SEND_OK;
-            if (!sent && hold.Borrowed()) {
-                // On a lent link a module that does not answer leaves it owed, for when
-                // it answers again; on a link that has gone, for when an event wakes the
-                // tick.
+            if (!sent && !hold.MayAsk()) {
+                // Given up without asking (on a lent link, or while another question is
+                // up): a module that does not answer leaves it owed, for when it answers
+                // again; on a link that has gone, for when an event wakes the tick.
                 tryAgain = LinkUsable();
                 break;
             }

@@ -164,7 +164,9 @@ int16_t SendStatusOpeningRequest() {
 int16_t SendStatusRequest(StatusRequest request, int group) {
     const std::optional<int> command = StatusCommand(request);
     if (!command) return SEND_REFUSED;
-    const LinkHold hold;
+    // The window's poll: a duty of the program's own, which asks nobody while another
+    // question is up and ends at once with the program.
+    const LinkHold hold(LinkHold::MayLend, LinkHold::Background);
     return SendRequestByte(hold, int16_t(*command), address()[0], address()[1], address()[2], int16_t(group));
 }
 

@@ -1,7 +1,10 @@
 #include "control/channelclear.h"
 
 #include "model/target.h"
+#include "control/lentbox.h"
 #include "link/frame.h"
+#include "link/linkhold.h"
+#include "platform/prompts.h"
 #include "support/simfixture.h"
 #include "link/transport.h"
 
@@ -125,6 +128,45 @@ TEST_F(ChannelClearTest, BusyChannelIsAskedAboutAfter101PollsThenAfterEveryPoll)
         EXPECT_TRUE(p.msgTimer);
     }
     ExpectWaitOver();
+}
+
+// At most one question on screen: a borrower (inside the lender's question) and a duty
+// of the program's own while another question is up give up when the budget runs out,
+// asking nobody; the same duty with nothing else on screen asks.
+TEST_F(ChannelClearTest, ABorrowerOrABackgroundDutyUnderAQuestionGivesUpWithoutAsking) {
+    sim.SetChannelBusyPolls(-1);
+    int16_t borrowed = -1, underTheBox = -1;
+    prompts.WhileShowing([&](const ShownBox& box) {
+        if (box.title != QStringLiteral("Go on?")) return;
+        bool ran = false;
+        Later(0, [&] {
+            const LinkHold borrower(LinkHold::MayLend, LinkHold::Command);
+            borrowed = WaitChannelClear(borrower);
+            ran = true;
+        });
+        WaitUntil([&] { return ran; }, 30000);
+    });
+    MsgBoxLent(Held(), QStringLiteral("Lent"), vbYesNo, QStringLiteral("Go on?"));
+    EXPECT_EQ(borrowed, 255);
+    EXPECT_EQ(sim.ChannelPolls(), 101);
+    EXPECT_EQ(prompts.Shown().size(), 1) << "the lender's question only";
+
+    jobHold.reset();
+    prompts.WhileShowing([&](const ShownBox& box) {
+        if (box.title != QStringLiteral("Another")) return;
+        const LinkHold duty(LinkHold::MayLend, LinkHold::Background);
+        ASSERT_TRUE(duty.Granted());
+        underTheBox = WaitChannelClear(duty);
+    });
+    MsgBox(QStringLiteral("A question of its own"), vbOKOnly, QStringLiteral("Another"));
+    prompts.WhileShowing({});
+    EXPECT_EQ(underTheBox, 255);
+    EXPECT_EQ(prompts.Shown().size(), 2);
+
+    const LinkHold duty(LinkHold::MayLend, LinkHold::Background);
+    EXPECT_EQ(WaitChannelClear(duty), 255);
+    ASSERT_EQ(prompts.Shown().size(), 3) << "nothing else on screen: it asks";
+    EXPECT_EQ(prompts.Shown().last().title, kTitle);
 }
 
 TEST_F(ChannelClearTest, QuestionAfterAClearReplyEndsTheWaitOnYes) {

@@ -466,3 +466,44 @@ TEST_F(TransactionTest, PortClosedTimesOutInsteadOfHanging) {
 }
 
 } // namespace
+
+namespace {
+
+// Exit asks the job on the wire what it is doing, however it started: the first hold
+// alive is that job, and its kind says whether it finishes first or ends at once.
+TEST_F(TransactionTest, TheJobOnTheWireIsTheFirstHoldAndACancelReachesItAlone) {
+    jobHold.reset();
+    EXPECT_EQ(JobOnTheWire(), WireJob::None);
+    EXPECT_FALSE(CancelJobOnTheWire());
+    {
+        const LinkHold duty(LinkHold::MayLend, LinkHold::Background);
+        EXPECT_EQ(JobOnTheWire(), WireJob::Background);
+    }
+    {
+        const LinkHold loader(LinkHold::NeverLent);
+        EXPECT_EQ(JobOnTheWire(), WireJob::NeverLent);
+    }
+    {
+        const LinkHold read;
+        EXPECT_EQ(JobOnTheWire(), WireJob::Working);
+        const LinkLend lend(read);
+        const LinkHold poll;
+        ASSERT_TRUE(poll.Borrowed());
+        EXPECT_EQ(JobOnTheWire(), WireJob::WaitingForPerson);
+        const LinkLend again(poll);
+        const LinkHold third;
+        EXPECT_FALSE(third.Granted()) << "a borrower lends nothing on";
+        EXPECT_TRUE(CancelJobOnTheWire());
+        EXPECT_TRUE(read.CancelAsked());
+        EXPECT_FALSE(poll.CancelAsked());
+    }
+    // Between the holds of a job that takes the link twice, its cancel still reaches it.
+    LinkJob load;
+    EXPECT_TRUE(CancelJobOnTheWire());
+    const LinkHold work(load, LinkHold::NeverLent);
+    EXPECT_TRUE(work.CancelSeen());
+    const LinkHold next;
+    EXPECT_FALSE(next.Granted());
+}
+
+} // namespace
