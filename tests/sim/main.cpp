@@ -140,7 +140,6 @@ int main(int argc, char** argv)
         sim.GoSilentAfter(int(frames));
     }
     // A module that goes quiet for a while, then answers again (a radio path that fades).
-    QTimer silence;
     if (parser.isSet(silentForOption)) {
         const uint seconds = parser.value(silentForOption).toUInt(&ok);
         if (!ok || seconds == 0 || seconds > 86'400) {
@@ -148,16 +147,9 @@ int main(int argc, char** argv)
                          qPrintable(parser.value(silentForOption)));
             return 2;
         }
-        silence.setInterval(100);
-        QObject::connect(&silence, &QTimer::timeout, &sim, [&sim, &silence, seconds] {
-            if (!sim.Silent()) return;
-            silence.stop();
-            QTimer::singleShot(int(seconds) * 1000, &sim, [&sim] {
-                sim.GoSilentAfter(-1);
-                std::fprintf(stderr, "korvel-sim: answering again\n");
-            });
-        });
-        silence.start();
+        sim.SetSilenceMs(int(seconds) * 1000);
+        QObject::connect(&sim, &korvel::sim::SimModule::answeringAgain, &sim,
+                         [] { std::fprintf(stderr, "korvel-sim: answering again\n"); });
     }
     sim.SetLiveChanges(!parser.isSet(noLiveOption));
     if (parser.isSet(eventsOption)) {

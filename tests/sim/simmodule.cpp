@@ -521,6 +521,12 @@ SimModule::SimModule(QObject* parent) : QObject(parent), m_ptyLine(QStringLitera
     connect(m_liveTimer, &QTimer::timeout, this, &SimModule::LiveStep);
     m_eventTimer = new QTimer(this);
     connect(m_eventTimer, &QTimer::timeout, this, &SimModule::SendNextEvent);
+    m_silenceEnd = new QTimer(this);
+    m_silenceEnd->setSingleShot(true);
+    connect(m_silenceEnd, &QTimer::timeout, this, [this] {
+        GoSilentAfter(-1);
+        emit answeringAgain();
+    });
 }
 
 SimModule::~SimModule()
@@ -865,6 +871,23 @@ void SimModule::SetFault(Fault f, int count)
 void SimModule::GoSilentAfter(int frames)
 {
     m_silentAfter = frames < 0 ? -1 : frames;
+    m_silenceEnd->stop();
+    if (m_silentAfter == 0)
+        BeginSilence();
+}
+
+void SimModule::SetSilenceMs(int ms)
+{
+    m_silenceMs = qMax(0, ms);
+    m_silenceEnd->stop();
+    if (Silent())
+        BeginSilence();
+}
+
+void SimModule::BeginSilence()
+{
+    if (m_silenceMs > 0)
+        m_silenceEnd->start(m_silenceMs);
 }
 
 void SimModule::SetPauseMs(int ms)
@@ -1948,7 +1971,8 @@ void SimModule::HandleFrame(Port& port, const QByteArray& frame)
             Occupy(port, frame.size());  // unheard, but it still took its time on the line
             return;
         }
-        --m_silentAfter;
+        if (--m_silentAfter == 0)
+            BeginSilence();
     }
     if (ChecksumGood(frame) && frame.size() == 7 && quint8(frame[5]) == kPktAck &&
         m_owedEvents.remove(quint8(frame[1])) > 0)

@@ -310,6 +310,11 @@ public:
     void GoSilentAfter(int frames);
     // True once the count has run out, until GoSilentAfter is called again.
     bool Silent() const { return m_silentAfter == 0; }
+    // How long a silence lasts: from the moment the count runs out the module answers
+    // again `ms` later, as after GoSilentAfter(-1), and says so with answeringAgain, as a
+    // radio path that fades and comes back; set while silent, from now. 0 (the default):
+    // silent until GoSilentAfter.
+    void SetSilenceMs(int ms);
     void SetPauseMs(int ms);
     // Data of the REPLY to a GET of `command`, in place of whatever the module
     // would answer (its blocks, identity, clock, a NACK), until ClearReplyData.
@@ -719,6 +724,8 @@ signals:
     // A TCP client has just taken the module's network side, the old one dropped
     // with whatever was still queued or delayed for it; its start text is still to come.
     void clientConnected();
+    // A silence that SetSilenceMs bounds has ended.
+    void answeringAgain();
 
 private:
     // One byte stream to the PC, with its own receive assembly and its own
@@ -876,6 +883,10 @@ private:
     int m_nackCommand = -1;
     int m_nackTimes = -1;
     int m_silentAfter = -1;  // good frames still handled before silence; -1: never silent
+    int m_silenceMs = 0;
+    QTimer* m_silenceEnd = nullptr;
+    // The count has just run out: the silence starts, and ends when SetSilenceMs says.
+    void BeginSilence();
 
     std::map<int, Station> m_stations;  // 0: the local module
     bool m_stationRouting = false;

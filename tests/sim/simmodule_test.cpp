@@ -467,6 +467,43 @@ TEST_F(SimTcp, GoSilentAfterAnswersThatManyGoodFramesThenNoneUntilOff)
     EXPECT_EQ(sim.ChannelPolls(), 2);
 }
 
+TEST_F(SimTcp, ABoundedSilenceEndsOnItsOwnAndSaysSo)
+{
+    sim.SetSilenceMs(300);
+    int endings = 0;
+    QObject::connect(&sim, &SimModule::answeringAgain, &sim, [&] { ++endings; });
+    sim.GoSilentAfter(1);
+    pc.socket.write(Request(0, 0, kPktGet, 0x41));
+    ASSERT_TRUE(pc.WaitFrames(1));
+    // The count ran out with that answer: the silence is timed from then, not from the
+    // next frame, and nothing is answered until it has passed.
+    QElapsedTimer silent;
+    silent.start();
+    EXPECT_TRUE(sim.Silent());
+    pc.socket.write(Request(0, 0, kPktGet, 0x42));
+    ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return !sim.Silent(); }, 3000));
+    EXPECT_GE(silent.elapsed(), 250);
+    EXPECT_EQ(endings, 1);
+    pc.socket.write(Request(0, 0, kPktGet, 0x43));
+    ASSERT_TRUE(pc.WaitFrames(2));
+    EXPECT_EQ(pc.Frames()[1], Answer(0, 0, kPktReply, 0x43, Bytes({0}))) << "0x42 was never answered";
+
+    // Set while silent, it counts from then; a new count forgets a silence under way.
+    sim.GoSilentAfter(0);
+    sim.SetSilenceMs(200);
+    ASSERT_TRUE(WaitUntil([&] { return !sim.Silent(); }, 3000));
+    EXPECT_EQ(endings, 2);
+    sim.GoSilentAfter(0);
+    sim.GoSilentAfter(5);
+    sim.SetSilenceMs(500);
+    silent.restart();
+    sim.GoSilentAfter(0);
+    ASSERT_TRUE(WaitUntil([&] { return !sim.Silent(); }, 3000));
+    EXPECT_GE(silent.elapsed(), 450) << "the silence called off did not end this one early";
+    EXPECT_EQ(endings, 3);
+}
+
 TEST_F(SimTcp, SilenceWinsOverAFaultWhichWaitsForTheModuleToSpeakAgain)
 {
     sim.SetFault(Fault::Nack, 1);

@@ -29,8 +29,10 @@ void AppFixture::SetUp() {
     QObject::connect(&hangGuard_, &QTimer::timeout, [] {
         while (QWidget* w = QApplication::activeModalWidget()) w->close();
     });
-    hangGuard_.start(30000);
+    RearmHangGuard();
 }
+
+void AppFixture::RearmHangGuard() { hangGuard_.start(30000); }
 
 void AppFixture::TearDown() {
     hangGuard_.stop();

@@ -88,6 +88,9 @@ protected:
     bool WriteConfiguration();
     // Every block the simulated module holds equals expected, byte for byte.
     void ExpectSimBlocks(const QHash<sim::BlockKey, QByteArray>& expected) const;
+    // A test of many steps, each bounded on its own, gives the guard against a dialog left
+    // open its full time again at each step.
+    void RearmHangGuard();
 
     QTemporaryDir dir;
     std::unique_ptr<frmMain> window;

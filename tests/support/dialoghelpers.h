@@ -81,6 +81,12 @@ public:
         // Not one of the program's windows: the program ends with its last window as before.
         box_.setAttribute(Qt::WA_QuitOnClose, false);
         prompts_.AroundEach([this](bool up) {
+            if (up) {
+                upNow_.append(prompts_.Shown().last().text);
+                if (upNow_.size() > mostAtOnce_.size()) mostAtOnce_ = upNow_;
+            } else if (!upNow_.isEmpty()) {
+                upNow_.removeLast();
+            }
             box_.setVisible(up);
             QApplication::setActiveWindow(up ? &box_ : nullptr);
         });
@@ -89,9 +95,20 @@ public:
     BoxesTakeActivation(const BoxesTakeActivation&) = delete;
     BoxesTakeActivation& operator=(const BoxesTakeActivation&) = delete;
 
+    // How many boxes are up now; the most that were up at once, with their texts (the
+    // first shown first) the first time so many were. A box shown while another is up
+    // is a second question on top of the first.
+    int Up() const { return int(upNow_.size()); }
+    int MostAtOnce() const { return int(mostAtOnce_.size()); }
+    const QStringList& MostAtOnceTexts() const { return mostAtOnce_; }
+    // Counts afresh from the boxes up now.
+    void ForgetMostAtOnce() { mostAtOnce_ = upNow_; }
+
 private:
     ScriptedPrompts& prompts_;
     QWidget box_;
+    QStringList upNow_;
+    QStringList mostAtOnce_;
 };
 
 // A button's access key pressed as the user presses it: Alt and the key, through Qt's

@@ -2,7 +2,9 @@
 // question, every dispatched frame recorded, and the module closed after each test.
 #pragma once
 
+#include "model/blocks.h"
 #include "model/model.h"
+#include "model/target.h"
 #include "control/connection.h"
 #include "control/transfer.h"
 #include "control/localsettings.h"
@@ -85,6 +87,40 @@ protected:
         held = config();
         prompts.Clear();
         SilentFromFirstRequest(command);
+    }
+
+    // The blocks a whole write of the configuration in memory gives the module, in the
+    // order and with the groups and boards the write sends, keyed and cut as the simulated
+    // module keeps them: after a write, sim.Blocks() holds these. A block the model cannot
+    // build fails the test.
+    static QHash<sim::BlockKey, QByteArray> BlocksOfTheModel() {
+        QHash<sim::BlockKey, QByteArray> blocks;
+        uint8_t data[CONFIG_BLOCK_MAX_BYTES];
+        const auto put = [&](int code, int index, bool built, int bytes) {
+            EXPECT_TRUE(built) << "block 0x" << std::hex << code << std::dec << "/" << index;
+            blocks[sim::NormalBlockKey(code, index)] = QByteArray(reinterpret_cast<const char*>(data), bytes);
+        };
+        const TargetState& t = target();
+        const int lastGroup = t.PellarDevice ? 0 : t.ChildCount;
+        put(sim::kBlockSystem, 0, BuildSystemBlock(0, data, sizeof data), SYSTEM_BLOCK_BYTES);
+        for (int g = 0; g <= lastGroup; ++g) {
+            put(sim::kBlockInputs, g, BuildInputBlock(g, data, sizeof data), INPUT_BLOCK_BYTES);
+            put(sim::kBlockOutputs, g, BuildOutputBlock(g, data, sizeof data), OUTPUT_BLOCK_BYTES);
+        }
+        for (int g = 0; g <= t.ChildCount; ++g)
+            put(sim::kBlockAnalogs, g, BuildAnalogBlock(g, data, sizeof data), ANALOG_BLOCK_BYTES);
+        // A Pellar's expansion boards: contact inputs on mask bits 4 to 7, analog inputs on 0 to 3.
+        for (int b = 1; t.PellarDevice && b <= 4; ++b) {
+            if ((t.ExpansionBoardMask >> (b + 3)) & 1)
+                put(sim::kBlockInputs, b, BuildInputBlock(b, data, sizeof data), INPUT_BLOCK_BYTES);
+            if ((t.ExpansionBoardMask >> (b - 1)) & 1)
+                put(sim::kBlockAnalogs, b, BuildAnalogBlock(b, data, sizeof data), ANALOG_BLOCK_BYTES);
+        }
+        put(sim::kBlockTemps, 0, BuildTemperatureBlock(0, data, sizeof data), TEMP_BLOCK_BYTES);
+        for (int part = 0; part <= 4; ++part)
+            put(sim::kBlockFleetSync, part, BuildFleetSyncBlock(part, data, sizeof data), FleetSyncBlockBytes(part));
+        put(sim::kBlockNmea, 0, BuildNmeaBlock(data, sizeof data), NMEA_BLOCK_BYTES);
+        return blocks;
     }
 
     // The boxes whose text starts with one text: how many came, and the most up at once.
