@@ -130,7 +130,6 @@ void ProcessRxPacket(const QByteArray& RxBuffer) {
             // acknowledgement names no event: one to a station answers all of its events
             // that came before it, so a station is owed one at most.
             const int16_t source = f[FRAME_SOURCE];
-            g_ack.EventSource = source;
             DisplayEventPacket(RxBuffer);
             g_ack.AckPending = true;
             if (!g_ack.OwedAcks.contains(source)) g_ack.OwedAcks.append(source);

@@ -15,7 +15,6 @@ class LinkHold;
 
 struct EventAckState {
     bool AckPending = false;
-    int16_t EventSource = 0;
     // The source of every accepted event whose acknowledgement is still owed, oldest
     // first: several events can arrive before the acknowledging tick runs.
     QList<int16_t> OwedAcks;

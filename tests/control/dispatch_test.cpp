@@ -191,7 +191,7 @@ TEST_F(DispatchTest, EventsAndResendRequests) {
 
     Receive(Frame(PKT_EVENT, 1, {0x85}), TX_IDLE);
     EXPECT_TRUE(eventAck().AckPending);
-    EXPECT_EQ(eventAck().EventSource, 12);
+    EXPECT_EQ(eventAck().OwedAcks, QList<int16_t>{12});
     EXPECT_EQ(State(), TX_IDLE);
 
     for (int type : {int(PKT_RESEND), 0x42}) {

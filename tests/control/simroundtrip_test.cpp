@@ -114,7 +114,7 @@ TEST_F(SimRoundTripTest, OnlyEventsWhileIdleAreOwedAnAcknowledgement) {
     sim.SetKorvel(0);
     sim.SendEvent(9, 1, QByteArray(1, char(0x85)));
     ASSERT_TRUE(WaitUntil([] { return eventAck().AckPending; }));
-    EXPECT_EQ(eventAck().EventSource, 9);
+    EXPECT_EQ(eventAck().OwedAcks, QList<int16_t>{9});
     eventAck().AckPending = false;
     EXPECT_EQ(SendAck(Held(), 9), SEND_OK);
     ASSERT_TRUE(WaitUntil([&] { return sim.ReceivedCount() == 1; }));
