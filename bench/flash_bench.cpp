@@ -18,13 +18,11 @@ using namespace korvel::bench;
 
 namespace {
 
-constexpr int kBaud = 9600;
-constexpr double kBitsPerByte = 11.0;
-
 // Loads the file paced; prints the load against its wire time. False when the load did
 // not go whole.
 bool PacedLoad(const char* path, sim::SimModule& module, const QString& file, ScriptedPrompts& prompts) {
-    module.SetWireBaud(kBaud);
+    const int baud = PacedBaud(921600);
+    module.SetWireBaud(baud);
     module.ClearReceived();
     prompts.Clear();
     prompts.QueueFile(file);
@@ -35,13 +33,13 @@ bool PacedLoad(const char* path, sim::SimModule& module, const QString& file, Sc
     const double took = Ms(t);
     module.SetWireBaud(0);
     const qsizetype bytes = module.ReceivedRaw().size() + module.SentRaw().size();
-    const double wire = double(bytes) * kBitsPerByte * 1000.0 / kBaud;
+    const double wire = WireMs(bytes, baud);
     const FlashLoaderPauses& p = flashLoaderPauses();
     const double pauses = p.bootLoaderStartMs + 5.0 * p.stepMs;
-    std::printf("paced firmware load over %-3s: %lld frames, %lld bytes, wire time %.1f ms, pauses %.0f ms, took %.1f "
-                "ms (x%.4f of the wire time, x%.4f of wire time and pauses)\n",
-                path, static_cast<long long>(module.ReceivedCount()), static_cast<long long>(bytes), wire, pauses, took,
-                took / wire, took / (wire + pauses));
+    std::printf("paced firmware load over %-3s at %d baud: %lld frames, %lld bytes, wire time %.1f ms, pauses %.0f "
+                "ms, took %.1f ms (x%.4f of the wire time, x%.4f of wire time and pauses)\n",
+                path, baud, static_cast<long long>(module.ReceivedCount()), static_cast<long long>(bytes), wire,
+                pauses, took, took / wire, took / (wire + pauses));
     return outcome == FlashLoadOutcome::Loaded && module.BootLoaderRestarts() > 0;
 }
 
@@ -49,20 +47,25 @@ bool PacedLoad(const char* path, sim::SimModule& module, const QString& file, Sc
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    BenchEnvironment environment;
+    BenchEnvironment environment(argc, argv);
     settings().PacketTimeout = 15;
+    // A short run gives the boot loader the pauses the tests give it; a full run the
+    // program's own.
+    if (ShortRun()) flashLoaderPauses() = FlashLoaderPauses{60, 20};
 
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("korvel_bench.rom"));
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly) ||
-        out.write(test::RomText(test::PatternImage(0, FLASH_IMAGE_SIZE - 2), 0, FLASH_IMAGE_SIZE - 2)) < 0)
+        out.write(test::RomText(test::PatternImage(0, FLASH_IMAGE_SIZE - 2), 0, FLASH_IMAGE_SIZE - 2)) < 0) {
+        std::fprintf(stderr, "cannot write the firmware file\n");
         return 1;
+    }
     out.close();
 
     sim::SimModule module;
     bool ok = ConnectTty(module) && PacedLoad("tty", module, file, environment.prompts);
     ok = ok && ConnectTcp(module) && PacedLoad("TCP", module, file, environment.prompts);
     if (!ok) std::fprintf(stderr, "a firmware load failed\n");
-    return ok ? 0 : 1;
+    return environment.Exit(ok);
 }

@@ -17,15 +17,13 @@ using namespace korvel::bench;
 
 namespace {
 
-constexpr int kBaud = 9600;
-constexpr double kBitsPerByte = 11.0;
-
 // Starts the logger with the configuration's split, fills its memory and reads it back
 // paced; prints the read against its wire time. False when the read did not go whole.
 bool PacedRead(const char* path, sim::SimModule& module, const QString& folder) {
     if (StartLogger([](const QString&) {}) != LoggerStep::Done) return false;
     module.FillLogger(1536, 2, 1117);
-    module.SetWireBaud(kBaud);
+    const int baud = PacedBaud(230400);
+    module.SetWireBaud(baud);
     module.ClearReceived();
     QElapsedTimer t;
     t.start();
@@ -33,9 +31,11 @@ bool PacedRead(const char* path, sim::SimModule& module, const QString& folder) 
     const double took = Ms(t);
     module.SetWireBaud(0);
     const qsizetype bytes = module.ReceivedRaw().size() + module.SentRaw().size();
-    const double wire = double(bytes) * kBitsPerByte * 1000.0 / kBaud;
-    std::printf("paced log read over %-3s: %d + %d records, %lld bytes, wire time %.1f ms, took %.1f ms (x%.4f)\n",
-                path, o.sampleReceived, o.minMaxReceived, static_cast<long long>(bytes), wire, took, took / wire);
+    const double wire = WireMs(bytes, baud);
+    std::printf("paced log read over %-3s at %d baud: %d + %d records, %lld bytes, wire time %.1f ms, took %.1f ms "
+                "(x%.4f)\n",
+                path, baud, o.sampleReceived, o.minMaxReceived, static_cast<long long>(bytes), wire, took,
+                took / wire);
     return o.result == LogReadOutcome::Done && o.sampleReceived == 3072 && o.minMaxReceived == 1117;
 }
 
@@ -43,7 +43,7 @@ bool PacedRead(const char* path, sim::SimModule& module, const QString& folder) 
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    BenchEnvironment environment;
+    BenchEnvironment environment(argc, argv);
     settings().PacketTimeout = 15;
     linkState().PacketTimeoutReload = 15;
     SetDefaultConfiguration();
@@ -54,5 +54,5 @@ int main(int argc, char** argv) {
     bool ok = ConnectTcp(module) && PacedRead("TCP", module, folder.path());
     ok = ok && ConnectTty(module) && PacedRead("tty", module, folder.path());
     if (!ok) std::fprintf(stderr, "a log read failed\n");
-    return ok ? 0 : 1;
+    return environment.Exit(ok);
 }

@@ -28,12 +28,10 @@ using namespace korvel::bench;
 
 namespace {
 
-constexpr int kBaud = 9600;
-constexpr double kBitsPerByte = 11.0;
-
 // One paced read and write; prints both against their wire time. False on a failed transfer.
 bool Paced(const char* path, sim::SimModule& module) {
-    module.SetWireBaud(kBaud);
+    const int baud = PacedBaud(115200);
+    module.SetWireBaud(baud);
     bool ok = true;
     for (const char* what : {"read", "write"}) {
         module.ClearReceived();
@@ -42,9 +40,10 @@ bool Paced(const char* path, sim::SimModule& module) {
         const int r = what[0] == 'r' ? ReadConfiguration() : WriteConfiguration();
         const double took = Ms(t);
         const qsizetype bytes = module.ReceivedRaw().size() + module.SentRaw().size();
-        const double wire = double(bytes) * kBitsPerByte * 1000.0 / kBaud;
-        std::printf("paced %-4s over %-3s: result %d, %lld bytes, wire time %.1f ms, took %.1f ms (%+.2f%%)\n",
-                    what, path, r, static_cast<long long>(bytes), wire, took, 100.0 * (took - wire) / wire);
+        const double wire = WireMs(bytes, baud);
+        std::printf("paced %-4s over %-3s at %d baud: result %d, %lld bytes, wire time %.1f ms, took %.1f ms "
+                    "(%+.2f%%)\n",
+                    what, path, baud, r, static_cast<long long>(bytes), wire, took, 100.0 * (took - wire) / wire);
         ok = ok && r == 0;
     }
     module.SetWireBaud(0);
@@ -55,7 +54,7 @@ bool Paced(const char* path, sim::SimModule& module) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    BenchEnvironment environment;
+    BenchEnvironment environment(argc, argv);
     settings().PacketTimeout = 15;
     linkState().PacketTimeoutReload = 15;
 
@@ -67,7 +66,7 @@ int main(int argc, char** argv) {
     }
 
     // 1. Unpaced reads and writes.
-    const int runs = 20;
+    const int runs = FullOrShort(20, 3);
     std::vector<double> reads, writes;
     int failures = 0;
     for (int i = 0; i < runs; ++i) {
@@ -92,5 +91,5 @@ int main(int argc, char** argv) {
     TcpClientSocket().Close();
     ok = ConnectTty(module) && Paced("tty", module) && ok;
 
-    return ok ? 0 : 1;
+    return environment.Exit(ok);
 }
