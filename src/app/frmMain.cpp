@@ -40,6 +40,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkInterface>
+#include <QPointer>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QStandardItemModel>
@@ -273,15 +274,18 @@ bool frmMain::CommandAvailable(ToolButton button) { return Available(button); }
 void frmMain::ConnectMenuCommands() {
     using enum MenuItem;
     auto on = [this](MenuItem item, void (frmMain::*handler)()) {
-        connect(Menu(item), &QAction::triggered, this, [this, handler] { RunCommand(std::bind(handler, this)); });
+        connect(Menu(item), &QAction::triggered, this,
+                [this, item, handler] { RunCommand(std::bind(handler, this), Menu(item)); });
     };
     // Items that only open their window, some after telling it what to edit.
     auto opens = [this](MenuItem item, std::function<void()> before = {}) {
         connect(Menu(item), &QAction::triggered, this, [this, item, before] {
-            RunCommand([this, item, before] {
-                if (before) before();
-                Open(item, this);
-            });
+            RunCommand(
+                [this, item, before] {
+                    if (before) before();
+                    Open(item, this);
+                },
+                Menu(item));
         });
     };
     on(mnuFileOpen, &frmMain::mnuFileOpen_Click);
@@ -313,7 +317,8 @@ void frmMain::ConnectMenuCommands() {
                                                    {mnuEventFSM, EVENT_PORT_LOCAL_RADIO}};
     for (const auto& [item, port] : events) {
         const int16_t p = port;
-        connect(Menu(item), &QAction::triggered, this, [this, p] { RunCommand([this, p] { mnuEvent_Click(p); }); });
+        connect(Menu(item), &QAction::triggered, this,
+                [this, item, p] { RunCommand([this, p] { mnuEvent_Click(p); }, Menu(item)); });
     }
     opens(mnuHelpAbout);
 }
@@ -335,7 +340,7 @@ void frmMain::BuildToolbar() {
         button->setEnabled(b.enabled && CommandAvailable(which));
         buttonEnabled_[Index(which)] = b.enabled;
         connect(button, &QAction::triggered, this,
-                [this, which] { RunCommand([this, which] { Toolbar1_ButtonClick(which); }); });
+                [this, which, button] { RunCommand([this, which] { Toolbar1_ButtonClick(which); }, button); });
         // Toolbar buttons take part in the tab order, so the keyboard reaches them too.
         if (QWidget* w = toolbar_->widgetForAction(button)) {
             w->setFocusPolicy(Qt::TabFocus);
@@ -569,12 +574,17 @@ void frmMain::FinishShutdown() {
     shutDown_ = true;
 }
 
-void frmMain::RunCommand(const std::function<void()>& command) {
+void frmMain::RunCommand(const std::function<void()>& command, QAction* offeredBy) {
     // A command given while another job has the link (an acknowledgement waiting for a
     // clear channel, a poll under way) waits its turn under the busy cursor, then runs.
     // A job that has lent the link while it asks something is not finished: the command
-    // waits for the whole of it.
-    if (DeferWhileLinkTaken(this, [this, command] { RunCommand(command); }, LinkTurn::WholeJob)) return;
+    // waits for the whole of it. One that job has stopped offering meanwhile (a station
+    // command once its link went off line) is dropped: it was given for what was then.
+    const auto again = [this, command, action = QPointer<QAction>(offeredBy)] {
+        if (action && !action->isEnabled()) return;
+        RunCommand(command, action);
+    };
+    if (DeferWhileLinkTaken(this, again, LinkTurn::WholeJob)) return;
     ++commandDepth_;
     command();
     --commandDepth_;

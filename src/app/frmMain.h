@@ -122,8 +122,9 @@ private:
     void tcpLoadTimer_Timer();
     // What both ways out share once the connection has ended.
     void FinishShutdown();
-    // Runs a menu or toolbar command; an exit asked for meanwhile follows once it ends.
-    void RunCommand(const std::function<void()>& command);
+    // Runs a menu or toolbar command (offeredBy: its item or button); an exit asked for
+    // meanwhile follows once it ends.
+    void RunCommand(const std::function<void()>& command, QAction* offeredBy = nullptr);
     bool CommandOnTheWire() const;
     void RequestExitAfterCommand();
 

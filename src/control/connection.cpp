@@ -66,8 +66,7 @@ void ShowTransferEnded(const QString& text) {
 }
 
 // The module check and the read proper, as one step that succeeds or fails.
-TransferResult ReadWholeConfiguration() {
-    const LinkHold hold;
+TransferResult ReadWholeConfiguration(const LinkHold& hold) {
     LinkHost& host = linkHost();
     if (OpenLinkPort() != 0) return TRANSFER_FAILED;
     EnableButtons({ToolButton::Write, ToolButton::Read}, false);
@@ -193,13 +192,23 @@ int16_t DownloadConfiguration(ReadStart start) {
     const bool hadConfiguration = before->commands.enabled[Index(mnuFileSave)];
 
     if (start == ReadStart::FactoryDefaults) SetDefaultConfiguration();
-    const TransferResult result = ReadWholeConfiguration();
+    TransferResult result = TRANSFER_FAILED;
+    bool gaveUp = false;
+    {
+        const LinkHold hold;
+        result = ReadWholeConfiguration(hold);
+        gaveUp = hold.GaveUp();
+    }
     if (result == TRANSFER_OK) return 0;
 
     config() = before->config;
     target() = before->target;
     session() = before->session;
     RestoreCommandStates(linkHost(), before->commands);
+    // A module given up on has taken its link off line: nothing that talks to the station
+    // itself comes back until a read chooses a link again, or it would go out of whatever
+    // port is left.
+    if (gaveUp) Enable({mnuViewStatus, mnuSystemResetNVR, mnuSystemRestart, mnuDateTime}, false);
     EnableButtons({ToolButton::Read}, true);
     const QString unchanged = QStringLiteral(", configuration in memory unchanged");
     ShowTransferEnded((result == TRANSFER_CANCELLED ? QStringLiteral("Read cancelled") : QStringLiteral("Read failed")) +

@@ -6,11 +6,13 @@
 #include "link/linkhold.h"
 #include "control/localsettings.h"
 #include "control/progress.h"
+#include "control/rxdispatch.h"
 #include "control/session.h"
 #include "model/model.h"
 #include "model/target.h"
 #include "editors/station/frmSysDiag.h"
 #include "editors/station/frmSystem.h"
+#include "monitor/frmStatus.h"
 #include "link/frame.h"
 #include "link/linkstate.h"
 #include "link/transport.h"
@@ -524,6 +526,189 @@ TEST_F(LinkTurnTest, ExitWhileAnAcknowledgementWaitsForItsChannelEndsTheProgram)
     EXPECT_EQ(RunMainLoop(), 0);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(LinkQueueLength(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// A write given up on in its middle: the person says No to the time-out question once
+// the module answers again. The processes the write stopped run again, restarted over the
+// connection the write used and before that connection is closed, and nothing is said to
+// be left stopped.
+class GivenUpWriteTest : public MainRoadTest {
+protected:
+    void SetUp() override {
+        MainRoadTest::SetUp();
+        ServeKorvel(1);
+    }
+    // The module falls silent at the write's first analog block (left unanswered too);
+    // at the question it answers again and the person says No.
+    void SilentAtTheAnalogBlockThenNo() {
+        auto armed = std::make_shared<bool>(true);
+        QObject::connect(&sim, &sim::SimModule::frameReceived, window.get(), [this, armed](const QByteArray& f) {
+            if (!*armed || uint8_t(f[FRAME_PACKET_TYPE]) != PKT_SET || uint8_t(f[FRAME_COMMAND]) != CMD_CFG_ANALOGS)
+                return;
+            *armed = false;
+            sim.ClearReceived();
+            sim.GoSilentAfter(0);
+        });
+        prompts.WhileShowing([this](const ShownBox& box) {
+            if (box.title != QStringLiteral("Communication Timer")) return;
+            EXPECT_TRUE(sim.ProcessesStopped()) << "the write had stopped the module";
+            sim.GoSilentAfter(-1);
+            prompts.QueueAnswer(vbNo);
+        });
+        // A block waits long for its acknowledgement; short ticks keep the silence short.
+        window->SetTimerInterval(LinkTimer::CommIn, 5);
+    }
+    // Restarts of the local module among frames.
+    static int Restarts(const QList<QByteArray>& frames) {
+        int n = 0;
+        for (const QByteArray& f : frames)
+            n += uint8_t(f[FRAME_PACKET_TYPE]) == PKT_SET && uint8_t(f[FRAME_COMMAND]) == CMD_RESTART_PROCESSES &&
+                 uint8_t(f[FRAME_DESTINATION]) == 0;
+        return n;
+    }
+    void ExpectWriteFailedAndModuleRestarted() {
+        EXPECT_EQ(Panel(2), QStringLiteral("Write failed")) << ShownTexts(prompts).join('|').toStdString();
+        EXPECT_EQ(Restarts(sim.Received()), 1) << "the restart, over the write's connection";
+        EXPECT_FALSE(sim.ProcessesStopped());
+        EXPECT_EQ(ShownTexts(prompts).filter(QStringLiteral("could not be restarted")), QStringList());
+        EXPECT_EQ(ShownTexts(prompts).filter(QStringLiteral("No Communication")).size(), 1);
+        EXPECT_TRUE(WaitUntil([this] { return !sim.ClientConnected(); })) << "the connection closed after it";
+    }
+};
+
+// The event monitor keeps the serial port open, to another module: the restart still
+// goes to the module the write was on, over TCP.
+TEST_F(GivenUpWriteTest, WithTheMonitorOnTheSerialPortTheRestartStillGoesOverTcp) {
+    sim::SimModule serial;
+    settings().CommPortDevice = serial.OpenPty();
+    ASSERT_FALSE(settings().CommPortDevice.isEmpty());
+    window->SetMenuVisible(MenuItem::mnuEventSerial1, true);
+    window->SetMenuEnabled(MenuItem::mnuEventSerial1, true);
+    Trigger(MenuItem::mnuEventSerial1);
+    ASSERT_TRUE(CommPort().IsOpen()) << "the monitor listens on the serial port";
+    ReadFromSim();
+    ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
+    serial.ClearReceived();
+    SilentAtTheAnalogBlockThenNo();
+    WriteToSim();
+    ExpectWriteFailedAndModuleRestarted();
+    EXPECT_EQ(Restarts(serial.Received()), 0) << "nothing of the write went out of the serial port";
+    EXPECT_TRUE(CommPort().IsOpen()) << "the monitor keeps its port";
+    serial.Close();
+}
+
+} // namespace
+
+namespace {
+
+// A read given up on (No to the time-out question) takes the TCP link off line, and
+// nothing that needs the module is offered until the next read. Whatever ran around it,
+// nothing goes out of the serial port meanwhile (a module of its own stands behind it
+// here), and the next Read's IP CONNECT opens a connection of its own and reads; the
+// status window then finds the module over it.
+class AfterAGivenUpReadTest : public MainRoadTest {
+protected:
+    void SetUp() override {
+        MainRoadTest::SetUp();
+        ServeKorvel(1);
+        settings().PacketTimeout = 3;
+        settings().RetryCount = 2;
+        settings().CommPortDevice = serial.OpenPty();
+        ASSERT_FALSE(settings().CommPortDevice.isEmpty());
+        ReadFromSim();
+        ASSERT_EQ(Panel(2), QStringLiteral("Configuration Downloaded"));
+    }
+    void TearDown() override {
+        MainRoadTest::TearDown();
+        serial.Close();
+    }
+    // A read whose module hears nothing from its first request on, answered No; while
+    // the question is up runs `whileAsked`.
+    void GivenUpRead(const std::function<void()>& whileAsked = {}) {
+        prompts.Clear();
+        prompts.WhileShowing([this, whileAsked](const ShownBox& box) {
+            if (box.title != QStringLiteral("Communication Timer")) return;
+            if (whileAsked) whileAsked();
+            prompts.QueueAnswer(vbNo);
+        });
+        sim.GoSilentAfter(0);
+        window->SetPanelText(2, QString());
+        ReadFromSim();
+        // Whatever waited for the read has had its turn.
+        EXPECT_TRUE(WaitUntil([] { return LinkQueueLength() == 0 && !LinkInUse(); }));
+        prompts.WhileShowing(nullptr);
+        sim.GoSilentAfter(-1);
+        EXPECT_TRUE(Panel(2).startsWith(QStringLiteral("Read failed"))) << Panel(2).toStdString();
+        EXPECT_EQ(ShownTexts(prompts),
+                  (QStringList{QStringLiteral("No Communication from module\r\nCheck cable and COM port, Continue?"),
+                               QStringLiteral("The configuration could not be read from the module.\n\rThe "
+                                              "configuration in memory is unchanged.")}));
+        // The configuration in memory stays to be saved or written; the station is not
+        // offered over a link that has gone.
+        for (MenuItem item : {MenuItem::mnuViewStatus, MenuItem::mnuSystemResetNVR, MenuItem::mnuDateTime})
+            EXPECT_FALSE(window->MenuEnabled(item)) << MenuItemName(item) << " offered off line";
+        for (MenuItem item : {MenuItem::mnuFileSave, MenuItem::mnuConfigSystem})
+            EXPECT_TRUE(window->MenuEnabled(item)) << MenuItemName(item);
+        EXPECT_TRUE(window->Button(ToolButton::Read)->isEnabled());
+    }
+    // The next read, over a new connection, and the status window after it.
+    void ExpectTheNextReadAndStatusWork() {
+        prompts.Clear();
+        int connections = 0;
+        const auto counted =
+            QObject::connect(&sim, &sim::SimModule::clientConnected, window.get(), [&connections] { ++connections; });
+        window->SetPanelText(2, QString());
+        ReadFromSim();
+        QObject::disconnect(counted);
+        EXPECT_EQ(connections, 1);
+        EXPECT_EQ(Panel(2), QStringLiteral("Configuration Downloaded")) << ShownTexts(prompts).join('|').toStdString();
+        bool statusShown = false;
+        WhenShown<frmStatus>([&statusShown](frmStatus& s) {
+            statusShown = true;
+            s.cmdCancel()->click();
+        });
+        Trigger(MenuItem::mnuViewStatus);
+        EXPECT_TRUE(WaitUntil([&statusShown] { return statusShown; }));
+        EXPECT_EQ(ShownTexts(prompts), QStringList());
+        EXPECT_EQ(serial.ReceivedCount(), 0) << "a frame went out of the serial port";
+    }
+    sim::SimModule serial;
+};
+
+// The status window just before the read, an event while its question is up (which the
+// acknowledging tick tries on the lent link), and the tick again once the link is off line.
+TEST_F(AfterAGivenUpReadTest, AfterTheStatusWindowAndEventsTheNextIpConnectReads) {
+    WhenShown<frmStatus>([this](frmStatus& s) {
+        WaitUntil([this] { return sim.ReceivedCount() >= 1; });
+        WaitUntil([] { return false; }, 200);
+        s.cmdCancel()->click();
+    });
+    sim.ClearReceived();
+    Trigger(MenuItem::mnuViewStatus);
+    ASSERT_GE(sim.ReceivedCount(), 1) << "the status window asked the module";
+    GivenUpRead([this] {
+        const int polls = sim.ChannelPolls();
+        sim.SendEvent(5, 1, QByteArray(1, char(2)));
+        WaitUntil([&] { return sim.ChannelPolls() > polls; }, 3000);
+    });
+    // The tick has run since, and dropped the acknowledgement the gone link cannot carry.
+    EXPECT_TRUE(WaitUntil([] { return eventAck().OwedAcks.isEmpty(); }));
+    ExpectTheNextReadAndStatusWork();
+}
+
+// Current Status given while the read's question is up waits for the read; by then the
+// link is off line and the command is no longer offered: it is dropped, not sent out of
+// the serial port.
+TEST_F(AfterAGivenUpReadTest, AStatusGivenWhileTheQuestionIsUpIsDroppedWithTheLink) {
+    GivenUpRead([this] {
+        QTimer::singleShot(0, window.get(), [this] { window->Menu(MenuItem::mnuViewStatus)->trigger(); });
+        WaitUntil([] { return LinkQueueLength() > 0; }, 1000);
+    });
+    ExpectTheNextReadAndStatusWork();
 }
 
 } // namespace

@@ -427,6 +427,30 @@ TEST_F(TransferFailureTest, ATimeOutAnsweredNoEndsALocalReadWithNothingMoreSent)
     EXPECT_FALSE(view.Loaded());
 }
 
+// No to the time-out question of a remote write, given once the module answers again:
+// the write's own link, not yet closed, restarts the station and then the local module.
+TEST_F(TransferFailureTest, ARemoteWriteGivenUpOnRestartsBothEndsOverItsLink) {
+    Connect(Path::Tcp);
+    Target({5, 0, false, 0});
+    // A block waits long for its acknowledgement; short ticks keep the silence short.
+    host->SetTimerInterval(LinkTimer::CommIn, 5);
+    When(QStringLiteral("S84>5:0"), [this] { sim.GoSilentAfter(0); });
+    prompts.WhileShowing([this](const ShownBox&) {
+        sim.GoSilentAfter(-1);
+        prompts.QueueAnswer(vbNo);
+    });
+    EXPECT_EQ(WriteConfiguration(), TRANSFER_FAILED);
+    QStringList after = After(QStringLiteral("S84>5:0"));
+    after.removeAll(QStringLiteral("S84>5:0"));  // its own resends
+    EXPECT_EQ(after, (QStringList{"G0B>0", "SD1>5", "SD1>0"}));
+    EXPECT_FALSE(sim.ProcessesStopped(0));
+    EXPECT_FALSE(sim.ProcessesStopped(5));
+    ASSERT_EQ(prompts.Shown().size(), 1) << "the question only";
+    EXPECT_EQ(prompts.Shown()[0].text, NoCommunicationText());
+    EXPECT_EQ(linkState().PacketTimeoutReload, 60);
+    prompts.WhileShowing(nullptr);
+}
+
 TEST_F(TransferFailureTest, AStationLostMidReadIsReportedAsLeftStopped) {
     Connect(Path::Tcp);
     Target({5, 0, false, 0});
