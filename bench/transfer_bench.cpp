@@ -16,6 +16,7 @@
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "sim/simmodule.h"
+#include "link/transaction.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     BenchEnvironment environment(argc, argv);
     settings().PacketTimeout = 15;
-    linkState().PacketTimeoutReload = 15;
+    SetConnectionReplyTimeout(15);
 
     sim::SimModule module;
     module.SetKorvel(7);

@@ -5,6 +5,7 @@
 #include "control/session.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/transaction.h"
 #include "link/transport.h"
 #include "platform/digits.h"
 #include "platform/eventpump.h"
@@ -46,13 +47,6 @@ bool parseStationNumber(const QString& text, int* number) {
 ConnectState& connectState() { return g_connect; }
 void ResetConnectState() { g_connect = ConnectState{}; }
 
-void SetReplyTimeout(int ticks) {
-    auto& s = linkState();
-    const auto t = static_cast<int16_t>(std::clamp(ticks, 0, 32767));
-    s.PacketTimeoutReload = t;
-    s.PacketTimeoutCount = t;
-}
-
 // The editors start at the first channel of whatever station comes next.
 void SelectFirstChannels() {
     auto& ss = session();
@@ -80,7 +74,7 @@ ConnectFocus ConnectFocusOnActivate() {
 
 void ChooseLocalModule() {
     auto& s = linkState();
-    SetReplyTimeout(settings().PacketTimeout);
+    SetConnectionReplyTimeout(settings().PacketTimeout);
     g_connect.ConnectType = CONNECT_LOCAL_OR_TCP;
     setStation(0, 0);
     s.ConnectCancelled = false;
@@ -111,7 +105,7 @@ RemoteChoice ChooseRemoteStation(QString& text) {
     }
     setStation(static_cast<int16_t>(station), kRouteRemote);
     // Every request to a remote station crosses the radio network twice.
-    SetReplyTimeout(settings().PacketTimeout * kRemoteTimeoutFactor);
+    SetConnectionReplyTimeout(settings().PacketTimeout * kRemoteTimeoutFactor);
     s.ConnectCancelled = false;
     s.TcpLinkActive = false;
     SelectFirstChannels();
@@ -144,7 +138,7 @@ TcpChoice ChooseTcpEndpoint(const QString& text) {
     g_connect.ConnectType = CONNECT_LOCAL_OR_TCP;
     SelectFirstChannels();
     setStation(0, 0);
-    SetReplyTimeout(settings().PacketTimeout);
+    SetConnectionReplyTimeout(settings().PacketTimeout);
     return connected ? TcpChoice::Connected : TcpChoice::Failed;
 }
 

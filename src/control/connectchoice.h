@@ -30,9 +30,8 @@ struct ConnectState {
 ConnectState& connectState();
 void ResetConnectState();
 
-// What every completed choice sets: the reply time-out (Reload and Count, in 100 ms
-// ticks) and the editors back at their first channels.
-void SetReplyTimeout(int ticks);
+// What every completed choice sets besides the connection's reply time-out: the editors
+// back at their first channels.
 void SelectFirstChannels();
 
 // What the dialog's boxes show when it opens.

@@ -13,6 +13,7 @@
 #include "control/transfer.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/transaction.h"
 #include "link/transport.h"
 #include "platform/eventpump.h"
 #include "platform/prompts.h"
@@ -139,12 +140,12 @@ void ConnectAndRun(int16_t operation) {
     case LOCALPORT_FLEETSYNC:
         if (!AskFleetSyncTarget()) return;
         s.ConnectCancelled = false;
-        SetReplyTimeout(settings().PacketTimeout);
+        SetConnectionReplyTimeout(settings().PacketTimeout);
         s.StationAddress[0] = 0;
         break;
     case LOCALPORT_MODULE:
         if (s.LinkMode == LINK_SWITCH_THROUGH) {
-            SetReplyTimeout(settings().PacketTimeout);
+            SetConnectionReplyTimeout(settings().PacketTimeout);
             s.StationAddress[0] = s.StationAddress[1] = s.StationAddress[2] = 0;
             s.ConnectCancelled = false;
             SelectFirstChannels();

@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace korvel {
@@ -39,11 +40,15 @@ public:
     LinkJob(const LinkJob&) = delete;
     LinkJob& operator=(const LinkJob&) = delete;
     bool CancelAsked() const { return cancel_.asked; }
+    // The reply time-out (100 ms ticks) of every request the job sends, under any of its
+    // holds; 0 keeps the connection's own.
+    void SetReplyTimeout(int ticks) { replyTicks_ = ticks; }
 
 private:
     friend class LinkHold;
     friend bool CancelJobOnTheWire();
     JobCancel cancel_;
+    int replyTicks_ = 0;
     int generation_ = 0;
 };
 
@@ -92,6 +97,15 @@ public:
     void GiveUp() const { gaveUp_ = true; }
     bool GaveUp() const { return gaveUp_; }
 
+    // The reply time-out (100 ms ticks) of the requests sent under this hold from now:
+    // a request that takes the module longer to answer (a page of flash, a block being
+    // stored) says so itself, and the connection's time-out, which every other job and
+    // every borrower uses, stays as it was. 0 goes back to the job's, else the
+    // connection's.
+    void SetReplyTimeout(int ticks) const { replyTicks_ = ticks; }
+    // This hold's or its job's time-out; 0 when the connection's holds.
+    int16_t ReplyTimeout() const;
+
 private:
     friend class LinkLend;
     friend class WholeStep;
@@ -102,6 +116,8 @@ private:
     Role role_ = Command;
     mutable int lends_ = 0;
     mutable bool gaveUp_ = false;
+    mutable int replyTicks_ = 0;
+    const LinkJob* job_ = nullptr;
     int generation_ = 0;
     mutable JobCancel ownCancel_;
     JobCancel* cancel_ = &ownCancel_;

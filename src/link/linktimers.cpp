@@ -56,7 +56,7 @@ void CommInTick() {
     }
     if (s.PacketTimeoutCount == 0) {
         ResendOpenTransaction();
-        s.PacketTimeoutCount = s.PacketTimeoutReload;
+        s.PacketTimeoutCount = ReplyTicksNow();
     }
 }
 

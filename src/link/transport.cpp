@@ -42,7 +42,7 @@ void panel(int n, const QString& text, bool refresh = true) {
 
 void armReplyTimeout() {
     auto& s = linkState();
-    s.PacketTimeoutCount = s.PacketTimeoutReload;
+    s.PacketTimeoutCount = ReplyTicksNow();
     linkHost().SetTimerEnabled(LinkTimer::CommIn, true);
     StopWaitTimer();
 }
@@ -337,7 +337,7 @@ int16_t TcpConnect(const LinkHold& hold) {
         if (sock.State() != sckConnected) return connectFailed();
         s.TcpConnecting = false;
     }
-    s.PacketTimeoutCount = s.PacketTimeoutReload;
+    s.PacketTimeoutCount = ReplyTicksNow();
     s.TcpLinkActive = true;
     panel(3, s.TcpAddress);
     return 1;

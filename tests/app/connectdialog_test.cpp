@@ -62,8 +62,7 @@ protected:
     void SetUp() override {
         SimLinkFixture::SetUp();
         settings().PacketTimeout = 20;
-        linkState().PacketTimeoutReload = 7;
-        linkState().PacketTimeoutCount = 7;
+        SetConnectionReplyTimeout(7);
         session().SelectedInputChannel = 4;
         session().SelectedOutputChannel = 5;
         session().SelectedAnalogChannel = 6;

@@ -9,6 +9,7 @@
 #include "control/transfer.h"
 #include "link/linkstate.h"
 #include "support/simfixture.h"
+#include "link/transaction.h"
 
 #include <QDir>
 #include <QFile>
@@ -311,7 +312,7 @@ protected:
     void SetUp() override {
         ConfigFilesTest::SetUp();
         settings().PacketTimeout = 20;
-        linkState().PacketTimeoutReload = 20;
+        SetConnectionReplyTimeout(20);
         SetProgressView(&view);
     }
     void TearDown() override {

@@ -57,7 +57,7 @@ protected:
             s.ConnectCancelled = TcpConnect(LinkHold()) == 0;
             s.StationAddress[0] = static_cast<int16_t>(station);
             s.StationAddress[2] = static_cast<int16_t>(station ? 3 : 0);
-            s.PacketTimeoutReload = s.PacketTimeoutCount = static_cast<int16_t>(settings().PacketTimeout * (station ? 3 : 1));
+            SetConnectionReplyTimeout(static_cast<int16_t>(settings().PacketTimeout * (station ? 3 : 1)));
         };
     }
     int Sent(int command) const {

@@ -7,6 +7,7 @@
 #include "support/configdiff.h"
 
 #include <optional>
+#include "link/transaction.h"
 #include "link/transport.h"
 #include "platform/serialport.h"
 
@@ -134,7 +135,7 @@ protected:
     void SetUp() override {
         SimLinkFixture::SetUp();
         settings().PacketTimeout = 20;
-        linkState().PacketTimeoutReload = 20;
+        SetConnectionReplyTimeout(20);
         SetProgressView(&view);
     }
     void TearDown() override {
@@ -163,7 +164,7 @@ protected:
         s.StationAddress[0] = static_cast<int16_t>(st.number);
         s.StationAddress[1] = 0;
         s.StationAddress[2] = static_cast<int16_t>(st.number ? 3 : 0);
-        s.PacketTimeoutReload = s.PacketTimeoutCount = static_cast<int16_t>(st.number ? 60 : 20);
+        SetConnectionReplyTimeout(static_cast<int16_t>(st.number ? 60 : 20));
         // The target check leaves the Pellar flag behind for the read.
         target().PellarDevice = st.pellar;
     }
@@ -295,7 +296,7 @@ TEST_F(TransferTest, ARemoteWriteNamesTheStationAndKeepsItsLongerTimeOut) {
     int16_t reloadDuringBlocks = 0;
     QObject::connect(&sim, &sim::SimModule::frameReceived, [&](const QByteArray& f) {
         caption = view.Caption();
-        if (quint8(f[6]) == CMD_CFG_SYSTEM) reloadDuringBlocks = linkState().PacketTimeoutReload;
+        if (quint8(f[6]) == CMD_CFG_SYSTEM) reloadDuringBlocks = ReplyTicksNow();
     });
     ASSERT_EQ(WriteConfiguration(), 0);
     EXPECT_EQ(caption, QStringLiteral("Writing configuration, Station: 005"));
@@ -417,7 +418,7 @@ TEST_F(TransferFailureTest, CancelDuringALocalWriteRestartsTheModuleWithoutAComp
 TEST_F(TransferFailureTest, ATimeOutAnsweredNoEndsALocalReadWithNothingMoreSent) {
     Connect(Path::Tcp);
     Target({0, 0, false, 0});
-    linkState().PacketTimeoutReload = 2;
+    SetConnectionReplyTimeout(2);
     // Every send of the analog request goes unanswered; the question is answered No.
     When(QStringLiteral("G84>0:0"), [this] { sim.SetFault(sim::Fault::Silent, 3); });
     EXPECT_EQ(ReadConfiguration(), TRANSFER_FAILED);
@@ -430,7 +431,7 @@ TEST_F(TransferFailureTest, ATimeOutAnsweredNoEndsALocalReadWithNothingMoreSent)
 TEST_F(TransferFailureTest, AStationLostMidReadIsReportedAsLeftStopped) {
     Connect(Path::Tcp);
     Target({5, 0, false, 0});
-    linkState().PacketTimeoutReload = 2;
+    SetConnectionReplyTimeout(2);
     When(QStringLiteral("G83>5:0"), [this] { sim.RemoveRemoteStation(5); });
     EXPECT_EQ(ReadConfiguration(), TRANSFER_FAILED);
     // After No the restarts still go over the link the read had, before it goes off line:
@@ -483,7 +484,7 @@ TEST_F(TransferFailureTest, ARefusalIsSaidOnlyAfterTheRestarts) {
 TEST_F(TransferFailureTest, NothingIsSentOverALinkThatIsGone) {
     Connect(Path::Tty);
     Target({0, 0, false, 0});
-    linkState().PacketTimeoutReload = 2;
+    SetConnectionReplyTimeout(2);
     settings().RetryCount = 1;  // each send to the closed port waits out the stall guard
     When(QStringLiteral("S83>0:0"), [] { CommPort().Close(); });
     EXPECT_EQ(WriteConfiguration(), TRANSFER_FAILED);

@@ -15,6 +15,7 @@
 #include "sim/simmodule.h"
 #include "support/configdiff.h"
 #include "support/linkfixture.h"
+#include "link/transaction.h"
 
 #include <QFile>
 #include <QTimer>
@@ -40,7 +41,7 @@ protected:
     }
     static void Shorten() {
         settings().RetryCount = 3;
-        linkState().PacketTimeoutReload = 2;
+        SetConnectionReplyTimeout(2);
     }
     void TearDown() override {
         LinkFixture::TearDown();
