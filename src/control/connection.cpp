@@ -11,6 +11,7 @@
 #include "model/target.h"
 #include "model/textnumber.h"
 #include "control/transfer.h"
+#include "control/commandstates.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/transaction.h"

@@ -2,6 +2,7 @@
 #include "control/connectchoice.h"
 #include "control/localsettings.h"
 #include "control/settingsfile.h"
+#include "control/commandstates.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/transaction.h"

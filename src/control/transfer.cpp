@@ -9,6 +9,7 @@
 #include "model/target.h"
 #include "link/builders.h"
 #include "control/channelclear.h"
+#include "control/commandstates.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/transaction.h"
