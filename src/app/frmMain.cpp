@@ -726,7 +726,7 @@ void frmMain::mnuEvent_Click(int16_t eventPort) {
     if (PrepareEventMonitor(eventPort)) OpenWindow(WindowId::frmEventMonitor, this);
 }
 
-void frmMain::ShowConnectDialog() { frmCancelSend::Run(this); }
+bool frmMain::ShowConnectDialog() { return frmCancelSend::Run(this); }
 
 int frmMain::ChooseOfflineDevice() { return frmOfflineDeviceSelection::Choose(this); }
 

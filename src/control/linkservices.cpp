@@ -10,6 +10,7 @@
 #include "link/linkstate.h"
 #include "link/switchthrough.h"
 #include "link/transaction.h"
+#include "link/transport.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
@@ -99,11 +100,7 @@ void ProgramLinkClient::NoAnswerGivenUp() {
     host.SetToolbarButtonEnabled(ToolButton::Read, true);
     host.SetPanelText(3, QString());
     host.SetTimerEnabled(LinkTimer::CommIn, false);
-    LinkState& s = linkState();
-    if (s.TcpLinkActive) {
-        TcpClientSocket().Close();
-        s.TcpLinkActive = false;
-    }
+    if (TcpLinkUp()) CloseTcpLink();
 }
 
 void ProgramLinkClient::PortOpenFailed(const QString& text) {

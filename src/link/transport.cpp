@@ -283,7 +283,6 @@ int16_t TcpConnect(const LinkHold& hold) {
     }
     const auto fail = [&s]() -> int16_t {
         s.TcpLinkActive = false;
-        s.ConnectCancelled = true;
         return 0;
     };
     QString host;
@@ -341,6 +340,15 @@ int16_t TcpConnect(const LinkHold& hold) {
     s.TcpLinkActive = true;
     panel(3, s.TcpAddress);
     return 1;
+}
+
+bool TcpLinkUp() { return linkState().TcpLinkActive; }
+
+void UseSerialLink() { linkState().TcpLinkActive = false; }
+
+void CloseTcpLink() {
+    TcpClientSocket().Close();
+    linkState().TcpLinkActive = false;
 }
 
 void TcpSendTxBuffer(const LinkHold& hold, Transaction& t) {
