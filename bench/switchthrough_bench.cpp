@@ -36,7 +36,7 @@ double MedianRead(int runs) {
         SetDefaultConfiguration();
         QElapsedTimer t;
         t.start();
-        if (ReadConfiguration() != TRANSFER_OK) return -1;
+        if (ReadConfiguration(LinkHold()) != TRANSFER_OK) return -1;
         times.push_back(Ms(t));
     }
     std::sort(times.begin(), times.end());

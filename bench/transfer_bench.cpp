@@ -4,6 +4,7 @@
 //  2. with the module pacing its answers as a 9600-baud line would (11 bits a byte), a
 //     whole read and a whole write over TCP and over a pseudo-terminal, against the wire
 //     time of every byte exchanged.
+#include "link/linkhold.h"
 #include "benchsupport.h"
 #include "control/localsettings.h"
 #include "model/model.h"
@@ -38,7 +39,7 @@ bool Paced(const char* path, sim::SimModule& module) {
         module.ClearReceived();
         QElapsedTimer t;
         t.start();
-        const int r = what[0] == 'r' ? ReadConfiguration() : WriteConfiguration();
+        const int r = what[0] == 'r' ? ReadConfiguration(LinkHold()) : WriteConfiguration(LinkHold());
         const double took = Ms(t);
         const qsizetype bytes = module.ReceivedRaw().size() + module.SentRaw().size();
         const double wire = WireMs(bytes, baud);
@@ -74,10 +75,10 @@ int main(int argc, char** argv) {
         SetDefaultConfiguration();
         QElapsedTimer t;
         t.start();
-        failures += ReadConfiguration() != 0;
+        failures += ReadConfiguration(LinkHold()) != 0;
         reads.push_back(Ms(t));
         t.restart();
-        failures += WriteConfiguration() != 0;
+        failures += WriteConfiguration(LinkHold()) != 0;
         writes.push_back(Ms(t));
     }
     std::sort(reads.begin(), reads.end());

@@ -300,11 +300,6 @@ int16_t ProgressStep(int childCount) {
     return static_cast<int16_t>(std::nearbyint(100.0 / ((childCount + 1) * 3 + 3)) - 1);
 }
 
-TransferResult ReadConfiguration() {
-    const LinkHold hold;
-    return ReadConfiguration(hold);
-}
-
 TransferResult ReadConfiguration(const LinkHold& hold) {
     const LinkState& s = linkState();
     LinkHost& host = linkHost();
@@ -322,11 +317,6 @@ TransferResult ReadConfiguration(const LinkHold& hold) {
     if (ok && (target().TargetOptions & 2)) host.SetMenuEnabled(MenuItem::mnuPortsFFSK, true);
     progressView().Unload();
     return result;
-}
-
-TransferResult WriteConfiguration() {
-    const LinkHold hold;
-    return WriteConfiguration(hold);
 }
 
 TransferResult WriteConfiguration(const LinkHold& hold) {

@@ -59,8 +59,8 @@ protected:
     QList<QByteArray> ReadAndWriteBack() {
         sim.ClearReceived();
         SetDefaultConfiguration();
-        EXPECT_EQ(ReadConfiguration(), TRANSFER_OK);
-        EXPECT_EQ(WriteConfiguration(), TRANSFER_OK);
+        EXPECT_EQ(ReadConfiguration(LinkHold()), TRANSFER_OK);
+        EXPECT_EQ(WriteConfiguration(LinkHold()), TRANSFER_OK);
         return sim.Received();
     }
     // The module falls silent at the first request for `command` (that one goes unanswered
