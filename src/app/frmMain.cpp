@@ -586,8 +586,10 @@ void frmMain::RunCommand(const std::function<void()>& command) {
 
 void frmMain::RequestExitAfterCommand() {
     // Stopping the timers now would leave the command's wait without an end, and the
-    // module's processes stopped: cancel it, let it end as a cancel ends, then exit.
-    ProgressCancelClicked();
+    // module's processes stopped: cancel it, let it end as a cancel ends, then exit. A
+    // module in its boot loader is never left there: that job finishes first.
+    if (JobOnTheWire() == WireJob::NeverLent) EndJobOnTheWire();
+    else ProgressCancelClicked();
     if (exitRequested_) return;
     exitRequested_ = true;
     // A job that no command of this window runs (one a window started) ends the program

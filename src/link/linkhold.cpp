@@ -136,6 +136,12 @@ bool CancelJobOnTheWire() {
     return false;
 }
 
+bool EndJobOnTheWire() {
+    if (!g_holders.empty() && !g_holders.front()->IsBackground() && g_holders.front()->NeverLends())
+        g_holders.front()->cancel_->finishFirst = true;
+    return CancelJobOnTheWire();
+}
+
 WireJob JobOnTheWire() {
     if (g_holders.empty()) return WireJob::None;
     const LinkHold* job = g_holders.front();

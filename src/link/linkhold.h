@@ -26,7 +26,10 @@ struct JobCancel {
     // Steps under way that must run whole (the two halves of a flash page): a cancel
     // asked meanwhile is seen once the last of them has ended.
     int wholeSteps = 0;
-    bool Seen() const { return asked && wholeSteps == 0; }
+    // Asked by the program's end of a job whose module must hear nothing else until the
+    // job ends (a module in its boot loader): the job finishes, then sees it was asked.
+    bool finishFirst = false;
+    bool Seen() const { return asked && wholeSteps == 0 && !finishFirst; }
 };
 
 // A job that takes the link more than once (a check under one hold, the work under
@@ -109,6 +112,7 @@ public:
 private:
     friend class LinkLend;
     friend class WholeStep;
+    friend bool EndJobOnTheWire();
     void Take();
     bool granted_ = false;
     bool borrowed_ = false;
@@ -139,6 +143,10 @@ private:
 // Cancels the job on the wire: the job of the first hold alive (the lender, or the one
 // holder), else the outermost LinkJob; never a borrower's. False when there is none.
 bool CancelJobOnTheWire();
+// The program's end for the job on the wire: a job never lent (WireJob::NeverLent)
+// finishes its work, its cancel noted for what it says at its end; any other is
+// cancelled as CancelJobOnTheWire does. False when there is none.
+bool EndJobOnTheWire();
 
 // What the job on the wire is doing, for Exit: nothing; a background duty; waiting for a
 // person with its link lent; wire work that a cancel stops at its next step; or wire
