@@ -10,6 +10,7 @@
 #include "link/transport.h"
 #include "platform/scriptedprompts.h"
 #include "sim/simmodule.h"
+#include "link/transaction.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
     // 1. Waiting for a reply that never comes.
     module.SetFault(sim::Fault::Silent, 1);
     settings().RetryCount = 1;
-    linkState().PacketTimeoutReload = 15;
+    SetConnectionReplyTimeout(15);
     environment.prompts.QueueAnswer(vbNo);
     QElapsedTimer wall;
     wall.start();

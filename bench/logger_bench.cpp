@@ -7,6 +7,7 @@
 #include "model/loggerdata.h"
 #include "control/loggerread.h"
 #include "control/localsettings.h"
+#include "link/transaction.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     BenchEnvironment environment(argc, argv);
     settings().PacketTimeout = 15;
-    linkState().PacketTimeoutReload = 15;
+    SetConnectionReplyTimeout(15);
     SetDefaultConfiguration();
     QTemporaryDir folder;
 

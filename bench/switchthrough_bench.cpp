@@ -15,6 +15,7 @@
 #include "control/localsettings.h"
 #include "sim/simmodule.h"
 #include "sim/switchhost.h"
+#include "link/transaction.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -35,7 +36,7 @@ double MedianRead(int runs) {
         SetDefaultConfiguration();
         QElapsedTimer t;
         t.start();
-        if (ReadConfiguration() != TRANSFER_OK) return -1;
+        if (ReadConfiguration(LinkHold()) != TRANSFER_OK) return -1;
         times.push_back(Ms(t));
     }
     std::sort(times.begin(), times.end());
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
     s.SwitchThroughListenPort = 0;
     s.SwitchThroughAcceptPauseMs = 0;
     settings().PacketTimeout = 15;
-    s.PacketTimeoutReload = 15;
+    SetConnectionReplyTimeout(15);
 
     sim::SimModule module;
     module.SetKorvel(7);

@@ -4,6 +4,7 @@
 //  2. with the module pacing its answers as a 9600-baud line would (11 bits a byte), a
 //     whole read and a whole write over TCP and over a pseudo-terminal, against the wire
 //     time of every byte exchanged.
+#include "link/linkhold.h"
 #include "benchsupport.h"
 #include "control/localsettings.h"
 #include "model/model.h"
@@ -16,6 +17,7 @@
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "sim/simmodule.h"
+#include "link/transaction.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -37,7 +39,7 @@ bool Paced(const char* path, sim::SimModule& module) {
         module.ClearReceived();
         QElapsedTimer t;
         t.start();
-        const int r = what[0] == 'r' ? ReadConfiguration() : WriteConfiguration();
+        const int r = what[0] == 'r' ? ReadConfiguration(LinkHold()) : WriteConfiguration(LinkHold());
         const double took = Ms(t);
         const qsizetype bytes = module.ReceivedRaw().size() + module.SentRaw().size();
         const double wire = WireMs(bytes, baud);
@@ -56,7 +58,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     BenchEnvironment environment(argc, argv);
     settings().PacketTimeout = 15;
-    linkState().PacketTimeoutReload = 15;
+    SetConnectionReplyTimeout(15);
 
     sim::SimModule module;
     module.SetKorvel(7);
@@ -73,10 +75,10 @@ int main(int argc, char** argv) {
         SetDefaultConfiguration();
         QElapsedTimer t;
         t.start();
-        failures += ReadConfiguration() != 0;
+        failures += ReadConfiguration(LinkHold()) != 0;
         reads.push_back(Ms(t));
         t.restart();
-        failures += WriteConfiguration() != 0;
+        failures += WriteConfiguration(LinkHold()) != 0;
         writes.push_back(Ms(t));
     }
     std::sort(reads.begin(), reads.end());

@@ -98,9 +98,10 @@ frmCancelSend::frmCancelSend(QWidget* owner) : QDialog(owner) {
     ip_->setText(boxes.TcpAddress);
 }
 
-void frmCancelSend::Run(QWidget* owner) {
+bool frmCancelSend::Run(QWidget* owner) {
     frmCancelSend dialog(owner);
     ExecModal(dialog);
+    return dialog.chosen_;
 }
 
 void frmCancelSend::showEvent(QShowEvent* event) {
@@ -158,6 +159,7 @@ void frmCancelSend::ConnectLocalClick() {
     // that has the link, questions and all, never running inside it.
     if (WaitsItsTurn(&frmCancelSend::ConnectLocalClick)) return;
     ChooseLocalModule();
+    chosen_ = true;
     accept();
 }
 
@@ -168,7 +170,10 @@ void frmCancelSend::ConnectNetClick() {
     const RemoteChoice choice = ChooseRemoteStation(text);
     if (text != netAddress_->text()) netAddress_->setText(text);
     switch (choice) {
-    case RemoteChoice::Completed: accept(); break;
+    case RemoteChoice::Completed:
+        chosen_ = true;
+        accept();
+        break;
     case RemoteChoice::OutOfRange: FocusBox(netAddress_); break;
     case RemoteChoice::EmptyAddress:
     case RemoteChoice::StationZero: break;
@@ -189,6 +194,7 @@ void frmCancelSend::IPClick() {
         FocusBox(ip_);
         return;
     }
+    chosen_ = choice == TcpChoice::Connected;
     accept();
 }
 

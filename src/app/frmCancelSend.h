@@ -21,13 +21,14 @@ inline constexpr const char* kConnectHintLines[4] = {
 class frmCancelSend : public QDialog {
     Q_OBJECT
 public:
-    // Modal; loads its boxes from the link's globals and sets ConnectCancelled True, so
-    // that closing it without a choice leaves the caller nothing to do.
+    // Modal; loads its boxes from what the link was last set to.
     explicit frmCancelSend(QWidget* owner);
 
-    // Shows the dialog modal over owner until a choice completes or it is closed; the
-    // caller then reads ConnectCancelled and StationAddress.
-    static void Run(QWidget* owner);
+    // Shows the dialog modal over owner until a choice completes or it is closed. True
+    // when a choice completed (the station chosen, or the TCP connection made); closing
+    // it without one, or a connect that failed, leaves the caller nothing to do.
+    static bool Run(QWidget* owner);
+    bool Chosen() const { return chosen_; }
 
     QPlainTextEdit* txtHint() const { return hint_; }
     QPushButton* cmdConnectLocal() const { return local_; }
@@ -64,6 +65,7 @@ private:
     // another job has the link.
     bool WaitsItsTurn(void (frmCancelSend::*choice)());
     bool connecting_ = false;
+    bool chosen_ = false;
 };
 
 } // namespace korvel

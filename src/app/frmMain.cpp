@@ -596,8 +596,10 @@ void frmMain::RunCommand(const std::function<void()>& command, QAction* offeredB
 
 void frmMain::RequestExitAfterCommand() {
     // Stopping the timers now would leave the command's wait without an end, and the
-    // module's processes stopped: cancel it, let it end as a cancel ends, then exit.
-    ProgressCancelClicked();
+    // module's processes stopped: cancel it, let it end as a cancel ends, then exit. A
+    // module in its boot loader is never left there: that job finishes first.
+    if (JobOnTheWire() == WireJob::NeverLent) EndJobOnTheWire();
+    else ProgressCancelClicked();
     if (exitRequested_) return;
     exitRequested_ = true;
     // A job that no command of this window runs (one a window started) ends the program
@@ -736,7 +738,7 @@ void frmMain::mnuEvent_Click(int16_t eventPort) {
     if (PrepareEventMonitor(eventPort)) OpenWindow(WindowId::frmEventMonitor, this);
 }
 
-void frmMain::ShowConnectDialog() { frmCancelSend::Run(this); }
+bool frmMain::ShowConnectDialog() { return frmCancelSend::Run(this); }
 
 int frmMain::ChooseOfflineDevice() { return frmOfflineDeviceSelection::Choose(this); }
 

@@ -48,7 +48,7 @@ public:
     QString ActiveWindowName() const override;
 
     // ConnectionUi
-    void ShowConnectDialog() override;
+    bool ShowConnectDialog() override;
     int ChooseOfflineDevice() override;
     void ShowSystemDialog() override;
     // The offered load is a command of its own, as from the menu: Exit meanwhile waits

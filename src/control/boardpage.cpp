@@ -84,15 +84,13 @@ int16_t ReadBoardPage(const LinkHold& hold) {
 
 void ShowManufacturingPage() {
     const KeepLinkAddressing keep;
-    LinkState& s = linkState();
-    s.PacketTimeoutReload = kPageReadTimeout;
-    s.PacketTimeoutCount = kPageReadTimeout;
     // Over TCP the module is reached without the serial port.
     if (OpenLinkPort() != 0) return;
     ClearFlashImage();
     {
         // The page is read under the hold; what it holds is said after.
         const LinkHold hold;
+        hold.SetReplyTimeout(kPageReadTimeout);
         // A failed read has been reported by the link.
         if (ReadBoardPage(hold) != SEND_OK) return;
     }

@@ -5,6 +5,7 @@
 #include "control/session.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/transaction.h"
 #include "link/transport.h"
 #include "platform/digits.h"
 #include "platform/eventpump.h"
@@ -46,13 +47,6 @@ bool parseStationNumber(const QString& text, int* number) {
 ConnectState& connectState() { return g_connect; }
 void ResetConnectState() { g_connect = ConnectState{}; }
 
-void SetReplyTimeout(int ticks) {
-    auto& s = linkState();
-    const auto t = static_cast<int16_t>(std::clamp(ticks, 0, 32767));
-    s.PacketTimeoutReload = t;
-    s.PacketTimeoutCount = t;
-}
-
 // The editors start at the first channel of whatever station comes next.
 void SelectFirstChannels() {
     auto& ss = session();
@@ -62,8 +56,7 @@ void SelectFirstChannels() {
 }
 
 ConnectBoxes LoadConnectChoice() {
-    auto& s = linkState();
-    s.ConnectCancelled = true;
+    const auto& s = linkState();
     ConnectBoxes boxes;
     const int16_t destination = s.StationAddress[0];
     // Offered only: the station address itself changes when a remote choice completes.
@@ -79,17 +72,14 @@ ConnectFocus ConnectFocusOnActivate() {
 }
 
 void ChooseLocalModule() {
-    auto& s = linkState();
-    SetReplyTimeout(settings().PacketTimeout);
+    SetConnectionReplyTimeout(settings().PacketTimeout);
     g_connect.ConnectType = CONNECT_LOCAL_OR_TCP;
     setStation(0, 0);
-    s.ConnectCancelled = false;
-    s.TcpLinkActive = false;
+    UseSerialLink();
     SelectFirstChannels();
 }
 
 RemoteChoice ChooseRemoteStation(QString& text) {
-    auto& s = linkState();
     const QString typed = text.trimmed();
     int station = 0;
     if (!typed.isEmpty() && (!parseStationNumber(typed, &station) || station > LAST_REMOTE_STATION)) {
@@ -105,15 +95,11 @@ RemoteChoice ChooseRemoteStation(QString& text) {
         text = QStringLiteral("1");
         return RemoteChoice::EmptyAddress;
     }
-    if (station == 0) {
-        s.ConnectCancelled = true;
-        return RemoteChoice::StationZero;
-    }
+    if (station == 0) return RemoteChoice::StationZero;
     setStation(static_cast<int16_t>(station), kRouteRemote);
     // Every request to a remote station crosses the radio network twice.
-    SetReplyTimeout(settings().PacketTimeout * kRemoteTimeoutFactor);
-    s.ConnectCancelled = false;
-    s.TcpLinkActive = false;
+    SetConnectionReplyTimeout(settings().PacketTimeout * kRemoteTimeoutFactor);
+    UseSerialLink();
     SelectFirstChannels();
     return RemoteChoice::Completed;
 }
@@ -129,22 +115,28 @@ TcpChoice ChooseTcpEndpoint(const QString& text) {
     }
     s.TcpAddress = text.trimmed();
     bool connected = false;
+    bool linkTaken = false;
     {
         // The reconnect and its start text are wire work of their own: they wait for the
         // job that has the link (the caller defers the click), and hold it meanwhile.
         const LinkHold hold;
-        if (hold.Granted() && !hold.Borrowed()) {
+        linkTaken = !hold.Granted() || hold.Borrowed();
+        if (!linkTaken) {
             // Always a new connection, so that the module's network side sees a fresh
             // start text; the connect sends it.
             TcpClientSocket().Close();
             connected = TcpConnect(hold) == 1;
         }
     }
-    s.ConnectCancelled = !connected;
+    // Said once the link is let go; TcpConnect has said its own failures.
+    if (linkTaken)
+        MsgBox(QStringLiteral("No connection was made: the link was in use by another task. "
+                              "Press IP CONNECT again once it has finished."),
+               vbOKOnly + vbExclamation);
     g_connect.ConnectType = CONNECT_LOCAL_OR_TCP;
     SelectFirstChannels();
     setStation(0, 0);
-    SetReplyTimeout(settings().PacketTimeout);
+    SetConnectionReplyTimeout(settings().PacketTimeout);
     return connected ? TcpChoice::Connected : TcpChoice::Failed;
 }
 

@@ -30,9 +30,8 @@ struct ConnectState {
 ConnectState& connectState();
 void ResetConnectState();
 
-// What every completed choice sets: the reply time-out (Reload and Count, in 100 ms
-// ticks) and the editors back at their first channels.
-void SetReplyTimeout(int ticks);
+// What every completed choice sets besides the connection's reply time-out: the editors
+// back at their first channels.
 void SelectFirstChannels();
 
 // What the dialog's boxes show when it opens.
@@ -41,8 +40,7 @@ struct ConnectBoxes {
     QString TcpAddress;     // the last endpoint, or DEFAULT_TCP_ENDPOINT
 };
 
-// The dialog opening: ConnectCancelled := True (only a completed choice clears it) and the
-// texts for its boxes. StationAddress is left as it is.
+// The texts for the dialog's boxes when it opens. StationAddress is left as it is.
 ConnectBoxes LoadConnectChoice();
 
 enum class ConnectFocus { LocalButton, RemoteButton, Unchanged };
@@ -56,7 +54,7 @@ void ChooseLocalModule();
 enum class RemoteChoice {
     Completed,     // StationAddress = (n, 0, 3), three times the reply time-out
     EmptyAddress,  // message shown, the box's text is now "1"
-    StationZero,   // nothing shown, ConnectCancelled stays True
+    StationZero,   // nothing shown, nothing chosen
     OutOfRange,    // not a station 1 .. LAST_REMOTE_STATION: message shown, nothing changed
 };
 // CONNECT REMOTE with the remote box's text; text is set to "1" after an empty entry.
@@ -64,8 +62,8 @@ enum class RemoteChoice {
 RemoteChoice ChooseRemoteStation(QString& text);
 
 enum class TcpChoice {
-    Connected,    // start text sent, ConnectCancelled False
-    Failed,       // TcpConnect showed its failure message, ConnectCancelled True
+    Connected,    // start text sent: the choice is complete
+    Failed,       // the failure has been said (TcpConnect's message): nothing to do
     BadEndpoint,  // message shown, nothing sent, nothing changed
 };
 // IP CONNECT with the TCP box's text. Connected and Failed close the dialog; both leave

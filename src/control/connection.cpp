@@ -11,8 +11,10 @@
 #include "model/target.h"
 #include "model/textnumber.h"
 #include "control/transfer.h"
+#include "control/commandstates.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/transaction.h"
 #include "link/transport.h"
 #include "platform/eventpump.h"
 #include "platform/prompts.h"
@@ -31,7 +33,7 @@ namespace {
 
 class NoConnectionUi : public ConnectionUi {
 public:
-    void ShowConnectDialog() override { linkState().ConnectCancelled = true; }
+    bool ShowConnectDialog() override { return false; }
     int ChooseOfflineDevice() override { return 0; }
 };
 
@@ -100,7 +102,7 @@ void SetConnectionUi(ConnectionUi* ui) { g_ui = ui; }
 
 bool LinkStillUp() {
     const LinkState& s = linkState();
-    return s.LinkMode == LINK_SWITCH_THROUGH || s.TcpLinkActive || CommPort().IsOpen();
+    return s.LinkMode == LINK_SWITCH_THROUGH || TcpLinkUp() || CommPort().IsOpen();
 }
 
 QString StationText() {
@@ -137,25 +139,23 @@ void ConnectAndRun(int16_t operation) {
     switch (settings().PortProtocol) {
     case LOCALPORT_FLEETSYNC:
         if (!AskFleetSyncTarget()) return;
-        s.ConnectCancelled = false;
-        SetReplyTimeout(settings().PacketTimeout);
+        SetConnectionReplyTimeout(settings().PacketTimeout);
         s.StationAddress[0] = 0;
         break;
     case LOCALPORT_MODULE:
         if (s.LinkMode == LINK_SWITCH_THROUGH) {
-            SetReplyTimeout(settings().PacketTimeout);
+            SetConnectionReplyTimeout(settings().PacketTimeout);
             s.StationAddress[0] = s.StationAddress[1] = s.StationAddress[2] = 0;
-            s.ConnectCancelled = false;
             SelectFirstChannels();
-            s.TcpLinkActive = false;
-        } else {
-            connectionUi().ShowConnectDialog();
+            UseSerialLink();
+        } else if (!connectionUi().ShowConnectDialog()) {
+            return;
         }
         break;
     default:
+        // No station to choose: the link goes on as it was last set.
         break;
     }
-    if (s.ConnectCancelled) return;
 
     int16_t result;
     if (operation == CONNECT_READ) {
@@ -227,7 +227,6 @@ int16_t UploadConfiguration() {
     if (OpenLinkPort() != 0) return 1;
     const LinkHold hold;
     if (session().OffLineEdit) {
-        if (s.ConnectCancelled) return 1;
         if (settings().PortProtocol != LOCALPORT_FLEETSYNC &&
             ModuleModeCheck(hold, [] { connectionUi().RunFlashLoad(); }) != 0) {
             EnableButtons({ToolButton::Read}, true);

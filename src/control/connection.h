@@ -11,8 +11,9 @@ namespace korvel {
 class ConnectionUi {
 public:
     virtual ~ConnectionUi() = default;
-    // The connect dialog, modal: it leaves its choice in the link's globals.
-    virtual void ShowConnectDialog() = 0;
+    // The connect dialog, modal: true when a choice completed, the link now set to the
+    // station chosen (a TCP connection made); false when there is nothing to do.
+    virtual bool ShowConnectDialog() = 0;
     // The device kind for an off-line edit: 0 Korvel, 1 Pellar.
     virtual int ChooseOfflineDevice() = 0;
     // The system dialog that follows a read.

@@ -369,8 +369,8 @@ FlashLoadOutcome RunFlashLoader() {
 
     LinkState& s = linkState();
     TargetState& t = target();
-    s.PacketTimeoutReload = settings().PacketTimeout;
-    s.PacketTimeoutCount = settings().PacketTimeout;
+    // The boot loader answers as the local module does, whatever station was chosen.
+    job.SetReplyTimeout(settings().PacketTimeout);
     // Port and link failures have been reported where they happened.
     if (OpenLinkPort() != 0) return FlashLoadOutcome::Stopped;
     s.StationAddress[0] = 0;

@@ -41,15 +41,11 @@ int16_t RequestFlashPage(const LinkHold& hold, int16_t command, int32_t byteAddr
 
 KeepLinkAddressing::KeepLinkAddressing() {
     const LinkState& s = linkState();
-    reload_ = s.PacketTimeoutReload;
-    count_ = s.PacketTimeoutCount;
     std::memcpy(address_, s.StationAddress, sizeof address_);
 }
 
 KeepLinkAddressing::~KeepLinkAddressing() {
     LinkState& s = linkState();
-    s.PacketTimeoutReload = reload_;
-    s.PacketTimeoutCount = count_;
     std::memcpy(s.StationAddress, address_, sizeof address_);
 }
 

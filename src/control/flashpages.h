@@ -28,8 +28,8 @@ int16_t SendFlashPage(const LinkHold& hold, int16_t command, int32_t byteAddress
 int16_t RequestFlashPage(const LinkHold& hold, int16_t command, int32_t byteAddress);
 
 
-// Keeps the reply time-out and the station address a flash operation changes, and puts
-// them back when it ends, however it ends.
+// Keeps the station address a flash operation changes (the boot loader is the local
+// module), and puts it back when it ends, however it ends.
 class KeepLinkAddressing {
 public:
     KeepLinkAddressing();
@@ -38,7 +38,6 @@ public:
     KeepLinkAddressing& operator=(const KeepLinkAddressing&) = delete;
 
 private:
-    int16_t reload_, count_;
     int16_t address_[3];
 };
 

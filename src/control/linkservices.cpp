@@ -1,5 +1,6 @@
 #include "control/linkservices.h"
 #include "control/lentbox.h"
+#include "control/commandstates.h"
 
 #include "link/linkhold.h"
 #include "platform/eventpump.h"
@@ -7,7 +8,9 @@
 #include "model/target.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/switchthrough.h"
 #include "link/transaction.h"
+#include "link/transport.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
@@ -97,11 +100,7 @@ void ProgramLinkClient::NoAnswerGivenUp() {
     host.SetToolbarButtonEnabled(ToolButton::Read, true);
     host.SetPanelText(3, QString());
     host.SetTimerEnabled(LinkTimer::CommIn, false);
-    LinkState& s = linkState();
-    if (s.TcpLinkActive) {
-        TcpClientSocket().Close();
-        s.TcpLinkActive = false;
-    }
+    if (TcpLinkUp()) CloseTcpLink();
 }
 
 void ProgramLinkClient::PortOpenFailed(const QString& text) {
@@ -111,6 +110,18 @@ void ProgramLinkClient::PortOpenFailed(const QString& text) {
 void ProgramLinkClient::ConnectFailed(const QString& text) { MsgBox(text, vbOKOnly, QString()); }
 
 void ProgramLinkClient::LinkError(const QString& text) { MsgBox(text, vbOKOnly + vbInformation, QString()); }
+
+void ProgramLinkClient::SwitchThroughStarted() {
+    // The flash commands need the local module on this program's own link; the host
+    // holds it now.
+    SetFlashCommandsEnabled(linkHost(), false);
+}
+
+void ProgramLinkClient::SwitchThroughFailed(const QString& text) {
+    // Said first, as any link error is; the end after it closes the program.
+    LinkError(text);
+    switchThrough().EndLink();
+}
 
 int ProgramLinkClient::AnswerHostQuestion(const QString& prompt, int style, const QString& title) {
     return MsgBox(prompt, style, title);

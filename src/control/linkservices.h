@@ -22,6 +22,8 @@ public:
     void PortOpenFailed(const QString& text) override;
     void ConnectFailed(const QString& text) override;
     void LinkError(const QString& text) override;
+    void SwitchThroughStarted() override;
+    void SwitchThroughFailed(const QString& text) override;
     int AnswerHostQuestion(const QString& prompt, int style, const QString& title) override;
     void MessageTick() override;
     void BackgroundTick() override;

@@ -2,8 +2,10 @@
 #include "control/connectchoice.h"
 #include "control/localsettings.h"
 #include "control/settingsfile.h"
+#include "control/commandstates.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/transaction.h"
 #include "platform/prompts.h"
 #include "platform/serialport.h"
 
@@ -96,7 +98,7 @@ LocalPortStore StoreLocalPortValues(const LocalPortValues& values) {
 
     // The running time-out follows at once; a remote station keeps its longer one.
     const bool remote = linkState().StationAddress[0] != 0;
-    SetReplyTimeout(s.PacketTimeout * (remote ? kRemoteTimeoutFactor : 1));
+    SetConnectionReplyTimeout(s.PacketTimeout * (remote ? kRemoteTimeoutFactor : 1));
     ShowProtocolMenus(s.PortProtocol);
 
     SaveCommPortDevice(device);

@@ -12,6 +12,7 @@
 #include "link/frame.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
+#include "link/transaction.h"
 #include "link/transport.h"
 #include "control/eventdisplay.h"
 #include "model/eventlist.h"
@@ -24,6 +25,8 @@ namespace {
 // The NVR reset on the wire: true when the module took it.
 bool ResetNvrOnTheWire(bool remote) {
     const LinkHold hold;
+    // The module answers only once its memory is rewritten.
+    hold.SetReplyTimeout(kNvrResetTimeout);
     LinkState& s = linkState();
     LinkHost& host = linkHost();
 
@@ -51,11 +54,10 @@ bool ResetNvrOnTheWire(bool remote) {
     progress.Unload();
     s.ProgressActive = 0;
     host.SetTimerEnabled(LinkTimer::MsgTimer, false);
-    // After a failure the long time-out stays until the next connect sets its own.
     if (result != SEND_OK) return false;
 
     const int16_t timeout = settings().PacketTimeout;
-    SetReplyTimeout(remote ? timeout * 3 : timeout);
+    SetConnectionReplyTimeout(remote ? timeout * 3 : timeout);
     return true;
 }
 
@@ -75,10 +77,13 @@ void ResetSystemNvr() {
                      kLineBreak + QStringLiteral("Are you sure you want to proceed?");
     if (MsgBox(question, vbYesNo + vbQuestion, QStringLiteral("Confirm Reset NVR")) != vbYes) return;
 
-    // The module answers only once its memory is rewritten.
-    SetReplyTimeout(kNvrResetTimeout);
     if (OpenLinkPort() != 0) return;
-    if (!ResetNvrOnTheWire(remote)) return;
+    if (!ResetNvrOnTheWire(remote)) {
+        // A module that did not answer may still be rewriting its memory: until the next
+        // connect sets its own, every request gives it as long.
+        SetConnectionReplyTimeout(kNvrResetTimeout);
+        return;
+    }
     // What the module holds now is its factory content: show that, not the old model.
     // A failed read has already told the user.
     DownloadConfiguration();

@@ -9,6 +9,7 @@
 #include "model/target.h"
 #include "link/builders.h"
 #include "control/channelclear.h"
+#include "control/commandstates.h"
 #include "link/linkhost.h"
 #include "link/linkstate.h"
 #include "link/transaction.h"
@@ -54,6 +55,7 @@ public:
     int16_t Station() const { return station_[0]; }
     // Ended by its own cancel, or by the program's end.
     bool Cancelled() const { return hold_.CancelAsked() || ProgramEnding(); }
+    const LinkHold& Hold() const { return hold_; }
 
     // Each step returns true to go on; the first false ends the transfer.
     bool Command(int16_t command, bool toStation) {
@@ -244,9 +246,8 @@ bool WriteSequence(Transfer& t) {
     Label1(QStringLiteral("Stopping remote processes ..."));
     if (!t.ChannelClear() || !t.Stop(true)) return false;
 
-    LinkState& s = linkState();
-    s.PacketTimeoutReload = kWriteReplyTimeout;
-    s.PacketTimeoutCount = kWriteReplyTimeout;
+    // The module stores each block before it answers.
+    t.Hold().SetReplyTimeout(kWriteReplyTimeout);
     linkHost().SetPanelText(2, QString());
     view.SetMaximum(100);
 
@@ -299,11 +300,6 @@ int16_t ProgressStep(int childCount) {
     return static_cast<int16_t>(std::nearbyint(100.0 / ((childCount + 1) * 3 + 3)) - 1);
 }
 
-TransferResult ReadConfiguration() {
-    const LinkHold hold;
-    return ReadConfiguration(hold);
-}
-
 TransferResult ReadConfiguration(const LinkHold& hold) {
     const LinkState& s = linkState();
     LinkHost& host = linkHost();
@@ -323,21 +319,13 @@ TransferResult ReadConfiguration(const LinkHold& hold) {
     return result;
 }
 
-TransferResult WriteConfiguration() {
-    const LinkHold hold;
-    return WriteConfiguration(hold);
-}
-
 TransferResult WriteConfiguration(const LinkHold& hold) {
-    LinkState& s = linkState();
-    // A remote station's longer time-out, set at connect, must outlive the write.
-    const int16_t reload = s.PacketTimeoutReload;
     const RefusalScope refusals;
     Transfer t(hold, true);
     const bool ok = WriteSequence(t);
     const TransferResult result = Outcome(t, ok);
-    s.PacketTimeoutReload = reload;
-    s.PacketTimeoutCount = reload;
+    // The restarts are answered at once, within the connection's own time-out.
+    hold.SetReplyTimeout(0);
     if (!ok) t.RestartAfterFailure();
     progressView().Unload();
     return result;

@@ -15,9 +15,6 @@ enum TransferResult : int16_t {
 };
 TransferResult ReadConfiguration(const LinkHold& hold);
 TransferResult WriteConfiguration(const LinkHold& hold);
-// The same as a job of their own, taking the link for the transfer.
-TransferResult ReadConfiguration();
-TransferResult WriteConfiguration();
 // The progress increment per phase for a station with childCount child modules.
 int16_t ProgressStep(int childCount);
 

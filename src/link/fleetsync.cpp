@@ -23,7 +23,7 @@ void MonitorLine(const QString& text) { linkClient().TrafficLine(text); }
 void KeepReplyTimeout(bool restart) {
     auto& s = linkState();
     if (!TransactionOpen(OpenTransaction::AwaitingAnswer)) return;
-    if (restart || !linkHost().TimerEnabled(LinkTimer::CommIn)) s.PacketTimeoutCount = s.PacketTimeoutReload;
+    if (restart || !linkHost().TimerEnabled(LinkTimer::CommIn)) s.PacketTimeoutCount = ReplyTicksNow();
     linkHost().SetTimerEnabled(LinkTimer::CommIn, true);
 }
 
@@ -154,7 +154,7 @@ bool WaitForRadioPause(const LinkHold& hold) {
     const auto& s = linkState();
     // The reply time-out counts ticks of the reply timer.
     const qint64 holdMs = std::max<qint64>(
-        s.FleetSyncPauseMs, qint64(s.PacketTimeoutReload) * linkHost().TimerInterval(LinkTimer::CommIn));
+        s.FleetSyncPauseMs, qint64(hold.ReplyTimeout() > 0 ? hold.ReplyTimeout() : s.PacketTimeoutReload) * linkHost().TimerInterval(LinkTimer::CommIn));
     // Counted from the end of the rest under way, not from now: a late answer or another
     // station's event that comes meanwhile still gets its whole rest. A message that came
     // only once that rest had ended (before this wait saw it end) starts the count again.

@@ -1,4 +1,5 @@
 #include "link/linkclient.h"
+#include "link/switchthrough.h"
 
 namespace korvel {
 
@@ -9,6 +10,11 @@ LinkClient* installed = nullptr;
 LinkClient& linkClient() {
     static LinkClient silent;
     return installed ? *installed : silent;
+}
+
+void LinkClient::SwitchThroughFailed(const QString& text) {
+    (void)text;
+    switchThrough().EndLink();
 }
 
 void SetLinkClient(LinkClient* c) { installed = c; }

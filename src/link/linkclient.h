@@ -61,6 +61,14 @@ public:
     virtual void PortOpenFailed(const QString& text) { (void)text; }
     virtual void ConnectFailed(const QString& text) { (void)text; }
     virtual void LinkError(const QString& text) { (void)text; }
+    // The switch-through host has connected back and holds the link to the module from
+    // now on: what that means for the commands offered is the program's to say.
+    virtual void SwitchThroughStarted() {}
+    // A switch-through socket failed (text says how), reported once per link and never
+    // from inside a socket's handler. The link has closed nothing: the client ends it
+    // with SwitchThroughLink::EndLink once it has said what it has to say. Without a
+    // client the link just ends, quietly.
+    virtual void SwitchThroughFailed(const QString& text);
     // The switch-through host asks the person a question (a message box's text, style
     // and title); the answer (a box's result code) goes back to the host.
     virtual int AnswerHostQuestion(const QString& prompt, int style, const QString& title) {

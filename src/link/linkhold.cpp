@@ -91,7 +91,14 @@ LinkHold::LinkHold(Lending lending, Role role) : lendable_(lending == MayLend), 
 
 LinkHold::LinkHold(LinkJob& job, Lending lending) : lendable_(lending == MayLend), generation_(g_generation) {
     cancel_ = &job.cancel_;
+    job_ = &job;
     Take();
+}
+
+int16_t LinkHold::ReplyTimeout() const {
+    int ticks = replyTicks_;
+    if (ticks <= 0 && job_) ticks = job_->replyTicks_;
+    return static_cast<int16_t>(std::clamp(ticks, 0, 32767));
 }
 
 void LinkHold::Take() {
@@ -127,6 +134,12 @@ bool CancelJobOnTheWire() {
         return true;
     }
     return false;
+}
+
+bool EndJobOnTheWire() {
+    if (!g_holders.empty() && !g_holders.front()->IsBackground() && g_holders.front()->NeverLends())
+        g_holders.front()->cancel_->finishFirst = true;
+    return CancelJobOnTheWire();
 }
 
 WireJob JobOnTheWire() {

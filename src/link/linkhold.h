@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace korvel {
@@ -25,7 +26,10 @@ struct JobCancel {
     // Steps under way that must run whole (the two halves of a flash page): a cancel
     // asked meanwhile is seen once the last of them has ended.
     int wholeSteps = 0;
-    bool Seen() const { return asked && wholeSteps == 0; }
+    // Asked by the program's end of a job whose module must hear nothing else until the
+    // job ends (a module in its boot loader): the job finishes, then sees it was asked.
+    bool finishFirst = false;
+    bool Seen() const { return asked && wholeSteps == 0 && !finishFirst; }
 };
 
 // A job that takes the link more than once (a check under one hold, the work under
@@ -39,11 +43,15 @@ public:
     LinkJob(const LinkJob&) = delete;
     LinkJob& operator=(const LinkJob&) = delete;
     bool CancelAsked() const { return cancel_.asked; }
+    // The reply time-out (100 ms ticks) of every request the job sends, under any of its
+    // holds; 0 keeps the connection's own.
+    void SetReplyTimeout(int ticks) { replyTicks_ = ticks; }
 
 private:
     friend class LinkHold;
     friend bool CancelJobOnTheWire();
     JobCancel cancel_;
+    int replyTicks_ = 0;
     int generation_ = 0;
 };
 
@@ -92,9 +100,19 @@ public:
     void GiveUp() const { gaveUp_ = true; }
     bool GaveUp() const { return gaveUp_; }
 
+    // The reply time-out (100 ms ticks) of the requests sent under this hold from now:
+    // a request that takes the module longer to answer (a page of flash, a block being
+    // stored) says so itself, and the connection's time-out, which every other job and
+    // every borrower uses, stays as it was. 0 goes back to the job's, else the
+    // connection's.
+    void SetReplyTimeout(int ticks) const { replyTicks_ = ticks; }
+    // This hold's or its job's time-out; 0 when the connection's holds.
+    int16_t ReplyTimeout() const;
+
 private:
     friend class LinkLend;
     friend class WholeStep;
+    friend bool EndJobOnTheWire();
     void Take();
     bool granted_ = false;
     bool borrowed_ = false;
@@ -102,6 +120,8 @@ private:
     Role role_ = Command;
     mutable int lends_ = 0;
     mutable bool gaveUp_ = false;
+    mutable int replyTicks_ = 0;
+    const LinkJob* job_ = nullptr;
     int generation_ = 0;
     mutable JobCancel ownCancel_;
     JobCancel* cancel_ = &ownCancel_;
@@ -123,6 +143,10 @@ private:
 // Cancels the job on the wire: the job of the first hold alive (the lender, or the one
 // holder), else the outermost LinkJob; never a borrower's. False when there is none.
 bool CancelJobOnTheWire();
+// The program's end for the job on the wire: a job never lent (WireJob::NeverLent)
+// finishes its work, its cancel noted for what it says at its end; any other is
+// cancelled as CancelJobOnTheWire does. False when there is none.
+bool EndJobOnTheWire();
 
 // What the job on the wire is doing, for Exit: nothing; a background duty; waiting for a
 // person with its link lent; wire work that a cancel stops at its next step; or wire

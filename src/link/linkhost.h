@@ -1,12 +1,13 @@
 // What the link layer needs of the window that hosts it: the status-bar panels, the
-// link timers, the menu and toolbar items it enables, and the progress caption.
+// link timers and the progress caption; and the menu and toolbar items, which the
+// program above the link enables and shows through the same window (which commands
+// are offered is its decision, never the link's).
 // The main window implements it; BasicLinkHost stands in for it without widgets.
 #pragma once
 
 #include "link/menuitems.h"
 
 #include <QString>
-#include <array>
 
 namespace korvel {
 
@@ -42,19 +43,6 @@ public:
     // Form name of the window that is active (named in error reports).
     virtual QString ActiveWindowName() const { return QStringLiteral("frmMain"); }
 };
-
-// Every menu item's and toolbar button's state, taken so that a command that fails
-// can put them back as they were.
-struct CommandStates {
-    std::array<bool, kMenuItemCount> enabled{}, visible{};
-    std::array<bool, kToolButtonCount> buttons{};
-};
-CommandStates SaveCommandStates(const LinkHost& host);
-void RestoreCommandStates(LinkHost& host, const CommandStates& states);
-
-// The commands that reach the local module's flash, the firmware load and the board
-// information page, offered together.
-void SetFlashCommandsEnabled(LinkHost& host, bool on);
 
 LinkHost& linkHost();
 // Installs h (not owned); nullptr restores a BasicLinkHost.

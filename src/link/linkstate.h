@@ -89,7 +89,6 @@ struct LinkState {
     int ConnectionNumber = 0;
     bool TcpLinkActive = false;
     QString TcpAddress;
-    bool ConnectCancelled = false;
     // The radio that carries the link on the radio protocol, "FFF:IIII" (fleet and ID).
     QString FleetSyncTarget;
     int16_t SwitchThroughRoute = 0;

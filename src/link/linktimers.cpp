@@ -1,5 +1,4 @@
-// The tick handlers of the link timers, the choice of host and the saving of its
-// command states.
+// The tick handlers of the link timers, and the choice of host.
 #include "link/basiclinkhost.h"
 #include "link/linkclient.h"
 #include "link/linkhost.h"
@@ -20,28 +19,6 @@ BasicLinkHost& fallbackHost() {
 
 LinkHost& linkHost() { return installedHost ? *installedHost : fallbackHost(); }
 
-CommandStates SaveCommandStates(const LinkHost& host) {
-    CommandStates states;
-    for (std::size_t i = 0; i < kMenuItemCount; ++i) {
-        states.enabled[i] = host.MenuEnabled(MenuItem(i));
-        states.visible[i] = host.MenuVisible(MenuItem(i));
-    }
-    for (std::size_t i = 0; i < kToolButtonCount; ++i) states.buttons[i] = host.ToolbarButtonEnabled(ToolButton(i));
-    return states;
-}
-
-void RestoreCommandStates(LinkHost& host, const CommandStates& states) {
-    for (std::size_t i = 0; i < kMenuItemCount; ++i) {
-        host.SetMenuEnabled(MenuItem(i), states.enabled[i]);
-        host.SetMenuVisible(MenuItem(i), states.visible[i]);
-    }
-    for (std::size_t i = 0; i < kToolButtonCount; ++i) host.SetToolbarButtonEnabled(ToolButton(i), states.buttons[i]);
-}
-void SetFlashCommandsEnabled(LinkHost& host, bool on) {
-    host.SetMenuEnabled(MenuItem::mnuSystemFlash, on);
-    host.SetMenuEnabled(MenuItem::mnuViewManuf, on);
-}
-
 void SetLinkHost(LinkHost* h) { installedHost = h; }
 
 void CommInTick() {
@@ -56,7 +33,7 @@ void CommInTick() {
     }
     if (s.PacketTimeoutCount == 0) {
         ResendOpenTransaction();
-        s.PacketTimeoutCount = s.PacketTimeoutReload;
+        s.PacketTimeoutCount = ReplyTicksNow();
     }
 }
 

@@ -98,10 +98,11 @@ int SwitchThroughLink::startSwitchThroughConnect(const QString& host, const QStr
     client.disconnect(this);
     client.Close();
     ended_ = false;
+    failed_ = false;
     connect(&client, &TcpClient::closed, this, [this] {
         const IoHandlerScope handler;
         SwitchThroughSocket().Close();
-        End();
+        EndLink();
     });
     connect(&client, &TcpClient::errorOccurred, this, [this](int number, const QString& text) {
         const IoHandlerScope handler;
@@ -110,7 +111,7 @@ int SwitchThroughLink::startSwitchThroughConnect(const QString& host, const QStr
     client.SetRemote(host, static_cast<quint16>(*number));
     client.Connect();
     while (client.State() != sckConnected) {
-        // A refused port or any other error has already ended the link with its box.
+        // A refused port or any other error is the client's to report, and it ends the link.
         if (ended_ || client.State() == sckError || client.State() == sckClosed) return 0;
         if (ProgramEnding()) {
             client.Close();
@@ -167,7 +168,7 @@ void SwitchThroughLink::OnHostConnecting() {
         connect(host_, &QTcpSocket::disconnected, this, [this] {
             const IoHandlerScope handler;
             if (host_) host_->abort();
-            End();
+            EndLink();
         });
         connect(host_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
             const IoHandlerScope handler;
@@ -182,8 +183,8 @@ void SwitchThroughLink::OnHostConnecting() {
 void SwitchThroughLink::OnHostAccepted() {
     auto& s = linkState();
     LinkHost& h = linkHost();
-    SetFlashCommandsEnabled(h, false);
     s.LinkMode = LINK_SWITCH_THROUGH;
+    linkClient().SwitchThroughStarted();
     // The host readies its side meanwhile. The window runs on, and the program's end cuts
     // the pause short; what the host sends waits until the pause is over, so its messages
     // still come after the connecting text.
@@ -346,17 +347,20 @@ bool SwitchThroughLink::DropPart(qsizetype delimiter) {
 void SwitchThroughLink::OnSocketError(int number, const QString& description) {
     // The host closing its side is the ordinary end of the link (its close handler ends
     // it), not an error.
-    if (ended_ || number == TcpClient::WinsockErrorNumber(QAbstractSocket::RemoteHostClosedError)) return;
+    if (ended_ || failed_ || number == TcpClient::WinsockErrorNumber(QAbstractSocket::RemoteHostClosedError)) return;
+    failed_ = true;
     const auto report = [this, number, description] {
+        // A link that has ended meanwhile (the host closed it) ended quietly.
         if (ended_) return;
-        linkClient().LinkError(WinsockErrorText(number, description));
-        End();
+        // The client says what went wrong and ends the link itself: what it shows comes
+        // before the end, and this link may be gone once it returns.
+        linkClient().SwitchThroughFailed(WinsockErrorText(number, description));
     };
     if (InIoHandler()) RunAfterHandler(report, this);
     else report();
 }
 
-void SwitchThroughLink::End() {
+void SwitchThroughLink::EndLink() {
     if (ended_) return;
     ended_ = true;
     SwitchThroughSocket().Close();

@@ -33,7 +33,8 @@ public:
     // SwitchThroughRoute is set and the link to the host is opened.
     void Start(const QString& commandLine);
     // Connects to the host, pumping events until connected: 1 then, 0 when the user
-    // cancelled or the connection failed (after its error box, and the end of the link).
+    // cancelled or the connection failed (a failure the client is told of, and ends the
+    // link for).
     int startSwitchThroughConnect(const QString& host, const QString& port);
     // Listens on 127.0.0.1 for the host's one connection. Port 0 takes a free port (for
     // tests); the host is told the port in use.
@@ -48,6 +49,10 @@ public:
     void SetEndHandler(std::function<void()> handler) { onEnd_ = std::move(handler); }
     // Closes both connections and the listener quietly (program shut-down).
     void Close();
+    // Ends the link: both connections and the listener close, and the end handler is
+    // called once every handler on the stack has returned. What the client does with a
+    // failure it was told of; nothing once the link has ended or been closed.
+    void EndLink();
 
     // Takes a block of the host's stream: whole messages are acted on, an incomplete one
     // waits for the rest. A part that is malformed or incomplete at its delimiter is
@@ -77,8 +82,8 @@ private:
     void TakeMessages();
     // Shows the host's questions one at a time and sends each answer back.
     void AnswerPrompts();
+    // Tells the client of the link's first failure, once no handler is on the stack.
     void OnSocketError(int number, const QString& description);
-    void End();
     // Removes the first whole message of pending_ and acts on it (or drops it); false
     // when pending_ holds no whole message yet.
     bool TakeMessage();
@@ -97,6 +102,9 @@ private:
     // True during the pause after the host has connected: its messages wait for its end.
     bool holdingMessages_ = false;
     bool ended_ = false;
+    // The link's failure has been reported to the client, or is waiting to be: a later
+    // error of this link, from either socket, reports nothing more.
+    bool failed_ = false;
     std::function<void()> onEnd_;
 };
 

@@ -14,6 +14,8 @@
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 
+#include <algorithm>
+
 namespace korvel {
 
 namespace {
@@ -77,7 +79,7 @@ void traceSend(const QByteArray& prefix, const Transaction& t) {
 void putOnTheLine(const LinkHold& hold, Transaction& t, bool resend) {
     auto& s = linkState();
     t.RetryRequest = false;
-    s.PacketTimeoutCount = s.PacketTimeoutReload;
+    s.PacketTimeoutCount = ReplyTicksNow();
     // A borrower never opens the link again: on a link that is gone its work ends.
     if (hold.Borrowed() && !LinkUsable()) {
         t.State = TX_LINK_LOST;
@@ -235,7 +237,12 @@ void Transaction::Open() {
 void Transaction::Close() {
     if (!open_) return;
     auto& s = linkState();
-    if (s.Open == this) s.Open = nullptr;
+    if (s.Open == this) {
+        s.Open = nullptr;
+        // A job's own longer time-out ends with its request: the countdown at rest is the
+        // connection's again.
+        if (ReplyTicks > 0) s.PacketTimeoutCount = s.PacketTimeoutReload;
+    }
     open_ = false;
     WakeLinkQueue();
 }
@@ -280,6 +287,17 @@ void ResendOpenTransaction() {
     if (Transaction* t = linkState().Open) t->RetryRequest = true;
 }
 
+int16_t ReplyTicksNow() {
+    const auto& s = linkState();
+    return s.Open && s.Open->ReplyTicks > 0 ? s.Open->ReplyTicks : s.PacketTimeoutReload;
+}
+
+void SetConnectionReplyTimeout(int ticks) {
+    auto& s = linkState();
+    s.PacketTimeoutReload = static_cast<int16_t>(std::clamp(ticks, 0, 32767));
+    s.PacketTimeoutCount = ReplyTicksNow();
+}
+
 bool CancellableWait(const LinkHold& hold, int ms) {
     return PauseMs(ms, [&hold] { return hold.CancelSeen(); });
 }
@@ -305,6 +323,7 @@ int16_t SendPacket(const LinkHold& hold, const QByteArray& frame, int16_t mode) 
     if (ProgramEnding()) return SEND_CANCELLED;
 
     Transaction t(frame, mode);
+    t.ReplyTicks = hold.ReplyTimeout();
     const OpenWhileSending open(t);
     panel(3, QString());
     traceSend("TX: ", t);

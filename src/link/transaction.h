@@ -48,6 +48,9 @@ public:
     int TxIndex = 0;
     // The window it was sent for has closed: it ends as cancelled, and nothing else does.
     bool Abandoned = false;
+    // Each try's reply time-out in 100 ms ticks when its job set one of its own (taken
+    // when it is sent); 0 for the connection's.
+    int16_t ReplyTicks = 0;
 
 private:
     QByteArray request_;
@@ -60,6 +63,12 @@ private:
 Transaction* OpenTransactionNow();
 // Its state, TX_IDLE while none is open.
 int16_t OpenTxState();
+// The reply time-out (100 ms ticks) the reply countdown starts from now: the open
+// transaction's, else the connection's.
+int16_t ReplyTicksNow();
+// The connection's reply time-out, set when a station is chosen: what every request
+// waits for its answer unless its job says otherwise (LinkHold::SetReplyTimeout).
+void SetConnectionReplyTimeout(int ticks);
 
 // Which open transactions TransactionOpen counts: every one, or only those that wait for
 // an answer (a send-only frame waits for none).

@@ -42,7 +42,7 @@ void panel(int n, const QString& text, bool refresh = true) {
 
 void armReplyTimeout() {
     auto& s = linkState();
-    s.PacketTimeoutCount = s.PacketTimeoutReload;
+    s.PacketTimeoutCount = ReplyTicksNow();
     linkHost().SetTimerEnabled(LinkTimer::CommIn, true);
     StopWaitTimer();
 }
@@ -283,7 +283,6 @@ int16_t TcpConnect(const LinkHold& hold) {
     }
     const auto fail = [&s]() -> int16_t {
         s.TcpLinkActive = false;
-        s.ConnectCancelled = true;
         return 0;
     };
     QString host;
@@ -337,10 +336,19 @@ int16_t TcpConnect(const LinkHold& hold) {
         if (sock.State() != sckConnected) return connectFailed();
         s.TcpConnecting = false;
     }
-    s.PacketTimeoutCount = s.PacketTimeoutReload;
+    s.PacketTimeoutCount = ReplyTicksNow();
     s.TcpLinkActive = true;
     panel(3, s.TcpAddress);
     return 1;
+}
+
+bool TcpLinkUp() { return linkState().TcpLinkActive; }
+
+void UseSerialLink() { linkState().TcpLinkActive = false; }
+
+void CloseTcpLink() {
+    TcpClientSocket().Close();
+    linkState().TcpLinkActive = false;
 }
 
 void TcpSendTxBuffer(const LinkHold& hold, Transaction& t) {

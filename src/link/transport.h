@@ -51,6 +51,13 @@ bool ParseTcpEndpoint(const QString& text, QString* host, quint16* port);
 // to connect to Korvel". A call made while another connect waits fails quietly, and
 // one with a hold that may not send now is refused (0) with nothing changed.
 int16_t TcpConnect(const LinkHold& hold);
+// True while the link runs over the TCP connection TcpConnect made.
+bool TcpLinkUp();
+// From now the link runs over the serial port (a local or remote station was chosen);
+// the TCP connection, if any, is left as it is.
+void UseSerialLink();
+// Ends the TCP link: the connection closes and the link runs over the serial port.
+void CloseTcpLink();
 // Sends the transaction's frame over TCP for hold's job, connecting first when needed.
 void TcpSendTxBuffer(const LinkHold& hold, Transaction& t);
 void TcpDataArrival(int bytesTotal);

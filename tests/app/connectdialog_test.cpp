@@ -62,8 +62,7 @@ protected:
     void SetUp() override {
         SimLinkFixture::SetUp();
         settings().PacketTimeout = 20;
-        linkState().PacketTimeoutReload = 7;
-        linkState().PacketTimeoutCount = 7;
+        SetConnectionReplyTimeout(7);
         session().SelectedInputChannel = 4;
         session().SelectedOutputChannel = 5;
         session().SelectedAnalogChannel = 6;
@@ -122,12 +121,11 @@ TEST_F(ConnectDialogTest, ControlsCarryTheirTextsNamesBuddiesAndTabOrder) {
 }
 
 TEST_F(ConnectDialogTest, RemoteBoxOffersTheLastStationWithoutChangingTheAddress) {
-    linkState().ConnectCancelled = false;
     Open();
     EXPECT_EQ(dialog->txtNWAddress()->text(), "1");  // after the local module
     EXPECT_EQ(dialog->txtIP()->text(), DEFAULT_TCP_ENDPOINT);
     EXPECT_EQ(StationNow(), (Station{0, 0, 0}));
-    EXPECT_TRUE(linkState().ConnectCancelled);
+    EXPECT_FALSE(dialog->Chosen());
 
     SetStation({12, 0, 3});
     linkState().TcpAddress = "10.1.2.3:4001";
@@ -149,7 +147,7 @@ TEST_F(ConnectDialogTest, ClosingWithoutAChoiceLeavesEverythingAsItWas) {
         dialog->close();
         EXPECT_FALSE(dialog->isVisible());
         EXPECT_EQ(StationNow(), before);
-        EXPECT_TRUE(linkState().ConnectCancelled);
+        EXPECT_FALSE(dialog->Chosen());
         EXPECT_TRUE(linkState().TcpLinkActive);
         ExpectTimeout(7);
         ExpectFirstChannels(false);
@@ -157,7 +155,7 @@ TEST_F(ConnectDialogTest, ClosingWithoutAChoiceLeavesEverythingAsItWas) {
     Open();
     dialog->reject();  // Escape
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(linkState().ConnectCancelled);
+    EXPECT_FALSE(dialog->Chosen());
 }
 
 TEST_F(ConnectDialogTest, RemoteStationGetsRouteThreeAndThreeTimesTheTimeOut) {
@@ -168,7 +166,7 @@ TEST_F(ConnectDialogTest, RemoteStationGetsRouteThreeAndThreeTimesTheTimeOut) {
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(StationNow(), (Station{5, 0, 3}));
     ExpectTimeout(60);
-    EXPECT_FALSE(linkState().ConnectCancelled);
+    EXPECT_TRUE(dialog->Chosen());
     EXPECT_FALSE(linkState().TcpLinkActive);
     EXPECT_EQ(connectState().ConnectType, CONNECT_REMOTE);
     ExpectFirstChannels(true);
@@ -190,7 +188,7 @@ TEST_F(ConnectDialogTest, LocalModuleGetsTheConfiguredTimeOut) {
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(StationNow(), (Station{0, 0, 0}));
     ExpectTimeout(20);
-    EXPECT_FALSE(linkState().ConnectCancelled);
+    EXPECT_TRUE(dialog->Chosen());
     EXPECT_FALSE(linkState().TcpLinkActive);
     EXPECT_EQ(connectState().ConnectType, CONNECT_LOCAL_OR_TCP);
     ExpectFirstChannels(true);
@@ -210,7 +208,7 @@ TEST_F(ConnectDialogTest, EmptyRemoteBoxAsksForAnAddressAndOffersStationOne) {
     EXPECT_EQ(dialog->txtNWAddress()->text(), "1");
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(StationNow(), (Station{12, 0, 3}));
-    EXPECT_TRUE(linkState().ConnectCancelled);
+    EXPECT_FALSE(dialog->Chosen());
 }
 
 TEST_F(ConnectDialogTest, RemoteStationZeroKeepsTheDialogOpenSilently) {
@@ -219,7 +217,7 @@ TEST_F(ConnectDialogTest, RemoteStationZeroKeepsTheDialogOpenSilently) {
     dialog->cmdConnectNet()->click();
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(prompts.Shown().isEmpty());
-    EXPECT_TRUE(linkState().ConnectCancelled);
+    EXPECT_FALSE(dialog->Chosen());
     EXPECT_EQ(StationNow(), (Station{0, 0, 0}));
     ExpectTimeout(7);
 }
@@ -237,7 +235,7 @@ TEST_F(ConnectDialogTest, StationsBeyondTheDestinationByteAreRefused) {
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(dialog->focusWidget(), dialog->txtNWAddress());
         EXPECT_EQ(StationNow(), (Station{12, 0, 3}));
-        EXPECT_TRUE(linkState().ConnectCancelled);
+        EXPECT_FALSE(dialog->Chosen());
         ExpectTimeout(7);
         ExpectFirstChannels(false);
     }
@@ -310,7 +308,7 @@ TEST_F(ConnectDialogTest, IpConnectSendsTheStartTextOnceConnectedAndNothingElse)
     dialog->cmdIP()->click();
     EXPECT_GE(clock.elapsed(), 150);  // the module's network side is given its pause
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_FALSE(linkState().ConnectCancelled);
+    EXPECT_TRUE(dialog->Chosen());
     EXPECT_TRUE(linkState().TcpLinkActive);
     EXPECT_EQ(linkState().TcpAddress, endpoint);
     EXPECT_EQ(StationNow(), (Station{0, 0, 0}));
@@ -338,7 +336,7 @@ TEST_F(ConnectDialogTest, IpConnectAgainOpensANewConnectionThatStartsWithTheStar
         Open();
         dialog->txtIP()->setText(endpoint);
         dialog->cmdIP()->click();
-        ASSERT_FALSE(linkState().ConnectCancelled);
+        ASSERT_TRUE(dialog->Chosen());
     }
     ASSERT_TRUE(WaitUntil([&] {
         return connections.size() == 2 && connections[1]->bytesAvailable() >= TCP_START_TEXT_LENGTH;
@@ -355,7 +353,7 @@ TEST_F(ConnectDialogTest, IpConnectToAnEndpointThatDoesNotAnswerClosesCancelled)
     dialog->txtIP()->setText(QStringLiteral("127.0.0.1:%1").arg(port));
     dialog->cmdIP()->click();
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(linkState().ConnectCancelled);
+    EXPECT_FALSE(dialog->Chosen());
     EXPECT_FALSE(linkState().TcpLinkActive);
     EXPECT_EQ(StationNow(), (Station{0, 0, 0}));
     ExpectTimeout(20);
@@ -383,7 +381,7 @@ TEST_F(ConnectDialogTest, BadEndpointsAreRefusedWithNothingSent) {
         EXPECT_EQ(dialog->focusWidget(), dialog->txtIP()) << bad;
         EXPECT_EQ(linkState().TcpAddress, good) << bad;
         EXPECT_EQ(StationNow(), (Station{12, 0, 3})) << bad;
-        EXPECT_TRUE(linkState().ConnectCancelled) << bad;
+        EXPECT_FALSE(dialog->Chosen()) << bad;
         ExpectTimeout(7);
         EXPECT_EQ(TcpClientSocket().State(), sckClosed) << bad;
     }
@@ -436,9 +434,8 @@ TEST_F(ConnectDialogTest, RunShowsTheDialogModalUntilAChoiceCompletes) {
         d->cmdConnectLocal()->click();
     });
     HangGuard guard;
-    frmCancelSend::Run(nullptr);
+    EXPECT_TRUE(frmCancelSend::Run(nullptr)) << "the local module was chosen";
     EXPECT_TRUE(sawModal);
-    EXPECT_FALSE(linkState().ConnectCancelled);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 

@@ -56,6 +56,14 @@ protected:
         ASSERT_EQ(w.size() % 2, 0);
         for (qsizetype i = 0; i < w.size(); i += 2) EXPECT_EQ(w[i + 1], w[i] + 128) << i;
     }
+    // File > Exit, as a screen reader gives it past the modal progress window, once the
+    // module has the third page.
+    void ExitAtThirdPage(frmMain& w) {
+        OnPageWrite(sim::kCmdFlashPageLow, 3, [&w] {
+            QTimer::singleShot(0, &w, [&w] { w.Menu(MenuItem::mnuFileExit)->trigger(); });
+        });
+    }
+    void ExpectFinishedThenEnded(frmMain& w);
     QByteArray image;
     static frmProgress* ShownProgress() {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -113,6 +121,18 @@ int RunMainLoop() {
     return QApplication::exec();
 }
 
+void FlashCommandsTest::ExpectFinishedThenEnded(frmMain& w) {
+    EXPECT_EQ(RunMainLoop(), 0);
+    EXPECT_FALSE(w.isVisible());
+    ExpectWholePages();
+    EXPECT_EQ(sim.Flash().left(0x800), image.left(0x800));
+    EXPECT_TRUE(sim::SimModule::BoardPageCrcGood(sim.BoardPage()));
+    EXPECT_FALSE(sim.InBootLoader());
+    ASSERT_FALSE(prompts.Shown().isEmpty());
+    EXPECT_EQ(prompts.Shown().last().text, "The firmware load was cancelled after every page was written, so it was "
+                                           "finished. The module holds the new firmware and was restarted.");
+}
+
 TEST_F(FlashCommandsTest, ClosingTheProgramWhileTheBoardPageGoesOutFinishesTheLoadThenEnds) {
     frmMain& w = Open(true);
     const QByteArray before = sim.BoardPage();
@@ -130,6 +150,29 @@ TEST_F(FlashCommandsTest, ClosingTheProgramWhileTheBoardPageGoesOutFinishesTheLo
     EXPECT_FALSE(sim.InBootLoader());
     EXPECT_EQ(prompts.Shown().last().text, "The firmware load was cancelled after every page was written, so it was "
                                            "finished. The module holds the new firmware and was restarted.");
+}
+
+// File > Exit in the middle of a load finishes it, whether the load was offered by a
+// read of a module found in its boot loader or started from the menu: the program ends
+// only once the module holds the new firmware and runs it again.
+TEST_F(FlashCommandsTest, ExitMidLoadOfferedByAReadFinishesTheLoadThenEnds) {
+    sim.SetApplicationComplete(false);
+    sim.PowerUp();
+    frmMain& w = Open(true);
+    prompts.QueueAnswer(vbYes);  // "Do you want to load an application ..."
+    QueueFirmware();
+    ExitAtThirdPage(w);
+    WhenShown<frmCancelSend>([](frmCancelSend& d) { d.cmdConnectLocal()->click(); });
+    QTimer::singleShot(0, &w, [this] { Press(ToolButton::Read); });
+    ExpectFinishedThenEnded(w);
+}
+
+TEST_F(FlashCommandsTest, ExitMidLoadFromTheMenuFinishesTheLoadThenEnds) {
+    frmMain& w = Open(true);
+    QueueFirmware();
+    ExitAtThirdPage(w);
+    QTimer::singleShot(0, &w, [this] { Trigger(MenuItem::mnuSystemFlash); });
+    ExpectFinishedThenEnded(w);
 }
 
 TEST_F(FlashCommandsTest, ClosingTheProgressWindowMidPageStopsAfterThatPage) {

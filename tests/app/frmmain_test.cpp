@@ -1,5 +1,6 @@
 // The main window offscreen: its controls as it opens, the link timers it hosts, the
 // window position it keeps, and both ways of shutting down.
+#include "link/transaction.h"
 #include "app/frmMain.h"
 #include "control/linkservices.h"
 #include "control/localsettings.h"
@@ -185,7 +186,7 @@ TEST_F(MainWindowTest, StatusBarAndTimersStartAsTheLinkExpects) {
     EXPECT_EQ(&linkHost(), static_cast<LinkHost*>(&w)) << "the window hosts the link";
 
     // The window's own timer drives the countdown into its panel.
-    linkState().PacketTimeoutCount = 3;
+    SetConnectionReplyTimeout(3);
     w.SetTimerEnabled(LinkTimer::CommIn, true);
     QMetaObject::invokeMethod(w.Timer(LinkTimer::CommIn), "timeout");
     EXPECT_EQ(w.PanelText(4), "200mS");

@@ -518,6 +518,42 @@ TEST_F(LinkTurnTest, IpConnectWaitsForThePollUnderWayThenOpensItsNewConnection) 
     EXPECT_TRUE(acknowledged) << "station 5's event";
 }
 
+// IP CONNECT pressed while the tick polls a busy channel: the tick's own question comes
+// and is answered No; the connect then runs whole, and the read after it, with its one
+// System dialog. Nothing the tick did is taken for the person's cancel of the read.
+TEST_F(LinkTurnTest, IpConnectPressedDuringABusyChannelRunsAfterTheTicksQuestion) {
+    opened.clear();
+    sim.SetChannelBusyPolls(1'000'000);
+    bool pressed = false;
+    QObject::connect(&sim, &sim::SimModule::frameReceived, window.get(), [&](const QByteArray& f) {
+        if (pressed || uint8_t(f[5]) != PKT_GET || uint8_t(f[6]) != CMD_CHANNEL_CLEAR) return;
+        pressed = true;
+        QTimer::singleShot(0, window.get(), [this] {
+            if (auto* d = qobject_cast<frmCancelSend*>(QApplication::activeModalWidget())) d->cmdIP()->click();
+        });
+    });
+    int boxesAtOnce = 0;
+    prompts.WhileShowing([&](const ShownBox&) {
+        boxesAtOnce = std::max(boxesAtOnce, MessageBoxesUp());
+        if (MessageBoxesUp() == 1 && prompts.Shown().size() == 2) sim.SetChannelBusyPolls(0);
+    });
+    prompts.QueueAnswer(vbYes);  // the read replaces the configuration in memory
+    prompts.QueueAnswer(vbNo);   // the tick's question about the busy channel
+    WhenShown<frmCancelSend>([this](frmCancelSend& d) {
+        d.txtIP()->setText(QStringLiteral("127.0.0.1:%1").arg(sim.TcpPort()));
+        sim.SendEvent(5, 1, QByteArray(1, char(2)));
+    });
+    Press(ToolButton::Read);
+    ASSERT_TRUE(WaitUntil([this] { return Panel(2) == QStringLiteral("Configuration Downloaded"); }, 15000))
+        << ShownTexts(prompts).join('|').toStdString();
+    EXPECT_TRUE(pressed);
+    ASSERT_EQ(prompts.Shown().size(), 2) << ShownTexts(prompts).join('|').toStdString();
+    EXPECT_TRUE(prompts.Shown()[1].text.contains(QStringLiteral("radio channel is clear")));
+    EXPECT_EQ(boxesAtOnce, 1);
+    EXPECT_EQ(opened.count(WindowId::frmSystem), 1);
+    prompts.WhileShowing({});
+}
+
 TEST_F(LinkTurnTest, ExitWhileAnAcknowledgementWaitsForItsChannelEndsTheProgram) {
     sim.SetChannelBusyPolls(1'000'000);
     QTimer::singleShot(0, window.get(), [this] {

@@ -24,6 +24,7 @@
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"
 #include "support/memoryserialport.h"
+#include "link/transaction.h"
 
 #include <QAction>
 #include <QApplication>
@@ -240,7 +241,7 @@ TEST_F(SmallDialogsTest, CancelChangesNothingAndOkClosesAnOpenPort) {
     frmMain& w = Open();
     MemorySerialPort* port = OpenMemoryPort();
     ASSERT_NE(port, nullptr);
-    linkState().PacketTimeoutReload = 7;
+    SetConnectionReplyTimeout(7);
     const std::string before = SettingsNow();
     WithLocalPort([](frmLocalComSetUp& d) {
         TypeInto(d.cboLocalPort(), "/dev/ttyUSB4");

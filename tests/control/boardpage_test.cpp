@@ -7,6 +7,7 @@
 #include "link/linkstate.h"
 #include "support/simfixture.h"
 #include "control/localsettings.h"
+#include "link/transaction.h"
 
 namespace korvel::test {
 namespace {
@@ -73,7 +74,7 @@ protected:
         SimLinkFixture::SetUp();
         settings().CommPortDevice = sim.OpenPty();
         ASSERT_FALSE(settings().CommPortDevice.isEmpty());
-        linkState().PacketTimeoutReload = linkState().PacketTimeoutCount = 4;
+        SetConnectionReplyTimeout(4);
     }
 };
 

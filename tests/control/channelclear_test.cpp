@@ -7,6 +7,7 @@
 #include "platform/prompts.h"
 #include "support/simfixture.h"
 #include "link/transport.h"
+#include "link/transaction.h"
 
 using namespace korvel;
 using namespace korvel::test;
@@ -40,7 +41,7 @@ protected:
     void SetUp() override {
         SimLinkFixture::SetUp();
         // Long enough that no reply is ever late by accident.
-        linkState().PacketTimeoutReload = 20;
+        SetConnectionReplyTimeout(20);
         // The blink tick switches the timer off by itself; keep it from firing so the
         // timer's state is the wait's doing alone.
         host->Timer(LinkTimer::MsgTimer).setInterval(3600 * 1000);
@@ -204,7 +205,7 @@ TEST_F(ChannelClearTest, ChannelClearingAfterAYesEndsAfterThatPollsQuestion) {
 
 TEST_F(ChannelClearTest, FailedPollEndsTheWait) {
     // A silent module: the resends run out and the no-communication question gets No.
-    linkState().PacketTimeoutReload = 2;
+    SetConnectionReplyTimeout(2);
     sim.SetFault(sim::Fault::Silent);
     EXPECT_EQ(WaitChannelClear(Held()), 255);
     // The three sends of the one poll, and no poll after it.

@@ -1,3 +1,4 @@
+#include "link/linkhold.h"
 #include "control/configfiles.h"
 #include "support/configdiff.h"
 #include "control/progress.h"
@@ -9,6 +10,7 @@
 #include "control/transfer.h"
 #include "link/linkstate.h"
 #include "support/simfixture.h"
+#include "link/transaction.h"
 
 #include <QDir>
 #include <QFile>
@@ -311,7 +313,7 @@ protected:
     void SetUp() override {
         ConfigFilesTest::SetUp();
         settings().PacketTimeout = 20;
-        linkState().PacketTimeoutReload = 20;
+        SetConnectionReplyTimeout(20);
         SetProgressView(&view);
     }
     void TearDown() override {
@@ -330,7 +332,7 @@ TEST_P(FileRoundTripTest, ModuleEndsUnchanged) {
     target().PellarDevice = c.pellar;
     const auto before = sim.Blocks();
     ResetStationConfig();
-    ASSERT_EQ(ReadConfiguration(), 0);
+    ASSERT_EQ(ReadConfiguration(LinkHold()), 0);
     prompts.QueueFile(Path("station.ZPF"));
     ASSERT_EQ(SaveConfigurationFile(), vbYes);
 
@@ -343,7 +345,7 @@ TEST_P(FileRoundTripTest, ModuleEndsUnchanged) {
     prompts.QueueFile(Path("station.ZPF"));
     ASSERT_EQ(OpenConfigurationFile(), 1);
     sim.ClearReceived();
-    ASSERT_EQ(WriteConfiguration(), 0);
+    ASSERT_EQ(WriteConfiguration(LinkHold()), 0);
     const auto after = sim.Blocks();
     ASSERT_EQ(after.size(), before.size());
     for (auto it = before.begin(); it != before.end(); ++it) {

@@ -23,15 +23,15 @@ namespace {
 // Stands in for the connect dialog and the device choice; counts the system dialog.
 class ScriptedConnectionUi : public ConnectionUi {
 public:
-    void ShowConnectDialog() override {
+    bool ShowConnectDialog() override {
         ++dialogs;
-        if (choose) choose();
+        return choose && choose();
     }
     int ChooseOfflineDevice() override { return device; }
     void ShowSystemDialog() override { ++systemDialogs; }
     void RunFlashLoad() override { ++flashLoads; }
 
-    std::function<void()> choose;
+    std::function<bool()> choose;
     int device = 0;
     int dialogs = 0, systemDialogs = 0, flashLoads = 0;
 };
@@ -54,10 +54,11 @@ protected:
         ui.choose = [this, port, station] {
             auto& s = linkState();
             s.TcpAddress = QStringLiteral("127.0.0.1:%1").arg(port);
-            s.ConnectCancelled = TcpConnect(LinkHold()) == 0;
+            const bool connected = TcpConnect(LinkHold()) == 1;
             s.StationAddress[0] = static_cast<int16_t>(station);
             s.StationAddress[2] = static_cast<int16_t>(station ? 3 : 0);
-            s.PacketTimeoutReload = s.PacketTimeoutCount = static_cast<int16_t>(settings().PacketTimeout * (station ? 3 : 1));
+            SetConnectionReplyTimeout(static_cast<int16_t>(settings().PacketTimeout * (station ? 3 : 1)));
+            return connected;
         };
     }
     int Sent(int command) const {
@@ -102,7 +103,7 @@ TEST_F(ConnectionTest, APellarReadClosesWhatAPellarLacks) {
 }
 
 TEST_F(ConnectionTest, ADialogClosedWithoutAChoiceChangesNothing) {
-    ui.choose = [] { linkState().ConnectCancelled = true; };
+    ui.choose = [] { return false; };
     config().SystemConfig[0] = 42;
     ConnectAndRun(CONNECT_READ);
     EXPECT_EQ(config().SystemConfig[0], 42) << "no defaults are loaded";

@@ -13,6 +13,7 @@
 #include "platform/serialport.h"
 #include "control/localsettings.h"
 #include "control/progress.h"
+#include "link/transaction.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -46,7 +47,7 @@ protected:
         auto& s = linkState();
         s.StationAddress[0] = 5;
         s.StationAddress[2] = 3;
-        s.PacketTimeoutReload = s.PacketTimeoutCount = 7;
+        SetConnectionReplyTimeout(7);
         originalFlash = sim.Flash();
     }
     void TearDown() override {

@@ -2,6 +2,7 @@
 // it changes beside the settings, the serial ports offered, and the device kept
 // between runs.
 #include "control/localport.h"
+#include "control/commandstates.h"
 #include "control/localsettings.h"
 #include "control/session.h"
 #include "control/settingsfile.h"

@@ -6,6 +6,7 @@
 #include "support/simfixture.h"
 #include "link/transport.h"
 #include "control/configblocks.h"
+#include "link/transaction.h"
 
 using namespace korvel;
 using namespace korvel::test;
@@ -18,7 +19,7 @@ class SimRoundTripTest : public SimLinkFixture {
 protected:
     void SetUp() override {
         SimLinkFixture::SetUp();
-        linkState().PacketTimeoutReload = 20;
+        SetConnectionReplyTimeout(20);
         ConnectOverTcp();
     }
 

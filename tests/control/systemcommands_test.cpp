@@ -15,6 +15,7 @@
 #include "control/eventdisplay.h"
 #include "model/loggerdata.h"
 #include "platform/serialport.h"
+#include "link/transaction.h"
 
 #include <functional>
 
@@ -57,7 +58,7 @@ protected:
         auto& s = linkState();
         s.StationAddress[0] = kRemote;
         s.StationAddress[2] = sim::kRadioRoute;
-        s.PacketTimeoutReload = s.PacketTimeoutCount = 60;
+        SetConnectionReplyTimeout(60);
     }
     // Runs f on every frame the module receives, before it answers.
     void OnFrame(std::function<void(const QByteArray&)> f) {

@@ -1,3 +1,4 @@
+#include "link/linkhold.h"
 #include "control/progress.h"
 #include "model/model.h"
 #include "model/target.h"
@@ -7,6 +8,7 @@
 #include "support/configdiff.h"
 
 #include <optional>
+#include "link/transaction.h"
 #include "link/transport.h"
 #include "platform/serialport.h"
 
@@ -134,7 +136,7 @@ protected:
     void SetUp() override {
         SimLinkFixture::SetUp();
         settings().PacketTimeout = 20;
-        linkState().PacketTimeoutReload = 20;
+        SetConnectionReplyTimeout(20);
         SetProgressView(&view);
     }
     void TearDown() override {
@@ -163,7 +165,7 @@ protected:
         s.StationAddress[0] = static_cast<int16_t>(st.number);
         s.StationAddress[1] = 0;
         s.StationAddress[2] = static_cast<int16_t>(st.number ? 3 : 0);
-        s.PacketTimeoutReload = s.PacketTimeoutCount = static_cast<int16_t>(st.number ? 60 : 20);
+        SetConnectionReplyTimeout(static_cast<int16_t>(st.number ? 60 : 20));
         // The target check leaves the Pellar flag behind for the read.
         target().PellarDevice = st.pellar;
     }
@@ -191,13 +193,13 @@ TEST_P(WholeTransferTest, ReadsAndWritesBackUnchanged) {
     const auto before = sim.Blocks(c.station.number);
     SetDefaultConfiguration();
 
-    ASSERT_EQ(ReadConfiguration(), 0);
+    ASSERT_EQ(ReadConfiguration(LinkHold()), 0);
     EXPECT_EQ(Received(), ExpectedRead(c.station));
     EXPECT_EQ(target().ChildCount, c.station.pellar ? 0 : c.station.children);
     EXPECT_FALSE(view.Loaded());
 
     sim.ClearReceived();
-    ASSERT_EQ(WriteConfiguration(), 0);
+    ASSERT_EQ(WriteConfiguration(LinkHold()), 0);
     EXPECT_EQ(Received(), ExpectedWrite(c.station));
     EXPECT_EQ(sim.Blocks(c.station.number), before);
     EXPECT_FALSE(sim.ProcessesStopped(0));
@@ -234,7 +236,7 @@ TEST_F(TransferTest, ABusyModuleCostsNoBlock) {
         Target(c.station);
         sim.SetBusy(0);
         SetDefaultConfiguration();
-        ASSERT_EQ(ReadConfiguration(), 0) << c.name;
+        ASSERT_EQ(ReadConfiguration(LinkHold()), 0) << c.name;
         const StationConfig held = config();
         const auto before = sim.Blocks(c.station.number);
         // Each event met inside a request sends it again, and counts as one of its
@@ -242,9 +244,9 @@ TEST_F(TransferTest, ABusyModuleCostsNoBlock) {
         settings().RetryCount = 5;
         sim.SetBusy(6);
         SetDefaultConfiguration();
-        ASSERT_EQ(ReadConfiguration(), 0) << c.name << prompts.Shown().value(0).text.toStdString();
+        ASSERT_EQ(ReadConfiguration(LinkHold()), 0) << c.name << prompts.Shown().value(0).text.toStdString();
         EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << c.name;
-        ASSERT_EQ(WriteConfiguration(), 0) << c.name << prompts.Shown().value(0).text.toStdString();
+        ASSERT_EQ(WriteConfiguration(LinkHold()), 0) << c.name << prompts.Shown().value(0).text.toStdString();
         EXPECT_EQ(sim.Blocks(c.station.number), before) << c.name;
         sim.SetBusy(0);
         CommPort().Close();
@@ -260,7 +262,7 @@ TEST_F(TransferTest, ProgressStepPerChildCount) {
 TEST_F(TransferTest, ProgressAndLabelsOfALocalRead) {
     Connect(Path::Tcp);
     Target({0, 0, false, 0});
-    ASSERT_EQ(ReadConfiguration(), 0);
+    ASSERT_EQ(ReadConfiguration(LinkHold()), 0);
     EXPECT_EQ(view.bar, (QList<int>{0, 7, 14, 21, 28, 35, 42, 49, 56, 63, 70, 77, 84, 100}));
     EXPECT_EQ(view.label1, (QStringList{"Reading configuration, Station: 0", "System block",
                                         "Contact input blocks (0)", "Analog input blocks (0)", "Output blocks (0)",
@@ -279,7 +281,7 @@ TEST_F(TransferTest, ProgressOfAWriteAndItsCaption) {
         caption = view.Caption();
         label2 = view.LabelText(ProgressLabel::Label2);
     });
-    ASSERT_EQ(WriteConfiguration(), 0);
+    ASSERT_EQ(WriteConfiguration(LinkHold()), 0);
     EXPECT_EQ(view.bar, (QList<int>{0, 7, 14, 21, 28, 35, 43, 51, 59, 67, 75, 100}));
     EXPECT_EQ(caption, QStringLiteral("Writing configuration, Station: Local (007)"));
     EXPECT_EQ(label2, QStringLiteral("Writing data to Korvel"));
@@ -295,9 +297,9 @@ TEST_F(TransferTest, ARemoteWriteNamesTheStationAndKeepsItsLongerTimeOut) {
     int16_t reloadDuringBlocks = 0;
     QObject::connect(&sim, &sim::SimModule::frameReceived, [&](const QByteArray& f) {
         caption = view.Caption();
-        if (quint8(f[6]) == CMD_CFG_SYSTEM) reloadDuringBlocks = linkState().PacketTimeoutReload;
+        if (quint8(f[6]) == CMD_CFG_SYSTEM) reloadDuringBlocks = ReplyTicksNow();
     });
-    ASSERT_EQ(WriteConfiguration(), 0);
+    ASSERT_EQ(WriteConfiguration(LinkHold()), 0);
     EXPECT_EQ(caption, QStringLiteral("Writing configuration, Station: 005"));
     EXPECT_EQ(reloadDuringBlocks, 160);
     EXPECT_EQ(linkState().PacketTimeoutReload, 60);
@@ -307,7 +309,7 @@ TEST_F(TransferTest, ARemoteWriteNamesTheStationAndKeepsItsLongerTimeOut) {
 TEST_F(TransferTest, OneChildPushesTheRunningValuePastTheBarWhichStaysFull) {
     Connect(Path::Tcp);
     Target({0, 1, false, 0});
-    ASSERT_EQ(ReadConfiguration(), 0);
+    ASSERT_EQ(ReadConfiguration(LinkHold()), 0);
     EXPECT_EQ(view.bar, (QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 100, 100, 100, 100, 100, 100}));
 }
 
@@ -322,7 +324,7 @@ TEST_F(TransferTest, ARemoteReadShowsTheWindowOnlyAfterTheStops) {
             labelAtStop = view.LabelText(ProgressLabel::Label1);
         }
     });
-    ASSERT_EQ(ReadConfiguration(), 0);
+    ASSERT_EQ(ReadConfiguration(LinkHold()), 0);
     EXPECT_FALSE(visibleAtStop);
     EXPECT_EQ(labelAtStop, QStringLiteral("Stopping remote processes ..."));
     EXPECT_EQ(view.label1.first(), QStringLiteral("Stopping local processes..."));
@@ -331,13 +333,13 @@ TEST_F(TransferTest, ARemoteReadShowsTheWindowOnlyAfterTheStops) {
 TEST_F(TransferTest, MenusFollowTheTargetAfterARead) {
     Connect(Path::Tcp);
     Target({0, 0, false, 0});
-    ASSERT_EQ(ReadConfiguration(), 0);
+    ASSERT_EQ(ReadConfiguration(LinkHold()), 0);
     EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuSystemFlash));
     EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuPortsFFSK));  // the sim reports the radio port
 
     Target({4, 0, false, 0});
     sim.SetOptions(0, 4);
-    ASSERT_EQ(ReadConfiguration(), 0);
+    ASSERT_EQ(ReadConfiguration(LinkHold()), 0);
     EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuSystemFlash));
     EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuPortsFFSK));
 }
@@ -348,7 +350,7 @@ TEST_F(TransferTest, APellarWriteClearsTheDelaysOfTheGroupsItSends) {
     target().ExpansionBoardMask = 0x21;
     for (int g = 0; g < 3; ++g)
         for (uint8_t& d : config().ContactInputTable[g].LocalOutputDelay) d = 5;
-    ASSERT_EQ(WriteConfiguration(), 0);
+    ASSERT_EQ(WriteConfiguration(LinkHold()), 0);
     EXPECT_EQ(config().ContactInputTable[0].LocalOutputDelay[7], 0);
     EXPECT_EQ(config().ContactInputTable[2].LocalOutputDelay[0], 0);
     EXPECT_EQ(config().ContactInputTable[1].LocalOutputDelay[3], 5) << "group 1 is not sent";
@@ -358,7 +360,7 @@ TEST_F(TransferTest, AModuleWithoutAClockIsStillRead) {
     Connect(Path::Tcp);
     Target({0, 0, false, 0});
     sim.SetHasClock(false);
-    ASSERT_EQ(ReadConfiguration(), 0);
+    ASSERT_EQ(ReadConfiguration(LinkHold()), 0);
     EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuDateTime));
     EXPECT_TRUE(prompts.Shown().isEmpty());
 }
@@ -383,7 +385,7 @@ TEST_F(TransferFailureTest, CancelDuringARemoteReadRestartsBothEnds) {
     Connect(Path::Tcp);
     Target({5, 2, false, 0});
     When(QStringLiteral("G8B>5:2"), [] { ProgressCancelClicked(); });
-    EXPECT_EQ(ReadConfiguration(), TRANSFER_CANCELLED);
+    EXPECT_EQ(ReadConfiguration(LinkHold()), TRANSFER_CANCELLED);
     EXPECT_EQ(After(QStringLiteral("G8B>5:2")), (QStringList{"G0B>0", "SD1>5", "SD1>0"}));
     EXPECT_FALSE(sim.ProcessesStopped(0));
     EXPECT_FALSE(sim.ProcessesStopped(5));
@@ -396,7 +398,7 @@ TEST_F(TransferFailureTest, CancelDuringARemoteWriteRestartsBothEndsAndRestoresT
     Connect(Path::Tcp);
     Target({5, 0, false, 0});
     When(QStringLiteral("S8B>5:3"), [] { ProgressCancelClicked(); });
-    EXPECT_EQ(WriteConfiguration(), TRANSFER_CANCELLED);
+    EXPECT_EQ(WriteConfiguration(LinkHold()), TRANSFER_CANCELLED);
     EXPECT_EQ(After(QStringLiteral("S8B>5:3")), (QStringList{"G0B>0", "SD1>5", "SD1>0"}));
     EXPECT_FALSE(sim.ProcessesStopped(0));
     EXPECT_FALSE(sim.ProcessesStopped(5));
@@ -408,7 +410,7 @@ TEST_F(TransferFailureTest, CancelDuringALocalWriteRestartsTheModuleWithoutAComp
     Connect(Path::Tcp);
     Target({0, 0, false, 0});
     When(QStringLiteral("S8B>0:0"), [] { ProgressCancelClicked(); });
-    EXPECT_EQ(WriteConfiguration(), TRANSFER_CANCELLED);
+    EXPECT_EQ(WriteConfiguration(LinkHold()), TRANSFER_CANCELLED);
     EXPECT_EQ(After(QStringLiteral("S8B>0:0")).last(), QStringLiteral("SD1>0"));
     EXPECT_FALSE(sim.ProcessesStopped(0));
     EXPECT_TRUE(prompts.Shown().isEmpty()) << "the restart went through";
@@ -417,10 +419,10 @@ TEST_F(TransferFailureTest, CancelDuringALocalWriteRestartsTheModuleWithoutAComp
 TEST_F(TransferFailureTest, ATimeOutAnsweredNoEndsALocalReadWithNothingMoreSent) {
     Connect(Path::Tcp);
     Target({0, 0, false, 0});
-    linkState().PacketTimeoutReload = 2;
+    SetConnectionReplyTimeout(2);
     // Every send of the analog request goes unanswered; the question is answered No.
     When(QStringLiteral("G84>0:0"), [this] { sim.SetFault(sim::Fault::Silent, 3); });
-    EXPECT_EQ(ReadConfiguration(), TRANSFER_FAILED);
+    EXPECT_EQ(ReadConfiguration(LinkHold()), TRANSFER_FAILED);
     // A local read stopped nothing, so there is nothing to restart.
     EXPECT_EQ(Received().last(), QStringLiteral("G84>0:0"));
     ASSERT_EQ(prompts.Shown().size(), 1);
@@ -454,9 +456,9 @@ TEST_F(TransferFailureTest, ARemoteWriteGivenUpOnRestartsBothEndsOverItsLink) {
 TEST_F(TransferFailureTest, AStationLostMidReadIsReportedAsLeftStopped) {
     Connect(Path::Tcp);
     Target({5, 0, false, 0});
-    linkState().PacketTimeoutReload = 2;
+    SetConnectionReplyTimeout(2);
     When(QStringLiteral("G83>5:0"), [this] { sim.RemoveRemoteStation(5); });
-    EXPECT_EQ(ReadConfiguration(), TRANSFER_FAILED);
+    EXPECT_EQ(ReadConfiguration(LinkHold()), TRANSFER_FAILED);
     // After No the restarts still go over the link the read had, before it goes off line:
     // the local module is restarted, the lost station cannot be.
     EXPECT_EQ(Received().last(), QStringLiteral("SD1>0"));
@@ -480,7 +482,7 @@ TEST_F(TransferFailureTest, ARefusalIsSaidOnlyAfterTheRestarts) {
         if (!stoppedAtBox) stoppedAtBox = std::make_pair(sim.ProcessesStopped(0), sim.ProcessesStopped(5));
     });
     When(QStringLiteral("G83>5:0"), [this] { sim.SetFault(sim::Fault::Nack, 1); });
-    EXPECT_EQ(ReadConfiguration(), TRANSFER_FAILED);
+    EXPECT_EQ(ReadConfiguration(LinkHold()), TRANSFER_FAILED);
     EXPECT_EQ(After(QStringLiteral("G83>5:0")), (QStringList{"G0B>0", "SD1>5", "SD1>0"}));
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text, nack);
@@ -492,7 +494,7 @@ TEST_F(TransferFailureTest, ARefusalIsSaidOnlyAfterTheRestarts) {
     stoppedAtBox.reset();
     sim.SetNackCommand(CMD_RESTART_PROCESSES);
     When(QStringLiteral("S83>5:0"), [this] { sim.SetFault(sim::Fault::Nack, 1); });
-    EXPECT_EQ(WriteConfiguration(), TRANSFER_FAILED);
+    EXPECT_EQ(WriteConfiguration(LinkHold()), TRANSFER_FAILED);
     ASSERT_EQ(prompts.Shown().size(), 1);
     EXPECT_EQ(prompts.Shown()[0].text,
               nack + QStringLiteral("\n\rThe transfer did not complete, and the processes of the local module and "
@@ -507,10 +509,10 @@ TEST_F(TransferFailureTest, ARefusalIsSaidOnlyAfterTheRestarts) {
 TEST_F(TransferFailureTest, NothingIsSentOverALinkThatIsGone) {
     Connect(Path::Tty);
     Target({0, 0, false, 0});
-    linkState().PacketTimeoutReload = 2;
+    SetConnectionReplyTimeout(2);
     settings().RetryCount = 1;  // each send to the closed port waits out the stall guard
     When(QStringLiteral("S83>0:0"), [] { CommPort().Close(); });
-    EXPECT_EQ(WriteConfiguration(), TRANSFER_FAILED);
+    EXPECT_EQ(WriteConfiguration(LinkHold()), TRANSFER_FAILED);
     EXPECT_EQ(Received().last(), QStringLiteral("S83>0:0"));
     ASSERT_FALSE(prompts.Shown().isEmpty());
     EXPECT_TRUE(prompts.Shown().last().text.contains(QStringLiteral("the local module")));

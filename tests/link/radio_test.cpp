@@ -1,5 +1,6 @@
 // The link through a FleetSync radio on the serial port, end to end: the simulated
 // radio on a pseudo-terminal with the simulated module behind it as the remote station.
+#include "link/linkhold.h"
 #include "model/model.h"
 #include "control/connection.h"
 #include "control/transfer.h"
@@ -143,7 +144,7 @@ TEST_F(RadioLinkTest, EventsAreAcknowledgedWhileIdleAndDuringTransfers) {
     linkState().PacketTimeoutReload = 20;
     // What the module holds, read while it is quiet.
     SetDefaultConfiguration();
-    ASSERT_EQ(ReadConfiguration(), TRANSFER_OK);
+    ASSERT_EQ(ReadConfiguration(LinkHold()), TRANSFER_OK);
     const StationConfig held = config();
     const auto blocks = sim.Blocks();
 
@@ -330,13 +331,13 @@ TEST_F(RadioLinkTest, ABusyModuleGetsEachRequestOncePerCauseAndTheRadioItsRest) 
     QObject::connect(&host->Timer(LinkTimer::CommIn), &QTimer::timeout, [record] { record->Add('T'); });
 
     SetDefaultConfiguration();
-    ASSERT_EQ(ReadConfiguration(), TRANSFER_OK);
+    ASSERT_EQ(ReadConfiguration(LinkHold()), TRANSFER_OK);
     const StationConfig held = config();
     sim.SetEventRepeatMs(150);
     sim.SetBusy(3);
     for (int read = 0; read < 2; ++read) {
         SetDefaultConfiguration();
-        ASSERT_EQ(ReadConfiguration(), TRANSFER_OK) << read << prompts.Shown().value(0).text.toStdString();
+        ASSERT_EQ(ReadConfiguration(LinkHold()), TRANSFER_OK) << read << prompts.Shown().value(0).text.toStdString();
         EXPECT_EQ(ConfigDifferences(held, config()), QStringList()) << read;
     }
     sim.SetBusy(0);

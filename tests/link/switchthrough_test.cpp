@@ -10,13 +10,16 @@
 #include "link/frame.h"
 #include "link/linkstate.h"
 #include "control/eventdisplay.h"
+#include "control/linkservices.h"
 #include "control/rxdispatch.h"
 #include "support/simfixture.h"
 #include "sim/switchhost.h"
 #include "support/configdiff.h"
+#include "platform/tcpclient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -74,6 +77,7 @@ TEST_F(HostLinkTest, HostConnectsBackOnceAndFramesCarryTheRoute) {
     Link(3);
     EXPECT_EQ(linkState().LinkMode, LINK_SWITCH_THROUGH);
     EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuSystemFlash));
+    EXPECT_FALSE(host->MenuEnabled(MenuItem::mnuViewManuf));
     EXPECT_EQ(host->PanelText(4), QStringLiteral("CONNECTING ...0"));
     EXPECT_TRUE(relay.ReceivedRaw().startsWith(QStringLiteral("%1").arg(relay.UtilityPort()).toLatin1()));
 
@@ -346,6 +350,66 @@ TEST_F(HostLinkTest, RefusedHostPortIsAWinsockError) {
         << prompts.Shown()[0].text.toStdString();
     EXPECT_EQ(prompts.Shown()[0].icon, vbInformation);
     EXPECT_EQ(linkState().LinkMode, LINK_NORMAL);
+}
+
+// A failure of the link is the client's to say and to act on: the program's box comes
+// while the link is still up, once however many errors follow, and the link ends after
+// it. Without a client the link ends all the same, saying nothing.
+TEST_F(HostLinkTest, AFailureIsReportedOnceThenTheLinkEnds) {
+    // The port the program listens on for the host is taken.
+    QTcpServer squatter;
+    ASSERT_TRUE(squatter.listen(QHostAddress::LocalHost, 0));
+    LinkClient silent;
+    for (const bool programClient : {true, false}) {
+        SCOPED_TRACE(programClient ? "the program's client" : "no client");
+        if (programClient) InstallProgramLinkClient();
+        else SetLinkClient(&silent);
+        prompts.Clear();
+        ended = 0;
+        linkState().SwitchThroughListenPort = squatter.serverPort();
+        sim::SwitchHost session;
+        ASSERT_NE(session.Listen(), 0);
+        bool upWhileShown = false;
+        int endedWhileShown = -1;
+        prompts.WhileShowing([&](const ShownBox&) {
+            if (prompts.Shown().size() > 1) return;
+            upWhileShown = SwitchThroughSocket().State() == sckConnected;
+            endedWhileShown = ended;
+            // The same link fails again while its report is on screen.
+            EXPECT_FALSE(switchThrough().startSwitchThroughServerListen(squatter.serverPort()));
+            QCoreApplication::processEvents();
+        });
+        switchThrough().Start(session.CommandLine(0));
+        ASSERT_TRUE(WaitUntil([this] { return ended > 0; }));
+        EXPECT_TRUE(WaitUntil([&] { return !session.ClientOpen(); })) << "the end closes the host's connection";
+        QCoreApplication::processEvents();
+        EXPECT_EQ(ended, 1);
+        EXPECT_NE(SwitchThroughSocket().State(), sckConnected);
+        if (!programClient) {
+            EXPECT_TRUE(prompts.Shown().isEmpty());
+            continue;
+        }
+        ASSERT_EQ(prompts.Shown().size(), 1);
+        EXPECT_TRUE(prompts.Shown()[0].text.startsWith(QStringLiteral("Winsock Error: 10048\r\n")))
+            << prompts.Shown()[0].text.toStdString();
+        EXPECT_EQ(prompts.Shown()[0].icon, vbInformation);
+        EXPECT_TRUE(upWhileShown) << "the link closes nothing before the client says so";
+        EXPECT_EQ(endedWhileShown, 0) << "the box comes before the end";
+    }
+    prompts.WhileShowing(nullptr);
+}
+
+// The link tells its client of the host; the menus are the program's, and a link
+// without a client leaves them as they are.
+TEST_F(HostLinkTest, WithoutAClientTheCommandsAreLeftAlone) {
+    LinkClient silent;
+    SetLinkClient(&silent);
+    relay.SetRelay(false);
+    Link();
+    EXPECT_EQ(linkState().LinkMode, LINK_SWITCH_THROUGH);
+    EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuSystemFlash));
+    EXPECT_TRUE(host->MenuEnabled(MenuItem::mnuViewManuf));
+    InstallProgramLinkClient();
 }
 
 // What the module receives through the host is what it receives on a direct link.

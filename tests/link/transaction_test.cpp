@@ -332,8 +332,15 @@ TEST_F(TransactionTest, ASendWithoutTheLinkIsRefusedAndStopsADebugBuild) {
 // A job that asks something mid-sequence lends the link while its box is up: what runs
 // inside the box may take it and send. A job whose module must hear nothing else (a
 // firmware load) lends nothing, and nothing is lent while a transaction of its is open.
+// The lender's longer reply time-out is its own: the borrower waits the connection's.
 TEST_F(TransactionTest, ABoxInMidSequenceLendsTheLinkUnlessTheJobForbidsIt) {
-    port->onWrite = [this](const QByteArray& w) { port->Feed(Answer(w, PKT_ACK)); };
+    QList<int> ticksAtWrite;
+    port->onWrite = [this, &ticksAtWrite](const QByteArray& w) {
+        ticksAtWrite << ReplyTicksNow();
+        port->Feed(Answer(w, PKT_ACK));
+    };
+    linkState().PacketTimeoutReload = 20;
+    Held().SetReplyTimeout(160);
     const auto borrowInsideTheBox = [this](bool& granted, int16_t& sent) {
         prompts.WhileShowing([&](const ShownBox&) {
             bool ran = false;
@@ -353,6 +360,9 @@ TEST_F(TransactionTest, ABoxInMidSequenceLendsTheLinkUnlessTheJobForbidsIt) {
     EXPECT_TRUE(granted);
     EXPECT_EQ(sent, SEND_OK);
     EXPECT_TRUE(Held().MaySend()) << "the lender has the link back";
+    EXPECT_EQ(SendCommand(Held(), CMD_PTT_OFF, 0, 0, 0), SEND_OK);
+    EXPECT_EQ(ticksAtWrite, (QList<int>{20, 160}));
+    EXPECT_EQ(linkState().PacketTimeoutCount, 20) << "the countdown at rest is the connection's";
 
     SetUnheldSendStops(false);
     jobHold.reset();
@@ -364,7 +374,7 @@ TEST_F(TransactionTest, ABoxInMidSequenceLendsTheLinkUnlessTheJobForbidsIt) {
         EXPECT_EQ(sent, SEND_REFUSED);
     }
     prompts.WhileShowing({});
-    EXPECT_EQ(port->writes.size(), 1) << "only the borrower's command went out";
+    EXPECT_EQ(port->writes.size(), 2) << "only the borrower's and the lender's commands went out";
 }
 
 // When the module does not answer, the job that owns the request decides: a borrower

@@ -15,6 +15,7 @@
 #include "sim/simmodule.h"
 #include "support/configdiff.h"
 #include "support/linkfixture.h"
+#include "link/transaction.h"
 
 #include <QFile>
 #include <QTimer>
@@ -40,7 +41,7 @@ protected:
     }
     static void Shorten() {
         settings().RetryCount = 3;
-        linkState().PacketTimeoutReload = 2;
+        SetConnectionReplyTimeout(2);
     }
     void TearDown() override {
         LinkFixture::TearDown();
@@ -58,8 +59,8 @@ protected:
     QList<QByteArray> ReadAndWriteBack() {
         sim.ClearReceived();
         SetDefaultConfiguration();
-        EXPECT_EQ(ReadConfiguration(), TRANSFER_OK);
-        EXPECT_EQ(WriteConfiguration(), TRANSFER_OK);
+        EXPECT_EQ(ReadConfiguration(LinkHold()), TRANSFER_OK);
+        EXPECT_EQ(WriteConfiguration(LinkHold()), TRANSFER_OK);
         return sim.Received();
     }
     // The module falls silent at the first request for `command` (that one goes unanswered

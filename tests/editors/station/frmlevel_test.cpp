@@ -12,6 +12,7 @@
 #include "control/session.h"
 #include "support/appfixture.h"
 #include "support/dialoghelpers.h"
+#include "link/transaction.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -60,7 +61,7 @@ protected:
         LoadKorvel(0);
         ConnectOverTcp();
         // Long enough that no reply is ever late by accident.
-        linkState().PacketTimeoutReload = 20;
+        SetConnectionReplyTimeout(20);
         session().Online = 1;
     }
     frmLevel& Show() {
@@ -336,7 +337,7 @@ TEST_F(LevelTest, AChannelThatStaysBusyCanBeGivenUpAndTheModuleRunsAgain) {
 }
 
 TEST_F(LevelTest, APollTheLinkGivesUpOnEndsTheTestAndItsWaitMessage) {
-    linkState().PacketTimeoutReload = 2;
+    SetConnectionReplyTimeout(2);
     // The blink tick would switch the timer off by itself.
     host->Timer(LinkTimer::MsgTimer).setInterval(3600 * 1000);
     frmLevel& d = Show();
