@@ -441,7 +441,7 @@ TEST_F(TransferFailureTest, ARemoteWriteGivenUpOnRestartsBothEndsOverItsLink) {
         sim.GoSilentAfter(-1);
         prompts.QueueAnswer(vbNo);
     });
-    EXPECT_EQ(WriteConfiguration(), TRANSFER_FAILED);
+    EXPECT_EQ(WriteConfiguration(LinkHold()), TRANSFER_FAILED);
     QStringList after = After(QStringLiteral("S84>5:0"));
     after.removeAll(QStringLiteral("S84>5:0"));  // its own resends
     EXPECT_EQ(after, (QStringList{"G0B>0", "SD1>5", "SD1>0"}));
