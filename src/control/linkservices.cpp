@@ -22,12 +22,18 @@
 #include "control/rxdispatch.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 
 namespace korvel {
 
 namespace {
 // Set while a BGProcess tick sends the owed acknowledgements.
 bool bgProcessRunning = false;
+// After a channel wait given up without asking while another question was up: not
+// run again before this, as long as a question is still up (each run polls a hundred
+// times over).
+QDeadlineTimer g_quietRetry;
+constexpr int kQuietRetryMs = 5000;
 } // namespace
 
 LinkSettings ProgramLinkClient::Settings() const {
@@ -151,6 +157,10 @@ void ProgramLinkClient::BackgroundTick() {
     // A tick that fires while an earlier one waits for the channel leaves the queue to
     // that one, which keeps sending until nothing is owed.
     if (running) return;
+    if (MessageBoxesUp() > 0 && !g_quietRetry.hasExpired()) {
+        linkHost().SetTimerEnabled(LinkTimer::BGProcess, true);
+        return;
+    }
     // The link belongs to a job this tick interrupts (a transfer, a poll, a TCP connect
     // under way): the acknowledgements go out on a later tick.
     if (LinkBusy()) {
@@ -180,6 +190,7 @@ void ProgramLinkClient::BackgroundTick() {
                 // up): a module that does not answer leaves it owed, for when it answers
                 // again; on a link that has gone, for when an event wakes the tick.
                 tryAgain = LinkUsable();
+                if (MessageBoxesUp() > 0) g_quietRetry = QDeadlineTimer(kQuietRetryMs);
                 break;
             }
             // Sent, or a wait the user abandoned: the module repeats an event it was not
@@ -199,6 +210,7 @@ void ProgramLinkClient::BackgroundTick() {
 void InstallProgramLinkClient() {
     static ProgramLinkClient client;
     bgProcessRunning = false;
+    g_quietRetry = QDeadlineTimer();
     SetLinkClient(&client);
 }
 

@@ -554,6 +554,31 @@ TEST_F(LinkTurnTest, IpConnectPressedDuringABusyChannelRunsAfterTheTicksQuestion
     prompts.WhileShowing({});
 }
 
+// Under a question of its own the tick may not ask about a busy channel: it gives up its
+// channel wait quietly and does not start the next one at once, so the link is not
+// flooded with polls while the person reads. The acknowledgement stays owed and goes out
+// once the channel clears.
+TEST_F(LinkTurnTest, UnderAnotherQuestionTheTickDoesNotPollTheBusyChannelOverAndOver) {
+    sim.SetChannelBusyPolls(-1);
+    sim.SetReplyDelayMs(0);  // a channel wait over in a moment
+    sim.ClearReceived();
+    prompts.WhileShowing([this](const ShownBox&) {
+        sim.SendEvent(5, 1, QByteArray(1, char(2)));
+        WaitUntil([] { return false; }, 3000);  // the person reads the question
+    });
+    MsgBox(QStringLiteral("A question of the program's"), vbOKOnly, QStringLiteral("Another"));
+    prompts.WhileShowing({});
+    EXPECT_GE(sim.ChannelPolls(), 101);
+    EXPECT_LE(sim.ChannelPolls(), 202) << "one channel wait, not one after another";
+    sim.SetChannelBusyPolls(0);
+    EXPECT_TRUE(WaitUntil([this] {
+        for (const QByteArray& f : sim.Received())
+            if (uint8_t(f[5]) == PKT_ACK && uint8_t(f[1]) == 5) return true;
+        return false;
+    }, 10000)) << "station 5's event is acknowledged once the channel clears";
+    EXPECT_EQ(prompts.Shown().size(), 1);
+}
+
 TEST_F(LinkTurnTest, ExitWhileAnAcknowledgementWaitsForItsChannelEndsTheProgram) {
     sim.SetChannelBusyPolls(1'000'000);
     QTimer::singleShot(0, window.get(), [this] {
