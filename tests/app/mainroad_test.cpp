@@ -589,6 +589,29 @@ TEST_F(LinkTurnTest, ExitWhileAnAcknowledgementWaitsForItsChannelEndsTheProgram)
     EXPECT_EQ(LinkQueueLength(), 0);
 }
 
+// The same with a Read's connect dialog up (Exit given as a screen reader gives it,
+// past the modal dialog): the program ends within seconds, and no read goes out.
+TEST_F(LinkTurnTest, ExitWithTheConnectDialogUpWhileTheTickPollsEndsTheProgramAndSendsNoRead) {
+    sim.SetChannelBusyPolls(1'000'000);
+    prompts.QueueAnswer(vbYes);  // the read replaces the configuration in memory
+    bool given = false;
+    WhenShown<frmCancelSend>([this, &given](frmCancelSend&) {
+        given = ActInsideTheAcknowledgementsWait([this] { window->Menu(MenuItem::mnuFileExit)->trigger(); });
+    });
+    QTimer::singleShot(0, window.get(), [this] {
+        sim.ClearReceived();
+        Press(ToolButton::Read);
+    });
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(RunMainLoop(), 0);
+    EXPECT_LT(took.elapsed(), 5000);
+    EXPECT_TRUE(given) << "Exit came while the tick polled, the dialog up";
+    EXPECT_FALSE(window->isVisible());
+    for (const QByteArray& f : sim.Received())
+        EXPECT_TRUE(uint8_t(f[6]) == CMD_CHANNEL_CLEAR || uint8_t(f[5]) == PKT_ACK) << "only the tick's frames";
+}
+
 } // namespace
 
 namespace {
